@@ -1,0 +1,68 @@
+#include "dvrsim/gop_builder.h"
+
+#include <algorithm>
+
+#include "common/le.h"
+#include "format/gop_header.h"
+
+namespace dvrsim {
+namespace {
+
+using kivra::GopHeader;
+using kivra::kGopHeaderSize;
+
+GopHeader frame_header(const FrameRecord& frame) {
+    GopHeader h;
+    h.word[0] = kivra::kGopMagic;
+    h.word[2] = static_cast<uint32_t>(frame.channel) & 0xF;
+    h.word[5] = static_cast<uint32_t>(frame.data.size()) & 0xFFFFF;
+    h.word[7] = frame.key ? 1u : 0u;
+    return h;
+}
+
+void fill_gop_fields(GopHeader& h, const GopSpec& spec, uint32_t total) {
+    h.word[1] = spec.version;
+    if (spec.version == 3) h.word[2] |= kivra::channel_code_for(spec.channel_count) << 4;
+    h.word[3] = spec.time;
+    h.word[4] = spec.previous_length & 0xFFFFF;
+    if (!spec.audio.pcm.empty()) {
+        h.word[5] |= kivra::audio_size_code_for(spec.audio.bits) << 22 |
+                     kivra::audio_rate_code_for(spec.audio.rate) << 25 |
+                     kivra::audio_channels_code_for(spec.audio.channels) << 28;
+    }
+    h.word[6] = static_cast<uint32_t>(spec.info.size()) << 16;
+    uint32_t frames = static_cast<uint32_t>(spec.announced_frames);
+    h.word[7] |= ((spec.version == 3 ? frames * 2 : frames) & 0x1F) << 2;
+    h.word[8] = total;
+    h.word[9] = static_cast<uint32_t>(spec.audio.pcm.size());
+}
+
+void append(std::vector<uint8_t>& out, const std::vector<uint8_t>& bytes) {
+    out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+}  // namespace
+
+std::vector<uint8_t> build_gop(const GopSpec& spec) {
+    std::vector<FrameRecord> frames = spec.frames;
+    if (frames.empty()) frames.push_back({});  // the GOP header alone, without data
+
+    size_t total = spec.audio.pcm.size() + spec.info.size();
+    for (const auto& f : frames) total += kGopHeaderSize + f.data.size();
+
+    std::vector<uint8_t> out;
+    out.reserve(total);
+    for (size_t i = 0; i < frames.size(); ++i) {
+        GopHeader h = frame_header(frames[i]);
+        if (i == 0) fill_gop_fields(h, spec, static_cast<uint32_t>(total));
+        size_t at = out.size();
+        out.resize(at + kGopHeaderSize);
+        h.write(out.data() + at);
+        append(out, frames[i].data);
+    }
+    append(out, spec.audio.pcm);
+    append(out, spec.info);
+    return out;
+}
+
+}  // namespace dvrsim

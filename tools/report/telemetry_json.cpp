@@ -1,0 +1,70 @@
+#include "report/telemetry_json.h"
+
+#include <cstring>
+
+namespace fleet {
+namespace {
+
+template <typename T>
+nlohmann::ordered_json or_null(const std::optional<T>& v) {
+    return v ? nlohmann::ordered_json(*v) : nlohmann::ordered_json(nullptr);
+}
+
+}  // namespace
+
+nlohmann::ordered_json to_json(const FrameTelemetry& t) {
+    nlohmann::ordered_json tyres = nlohmann::ordered_json::array();
+    for (const auto& tyre : t.tyres) {
+        tyres.push_back({{"id", tyre.id},
+                         {"pressure", tyre.pressure},
+                         {"temperature", tyre.temperature},
+                         {"state", tyre.state}});
+    }
+    return {{"gop", t.gop},
+            {"frame", t.frame},
+            {"time", t.time},
+            {"car_id", or_null(t.car_id)},
+            {"position", or_null(t.position)},
+            {"gsensor", or_null(t.gsensor)},
+            {"speed", or_null(t.speed)},
+            {"temperature", or_null(t.temperature)},
+            {"flags", or_null(t.flags)},
+            {"tyres_per_group", or_null(t.tyres_per_group)},
+            {"tyres", tyres},
+            {"tyre_summary", t.tyre_summary}};
+}
+
+FrameTelemetry telemetry_of_frame(const FrameSet& set, int64_t gop, int frame) {
+    FrameTelemetry t;
+    t.gop = gop;
+    t.frame = frame;
+    t.time = set.gop_time;
+    if (set.vehicle_id[0] != '\0') {
+        t.car_id = std::string(set.vehicle_id, strnlen(set.vehicle_id, sizeof set.vehicle_id));
+    }
+    if (frame < set.position_count) {
+        t.position = std::string(set.position[frame], KIVRA_POSITION_SIZE);
+    }
+    if (frame < set.gsensor_count) {
+        const auto& g = set.gsensor[frame];
+        t.gsensor = std::array<int, 3>{g.x, g.y, g.z};
+    }
+    if (frame < set.speed_count) t.speed = round_tenths(set.speed[frame]);
+    if (frame < set.temperature_count) t.temperature = set.temperature[frame];
+    if (frame < set.flag_count) {
+        std::array<int, 12> flags{};
+        for (int i = 0; i < 12; ++i) flags[static_cast<size_t>(i)] = set.flags[frame][i];
+        t.flags = flags;
+    }
+    if (frame < set.tyre_group_count) {
+        t.tyres_per_group = set.tyres_per_group;
+        for (int i = 0; i < set.tyres_per_group; ++i) {
+            const TyreRecord& r = set.tyres[frame][i];
+            t.tyres.push_back({r.id, round_tenths(r.pressure), r.temperature, r.state});
+        }
+    }
+    for (int i = 0; i < 6; ++i) t.tyre_summary[static_cast<size_t>(i)] = set.tyre_summary[i];
+    return t;
+}
+
+}  // namespace fleet
