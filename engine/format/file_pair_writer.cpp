@@ -87,6 +87,12 @@ bool FilePairWriter::append_gop(const uint8_t* gop, size_t length, uint32_t time
     return true;
 }
 
+bool FilePairWriter::append_filler(const uint8_t* bytes, size_t length) {
+    if (dvr_ == nullptr || std::fwrite(bytes, 1, length, dvr_) != length) return false;
+    length_ += static_cast<int64_t>(length);
+    return true;
+}
+
 bool FilePairWriter::finish(bool min_last_one) {
     if (dvr_ == nullptr) return false;
     bool ok = std::fflush(dvr_) == 0;

@@ -41,6 +41,9 @@ public:
     bool create(const std::string& dvr_path, const std::string& inx_path);
     // Appends one GOP (its bytes as they start the stored GOP) padded with zeros to 512.
     bool append_gop(const uint8_t* gop, size_t length, uint32_t time);
+    // Appends bytes that are not a GOP (filler, or damage in simulated recordings); they get
+    // no index unit. Callers keep the length a multiple of 512.
+    bool append_filler(const uint8_t* bytes, size_t length);
     bool finish(bool min_last_one = false);
 
     int64_t stream_length() const { return length_; }

@@ -1,67 +1,36 @@
 #include "format/gop_parser.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 #include "common/le.h"
 #include "format/frame_set.h"
 #include "format/gop_header.h"
+#include "format/gop_layout.h"
 #include "format/info_block.h"
 
 namespace kivra {
 namespace {
 
-// Frame counts are kept for every channel number the 4-bit field can name, so N is right
-// even when the last frame record belongs to a channel the FrameSet cannot hold.
-constexpr int kChannelField = 16;
-
-struct FrameWalk {
-    std::array<int, kChannelField> count{};
-    int last_channel = -1;
-};
-
-void store_picture(const GopHeader& frame, const uint8_t* payload, int channel, int k,
-                   FrameDecoder* decoder, FrameSet& out) {
+void store_picture(const FrameRecordView& frame, FrameDecoder* decoder, FrameSet& out) {
+    int c = frame.channel, k = frame.index;
     int32_t offset = 0;
-    if (k > 0) offset = out.picture_offset[channel][k - 1] + out.picture_size[channel][k - 1];
-    out.picture_offset[channel][k] = offset;
-    out.picture_size[channel][k] = 0;
-    if (frame.is_key_frame()) out.key_frame_index[channel] = k;
+    if (k > 0) offset = out.picture_offset[c][k - 1] + out.picture_size[c][k - 1];
+    out.picture_offset[c][k] = offset;
+    out.picture_size[c][k] = 0;
+    if (frame.key) out.key_frame_index[c] = k;
     if (decoder == nullptr || offset >= KIVRA_PICTURE_CAPACITY) return;
 
     DecodedPicture picture;
     size_t capacity = static_cast<size_t>(KIVRA_PICTURE_CAPACITY - offset);
-    if (!decoder->decode(channel, payload, frame.data_length(),
-                         out.picture_buffer[channel] + offset, capacity, picture) ||
+    if (!decoder->decode(c, frame.data, frame.length, out.picture_buffer[c] + offset, capacity,
+                         picture) ||
         picture.size <= 0 || static_cast<size_t>(picture.size) > capacity) {
         return;
     }
-    out.picture_size[channel][k] = picture.size;
+    out.picture_size[c][k] = picture.size;
     out.picture_width = picture.width;
     out.picture_height = picture.height;
-}
-
-// Walks the frame records in [0, frame_end). False when a record's data runs past it.
-bool walk_frames(const uint8_t* data, size_t frame_end, FrameDecoder* decoder, FrameSet& out,
-                 FrameWalk& walk) {
-    size_t pos = 0;
-    for (;;) {
-        GopHeader frame = GopHeader::read(data + pos);
-        size_t payload = pos + kGopHeaderSize;
-        if (!fleet::fits(frame_end, payload, frame.data_length())) return false;
-        int c = frame.channel();
-        int k = walk.count[c]++;
-        walk.last_channel = c;
-        if (c < KIVRA_MAX_CHANNELS && k < KIVRA_MAX_FRAMES) {
-            out.present[c] = 1;
-            store_picture(frame, data + payload, c, k, decoder, out);
-        }
-        pos = payload + frame.data_length();
-        if (!fleet::fits(frame_end, pos, kGopHeaderSize) || fleet::load_u32(data + pos) != kGopMagic) {
-            return true;
-        }
-    }
 }
 
 // Keeps the audio of the second interleaved channel (or the only one) and cuts it into one
@@ -94,17 +63,9 @@ bool keep_audio(const uint8_t* block, size_t length, const GopHeader& h, int fra
 }  // namespace
 
 int parse_gop(const uint8_t* data, size_t length, FrameDecoder* decoder, FrameSet& out) {
-    auto header = read_gop_header(data, length);
-    if (!header) return kParseRejected;
-    const GopHeader& h = *header;
-    size_t total = h.total_length();
-    if (total < kGopHeaderSize || length < total || h.version() > kMaxStreamVersion) {
-        return kParseRejected;
-    }
-    // Audio and info lengths are checked against the GOP before anything is read.
-    uint64_t tail = uint64_t{h.audio_length()} + h.info_length();
-    if (tail > total - kGopHeaderSize) return kParseRejected;
-    size_t frame_end = total - static_cast<size_t>(tail);
+    auto layout = gop_layout(data, length);
+    if (!layout) return kParseRejected;
+    const GopHeader& h = layout->header;
 
     reset_frame_set(out);
     out.channel_count = h.channel_count();
@@ -114,10 +75,14 @@ int parse_gop(const uint8_t* data, size_t length, FrameDecoder* decoder, FrameSe
 
     int frames = h.default_frames_per_channel();
     bool keep_gop_audio = h.audio_length() != 0;
-    if (frame_end != kGopHeaderSize) {
-        FrameWalk walk;
-        if (!walk_frames(data, frame_end, decoder, out, walk)) return kParseRejected;
-        frames = walk.count[walk.last_channel];
+    if (layout->has_frame_data()) {
+        // Records of channels 8-15 and frames past the 16th are counted but not kept.
+        frames = for_each_frame_record(data, *layout, [&](const FrameRecordView& frame) {
+            if (frame.channel >= KIVRA_MAX_CHANNELS || frame.index >= KIVRA_MAX_FRAMES) return;
+            out.present[frame.channel] = 1;
+            store_picture(frame, decoder, out);
+        });
+        if (frames < 0) return kParseRejected;
         if (frames != h.announced_frames_per_channel()) keep_gop_audio = false;
         if (frames > KIVRA_MAX_FRAMES) {
             frames = KIVRA_MAX_FRAMES;
@@ -127,11 +92,12 @@ int parse_gop(const uint8_t* data, size_t length, FrameDecoder* decoder, FrameSe
     out.frames_per_channel = frames;
 
     if (keep_gop_audio) {
-        out.has_audio = keep_audio(data + frame_end, h.audio_length(), h, frames, out) ? 1 : 0;
+        out.has_audio =
+            keep_audio(data + layout->frame_end, h.audio_length(), h, frames, out) ? 1 : 0;
     }
     if (h.info_length() != 0) {
         InfoContext context{h.version(), h.version() == 3 && h.channel_code() == 3, frames};
-        parse_info_block(data + frame_end + h.audio_length(), h.info_length(), context, out);
+        parse_info_block(data + layout->info_offset, h.info_length(), context, out);
     }
     out.state = KIVRA_FRAMESET_READY;
     out.current_frame = 0;

@@ -23,6 +23,7 @@ nlohmann::ordered_json to_json(const FrameTelemetry& t) {
     return {{"gop", t.gop},
             {"frame", t.frame},
             {"time", t.time},
+            {"channels", t.channels},
             {"car_id", or_null(t.car_id)},
             {"position", or_null(t.position)},
             {"gsensor", or_null(t.gsensor)},

@@ -25,6 +25,7 @@ struct FrameTelemetry {
     int64_t gop = 0;
     int frame = 0;
     uint32_t time = 0;
+    std::vector<int> channels;  // channels (1-based) with a picture record for this frame
     std::optional<std::string> car_id;
     std::optional<std::string> position;  // 21 characters
     std::optional<std::array<int, 3>> gsensor;
@@ -38,7 +39,8 @@ struct FrameTelemetry {
 
 nlohmann::ordered_json to_json(const FrameTelemetry& t);
 
-// What a parsed GOP reports for video frame `frame`, with null for absent values.
+// What a parsed GOP reports for video frame `frame`, with null for absent values. `channels`
+// is left empty: a FrameSet does not say which channels had a record for each frame.
 FrameTelemetry telemetry_of_frame(const FrameSet& set, int64_t gop, int frame);
 
 // Speeds and pressures are carried in tenths; rounding keeps the text exact.

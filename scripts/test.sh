@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Set up, build and run every test suite: a plain build, then the same suites built with
+# the address and undefined-behaviour sanitizers.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+
+install_deps
+
+echo "== plain build"
+build build
+ctest --test-dir "$root_dir/build" --output-on-failure -j "$jobs"
+
+echo "== sanitizer build (address, undefined)"
+build build-asan -DFLEET_SANITIZE=ON
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir "$root_dir/build-asan" --output-on-failure -j "$jobs"

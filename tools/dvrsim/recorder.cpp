@@ -1,0 +1,319 @@
+#include "dvrsim/recorder.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+
+#include "dvrsim/audio_synth.h"
+#include "dvrsim/gop_builder.h"
+#include "dvrsim/h264_encoder.h"
+#include "dvrsim/info_block_writer.h"
+#include "dvrsim/picture_painter.h"
+#include "dvrsim/rng.h"
+#include "dvrsim/truth.h"
+#include "dvrsim/tyre_model.h"
+#include "dvrsim/vehicle_model.h"
+#include "format/file_pair_writer.h"
+#include "format/gop_header.h"
+
+namespace dvrsim {
+namespace {
+
+bool has(const RecordOptions& o, Damage d) {
+    return std::find(o.damage.begin(), o.damage.end(), d) != o.damage.end();
+}
+
+int max_channels_for(int version) { return version <= 1 ? 4 : version == 2 ? 8 : 16; }
+
+std::string vehicle_id_for(const RecordOptions& o) {
+    if (!o.vehicle_id.empty()) return o.vehicle_id.substr(0, 14);
+    char text[16];
+    std::snprintf(text, sizeof text, "BUS-%04u", static_cast<unsigned>(o.seed % 10000));
+    return text;
+}
+
+// Which GOPs the damage options touch; -1 where the option is not given.
+struct DamagePlan {
+    int64_t garbage_before = -1;
+    int64_t filler_before = -1;
+    int64_t corrupt = -1;
+    int64_t truncate = -1;
+
+    explicit DamagePlan(const RecordOptions& o) {
+        if (has(o, Damage::Garbage)) garbage_before = std::max(1, o.seconds / 3);
+        if (has(o, Damage::ZeroLengthMagic)) filler_before = std::max(1, o.seconds / 4);
+        if (has(o, Damage::CorruptHeader)) corrupt = o.seconds / 2;
+        if (has(o, Damage::Truncate)) truncate = o.seconds - 1;
+    }
+    bool lost(int64_t gop) const { return gop == corrupt || gop == truncate; }
+};
+
+std::vector<uint8_t> garbage_blocks(uint64_t seed) {
+    Rng rng(seed ^ 0xBAD);
+    std::vector<uint8_t> bytes(3 * kivra::kBlockSize);
+    for (auto& b : bytes) b = static_cast<uint8_t>(rng.next() | 1);  // never a zero block
+    return bytes;
+}
+
+std::vector<uint8_t> zero_length_magic_block() {
+    std::vector<uint8_t> block(kivra::kBlockSize, 0);
+    block[0] = 0xFF;
+    block[1] = 0x01;  // magic 0x1FF, total length left 0
+    return block;
+}
+
+struct ChannelEncoders {
+    std::vector<std::unique_ptr<H264Encoder>> encoders;
+    std::vector<uint8_t> picture;
+    int width = 0, height = 0;
+
+    std::string open(const RecordOptions& o) {
+        width = o.resolution.width;
+        height = o.resolution.height + kCroppedBandRows;
+        picture.resize(yuv420p_size(width, height));
+        for (int c = 0; c < o.channels; ++c) {
+            encoders.push_back(std::make_unique<H264Encoder>());
+            std::string error = encoders.back()->open({width, height, o.fps, o.fps});
+            if (!error.empty()) return error;
+        }
+        return {};
+    }
+};
+
+class Recording {
+public:
+    explicit Recording(const RecordOptions& o)
+        : o_(o), plan_(o), model_(o.seed, o.fps), vehicle_id_(vehicle_id_for(o)) {}
+
+    std::string run(RecordSummary& summary);
+
+private:
+    std::string write_gop(int64_t gop);
+    std::vector<FrameRecord> encode_frames(int64_t gop, uint32_t time, std::string& error);
+    std::vector<uint8_t> info_block(const std::vector<VehicleSample>& samples,
+                                    const std::vector<TyreFrame>& tyres) const;
+    std::string append_filler(const std::vector<uint8_t>& bytes);
+    std::string truncate_last_gop();
+
+    const RecordOptions& o_;
+    DamagePlan plan_;
+    VehicleModel model_;
+    std::string vehicle_id_;
+    ChannelEncoders encoders_;
+    kivra::FilePairWriter writer_;
+    std::ofstream truth_;
+    uint32_t previous_length_ = 0;
+    int64_t last_gop_length_ = 0;
+    int64_t truth_lines_ = 0;
+};
+
+std::vector<FrameRecord> Recording::encode_frames(int64_t gop, uint32_t time,
+                                                  std::string& error) {
+    std::vector<FrameRecord> frames;
+    for (int k = 0; k < o_.fps; ++k) {
+        for (int c = 0; c < o_.channels; ++c) {
+            PictureContent content{c, static_cast<int>(gop * o_.fps + k), time, k, o_.fps};
+            paint_picture(encoders_.picture.data(), encoders_.width, encoders_.height, content);
+            auto& encoder = *encoders_.encoders[static_cast<size_t>(c)];
+            FrameRecord frame{c, k == 0, encoder.encode(encoders_.picture.data(), k == 0)};
+            if (frame.data.empty()) {
+                error = "H.264 encoding failed: " + encoder.last_error();
+                return {};
+            }
+            frames.push_back(std::move(frame));
+        }
+    }
+    return frames;
+}
+
+std::vector<uint8_t> Recording::info_block(const std::vector<VehicleSample>& samples,
+                                           const std::vector<TyreFrame>& tyres) const {
+    InfoSpec spec;
+    spec.status.emplace();
+    spec.speed.emplace();
+    spec.gsensor.emplace();
+    if (samples.front().gps_fix) spec.position.emplace();
+    for (const auto& s : samples) {
+        spec.status->push_back({vehicle_id_, s.temperature, s.inputs, s.signals});
+        spec.speed->push_back(speed_word(s.speed_tenths));
+        spec.gsensor->push_back({static_cast<int8_t>(s.gsensor[0]),
+                                 static_cast<int8_t>(s.gsensor[1]),
+                                 static_cast<int8_t>(s.gsensor[2])});
+        if (spec.position) {
+            spec.position->push_back(latitude_text(s.latitude) + longitude_text(s.longitude));
+        }
+    }
+    TyreSection section;
+    section.words_per_group = kTyreCount;
+    for (const auto& frame : tyres) {
+        std::vector<uint32_t> words;
+        for (const auto& r : frame.tyres) words.push_back(encode_tyre(r, o_.stream_version == 3));
+        section.groups.push_back(std::move(words));
+    }
+    if (o_.stream_version == 3) {
+        const TyreFrame& last = tyres.back();
+        section.summary = tyre_summary_word(last.summary_values, last.summary_states);
+    }
+    spec.tyres = std::move(section);
+    return build_info_block(spec);
+}
+
+std::string Recording::append_filler(const std::vector<uint8_t>& bytes) {
+    if (!writer_.append_filler(bytes.data(), bytes.size())) {
+        return std::string("cannot write ") + o_.base + ".dvr: " + std::strerror(errno);
+    }
+    return {};
+}
+
+std::string Recording::write_gop(int64_t gop) {
+    if (gop == plan_.garbage_before) {
+        if (auto e = append_filler(garbage_blocks(o_.seed)); !e.empty()) return e;
+    }
+    if (gop == plan_.filler_before) {
+        if (auto e = append_filler(zero_length_magic_block()); !e.empty()) return e;
+    }
+    uint32_t time = o_.start_time + static_cast<uint32_t>(gop);
+    std::vector<VehicleSample> samples;
+    std::vector<TyreFrame> tyres;
+    for (int k = 0; k < o_.fps; ++k) {
+        samples.push_back(model_.step());
+        tyres.push_back(tyre_frame(o_.seed, gop, k, samples.back().speed_tenths,
+                                   o_.stream_version == 3));
+    }
+
+    GopSpec spec;
+    spec.version = static_cast<uint32_t>(o_.stream_version);
+    spec.channel_count = o_.channels;
+    spec.time = time;
+    spec.previous_length = previous_length_;
+    spec.announced_frames = o_.fps;
+    std::string error;
+    spec.frames = encode_frames(gop, time, error);
+    if (!error.empty()) return error;
+    if (o_.audio) {
+        spec.audio = {o_.audio_rate, o_.audio_bits, o_.audio_channels,
+                      synth_audio_second({o_.audio_rate, o_.audio_bits, o_.audio_channels}, gop)};
+    }
+    if (o_.stream_version >= 1) spec.info = info_block(samples, tyres);
+
+    std::vector<uint8_t> bytes = build_gop(spec);
+    if (gop == plan_.corrupt) bytes[4] = 0xFE;  // version 254: the parser must reject it
+    if (!writer_.append_gop(bytes.data(), bytes.size(), time)) {
+        return std::string("cannot write ") + o_.base + ".dvr: " + std::strerror(errno);
+    }
+    previous_length_ = static_cast<uint32_t>(bytes.size());
+    last_gop_length_ = static_cast<int64_t>(bytes.size());
+
+    if (!plan_.lost(gop)) {
+        TruthContext context{gop,         time, o_.stream_version, o_.channels, vehicle_id_,
+                             samples.front().gps_fix, &tyres.back()};
+        for (int k = 0; k < o_.fps; ++k) {
+            auto i = static_cast<size_t>(k);
+            truth_ << truth_line(context, k, samples[i], tyres[i]) << '\n';
+            ++truth_lines_;
+        }
+    }
+    return {};
+}
+
+std::string Recording::truncate_last_gop() {
+    std::string path = o_.base + ".dvr";
+    int64_t cut = writer_.stream_length() - kivra::round_up_block(last_gop_length_) +
+                  last_gop_length_ / 2;
+    if (::truncate(path.c_str(), static_cast<off_t>(cut)) != 0) {
+        return "cannot truncate " + path + ": " + std::strerror(errno);
+    }
+    return {};
+}
+
+std::string Recording::run(RecordSummary& summary) {
+    if (auto error = encoders_.open(o_); !error.empty()) return error;
+    std::string dvr = o_.base + ".dvr", inx = o_.base + ".inx", truth = o_.base + ".truth.jsonl";
+    if (!writer_.create(dvr, inx)) {
+        return "cannot create " + dvr + " / " + inx + ": " + std::strerror(errno);
+    }
+    truth_.open(truth, std::ios::trunc);
+    if (!truth_) return "cannot create " + truth + ": " + std::strerror(errno);
+
+    for (int64_t gop = 0; gop < o_.seconds; ++gop) {
+        if (auto error = write_gop(gop); !error.empty()) return error;
+        if (o_.progress && (gop + 1) % 10 == 0) {
+            std::fprintf(stderr, "\rdvrsim: %lld/%d s", static_cast<long long>(gop + 1),
+                         o_.seconds);
+        }
+    }
+    if (o_.progress) std::fprintf(stderr, "\r");
+    summary.gops = writer_.gop_count();
+    summary.stream_bytes = writer_.stream_length();
+    summary.frames = truth_lines_;
+    if (!writer_.finish()) return "cannot finish " + dvr + ": " + std::strerror(errno);
+    truth_.close();
+    if (!truth_) return "cannot write " + truth;
+    if (plan_.truncate >= 0) return truncate_last_gop();
+    return {};
+}
+
+}  // namespace
+
+std::string check_options(const RecordOptions& o) {
+    if (o.base.empty()) return "--out is required";
+    if (o.stream_version < 0 || o.stream_version > 3) return "--stream-version must be 0..3";
+    if (o.channels != 1 && o.channels != 4 && o.channels != 8 && o.channels != 16) {
+        return "--channels must be 1, 4, 8 or 16";
+    }
+    if (o.channels > max_channels_for(o.stream_version)) {
+        return "stream version " + std::to_string(o.stream_version) + " holds at most " +
+               std::to_string(max_channels_for(o.stream_version)) + " channels";
+    }
+    int max_fps = o.stream_version == 3 ? 15 : 16;  // version 3 stores twice the count in 5 bits
+    if (o.fps < 1 || o.fps > max_fps) {
+        return "--fps must be 1.." + std::to_string(max_fps) + " for this stream version";
+    }
+    if (o.seconds < 1 || o.seconds > 86400) return "--seconds must be 1..86400";
+    if (kivra::audio_rate_code_for(o.audio_rate) == 0 && o.audio_rate != 22050) {
+        return "--audio-rate must be one of 4000 8000 11025 16000 22050 32000 44100";
+    }
+    if (o.audio_bits != 8 && o.audio_bits != 16) return "--audio-bits must be 8 or 16";
+    if (o.audio_channels != 1 && o.audio_channels != 2) return "--audio-channels must be 1 or 2";
+    bool needs_two = has(o, Damage::Garbage) || has(o, Damage::ZeroLengthMagic);
+    if (needs_two && o.seconds < 2) return "this damage needs at least 2 seconds";
+    return {};
+}
+
+std::string record(const RecordOptions& options, RecordSummary& summary) {
+    if (auto error = check_options(options); !error.empty()) return error;
+    Recording recording(options);
+    return recording.run(summary);
+}
+
+bool parse_damage(const std::string& name, Damage& out) {
+    static const struct {
+        const char* name;
+        Damage damage;
+    } kNames[] = {{"garbage", Damage::Garbage},
+                  {"corrupt-header", Damage::CorruptHeader},
+                  {"truncate", Damage::Truncate},
+                  {"zero-length-magic", Damage::ZeroLengthMagic}};
+    for (const auto& entry : kNames) {
+        if (name == entry.name) {
+            out = entry.damage;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool parse_resolution(const std::string& name, Resolution& out) {
+    if (name == "cif") out = {352, 288};
+    else if (name == "d1") out = {720, 480};
+    else if (name == "720p") out = {1280, 720};
+    else return false;
+    return true;
+}
+
+}  // namespace dvrsim

@@ -1,0 +1,56 @@
+// A simulated recorder: drives the vehicle, paints and encodes every channel, and writes the
+// GOP stream, its time index and a ground-truth sidecar of what each frame carries.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace dvrsim {
+
+enum class Damage {
+    Garbage,          // random blocks between two GOPs
+    CorruptHeader,    // one GOP's version field made invalid
+    Truncate,         // the last GOP cut short (the index still claims all of it)
+    ZeroLengthMagic,  // a filler block that starts with the GOP magic but has length 0
+};
+
+struct Resolution {
+    int width = 352;
+    int height = 288;  // as shown; the stream carries 8 more rows
+};
+
+struct RecordOptions {
+    std::string base;  // writes BASE.dvr, BASE.inx, BASE.truth.jsonl
+    int channels = 4;
+    int stream_version = 3;
+    int seconds = 10;
+    Resolution resolution;
+    int fps = 8;  // frames per channel in every one-second GOP
+    bool audio = true;
+    int audio_rate = 8000;
+    int audio_bits = 16;
+    int audio_channels = 1;
+    uint64_t seed = 1;
+    uint32_t start_time = 1773475200;  // 2026-03-14 08:00:00
+    std::string vehicle_id;            // empty: derived from the seed
+    std::vector<Damage> damage;
+    bool progress = false;  // report progress on standard error
+};
+
+struct RecordSummary {
+    int64_t gops = 0;
+    int64_t stream_bytes = 0;
+    int64_t frames = 0;  // truth lines written
+};
+
+// Empty when the options describe a recording this recorder can make, else why not.
+std::string check_options(const RecordOptions& options);
+
+// Writes the recording; returns an empty string or a one-line reason.
+std::string record(const RecordOptions& options, RecordSummary& summary);
+
+bool parse_damage(const std::string& name, Damage& out);
+bool parse_resolution(const std::string& name, Resolution& out);
+
+}  // namespace dvrsim
