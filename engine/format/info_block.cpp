@@ -17,8 +17,6 @@ int read_section_count(ByteReader& in) {
     return in.ok() ? count : -1;
 }
 
-int kept_count(int records, int frames) { return std::min(records, frames); }
-
 // Walks `count` records of `size` bytes, calling keep(index, record) for the kept ones.
 // Returns false when the records run past the block.
 template <typename Keep>
@@ -45,8 +43,8 @@ bool parse_status(ByteReader& in, const InfoContext& ctx, FrameSet& out) {
                                      uint8_t inputs = r[15], signals = r[16];
                                      for (int b = 0; b < 4; ++b) {
                                          out.flags[i][b] = (inputs >> b) & 1;
-                                         out.flags[i][4 + b] =
-                                             ctx.eight_channel_v3 ? (inputs >> (4 + b)) & 1 : 0;
+                                         out.flags[i][4 + b] = static_cast<uint8_t>(
+                                             ctx.eight_channel_v3 ? (inputs >> (4 + b)) & 1 : 0);
                                          out.flags[i][8 + b] = (signals >> b) & 1;
                                      }
                                      kept = i + 1;
@@ -102,6 +100,7 @@ bool parse_tyres(ByteReader& in, const InfoContext& ctx, FrameSet& out) {
     int groups = static_cast<int>((head >> 8) & 0xFFFF);
     int words = static_cast<int>(head >> 24);
     int kept_words = std::min(words, KIVRA_MAX_TYRES);
+    out.tyres_per_group = kept_words;
     for (int g = 0; g < groups; ++g) {
         for (int w = 0; w < words; ++w) {
             uint32_t word = in.u32();
@@ -110,9 +109,9 @@ bool parse_tyres(ByteReader& in, const InfoContext& ctx, FrameSet& out) {
                 out.tyres[g][w] = tyre_from_word(word, ctx.version);
             }
         }
+        // Counted per complete group, so a cut-off section keeps the groups before the cut.
+        if (g < ctx.frames_per_channel) out.tyre_group_count = g + 1;
     }
-    out.tyres_per_group = kept_words;
-    out.tyre_group_count = kept_count(groups, ctx.frames_per_channel);
     if (ctx.version == 3) {
         uint32_t f = in.u32();
         if (!in.ok()) return false;

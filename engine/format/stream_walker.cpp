@@ -1,5 +1,7 @@
 #include "format/stream_walker.h"
 
+#include <algorithm>
+
 #include "common/le.h"
 #include "format/gop_header.h"
 
@@ -51,7 +53,8 @@ int walk_forward(StreamCursor& cursor, int skip, WalkBuffer& buffer) {
             return read_gop_at(cursor, p, block.stored_length(), buffer);
         }
     }
-    cursor.position = p;
+    // A passed-over header whose length runs past the data must not leave the cursor there.
+    cursor.position = std::min(p, cursor.end);
     return kWalkEnd;
 }
 
@@ -62,10 +65,11 @@ struct Located {
 };
 
 // At the end of the data there is no following block to carry a back-link, so the GOP
-// ending there is found by scanning back to the nearest GOP start.
+// ending there is found by scanning back to the nearest GOP start. GOPs start on block
+// boundaries, so the scan does too, also when the end itself does not lie on one.
 Located locate_last(StreamCursor& cursor, int64_t p) {
     Block block;
-    for (int64_t at = p - kBlockSize; at >= cursor.begin; at -= kBlockSize) {
+    for (int64_t at = round_up_block(p) - kBlockSize; at >= cursor.begin; at -= kBlockSize) {
         if (!read_block(cursor, at, block)) return {kWalkReadError, at};
         if (block.gop_start()) return {kWalkRead, at, block.stored_length()};
     }
@@ -93,7 +97,13 @@ int walk_backward(StreamCursor& cursor, int skip, WalkBuffer& buffer) {
         Located found = locate_previous(cursor, cursor.position);
         cursor.position = found.start;
         if (found.result != kWalkRead) return found.result;
-        if (skip-- == 0) return read_gop_at(cursor, found.start, found.stored, buffer);
+        if (skip-- == 0) {
+            int result = read_gop_at(cursor, found.start, found.stored, buffer);
+            // A backward walk leaves the position at the GOP's start, where the next one
+            // goes on from; reading it must not move the position past it again.
+            cursor.position = found.start;
+            return result;
+        }
     }
 }
 

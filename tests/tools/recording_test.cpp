@@ -65,6 +65,8 @@ struct TelemetryCase {
     std::vector<std::string> options;
 };
 
+void PrintTo(const TelemetryCase& c, std::ostream* os) { *os << c.name; }
+
 class TelemetryMatchesTruth : public testing::TestWithParam<TelemetryCase> {};
 
 TEST_P(TelemetryMatchesTruth, EveryFrame) {
@@ -84,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
         TelemetryCase{"v3_one_channel", 1, 3, {"--fps", "5"}},
         TelemetryCase{"v3_eight_channel_inputs", 8, 3, {"--fps", "2", "--audio-bits", "8"}},
         TelemetryCase{"v3_sixteen_channels", 16, 3, {"--fps", "1"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 int count_frames_with_ffprobe(const std::string& h264) {
     ProcessResult r = run_process({FFPROBE_PATH, "-v", "error", "-count_frames", "-select_streams",

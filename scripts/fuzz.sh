@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang (address + undefined sanitizers) and runs each for
+# the given number of seconds (default 60), starting from the seed corpus.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+
+seconds=${1:-60}
+CC=clang CXX=clang++ build build-fuzz -DFLEET_FUZZ=ON -DFLEET_TESTS=OFF
+status=0
+for target in fuzz_gop_parser fuzz_walkers; do
+  bin=$(find "$root_dir/build-fuzz" -name "$target" -type f -perm -u+x | head -n 1)
+  work="$root_dir/build-fuzz/corpus-$target"
+  mkdir -p "$work"
+  echo "== $target for ${seconds}s"
+  "$bin" -max_total_time="$seconds" -print_final_stats=1 "$work" "$root_dir/fuzz/corpus/$target" \
+    || status=1
+done
+exit $status

@@ -1,0 +1,60 @@
+// dvrtool telemetry: per-frame values as the info block carries them.
+#include <gtest/gtest.h>
+
+#include "dvrsim/info_block_writer.h"
+#include "pair_builder.h"
+#include "run_dvrtool.h"
+
+namespace dvrtool_test {
+namespace {
+
+using nlohmann::json;
+
+TEST(DvrtoolTelemetry, JsonLinesCarryTheInfoBlockValues) {
+    fleet::test::TempDir dir;
+    PairBuilder pair(dir.file("rec"));
+    // The rejected first GOP prints nothing but still takes GOP number 0.
+    dvrsim::GopSpec rejected = make_gop(kT0, {0}, 1);
+    rejected.version = 9;
+    pair.add_gop(rejected);
+
+    dvrsim::InfoSpec info;
+    info.status = std::vector<dvrsim::StatusRecord>{{"BUS-42", 21, 0x05, 0x02},
+                                                    {"BUS-42", -3, 0x00, 0x08}};
+    info.speed = std::vector<uint16_t>{dvrsim::speed_word(425), dvrsim::speed_word(500)};
+    info.position = std::vector<std::string>{"N5130.1234E00007.5678", "N5130.1300E00007.5700"};
+    info.gsensor = std::vector<std::array<int8_t, 3>>{{{1, -2, 64}}, {{0, 0, -64}}};
+    // Format channel 9 is beyond a FrameSet's eight channels: never listed.
+    dvrsim::GopSpec gop = make_gop(kT0 + 1, {0, 2, 9}, 2);
+    gop.info = dvrsim::build_info_block(info);
+    pair.add_gop(gop);
+    pair.finish();
+
+    auto result = dvrtool({"telemetry", pair.dvr(), "--json"});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    auto lines = json_lines(result.out);
+    ASSERT_EQ(lines.size(), 2u);
+
+    const json& f0 = lines[0];
+    EXPECT_EQ(f0["gop"], 1);
+    EXPECT_EQ(f0["frame"], 0);
+    EXPECT_EQ(f0["time"], kT0 + 1);
+    EXPECT_EQ(f0["channels"], json::array({1, 3}));
+    EXPECT_EQ(f0["car_id"], "BUS-42");
+    EXPECT_EQ(f0["speed"], 42.5);
+    EXPECT_EQ(f0["temperature"], 21);
+    EXPECT_EQ(f0["gsensor"], json::array({1, -2, 64}));
+    EXPECT_EQ(f0["position"], "N5130.1234E00007.5678");
+    EXPECT_EQ(f0["flags"], json::array({1, 0, 1, 0, 0, 0, 0, 0, 0, 1, 0, 0}));
+    EXPECT_EQ(f0["tyres_per_group"], nullptr);
+
+    const json& f1 = lines[1];
+    EXPECT_EQ(f1["frame"], 1);
+    EXPECT_EQ(f1["speed"], 50.0);
+    EXPECT_EQ(f1["temperature"], -3);
+    EXPECT_EQ(f1["gsensor"], json::array({0, 0, -64}));
+    EXPECT_EQ(f1["flags"], json::array({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}));
+}
+
+}  // namespace
+}  // namespace dvrtool_test

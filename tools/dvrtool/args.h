@@ -1,0 +1,44 @@
+// Command-line parsing shared by the subcommands: long options with or without a value,
+// positional operands, and usage errors that end the program with exit code 2.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <set>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dvrtool {
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct Option {
+    std::string_view name;  // "--json", "-o"
+    bool takes_value = false;
+};
+
+struct CommandLine {
+    std::vector<std::string> operands;
+    std::map<std::string, std::string, std::less<>> values;
+    std::set<std::string, std::less<>> flags;
+    bool help = false;
+
+    bool has(std::string_view flag) const { return flags.contains(flag); }
+    std::optional<std::string> value(std::string_view name) const;
+};
+
+// Accepts "--name value" and "--name=value"; "--" ends the options. Throws UsageError for an
+// unknown option or a missing value.
+CommandLine parse_command_line(std::span<const std::string> args,
+                               std::span<const Option> options);
+
+// A user's 1-based channel number, 1..16; throws UsageError otherwise.
+int parse_channel_number(std::string_view text);
+
+}  // namespace dvrtool

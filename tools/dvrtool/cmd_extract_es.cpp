@@ -1,0 +1,83 @@
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "commands.h"
+#include "format/gop_layout.h"
+#include "forward_walk.h"
+#include "messages.h"
+#include "recording.h"
+
+namespace dvrtool {
+namespace {
+
+struct FileClose {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileClose>;
+
+struct Written {
+    int64_t frames = 0;
+    int64_t bytes = 0;
+    bool failed = false;
+};
+
+void write_channel(const WalkedGop& gop, int channel, std::FILE* out, Written& w) {
+    auto layout = kivra::gop_layout(gop.data, gop.length);
+    if (!layout) return;
+    kivra::for_each_frame_record(gop.data, *layout, [&](const kivra::FrameRecordView& f) {
+        if (f.channel != channel || w.failed) return;
+        if (std::fwrite(f.data, 1, f.length, out) != f.length) w.failed = true;
+        ++w.frames;
+        w.bytes += f.length;
+    });
+}
+
+// Every output path leaves nothing half-written behind.
+int give_up(File& out, const std::string& path, const std::string& reason) {
+    out.reset();
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+    return fail(reason);
+}
+
+}  // namespace
+
+int run_extract_es(const CommandLine& line) {
+    auto channel_text = line.value("--channel");
+    auto out_path = line.value("-o");
+    if (!channel_text) throw UsageError("missing --channel N");
+    if (!out_path) throw UsageError("missing -o OUT.h264");
+    const int channel = parse_channel_number(*channel_text);
+
+    kivra::FilePair pair;
+    if (std::string reason = open_recording(pair, line); !reason.empty()) return fail(reason);
+    File out(std::fopen(out_path->c_str(), "wb"));
+    if (!out) return fail("cannot create " + *out_path + ": " + std::strerror(errno));
+
+    Written written;
+    ForwardWalk walk(pair);
+    for (auto step = walk.next(); step != ForwardWalk::kEnd; step = walk.next()) {
+        if (step == ForwardWalk::kFailure) {
+            warn_skipped(line.operands[0], walk.failure());
+        } else {
+            write_channel(walk.gop(), channel - 1, out.get(), written);
+        }
+    }
+    if (written.failed || std::fclose(out.release()) != 0) {
+        return give_up(out, *out_path, "cannot write " + *out_path + ": " + std::strerror(errno));
+    }
+    if (written.frames == 0) {
+        return give_up(out, *out_path,
+                       line.operands[0] + ": channel " + std::to_string(channel) + " has no frames");
+    }
+    std::printf("wrote %lld frames (%lld bytes) of channel %d to %s\n",
+                static_cast<long long>(written.frames), static_cast<long long>(written.bytes),
+                channel, out_path->c_str());
+    return 0;
+}
+
+}  // namespace dvrtool

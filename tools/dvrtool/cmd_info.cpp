@@ -1,0 +1,190 @@
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "commands.h"
+#include "forward_walk.h"
+#include "format/frame_set.h"
+#include "format/gop_layout.h"
+#include "format/gop_parser.h"
+#include "gop_records.h"
+#include "h264_probe.h"
+#include "messages.h"
+#include "recording.h"
+#include "time_text.h"
+
+namespace dvrtool {
+namespace {
+
+struct AudioFormat {
+    int rate = 0;
+    int bits = 0;
+    int channels = 0;
+};
+
+struct Summary {
+    std::set<uint32_t> versions;
+    std::optional<kivra::GopHeader> first_header;  // of the first GOP the layout accepts
+    std::array<bool, kFormatChannels> present{};
+    std::array<std::vector<uint8_t>, kFormatChannels> first_key;
+    std::optional<AudioFormat> audio;
+    int64_t gops = 0;
+    int64_t frames_per_channel = 0;
+    std::optional<std::string> vehicle_id;
+    std::optional<PictureSize> picture;
+};
+
+void note_records(Summary& s, const uint8_t* gop, const kivra::GopLayout& layout) {
+    kivra::for_each_frame_record(gop, layout, [&](const kivra::FrameRecordView& f) {
+        auto c = static_cast<size_t>(f.channel);
+        s.present[c] = true;
+        if (f.key && s.first_key[c].empty()) s.first_key[c].assign(f.data, f.data + f.length);
+    });
+}
+
+void note_parsed(Summary& s, const FrameSet& set) {
+    s.frames_per_channel += set.frames_per_channel;
+    if (!s.vehicle_id && set.vehicle_id[0] != '\0') {
+        s.vehicle_id = std::string(set.vehicle_id, strnlen(set.vehicle_id, sizeof set.vehicle_id));
+    }
+}
+
+void add_gop(Summary& s, const WalkedGop& gop, FrameSet& set) {
+    ++s.gops;
+    auto layout = kivra::gop_layout(gop.data, gop.length);
+    if (!layout) return;
+    const kivra::GopHeader& h = layout->header;
+    s.versions.insert(h.version());
+    if (!s.first_header) s.first_header = h;
+    if (!s.audio && h.audio_length() != 0) {
+        s.audio = AudioFormat{h.audio_sample_rate(), h.audio_sample_bits(), h.audio_channels()};
+    }
+    note_records(s, gop.data, *layout);
+    if (kivra::parse_gop(gop.data, gop.length, nullptr, set) == kivra::kParseOk) {
+        note_parsed(s, set);
+    }
+}
+
+// The first key frame of the lowest channel present; later channels are not tried, so a
+// file whose first channel does not decode says "unknown".
+std::optional<PictureSize> first_picture_size(const Summary& s) {
+    for (size_t c = 0; c < s.present.size(); ++c) {
+        if (!s.present[c]) continue;
+        const auto& unit = s.first_key[c];
+        if (unit.empty()) return std::nullopt;
+        return decoded_picture_size(unit.data(), unit.size());
+    }
+    return std::nullopt;
+}
+
+std::vector<int> present_channels(const Summary& s) {
+    std::vector<int> out;
+    for (size_t c = 0; c < s.present.size(); ++c) {
+        if (s.present[c]) out.push_back(static_cast<int>(c) + 1);
+    }
+    return out;
+}
+
+std::string resolution_text(const std::optional<PictureSize>& p) {
+    if (!p) return "unknown";
+    return std::to_string(p->width) + "x" + std::to_string(p->height);
+}
+
+template <typename T>
+nlohmann::ordered_json or_null(const std::optional<T>& v) {
+    return v ? nlohmann::ordered_json(*v) : nlohmann::ordered_json(nullptr);
+}
+
+nlohmann::ordered_json summary_json(const Summary& s, kivra::FilePair& pair) {
+    nlohmann::ordered_json j;
+    j["stream_version"] =
+        s.first_header ? nlohmann::ordered_json(s.first_header->version()) : nullptr;
+    j["stream_versions"] = s.versions;
+    j["channels"] = s.first_header ? s.first_header->channel_count() : 0;
+    j["channels_present"] = present_channels(s);
+    j["resolution"] = resolution_text(s.picture);
+    j["width"] = s.picture ? nlohmann::ordered_json(s.picture->width) : nullptr;
+    j["height"] = s.picture ? nlohmann::ordered_json(s.picture->height) : nullptr;
+    j["audio"] = s.audio ? nlohmann::ordered_json{{"rate", s.audio->rate},
+                                                  {"bits", s.audio->bits},
+                                                  {"channels", s.audio->channels}}
+                         : nlohmann::ordered_json(nullptr);
+    j["begin_time"] = pair.begin_time();
+    j["end_time"] = pair.end_time();
+    j["begin"] = time_text(pair.begin_time());
+    j["end"] = time_text(pair.end_time());
+    j["length"] = pair.length();
+    j["gops"] = s.gops;
+    j["frames_per_channel"] = s.frames_per_channel;
+    j["vehicle_id"] = or_null(s.vehicle_id);
+    return j;
+}
+
+std::string list_text(const std::vector<int>& numbers) {
+    std::string out;
+    for (int n : numbers) out += (out.empty() ? "" : " ") + std::to_string(n);
+    return out.empty() ? "none" : out;
+}
+
+std::string versions_text(const std::set<uint32_t>& versions) {
+    std::string out;
+    for (uint32_t v : versions) out += (out.empty() ? "" : ", ") + std::to_string(v);
+    return out.empty() ? "none" : out;
+}
+
+std::string audio_text(const std::optional<AudioFormat>& a) {
+    if (!a) return "none";
+    return std::to_string(a->rate) + " Hz, " + std::to_string(a->bits) + " bits, " +
+           std::to_string(a->channels) + (a->channels == 1 ? " channel" : " channels");
+}
+
+void print_summary(const Summary& s, kivra::FilePair& pair) {
+    auto row = [](const char* name, const std::string& value) {
+        std::printf("%-20s %s\n", name, value.c_str());
+    };
+    row("stream version", versions_text(s.versions));
+    row("channels", std::to_string(s.first_header ? s.first_header->channel_count() : 0));
+    row("channels present", list_text(present_channels(s)));
+    row("resolution", resolution_text(s.picture));
+    row("audio", audio_text(s.audio));
+    row("begin", time_text(pair.begin_time()));
+    row("end", time_text(pair.end_time()));
+    row("length", std::to_string(pair.length()) + " bytes");
+    row("GOPs", std::to_string(s.gops));
+    row("frames per channel", std::to_string(s.frames_per_channel));
+    row("vehicle", s.vehicle_id.value_or("none"));
+}
+
+}  // namespace
+
+int run_info(const CommandLine& line) {
+    kivra::FilePair pair;
+    if (std::string reason = open_recording(pair, line); !reason.empty()) return fail(reason);
+
+    Summary summary;
+    kivra::FrameSetStorage storage;
+    ForwardWalk walk(pair);
+    for (auto step = walk.next(); step != ForwardWalk::kEnd; step = walk.next()) {
+        if (step == ForwardWalk::kFailure) {
+            warn_skipped(line.operands[0], walk.failure());
+        } else {
+            add_gop(summary, walk.gop(), storage.get());
+        }
+    }
+    summary.picture = first_picture_size(summary);
+
+    if (line.has("--json")) {
+        std::printf("%s\n", summary_json(summary, pair).dump(2).c_str());
+    } else {
+        print_summary(summary, pair);
+    }
+    return 0;
+}
+
+}  // namespace dvrtool

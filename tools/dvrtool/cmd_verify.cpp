@@ -1,0 +1,122 @@
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+#include "damage.h"
+#include "format/frame_set.h"
+#include "format/gop_header.h"
+#include "format/gop_layout.h"
+#include "format/gop_parser.h"
+#include "forward_walk.h"
+#include "index_check.h"
+#include "messages.h"
+#include "recording.h"
+
+namespace dvrtool {
+namespace {
+
+using kivra::kBlockSize;
+
+struct PreviousGop {
+    int64_t end = 0;  // stored end
+    uint32_t total = 0;
+};
+
+struct StreamCheck {
+    int64_t gops = 0;
+    std::vector<GopMark> marks;
+    std::optional<PreviousGop> previous;  // the GOP the walk read last, if nothing came since
+    int64_t last_gop_end = 0;             // may lie past the end the index gives
+    DamageList damage;
+};
+
+// Recorders fill unused blocks with zeros or with a header that announces no data.
+bool is_padding(const uint8_t* block, size_t length) {
+    auto header = kivra::read_gop_header(block, length);
+    if (header) return header->total_length() == 0;
+    for (size_t i = 0; i < length; ++i) {
+        if (block[i] != 0) return false;
+    }
+    return true;
+}
+
+// The blocks the walk stepped over in [from, to).
+void check_skipped(kivra::ByteSource& stream, int64_t from, int64_t to, StreamCheck& s) {
+    uint8_t block[kBlockSize];
+    for (int64_t at = from; at < to; at += kBlockSize) {
+        if (!stream.read_at(at, block, sizeof block)) {
+            s.damage.add_run(at, at + kBlockSize, "read error");
+        } else if (!is_padding(block, sizeof block)) {
+            s.damage.add_run(at, at + kBlockSize, "garbage");
+        }
+    }
+}
+
+std::string rejection(const WalkedGop& gop) {
+    return kivra::gop_layout(gop.data, gop.length)
+               ? "GOP rejected: frame record runs past the frame area"
+               : "GOP rejected: bad header";
+}
+
+void check_gop(const WalkedGop& gop, StreamCheck& s, FrameSet& set) {
+    const kivra::GopHeader header = kivra::GopHeader::read(gop.data);
+    const int64_t end = gop.offset + gop.stored;
+    ++s.gops;
+    s.marks.push_back({gop.offset, header.time()});
+    if (kivra::parse_gop(gop.data, gop.length, nullptr, set) != kivra::kParseOk) {
+        s.damage.add({Damage::kStream, gop.offset, end, rejection(gop)});
+    } else if (s.previous && s.previous->end == gop.offset &&
+               header.previous_length() != (s.previous->total & 0xFFFFF)) {
+        // The back-link field holds 20 bits.
+        s.damage.add({Damage::kStream, gop.offset, end,
+                      "back-link " + std::to_string(header.previous_length()) +
+                          " does not match the previous GOP's length " +
+                          std::to_string(s.previous->total)});
+    }
+    s.previous = PreviousGop{end, header.total_length()};
+    s.last_gop_end = end;
+}
+
+// Returns the end of the data the walk accounted for.
+int64_t check_stream(kivra::FilePair& pair, StreamCheck& s) {
+    kivra::FrameSetStorage storage;
+    ForwardWalk walk(pair);
+    for (;;) {
+        const auto step = walk.next();
+        if (step == ForwardWalk::kGop) {
+            check_skipped(pair.stream(), walk.skipped_from(), walk.gop().offset, s);
+            check_gop(walk.gop(), s, storage.get());
+        } else if (step == ForwardWalk::kFailure) {
+            const WalkFailure& f = walk.failure();
+            check_skipped(pair.stream(), walk.skipped_from(), f.begin, s);
+            s.damage.add_run(f.begin, f.end, f.reason);
+            s.previous.reset();
+        } else {
+            check_skipped(pair.stream(), walk.skipped_from(), walk.data_end(), s);
+            return std::max(walk.position(), s.last_gop_end);
+        }
+    }
+}
+
+}  // namespace
+
+int run_verify(const CommandLine& line) {
+    kivra::FilePair pair;
+    if (std::string reason = open_recording(pair, line); !reason.empty()) return fail(reason);
+
+    StreamCheck stream;
+    const int64_t data_end = check_stream(pair, stream);
+    std::vector<Damage> damage = stream.damage.regions();
+    for (auto& d : check_index(pair.index(), pair.header(), stream.marks, data_end)) {
+        damage.push_back(std::move(d));
+    }
+    for (const auto& d : damage) std::printf("%s\n", damage_text(d).c_str());
+    std::printf("%lld GOPs, %zu damaged regions\n", static_cast<long long>(stream.gops),
+                damage.size());
+    return damage.empty() ? 0 : 1;
+}
+
+}  // namespace dvrtool

@@ -1,0 +1,120 @@
+// dvrtool: inspects `.dvr` + `.inx` recordings of the fleet's mobile video recorders.
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "args.h"
+#include "commands.h"
+#include "messages.h"
+
+namespace dvrtool {
+namespace {
+
+constexpr Option kJson{"--json"};
+constexpr Option kIndex{"--index", true};
+
+struct Command {
+    std::string_view name;
+    std::string_view synopsis;
+    std::string_view description;
+    std::vector<Option> options;
+    int (*run)(const CommandLine&);
+};
+
+const std::vector<Command>& commands() {
+    static const std::vector<Command> table = {
+        {"info", "FILE.dvr [--index PATH] [--json]",
+         "Summarises a recording: versions, channels, resolution, audio, times, GOPs.",
+         {kJson, kIndex}, run_info},
+        {"gops", "FILE.dvr [--index PATH] [--backward] [--json]",
+         "Lists every GOP; --backward walks from the end to the beginning.",
+         {kJson, kIndex, {"--backward"}}, run_gops},
+        {"index", "FILE.inx [--json]",
+         "Lists the time index: its header and every unit from first to last.",
+         {kJson}, run_index},
+        {"telemetry", "FILE.dvr [--index PATH] [--json]",
+         "Prints the telemetry of every video frame; --json gives one object per line.",
+         {kJson, kIndex}, run_telemetry},
+        {"verify", "FILE.dvr [--index PATH]",
+         "Lists damaged regions of the stream and index; exits 1 when there are any.",
+         {kIndex}, run_verify},
+        {"extract-es", "FILE.dvr --channel N -o OUT.h264 [--index PATH]",
+         "Writes the raw H.264 of channel N (1-16) to OUT.h264.",
+         {kIndex, {"--channel", true}, {"-o", true}}, run_extract_es},
+    };
+    return table;
+}
+
+void print_usage() {
+    std::printf("usage: dvrtool COMMAND FILE [options]\n\ncommands:\n");
+    for (const auto& c : commands()) {
+        std::printf("  %-10s %.*s\n", std::string(c.name).c_str(),
+                    static_cast<int>(c.description.size()), c.description.data());
+    }
+    std::printf(
+        "\nThe index is read from the .inx beside the .dvr unless --index names one.\n"
+        "Channels are numbered from 1. Times are UTC.\n"
+        "Run 'dvrtool COMMAND --help' for a command's options.\n");
+}
+
+void print_command_usage(const Command& c) {
+    std::printf("usage: dvrtool %s %s\n%s\n", std::string(c.name).c_str(),
+                std::string(c.synopsis).c_str(), std::string(c.description).c_str());
+}
+
+int usage_error(const std::string& message, const std::string& hint) {
+    std::fprintf(stderr, "dvrtool: %s\nTry '%s'.\n", message.c_str(), hint.c_str());
+    return 2;
+}
+
+const Command* find_command(std::string_view name) {
+    for (const auto& c : commands()) {
+        if (c.name == name) return &c;
+    }
+    return nullptr;
+}
+
+int run_command(const Command& command, const std::vector<std::string>& args) {
+    const std::string prefix = std::string(command.name) + ": ";
+    const std::string hint = "dvrtool " + std::string(command.name) + " --help";
+    try {
+        CommandLine line = parse_command_line(args, command.options);
+        if (line.help) {
+            print_command_usage(command);
+            return 0;
+        }
+        if (line.operands.empty()) throw UsageError("missing FILE");
+        if (line.operands.size() > 1) {
+            throw UsageError("unexpected argument '" + line.operands[1] + "'");
+        }
+        return command.run(line);
+    } catch (const UsageError& e) {
+        return usage_error(prefix + e.what(), hint);
+    }
+}
+
+int run(const std::vector<std::string>& args) {
+    if (args.empty()) return usage_error("missing command", "dvrtool --help");
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        print_usage();
+        return 0;
+    }
+    const Command* command = find_command(args[0]);
+    if (command == nullptr) {
+        return usage_error("unknown command '" + args[0] + "'", "dvrtool --help");
+    }
+    return run_command(*command, {args.begin() + 1, args.end()});
+}
+
+}  // namespace
+}  // namespace dvrtool
+
+int main(int argc, char** argv) {
+    try {
+        return dvrtool::run({argv + 1, argv + argc});
+    } catch (const std::exception& e) {
+        return dvrtool::fail(e.what());
+    }
+}

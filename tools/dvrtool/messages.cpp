@@ -1,0 +1,22 @@
+#include "messages.h"
+
+#include <cstdio>
+
+namespace dvrtool {
+
+int fail(std::string_view line) {
+    std::fprintf(stderr, "dvrtool: %.*s\n", static_cast<int>(line.size()), line.data());
+    return 1;
+}
+
+void warn(std::string_view line) {
+    std::fprintf(stderr, "dvrtool: warning: %.*s\n", static_cast<int>(line.size()), line.data());
+}
+
+std::string hex32(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", value);
+    return text;
+}
+
+}  // namespace dvrtool
