@@ -17,81 +17,65 @@ int read_section_count(ByteReader& in) {
     return in.ok() ? count : -1;
 }
 
-// Walks `count` records of `size` bytes, calling keep(index, record) for the kept ones.
+// Reads a section of `count` fixed-size records. Every record is consumed; keep(i, record)
+// sees those with i < N, and `kept` counts them, also when the section is cut short.
 // Returns false when the records run past the block.
 template <typename Keep>
-bool read_records(ByteReader& in, int count, size_t size, int frames, Keep keep) {
+bool read_section(ByteReader& in, const InfoContext& ctx, size_t size, int32_t& kept, Keep keep) {
+    int count = read_section_count(in);
+    if (count < 0) return false;
+    kept = 0;
     for (int i = 0; i < count; ++i) {
         const uint8_t* record = in.bytes(size);
         if (record == nullptr) return false;
-        if (i < frames) keep(i, record);
+        if (i >= ctx.frames_per_channel) continue;
+        keep(i, record);
+        kept = i + 1;
     }
     return true;
 }
 
+void keep_status(const InfoContext& ctx, int i, const uint8_t* r, FrameSet& out) {
+    if (i == 0) {
+        std::memset(out.vehicle_id, 0, sizeof out.vehicle_id);
+        std::memcpy(out.vehicle_id, r, 14);
+    }
+    out.temperature[i] = static_cast<int8_t>(r[14]);
+    uint8_t inputs = r[15], signals = r[16];
+    for (int b = 0; b < 4; ++b) {
+        out.flags[i][b] = (inputs >> b) & 1;
+        out.flags[i][4 + b] =
+            static_cast<uint8_t>(ctx.eight_channel_v3 ? (inputs >> (4 + b)) & 1 : 0);
+        out.flags[i][8 + b] = (signals >> b) & 1;
+    }
+}
+
 bool parse_status(ByteReader& in, const InfoContext& ctx, FrameSet& out) {
-    int count = read_section_count(in);
-    if (count < 0) return false;
-    int kept = 0;
-    bool complete = read_records(in, count, kStatusRecordSize, ctx.frames_per_channel,
-                                 [&](int i, const uint8_t* r) {
-                                     if (i == 0) {
-                                         std::memset(out.vehicle_id, 0, sizeof out.vehicle_id);
-                                         std::memcpy(out.vehicle_id, r, 14);
-                                     }
-                                     out.temperature[i] = static_cast<int8_t>(r[14]);
-                                     uint8_t inputs = r[15], signals = r[16];
-                                     for (int b = 0; b < 4; ++b) {
-                                         out.flags[i][b] = (inputs >> b) & 1;
-                                         out.flags[i][4 + b] = static_cast<uint8_t>(
-                                             ctx.eight_channel_v3 ? (inputs >> (4 + b)) & 1 : 0);
-                                         out.flags[i][8 + b] = (signals >> b) & 1;
-                                     }
-                                     kept = i + 1;
-                                 });
-    out.temperature_count = out.flag_count = kept;
+    bool complete = read_section(in, ctx, kStatusRecordSize, out.temperature_count,
+                                 [&](int i, const uint8_t* r) { keep_status(ctx, i, r, out); });
+    out.flag_count = out.temperature_count;
     return complete;
 }
 
 bool parse_speed(ByteReader& in, const InfoContext& ctx, FrameSet& out) {
-    int count = read_section_count(in);
-    if (count < 0) return false;
-    int kept = 0;
-    bool complete = read_records(in, count, kSpeedRecordSize, ctx.frames_per_channel,
-                                 [&](int i, const uint8_t* r) {
-                                     out.speed[i] = speed_from_word(fleet::load_u16(r));
-                                     kept = i + 1;
-                                 });
-    out.speed_count = kept;
-    return complete;
+    return read_section(in, ctx, kSpeedRecordSize, out.speed_count, [&](int i, const uint8_t* r) {
+        out.speed[i] = speed_from_word(fleet::load_u16(r));
+    });
 }
 
 bool parse_position(ByteReader& in, const InfoContext& ctx, FrameSet& out) {
-    int count = read_section_count(in);
-    if (count < 0) return false;
-    int kept = 0;
-    bool complete = read_records(in, count, kPositionRecordSize, ctx.frames_per_channel,
-                                 [&](int i, const uint8_t* r) {
-                                     std::memcpy(out.position[i], r + 5, KIVRA_POSITION_SIZE);
-                                     kept = i + 1;
-                                 });
-    out.position_count = kept;
-    return complete;
+    return read_section(in, ctx, kPositionRecordSize, out.position_count,
+                        [&](int i, const uint8_t* r) {
+                            std::memcpy(out.position[i], r + 5, KIVRA_POSITION_SIZE);
+                        });
 }
 
 bool parse_gsensor(ByteReader& in, const InfoContext& ctx, FrameSet& out) {
-    int count = read_section_count(in);
-    if (count < 0) return false;
-    int kept = 0;
-    bool complete = read_records(in, count, kGSensorRecordSize, ctx.frames_per_channel,
-                                 [&](int i, const uint8_t* r) {
-                                     out.gsensor[i] = {static_cast<int8_t>(r[0]),
-                                                       static_cast<int8_t>(r[1]),
-                                                       static_cast<int8_t>(r[2])};
-                                     kept = i + 1;
-                                 });
-    out.gsensor_count = kept;
-    return complete;
+    return read_section(in, ctx, kGSensorRecordSize, out.gsensor_count,
+                        [&](int i, const uint8_t* r) {
+                            out.gsensor[i] = {static_cast<int8_t>(r[0]), static_cast<int8_t>(r[1]),
+                                              static_cast<int8_t>(r[2])};
+                        });
 }
 
 bool parse_tyres(ByteReader& in, const InfoContext& ctx, FrameSet& out) {
