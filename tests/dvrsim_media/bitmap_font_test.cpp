@@ -1,10 +1,10 @@
-#include "dvrsim/bitmap_font.h"
+#include "common/bitmap_font.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-namespace dvrsim {
+namespace fleet {
 namespace {
 
 const std::string kDrawn = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ:-./";
@@ -39,4 +39,4 @@ TEST(BitmapFont, SpaceAndUnknownCharactersAreBlankAndLowerCaseFolds) {
 }
 
 }  // namespace
-}  // namespace dvrsim
+}  // namespace fleet

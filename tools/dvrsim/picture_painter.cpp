@@ -7,10 +7,16 @@
 #include <iterator>
 #include <string>
 
-#include "dvrsim/bitmap_font.h"
+#include "common/bitmap_font.h"
 
 namespace dvrsim {
 namespace {
+
+using fleet::glyph_for;
+using fleet::Glyph;
+using fleet::kGlyphAdvance;
+using fleet::kGlyphHeight;
+using fleet::kGlyphWidth;
 
 struct Yuv {
     uint8_t y;

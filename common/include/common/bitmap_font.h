@@ -1,10 +1,11 @@
-// A 5x7 bitmap font for the text burned into simulated pictures.
+// A 5x7 bitmap font for text burned into pictures: simulated recordings, channel labels,
+// snapshot time stamps.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
-namespace dvrsim {
+namespace fleet {
 
 inline constexpr int kGlyphWidth = 5;
 inline constexpr int kGlyphHeight = 7;
@@ -17,4 +18,4 @@ using Glyph = std::array<uint8_t, kGlyphHeight>;
 // blank.
 const Glyph& glyph_for(char c);
 
-}  // namespace dvrsim
+}  // namespace fleet

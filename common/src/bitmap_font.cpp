@@ -1,6 +1,6 @@
-#include "dvrsim/bitmap_font.h"
+#include "common/bitmap_font.h"
 
-namespace dvrsim {
+namespace fleet {
 namespace {
 
 struct GlyphEntry {
@@ -71,4 +71,4 @@ const Glyph& glyph_for(char c) {
     return index < kTableSize ? kTable[index] : kTable[' '];
 }
 
-}  // namespace dvrsim
+}  // namespace fleet
