@@ -19,7 +19,12 @@ bool is_option(std::string_view arg) { return arg.size() > 1 && arg[0] == '-'; }
 std::optional<std::string> CommandLine::value(std::string_view name) const {
     auto it = values.find(name);
     if (it == values.end()) return std::nullopt;
-    return it->second;
+    return it->second.back();
+}
+
+std::vector<std::string> CommandLine::all(std::string_view name) const {
+    auto it = values.find(name);
+    return it == values.end() ? std::vector<std::string>{} : it->second;
 }
 
 CommandLine parse_command_line(std::span<const std::string> args,
@@ -50,9 +55,9 @@ CommandLine parse_command_line(std::span<const std::string> args,
             }
             out.flags.emplace(name);
         } else if (eq != std::string_view::npos) {
-            out.values[std::string(name)] = std::string(arg.substr(eq + 1));
+            out.values[std::string(name)].emplace_back(arg.substr(eq + 1));
         } else if (i + 1 < args.size()) {
-            out.values[std::string(name)] = args[++i];
+            out.values[std::string(name)].push_back(args[++i]);
         } else {
             throw UsageError("option '" + std::string(name) + "' needs a value");
         }

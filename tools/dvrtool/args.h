@@ -25,12 +25,13 @@ struct Option {
 
 struct CommandLine {
     std::vector<std::string> operands;
-    std::map<std::string, std::string, std::less<>> values;
+    std::map<std::string, std::vector<std::string>, std::less<>> values;  // in given order
     std::set<std::string, std::less<>> flags;
     bool help = false;
 
     bool has(std::string_view flag) const { return flags.contains(flag); }
-    std::optional<std::string> value(std::string_view name) const;
+    std::optional<std::string> value(std::string_view name) const;  // the last one given
+    std::vector<std::string> all(std::string_view name) const;      // options that repeat
 };
 
 // Accepts "--name value" and "--name=value"; "--" ends the options. Throws UsageError for an

@@ -1,0 +1,218 @@
+#include "api/engine.h"
+
+#include <cstring>
+
+#include "playback/error_codes.h"
+
+namespace kivra {
+
+Engine& Engine::instance() {
+    static Engine engine;
+    return engine;
+}
+
+bool Engine::init(const KivraVideoTarget* target, const Callbacks& callbacks) {
+    if (target == nullptr) return false;
+    if (command_thread_.joinable()) release();
+    if (!presenter_.create(target)) return false;
+    if (!audio_.set_format({16, 1, 22050})) error(kErrAudioFormatWhileOpen, 0, 0);
+    Callbacks stored = callbacks;
+    stored.error = callbacks_.error;  // errors during init go to the previous procedure
+    callbacks_ = stored;
+    display_.voice_on = true;
+    player_ = std::make_unique<Player>(*this, presenter_, audio_, engine_lock_, display_,
+                                       recorder_);
+    if (opened_type_ == kOpenedFile) player_->attach(&file_);
+    try {
+        stopping_ = false;
+        command_thread_ = std::thread([this] { command_loop(); });
+        end_run_ = true;
+        end_notifier_ = std::thread([this] { end_notifier_loop(); });
+    } catch (const std::system_error&) {
+        release();
+        return false;
+    }
+    callbacks_.error = callbacks.error;
+    return true;
+}
+
+void Engine::stop_threads() {
+    if (command_thread_.joinable()) {
+        {
+            std::lock_guard<std::mutex> guard(mailbox_lock_);
+            stopping_ = true;
+        }
+        mailbox_changed_.notify_all();
+        command_thread_.join();
+    }
+    if (end_notifier_.joinable()) {
+        end_run_ = false;
+        end_event_.set();
+        end_notifier_.join();
+        end_event_.reset();
+    }
+}
+
+void Engine::release() {
+    stop_threads();
+    player_.reset();  // stops reader, timers and output; the source stays open
+    presenter_.release();
+}
+
+bool Engine::open(int type, const char* dvr_path, const char* inx_path) {
+    std::lock_guard<std::mutex> guard(engine_lock_);
+    if (opened_type_ != kOpenedNone || !player_) return false;
+    if (type == kOpenedDisk || type == kOpenedCard) {
+        // Searching for a recorder's disk or card is not supported yet: it never finds one.
+        opened_type_ = type;
+        display_.screen_count = -1;
+        return true;
+    }
+    if (type != kOpenedFile || dvr_path == nullptr || inx_path == nullptr) return false;
+    if (!file_.open(dvr_path, inx_path).empty()) return false;
+    const ProbeResult& probe = file_.probe();
+    display_.screen_count = probe.channel_count;
+    display_.full_screen = 0;
+    display_.division = 0;
+    sample_rate_ = probe.sample_rate;
+    sample_bits_ = probe.sample_bits;
+    player_->attach(&file_);
+    player_->set_status(kStatusOpened);
+    opened_type_ = kOpenedFile;
+    return true;
+}
+
+StoredSource* Engine::stored_source() {
+    return opened_type_ == kOpenedFile && file_.is_open() ? &file_ : nullptr;
+}
+
+void Engine::post(Command command) {
+    {
+        std::lock_guard<std::mutex> guard(mailbox_lock_);
+        mailbox_ = std::move(command);
+    }
+    mailbox_changed_.notify_all();
+}
+
+void Engine::command_loop() {
+    for (;;) {
+        Command command;
+        {
+            std::unique_lock<std::mutex> guard(mailbox_lock_);
+            mailbox_changed_.wait(guard, [this] { return stopping_ || mailbox_.has_value(); });
+            if (stopping_) return;
+            command = std::move(*mailbox_);
+            mailbox_.reset();
+        }
+        if (command.cmd == 10) continue;  // polls the realtime link, which is not supported
+        last_result_ = execute(command);
+        play_event(last_result_, last_close_result_);
+    }
+}
+
+void Engine::end_notifier_loop() {
+    for (;;) {
+        end_event_.wait();
+        if (!end_run_) return;
+        play_event(kResultEndOfData, 0);
+        end_event_.reset();
+    }
+}
+
+int Engine::execute(const Command& c) {
+    bool has_source = false;
+    {
+        std::lock_guard<std::mutex> guard(engine_lock_);
+        has_source = stored_source() != nullptr;
+    }
+    switch (c.cmd) {
+        case 0: return close_source();
+        case 1:
+            if (!has_source) {
+                error(kErrPlayOutputStart, 0, 0);
+                return kResultPlayFailed;
+            }
+            return player_->play();
+        case 2: return player_->pause();
+        case 3: return player_->step(true);
+        case 4: return player_->step(false);
+        case 5: return player_->fast(true, static_cast<int>(c.first));
+        case 6: return player_->fast(false, static_cast<int>(c.first));
+        case 7: {
+            uint64_t offset = static_cast<uint32_t>(c.second) |
+                              uint64_t{static_cast<uint32_t>(c.third)} << 32;
+            return player_->seek(static_cast<int64_t>(offset));
+        }
+        case 8: return player_->stop();
+        case 9: return snapshot(c);
+        case 11:
+            player_->set_jump(static_cast<int>(c.first));
+            return kResultJumpSet;
+        default: return last_result_;
+    }
+}
+
+int Engine::close_source() {
+    int status = player_->status();
+    if (opened_type_ == kOpenedNone || (status != kStatusOpened && status != kStatusStopped)) {
+        error(kErrCloseRefused, 0, 0);
+        return kResultCloseFailed;
+    }
+    player_->halt();
+    std::lock_guard<std::mutex> guard(engine_lock_);
+    player_->attach(nullptr);
+    int result = opened_type_ == kOpenedFile ? file_.close() : 0;
+    last_close_result_ = result;
+    opened_type_ = kOpenedNone;
+    display_.screen_count = -1;
+    if (result != 0) {
+        error(kErrCloseFailed, 0, 0);
+        return kResultCloseFailed;
+    }
+    return kResultClosed;
+}
+
+int Engine::snapshot(const Command& c) {
+    if (opened_type_ == kOpenedNone) {
+        error(kErrSnapshotNothingOpen, 0, 0);
+        return kResultSnapshotFailed;
+    }
+    if (display_.screen_count < 0) {
+        error(kErrSnapshotNoScreens, 0, 0);
+        return kResultSnapshotFailed;
+    }
+    const auto* rect = reinterpret_cast<const int32_t*>(c.first);
+    if (rect == nullptr || !c.text) return kResultSnapshotFailed;
+    std::vector<uint8_t> rgb;
+    int width = 0, height = 0;
+    if (!presenter_.capture(rect[0], rect[1], rect[2], rect[3], rgb, width, height) ||
+        !write_snapshot_jpeg(*c.text, std::move(rgb), width, height,
+                             static_cast<uint32_t>(c.second))) {
+        return kResultSnapshotFailed;
+    }
+    return kResultSnapshot;
+}
+
+void Engine::play_event(int code, int value) {
+    if (callbacks_.play != nullptr) callbacks_.play(code, value);
+}
+
+void Engine::error(int code, int system_error, int checked) {
+    if (callbacks_.error != nullptr) callbacks_.error(code, system_error, checked);
+}
+
+void Engine::frame_info(const FrameSet& s, int k) {
+    if (callbacks_.frame == nullptr) return;
+    bool tyres = k < s.tyre_group_count;
+    callbacks_.frame(s.gop_time, s.vehicle_id[0] != '\0' ? s.vehicle_id : nullptr,
+                     k < s.position_count ? s.position[k] : nullptr,
+                     k < s.gsensor_count ? &s.gsensor[k].x : nullptr,
+                     k < s.speed_count ? s.speed[k] : -1.0f,
+                     k < s.temperature_count ? s.temperature[k] : 255,
+                     k < s.flag_count ? s.flags[k] : nullptr, tyres ? s.tyres_per_group : -1,
+                     tyres ? s.tyres[k] : nullptr, s.tyre_summary[0], s.tyre_summary[1],
+                     s.tyre_summary[2], s.tyre_summary[3], s.tyre_summary[4],
+                     s.tyre_summary[5]);
+}
+
+}  // namespace kivra

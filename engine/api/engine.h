@@ -1,0 +1,107 @@
+// The one engine of the process: the open source, the player, the command mailbox and the
+// threads that report to the host.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "audio/audio_out.h"
+#include "kivra/kivra.h"
+#include "playback/player.h"
+#include "playback/sync.h"
+#include "present/presenter.h"
+#include "record/gop_recorder.h"
+#include "source/file_source.h"
+
+namespace kivra {
+
+struct Callbacks {
+    PlayEventProc play = nullptr;
+    FrameInfoProc frame = nullptr;
+    DiskEventProc disk = nullptr;
+    LinkEventProc link = nullptr;
+    ExtractDataProc extract = nullptr;
+    ErrorProc error = nullptr;
+};
+
+struct Command {
+    int cmd = 0;
+    intptr_t first = 0;
+    int32_t second = 0;
+    int32_t third = 0;
+    std::optional<std::string> text;
+};
+
+enum OpenedType : int { kOpenedNone = -1, kOpenedFile = 0, kOpenedDisk = 1, kOpenedCard = 2 };
+
+class Engine final : public PlayerEvents {
+public:
+    static Engine& instance();
+
+    bool init(const KivraVideoTarget* target, const Callbacks& callbacks);
+    void release();
+
+    bool open(int type, const char* dvr_path, const char* inx_path);
+    void post(Command command);
+
+    int opened_type() const { return opened_type_; }
+    int status() const { return player_ ? player_->status() : kStatusOpened; }
+    DisplaySettings& display() { return display_; }
+    AudioOut& audio() { return audio_; }
+    Presenter& presenter() { return presenter_; }
+    GopRecorder& recorder() { return recorder_; }
+    std::mutex& engine_lock() { return engine_lock_; }
+    // The open stored source, or null (callers hold the engine lock).
+    StoredSource* stored_source();
+    int sample_rate() const { return sample_rate_; }
+    int sample_bits() const { return sample_bits_; }
+
+    // PlayerEvents: what playback reports, relayed to the host's callbacks.
+    void play_event(int code, int value) override;
+    void error(int code, int system_error, int checked) override;
+    void frame_info(const FrameSet& set, int frame) override;
+    void end_of_data() override { end_event_.set(); }
+
+private:
+    Engine() = default;
+
+    void command_loop();
+    void end_notifier_loop();
+    int execute(const Command& command);
+    int close_source();
+    int snapshot(const Command& command);
+    void stop_threads();
+
+    Callbacks callbacks_;
+    Presenter presenter_;
+    AudioOut audio_;
+    DisplaySettings display_;
+    GopRecorder recorder_;
+    std::unique_ptr<Player> player_;
+
+    std::mutex engine_lock_;
+    FileSource file_;
+    std::atomic<int> opened_type_{kOpenedNone};
+    std::atomic<int> sample_rate_{22050};
+    std::atomic<int> sample_bits_{16};
+
+    std::mutex mailbox_lock_;
+    std::condition_variable mailbox_changed_;
+    std::optional<Command> mailbox_;
+    bool stopping_ = false;
+    std::thread command_thread_;
+    int last_result_ = 0;
+    int last_close_result_ = 0;
+
+    ManualResetEvent end_event_;
+    std::atomic<bool> end_run_{false};
+    std::thread end_notifier_;
+};
+
+}  // namespace kivra

@@ -1,0 +1,197 @@
+// The engine's C interface: thin functions over the one Engine of the process.
+#include <cstdio>
+#include <cstring>
+
+#include "api/engine.h"
+#include "audio/audio_out.h"
+#include "format/index_format.h"
+#include "kivra/kivra.h"
+
+using kivra::Engine;
+
+namespace {
+
+Engine& engine() { return Engine::instance(); }
+
+bool nothing_open() { return engine().opened_type() == kivra::kOpenedNone; }
+
+// Runs fn on the open stored source under the engine lock, or answers `otherwise`.
+template <typename T, typename Fn>
+T with_source(T otherwise, Fn fn) {
+    std::lock_guard<std::mutex> guard(engine().engine_lock());
+    kivra::StoredSource* source = engine().stored_source();
+    return source != nullptr ? fn(*source) : otherwise;
+}
+
+}  // namespace
+
+extern "C" {
+
+void KivraInfo(char* version, char* time, char* date) {
+    if (version != nullptr) std::snprintf(version, 19, "%s", "3.0d");
+    if (time != nullptr) std::snprintf(time, 19, "%s", __TIME__);
+    if (date != nullptr) std::snprintf(date, 19, "%s", __DATE__);
+}
+
+uint8_t zInit(const KivraVideoTarget* target, PlayEventProc play, FrameInfoProc frame,
+              DiskEventProc disk, LinkEventProc link, ExtractDataProc extract, ErrorProc error) {
+    return engine().init(target, {play, frame, disk, link, extract, error}) ? 1 : 0;
+}
+
+uint8_t zRelease(void) {
+    engine().release();
+    return 1;
+}
+
+uint8_t zOpen(int32_t type, const char* dvr_path, const char* inx_path, int32_t, int32_t) {
+    return engine().open(type, dvr_path, inx_path) ? 1 : 0;
+}
+
+uint8_t zOpenEx(LiveParams, int32_t, int32_t, const void*, const void*, KivraConnector) {
+    return 0;  // network sources are not supported yet
+}
+
+uint8_t zOpenRx(const void*, const void*, const char*, int32_t, int32_t, KivraConnector) {
+    return 0;  // network sources are not supported yet
+}
+
+uint8_t zDownload(int32_t, int32_t, const char*, const char*) { return 0; }
+
+int32_t zStopDownload(void) { return 0; }
+
+int32_t zTellOpenedType(void) { return engine().opened_type(); }
+
+int32_t zTellStatusType(void) { return engine().status(); }
+
+uint8_t zPlayMSG(int32_t cmd, intptr_t first, int32_t second, int32_t third, const char* text) {
+    kivra::Command command{cmd, first, second, third, std::nullopt};
+    if (text != nullptr) command.text = std::string(text);
+    engine().post(std::move(command));
+    return 1;
+}
+
+int32_t zTellScreenNum(void) {
+    if (nothing_open()) return -1;
+    return with_source(-1, [](kivra::StoredSource& s) { return s.probe().channel_count; });
+}
+
+int32_t zTellSampleRate(void) { return nothing_open() ? -1 : engine().sample_rate(); }
+
+int32_t zTellSampleBits(void) { return nothing_open() ? -1 : engine().sample_bits(); }
+
+int32_t zTellFullScreenIdx(void) {
+    if (nothing_open() || engine().display().screen_count < 0) return -1;
+    return engine().display().full_screen;
+}
+
+uint8_t zSetFullScreen(int32_t index) {
+    auto& display = engine().display();
+    if (nothing_open() || display.screen_count < 0 || index < 0 ||
+        index > display.screen_count) {
+        return 0;
+    }
+    display.full_screen = index;
+    engine().presenter().repaint();
+    return 1;
+}
+
+int32_t zTellDivStatus(void) {
+    if (nothing_open() || engine().display().screen_count != 8) return -1;
+    return engine().display().division;
+}
+
+uint8_t zSetDivStatus(int32_t division) {
+    if (nothing_open() || engine().display().screen_count != 8 || division < 0 ||
+        division > 2) {
+        return 0;
+    }
+    engine().display().division = division;
+    engine().presenter().repaint();
+    return 1;
+}
+
+int32_t zTellCarId(char* out) {
+    if (nothing_open()) return -1;
+    return with_source(-1, [out](kivra::StoredSource& s) {
+        if (out == nullptr) return -1;
+        std::memcpy(out, s.probe().vehicle_id, 16);
+        out[15] = '\0';
+        return 0;
+    });
+}
+
+uint8_t zOpenVoice(void) {
+    if (engine().display().voice_on) return 0;
+    engine().display().voice_on = true;
+    return 1;
+}
+
+void zCloseVoice(void) { engine().display().voice_on = false; }
+
+uint8_t zSetVoiceVolume(int32_t volume) {
+    float gain = 0;
+    if (!kivra::gain_for_volume(volume, gain)) return 0;
+    engine().display().gain = gain;
+    return 1;
+}
+
+uint8_t zTellVoiceVolume(int32_t* out) {
+    int volume = 0;
+    if (out == nullptr || !kivra::volume_for_gain(engine().display().gain, volume)) return 0;
+    *out = volume;
+    return 1;
+}
+
+int64_t zTellp(void) {
+    return with_source(int64_t{-1}, [](kivra::StoredSource& s) { return s.tell(); });
+}
+
+int64_t zTellTotalLen(void) {
+    return with_source(int64_t{-1}, [](kivra::StoredSource& s) { return s.length(); });
+}
+
+int32_t zTellBegTime(void) {
+    if (nothing_open()) return -1;
+    return with_source(0, [](kivra::StoredSource& s) {
+        return static_cast<int32_t>(s.begin_time());
+    });
+}
+
+int32_t zTellEndTime(void) {
+    if (nothing_open()) return -1;
+    return with_source(0, [](kivra::StoredSource& s) {
+        return static_cast<int32_t>(s.end_time());
+    });
+}
+
+int32_t zStartExtract(uint32_t, int32_t, uint32_t, int32_t) {
+    return -1;  // extraction is not supported yet
+}
+
+int32_t zStopExtract(void) { return 0; }
+
+uint8_t zTellTimeInxHd(void* out16) {
+    return with_source(uint8_t{0}, [out16](kivra::StoredSource& s) {
+        return static_cast<uint8_t>(s.time_index_header(static_cast<uint8_t*>(out16)));
+    });
+}
+
+uint8_t zTellTimeInxUnit(int32_t index, void* out16) {
+    return with_source(uint8_t{0}, [index, out16](kivra::StoredSource& s) {
+        return static_cast<uint8_t>(s.time_index_unit(index, static_cast<uint8_t*>(out16)));
+    });
+}
+
+// File pairs carry no event or quick index; disks and cards are not supported yet.
+uint8_t zTellEvtInxHd(void*) { return 0; }
+uint8_t zTellEvtInxUnit(int32_t, void*) { return 0; }
+uint8_t zTellQuickInxHd(void*) { return 0; }
+uint8_t zTellQuickInxUnit(int32_t, void*) { return 0; }
+
+uint8_t zSetRecord(const char* base_path, int32_t on) {
+    if (on == 0) return engine().recorder().stop() ? 1 : 0;
+    if (base_path == nullptr) return 0;
+    return engine().recorder().start(base_path) ? 1 : 0;
+}
+
+}  // extern "C"

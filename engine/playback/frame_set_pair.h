@@ -1,0 +1,42 @@
+// The two-slot hand-over between the reader, which decodes GOPs ahead, and the presenting
+// side, which shows them frame by frame. At most two GOPs are decoded ahead of the picture.
+#pragma once
+
+#include <mutex>
+
+#include "format/frame_set.h"
+#include "kivra/kivra.h"
+
+namespace kivra {
+
+class FrameSetPair {
+public:
+    FrameSetPair();  // both slots empty
+
+    // The slot being presented, or null when no slot holds a GOP or a marker. The slot stays
+    // valid until release_current() or reset(); the caller reads it without the pair lock.
+    FrameSet* current();
+    // The presented slot becomes empty and the other one is next.
+    void release_current();
+    // Copies a parsed GOP into a free slot (only the bytes in use). False when both slots are
+    // occupied: nothing happens and the reader waits for a release.
+    bool put(const FrameSet& set);
+    // Puts an end-of-data (1) or no-data-yet (2) marker.
+    void mark(int kind);
+    // Both slots empty, both indices 0 (playback restarts).
+    void reset();
+    // Number of slots holding a parsed GOP (state ready).
+    int ready_count();
+
+private:
+    bool occupied(int slot) const { return slots_[slot]->state >= 0; }
+    static bool is_marker(const FrameSet& set) { return set.state >= 1; }
+    void receive(int slot, const FrameSet& set);
+
+    std::mutex lock_;
+    FrameSetStorage slots_[2];
+    int read_ = 0;
+    int write_ = 0;
+};
+
+}  // namespace kivra

@@ -1,0 +1,128 @@
+// The playback state machine: executes the playback commands, keeps the frame pair filled
+// from a reader thread, and presents frames, clocked by the audio output in normal play and
+// by timers while paused, stepping or fast.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio/audio_out.h"
+#include "format/frame_set.h"
+#include "playback/frame_set_pair.h"
+#include "playback/periodic_timer.h"
+#include "playback/sync.h"
+#include "present/presenter.h"
+#include "record/gop_recorder.h"
+#include "source/stored_source.h"
+
+namespace kivra {
+
+enum Status : int {
+    kStatusOpened = 0,
+    kStatusPlaying = 1,
+    kStatusPaused = 2,
+    kStatusFastForward = 3,
+    kStatusFastBackward = 4,
+    kStatusStopped = 5,
+};
+
+// What the player reports to the host.
+class PlayerEvents {
+public:
+    virtual ~PlayerEvents() = default;
+    virtual void play_event(int code, int value) = 0;
+    virtual void error(int code, int system_error = 0, int checked = 0) = 0;
+    virtual void frame_info(const FrameSet& set, int frame) = 0;
+    virtual void end_of_data() = 0;  // normal play ran out: reported by the end notifier
+};
+
+struct DisplaySettings {
+    std::atomic<int> screen_count{-1};
+    std::atomic<int> full_screen{0};
+    std::atomic<int> division{0};
+    std::atomic<bool> voice_on{true};
+    std::atomic<float> gain{1.0f};
+};
+
+class Player {
+public:
+    Player(PlayerEvents& events, Presenter& presenter, AudioOut& audio, std::mutex& engine_lock,
+           DisplaySettings& display, GopRecorder& recorder);
+    ~Player();
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+
+    // The source playback reads; null detaches it. Only while nothing plays.
+    void attach(StoredSource* source);
+    int status() const { return status_.load(); }
+    void set_status(int status) { status_.store(status); }
+
+    // Playback commands; each returns its result code and reports errors on the way.
+    int play();
+    int pause();
+    int step(bool forward);
+    int fast(bool forward, int speed);
+    int seek(int64_t offset);
+    int stop();
+    void set_jump(int selector) { jump_.store(selector); }
+
+    // Stops reader, timers and output (close, release).
+    void halt();
+
+private:
+    // Output and reader.
+    bool start_output();
+    void stop_output();
+    bool ensure_reader();
+    void end_reader();
+    void reader_loop();
+    int read_for_reader(WalkBuffer& buffer);
+
+    // Presenting.
+    bool on_audio_buffer(AudioBuffer& buffer);
+    void present_frame(FrameSet& set, int frame, bool key_frames);
+    void fill_audio(const FrameSet& set, int frame, AudioBuffer& buffer);
+    void on_timer_tick(bool fast_timer);
+    int read_for_timer(bool fast_timer, WalkBuffer& buffer);
+
+    // Timers and positioning.
+    bool start_timer(PeriodicTimer& timer, int period_ms, bool fast_timer);
+    bool kill_timer(PeriodicTimer& timer, int error_code);
+    int position(int64_t offset);
+
+    PlayerEvents& events_;
+    Presenter& presenter_;
+    AudioOut& audio_;
+    std::mutex& engine_lock_;
+    DisplaySettings& display_;
+    GopRecorder& recorder_;
+    StoredSource* source_ = nullptr;
+
+    std::atomic<int> status_{kStatusOpened};
+    std::unique_ptr<FrameSetPair> pair_;
+
+    std::thread reader_;
+    std::atomic<bool> reader_run_{false};
+    ManualResetEvent reader_wake_;
+    std::mutex reader_busy_;  // held while the reader handles one GOP
+    std::atomic<int> jump_{0};
+    std::atomic<bool> end_seen_{false};
+
+    PeriodicTimer pause_timer_;
+    PeriodicTimer fast_timer_;
+    std::atomic<bool> hold_{true};
+    std::atomic<bool> shown_{false};
+    std::atomic<bool> step_forward_{true};
+    bool last_read_forward_ = true;  // timer thread only
+    std::atomic<bool> fast_forward_{true};
+    std::atomic<int> fast_skip_{1};
+    std::vector<uint8_t> timer_bytes_;
+    std::unique_ptr<FrameSetStorage> timer_set_;
+};
+
+}  // namespace kivra

@@ -1,0 +1,167 @@
+// Presenting frames: one frame per finished audio buffer in normal play, one GOP's key
+// frames per timer tick while paused, stepping or fast.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "decode/decoder_bank.h"
+#include "playback/error_codes.h"
+#include "playback/player.h"
+
+namespace kivra {
+namespace {
+
+// Which cell channel c goes to, or false when it is not shown.
+bool choose_cell(int c, int channels, int full_screen, int division, int& layout,
+                 int& position) {
+    if (full_screen > 0) {
+        layout = 1;
+        position = 0;
+        return c + 1 == full_screen;
+    }
+    if (channels == 8) {
+        if (division == 1 || division == 2) {
+            int first = division == 1 ? 0 : 4;
+            layout = 4;
+            position = c - first;
+            return c >= first && c < first + 4;
+        }
+        layout = 9;
+        position = c;
+        return true;
+    }
+    // Recordings with more channels than the grid holds show their first eight.
+    layout = channels > 8 ? 9 : channels;
+    position = c;
+    return true;
+}
+
+size_t silence_length(const AudioFormat& format, int frames) {
+    size_t bytes = static_cast<size_t>(format.block_align()) *
+                   static_cast<size_t>(format.rate) / static_cast<size_t>(frames);
+    return std::min((bytes + 1) & ~size_t{1}, kAudioBufferSize);
+}
+
+}  // namespace
+
+void Player::fill_audio(const FrameSet& set, int frame, AudioBuffer& buffer) {
+    AudioFormat format = audio_.format();
+    uint8_t silence = format.bits == 8 ? 0x80 : 0;
+    int frames = set.frames_per_channel > 0 ? set.frames_per_channel : 8;
+    if (!set.has_audio || frame >= frames) {
+        // One frame's worth of silence, so video keeps its pace without sound.
+        buffer.length = silence_length(format, frames);
+        std::memset(buffer.data, silence, buffer.length);
+        return;
+    }
+    size_t length = std::min(static_cast<size_t>(std::max(set.audio_chunk_length[frame], 0)),
+                             kAudioBufferSize);
+    buffer.length = length;
+    if (!display_.voice_on) {
+        std::memset(buffer.data, silence, length);
+        return;
+    }
+    std::memcpy(buffer.data, set.audio_buffer + set.audio_chunk_offset[frame], length);
+    apply_gain(display_.gain, buffer.data, length, format);
+}
+
+void Player::present_frame(FrameSet& set, int frame, bool key_frames) {
+    int channels = std::min(set.channel_count, KIVRA_MAX_CHANNELS);
+    int full_screen = display_.full_screen, division = display_.division;
+    presenter_.begin_frame();
+    for (int c = 0; c < channels; ++c) {
+        if (!set.present[c]) continue;
+        int layout = 0, position = 0;
+        if (!choose_cell(c, set.channel_count, full_screen, division, layout, position)) continue;
+        int k = key_frames ? set.key_frame_index[c] : frame;
+        const uint8_t* picture = nullptr;
+        if (k >= 0 && k < KIVRA_MAX_FRAMES && set.picture_size[c][k] != 0) {
+            picture = set.picture_buffer[c] + set.picture_offset[c][k];
+        }
+        char label[8];
+        std::snprintf(label, sizeof label, "C%d", c + 1);
+        presenter_.set_label(label, set.picture_width - 40, set.picture_height - 20);
+        if (!presenter_.present(layout, position, picture, set.picture_width,
+                                set.picture_height)) {
+            events_.play_event(kResultDrawFailed, 0);
+        }
+    }
+    presenter_.end_frame();
+}
+
+bool Player::on_audio_buffer(AudioBuffer& buffer) {
+    buffer.length = 0;
+    FrameSetPair* pair = pair_.get();
+    if (pair == nullptr) return true;
+    FrameSet* set = pair->current();
+    if (set == nullptr || set->state == KIVRA_FRAMESET_NO_DATA_YET) {
+        // Nothing decoded yet: make sure the reader is on it.
+        reader_wake_.set();
+        return true;
+    }
+    if (set->state == KIVRA_FRAMESET_END_OF_DATA) {
+        if (!end_seen_.exchange(true)) events_.end_of_data();
+        return false;
+    }
+    int k = set->current_frame;
+    if (set->channel_count != display_.screen_count) display_.screen_count = set->channel_count;
+    fill_audio(*set, k, buffer);
+    present_frame(*set, k, false);
+    events_.frame_info(*set, k);
+    set->current_frame = k + 1;
+    if (set->current_frame >= set->frames_per_channel) {
+        pair->release_current();
+        reader_wake_.set();
+    }
+    return true;
+}
+
+// A GOP moved over forwards leaves the position after it, backwards at its start: a step in
+// the other direction first passes over the GOP on screen, so every step shows a new GOP.
+int Player::read_for_timer(bool fast_timer, WalkBuffer& buffer) {
+    std::lock_guard<std::mutex> guard(engine_lock_);
+    if (source_ == nullptr) return kWalkNotOpen;
+    if (fast_timer) {
+        return fast_forward_ ? source_->skip_forward(fast_skip_, buffer)
+                             : source_->skip_backward(fast_skip_, buffer);
+    }
+    bool forward = hold_ ? true : step_forward_.load();
+    bool turn = forward != last_read_forward_ && shown_;
+    last_read_forward_ = forward;
+    if (forward) return turn ? source_->skip_forward(1, buffer) : source_->next(buffer);
+    return turn ? source_->skip_backward(1, buffer) : source_->previous(buffer);
+}
+
+void Player::on_timer_tick(bool fast_timer) {
+    std::lock_guard<std::mutex> presenting(audio_.lock());
+    bool stepping = !fast_timer && !hold_;
+    if (!fast_timer && !stepping && shown_) return;  // the paused picture is on screen
+
+    if (!timer_set_) {
+        timer_set_ = std::make_unique<FrameSetStorage>();
+        timer_bytes_.resize(kWalkBufferSize);
+    }
+    WalkBuffer buffer{timer_bytes_.data(), timer_bytes_.size(), 0};
+    int result = read_for_timer(fast_timer, buffer);
+    if (stepping) hold_ = true;
+
+    if (result == kWalkRead) {
+        // A fresh decoder bank: any GOP's key frames decode without history.
+        DecoderBank bank;
+        FrameSet& set = timer_set_->get();
+        if (bank.parse(buffer.data, buffer.length, set) != 0) {
+            events_.play_event(kResultReadFailed, 1);
+            return;
+        }
+        shown_ = true;
+        if (set.channel_count != display_.screen_count) display_.screen_count = set.channel_count;
+        present_frame(set, 0, true);
+        events_.frame_info(set, 0);
+    } else if (result == kWalkEnd) {
+        events_.play_event(kResultEndOfData, 0);
+    } else if (result == kWalkReadError) {
+        events_.play_event(kResultReadFailed, 0);
+    }
+}
+
+}  // namespace kivra

@@ -1,0 +1,105 @@
+#include "source/file_source.h"
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "decode/decoder_bank.h"
+#include "format/frame_set.h"
+#include "format/gop_header.h"
+
+namespace kivra {
+namespace {
+
+constexpr int kProbeAttempts = 100;
+
+}  // namespace
+
+std::string FileSource::open(const std::string& dvr_path, const std::string& inx_path) {
+    if (is_open()) return "a file pair is already open";
+    if (auto reason = pair_.open(dvr_path, inx_path); !reason.empty()) return reason;
+    cursor_ = pair_.cursor();
+    dvr_path_ = dvr_path;
+    inx_path_ = inx_path;
+    run_probe();
+    return {};
+}
+
+int FileSource::close() {
+    if (!is_open()) return -1;
+    pair_.close();
+    cursor_ = {};
+    probe_ = {};
+    dvr_path_.clear();
+    inx_path_.clear();
+    return 0;
+}
+
+// Learns the channel count, vehicle and audio format from the first GOP that parses, trying
+// GOPs 0, 2, 5, 9, ... so a damaged start does not hide a good recording.
+void FileSource::run_probe() {
+    probe_ = {};
+    std::vector<uint8_t> bytes(kWalkBufferSize);
+    WalkBuffer buffer{bytes.data(), bytes.size(), 0};
+    auto bank = std::make_unique<DecoderBank>();
+    FrameSetStorage set;
+    cursor_.position = 0;
+    for (int attempt = 0; attempt < kProbeAttempts; ++attempt) {
+        int result = attempt == 0 ? next_gop(cursor_, buffer)
+                                  : skip_forward(attempt, buffer);
+        if (result == kWalkEnd || result == kWalkNotOpen) break;
+        if (result != kWalkRead) continue;
+        if (bank->parse(buffer.data, buffer.length, set.get()) != 0) continue;
+        probe_.channel_count = set->channel_count;
+        std::memcpy(probe_.vehicle_id, set->vehicle_id, sizeof probe_.vehicle_id);
+        probe_.vehicle_id[15] = '\0';
+        probe_.sample_rate = set->audio_sample_rate;
+        probe_.sample_bits = set->audio_sample_bits;
+        break;
+    }
+    cursor_.position = 0;
+}
+
+int FileSource::next(WalkBuffer& buffer) {
+    if (!is_open()) return kWalkNotOpen;
+    return next_gop(cursor_, buffer);
+}
+
+int FileSource::skip_forward(int n, WalkBuffer& buffer) {
+    if (!is_open()) return kWalkNotOpen;
+    return kivra::skip_forward(cursor_, n, buffer);
+}
+
+int FileSource::previous(WalkBuffer& buffer) {
+    if (!is_open()) return kWalkNotOpen;
+    return previous_gop(cursor_, buffer);
+}
+
+int FileSource::skip_backward(int n, WalkBuffer& buffer) {
+    if (!is_open()) return kWalkNotOpen;
+    return kivra::skip_backward(cursor_, n, buffer);
+}
+
+int FileSource::seek(int64_t logical) {
+    if (!is_open()) return kErrorFileNotOpen;
+    int64_t at = round_up_block(logical);
+    if (logical < 0 || at > pair_.length()) return kErrorBeyondEnd;
+    cursor_.position = at;
+    return 0;
+}
+
+bool FileSource::time_index_header(uint8_t* out16) {
+    if (!is_open() || out16 == nullptr) return false;
+    return pair_.index().read_at(0, out16, kIndexRecordSize);
+}
+
+bool FileSource::time_index_unit(int64_t n, uint8_t* out16) {
+    if (!is_open() || out16 == nullptr || n <= 0) return false;
+    IndexUnit unit;
+    if (!read_index_unit(pair_.index(), n, unit)) return false;
+    auto bytes = unit.encode();
+    std::memcpy(out16, bytes.data(), bytes.size());
+    return true;
+}
+
+}  // namespace kivra

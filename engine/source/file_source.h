@@ -1,0 +1,48 @@
+// A `.dvr` stream with its `.inx` time index.
+#pragma once
+
+#include <string>
+
+#include "format/file_pair.h"
+#include "source/stored_source.h"
+
+namespace kivra {
+
+inline constexpr int kErrorFileNotOpen = 40050;
+inline constexpr int kErrorBeyondEnd = 40051;
+inline constexpr int kErrorSeekFailed = 40052;
+
+class FileSource final : public StoredSource {
+public:
+    // Opens the pair and probes it for a GOP that parses. Empty on success, else why not.
+    std::string open(const std::string& dvr_path, const std::string& inx_path);
+    // 0, or -1 when nothing was open.
+    int close();
+
+    bool is_open() const override { return pair_.is_open(); }
+    int next(WalkBuffer& buffer) override;
+    int skip_forward(int n, WalkBuffer& buffer) override;
+    int previous(WalkBuffer& buffer) override;
+    int skip_backward(int n, WalkBuffer& buffer) override;
+    int seek(int64_t logical) override;
+    int64_t tell() const override { return is_open() ? cursor_.position : -1; }
+    int64_t length() const override { return pair_.length(); }
+    uint32_t begin_time() const override { return pair_.begin_time(); }
+    uint32_t end_time() const override { return pair_.end_time(); }
+    const ProbeResult& probe() const override { return probe_; }
+    bool time_index_header(uint8_t* out16) override;
+    bool time_index_unit(int64_t n, uint8_t* out16) override;
+
+    const std::string& dvr_path() const { return dvr_path_; }
+    const std::string& inx_path() const { return inx_path_; }
+
+private:
+    void run_probe();
+
+    FilePair pair_;
+    StreamCursor cursor_;
+    ProbeResult probe_;
+    std::string dvr_path_, inx_path_;
+};
+
+}  // namespace kivra

@@ -1,0 +1,313 @@
+// dvrtool play: drives the engine as a host would, without a window. Commands are sent at
+// chosen seconds, every callback can be printed as a JSON line, and the canvas can be saved.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "commands.h"
+#include "kivra/kivra.h"
+#include "messages.h"
+#include "format/file_pair.h"
+#include "report/png_writer.h"
+#include "report/telemetry_json.h"
+
+namespace dvrtool {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using nlohmann::ordered_json;
+
+struct Action {
+    double at = 0;      // seconds after play was sent
+    std::string verb;   // pause, play, ff, screenshot, ...
+    std::string value;  // the part after the first ':'
+};
+
+// What the callbacks share with the main thread; callbacks are plain C functions.
+struct Session {
+    std::mutex lock;
+    std::condition_variable changed;
+    Clock::time_point start = Clock::now();
+    bool print_events = false;
+    int width = 960, height = 720;
+    std::vector<uint8_t> canvas;
+    int canvas_width = 0, canvas_height = 0, canvas_stride = 0;
+    int results = 0;  // command results seen
+    int last_result = -1;
+    bool end_of_data = false;
+    uint32_t last_time = 0;
+};
+
+Session* session = nullptr;
+
+double seconds_since_start() {
+    return std::chrono::duration<double>(Clock::now() - session->start).count();
+}
+
+void emit(const char* cb, ordered_json fields) {
+    if (!session->print_events) return;
+    ordered_json line = {{"t", std::round(seconds_since_start() * 1000) / 1000}, {"cb", cb}};
+    line.update(fields);
+    std::printf("%s\n", line.dump().c_str());
+    std::fflush(stdout);
+}
+
+void on_size(void*, int32_t* width, int32_t* height) {
+    *width = session->width;
+    *height = session->height;
+}
+
+void on_present(void*, const KivraCanvas* canvas) {
+    std::lock_guard<std::mutex> guard(session->lock);
+    size_t bytes = static_cast<size_t>(canvas->stride) * static_cast<size_t>(canvas->height);
+    session->canvas.assign(canvas->pixels, canvas->pixels + bytes);
+    session->canvas_width = canvas->width;
+    session->canvas_height = canvas->height;
+    session->canvas_stride = canvas->stride;
+}
+
+void on_play(int32_t code, int32_t value) {
+    std::lock_guard<std::mutex> guard(session->lock);
+    emit("play", {{"code", code}, {"value", value}});
+    if (code >= 4 && code != 24) {
+        ++session->results;
+        session->last_result = code;
+    }
+    if (code == 0) session->end_of_data = true;
+    session->changed.notify_all();
+}
+
+fleet::FrameTelemetry frame_telemetry(uint32_t time, const char* id, const void* position,
+                                      const int32_t* g, float speed, int32_t temperature,
+                                      const uint8_t* flags, int32_t tyres_per_group,
+                                      const void* tyres, const int32_t* summary) {
+    fleet::FrameTelemetry t;
+    t.time = time;
+    if (id != nullptr) t.car_id = std::string(id, strnlen(id, 16));
+    if (position != nullptr) {
+        t.position = std::string(static_cast<const char*>(position), KIVRA_POSITION_SIZE);
+    }
+    if (g != nullptr) t.gsensor = std::array<int, 3>{g[0], g[1], g[2]};
+    if (speed >= 0) t.speed = fleet::round_tenths(speed);
+    if (temperature != 255) t.temperature = temperature;
+    if (flags != nullptr) {
+        std::array<int, 12> f{};
+        for (size_t i = 0; i < f.size(); ++i) f[i] = flags[i];
+        t.flags = f;
+    }
+    if (tyres_per_group >= 0 && tyres != nullptr) {
+        t.tyres_per_group = tyres_per_group;
+        const auto* records = static_cast<const TyreRecord*>(tyres);
+        for (int i = 0; i < tyres_per_group; ++i) {
+            const TyreRecord& r = records[i];
+            t.tyres.push_back({r.id, fleet::round_tenths(r.pressure), r.temperature, r.state});
+        }
+    }
+    for (size_t i = 0; i < 6; ++i) t.tyre_summary[i] = summary[i];
+    return t;
+}
+
+void on_frame(uint32_t time, const char* id, const void* position, const int32_t* g,
+              float speed, int32_t temperature, const uint8_t* flags, int32_t tyres_per_group,
+              const void* tyres, int32_t s1, int32_t s2, int32_t s3, int32_t s4, int32_t s5,
+              int32_t s6) {
+    const int32_t summary[6] = {s1, s2, s3, s4, s5, s6};
+    ordered_json fields = fleet::to_json(frame_telemetry(time, id, position, g, speed,
+                                                         temperature, flags, tyres_per_group,
+                                                         tyres, summary));
+    for (const char* key : {"gop", "frame", "channels"}) fields.erase(key);
+    std::lock_guard<std::mutex> guard(session->lock);
+    session->last_time = time;
+    emit("frame", std::move(fields));
+}
+
+void on_disk(int32_t type, const char* path, int32_t event) {
+    std::lock_guard<std::mutex> guard(session->lock);
+    emit("disk", {{"type", type}, {"path", path ? ordered_json(path) : nullptr}, {"event", event}});
+}
+
+void on_link(int32_t link, int32_t code, int32_t value, intptr_t extra) {
+    std::lock_guard<std::mutex> guard(session->lock);
+    emit("link", {{"link", link}, {"code", code}, {"value", value}, {"extra", extra}});
+}
+
+void on_extract(int32_t kind, int32_t percent, const void*, int32_t length, const void*) {
+    std::lock_guard<std::mutex> guard(session->lock);
+    emit("extract", {{"kind", kind}, {"percent", percent}, {"length", length}});
+}
+
+void on_error(int32_t code, int32_t system_error, int32_t checked) {
+    std::lock_guard<std::mutex> guard(session->lock);
+    emit("error", {{"code", code},
+                   {"system", system_error},
+                   {"checked", checked},
+                   {"text", KivraErrorText(code)}});
+}
+
+// Sends a playback command and waits for its result (commands go one at a time).
+int send_command(int cmd, intptr_t first = 0, int64_t offset = 0, const char* text = nullptr) {
+    std::unique_lock<std::mutex> guard(session->lock);
+    int before = session->results;
+    guard.unlock();
+    zPlayMSG(cmd, first, static_cast<int32_t>(offset & 0xFFFFFFFF),
+             static_cast<int32_t>(offset >> 32), text);
+    guard.lock();
+    bool answered = session->changed.wait_for(guard, std::chrono::seconds(10),
+                                              [&] { return session->results > before; });
+    return answered ? session->last_result : -1;
+}
+
+long long parse_number(const std::string& text, const std::string& what) {
+    try {
+        size_t used = 0;
+        long long v = std::stoll(text, &used);
+        if (used == text.size()) return v;
+    } catch (const std::exception&) {
+    }
+    throw UsageError(what + ": '" + text + "' is not a number");
+}
+
+Action parse_action(const std::string& spec, bool screenshot) {
+    auto colon = spec.find(':');
+    if (colon == std::string::npos) throw UsageError("expected T:... in '" + spec + "'");
+    Action a;
+    try {
+        size_t used = 0;
+        a.at = std::stod(spec.substr(0, colon), &used);
+        if (used != colon || a.at < 0) throw std::invalid_argument("time");
+    } catch (const std::exception&) {
+        throw UsageError("bad time in '" + spec + "'");
+    }
+    std::string rest = spec.substr(colon + 1);
+    if (screenshot) {
+        a.verb = "screenshot";
+        a.value = rest;
+        return a;
+    }
+    auto second = rest.find(':');
+    a.verb = rest.substr(0, second);
+    a.value = second == std::string::npos ? "" : rest.substr(second + 1);
+    static const std::vector<std::string> kPlain = {"pause", "play", "step", "stepback",
+                                                    "stop", "close"};
+    static const std::vector<std::string> kValued = {"ff", "fb", "seek", "full", "div",
+                                                     "voice", "volume", "snapshot"};
+    bool plain = std::find(kPlain.begin(), kPlain.end(), a.verb) != kPlain.end();
+    bool valued = std::find(kValued.begin(), kValued.end(), a.verb) != kValued.end();
+    if (!plain && !valued) throw UsageError("unknown command '" + a.verb + "'");
+    if (valued && a.value.empty()) throw UsageError("'" + a.verb + "' needs a value");
+    if (a.verb == "voice" && a.value != "on" && a.value != "off") {
+        throw UsageError("voice takes on or off");
+    }
+    if (valued && a.verb != "voice" && a.verb != "snapshot") parse_number(a.value, a.verb);
+    return a;
+}
+
+bool save_screenshot(const std::string& path) {
+    std::lock_guard<std::mutex> guard(session->lock);
+    if (session->canvas.empty()) {
+        warn("no picture yet for " + path);
+        return false;
+    }
+    if (!fleet::write_png(path, session->canvas.data(), session->canvas_width,
+                          session->canvas_height, session->canvas_stride)) {
+        warn("cannot write " + path);
+        return false;
+    }
+    return true;
+}
+
+void run_action(const Action& a) {
+    auto number = [&] { return parse_number(a.value, a.verb); };
+    if (a.verb == "screenshot") save_screenshot(a.value);
+    else if (a.verb == "play") send_command(1);
+    else if (a.verb == "pause") send_command(2);
+    else if (a.verb == "step") send_command(3);
+    else if (a.verb == "stepback") send_command(4);
+    else if (a.verb == "ff") send_command(5, static_cast<intptr_t>(number()));
+    else if (a.verb == "fb") send_command(6, static_cast<intptr_t>(number()));
+    else if (a.verb == "seek") send_command(7, 0, number());
+    else if (a.verb == "stop") send_command(8);
+    else if (a.verb == "close") send_command(0);
+    else if (a.verb == "full") zSetFullScreen(static_cast<int32_t>(number()));
+    else if (a.verb == "div") zSetDivStatus(static_cast<int32_t>(number()));
+    else if (a.verb == "voice") a.value == "on" ? static_cast<void>(zOpenVoice()) : zCloseVoice();
+    else if (a.verb == "volume") zSetVoiceVolume(static_cast<int32_t>(number()));
+    else if (a.verb == "snapshot") {
+        int32_t rect[4] = {0, 0, session->width, session->height};
+        send_command(9, reinterpret_cast<intptr_t>(rect), session->last_time, a.value.c_str());
+    }
+}
+
+// Runs the actions in time order; ends at --for seconds, or at the end of the data when no
+// time is given.
+void run_timeline(std::vector<Action> actions, double run_for) {
+    std::stable_sort(actions.begin(), actions.end(),
+                     [](const Action& a, const Action& b) { return a.at < b.at; });
+    size_t next = 0;
+    for (;;) {
+        double due = next < actions.size() ? actions[next].at : run_for;
+        if (run_for >= 0) due = std::min(due, run_for);
+        std::unique_lock<std::mutex> guard(session->lock);
+        auto deadline = session->start + std::chrono::duration_cast<Clock::duration>(
+                                             std::chrono::duration<double>(due < 0 ? 1e9 : due));
+        bool ended = session->changed.wait_until(guard, deadline, [&] {
+            return run_for < 0 && next >= actions.size() && session->end_of_data;
+        });
+        guard.unlock();
+        if (ended) return;
+        if (run_for >= 0 && seconds_since_start() >= run_for) return;
+        if (next < actions.size() && seconds_since_start() >= actions[next].at) {
+            run_action(actions[next++]);
+        }
+    }
+}
+
+}  // namespace
+
+int run_play(const CommandLine& line) {
+    if (!line.has("--headless")) throw UsageError("only --headless play is available here");
+    std::vector<Action> actions;
+    for (const auto& spec : line.all("--do")) actions.push_back(parse_action(spec, false));
+    for (const auto& spec : line.all("--screenshot")) actions.push_back(parse_action(spec, true));
+    double run_for = -1;
+    if (auto v = line.value("--for")) run_for = static_cast<double>(parse_number(*v, "--for"));
+    Session state;
+    state.print_events = line.has("--events");
+    if (auto size = line.value("--size")) {
+        if (std::sscanf(size->c_str(), "%dx%d", &state.width, &state.height) != 2 ||
+            state.width <= 0 || state.height <= 0) {
+            throw UsageError("--size takes WIDTHxHEIGHT");
+        }
+    }
+    session = &state;
+
+    const std::string& dvr = line.operands[0];
+    std::string inx = line.value("--index").value_or(kivra::FilePair::index_path_for(dvr));
+    KivraVideoTarget target{nullptr, on_size, on_present};
+    if (!zInit(&target, on_play, on_frame, on_disk, on_link, on_extract, on_error)) {
+        return fail("the engine cannot start");
+    }
+    if (!zOpen(0, dvr.c_str(), inx.c_str(), 0, 0)) {
+        zRelease();
+        return fail("cannot open " + dvr + " with " + inx + " as a recording");
+    }
+    state.start = Clock::now();
+    send_command(1);
+    run_timeline(std::move(actions), run_for);
+    int status = zTellStatusType();
+    if (zTellOpenedType() >= 0 && status != 0 && status != 5) send_command(8);
+    if (zTellOpenedType() >= 0) send_command(0);
+    zRelease();
+    session = nullptr;
+    return 0;
+}
+
+}  // namespace dvrtool
