@@ -24,9 +24,13 @@ bool Engine::init(const KivraVideoTarget* target, const Callbacks& callbacks) {
                                        recorder_);
     if (opened_type_ == kOpenedFile) player_->attach(&file_);
     try {
-        stopping_ = false;
+        {
+            std::lock_guard<std::mutex> mailbox(mailbox_lock_);
+            mailbox_.reset();  // a command posted while stopped is not run later
+            stopping_ = false;
+        }
         command_thread_ = std::thread([this] { command_loop(); });
-        end_run_ = true;
+        end_event_.restart();
         end_notifier_ = std::thread([this] { end_notifier_loop(); });
     } catch (const std::system_error&) {
         release();
@@ -46,10 +50,9 @@ void Engine::stop_threads() {
         command_thread_.join();
     }
     if (end_notifier_.joinable()) {
-        end_run_ = false;
-        end_event_.set();
+        end_event_.stop();
         end_notifier_.join();
-        end_event_.reset();
+        end_event_.restart();
     }
 }
 
@@ -111,11 +114,9 @@ void Engine::command_loop() {
 }
 
 void Engine::end_notifier_loop() {
-    for (;;) {
-        end_event_.wait();
-        if (!end_run_) return;
-        play_event(kResultEndOfData, 0);
+    while (end_event_.wait()) {
         end_event_.reset();
+        play_event(kResultEndOfData, 0);
     }
 }
 
@@ -181,8 +182,8 @@ int Engine::snapshot(const Command& c) {
         error(kErrSnapshotNoScreens, 0, 0);
         return kResultSnapshotFailed;
     }
-    const auto* rect = reinterpret_cast<const int32_t*>(c.first);
-    if (rect == nullptr || !c.text) return kResultSnapshotFailed;
+    if (!c.rect || !c.text) return kResultSnapshotFailed;
+    const auto& rect = *c.rect;
     std::vector<uint8_t> rgb;
     int width = 0, height = 0;
     if (!presenter_.capture(rect[0], rect[1], rect[2], rect[3], rgb, width, height) ||

@@ -2,6 +2,7 @@
 // threads that report to the host.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -36,6 +37,9 @@ struct Command {
     int32_t second = 0;
     int32_t third = 0;
     std::optional<std::string> text;
+    // The snapshot area, copied when the command is posted: the host's rectangle need not
+    // outlive zPlayMSG.
+    std::optional<std::array<int32_t, 4>> rect;
 };
 
 enum OpenedType : int { kOpenedNone = -1, kOpenedFile = 0, kOpenedDisk = 1, kOpenedCard = 2 };
@@ -43,12 +47,17 @@ enum OpenedType : int { kOpenedNone = -1, kOpenedFile = 0, kOpenedDisk = 1, kOpe
 class Engine final : public PlayerEvents {
 public:
     static Engine& instance();
+    ~Engine() override { release(); }
 
     bool init(const KivraVideoTarget* target, const Callbacks& callbacks);
     void release();
 
     bool open(int type, const char* dvr_path, const char* inx_path);
     void post(Command command);
+    // The layout changed: the picture on screen is drawn again on an engine thread.
+    void redraw() {
+        if (player_) player_->request_redraw();
+    }
 
     int opened_type() const { return opened_type_; }
     int status() const { return player_ ? player_->status() : kStatusOpened; }
@@ -100,7 +109,6 @@ private:
     int last_close_result_ = 0;
 
     ManualResetEvent end_event_;
-    std::atomic<bool> end_run_{false};
     std::thread end_notifier_;
 };
 

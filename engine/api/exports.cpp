@@ -1,4 +1,5 @@
 // The engine's C interface: thin functions over the one Engine of the process.
+#include <array>
 #include <cstdio>
 #include <cstring>
 
@@ -64,8 +65,13 @@ int32_t zTellOpenedType(void) { return engine().opened_type(); }
 int32_t zTellStatusType(void) { return engine().status(); }
 
 uint8_t zPlayMSG(int32_t cmd, intptr_t first, int32_t second, int32_t third, const char* text) {
-    kivra::Command command{cmd, first, second, third, std::nullopt};
+    kivra::Command command{cmd, first, second, third, std::nullopt, std::nullopt};
     if (text != nullptr) command.text = std::string(text);
+    if (cmd == 9 && first != 0) {
+        std::array<int32_t, 4> rect;
+        std::memcpy(rect.data(), reinterpret_cast<const void*>(first), sizeof rect);
+        command.rect = rect;
+    }
     engine().post(std::move(command));
     return 1;
 }
@@ -91,7 +97,7 @@ uint8_t zSetFullScreen(int32_t index) {
         return 0;
     }
     display.full_screen = index;
-    engine().presenter().repaint();
+    engine().redraw();
     return 1;
 }
 
@@ -106,7 +112,7 @@ uint8_t zSetDivStatus(int32_t division) {
         return 0;
     }
     engine().display().division = division;
-    engine().presenter().repaint();
+    engine().redraw();
     return 1;
 }
 

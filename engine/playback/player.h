@@ -70,6 +70,9 @@ public:
     int seek(int64_t offset);
     int stop();
     void set_jump(int selector) { jump_.store(selector); }
+    // Draws the paused picture again with the current layout at the next pause tick; other
+    // modes draw new frames anyway.
+    void request_redraw() { redraw_ = true; }
 
     // Stops reader, timers and output (close, release).
     void halt();
@@ -118,6 +121,7 @@ private:
     std::atomic<bool> hold_{true};
     std::atomic<bool> shown_{false};
     std::atomic<bool> step_forward_{true};
+    std::atomic<bool> redraw_{false};
     bool last_read_forward_ = true;  // timer thread only
     std::atomic<bool> fast_forward_{true};
     std::atomic<int> fast_skip_{1};

@@ -78,7 +78,7 @@ void Player::present_frame(FrameSet& set, int frame, bool key_frames) {
         if (k >= 0 && k < KIVRA_MAX_FRAMES && set.picture_size[c][k] != 0) {
             picture = set.picture_buffer[c] + set.picture_offset[c][k];
         }
-        char label[8];
+        char label[16];
         std::snprintf(label, sizeof label, "C%d", c + 1);
         presenter_.set_label(label, set.picture_width - 40, set.picture_height - 20);
         if (!presenter_.present(layout, position, picture, set.picture_width,
@@ -135,7 +135,11 @@ int Player::read_for_timer(bool fast_timer, WalkBuffer& buffer) {
 void Player::on_timer_tick(bool fast_timer) {
     std::lock_guard<std::mutex> presenting(audio_.lock());
     bool stepping = !fast_timer && !hold_;
-    if (!fast_timer && !stepping && shown_) return;  // the paused picture is on screen
+    if (!fast_timer && !stepping && shown_) {
+        // The paused picture is on screen; draw it again only when the layout changed.
+        if (redraw_.exchange(false) && timer_set_) present_frame(timer_set_->get(), 0, true);
+        return;
+    }
 
     if (!timer_set_) {
         timer_set_ = std::make_unique<FrameSetStorage>();

@@ -13,6 +13,7 @@ namespace kivra {
 
 bool Player::ensure_reader() {
     if (reader_.joinable()) return true;
+    reader_wake_.restart();
     reader_run_ = true;
     try {
         reader_ = std::thread([this] { reader_loop(); });
@@ -26,9 +27,9 @@ bool Player::ensure_reader() {
 void Player::end_reader() {
     if (!reader_.joinable()) return;
     reader_run_ = false;
-    reader_wake_.set();
+    reader_wake_.stop();
     reader_.join();
-    reader_wake_.reset();
+    reader_wake_.restart();
 }
 
 int Player::read_for_reader(WalkBuffer& buffer) {
@@ -47,8 +48,7 @@ void Player::reader_loop() {
     DecoderBank bank;
     FrameSetStorage set;
     for (;;) {
-        reader_wake_.wait();
-        if (!reader_run_) return;
+        if (!reader_wake_.wait() || !reader_run_) return;
         std::lock_guard<std::mutex> busy(reader_busy_);
         // The output may have stopped while this thread waited for the busy lock.
         if (!reader_run_ || !reader_wake_.is_set() || !pair_) continue;

@@ -6,7 +6,8 @@
 
 namespace kivra {
 
-// Stays set until reset; every waiter passes while it is set.
+// Stays set until reset; every waiter passes while it is set. stop() ends every wait for
+// good (until restart()), so a thread told to end cannot miss it to a reset in between.
 class ManualResetEvent {
 public:
     void set() {
@@ -24,15 +25,30 @@ public:
         std::lock_guard<std::mutex> guard(lock_);
         return set_;
     }
-    void wait() {
+    // False when the event was stopped.
+    bool wait() {
         std::unique_lock<std::mutex> guard(lock_);
-        changed_.wait(guard, [this] { return set_; });
+        changed_.wait(guard, [this] { return set_ || stopped_; });
+        return !stopped_;
+    }
+    void stop() {
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            stopped_ = true;
+        }
+        changed_.notify_all();
+    }
+    void restart() {
+        std::lock_guard<std::mutex> guard(lock_);
+        stopped_ = false;
+        set_ = false;
     }
 
 private:
     std::mutex lock_;
     std::condition_variable changed_;
     bool set_ = false;
+    bool stopped_ = false;
 };
 
 }  // namespace kivra

@@ -278,7 +278,15 @@ int run_play(const CommandLine& line) {
     for (const auto& spec : line.all("--do")) actions.push_back(parse_action(spec, false));
     for (const auto& spec : line.all("--screenshot")) actions.push_back(parse_action(spec, true));
     double run_for = -1;
-    if (auto v = line.value("--for")) run_for = static_cast<double>(parse_number(*v, "--for"));
+    if (auto v = line.value("--for")) {
+        try {
+            size_t used = 0;
+            run_for = std::stod(*v, &used);
+            if (used != v->size() || run_for < 0) throw std::invalid_argument("--for");
+        } catch (const std::exception&) {
+            throw UsageError("--for takes seconds, not '" + *v + "'");
+        }
+    }
     Session state;
     state.print_events = line.has("--events");
     if (auto size = line.value("--size")) {

@@ -12,5 +12,7 @@ int run_index(const CommandLine& line);
 int run_telemetry(const CommandLine& line);
 int run_verify(const CommandLine& line);
 int run_extract_es(const CommandLine& line);
+int run_bench(const CommandLine& line);
+int run_play(const CommandLine& line);
 
 }  // namespace dvrtool

@@ -1,4 +1,5 @@
 // dvrtool: inspects `.dvr` + `.inx` recordings of the fleet's mobile video recorders.
+#include <cstddef>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -21,6 +22,7 @@ struct Command {
     std::string_view description;
     std::vector<Option> options;
     int (*run)(const CommandLine&);
+    size_t operands = 1;  // at most
 };
 
 const std::vector<Command>& commands() {
@@ -43,6 +45,19 @@ const std::vector<Command>& commands() {
         {"extract-es", "FILE.dvr --channel N -o OUT.h264 [--index PATH]",
          "Writes the raw H.264 of channel N (1-16) to OUT.h264.",
          {kIndex, {"--channel", true}, {"-o", true}}, run_extract_es},
+        {"bench", "decode FILE.dvr [--index PATH]",
+         "Times the engine's decoding of every GOP against FFmpeg's decoder alone.",
+         {kIndex}, run_bench, 2},
+        {"play",
+         "FILE.dvr --headless [--for SECONDS] [--do T:COMMAND[:ARG]]... "
+         "[--screenshot T:PATH.png]... [--events] [--size WxH] [--index PATH]",
+         "Plays through the engine without a window. COMMAND: pause play step stepback ff:N\n"
+         "fb:N seek:OFFSET stop close full:N div:N voice:on|off volume:N snapshot:PATH.jpg.\n"
+         "--events prints every callback as a JSON line; --for ends after SECONDS, else\n"
+         "the end of the data ends it.",
+         {kIndex, {"--headless"}, {"--events"}, {"--for", true}, {"--do", true},
+          {"--screenshot", true}, {"--size", true}},
+         run_play},
     };
     return table;
 }
@@ -86,8 +101,8 @@ int run_command(const Command& command, const std::vector<std::string>& args) {
             return 0;
         }
         if (line.operands.empty()) throw UsageError("missing FILE");
-        if (line.operands.size() > 1) {
-            throw UsageError("unexpected argument '" + line.operands[1] + "'");
+        if (line.operands.size() > command.operands) {
+            throw UsageError("unexpected argument '" + line.operands[command.operands] + "'");
         }
         return command.run(line);
     } catch (const UsageError& e) {

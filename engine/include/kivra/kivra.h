@@ -206,7 +206,8 @@ KIVRA_EXPORT int32_t zTellStatusType(void);
  * through PlayEventProc (except 10). 0 close, 1 play, 2 pause, 3 step forward, 4 step back,
  * 5 fast forward (first = speed 1..7), 6 fast backward, 7 seek (second | third << 32 = logical
  * offset), 8 stop, 9 snapshot (first = pointer to int32_t[4] {left, top, right, bottom} in
- * canvas pixels, second = time stamp or 0, text = JPEG path), 10 poll, 11 jump selector.
+ * canvas pixels, copied before zPlayMSG returns, or 0; second = time stamp or 0; text = JPEG
+ * path), 10 poll, 11 jump selector.
  * Always true; a new command overwrites one that has not started yet. */
 KIVRA_EXPORT uint8_t zPlayMSG(int32_t cmd, intptr_t first, int32_t second, int32_t third,
                               const char* text);

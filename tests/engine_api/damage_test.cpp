@@ -1,0 +1,86 @@
+// Damaged recordings: whatever the bytes, every command answers, play reaches an end, and
+// the damage that stops a GOP from being read or parsed is reported.
+#include <filesystem>
+
+#include "engine_host.h"
+
+namespace engine_api {
+namespace {
+
+using fleet::test::TempDir;
+
+// The (2, value) report a row's damage must produce, if any.
+enum class Report { none, read_error, parse_failure };
+
+struct DamageRow {
+    const char* name;
+    void (*make)(const TempDir& dir, Recording& out);
+    int32_t screens;  // what zTellScreenNum answers: -1 when no GOP parses
+    Report report;
+};
+
+void simulated(const TempDir& dir, const char* damage, Recording& out) {
+    ASSERT_NO_FATAL_FAILURE(make_recording(dir, {damage, 4, 3, 4, {"--damage", damage}}, out));
+}
+
+const DamageRow kDamage[] = {
+    {"Garbage", [](const TempDir& d, Recording& r) { simulated(d, "garbage", r); }, 4,
+     Report::none},
+    {"CorruptHeader", [](const TempDir& d, Recording& r) { simulated(d, "corrupt-header", r); }, 4,
+     Report::parse_failure},
+    {"Truncate", [](const TempDir& d, Recording& r) { simulated(d, "truncate", r); }, 4,
+     Report::read_error},
+    {"ZeroLengthMagic",
+     [](const TempDir& d, Recording& r) { simulated(d, "zero-length-magic", r); }, 4, Report::none},
+    {"StreamCutTo1000Bytes",
+     [](const TempDir& d, Recording& r) {
+         ASSERT_NO_FATAL_FAILURE(make_recording(d, {"cut", 4, 3, 4, {}}, r));
+         std::filesystem::resize_file(r.dvr, 1000);
+     },
+     -1, Report::read_error},
+    {"StreamAllZeros",
+     [](const TempDir& d, Recording& r) {
+         ASSERT_NO_FATAL_FAILURE(make_recording(d, {"zeros", 4, 3, 4, {}}, r));
+         const auto size = std::filesystem::file_size(r.dvr);
+         write_bytes(r.dvr, std::string(size, '\0'));
+     },
+     -1, Report::none},
+};
+
+// Names the row in test listings instead of dumping its bytes.
+void PrintTo(const DamageRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class EngineDamage : public EngineTest, public ::testing::WithParamInterface<DamageRow> {};
+
+TEST_P(EngineDamage, PlaysToAnEndAndAnswersEveryCommand) {
+    const DamageRow& row = GetParam();
+    Recording recording;
+    ASSERT_NO_FATAL_FAILURE(row.make(dir_, recording));
+    // Every row keeps an intact index, and opening reads only the index.
+    ASSERT_NO_FATAL_FAILURE(open(recording));
+    EXPECT_EQ(zTellScreenNum(), row.screens);
+
+    const size_t plays = reports().play_mark();
+    EXPECT_EQ(command(kCmdPlay), std::optional<int32_t>(kPlayed));
+    EXPECT_TRUE(reports().wait_play(
+        plays, [](const PlayEvent& e) { return e.code == kEndOfData; }, kEndLimit))
+        << "no end of data";
+    EXPECT_EQ(command(kCmdStop), std::optional<int32_t>(kStopped));
+    EXPECT_EQ(command(kCmdClose), std::optional<int32_t>(kClosed));
+
+    if (row.report == Report::read_error) {
+        EXPECT_TRUE(reports().saw_play(plays, kReadFailed, 0)) << "no (2, 0) report";
+    } else if (row.report == Report::parse_failure) {
+        EXPECT_TRUE(reports().saw_play(plays, kReadFailed, 1)) << "no (2, 1) report";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Recordings, EngineDamage, ::testing::ValuesIn(kDamage),
+                         [](const ::testing::TestParamInfo<DamageRow>& param) {
+                             return std::string(param.param.name);
+                         });
+
+}  // namespace
+}  // namespace engine_api

@@ -1,0 +1,105 @@
+// Normal play of a recording, and the commands that need something open or playing.
+#include "engine_host.h"
+
+namespace engine_api {
+namespace {
+
+class EnginePlay : public EngineTest {};
+
+TEST_F(EnginePlay, PlaysARecordingToItsEnd) {
+    Recording recording;
+    ASSERT_NO_FATAL_FAILURE(make_recording(dir_, {"play", 4, 3, 4, {}}, recording));
+    ASSERT_NO_FATAL_FAILURE(open(recording));
+    reports().reset_frames("BUS-0001");
+    const size_t plays = reports().play_mark();
+    const size_t shown = video().presents();
+    const size_t malformed = video().malformed();
+
+    ASSERT_EQ(command(kCmdPlay), std::optional<int32_t>(kPlayed));
+    EXPECT_EQ(zTellStatusType(), 1);
+    ASSERT_TRUE(reports().wait_play(
+        plays, [](const PlayEvent& e) { return e.code == kEndOfData; }, kEndLimit))
+        << "no end of data";
+    // Three GOPs of four frames each, every one presented once with its telemetry.
+    EXPECT_EQ(reports().frames(), 12);
+    EXPECT_EQ(reports().frames_of_other_vehicles(), 0);
+    EXPECT_GE(video().presents(), shown + 12);
+    EXPECT_EQ(video().malformed(), malformed);
+    EXPECT_EQ(zTellp(), zTellTotalLen()) << "the reader should have passed everything";
+    for (const PlayEvent& e : reports().plays_since(plays)) {
+        EXPECT_TRUE(e.code != kReadFailed && e.code != kDrawFailed)
+            << "report (" << e.code << ", " << e.value << ") from an intact recording";
+    }
+
+    EXPECT_EQ(command(kCmdStop), std::optional<int32_t>(kStopped));
+    EXPECT_EQ(zTellStatusType(), 5);
+    EXPECT_EQ(zTellp(), 0);
+    EXPECT_EQ(command(kCmdClose), std::optional<int32_t>(kClosed));
+    EXPECT_EQ(zTellOpenedType(), -1);
+}
+
+TEST_F(EnginePlay, ClosingWhilePlayingIsRefused) {
+    Recording recording;
+    ASSERT_NO_FATAL_FAILURE(make_recording(dir_, {"busy", 1, 3, 4, {}}, recording));
+    ASSERT_NO_FATAL_FAILURE(open(recording));
+    ASSERT_EQ(command(kCmdPlay), std::optional<int32_t>(kPlayed));
+    const size_t errors = reports().error_mark();
+    EXPECT_EQ(command(kCmdClose), std::optional<int32_t>(kCloseFailed));
+    EXPECT_TRUE(reports().wait_error(errors, 40016, kCommandLimit));
+    EXPECT_EQ(zTellOpenedType(), 0);
+    EXPECT_EQ(command(kCmdPlay), std::optional<int32_t>(kPlayFailed)) << "already playing";
+}
+
+// zSetRecord keeps the GOPs normal play reads: playing a whole recording copies it.
+TEST_F(EnginePlay, RecordsWhatItPlays) {
+    Recording recording;
+    ASSERT_NO_FATAL_FAILURE(make_recording(dir_, {"source", 4, 3, 4, {}}, recording));
+    ASSERT_NO_FATAL_FAILURE(open(recording));
+    const std::string base = dir_.file("copy");
+    ASSERT_EQ(zSetRecord(base.c_str(), 1), 1);
+    const size_t plays = reports().play_mark();
+    ASSERT_EQ(command(kCmdPlay), std::optional<int32_t>(kPlayed));
+    ASSERT_TRUE(reports().wait_play(
+        plays, [](const PlayEvent& e) { return e.code == kEndOfData; }, kEndLimit));
+    EXPECT_EQ(zSetRecord(nullptr, 0), 1);
+
+    nlohmann::json original, copy;
+    ASSERT_NO_FATAL_FAILURE(describe(recording, original));
+    ASSERT_NO_FATAL_FAILURE(describe({base + ".dvr", base + ".inx"}, copy));
+    for (const char* key : {"gops", "channels", "begin_time", "end_time", "length", "vehicle_id"}) {
+        EXPECT_EQ(copy[key], original[key]) << key;
+    }
+}
+
+struct RefusedRow {
+    const char* name;
+    int32_t cmd;
+    int32_t result;
+    int32_t error;
+};
+
+// Names the row in test listings instead of dumping its bytes.
+void PrintTo(const RefusedRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class EngineRefused : public EngineTest, public ::testing::WithParamInterface<RefusedRow> {};
+
+TEST_P(EngineRefused, WithNothingOpen) {
+    const size_t errors = reports().error_mark();
+    EXPECT_EQ(command(GetParam().cmd), std::optional<int32_t>(GetParam().result));
+    EXPECT_TRUE(reports().wait_error(errors, GetParam().error, kCommandLimit))
+        << "no error " << GetParam().error;
+    EXPECT_EQ(zTellOpenedType(), -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, EngineRefused,
+                         ::testing::Values(RefusedRow{"Play", kCmdPlay, kPlayFailed, 40005},
+                                           RefusedRow{"Stop", kCmdStop, kStopFailed, 40055},
+                                           RefusedRow{"Close", kCmdClose, kCloseFailed, 40016}),
+                         [](const ::testing::TestParamInfo<RefusedRow>& param) {
+                             return std::string(param.param.name);
+                         });
+
+}  // namespace
+}  // namespace engine_api

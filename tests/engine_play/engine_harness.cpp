@@ -1,0 +1,149 @@
+#include "engine_harness.h"
+
+#include <cstring>
+#include <thread>
+
+#include "report/png_writer.h"
+
+namespace fleet::test {
+namespace {
+
+EngineHarness* harness = nullptr;
+
+void size_cb(void*, int32_t* w, int32_t* h) {
+    *w = harness->width();
+    *h = harness->height();
+}
+void present_cb(void*, const KivraCanvas* c) { harness->on_present(c); }
+void play_cb(int32_t code, int32_t value) { harness->on_play(code, value); }
+void frame_cb(uint32_t time, const char*, const void*, const int32_t*, float speed, int32_t,
+              const uint8_t*, int32_t, const void*, int32_t, int32_t, int32_t, int32_t, int32_t,
+              int32_t) {
+    harness->on_frame(time, speed);
+}
+void error_cb(int32_t code, int32_t, int32_t) { harness->on_error(code); }
+
+}  // namespace
+
+EngineHarness::EngineHarness(int width, int height) : width_(width), height_(height) {
+    harness = this;
+    static KivraVideoTarget target{nullptr, size_cb, present_cb};
+    zInit(&target, play_cb, frame_cb, nullptr, nullptr, nullptr, error_cb);
+}
+
+EngineHarness::~EngineHarness() {
+    int status = zTellStatusType();
+    if (zTellOpenedType() >= 0 && status != 0 && status != 5) command(8);
+    if (zTellOpenedType() >= 0) command(0);
+    zRelease();
+    harness = nullptr;
+}
+
+bool EngineHarness::open(const std::string& base) {
+    return zOpen(0, (base + ".dvr").c_str(), (base + ".inx").c_str(), 0, 0) != 0;
+}
+
+int EngineHarness::command(int cmd, intptr_t first, int64_t offset, const char* text) {
+    std::unique_lock<std::mutex> guard(lock_);
+    int before = results_;
+    size_t errors_before = errors_.size();
+    guard.unlock();
+    zPlayMSG(cmd, first, static_cast<int32_t>(offset & 0xFFFFFFFF),
+             static_cast<int32_t>(offset >> 32), text);
+    guard.lock();
+    bool answered = changed_.wait_for(guard, std::chrono::seconds(10),
+                                      [&] { return results_ > before; });
+    last_errors_.assign(errors_.begin() + static_cast<std::ptrdiff_t>(errors_before),
+                        errors_.end());
+    if (!answered) return -1;
+    for (auto it = play_.rbegin(); it != play_.rend(); ++it) {
+        if (it->code >= 4 && it->code != 24) return it->code;
+    }
+    return -1;
+}
+
+bool EngineHarness::wait(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return done();
+}
+
+std::vector<PlayEvent> EngineHarness::play_events() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return play_;
+}
+
+std::vector<FrameEvent> EngineHarness::frames() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return frames_;
+}
+
+int EngineHarness::count_play(int code, int value) {
+    std::lock_guard<std::mutex> guard(lock_);
+    int n = 0;
+    for (const auto& e : play_) n += e.code == code && e.value == value;
+    return n;
+}
+
+void EngineHarness::clear() {
+    std::lock_guard<std::mutex> guard(lock_);
+    play_.clear();
+    frames_.clear();
+    errors_.clear();
+}
+
+std::vector<uint8_t> EngineHarness::canvas(int& width, int& height) {
+    std::lock_guard<std::mutex> guard(lock_);
+    width = canvas_width_;
+    height = canvas_height_;
+    return canvas_;
+}
+
+bool EngineHarness::save_canvas(const std::string& path) {
+    int w = 0, h = 0;
+    std::vector<uint8_t> pixels = canvas(w, h);
+    return !pixels.empty() && fleet::write_png(path, pixels.data(), w, h, w * 4);
+}
+
+std::array<int, 3> EngineHarness::pixel(int x, int y) {
+    std::lock_guard<std::mutex> guard(lock_);
+    size_t at = (static_cast<size_t>(y) * static_cast<size_t>(canvas_width_) +
+                 static_cast<size_t>(x)) * 4;
+    if (at + 3 > canvas_.size()) return {-1, -1, -1};
+    return {canvas_[at], canvas_[at + 1], canvas_[at + 2]};
+}
+
+void EngineHarness::on_present(const KivraCanvas* c) {
+    std::lock_guard<std::mutex> guard(lock_);
+    canvas_width_ = c->width;
+    canvas_height_ = c->height;
+    canvas_.resize(static_cast<size_t>(c->width) * static_cast<size_t>(c->height) * 4);
+    for (int y = 0; y < c->height; ++y) {
+        std::memcpy(canvas_.data() + static_cast<size_t>(y) * static_cast<size_t>(c->width) * 4,
+                    c->pixels + static_cast<size_t>(y) * static_cast<size_t>(c->stride),
+                    static_cast<size_t>(c->width) * 4);
+    }
+}
+
+void EngineHarness::on_play(int code, int value) {
+    std::lock_guard<std::mutex> guard(lock_);
+    play_.push_back({code, value});
+    if (code >= 4 && code != 24) ++results_;
+    changed_.notify_all();
+}
+
+void EngineHarness::on_frame(uint32_t time, float speed) {
+    std::lock_guard<std::mutex> guard(lock_);
+    double at = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    frames_.push_back({at, time, speed});
+}
+
+void EngineHarness::on_error(int code) {
+    std::lock_guard<std::mutex> guard(lock_);
+    errors_.push_back(code);
+}
+
+}  // namespace fleet::test

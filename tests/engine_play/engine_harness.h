@@ -1,0 +1,75 @@
+// Drives the engine in this process as a host would: a video target that keeps the latest
+// canvas, callbacks that record what the engine reports, and commands that wait for results.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "kivra/kivra.h"
+
+namespace fleet::test {
+
+struct PlayEvent {
+    int code = 0;
+    int value = 0;
+};
+
+struct FrameEvent {
+    double at = 0;  // seconds since the harness started
+    uint32_t time = 0;
+    float speed = 0;
+};
+
+class EngineHarness {
+public:
+    EngineHarness(int width = 960, int height = 720);
+    ~EngineHarness();
+
+    bool open(const std::string& base);  // BASE.dvr + BASE.inx
+    // Sends a command and waits for its result code; -1 when none came within 10 s.
+    int command(int cmd, intptr_t first = 0, int64_t offset = 0, const char* text = nullptr);
+    // Errors reported by the last command().
+    const std::vector<int>& last_errors() const { return last_errors_; }
+
+    bool wait(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+    std::vector<PlayEvent> play_events();
+    std::vector<FrameEvent> frames();
+    int count_play(int code, int value);
+    void clear();
+
+    // The latest canvas as packed BGRX rows.
+    std::vector<uint8_t> canvas(int& width, int& height);
+    bool save_canvas(const std::string& path);
+    // The colour (B, G, R) at a canvas point.
+    std::array<int, 3> pixel(int x, int y);
+
+    // Callback entry points (the engine takes plain C functions).
+    void on_present(const KivraCanvas* canvas);
+    void on_play(int code, int value);
+    void on_frame(uint32_t time, float speed);
+    void on_error(int code);
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+
+private:
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    int width_, height_;
+    std::vector<uint8_t> canvas_;
+    int canvas_width_ = 0, canvas_height_ = 0;
+    std::vector<PlayEvent> play_;
+    std::vector<FrameEvent> frames_;
+    std::vector<int> errors_;
+    std::vector<int> last_errors_;
+    int results_ = 0;
+};
+
+}  // namespace fleet::test

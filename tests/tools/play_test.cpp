@@ -1,0 +1,138 @@
+// dvrtool play drives the engine as a host: what it reports while playing recordings made by
+// dvrsim. Audio runs on the clock backend so pace is real time on any machine.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "process.h"
+
+namespace {
+
+using fleet::test::ProcessResult;
+using fleet::test::run_process;
+using fleet::test::split_lines;
+using fleet::test::TempDir;
+using nlohmann::json;
+
+class Play : public testing::Test {
+protected:
+    static void SetUpTestSuite() { setenv("KIVRA_AUDIO", "clock", 1); }
+
+    std::string record(const std::string& name, std::vector<std::string> options) {
+        std::string base = dir_.file(name);
+        std::vector<std::string> args = {DVRSIM_PATH, "record", "--out", base};
+        args.insert(args.end(), options.begin(), options.end());
+        ProcessResult r = run_process(args);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        return base;
+    }
+
+    // Every callback of a headless play, as JSON objects.
+    std::vector<json> play(const std::string& base, std::vector<std::string> options) {
+        std::vector<std::string> args = {DVRTOOL_PATH, "play", base + ".dvr", "--headless",
+                                         "--events"};
+        args.insert(args.end(), options.begin(), options.end());
+        ProcessResult r = run_process(args);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        std::vector<json> events;
+        for (const auto& line : split_lines(r.out)) events.push_back(json::parse(line));
+        return events;
+    }
+
+    TempDir dir_;
+};
+
+std::vector<json> of_kind(const std::vector<json>& events, const std::string& cb) {
+    std::vector<json> out;
+    for (const auto& e : events) {
+        if (e["cb"] == cb) out.push_back(e);
+    }
+    return out;
+}
+
+int count_play(const std::vector<json>& events, int code) {
+    int n = 0;
+    for (const auto& e : of_kind(events, "play")) n += e["code"] == code;
+    return n;
+}
+
+// Every presented frame reports what the recorder stored for it, absent values as null.
+TEST_F(Play, FrameTelemetryEqualsWhatWasRecorded) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> options;
+    };
+    for (const Case& c :
+         {Case{"v3", {"--channels", "4", "--stream-version", "3", "--seconds", "6", "--fps", "4"}},
+          Case{"v1", {"--channels", "4", "--stream-version", "1", "--seconds", "4", "--fps", "3"}},
+          Case{"v0", {"--channels", "1", "--stream-version", "0", "--seconds", "3", "--fps", "2"}}}) {
+        SCOPED_TRACE(c.name);
+        std::string base = record(c.name, c.options);
+        std::vector<json> frames = of_kind(play(base, {}), "frame");
+        std::vector<std::string> truth = split_lines(fleet::test::read_file(base + ".truth.jsonl"));
+        ASSERT_EQ(frames.size(), truth.size());
+        for (size_t i = 0; i < truth.size(); ++i) {
+            json expected = json::parse(truth[i]);
+            for (const char* key : {"gop", "frame", "channels"}) expected.erase(key);
+            json reported = frames[i];
+            reported.erase("t");
+            reported.erase("cb");
+            ASSERT_EQ(reported, expected) << "frame " << i;
+        }
+    }
+}
+
+// Normal play keeps real-time pace, with or without sound in the recording.
+TEST_F(Play, NormalPlayKeepsRealTimePace) {
+    struct Case {
+        const char* name;
+        int seconds;
+        std::vector<std::string> extra;
+    };
+    for (const Case& c : {Case{"with_audio", 60, {}}, Case{"without_audio", 10, {"--no-audio"}}}) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> options = {"--channels", "1", "--stream-version", "3",
+                                            "--seconds", std::to_string(c.seconds), "--fps", "8"};
+        options.insert(options.end(), c.extra.begin(), c.extra.end());
+        std::vector<json> events = play(record(c.name, options), {});
+        std::vector<json> frames = of_kind(events, "frame");
+        ASSERT_EQ(frames.size(), static_cast<size_t>(c.seconds * 8));
+        // The four output buffers start empty, so the first frames come at once; the pace is
+        // measured from the ninth frame on.
+        double span = frames.back()["t"].get<double>() - frames[8]["t"].get<double>();
+        double expected = (static_cast<double>(frames.size()) - 9) / 8;
+        EXPECT_NEAR(span, expected, expected * 0.02);
+        EXPECT_EQ(count_play(events, 0), 1) << "end of data is reported once";
+    }
+}
+
+// Fast forward at speed 7 passes over 64 GOPs between the GOPs it shows, and repeats the
+// end of data on every tick once it got there.
+TEST_F(Play, FastForwardSkips64GopsAndRepeatsTheEnd) {
+    std::string base = record("long", {"--channels", "1", "--stream-version", "3", "--seconds",
+                                       "200", "--fps", "1", "--no-audio"});
+    std::vector<json> events = play(base, {"--do", "0.2:ff:7", "--for", "4.5"});
+    std::vector<uint32_t> shown;
+    for (const auto& f : of_kind(events, "frame")) {
+        if (f["t"].get<double>() > 0.3) shown.push_back(f["time"].get<uint32_t>());
+    }
+    ASSERT_GE(shown.size(), 3u);
+    for (size_t i = 1; i < shown.size(); ++i) EXPECT_EQ(shown[i] - shown[i - 1], 65u);
+    EXPECT_GE(count_play(events, 0), 3) << "end of data on every fast tick";
+}
+
+TEST_F(Play, BenchDecodeReportsARatio) {
+    std::string base = record("bench", {"--channels", "4", "--stream-version", "3", "--seconds",
+                                        "2", "--fps", "4"});
+    ProcessResult r = run_process({DVRTOOL_PATH, "bench", "decode", base + ".dvr"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    std::vector<std::string> lines = split_lines(r.out);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().rfind("ratio ", 0), 0u) << lines.back();
+    EXPECT_GT(std::stod(lines.back().substr(6)), 0.0);
+}
+
+}  // namespace
