@@ -4,7 +4,17 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
 build build-bench -DCMAKE_BUILD_TYPE=Release -DFLEET_TESTS=OFF
+echo "== GOP parsing (no decoding) against copying the same bytes"
 out="$root_dir/build-bench/format_bench.json"
 "$root_dir/build-bench/bin/format_bench" --benchmark_out="$out" --benchmark_out_format=json \
   --benchmark_min_time=0.5
 python3 "$root_dir/bench/ratio.py" "$out" BM_ParseGop BM_CopyGopReference
+
+echo "== decode: engine path against FFmpeg's decoder alone"
+sample="$root_dir/build-bench/bench-8ch-d1"
+"$root_dir/build-bench/bin/dvrsim" record --out "$sample" --channels 8 --stream-version 3 \
+  --seconds 10 --resolution d1 --fps 15 >/dev/null
+"$root_dir/build-bench/bin/dvrtool" bench decode "$sample.dvr"
+
+echo "== playback cost: normal play against a plain FFmpeg decode"
+python3 "$root_dir/bench/playback_cost.py" "$root_dir/build-bench/bin" 20

@@ -14,3 +14,9 @@ echo
 "$bin/dvrtool" info "$base.dvr"
 echo
 "$bin/dvrtool" verify "$base.dvr"
+echo
+# The viewer is not built yet: the engine plays the demo headless and saves what it shows.
+echo "Playing 6 seconds through the engine (headless) ..."
+"$bin/dvrtool" play "$base.dvr" --headless --for 6 --screenshot "2:$base-grid.png" \
+  --do 3:full:2 --screenshot "5:$base-channel2.png"
+echo "Pictures of the played video: $base-grid.png, $base-channel2.png"

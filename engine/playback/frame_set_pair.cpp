@@ -1,6 +1,5 @@
 #include "playback/frame_set_pair.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace kivra {
@@ -21,7 +20,7 @@ void FrameSetPair::release_current() {
     read_ = 1 - read_;
 }
 
-bool FrameSetPair::put(const FrameSet& set) {
+bool FrameSetPair::put(FrameSet& set) {
     std::lock_guard<std::mutex> guard(lock_);
     int slot;
     if (occupied(0) && occupied(1)) return false;
@@ -59,31 +58,16 @@ int FrameSetPair::ready_count() {
     return (slots_[0]->state == KIVRA_FRAMESET_READY) + (slots_[1]->state == KIVRA_FRAMESET_READY);
 }
 
-// Copies the record and only the picture and audio bytes in use into the slot's own buffers.
-void FrameSetPair::receive(int slot, const FrameSet& set) {
+// Both sides own buffers of the same sizes, so handing them over saves copying every picture
+// of the GOP once more.
+void FrameSetPair::receive(int slot, FrameSet& set) {
     FrameSet& to = slots_[slot].get();
     uint8_t* pictures[KIVRA_MAX_CHANNELS];
     std::memcpy(pictures, to.picture_buffer, sizeof pictures);
     uint8_t* audio = to.audio_buffer;
     std::memcpy(&to, &set, sizeof to);
-    std::memcpy(to.picture_buffer, pictures, sizeof pictures);
-    to.audio_buffer = audio;
-
-    int frames = std::clamp(set.frames_per_channel, 0, KIVRA_MAX_FRAMES);
-    for (int c = 0; c < KIVRA_MAX_CHANNELS; ++c) {
-        if (!set.present[c]) continue;
-        int32_t used = 0;
-        for (int k = 0; k < frames; ++k) {
-            used = std::max(used, set.picture_offset[c][k] + set.picture_size[c][k]);
-        }
-        used = std::clamp(used, 0, KIVRA_PICTURE_CAPACITY);
-        std::memcpy(to.picture_buffer[c], set.picture_buffer[c], static_cast<size_t>(used));
-    }
-    if (set.has_audio && frames > 0) {
-        int32_t used = set.audio_chunk_offset[frames - 1] + set.audio_chunk_length[frames - 1];
-        used = std::clamp(used, 0, KIVRA_AUDIO_CAPACITY);
-        std::memcpy(to.audio_buffer, set.audio_buffer, static_cast<size_t>(used));
-    }
+    std::memcpy(set.picture_buffer, pictures, sizeof pictures);
+    set.audio_buffer = audio;
     to.state = KIVRA_FRAMESET_READY;
     to.current_frame = 0;
 }

@@ -18,9 +18,10 @@ public:
     FrameSet* current();
     // The presented slot becomes empty and the other one is next.
     void release_current();
-    // Copies a parsed GOP into a free slot (only the bytes in use). False when both slots are
-    // occupied: nothing happens and the reader waits for a release.
-    bool put(const FrameSet& set);
+    // Moves a parsed GOP into a free slot: the record is copied and the picture and audio
+    // buffers change hands, so `set` comes back holding the slot's free buffers. False when
+    // both slots are occupied: nothing happens and the reader waits for a release.
+    bool put(FrameSet& set);
     // Puts an end-of-data (1) or no-data-yet (2) marker.
     void mark(int kind);
     // Both slots empty, both indices 0 (playback restarts).
@@ -31,7 +32,7 @@ public:
 private:
     bool occupied(int slot) const { return slots_[slot]->state >= 0; }
     static bool is_marker(const FrameSet& set) { return set.state >= 1; }
-    void receive(int slot, const FrameSet& set);
+    void receive(int slot, FrameSet& set);
 
     std::mutex lock_;
     FrameSetStorage slots_[2];

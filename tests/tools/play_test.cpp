@@ -92,12 +92,16 @@ TEST_F(Play, NormalPlayKeepsRealTimePace) {
         int seconds;
         std::vector<std::string> extra;
     };
-    for (const Case& c : {Case{"with_audio", 60, {}}, Case{"without_audio", 10, {"--no-audio"}}}) {
+    for (const Case& c : {Case{"with_audio", 60, {}}, Case{"without_audio", 10, {"--no-audio"}},
+                          Case{"voice_off", 10, {}}}) {
         SCOPED_TRACE(c.name);
         std::vector<std::string> options = {"--channels", "1", "--stream-version", "3",
                                             "--seconds", std::to_string(c.seconds), "--fps", "8"};
         options.insert(options.end(), c.extra.begin(), c.extra.end());
-        std::vector<json> events = play(record(c.name, options), {});
+        bool voice_off = std::string(c.name) == "voice_off";
+        std::vector<json> events = play(record(c.name, options),
+                                        voice_off ? std::vector<std::string>{"--do", "0:voice:off"}
+                                                  : std::vector<std::string>{});
         std::vector<json> frames = of_kind(events, "frame");
         ASSERT_EQ(frames.size(), static_cast<size_t>(c.seconds * 8));
         // The four output buffers start empty, so the first frames come at once; the pace is

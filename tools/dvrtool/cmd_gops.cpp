@@ -40,8 +40,10 @@ std::string key_frames_text(const GopRecords& r) {
     std::string out;
     for (int c = 0; c < kFormatChannels; ++c) {
         if (r.per_channel[static_cast<size_t>(c)] == 0) continue;
-        out += (out.empty() ? "" : " ") + std::to_string(c + 1) + ":" +
-               std::to_string(r.key_frames[static_cast<size_t>(c)]);
+        if (!out.empty()) out += ' ';
+        out += std::to_string(c + 1);
+        out += ':';
+        out += std::to_string(r.key_frames[static_cast<size_t>(c)]);
     }
     return out.empty() ? "-" : out;
 }

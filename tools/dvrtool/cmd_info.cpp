@@ -127,9 +127,7 @@ nlohmann::ordered_json summary_json(const Summary& s, kivra::FilePair& pair) {
 }
 
 std::string list_text(const std::vector<int>& numbers) {
-    std::string out;
-    for (int n : numbers) out += (out.empty() ? "" : " ") + std::to_string(n);
-    return out.empty() ? "none" : out;
+    return joined_numbers(numbers, " ", "none");
 }
 
 std::string versions_text(const std::set<uint32_t>& versions) {

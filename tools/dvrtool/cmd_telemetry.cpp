@@ -21,9 +21,7 @@ std::string or_dash(const std::optional<T>& v, Show show) {
 }
 
 std::string joined(const std::vector<int>& values, const char* separator) {
-    std::string out;
-    for (int v : values) out += (out.empty() ? "" : separator) + std::to_string(v);
-    return out.empty() ? "-" : out;
+    return joined_numbers(values, separator, "-");
 }
 
 std::string speed_text(double kmh) {

@@ -19,4 +19,14 @@ std::string hex32(uint32_t value) {
     return text;
 }
 
+std::string joined_numbers(const std::vector<int>& values, std::string_view separator,
+                           std::string_view empty) {
+    std::string out;
+    for (int v : values) {
+        if (!out.empty()) out += separator;
+        out += std::to_string(v);
+    }
+    return out.empty() ? std::string(empty) : out;
+}
+
 }  // namespace dvrtool
