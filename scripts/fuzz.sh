@@ -8,9 +8,10 @@ seconds=${1:-60}
 CC=clang CXX=clang++ cmake -S "$root_dir" -B "$root_dir/build-fuzz" -G Ninja -DFLEET_FUZZ=ON \
   -DFLEET_TESTS=OFF >/dev/null
 # Only the fuzz targets: the rest of the tree is not meant to link with the fuzzer runtime.
-ninja -C "$root_dir/build-fuzz" fuzz_gop_parser fuzz_walkers
+targets=(fuzz_gop_parser fuzz_walkers fuzz_ini fuzz_language_file)
+ninja -C "$root_dir/build-fuzz" "${targets[@]}"
 status=0
-for target in fuzz_gop_parser fuzz_walkers; do
+for target in "${targets[@]}"; do
   bin=$(find "$root_dir/build-fuzz" -name "$target" -type f -perm -u+x | head -n 1)
   work="$root_dir/build-fuzz/corpus-$target"
   mkdir -p "$work"

@@ -1,4 +1,4 @@
-#include "app_config.h"
+#include "core/app_config.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "directories.h"
+#include "core/directories.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "app_config.h"
+#include "core/app_config.h"
 
 #include <utility>
 
-#include "ini_file.h"
+#include "core/ini_file.h"
 
 namespace velmora {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-#include "directories.h"
+#include "core/directories.h"
 
 namespace velmora {
 
