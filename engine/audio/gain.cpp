@@ -58,6 +58,20 @@ void store_le(uint8_t* p, int bytes, uint32_t v) {
 
 }  // namespace
 
+namespace {
+
+// Little-endian signed samples of sizeof(Signed) bytes; a trailing partial sample stays.
+template <typename Signed, typename Unsigned>
+void scale_signed(double g, uint8_t* data, size_t length) {
+    constexpr size_t kBytes = sizeof(Signed);
+    for (size_t i = 0; i + kBytes <= length; i += kBytes) {
+        const auto sample = static_cast<Signed>(load_le(data + i, kBytes));
+        store_le(data + i, kBytes, static_cast<Unsigned>(saturate<Signed>(sample * g)));
+    }
+}
+
+}  // namespace
+
 void apply_gain(float gain, uint8_t* data, size_t length, const AudioFormat& format) {
     if (data == nullptr) return;
     // NaN and negative gains would turn sound into noise; treat them as mute.
@@ -70,20 +84,8 @@ void apply_gain(float gain, uint8_t* data, size_t length, const AudioFormat& for
                 data[i] = static_cast<uint8_t>(saturate<int8_t>(centred) + 128);
             }
             break;
-        case 16:
-            for (size_t i = 0; i + 2 <= length; i += 2) {
-                const auto sample = static_cast<int16_t>(load_le(data + i, 2));
-                const int16_t scaled = saturate<int16_t>(sample * g);
-                store_le(data + i, 2, static_cast<uint16_t>(scaled));
-            }
-            break;
-        case 32:
-            for (size_t i = 0; i + 4 <= length; i += 4) {
-                const auto sample = static_cast<int32_t>(load_le(data + i, 4));
-                const int32_t scaled = saturate<int32_t>(sample * g);
-                store_le(data + i, 4, static_cast<uint32_t>(scaled));
-            }
-            break;
+        case 16: scale_signed<int16_t, uint16_t>(g, data, length); break;
+        case 32: scale_signed<int32_t, uint32_t>(g, data, length); break;
         default:
             break;  // unplayable anyway
     }
