@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The main job: set up, build, record a demo with the simulated recorder and show it.
+# The main job: set up, build, record a demo with the simulated recorder and play it in the
+# viewer (headless through the engine when there is no display, or with --headless).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
@@ -15,8 +16,14 @@ echo
 echo
 "$bin/dvrtool" verify "$base.dvr"
 echo
-# The viewer is not built yet: the engine plays the demo headless and saves what it shows.
-echo "Playing 6 seconds through the engine (headless) ..."
+if [ "${1:-}" != "--headless" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
+  echo "Starting the viewer playing $base.dvr ..."
+  exec "$root_dir/build/velmora/velmora-player" "$base.dvr" --play
+fi
+
+# No display here (or --headless asked for it): the engine plays the demo without a window
+# and saves what it shows.
+echo "No display: playing 6 seconds through the engine headless instead of the viewer ..."
 "$bin/dvrtool" play "$base.dvr" --headless --for 6 --screenshot "2:$base-grid.png" \
   --do 3:full:2 --screenshot "5:$base-channel2.png"
 echo "Pictures of the played video: $base-grid.png, $base-channel2.png"

@@ -10,6 +10,8 @@ packages=(
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev ffmpeg
   # audio output and JPEG snapshots
   libsdl2-dev libturbojpeg0-dev libjpeg62-turbo-dev
+  # the viewer: Qt 6 Widgets, WebEngine for the map pages, SVG; a virtual display for the demo
+  qt6-base-dev qt6-webengine-dev qt6-svg-dev xvfb xauth
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev python3
 )

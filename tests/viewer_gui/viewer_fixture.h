@@ -1,0 +1,50 @@
+// A main window over the real engine from the built program folder, with its configuration,
+// logs and recordings in a temporary directory.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QString>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/main_window.h"
+#include "lang/language_table.h"
+#include "process.h"
+
+namespace velmora::test {
+
+struct Recording {
+    std::string dvr;
+    std::string inx;
+};
+
+// dvrsim recording of the given channels and length (D1, stream version 3).
+Recording make_recording(const fleet::test::TempDir& dir, const std::string& name, int channels,
+                         int seconds);
+
+class ViewerTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Builds and starts the window; messages are collected instead of shown.
+    void start_window();
+    QString status() const;
+    std::vector<std::string> log_lines() const;
+    // Clicks a control-bar or toolbar button as the mouse would.
+    void click(int id);
+    bool button_shown(int id) const;
+    bool wait_status(const QString& text, int timeout_ms = 10000);
+
+    fleet::test::TempDir dir_;
+    std::string old_cwd_;
+    std::unique_ptr<LanguageTable> texts_;
+    ViewerContext context_;
+    std::unique_ptr<MainWindow> window_;
+    std::vector<QString> messages_;
+};
+
+}  // namespace velmora::test

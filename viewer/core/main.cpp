@@ -1,0 +1,3 @@
+#include "core/viewer_app.h"
+
+int main(int argc, char** argv) { return velmora::run_viewer(argc, argv); }

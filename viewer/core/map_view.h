@@ -1,0 +1,54 @@
+// The map browser area (control 10002) and the separate map window of the double-screen mode.
+// The pages come from <program folder>/utilities/dep/.
+#pragma once
+
+#include <QDialog>
+#include <QUrl>
+#include <QWidget>
+
+class QLabel;
+
+namespace velmora {
+
+class CarInfoPanel;
+
+class MapView : public QWidget {
+    Q_OBJECT
+  public:
+    // web = false shows a still page instead of a browser (machines without WebEngine support).
+    MapView(bool web, QWidget* parent = nullptr);
+
+    void load(const QUrl& url);
+    QUrl url() const { return url_; }
+    bool is_web() const { return web_ != nullptr; }
+    // Runs a script in the page; dropped without a browser.
+    void run_script(const QString& script);
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    QWidget* web_ = nullptr;
+    QLabel* still_ = nullptr;
+    QUrl url_;
+};
+
+class MapWindow : public QDialog {
+    Q_OBJECT
+  public:
+    MapWindow(bool web, QWidget* parent = nullptr);
+
+    // Moves the information panel into this window (double-screen mode).
+    void take_panel(CarInfoPanel* panel);
+    MapView* map() { return map_; }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void place_children();
+    CarInfoPanel* panel_ = nullptr;
+    MapView* map_ = nullptr;
+};
+
+}  // namespace velmora

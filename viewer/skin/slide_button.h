@@ -1,0 +1,82 @@
+// The two bitmap sliders. Both report to main_window_target() through app messages:
+// the position slider 1124-1128 (pressed, dragged, released, hovered, pointed), the volume
+// slider 1137 on release; wparam is the control id, lparam the position.
+#pragma once
+
+#include <QPixmap>
+#include <QWidget>
+
+#include <functional>
+
+class QTimer;
+
+namespace velmora {
+
+class SliderBase : public QWidget {
+    Q_OBJECT
+  public:
+    SliderBase(int control_id, QWidget* parent);
+
+    int control_id() const { return control_id_; }
+    int minimum() const { return minimum_; }
+    int maximum() const { return maximum_; }
+    int position() const { return position_; }
+    void set_range(int minimum, int maximum);
+    void set_position(int position);  // repaints; reports nothing
+    // Usable track length: client width - client height.
+    int track_length() const;
+    // minimum + trunc(x / L x (maximum - minimum)), x clamped to 0..L.
+    int position_at(int x) const;
+    // Left edge of the thumb for the current position.
+    int thumb_x() const;
+
+  protected:
+    // The thumb: a square of the client height at thumb_x(), drawn from a bitmap.
+    void draw_thumb(QPainter& painter, int resource_id) const;
+    // A bitmap drawn at the scale that fits `height`, so stretching it keeps it crisp.
+    QPixmap pixmap_for_height(int resource_id, int height) const;
+
+    int control_id_;
+    int minimum_ = 1;
+    int maximum_ = 100;
+    int position_ = 1;
+    bool dragging_ = false;
+};
+
+class SlideButton : public SliderBase {
+    Q_OBJECT
+  public:
+    explicit SlideButton(int control_id, QWidget* parent = nullptr);
+
+    // The tooltip is asked for its text each time it shows (the time under the pointer).
+    void set_tooltip_provider(std::function<QString()> provider);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    bool event(QEvent* event) override;
+
+  private:
+    // Messages carry positions within 1..100 whatever the range.
+    void report(int message, int position) const;
+
+    std::function<QString()> tooltip_provider_;
+    QTimer* hover_timer_;  // a pointer resting on the track reports a hover
+    int hover_position_ = 0;
+};
+
+class SlideVolume : public SliderBase {
+    Q_OBJECT
+  public:
+    explicit SlideVolume(int control_id, QWidget* parent = nullptr);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+}  // namespace velmora
