@@ -18,6 +18,7 @@
 #include "core/library_binding.h"
 #include "core/map_view.h"
 #include "core/progress_poller.h"
+#include "core/splitter_button.h"
 #include "core/video_view.h"
 #include "core/main_layout.h"
 #include "lang/language_table.h"
@@ -136,10 +137,12 @@ MainWindow::MainWindow(ViewerContext& context, QWidget* parent)
     refresh_checks();
     resize(kMinWindowWidth, kMinWindowHeight);
     qApp->installEventFilter(this);
+    main_window_target() = this;
 }
 
 MainWindow::~MainWindow() {
     qApp->removeEventFilter(this);
+    if (main_window_target() == this) main_window_target() = nullptr;
     shutdown();
 }
 
@@ -184,8 +187,8 @@ void MainWindow::build_widgets() {
     map_caption_->setObjectName(QStringLiteral("10004"));
     map_caption_->set_text(QStringLiteral(" "), 6, theme::kAccent, theme::kPanel);
     map_view_ = new MapView(ctx_.web_maps, this);
-    splitter_ = add_button(10035, art::kScrollLeft, this);
-    splitter_->set_mode(SkinButton::Mode::Rectangle);
+    splitter_ = new SplitterButton(this);
+    connect(splitter_, &QAbstractButton::clicked, this, [this] { run_command(10035); });
     splitter_->hide();
 
     build_control_bar();
@@ -213,8 +216,11 @@ void MainWindow::build_control_bar() {
     status_ = new SkinStatic(10006, control_bar_);
     plate_ = new SkinStatic(10023, control_bar_);
     time_ = new SkinStatic(10024, control_bar_);
+    QFont bar_font = font();
+    bar_font.setPixelSize(11);  // the time stamp fits its 120-pixel place
     for (SkinStatic* label : {status_, plate_, time_}) {
         label->setObjectName(QString::number(label->control_id()));
+        label->setFont(bar_font);
         label->set_border(false);
         label->set_text(QStringLiteral(" "), 0, theme::kText, theme::kPanel);
     }
@@ -590,6 +596,7 @@ void MainWindow::show_about() {
     }
     AboutDialog dialog(QStringLiteral("VelmoraPlayer version %1").arg(QStringLiteral(FLEET_VERSION)),
                        extract_info, engine_info, this);
+    dialog.set_title(text("ID_MENU_ABOUT"));
     dialog.exec();
 }
 

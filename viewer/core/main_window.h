@@ -34,6 +34,7 @@ class SkinMenuText;
 class SkinStatic;
 class SlideButton;
 class SlideVolume;
+class SplitterButton;
 class VideoView;
 class WindowFrame;
 
@@ -141,7 +142,7 @@ class MainWindow : public QWidget, private SessionView {
     VideoView* video_ = nullptr;
     SkinStatic* map_caption_ = nullptr;
     MapView* map_view_ = nullptr;
-    SkinButton* splitter_ = nullptr;
+    SplitterButton* splitter_ = nullptr;
     QWidget* control_bar_ = nullptr;
     SkinStatic* status_ = nullptr;
     SkinStatic* plate_ = nullptr;

@@ -14,6 +14,7 @@ MapView::MapView(bool web, QWidget* parent) : QWidget(parent) {
     if (web) {
         auto* view = new QWebEngineView(this);
         view->setObjectName(QStringLiteral("browser"));
+        connect(view, &QWebEngineView::loadFinished, this, &MapView::page_loaded);
         web_ = view;
     } else {
         still_ = new QLabel(this);

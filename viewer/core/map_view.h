@@ -24,6 +24,10 @@ class MapView : public QWidget {
     // Runs a script in the page; dropped without a browser.
     void run_script(const QString& script);
 
+  signals:
+    // A page finished loading (false: it could not be loaded).
+    void page_loaded(bool ok);
+
   protected:
     void resizeEvent(QResizeEvent* event) override;
 

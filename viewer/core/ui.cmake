@@ -6,6 +6,7 @@ add_library(velmora_ui STATIC
   ${CMAKE_CURRENT_LIST_DIR}/main_layout.cpp
   ${CMAKE_CURRENT_LIST_DIR}/main_window.cpp
   ${CMAKE_CURRENT_LIST_DIR}/map_view.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/splitter_button.cpp
   ${CMAKE_CURRENT_LIST_DIR}/video_view.cpp
   ${CMAKE_CURRENT_LIST_DIR}/viewer_app.cpp)
 set_target_properties(velmora_ui PROPERTIES AUTOMOC ON)

@@ -57,6 +57,7 @@ CommandLine parse_command_line(const QStringList& arguments) {
 
 int run_viewer(int argc, char** argv) {
     prepare_web_engine();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // the browser needs it first
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("VelmoraPlayer"));
     const CommandLine line = parse_command_line(app.arguments());

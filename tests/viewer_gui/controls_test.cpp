@@ -1,0 +1,155 @@
+// The playback controls over the real engine: keys, audio buttons and volume, the progress
+// poller, seeking while paused, replay at the end of the data, and the double-screen layout.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QTest>
+
+#include <algorithm>
+
+#include "core/map_view.h"
+#include "qt_test_app.h"
+#include "skin/slide_button.h"
+#include "tools/car_info_panel.h"
+#include "viewer_fixture.h"
+
+namespace velmora::test {
+namespace {
+
+using fleet_test::process_events_for;
+using fleet_test::save_screenshot;
+using fleet_test::wait_until;
+
+bool in_order(const std::vector<std::string>& lines, const std::vector<std::string>& expected) {
+    auto it = lines.begin();
+    for (const std::string& want : expected) {
+        it = std::find(it, lines.end(), want);
+        if (it == lines.end()) return false;
+        ++it;
+    }
+    return true;
+}
+
+class ControlsTest : public ViewerTest {
+  protected:
+    void open_and_play(int seconds) {
+        const Recording rec = make_recording(dir_, "route", 4, seconds);
+        start_window();
+        window_->open_path(QString::fromStdString(rec.dvr));
+        ASSERT_EQ(window_->session().state(), PlayerState::Opened);
+    }
+    void key(Qt::Key k) {
+        QApplication::setActiveWindow(window_.get());
+        QTest::keyClick(window_.get(), k);
+    }
+    std::string joined_log() const {
+        std::string all;
+        for (const std::string& line : log_lines()) all += "\n  " + line;
+        return all;
+    }
+    SlideButton* progress() { return window_->findChild<SlideButton*>(QStringLiteral("10005")); }
+};
+
+TEST_F(ControlsTest, SpaceTogglesAndArrowsStepWhilePaused) {
+    open_and_play(10);
+    key(Qt::Key_Space);
+    ASSERT_TRUE(wait_status(QStringLiteral("playing..")));
+    // A few GOPs in, so a step back has somewhere to go.
+    process_events_for(3000);
+    key(Qt::Key_Space);
+    ASSERT_TRUE(wait_status(QStringLiteral("paused..")));
+    // One command at a time: the engine's mailbox keeps only the latest.
+    key(Qt::Key_Right);
+    ASSERT_TRUE(wait_until([&] { return in_order(log_lines(), {"pause ok.", "step forward ok."}); }, 5000))
+        << joined_log();
+    process_events_for(300);  // the engine refuses a step back before the step is on screen
+    key(Qt::Key_Left);
+    ASSERT_TRUE(wait_until([&] {
+        return in_order(log_lines(), {"pause ok.", "step forward ok.", "step backward ok."});
+    }, 5000)) << joined_log();
+    EXPECT_EQ(window_->session().state(), PlayerState::Paused);
+}
+
+TEST_F(ControlsTest, AudioButtonsAndVolumeReachTheEngine) {
+    open_and_play(10);
+    click(10021);
+    EXPECT_TRUE(button_shown(10027));
+    EXPECT_FALSE(button_shown(10021));
+    click(10027);
+    EXPECT_TRUE(button_shown(10021));
+    EXPECT_TRUE(in_order(log_lines(), {"close audio", "open audio"}));
+
+    auto* volume = window_->findChild<SliderBase*>(QStringLiteral("10025"));
+    ASSERT_NE(volume, nullptr);
+    QTest::mousePress(volume, Qt::LeftButton, {}, QPoint(volume->width() - 1, 2));
+    QTest::mouseRelease(volume, Qt::LeftButton, {}, QPoint(volume->width() - 1, 2));
+    int32_t level = -1;
+    ASSERT_TRUE(wait_until([&] { return context_.engine.zTellVoiceVolume(&level) && level >= 95; }, 2000))
+        << level << joined_log();
+}
+
+TEST_F(ControlsTest, TheProgressSliderFollowsPlayAndASeekWhilePausedPlaysThenJumps) {
+    open_and_play(30);
+    click(10007);
+    ASSERT_TRUE(wait_status(QStringLiteral("playing..")));
+    // The poller moves the slider once a second.
+    ASSERT_TRUE(wait_until([&] { return progress()->position() >= 3; }, 6000)) << progress()->position();
+    click(10022);
+    ASSERT_TRUE(wait_status(QStringLiteral("paused..")));
+    const int x = progress()->width() * 4 / 5;
+    QTest::mousePress(progress(), Qt::LeftButton, {}, QPoint(x, 3));
+    QTest::mouseRelease(progress(), Qt::LeftButton, {}, QPoint(x, 3));
+    ASSERT_TRUE(wait_status(QStringLiteral("playing..")));
+    ASSERT_TRUE(wait_until([&] { return progress()->position() >= 70; }, 5000)) << progress()->position();
+    EXPECT_FALSE(window_->session().pending_seek().has_value());
+}
+
+TEST_F(ControlsTest, EndOfDataStopsAndPlaysAgainFromTheStart) {
+    open_and_play(3);
+    click(10007);
+    ASSERT_TRUE(wait_status(QStringLiteral("playing..")));
+    ASSERT_TRUE(wait_until([&] {
+        return in_order(log_lines(), {"play ok.", "stop ok.", "play ok."});
+    }, 12000));
+    EXPECT_TRUE(wait_status(QStringLiteral("playing..")));
+    EXPECT_EQ(window_->session().state(), PlayerState::Playing);
+}
+
+TEST_F(ControlsTest, DoubleScreenMovesThePanelIntoTheMapWindow) {
+    start_window();
+    window_->run_command(32812);
+    process_events_for(100);
+    QWidget* map_window = window_->info_panel()->window();
+    ASSERT_NE(map_window, window_.get());
+    EXPECT_TRUE(map_window->isVisible());
+    EXPECT_EQ(window_->info_panel()->geometry().width(), 170);
+    EXPECT_FALSE(save_screenshot(*map_window, QStringLiteral("viewer_map_window")).isEmpty());
+    window_->run_command(32811);
+    EXPECT_FALSE(map_window->isVisible());
+    EXPECT_EQ(window_->info_panel()->window(), window_.get());
+}
+
+}  // namespace
+}  // namespace velmora::test
+
+namespace velmora::test {
+namespace {
+
+TEST(MapArea, TheBrowserShowsTheStartPageFromTheProgramFolder) {
+    MapView map(true);
+    map.resize(400, 300);
+    map.show();
+    bool loaded = false;
+    bool ok = false;
+    QObject::connect(&map, &MapView::page_loaded, [&](bool result) {
+        loaded = true;
+        ok = result;
+    });
+    map.load(QUrl::fromLocalFile(QStringLiteral(VELMORA_PROGRAM_DIR "/utilities/dep/init.html")));
+    ASSERT_TRUE(fleet_test::wait_until([&] { return loaded; }, 30000));
+    EXPECT_TRUE(ok);
+    map.run_script(QStringLiteral("ClearAll_O();"));
+    fleet_test::process_events_for(200);
+}
+
+}  // namespace
+}  // namespace velmora::test

@@ -1,0 +1,329 @@
+// The session's reactions to the engine's play, disk, link and error reports.
+#include <optional>
+
+#include "session_fixture.h"
+
+namespace velmora::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+struct PlayEventCase {
+    int code;
+    PlayerState from;
+    PlayerState to;
+    std::optional<std::string> status;       // nullopt: no status change
+    std::optional<bool> pause_shown;         // nullopt: the play/pause place is left alone
+    std::optional<std::string> log;          // nullopt: nothing logged
+};
+
+void PrintTo(const PlayEventCase& c, std::ostream* out) { *out << "code " << c.code; }
+
+class PlayEventTable : public SessionTest, public ::testing::WithParamInterface<PlayEventCase> {};
+
+TEST_P(PlayEventTable, MovesStateStatusButtonsAndLog) {
+    const PlayEventCase& c = GetParam();
+    bring_to(c.from);
+    session_.on_play_event(c.code, 0);
+
+    EXPECT_EQ(session_.state(), c.to);
+    if (c.status)
+        EXPECT_THAT(view_.statuses, ElementsAre(*c.status));
+    else
+        EXPECT_THAT(view_.statuses, IsEmpty());
+    if (c.pause_shown)
+        EXPECT_THAT(view_.pause_button, ElementsAre(*c.pause_shown));
+    else
+        EXPECT_THAT(view_.pause_button, IsEmpty());
+    if (c.log)
+        EXPECT_THAT(view_.logs, ElementsAre(*c.log));
+    else
+        EXPECT_THAT(view_.logs, IsEmpty());
+}
+
+using S = PlayerState;
+INSTANTIATE_TEST_SUITE_P(
+    Codes, PlayEventTable,
+    ::testing::Values(
+        PlayEventCase{5, S::Opened, S::Idle, "ready..", {}, "close ok."},
+        PlayEventCase{6, S::Opened, S::Opened, {}, {}, "play fail."},
+        PlayEventCase{7, S::Opened, S::Playing, "playing..", true, "play ok."},
+        PlayEventCase{7, S::Paused, S::Playing, "playing..", true, "play ok."},
+        PlayEventCase{8, S::Playing, S::Playing, {}, {}, "pause fail."},
+        PlayEventCase{9, S::Playing, S::Paused, "paused..", false, "pause ok."},
+        PlayEventCase{10, S::Paused, S::Paused, {}, {}, "step forward fail."},
+        PlayEventCase{11, S::Paused, S::Paused, {}, {}, "step forward ok."},
+        PlayEventCase{12, S::Paused, S::Paused, {}, {}, "step backward fail."},
+        PlayEventCase{13, S::Paused, S::Paused, {}, {}, "step backward ok."},
+        PlayEventCase{14, S::Playing, S::Playing, {}, {}, "fast forward fail."},
+        PlayEventCase{15, S::Playing, S::Shuttle, "FF X1", false, "fast forward ok."},
+        PlayEventCase{16, S::Playing, S::Playing, {}, {}, "fast backward fail."},
+        PlayEventCase{17, S::Playing, S::Shuttle, "FB X1", false, "fast backward ok."},
+        PlayEventCase{19, S::Playing, S::Playing, {}, {}, {}},
+        PlayEventCase{20, S::Playing, S::Playing, {}, {}, "stop fail."},
+        PlayEventCase{21, S::Playing, S::Opened, "opened..", false, "stop ok."},
+        PlayEventCase{21, S::Shuttle, S::Opened, "opened..", false, "stop ok."},
+        PlayEventCase{22, S::Playing, S::Playing, {}, {}, "pic capture fail."},
+        PlayEventCase{23, S::Playing, S::Playing, {}, {}, "pic capture ok."},
+        PlayEventCase{24, S::Playing, S::Playing, {}, {}, "channel picture not drawn (0)."},
+        // Engine-internal codes and anything outside the report range change nothing.
+        PlayEventCase{1, S::Playing, S::Playing, {}, {}, {}},
+        PlayEventCase{2, S::Playing, S::Playing, {}, {}, {}},
+        PlayEventCase{3, S::Playing, S::Playing, {}, {}, {}},
+        PlayEventCase{4, S::Playing, S::Playing, {}, {}, {}},
+        PlayEventCase{18, S::Playing, S::Playing, {}, {}, {}},
+        PlayEventCase{25, S::Playing, S::Playing, {}, {}, {}},
+        PlayEventCase{-1, S::Playing, S::Playing, {}, {}, {}}));
+
+TEST_F(SessionTest, PlayOkResetsLevelsDraggingAndOpensTheTelemetryGate) {
+    bring_to(PlayerState::Shuttle);
+    session_.slider_pressed();
+    session_.on_play_event(7, 0);
+    EXPECT_EQ(session_.fast_forward_level(), 0);
+    EXPECT_EQ(session_.fast_backward_level(), 0);
+    EXPECT_FALSE(session_.dragging());
+    EXPECT_THAT(view_.gates, ElementsAre(true));
+    EXPECT_THAT(view_.map_refreshes, ElementsAre(4));
+}
+
+TEST_F(SessionTest, PlayOkInDoubleScreenLayoutLeavesTheMapAlone) {
+    bring_to(PlayerState::Opened);
+    session_.set_single_screen(false);
+    session_.on_play_event(7, 0);
+    EXPECT_THAT(view_.map_refreshes, IsEmpty());
+}
+
+TEST_F(SessionTest, PauseAndStopReportsDriveTheTelemetry) {
+    bring_to(PlayerState::Playing);
+    session_.on_play_event(9, 0);
+    EXPECT_THAT(view_.gates, ElementsAre(false));
+    EXPECT_THAT(view_.resets, IsEmpty());
+    session_.on_play_event(21, 0);
+    EXPECT_THAT(view_.gates, ElementsAre(false, true));
+    EXPECT_THAT(view_.resets, ElementsAre(true));
+    EXPECT_THAT(view_.progress, ElementsAre(0));
+}
+
+TEST_F(SessionTest, SnapshotResultsShowTheirMessages) {
+    bring_to(PlayerState::Playing);
+    int finished = 0;
+    session_.snapshot_finished = [&] { ++finished; };
+    session_.set_snapshot_path("/pictures/a.jpg");
+    session_.on_play_event(23, 0);
+    session_.on_play_event(22, 0);
+    EXPECT_THAT(view_.messages,
+                ElementsAre("Picture saved to /pictures/a.jpg", "Capture picture fail!"));
+    EXPECT_EQ(finished, 2);
+}
+
+TEST_F(SessionTest, FastForwardThreeTimesShowsDoublingFactorsAndAStepResetsThem) {
+    bring_to(PlayerState::Playing);
+    std::vector<std::string> shown;
+    for (int press = 0; press < 3; ++press) {
+        session_.fast_forward();
+        session_.on_play_event(15, 0);
+        shown.push_back(session_.status_text());
+    }
+    EXPECT_THAT(shown, ElementsAre("FF X2", "FF X4", "FF X8"));
+
+    session_.step_forward();
+    session_.on_play_event(11, 0);
+    session_.fast_forward();
+    session_.on_play_event(15, 0);
+    EXPECT_EQ(session_.status_text(), "FF X2");
+    EXPECT_EQ(engine().play_calls.back(), (PlayCall{5, 1, 0, 0}));
+}
+
+TEST_F(SessionTest, FastResultsResetTheOtherDirection) {
+    bring_to(PlayerState::Playing);
+    session_.fast_backward();
+    session_.fast_backward();
+    session_.on_play_event(17, 0);
+    EXPECT_EQ(session_.status_text(), "FB X4");
+    session_.fast_forward();
+    session_.on_play_event(15, 0);
+    EXPECT_EQ(session_.fast_backward_level(), 0);
+    session_.fast_backward();
+    EXPECT_EQ(engine().play_calls.back(), (PlayCall{6, 1, 0, 0}));
+}
+
+TEST_F(SessionTest, EndOfDataStopsARunningScreenRecordingThenReplaysAfterASecond) {
+    bring_to(PlayerState::Playing);
+    session_.set_screen_recording(true);
+    session_.on_play_event(0, 0);
+    EXPECT_THAT(engine().calls, ElementsAre("stop_screen_recording", "zPlayMSG"));
+    EXPECT_THAT(commands(), ElementsAre(8));
+
+    session_.on_play_event(21, 0);
+    ASSERT_EQ(view_.later.size(), 1u);
+    EXPECT_EQ(view_.later[0].first, 1000);
+    EXPECT_THAT(commands(), ElementsAre(8));  // nothing before the second has passed
+
+    view_.run_delayed();
+    EXPECT_THAT(commands(), ElementsAre(8, 1));
+
+    // A second end of data without a recording stops nothing but the playback.
+    session_.on_play_event(7, 0);
+    forget();
+    session_.on_play_event(0, 0);
+    EXPECT_THAT(engine().calls, ElementsAre("zPlayMSG"));
+}
+
+TEST_F(SessionTest, ReplayIsDroppedWhenTheSourceClosedMeanwhile) {
+    bring_to(PlayerState::Playing);
+    session_.on_play_event(0, 0);
+    session_.on_play_event(21, 0);
+    session_.on_play_event(5, 0);
+    forget();
+    view_.run_delayed();
+    EXPECT_THAT(commands(), IsEmpty());
+}
+
+TEST_F(SessionTest, SeekDoneClearsAWaitingSeekWithASeekReset) {
+    bring_to(PlayerState::Paused);
+    engine().total_length = 1000;
+    session_.seek_to_offset_text("10");
+    view_.resets.clear();
+    session_.on_play_event(19, 0);
+    EXPECT_FALSE(session_.pending_seek().has_value());
+    EXPECT_THAT(view_.resets, ElementsAre(false));
+}
+
+// ---- Disk reports --------------------------------------------------------------------------
+
+struct DiskEventCase {
+    int source;
+    int event;
+    std::optional<std::string> status;
+    std::vector<std::string> logs;
+    std::vector<std::string> messages;
+    std::vector<int32_t> commands;
+};
+
+void PrintTo(const DiskEventCase& c, std::ostream* out) {
+    *out << "source " << c.source << " event " << c.event;
+}
+
+class DiskEventTable : public SessionTest, public ::testing::WithParamInterface<DiskEventCase> {};
+
+TEST_P(DiskEventTable, ReportsTheSearchOutcome) {
+    const DiskEventCase& c = GetParam();
+    session_.search_disk(c.source != 1);
+    forget();
+    session_.on_disk_event(c.source, c.event);
+    if (c.status)
+        EXPECT_THAT(view_.statuses, ElementsAre(*c.status));
+    else
+        EXPECT_THAT(view_.statuses, IsEmpty());
+    EXPECT_EQ(view_.logs, c.logs);
+    EXPECT_EQ(view_.messages, c.messages);
+    EXPECT_EQ(commands(), c.commands);
+    EXPECT_EQ(session_.state(), PlayerState::Opened);  // a failed search stays open
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Events, DiskEventTable,
+    ::testing::Values(
+        DiskEventCase{1, 1, "opened..", {"open hdd completed."}, {}, {}},
+        DiskEventCase{1, 0, {}, {"open hdd fail!"}, {"open hdd fail!"}, {}},
+        DiskEventCase{1, 2, {}, {"local hdd is removed."}, {"hdd is removed!"}, {0}},
+        DiskEventCase{2, 1, "opened..", {"open sd completed."}, {}, {}},
+        DiskEventCase{2, 0, {}, {"open sd fail!"}, {"open sd fail!"}, {}},
+        DiskEventCase{2, 2, {}, {"local sd is removed."}, {"sd is removed!"}, {0}},
+        DiskEventCase{1, 7, {}, {}, {}, {}}));
+
+// ---- Link reports --------------------------------------------------------------------------
+
+struct LinkEventCase {
+    int link;
+    int code;
+    int value;
+    std::optional<std::string> status;
+    std::vector<std::string> logs;
+    std::vector<std::string> messages;
+    std::vector<int32_t> commands;
+};
+
+void PrintTo(const LinkEventCase& c, std::ostream* out) {
+    *out << "link " << c.link << " code " << c.code << " value " << c.value;
+}
+
+class LinkEventTable : public SessionTest, public ::testing::WithParamInterface<LinkEventCase> {};
+
+TEST_P(LinkEventTable, LogsAndReacts) {
+    const LinkEventCase& c = GetParam();
+    bring_to(PlayerState::Opened);
+    session_.on_link_event(c.link, c.code, c.value);
+    if (c.status)
+        EXPECT_THAT(view_.statuses, ElementsAre(*c.status));
+    else
+        EXPECT_THAT(view_.statuses, IsEmpty());
+    EXPECT_EQ(view_.logs, c.logs);
+    EXPECT_EQ(view_.messages, c.messages);
+    EXPECT_EQ(commands(), c.commands);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Realtime, LinkEventTable,
+    ::testing::Values(
+        LinkEventCase{0, 0, 0, "linked,waiting..", {"realtime net data link ok."}, {}, {}},
+        // Connect mode is 5 until a close: a failed link closes the source.
+        LinkEventCase{0, 1, 0, {}, {"realtime net data link fail."}, {"link fail!"}, {0}},
+        LinkEventCase{0, 1, 111, {}, {"realtime net data link fail.", "Wsock Error: 111"},
+                      {"link fail!"}, {0}},
+        LinkEventCase{0, 2, 104, {}, {"realtime net data play link is breakup.",
+                                      "Wsock Error: 104"}, {"Link break..."}, {0}},
+        LinkEventCase{0, 3, 40, "buffering:40%..", {}, {}, {}},
+        LinkEventCase{0, 3, 100, "buffering:100%..", {}, {}, {10}},
+        // Opened is not a playing state, so Stop sends nothing.
+        LinkEventCase{0, 6, 0, {}, {"realtime net data link fail."},
+                      {"data request fail, play later!"}, {}},
+        LinkEventCase{0, 10, 0, {}, {}, {"data request is refused, play later!"}, {}},
+        LinkEventCase{0, 98, 0, "reconnect...", {}, {}, {}},
+        LinkEventCase{0, 99, 0, "connection failed...", {}, {}, {}},
+        LinkEventCase{0, 11, 0, {}, {}, {}, {}},
+        LinkEventCase{0, 50, 0, {}, {}, {}, {}}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Recorded, LinkEventTable,
+    ::testing::Values(
+        LinkEventCase{1, 0, 0, {}, {"recorded net data link ok."}, {}, {}},
+        LinkEventCase{1, 1, 10061, {}, {"recorded net data link fail.", "Wsock Error: 10061"},
+                      {}, {}},
+        LinkEventCase{1, 2, 0, {}, {"recorded net data play link is breakup."}, {}, {}},
+        LinkEventCase{1, 22, 0, {}, {"recorded net data link fail."}, {}, {}},
+        LinkEventCase{1, 24, 0, {}, {"recorded net data download completed."}, {}, {0}},
+        LinkEventCase{1, 25, 0, {}, {"start recorded net data download fail."}, {}, {}},
+        LinkEventCase{1, 26, 0, {}, {}, {"Download recorded data fail, unkown error!"}, {}},
+        LinkEventCase{1, 23, 5, {}, {}, {}, {}}));
+
+TEST_F(SessionTest, RealtimeLinkFailureAfterACloseOnlyLogs) {
+    bring_to(PlayerState::Opened);
+    session_.on_play_event(5, 0);  // every close sets the connect mode to 0
+    EXPECT_EQ(session_.connect_mode(), 0);
+    bring_to(PlayerState::Opened);
+    session_.on_link_event(0, 1, 0);
+    EXPECT_THAT(view_.messages, IsEmpty());
+    EXPECT_THAT(commands(), IsEmpty());
+}
+
+// ---- Error reports -------------------------------------------------------------------------
+
+TEST_F(SessionTest, MissingAudioDeviceShowsTheSpeakerMessageOnlyForCheckedValueTwo) {
+    session_.on_error(40013, 5, 2);
+    EXPECT_THAT(view_.logs, ElementsAre("ErrorCode: 40013; Windows ErrorCode: 5; CheckedValue: 2."));
+    EXPECT_THAT(view_.messages, ElementsAre("Please make sure speaker or headphone plugged!"));
+
+    forget();
+    session_.on_error(40013, 0, 1);
+    EXPECT_THAT(view_.logs, ElementsAre("ErrorCode: 40013; Windows ErrorCode: 0; CheckedValue: 1."));
+    EXPECT_THAT(view_.messages, IsEmpty());
+
+    forget();
+    session_.on_error(40012, 0, 2);
+    EXPECT_THAT(view_.messages, IsEmpty());
+}
+
+}  // namespace
+}  // namespace velmora::test
