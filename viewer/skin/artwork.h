@@ -42,6 +42,7 @@ inline constexpr int kPlay = 1074, kPause = 1075, kStepBackward = 1076, kStepFor
 QSize skin_size(int id);
 
 // The image of a resource at the given device pixel ratio (cached); null for an unknown id.
+// GUI thread only, like every QPixmap.
 QPixmap skin_pixmap(int id, qreal device_pixel_ratio = 1.0);
 
 // Frame n (1..4) of a four-frame horizontal strip.

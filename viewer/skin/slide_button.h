@@ -48,7 +48,8 @@ class SlideButton : public SliderBase {
   public:
     explicit SlideButton(int control_id, QWidget* parent = nullptr);
 
-    // The tooltip is asked for its text each time it shows (the time under the pointer).
+    // The tooltip is asked for its text each time it shows (the time under the pointer);
+    // without a provider the widget's own toolTip() shows.
     void set_tooltip_provider(std::function<QString()> provider);
 
   protected:

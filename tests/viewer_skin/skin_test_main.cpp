@@ -1,0 +1,9 @@
+#include "qt_test_app.h"
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    ::testing::AddGlobalTestEnvironment(new fleet_test::QtTestApp);
+    return RUN_ALL_TESTS();
+}
