@@ -17,6 +17,7 @@ void QtTestApp::SetUp() {
     // Tests never need a display; a developer may still override it to watch.
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // for suites with a browser
     app_ = std::make_unique<QApplication>(g_argc, g_argv);
 }
 
