@@ -6,7 +6,6 @@
 
 #include <algorithm>
 
-#include "core/map_view.h"
 #include "qt_test_app.h"
 #include "skin/slide_button.h"
 #include "tools/car_info_panel.h"
@@ -19,16 +18,6 @@ using fleet_test::process_events_for;
 using fleet_test::save_screenshot;
 using fleet_test::wait_until;
 
-bool in_order(const std::vector<std::string>& lines, const std::vector<std::string>& expected) {
-    auto it = lines.begin();
-    for (const std::string& want : expected) {
-        it = std::find(it, lines.end(), want);
-        if (it == lines.end()) return false;
-        ++it;
-    }
-    return true;
-}
-
 class ControlsTest : public ViewerTest {
   protected:
     void open_and_play(int seconds) {
@@ -40,11 +29,6 @@ class ControlsTest : public ViewerTest {
     void key(Qt::Key k) {
         QApplication::setActiveWindow(window_.get());
         QTest::keyClick(window_.get(), k);
-    }
-    std::string joined_log() const {
-        std::string all;
-        for (const std::string& line : log_lines()) all += "\n  " + line;
-        return all;
     }
     SlideButton* progress() { return window_->findChild<SlideButton*>(QStringLiteral("10005")); }
 };
@@ -131,25 +115,3 @@ TEST_F(ControlsTest, DoubleScreenMovesThePanelIntoTheMapWindow) {
 }  // namespace
 }  // namespace velmora::test
 
-namespace velmora::test {
-namespace {
-
-TEST(MapArea, TheBrowserShowsTheStartPageFromTheProgramFolder) {
-    MapView map(true);
-    map.resize(400, 300);
-    map.show();
-    bool loaded = false;
-    bool ok = false;
-    QObject::connect(&map, &MapView::page_loaded, [&](bool result) {
-        loaded = true;
-        ok = result;
-    });
-    map.load(QUrl::fromLocalFile(QStringLiteral(VELMORA_PROGRAM_DIR "/utilities/dep/init.html")));
-    ASSERT_TRUE(fleet_test::wait_until([&] { return loaded; }, 30000));
-    EXPECT_TRUE(ok);
-    map.run_script(QStringLiteral("ClearAll_O();"));
-    fleet_test::process_events_for(200);
-}
-
-}  // namespace
-}  // namespace velmora::test

@@ -35,17 +35,6 @@ bool contains(const std::vector<std::string>& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
-// The lines must appear in this order (others may come in between).
-bool in_order(const std::vector<std::string>& lines, const std::vector<std::string>& expected) {
-    auto it = lines.begin();
-    for (const std::string& want : expected) {
-        it = std::find(it, lines.end(), want);
-        if (it == lines.end()) return false;
-        ++it;
-    }
-    return true;
-}
-
 // Runs a command that opens a modal dialog, lets `inspect` look at the dialog, then closes it.
 template <typename Inspect>
 void with_modal_dialog(MainWindow& window, int command, Inspect inspect) {

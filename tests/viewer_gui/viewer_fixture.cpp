@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QTest>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "core/library_binding.h"
@@ -21,6 +22,16 @@ Recording make_recording(const fleet::test::TempDir& dir, const std::string& nam
          "--fps", "12", "--vehicle-id", "BUS-0042", "--seed", "7"});
     EXPECT_EQ(result.exit_code, 0) << result.err;
     return {base + ".dvr", base + ".inx"};
+}
+
+bool in_order(const std::vector<std::string>& lines, const std::vector<std::string>& expected) {
+    auto it = lines.begin();
+    for (const std::string& want : expected) {
+        it = std::find(it, lines.end(), want);
+        if (it == lines.end()) return false;
+        ++it;
+    }
+    return true;
 }
 
 void ViewerTest::SetUp() {
@@ -93,11 +104,15 @@ bool ViewerTest::button_shown(int id) const {
 
 bool ViewerTest::wait_status(const QString& text, int timeout_ms) {
     if (fleet_test::wait_until([&] { return status() == text; }, timeout_ms)) return true;
-    std::string log;
-    for (const std::string& line : log_lines()) log += "\n  " + line;
     ADD_FAILURE() << "status \"" << status().toStdString() << "\", not \"" << text.toStdString()
-                  << "\"; the log:" << log;
+                  << "\"; the log:" << joined_log();
     return false;
+}
+
+std::string ViewerTest::joined_log() const {
+    std::string all;
+    for (const std::string& line : log_lines()) all += "\n  " + line;
+    return all;
 }
 
 }  // namespace velmora::test

@@ -25,6 +25,9 @@ struct Recording {
 Recording make_recording(const fleet::test::TempDir& dir, const std::string& name, int channels,
                          int seconds);
 
+// The lines appear in this order (others may come in between).
+bool in_order(const std::vector<std::string>& lines, const std::vector<std::string>& expected);
+
 class ViewerTest : public ::testing::Test {
   protected:
     void SetUp() override;
@@ -34,6 +37,8 @@ class ViewerTest : public ::testing::Test {
     void start_window();
     QString status() const;
     std::vector<std::string> log_lines() const;
+    // The log as one text, for failure messages.
+    std::string joined_log() const;
     // Clicks a control-bar or toolbar button as the mouse would.
     void click(int id);
     bool button_shown(int id) const;

@@ -29,3 +29,10 @@ add_custom_command(TARGET velmora-player POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:ombrel> ${VELMORA_PROGRAM_DIR}/utilities/libombrel.so
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/viewer/dep ${VELMORA_PROGRAM_DIR}/utilities/dep
   VERBATIM)
+# Until the map pages exist, every page the viewer navigates to is the still start page.
+foreach(page gis.html yandex_init.html yandex.html)
+  add_custom_command(TARGET velmora-player POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/viewer/dep/init.html
+            ${VELMORA_PROGRAM_DIR}/utilities/dep/${page}
+    VERBATIM)
+endforeach()
