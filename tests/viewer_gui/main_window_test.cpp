@@ -283,7 +283,8 @@ TEST_F(ViewerTest, SwitchingLanguageChangesMenusTooltipsAndButtonsAtOnce) {
                 "ID_MENU_OPENFILE=Datei \xc3\xb6" "ffnen\n"
                 "ID_MENU_FILE=Datei\n"
                 "IDS_STRING219=abspielen\n"
-                "IDC_BTN_OK=Gut\n";
+                "IDC_BTN_OK=Gut\n"
+                "IDS_STRING464=G-SENSOR-ALARM\n";
     }
     start_window();
     with_modal_dialog(*window_, 32843, [](QWidget& dialog) {
@@ -304,6 +305,7 @@ TEST_F(ViewerTest, SwitchingLanguageChangesMenusTooltipsAndButtonsAtOnce) {
               QString::fromUtf8("Datei \xc3\xb6" "ffnen"));
     auto* file_title = window_->findChild<QWidget*>(QStringLiteral("10029"));
     EXPECT_EQ(static_cast<SkinMenuText*>(file_title)->text(), QStringLiteral("Datei"));
+    EXPECT_EQ(window_->event_type_names()[13], "G-SENSOR-ALARM");
     // A key the file lacks keeps its English text.
     EXPECT_EQ(window_->action(32853)->text(), QStringLiteral("Search HDD"));
     EXPECT_EQ(load_app_config(kAppConfigPath).lang_file, "deutsch.lang");

@@ -4,6 +4,7 @@ find_package(Threads REQUIRED)
 add_library(velmora_core_logic STATIC
   ${CMAKE_CURRENT_LIST_DIR}/engine_api.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine_time_index.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/event_types.cpp
   ${CMAKE_CURRENT_LIST_DIR}/library_binding.cpp
   ${CMAKE_CURRENT_LIST_DIR}/player_session.cpp
   ${CMAKE_CURRENT_LIST_DIR}/player_session_controls.cpp

@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QTimer>
@@ -129,6 +130,7 @@ MainWindow::MainWindow(ViewerContext& context, QWidget* parent)
                                      QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
     };
     session_ = std::make_unique<PlayerSession>(ctx_.engine, static_cast<SessionView&>(*this), *ctx_.texts);
+    event_type_names_ = velmora::event_type_names(*ctx_.texts);
     build_widgets();
     build_menus();
     wire_buttons();
@@ -337,6 +339,7 @@ void MainWindow::refresh_checks() {
 }
 
 void MainWindow::apply_language() {
+    event_type_names_ = velmora::event_type_names(*ctx_.texts);
     retranslate_tooltips();
     retranslate_menus();
     info_panel_->list()->viewport()->update();
@@ -474,6 +477,16 @@ void MainWindow::toggle_panel() {
 void MainWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), theme::kWindow);
+}
+
+// The background drags the window and a double click on it maximises or restores, as the
+// caption does; controls and the video area take their own clicks first.
+void MainWindow::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) start_window_move(this, event->globalPosition().toPoint());
+}
+
+void MainWindow::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) isMaximized() ? showNormal() : showMaximized();
 }
 
 void MainWindow::changeEvent(QEvent* event) {

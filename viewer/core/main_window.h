@@ -14,6 +14,7 @@
 
 #include "core/app_config.h"
 #include "core/engine_api.h"
+#include "core/event_types.h"
 #include "core/player_session.h"
 
 class QAction;
@@ -80,6 +81,8 @@ class MainWindow : public QWidget, private SessionView {
     int g_range() const { return g_range_; }
     int speed_range() const { return speed_range_; }
     int temperature_range() const { return temperature_range_; }
+    // Event type names by the recorder's event number, in the current language.
+    const EventTypeNames& event_type_names() const { return event_type_names_; }
 
   protected:
     bool event(QEvent* event) override;
@@ -88,6 +91,8 @@ class MainWindow : public QWidget, private SessionView {
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
   private:
     // SessionView
@@ -177,6 +182,7 @@ class MainWindow : public QWidget, private SessionView {
     uint32_t latest_time_ = 0;
     std::string latest_plate_;
     std::string shown_plate_;
+    EventTypeNames event_type_names_{};
 };
 
 }  // namespace velmora
