@@ -72,9 +72,11 @@ void VideoView::paintEvent(QPaintEvent*) {
     painter.drawImage(rect(), canvas_);
 }
 
+// The engine draws in device pixels, so the video stays sharp on scaled screens.
 void VideoView::resizeEvent(QResizeEvent* event) {
-    width_.store(width());
-    height_.store(height());
+    const qreal ratio = devicePixelRatioF();
+    width_.store(qRound(width() * ratio));
+    height_.store(qRound(height() * ratio));
     QWidget::resizeEvent(event);
 }
 
