@@ -74,7 +74,9 @@ TEST_F(ViewerTest, PlaysPausesStepsShuttlesSeeksStopsAndCloses) {
     const Recording rec = make_recording(dir_, "route4", 4, 20);
     start_window();
 
-    window_->open_path(QString::fromStdString(rec.dvr));
+    // The toolbar's Open File, with the file dialog answered by the test.
+    window_->file_dialog = [&] { return QString::fromStdString(rec.dvr); };
+    click(10015);
     EXPECT_EQ(status(), QStringLiteral("opened.."));
     EXPECT_EQ(window_->session().state(), PlayerState::Opened);
 

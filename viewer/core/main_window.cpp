@@ -129,6 +129,10 @@ MainWindow::MainWindow(ViewerContext& context, QWidget* parent)
         return QMessageBox::question(this, QStringLiteral("VelmoraPlayer"), text,
                                      QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
     };
+    file_dialog = [this] {
+        return QFileDialog::getOpenFileName(this, QString(), QStringLiteral("*.dvr"),
+                                            QStringLiteral("Dvr Files (*.dvr *.DVR);;All Files (*)"));
+    };
     session_ = std::make_unique<PlayerSession>(ctx_.engine, static_cast<SessionView&>(*this), *ctx_.texts);
     event_type_names_ = velmora::event_type_names(*ctx_.texts);
     build_widgets();
@@ -573,9 +577,7 @@ void MainWindow::not_available(const QString& what) {
 }
 
 void MainWindow::choose_open_file() {
-    const QString path = QFileDialog::getOpenFileName(
-        this, QString(), QStringLiteral("*.dvr"),
-        QStringLiteral("Dvr Files (*.dvr *.DVR);;All Files (*)"));
+    const QString path = file_dialog();
     if (!path.isEmpty()) open_path(path);
 }
 

@@ -64,6 +64,8 @@ class MainWindow : public QWidget, private SessionView {
     // Message boxes go through these, so tests and headless runs can answer them.
     std::function<void(const QString&)> message_sink;
     std::function<bool(const QString&)> question_sink;
+    // The open-file dialog: the chosen path, or empty when cancelled.
+    std::function<QString()> file_dialog;
 
     PlayerSession& session() { return *session_; }
     VideoView* video() { return video_; }
