@@ -14,6 +14,7 @@
 #include <QTimeZone>
 
 #include "core/caption_bar.h"
+#include "core/directories.h"
 #include "core/dashboard_panel.h"
 #include "core/engine_bridge.h"
 #include "core/library_binding.h"
@@ -351,7 +352,7 @@ void MainWindow::apply_language() {
 
 bool MainWindow::start() {
     OperationLog::instance().set_fallback_directory(ctx_.program_dir);
-    OperationLog::instance().set_directory(ctx_.config.log_dir);
+    OperationLog::instance().set_directory(expand_home(ctx_.config.log_dir));
     map_view_->load(map_page_url("init.html", "yandex_init.html"));
     map_window_->map()->load(map_page_url("init.html", "yandex_init.html"));
     log(ctx_.texts->text("IDS_STRING369"));
@@ -593,7 +594,6 @@ void MainWindow::show_settings() {
                                [this] { apply_language(); }, this);
     dialog.message_sink = message_sink;
     dialog.exec();
-    OperationLog::instance().set_directory(ctx_.config.log_dir);
 }
 
 void MainWindow::show_about() {
