@@ -1,8 +1,8 @@
 // Stand-in for the extraction library until the real one exists: it has the final interface
 // and answers honestly that it cannot extract (no output is ever created or claimed open).
-#include "ombrel/ombrel.h"
-
 #include <cstdio>
+
+#include "ombrel/ombrel.h"
 
 namespace {
 
@@ -22,13 +22,17 @@ void zExtractInfo(char* version, char* time, char* date) {
     copy_info(date, __DATE__);
 }
 
-uint8_t zExtractPre(ExtractJob /*job*/) { return 0; }
+uint8_t zExtractPre(ExtractJob /*job*/) {
+    return 0;
+}
 
 void zExtractWrite(int32_t /*kind*/, const void* /*data*/, int32_t /*length*/,
                    const void* /*frame_set*/) {}
 
 void zExtractFin(void) {}
 
-uint8_t zIsExtractOpened(void) { return 0; }
+uint8_t zIsExtractOpened(void) {
+    return 0;
+}
 
 }  // extern "C"

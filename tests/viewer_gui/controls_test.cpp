@@ -3,7 +3,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QTest>
-
 #include <algorithm>
 
 #include "core/raw_disk_access.h"
@@ -44,13 +43,20 @@ TEST_F(ControlsTest, SpaceTogglesAndArrowsStepWhilePaused) {
     ASSERT_TRUE(wait_status(QStringLiteral("paused..")));
     // One command at a time: the engine's mailbox keeps only the latest.
     key(Qt::Key_Right);
-    ASSERT_TRUE(wait_until([&] { return in_order(log_lines(), {"pause ok.", "step forward ok."}); }, 5000))
+    ASSERT_TRUE(wait_until(
+        [&] {
+            return in_order(log_lines(), {"pause ok.", "step forward ok."});
+        },
+        5000))
         << joined_log();
     process_events_for(300);  // the engine refuses a step back before the step is on screen
     key(Qt::Key_Left);
-    ASSERT_TRUE(wait_until([&] {
-        return in_order(log_lines(), {"pause ok.", "step forward ok.", "step backward ok."});
-    }, 5000)) << joined_log();
+    ASSERT_TRUE(wait_until(
+        [&] {
+            return in_order(log_lines(), {"pause ok.", "step forward ok.", "step backward ok."});
+        },
+        5000))
+        << joined_log();
     EXPECT_EQ(window_->session().state(), PlayerState::Paused);
 }
 
@@ -68,7 +74,8 @@ TEST_F(ControlsTest, AudioButtonsAndVolumeReachTheEngine) {
     QTest::mousePress(volume, Qt::LeftButton, {}, QPoint(volume->width() - 1, 2));
     QTest::mouseRelease(volume, Qt::LeftButton, {}, QPoint(volume->width() - 1, 2));
     int32_t level = -1;
-    ASSERT_TRUE(wait_until([&] { return context_.engine.zTellVoiceVolume(&level) && level >= 95; }, 2000))
+    ASSERT_TRUE(
+        wait_until([&] { return context_.engine.zTellVoiceVolume(&level) && level >= 95; }, 2000))
         << level << joined_log();
 }
 
@@ -77,14 +84,16 @@ TEST_F(ControlsTest, TheProgressSliderFollowsPlayAndASeekWhilePausedPlaysThenJum
     click(10007);
     ASSERT_TRUE(wait_status(QStringLiteral("playing..")));
     // The poller moves the slider once a second.
-    ASSERT_TRUE(wait_until([&] { return progress()->position() >= 3; }, 6000)) << progress()->position();
+    ASSERT_TRUE(wait_until([&] { return progress()->position() >= 3; }, 6000))
+        << progress()->position();
     click(10022);
     ASSERT_TRUE(wait_status(QStringLiteral("paused..")));
     const int x = progress()->width() * 4 / 5;
     QTest::mousePress(progress(), Qt::LeftButton, {}, QPoint(x, 3));
     QTest::mouseRelease(progress(), Qt::LeftButton, {}, QPoint(x, 3));
     ASSERT_TRUE(wait_status(QStringLiteral("playing..")));
-    ASSERT_TRUE(wait_until([&] { return progress()->position() >= 70; }, 5000)) << progress()->position();
+    ASSERT_TRUE(wait_until([&] { return progress()->position() >= 70; }, 5000))
+        << progress()->position();
     EXPECT_FALSE(window_->session().pending_seek().has_value());
 }
 
@@ -92,9 +101,11 @@ TEST_F(ControlsTest, EndOfDataStopsAndPlaysAgainFromTheStart) {
     open_and_play(3);
     click(10007);
     ASSERT_TRUE(wait_status(QStringLiteral("playing..")));
-    ASSERT_TRUE(wait_until([&] {
-        return in_order(log_lines(), {"play ok.", "stop ok.", "play ok."});
-    }, 12000));
+    ASSERT_TRUE(wait_until(
+        [&] {
+            return in_order(log_lines(), {"play ok.", "stop ok.", "play ok."});
+        },
+        12000));
     EXPECT_TRUE(wait_status(QStringLiteral("playing..")));
     EXPECT_EQ(window_->session().state(), PlayerState::Playing);
 }
@@ -115,7 +126,6 @@ TEST_F(ControlsTest, DoubleScreenMovesThePanelIntoTheMapWindow) {
 
 }  // namespace
 }  // namespace velmora::test
-
 
 namespace velmora::test {
 namespace {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "qt_test_app.h"
-
 #include <cstdlib>
+
+#include "qt_test_app.h"
 
 int main(int argc, char** argv) {
     // The engine keeps time without a sound device; messages go to stderr, not into boxes.

@@ -10,7 +10,6 @@
 #include <QMenu>
 #include <QTest>
 #include <QTimer>
-
 #include <algorithm>
 #include <fstream>
 
@@ -88,7 +87,8 @@ TEST_F(ViewerTest, PlaysPausesStepsShuttlesSeeksStopsAndCloses) {
     ASSERT_TRUE(wait_until([&] { return window_->video()->frames_presented() > 10; }, 10000));
     auto* time_text = window_->findChild<SkinStatic*>(QStringLiteral("10024"));
     auto* plate_text = window_->findChild<SkinStatic*>(QStringLiteral("10023"));
-    ASSERT_TRUE(wait_until([&] { return time_text->text().startsWith(QStringLiteral("20")); }, 3000));
+    ASSERT_TRUE(
+        wait_until([&] { return time_text->text().startsWith(QStringLiteral("20")); }, 3000));
     EXPECT_EQ(plate_text->text(), QStringLiteral("BUS-0042"));
     process_events_for(300);
     EXPECT_FALSE(save_screenshot(*window_, QStringLiteral("viewer_playing_4ch")).isEmpty());
@@ -104,7 +104,8 @@ TEST_F(ViewerTest, PlaysPausesStepsShuttlesSeeksStopsAndCloses) {
     ASSERT_TRUE(wait_status(QStringLiteral("playing..")));
     for (const char* factor : {"FF X2", "FF X4", "FF X8"}) {
         click(10011);
-        ASSERT_TRUE(wait_status(QString::fromLatin1(factor))) << factor << " got " << status().toStdString();
+        ASSERT_TRUE(wait_status(QString::fromLatin1(factor)))
+            << factor << " got " << status().toStdString();
         EXPECT_EQ(window_->session().state(), PlayerState::Shuttle);
         EXPECT_TRUE(button_shown(10007));
     }
@@ -115,7 +116,8 @@ TEST_F(ViewerTest, PlaysPausesStepsShuttlesSeeksStopsAndCloses) {
     auto* progress = window_->findChild<SlideButton*>(QStringLiteral("10005"));
     QTest::mousePress(progress, Qt::LeftButton, {}, QPoint(progress->width() / 2, 3));
     QTest::mouseRelease(progress, Qt::LeftButton, {}, QPoint(progress->width() / 2, 3));
-    ASSERT_TRUE(wait_until([&] { return progress->position() >= 40 && progress->position() <= 70; }, 4000))
+    ASSERT_TRUE(
+        wait_until([&] { return progress->position() >= 40 && progress->position() <= 70; }, 4000))
         << progress->position();
 
     click(10012);
@@ -128,10 +130,11 @@ TEST_F(ViewerTest, PlaysPausesStepsShuttlesSeeksStopsAndCloses) {
     ASSERT_TRUE(wait_status(QStringLiteral("ready..")));
     EXPECT_EQ(window_->session().state(), PlayerState::Idle);
 
-    EXPECT_TRUE(in_order(log_lines(), {"application opened, user:", "open local file.", "open completed.",
-                                       "play ok.", "pause ok.", "step forward ok.", "play ok.",
-                                       "fast forward ok.", "fast forward ok.", "fast forward ok.",
-                                       "play ok.", "stop ok.", "close ok."}));
+    EXPECT_TRUE(
+        in_order(log_lines(),
+                 {"application opened, user:", "open local file.", "open completed.", "play ok.",
+                  "pause ok.", "step forward ok.", "play ok.", "fast forward ok.",
+                  "fast forward ok.", "fast forward ok.", "play ok.", "stop ok.", "close ok."}));
     EXPECT_TRUE(messages_.empty()) << messages_.front().toStdString();
 }
 
@@ -147,7 +150,8 @@ TEST_F(ViewerTest, EightChannelsInTheGridAndDoubleClickSelectsAChannel) {
 
     // Lower-left third of the 3x3 grid is channel 7.
     VideoView* video = window_->video();
-    QTest::mouseDClick(video, Qt::LeftButton, {}, QPoint(video->width() / 6, video->height() * 5 / 6));
+    QTest::mouseDClick(video, Qt::LeftButton, {},
+                       QPoint(video->width() / 6, video->height() * 5 / 6));
     ASSERT_TRUE(wait_until([&] { return context_.engine.zTellFullScreenIdx() == 7; }, 2000));
     QTest::mouseDClick(video, Qt::LeftButton, {}, QPoint(10, 10));
     ASSERT_TRUE(wait_until([&] { return context_.engine.zTellFullScreenIdx() == 0; }, 2000));
@@ -161,13 +165,16 @@ TEST_F(ViewerTest, OpeningAnotherFileWhilePlayingClosesFirstAndOpensWithoutPlayi
     click(10007);
     ASSERT_TRUE(wait_status(QStringLiteral("playing..")));
     window_->open_path(QString::fromStdString(second.dvr));
-    ASSERT_TRUE(wait_until([&] { return window_->session().state() == PlayerState::Opened &&
-                                        window_->session().pending_action() == PendingAction::None; },
-                           8000));
+    ASSERT_TRUE(wait_until(
+        [&] {
+            return window_->session().state() == PlayerState::Opened &&
+                   window_->session().pending_action() == PendingAction::None;
+        },
+        8000));
     EXPECT_EQ(status(), QStringLiteral("opened.."));
     EXPECT_EQ(context_.engine.zTellScreenNum(), 1);
-    EXPECT_TRUE(in_order(log_lines(), {"play ok.", "stop ok.", "close ok.", "open local file.",
-                                       "open completed."}));
+    EXPECT_TRUE(in_order(
+        log_lines(), {"play ok.", "stop ok.", "close ok.", "open local file.", "open completed."}));
 }
 
 TEST_F(ViewerTest, ClosingTheWindowWhilePlayingStopsClosesThenCloses) {
@@ -192,8 +199,12 @@ TEST_F(ViewerTest, BadFileNamesShowTheirMessages) {
     window_->open_path(QString::fromStdString(dir_.file("lonely.dvr")));
     ASSERT_EQ(messages_.size(), 3u);
     EXPECT_EQ(messages_[0], QStringLiteral("Open file fail, illegal file name!"));
-    EXPECT_EQ(messages_[1], QStringLiteral("Open file fail, the suffix of the file name must be .dvr or .DVR!"));
-    EXPECT_EQ(messages_[2], QStringLiteral("Open file fail, there must be a .inx file with same name in the same directory!"));
+    EXPECT_EQ(messages_[1],
+              QStringLiteral("Open file fail, the suffix of the file name must be .dvr or .DVR!"));
+    EXPECT_EQ(
+        messages_[2],
+        QStringLiteral(
+            "Open file fail, there must be a .inx file with same name in the same directory!"));
     EXPECT_EQ(window_->session().state(), PlayerState::Idle);
 }
 
@@ -238,8 +249,10 @@ TEST_F(ViewerTest, UnitAndMapMenusWriteTheConfiguration) {
         int value;
     };
     const Case cases[] = {
-        {32865, "UnitSetting", "DefaultSpeedUnit", 1},      {32864, "UnitSetting", "DefaultSpeedUnit", 0},
-        {32867, "UnitSetting", "DefaultTemperatureUnit", 1}, {32868, "UnitSetting", "DefaultPressureUnit", 0},
+        {32865, "UnitSetting", "DefaultSpeedUnit", 1},
+        {32864, "UnitSetting", "DefaultSpeedUnit", 0},
+        {32867, "UnitSetting", "DefaultTemperatureUnit", 1},
+        {32868, "UnitSetting", "DefaultPressureUnit", 0},
         {32871, "UnitSetting", "DefaultMapType", 1},
     };
     for (const Case& c : cases) {
@@ -282,7 +295,8 @@ TEST_F(ViewerTest, SwitchingLanguageChangesMenusTooltipsAndButtonsAtOnce) {
     {
         std::ofstream lang("config/lang/deutsch.lang");
         lang << "Language=Deutsch\n"
-                "ID_MENU_OPENFILE=Datei \xc3\xb6" "ffnen\n"
+                "ID_MENU_OPENFILE=Datei \xc3\xb6"
+                "ffnen\n"
                 "ID_MENU_FILE=Datei\n"
                 "IDS_STRING219=abspielen\n"
                 "IDC_BTN_OK=Gut\n"
@@ -300,11 +314,13 @@ TEST_F(ViewerTest, SwitchingLanguageChangesMenusTooltipsAndButtonsAtOnce) {
         ASSERT_NE(ok, nullptr);
         ok->click();
     });
-    EXPECT_EQ(window_->action(32810)->text(), QString::fromUtf8("Datei \xc3\xb6" "ffnen"));
+    EXPECT_EQ(window_->action(32810)->text(), QString::fromUtf8("Datei \xc3\xb6"
+                                                                "ffnen"));
     EXPECT_EQ(window_->findChild<QAbstractButton*>(QStringLiteral("10007"))->toolTip(),
               QStringLiteral("abspielen"));
     EXPECT_EQ(window_->findChild<QAbstractButton*>(QStringLiteral("10015"))->toolTip(),
-              QString::fromUtf8("Datei \xc3\xb6" "ffnen"));
+              QString::fromUtf8("Datei \xc3\xb6"
+                                "ffnen"));
     auto* file_title = window_->findChild<QWidget*>(QStringLiteral("10029"));
     EXPECT_EQ(static_cast<SkinMenuText*>(file_title)->text(), QStringLiteral("Datei"));
     EXPECT_EQ(window_->event_type_names()[13], "G-SENSOR-ALARM");
@@ -332,7 +348,8 @@ TEST_F(ViewerTest, CommandsOfLaterFeaturesSayTheyAreNotAvailable) {
     start_window();
     for (int id : {32833, 32856, 10013, 10014, 32847}) window_->run_command(id);
     ASSERT_EQ(messages_.size(), 5u);
-    for (const QString& m : messages_) EXPECT_TRUE(m.endsWith(QStringLiteral("not available in this version yet.")));
+    for (const QString& m : messages_)
+        EXPECT_TRUE(m.endsWith(QStringLiteral("not available in this version yet.")));
 }
 
 }  // namespace

@@ -11,7 +11,9 @@
 #if defined(__SANITIZE_ADDRESS__)
 // Qt WebEngine frees some of its objects with a size that differs from the allocation's, and
 // leaves some allocated at exit; neither is this program's memory.
-extern "C" const char* __asan_default_options() { return "new_delete_type_mismatch=0"; }
+extern "C" const char* __asan_default_options() {
+    return "new_delete_type_mismatch=0";
+}
 extern "C" const char* __lsan_default_suppressions() {
     return "leak:libQt6WebEngineCore.so\nleak:libfontconfig.so\n";
 }

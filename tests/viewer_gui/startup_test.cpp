@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QStringList>
-
 #include <filesystem>
 #include <string>
 
@@ -24,8 +23,10 @@ struct ProgramFolder {
         fs::create_directories(dir.file("utilities/dep"));
         program = dir.file("velmora-player");
         fs::copy_file(VELMORA_PLAYER_PATH, program);
-        if (!engine_library.empty()) fs::copy_file(engine_library, dir.file("utilities/libkivra.so"));
-        if (!extract_library.empty()) fs::copy_file(extract_library, dir.file("utilities/libombrel.so"));
+        if (!engine_library.empty())
+            fs::copy_file(engine_library, dir.file("utilities/libkivra.so"));
+        if (!extract_library.empty())
+            fs::copy_file(extract_library, dir.file("utilities/libombrel.so"));
     }
 };
 
@@ -40,20 +41,23 @@ TEST(ViewerStartup, AMissingLibraryOrNameEndsTheProgramWithItsMessage) {
         const char* detail;
     };
     const Case cases[] = {
-        {"no engine", "", OMBREL_LIBRARY_PATH, "InitKivraLib fail, please check and try again!", "libkivra.so"},
+        {"no engine", "", OMBREL_LIBRARY_PATH, "InitKivraLib fail, please check and try again!",
+         "libkivra.so"},
         // The extraction library has none of the engine's names: the first one is missing.
         {"engine lacks its names", OMBREL_LIBRARY_PATH, OMBREL_LIBRARY_PATH,
          "InitKivraLib fail, please check and try again!", "KivraInfo"},
-        {"no extraction library", kEngine, "", "InitzExtractLib fail, please check and try again!", "libombrel.so"},
+        {"no extraction library", kEngine, "", "InitzExtractLib fail, please check and try again!",
+         "libombrel.so"},
         {"extraction library lacks its names", kEngine, kEngine,
          "InitzExtractLib fail, please check and try again!", "zExtractInfo"},
     };
     for (const Case& c : cases) {
         ProgramFolder folder(c.engine, c.extract);
         fleet::test::TempDir work;  // another working directory than the program folder
-        const auto result = fleet::test::run_process(
-            {"/usr/bin/env", "-C", work.path(), "QT_QPA_PLATFORM=offscreen", "VELMORA_NONINTERACTIVE=1",
-             "VELMORA_NO_WEB=1", "HOME=" + work.path(), folder.program});
+        const auto result =
+            fleet::test::run_process({"/usr/bin/env", "-C", work.path(),
+                                      "QT_QPA_PLATFORM=offscreen", "VELMORA_NONINTERACTIVE=1",
+                                      "VELMORA_NO_WEB=1", "HOME=" + work.path(), folder.program});
         EXPECT_EQ(result.exit_code, 1) << c.what << "\n" << result.err;
         EXPECT_NE(result.err.find(c.message), std::string::npos) << c.what << "\n" << result.err;
         EXPECT_NE(result.err.find(c.detail), std::string::npos) << c.what << "\n" << result.err;

@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QTest>
-
 #include <algorithm>
 #include <filesystem>
 

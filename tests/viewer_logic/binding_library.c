@@ -1,8 +1,10 @@
 /* A library with the engine's entry point names and nothing behind them, for the binding
  * tests. BINDING_LIBRARY_WITHOUT_LAST leaves out the last name. */
-#define ENTRY(name) \
-    int name(void); \
-    int name(void) { return __LINE__; }
+#define ENTRY(name)      \
+    int name(void);      \
+    int name(void) {     \
+        return __LINE__; \
+    }
 
 ENTRY(KivraInfo)
 ENTRY(zInit)

@@ -1,9 +1,10 @@
 // Event type names follow the loaded language; type 4 has none.
+#include "core/event_types.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 
-#include "core/event_types.h"
 #include "temp_folder.h"
 
 namespace velmora::test {

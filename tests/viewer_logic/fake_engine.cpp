@@ -8,9 +8,13 @@ namespace {
 
 FakeEngine g_engine;
 
-void note(const char* name) { g_engine.calls.emplace_back(name); }
+void note(const char* name) {
+    g_engine.calls.emplace_back(name);
+}
 
-std::string text_or_null(const char* text) { return text != nullptr ? text : "<null>"; }
+std::string text_or_null(const char* text) {
+    return text != nullptr ? text : "<null>";
+}
 
 void KivraInfo(char* version, char* time, char* date) {
     note("KivraInfo");
@@ -18,8 +22,8 @@ void KivraInfo(char* version, char* time, char* date) {
     std::strcpy(time, "00:00:00");
     std::strcpy(date, "Jan  1 2000");
 }
-uint8_t zInit(const KivraVideoTarget*, PlayEventProc, FrameInfoProc, DiskEventProc,
-              LinkEventProc, ExtractDataProc, ErrorProc) {
+uint8_t zInit(const KivraVideoTarget*, PlayEventProc, FrameInfoProc, DiskEventProc, LinkEventProc,
+              ExtractDataProc, ErrorProc) {
     note("zInit");
     return 1;
 }
@@ -48,24 +52,38 @@ int32_t zStopDownload() {
     note("zStopDownload");
     return 0;
 }
-int32_t zTellOpenedType() { return g_engine.opened_type; }
-int32_t zTellStatusType() { return 0; }
+int32_t zTellOpenedType() {
+    return g_engine.opened_type;
+}
+int32_t zTellStatusType() {
+    return 0;
+}
 uint8_t zPlayMSG(int32_t command, intptr_t first, int32_t second, int32_t third, const char*) {
     note("zPlayMSG");
     g_engine.play_calls.push_back({command, first, second, third});
     return 1;
 }
-int32_t zTellScreenNum() { return g_engine.screen_count; }
-int32_t zTellSampleRate() { return 8000; }
-int32_t zTellSampleBits() { return 16; }
-int32_t zTellFullScreenIdx() { return g_engine.full_screen_index; }
+int32_t zTellScreenNum() {
+    return g_engine.screen_count;
+}
+int32_t zTellSampleRate() {
+    return 8000;
+}
+int32_t zTellSampleBits() {
+    return 16;
+}
+int32_t zTellFullScreenIdx() {
+    return g_engine.full_screen_index;
+}
 uint8_t zSetFullScreen(int32_t index) {
     note("zSetFullScreen");
     g_engine.full_screen_calls.push_back(index);
     g_engine.full_screen_index = index;
     return 1;
 }
-int32_t zTellDivStatus() { return g_engine.division_status; }
+int32_t zTellDivStatus() {
+    return g_engine.division_status;
+}
 uint8_t zSetDivStatus(int32_t division) {
     note("zSetDivStatus");
     g_engine.division_calls.push_back(division);
@@ -93,12 +111,24 @@ uint8_t zTellVoiceVolume(int32_t* out) {
     *out = 50;
     return 1;
 }
-int64_t zTellp() { return g_engine.read_position; }
-int64_t zTellTotalLen() { return g_engine.total_length; }
-int32_t zTellBegTime() { return g_engine.begin_time; }
-int32_t zTellEndTime() { return g_engine.end_time; }
-int32_t zStartExtract(uint32_t, int32_t, uint32_t, int32_t) { return -1; }
-int32_t zStopExtract() { return 0; }
+int64_t zTellp() {
+    return g_engine.read_position;
+}
+int64_t zTellTotalLen() {
+    return g_engine.total_length;
+}
+int32_t zTellBegTime() {
+    return g_engine.begin_time;
+}
+int32_t zTellEndTime() {
+    return g_engine.end_time;
+}
+int32_t zStartExtract(uint32_t, int32_t, uint32_t, int32_t) {
+    return -1;
+}
+int32_t zStopExtract() {
+    return 0;
+}
 uint8_t zTellTimeInxHd(void* out16) {
     if (!g_engine.has_time_index) return 0;
     std::memset(out16, 0, 16);
@@ -116,15 +146,27 @@ uint8_t zTellTimeInxUnit(int32_t index, void* out16) {
     std::memcpy(bytes + 8, &found->second.offset, 8);
     return 1;
 }
-uint8_t zTellEvtInxHd(void*) { return 0; }
-uint8_t zTellEvtInxUnit(int32_t, void*) { return 0; }
-uint8_t zTellQuickInxHd(void*) { return 0; }
-uint8_t zTellQuickInxUnit(int32_t, void*) { return 0; }
-uint8_t zSetRecord(const char*, int32_t) { return 0; }
+uint8_t zTellEvtInxHd(void*) {
+    return 0;
+}
+uint8_t zTellEvtInxUnit(int32_t, void*) {
+    return 0;
+}
+uint8_t zTellQuickInxHd(void*) {
+    return 0;
+}
+uint8_t zTellQuickInxUnit(int32_t, void*) {
+    return 0;
+}
+uint8_t zSetRecord(const char*, int32_t) {
+    return 0;
+}
 
 }  // namespace
 
-FakeEngine& fake_engine() { return g_engine; }
+FakeEngine& fake_engine() {
+    return g_engine;
+}
 
 EngineApi make_fake_engine_api() {
     g_engine = FakeEngine{};

@@ -1,14 +1,14 @@
 // Loading libraries by path and binding their entry points by name.
-#include <gtest/gtest.h>
+#include "core/library_binding.h"
 
 #include <dlfcn.h>
+#include <gtest/gtest.h>
 
 #include <array>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 
-#include "core/library_binding.h"
 #include "temp_folder.h"
 
 namespace velmora::test {
@@ -64,7 +64,7 @@ TEST_F(BindingTest, MissingLastNameFailsAndNamesIt) {
     std::string error;
     EXPECT_FALSE(bind_engine(api, kPartialProgram, &error));
     EXPECT_NE(error.find("zSetRecord"), std::string::npos) << error;
-    EXPECT_NE(api.module, nullptr);  // the library stays loaded
+    EXPECT_NE(api.module, nullptr);             // the library stays loaded
     EXPECT_NE(api.zTellQuickInxUnit, nullptr);  // the 35 names before it were found
     EXPECT_EQ(api.zSetRecord, nullptr);
     EXPECT_EQ(fs::current_path(), elsewhere_.path());
@@ -75,8 +75,8 @@ TEST_F(BindingTest, BindLibraryStopsAtTheFirstMissingName) {
     std::array<void*, 4> slots = {&slots, &slots, &slots, &slots};
     void* handle = nullptr;
     std::string error;
-    EXPECT_FALSE(bind_library(kPartialProgram + "/utilities/libkivra.so", names, slots, &error,
-                              &handle));
+    EXPECT_FALSE(
+        bind_library(kPartialProgram + "/utilities/libkivra.so", names, slots, &error, &handle));
     EXPECT_NE(error.find("noSuchEntry"), std::string::npos) << error;
     EXPECT_NE(slots[0], nullptr);
     EXPECT_EQ(slots[1], nullptr);

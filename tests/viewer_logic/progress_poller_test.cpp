@@ -1,4 +1,6 @@
 // The progress computation and the poller thread.
+#include "core/progress_poller.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -6,7 +8,6 @@
 #include <mutex>
 #include <vector>
 
-#include "core/progress_poller.h"
 #include "fake_engine.h"
 
 namespace velmora::test {
@@ -24,15 +25,14 @@ TEST_P(Progress, IsTheTruncatedPercentage) {
     EXPECT_EQ(progress_position(GetParam().position, GetParam().total), GetParam().slider);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Progress,
-    ::testing::Values(ProgressCase{-1, -1, 0},          // nothing open
-                      ProgressCase{50, 0, 0},           // no length yet
-                      ProgressCase{50, -5, 0}, ProgressCase{-5, 100, 0},
-                      ProgressCase{0, 100, 0}, ProgressCase{50, 200, 25},
-                      ProgressCase{1, 3, 33}, ProgressCase{2, 3, 66},
-                      ProgressCase{199, 200, 99}, ProgressCase{300, 200, 100},
-                      ProgressCase{int64_t{1} << 40, int64_t{1} << 41, 50}));
+INSTANTIATE_TEST_SUITE_P(Cases, Progress,
+                         ::testing::Values(ProgressCase{-1, -1, 0},  // nothing open
+                                           ProgressCase{50, 0, 0},   // no length yet
+                                           ProgressCase{50, -5, 0}, ProgressCase{-5, 100, 0},
+                                           ProgressCase{0, 100, 0}, ProgressCase{50, 200, 25},
+                                           ProgressCase{1, 3, 33}, ProgressCase{2, 3, 66},
+                                           ProgressCase{199, 200, 99}, ProgressCase{300, 200, 100},
+                                           ProgressCase{int64_t{1} << 40, int64_t{1} << 41, 50}));
 
 class Published {
   public:
@@ -61,8 +61,8 @@ TEST(ProgressPollerTest, PublishesAtOnceAndStopsWithoutWaitingOutTheInterval) {
     fake_engine().read_position = 30;
     fake_engine().total_length = 120;
     Published published;
-    ProgressPoller poller(api, [] { return false; }, [&](int value) { published.add(value); },
-                          60'000);
+    ProgressPoller poller(
+        api, [] { return false; }, [&](int value) { published.add(value); }, 60'000);
     poller.start();
     ASSERT_TRUE(published.wait_for_count(1, std::chrono::seconds(5)));
     const auto before_stop = std::chrono::steady_clock::now();

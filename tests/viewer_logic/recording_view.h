@@ -16,7 +16,9 @@ class RecordingView : public SessionView {
   public:
     void set_status(const std::string& text) override { statuses.push_back(text); }
     void show_pause_button(bool pause_shown) override { pause_button.push_back(pause_shown); }
-    void show_audio_on_button(bool audio_on_shown) override { audio_button.push_back(audio_on_shown); }
+    void show_audio_on_button(bool audio_on_shown) override {
+        audio_button.push_back(audio_on_shown);
+    }
     void set_progress(int position) override { progress.push_back(position); }
     void show_message(const std::string& text) override { messages.push_back(text); }
     bool ask_ok_cancel(const std::string& text) override {

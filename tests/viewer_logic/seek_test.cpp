@@ -70,7 +70,9 @@ struct SeekCase {
     std::optional<int64_t> offset;
 };
 
-void PrintTo(const SeekCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const SeekCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class SliderSeek : public ::testing::TestWithParam<SeekCase> {};
 
@@ -92,13 +94,13 @@ INSTANTIATE_TEST_SUITE_P(
         SeekCase{"right end is the last unit", 1, 5001, 10, 100, 1, 100, 50000},
         SeekCase{"5000 units: nearest unit", 1, 5001, 10, 50, 1, 100, 25250},  // w 2526.25
         SeekCase{"outside the range", 1, 5001, 10, 0, 1, 100, std::nullopt},
-        SeekCase{"50 units: before the first step", 1, 51, 1000, 50, 1, 100, 25000},  // w 26.25
+        SeekCase{"50 units: before the first step", 1, 51, 1000, 50, 1, 100, 25000},   // w 26.25
         SeekCase{"50 units: one step past the unit", 1, 51, 1000, 51, 1, 100, 25500},  // w 26.76
-        SeekCase{"20 units: no step yet", 1, 21, 1000, 10, 1, 100, 2000},   // w 3.02
-        SeekCase{"20 units: one step", 1, 21, 1000, 11, 1, 100, 2200},      // w 3.22
-        SeekCase{"20 units: two steps", 1, 21, 1000, 12, 1, 100, 2400},     // w 3.42
-        SeekCase{"20 units: three steps", 1, 21, 1000, 13, 1, 100, 2600},    // w 3.63
-        SeekCase{"wrapped ring", 1048565, 40, 1000, 50, 1, 100, 25000},     // w 15.25 after wrap
+        SeekCase{"20 units: no step yet", 1, 21, 1000, 10, 1, 100, 2000},              // w 3.02
+        SeekCase{"20 units: one step", 1, 21, 1000, 11, 1, 100, 2200},                 // w 3.22
+        SeekCase{"20 units: two steps", 1, 21, 1000, 12, 1, 100, 2400},                // w 3.42
+        SeekCase{"20 units: three steps", 1, 21, 1000, 13, 1, 100, 2600},              // w 3.63
+        SeekCase{"wrapped ring", 1048565, 40, 1000, 50, 1, 100, 25000},  // w 15.25 after wrap
         SeekCase{"next unit wraps to 1", 1048570, 20, 1000, 20, 0, 100, 5000}));
 
 TEST(SliderSeekTest, NothingWithoutAnIndexOrAUnit) {
@@ -168,8 +170,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, OffsetText,
                          ::testing::Values(OffsetTextCase{"0", true}, OffsetTextCase{"4999", true},
                                            OffsetTextCase{"5000", false},
                                            OffsetTextCase{"-1", false},
-                                           OffsetTextCase{"12x", false},
-                                           OffsetTextCase{"", false},
+                                           OffsetTextCase{"12x", false}, OffsetTextCase{"", false},
                                            OffsetTextCase{"99999999999999999999", false}));
 
 // ---- Tooltip -------------------------------------------------------------------------------
@@ -190,7 +191,9 @@ struct TooltipCase {
     std::string text;
 };
 
-void PrintTo(const TooltipCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const TooltipCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class Tooltip : public ::testing::TestWithParam<TooltipCase> {};
 
@@ -275,16 +278,15 @@ TEST_P(ChannelCells, PickTheChannelUnderThePointer) {
 
 // A 601 x 301 area: halves of 300 x 150, thirds of 200 x 100; the odd last pixel row and
 // column belong to no cell.
-INSTANTIATE_TEST_SUITE_P(
-    Cells, ChannelCells,
-    ::testing::Values(CellCase{4, 0, 0, 0, 1}, CellCase{4, 0, 300, 0, 2},
-                      CellCase{4, 0, 0, 150, 3}, CellCase{4, 0, 599, 299, 4},
-                      CellCase{4, 0, 600, 10, 0}, CellCase{8, 1, 310, 10, 2},
-                      CellCase{8, 2, 10, 10, 5}, CellCase{8, 2, 599, 299, 8},
-                      CellCase{8, 0, 0, 0, 1}, CellCase{8, 0, 450, 0, 3},
-                      CellCase{8, 0, 199, 100, 4}, CellCase{8, 0, 200, 250, 8},
-                      CellCase{8, 0, 450, 250, 0}, CellCase{8, 0, -1, 10, 0},
-                      CellCase{1, 0, 10, 10, 1}));
+INSTANTIATE_TEST_SUITE_P(Cells, ChannelCells,
+                         ::testing::Values(CellCase{4, 0, 0, 0, 1}, CellCase{4, 0, 300, 0, 2},
+                                           CellCase{4, 0, 0, 150, 3}, CellCase{4, 0, 599, 299, 4},
+                                           CellCase{4, 0, 600, 10, 0}, CellCase{8, 1, 310, 10, 2},
+                                           CellCase{8, 2, 10, 10, 5}, CellCase{8, 2, 599, 299, 8},
+                                           CellCase{8, 0, 0, 0, 1}, CellCase{8, 0, 450, 0, 3},
+                                           CellCase{8, 0, 199, 100, 4}, CellCase{8, 0, 200, 250, 8},
+                                           CellCase{8, 0, 450, 250, 0}, CellCase{8, 0, -1, 10, 0},
+                                           CellCase{1, 0, 10, 10, 1}));
 
 }  // namespace
 }  // namespace velmora::test

@@ -13,12 +13,14 @@ struct PlayEventCase {
     int code;
     PlayerState from;
     PlayerState to;
-    std::optional<std::string> status;       // nullopt: no status change
-    std::optional<bool> pause_shown;         // nullopt: the play/pause place is left alone
-    std::optional<std::string> log;          // nullopt: nothing logged
+    std::optional<std::string> status;  // nullopt: no status change
+    std::optional<bool> pause_shown;    // nullopt: the play/pause place is left alone
+    std::optional<std::string> log;     // nullopt: nothing logged
 };
 
-void PrintTo(const PlayEventCase& c, std::ostream* out) { *out << "code " << c.code; }
+void PrintTo(const PlayEventCase& c, std::ostream* out) {
+    *out << "code " << c.code;
+}
 
 class PlayEventTable : public SessionTest, public ::testing::WithParamInterface<PlayEventCase> {};
 
@@ -224,14 +226,13 @@ TEST_P(DiskEventTable, ReportsTheSearchOutcome) {
 
 INSTANTIATE_TEST_SUITE_P(
     Events, DiskEventTable,
-    ::testing::Values(
-        DiskEventCase{1, 1, "opened..", {"open hdd completed."}, {}, {}},
-        DiskEventCase{1, 0, {}, {"open hdd fail!"}, {"open hdd fail!"}, {}},
-        DiskEventCase{1, 2, {}, {"local hdd is removed."}, {"hdd is removed!"}, {0}},
-        DiskEventCase{2, 1, "opened..", {"open sd completed."}, {}, {}},
-        DiskEventCase{2, 0, {}, {"open sd fail!"}, {"open sd fail!"}, {}},
-        DiskEventCase{2, 2, {}, {"local sd is removed."}, {"sd is removed!"}, {0}},
-        DiskEventCase{1, 7, {}, {}, {}, {}}));
+    ::testing::Values(DiskEventCase{1, 1, "opened..", {"open hdd completed."}, {}, {}},
+                      DiskEventCase{1, 0, {}, {"open hdd fail!"}, {"open hdd fail!"}, {}},
+                      DiskEventCase{1, 2, {}, {"local hdd is removed."}, {"hdd is removed!"}, {0}},
+                      DiskEventCase{2, 1, "opened..", {"open sd completed."}, {}, {}},
+                      DiskEventCase{2, 0, {}, {"open sd fail!"}, {"open sd fail!"}, {}},
+                      DiskEventCase{2, 2, {}, {"local sd is removed."}, {"sd is removed!"}, {0}},
+                      DiskEventCase{1, 7, {}, {}, {}, {}}));
 
 // ---- Link reports --------------------------------------------------------------------------
 
@@ -270,27 +271,36 @@ INSTANTIATE_TEST_SUITE_P(
         LinkEventCase{0, 0, 0, "linked,waiting..", {"realtime net data link ok."}, {}, {}},
         // Connect mode is 5 until a close: a failed link closes the source.
         LinkEventCase{0, 1, 0, {}, {"realtime net data link fail."}, {"link fail!"}, {0}},
-        LinkEventCase{0, 1, 111, {}, {"realtime net data link fail.", "Wsock Error: 111"},
-                      {"link fail!"}, {0}},
-        LinkEventCase{0, 2, 104, {}, {"realtime net data play link is breakup.",
-                                      "Wsock Error: 104"}, {"Link break..."}, {0}},
+        LinkEventCase{0,
+                      1,
+                      111,
+                      {},
+                      {"realtime net data link fail.", "Wsock Error: 111"},
+                      {"link fail!"},
+                      {0}},
+        LinkEventCase{0,
+                      2,
+                      104,
+                      {},
+                      {"realtime net data play link is breakup.", "Wsock Error: 104"},
+                      {"Link break..."},
+                      {0}},
         LinkEventCase{0, 3, 40, "buffering:40%..", {}, {}, {}},
         LinkEventCase{0, 3, 100, "buffering:100%..", {}, {}, {10}},
         // Opened is not a playing state, so Stop sends nothing.
-        LinkEventCase{0, 6, 0, {}, {"realtime net data link fail."},
-                      {"data request fail, play later!"}, {}},
+        LinkEventCase{
+            0, 6, 0, {}, {"realtime net data link fail."}, {"data request fail, play later!"}, {}},
         LinkEventCase{0, 10, 0, {}, {}, {"data request is refused, play later!"}, {}},
         LinkEventCase{0, 98, 0, "reconnect...", {}, {}, {}},
         LinkEventCase{0, 99, 0, "connection failed...", {}, {}, {}},
-        LinkEventCase{0, 11, 0, {}, {}, {}, {}},
-        LinkEventCase{0, 50, 0, {}, {}, {}, {}}));
+        LinkEventCase{0, 11, 0, {}, {}, {}, {}}, LinkEventCase{0, 50, 0, {}, {}, {}, {}}));
 
 INSTANTIATE_TEST_SUITE_P(
     Recorded, LinkEventTable,
     ::testing::Values(
         LinkEventCase{1, 0, 0, {}, {"recorded net data link ok."}, {}, {}},
-        LinkEventCase{1, 1, 10061, {}, {"recorded net data link fail.", "Wsock Error: 10061"},
-                      {}, {}},
+        LinkEventCase{
+            1, 1, 10061, {}, {"recorded net data link fail.", "Wsock Error: 10061"}, {}, {}},
         LinkEventCase{1, 2, 0, {}, {"recorded net data play link is breakup."}, {}, {}},
         LinkEventCase{1, 22, 0, {}, {"recorded net data link fail."}, {}, {}},
         LinkEventCase{1, 24, 0, {}, {"recorded net data download completed."}, {}, {0}},
@@ -312,12 +322,14 @@ TEST_F(SessionTest, RealtimeLinkFailureAfterACloseOnlyLogs) {
 
 TEST_F(SessionTest, MissingAudioDeviceShowsTheSpeakerMessageOnlyForCheckedValueTwo) {
     session_.on_error(40013, 5, 2);
-    EXPECT_THAT(view_.logs, ElementsAre("ErrorCode: 40013; Windows ErrorCode: 5; CheckedValue: 2."));
+    EXPECT_THAT(view_.logs,
+                ElementsAre("ErrorCode: 40013; Windows ErrorCode: 5; CheckedValue: 2."));
     EXPECT_THAT(view_.messages, ElementsAre("Please make sure speaker or headphone plugged!"));
 
     forget();
     session_.on_error(40013, 0, 1);
-    EXPECT_THAT(view_.logs, ElementsAre("ErrorCode: 40013; Windows ErrorCode: 0; CheckedValue: 1."));
+    EXPECT_THAT(view_.logs,
+                ElementsAre("ErrorCode: 40013; Windows ErrorCode: 0; CheckedValue: 1."));
     EXPECT_THAT(view_.messages, IsEmpty());
 
     forget();

@@ -19,8 +19,10 @@ namespace velmora::test {
 
 class SessionTest : public ::testing::Test {
   protected:
-    SessionTest() : api_(make_fake_engine_api()), texts_(folder_.path().string()),
-                    session_(api_, view_, texts_) {
+    SessionTest()
+        : api_(make_fake_engine_api()),
+          texts_(folder_.path().string()),
+          session_(api_, view_, texts_) {
         session_.can_read_raw_disks = [] { return true; };
         recording_ = folder_.touch("rec.dvr");
         folder_.touch("rec.inx");

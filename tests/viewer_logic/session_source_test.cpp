@@ -10,13 +10,15 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 struct OpenFileCase {
-    std::string name;                 // chosen file, relative to the folder
-    std::vector<std::string> files;   // files that exist
-    std::string index;                // index file handed to the engine; empty: no open
-    std::string message;              // message shown; empty: none
+    std::string name;                // chosen file, relative to the folder
+    std::vector<std::string> files;  // files that exist
+    std::string index;               // index file handed to the engine; empty: no open
+    std::string message;             // message shown; empty: none
 };
 
-void PrintTo(const OpenFileCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const OpenFileCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class OpenFileRules : public SessionTest, public ::testing::WithParamInterface<OpenFileCase> {};
 

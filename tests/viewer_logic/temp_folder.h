@@ -1,12 +1,12 @@
 // A private folder below the system's temporary folder, removed with everything in it.
 #pragma once
 
+#include <unistd.h>
+
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <string>
-
-#include <unistd.h>
 
 namespace velmora::test {
 

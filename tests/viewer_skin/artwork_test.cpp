@@ -1,10 +1,10 @@
 #include "skin/artwork.h"
 
+#include <gtest/gtest.h>
+
 #include <QImage>
 #include <QPainter>
 #include <QRandomGenerator>
-#include <gtest/gtest.h>
-
 #include <vector>
 
 namespace velmora {
@@ -18,17 +18,17 @@ struct SizedArt {
 const std::vector<SizedArt>& all_art() {
     static const std::vector<SizedArt> table = [] {
         std::vector<SizedArt> t{
-            {art::kSliderThumb, {7, 7}},     {art::kSliderTrack, {20, 5}},
-            {art::kTruckYellow, {48, 48}},   {art::kTruckRed, {48, 48}},
-            {art::kTruckGrey, {48, 48}},     {art::kTruckGreen, {48, 48}},
-            {art::kVolumeFilled, {20, 5}},   {art::kVolumeEmpty, {20, 5}},
-            {art::kVolumeThumb, {32, 31}},   {art::kScrollDown, {16, 16}},
-            {art::kScrollUp, {16, 16}},      {art::kScrollHThumb, {96, 16}},
-            {art::kScrollLeft, {17, 16}},    {art::kScrollCorner, {16, 16}},
-            {art::kScrollRight, {17, 16}},   {art::kScrollVTrack, {16, 153}},
-            {art::kScrollVThumb, {16, 29}},  {art::kScrollHTrack, {195, 16}},
-            {art::kMainEdgeH, {1047, 3}},    {art::kMainEdgeV, {3, 379}},
-            {art::kDialogEdgeH, {1047, 6}},  {art::kDialogEdgeV, {3, 379}},
+            {art::kSliderThumb, {7, 7}},    {art::kSliderTrack, {20, 5}},
+            {art::kTruckYellow, {48, 48}},  {art::kTruckRed, {48, 48}},
+            {art::kTruckGrey, {48, 48}},    {art::kTruckGreen, {48, 48}},
+            {art::kVolumeFilled, {20, 5}},  {art::kVolumeEmpty, {20, 5}},
+            {art::kVolumeThumb, {32, 31}},  {art::kScrollDown, {16, 16}},
+            {art::kScrollUp, {16, 16}},     {art::kScrollHThumb, {96, 16}},
+            {art::kScrollLeft, {17, 16}},   {art::kScrollCorner, {16, 16}},
+            {art::kScrollRight, {17, 16}},  {art::kScrollVTrack, {16, 153}},
+            {art::kScrollVThumb, {16, 29}}, {art::kScrollHTrack, {195, 16}},
+            {art::kMainEdgeH, {1047, 3}},   {art::kMainEdgeV, {3, 379}},
+            {art::kDialogEdgeH, {1047, 6}}, {art::kDialogEdgeV, {3, 379}},
         };
         for (int id = art::kMinimise; id <= art::kRestoreHover; ++id) t.push_back({id, {16, 16}});
         for (int id = art::kOpenFile; id <= art::kTalkClose; ++id) t.push_back({id, {128, 32}});
@@ -147,7 +147,8 @@ QImage noise_image(QSize size) {
     QImage image(size, QImage::Format_RGB32);
     QRandomGenerator random(7);
     for (int y = 0; y < size.height(); ++y)
-        for (int x = 0; x < size.width(); ++x) image.setPixel(x, y, 0xff000000u | random.generate());
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, 0xff000000u | random.generate());
     return image;
 }
 
@@ -175,14 +176,14 @@ TEST(Artwork, EdgeStretchKeepsCornersAndStretchesTheLinesNextToThem) {
     EXPECT_TRUE(same_block(out, {0, 0}, src, {0, 0}, corner));
     EXPECT_TRUE(same_block(out, {dest.width() - cx, 0}, src, {20 - cx, 0}, corner));
     EXPECT_TRUE(same_block(out, {0, dest.height() - cy}, src, {0, 16 - cy}, corner));
-    EXPECT_TRUE(same_block(out, {dest.width() - cx, dest.height() - cy}, src, {20 - cx, 16 - cy},
-                           corner));
+    EXPECT_TRUE(
+        same_block(out, {dest.width() - cx, dest.height() - cy}, src, {20 - cx, 16 - cy}, corner));
     for (int x : {cx, 40, dest.width() - cx - 1}) {
-        EXPECT_EQ(out.pixel(x, 1), src.pixel(cx, 1)) << x;                    // top edge
+        EXPECT_EQ(out.pixel(x, 1), src.pixel(cx, 1)) << x;                   // top edge
         EXPECT_EQ(out.pixel(x, dest.height() - 1), src.pixel(cx, 15)) << x;  // bottom edge
     }
     for (int y : {cy, 30, dest.height() - cy - 1}) {
-        EXPECT_EQ(out.pixel(2, y), src.pixel(2, cy)) << y;                   // left edge
+        EXPECT_EQ(out.pixel(2, y), src.pixel(2, cy)) << y;                  // left edge
         EXPECT_EQ(out.pixel(dest.width() - 1, y), src.pixel(19, cy)) << y;  // right edge
     }
     EXPECT_EQ(out.pixel(45, 35), src.pixel(cx, cy));
@@ -212,7 +213,7 @@ TEST(Artwork, EdgeStretchKeepsCornersOfHighResolutionArt) {
     QPixmap pixmap = QPixmap::fromImage(src);
     pixmap.setDevicePixelRatio(2.0);  // 20x16 logical
     QImage out(QSize(180, 140), QImage::Format_RGB32);
-    out.setDevicePixelRatio(2.0);      // 90x70 logical
+    out.setDevicePixelRatio(2.0);  // 90x70 logical
     out.fill(Qt::magenta);
     {
         QPainter painter(&out);

@@ -1,9 +1,11 @@
 #include "skin/base_tab_ctrl.h"
-#include "skin/theme.h"
+
+#include <gtest/gtest.h>
 
 #include <QSignalSpy>
 #include <QTest>
-#include <gtest/gtest.h>
+
+#include "skin/theme.h"
 
 namespace velmora {
 namespace {

@@ -1,14 +1,6 @@
 // Screenshots for people to look at: all artwork at 1x and 2x, and a dialog built from the
 // skinned controls.
-#include "qt_test_app.h"
-#include "skin/artwork.h"
-#include "skin/base_tab_ctrl.h"
-#include "skin/skin_button.h"
-#include "skin/skin_scroll.h"
-#include "skin/skin_static.h"
-#include "skin/slide_button.h"
-#include "skin/sub_dialog.h"
-#include "skin/theme.h"
+#include <gtest/gtest.h>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,9 +14,17 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <gtest/gtest.h>
-
 #include <vector>
+
+#include "qt_test_app.h"
+#include "skin/artwork.h"
+#include "skin/base_tab_ctrl.h"
+#include "skin/skin_button.h"
+#include "skin/skin_scroll.h"
+#include "skin/skin_static.h"
+#include "skin/slide_button.h"
+#include "skin/sub_dialog.h"
+#include "skin/theme.h"
 
 namespace velmora {
 namespace {
@@ -97,15 +97,18 @@ class Gallery : public QWidget {
     static void paint_cell(QPainter& p, int id, QPoint at) {
         const QSize s = shown(id);
         p.drawText(QRect(at, QSize(kLabelWidth, kLabel)), Qt::AlignLeft | Qt::AlignTop,
-                   QStringLiteral("%1  %2x%3").arg(id).arg(skin_size(id).width()).arg(skin_size(id).height()));
+                   QStringLiteral("%1  %2x%3")
+                       .arg(id)
+                       .arg(skin_size(id).width())
+                       .arg(skin_size(id).height()));
         const QPoint art_at = at + QPoint(0, kLabel);
         const QPixmap one = skin_pixmap(id, 1.0);
         p.drawPixmap(art_at, one, QRect(QPoint(0, 0), s));
         QPixmap two = skin_pixmap(id, 2.0);
         two.setDevicePixelRatio(1.0);
         const bool side_by_side = s.width() * 3 + 8 <= kMaxShown * 2;
-        const QPoint two_at = side_by_side ? art_at + QPoint(s.width() + 8, 0)
-                                           : art_at + QPoint(0, s.height() + 6);
+        const QPoint two_at =
+            side_by_side ? art_at + QPoint(s.width() + 8, 0) : art_at + QPoint(0, s.height() + 6);
         p.drawPixmap(two_at, two, QRect(QPoint(0, 0), s * 2));
     }
 };
@@ -182,15 +185,18 @@ QWidget* vehicle_page(QWidget* parent) {
     auto* page = new SubDialogNoTitle(parent);
     auto* grid = new QGridLayout(page);
     auto* list = new QListWidget(page);
-    const QIcon trucks[] = {QIcon(skin_pixmap(art::kTruckGreen, 2.0)), QIcon(skin_pixmap(art::kTruckYellow, 2.0)),
-                            QIcon(skin_pixmap(art::kTruckRed, 2.0)), QIcon(skin_pixmap(art::kTruckGrey, 2.0))};
+    const QIcon trucks[] = {
+        QIcon(skin_pixmap(art::kTruckGreen, 2.0)), QIcon(skin_pixmap(art::kTruckYellow, 2.0)),
+        QIcon(skin_pixmap(art::kTruckRed, 2.0)), QIcon(skin_pixmap(art::kTruckGrey, 2.0))};
     for (int i = 0; i < 60; ++i)
-        list->addItem(new QListWidgetItem(trucks[i % 4],
-                                          QStringLiteral("Vehicle %1  —  route %2, depot north-east yard")
-                                              .arg(1000 + i)
-                                              .arg(i % 7 + 1)));
-    list->addItem(new QListWidgetItem(trucks[2], QStringLiteral(
-        "Vehicle 1060  —  offline since 06:12, last position 52.5203 N 13.4049 E, speed 0 km/h, channel 3 video lost, recorder disk 92 % full")));
+        list->addItem(new QListWidgetItem(
+            trucks[i % 4], QStringLiteral("Vehicle %1  —  route %2, depot north-east yard")
+                               .arg(1000 + i)
+                               .arg(i % 7 + 1)));
+    list->addItem(new QListWidgetItem(
+        trucks[2],
+        QStringLiteral("Vehicle 1060  —  offline since 06:12, last position 52.5203 N 13.4049 E, "
+                       "speed 0 km/h, channel 3 video lost, recorder disk 92 % full")));
     list->setIconSize(QSize(24, 24));
     wrap_with_skin_scroll(list);
     grid->addWidget(new QLabel(QStringLiteral("Search"), page), 0, 0);

@@ -1,11 +1,13 @@
-#include "skin/artwork.h"
 #include "skin/skin_button.h"
-#include "skin_test_util.h"
+
+#include <gtest/gtest.h>
 
 #include <QEnterEvent>
 #include <QSignalSpy>
 #include <QTest>
-#include <gtest/gtest.h>
+
+#include "skin/artwork.h"
+#include "skin_test_util.h"
 
 namespace velmora {
 namespace {

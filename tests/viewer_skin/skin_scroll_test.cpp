@@ -1,10 +1,12 @@
-#include "qt_test_app.h"
 #include "skin/skin_scroll.h"
-#include "skin_test_util.h"
+
+#include <gtest/gtest.h>
 
 #include <QListWidget>
 #include <QTest>
-#include <gtest/gtest.h>
+
+#include "qt_test_app.h"
+#include "skin_test_util.h"
 
 namespace velmora {
 namespace {
@@ -23,13 +25,13 @@ QRect along(Qt::Orientation o, int start, int length) {
 
 TEST(SkinScroll, ThumbLengthIsThePageShareOfTheTrack) {
     const ThumbCase cases[] = {
-        {Qt::Vertical, 0, 0, 10, 0, 0, 0},            // everything fits: no thumb
+        {Qt::Vertical, 0, 0, 10, 0, 0, 0},  // everything fits: no thumb
         {Qt::Vertical, 5, 5, 1, 5, 0, 0},
-        {Qt::Vertical, 0, 5, 10, 0, 16, 133},         // 10 x 200 / 15
-        {Qt::Vertical, 0, 5, 10, 5, 16 + 66, 133},    // 200 x 5 / 15
-        {Qt::Vertical, 0, 90, 10, 45, 16 + 90, 20},   // 10 x 200 / 100, start 200 x 45 / 100
+        {Qt::Vertical, 0, 5, 10, 0, 16, 133},        // 10 x 200 / 15
+        {Qt::Vertical, 0, 5, 10, 5, 16 + 66, 133},   // 200 x 5 / 15
+        {Qt::Vertical, 0, 90, 10, 45, 16 + 90, 20},  // 10 x 200 / 100, start 200 x 45 / 100
         {Qt::Horizontal, 0, 30, 10, 30, 16 + 150, 50},
-        {Qt::Horizontal, 10, 40, 10, 10, 16, 50},     // the start counts from the minimum
+        {Qt::Horizontal, 10, 40, 10, 10, 16, 50},         // the start counts from the minimum
         {Qt::Vertical, 0, 9990, 10, 9990, 16 + 190, 10},  // tiny thumbs keep a grip size
     };
     for (const ThumbCase& c : cases) {
@@ -128,7 +130,8 @@ TEST(SkinScroll, ArrowRepeatRunsAtAHundredMilliseconds) {
 
 TEST(WrapWithSkinScroll, GivesTheAreaSkinnedBarsAndACorner) {
     QListWidget list;
-    for (int i = 0; i < 200; ++i) list.addItem(QStringLiteral("a fairly long vehicle name %1 ............").arg(i));
+    for (int i = 0; i < 200; ++i)
+        list.addItem(QStringLiteral("a fairly long vehicle name %1 ............").arg(i));
     list.resize(200, 150);
     wrap_with_skin_scroll(&list);
     list.show();
@@ -138,8 +141,10 @@ TEST(WrapWithSkinScroll, GivesTheAreaSkinnedBarsAndACorner) {
     const QWidget* corner = list.findChild<QWidget*>(QStringLiteral("skin_scroll_corner"));
     ASSERT_NE(corner, nullptr);
     EXPECT_TRUE(corner->isVisible());
-    const QRect vbar(list.verticalScrollBar()->mapTo(&list, QPoint(0, 0)), list.verticalScrollBar()->size());
-    const QRect hbar(list.horizontalScrollBar()->mapTo(&list, QPoint(0, 0)), list.horizontalScrollBar()->size());
+    const QRect vbar(list.verticalScrollBar()->mapTo(&list, QPoint(0, 0)),
+                     list.verticalScrollBar()->size());
+    const QRect hbar(list.horizontalScrollBar()->mapTo(&list, QPoint(0, 0)),
+                     list.horizontalScrollBar()->size());
     EXPECT_EQ(corner->geometry(), QRect(vbar.left(), hbar.top(), 16, 16));
     EXPECT_EQ(list.verticalScrollBar()->width(), 16);
     EXPECT_FALSE(static_cast<SkinScroll*>(list.verticalScrollBar())->thumb_rect().isEmpty());
@@ -171,7 +176,8 @@ TEST(WrapWithSkinScroll, OneBarLeavesNoCorner) {
     EXPECT_FALSE(list.findChild<QWidget*>(QStringLiteral("skin_scroll_corner"))->isVisible());
     // The lone bar runs the full height of the list's viewport.
     const QScrollBar* bar = list.verticalScrollBar();
-    EXPECT_EQ(bar->mapTo(&list, QPoint(0, bar->height() - 1)).y(), list.viewport()->geometry().bottom());
+    EXPECT_EQ(bar->mapTo(&list, QPoint(0, bar->height() - 1)).y(),
+              list.viewport()->geometry().bottom());
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
-#include "skin/artwork.h"
 #include "skin/skin_static.h"
-#include "skin/theme.h"
-#include "skin_test_util.h"
+
+#include <gtest/gtest.h>
 
 #include <QSignalSpy>
 #include <QTest>
-#include <gtest/gtest.h>
+
+#include "skin/artwork.h"
+#include "skin/theme.h"
+#include "skin_test_util.h"
 
 namespace velmora {
 namespace {

@@ -1,6 +1,6 @@
-#include "qt_test_app.h"
-
 #include <gtest/gtest.h>
+
+#include "qt_test_app.h"
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);

@@ -2,13 +2,12 @@
 // records the app messages the controls post.
 #pragma once
 
-#include "skin/app_message.h"
-
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QWidget>
-
 #include <vector>
+
+#include "skin/app_message.h"
 
 namespace skin_test {
 
@@ -54,7 +53,9 @@ inline void send_mouse(QWidget& widget, QEvent::Type type, QPoint pos,
     QCoreApplication::sendEvent(&widget, &event);
 }
 
-inline void press(QWidget& w, QPoint pos) { send_mouse(w, QEvent::MouseButtonPress, pos); }
+inline void press(QWidget& w, QPoint pos) {
+    send_mouse(w, QEvent::MouseButtonPress, pos);
+}
 inline void drag_to(QWidget& w, QPoint pos) {
     send_mouse(w, QEvent::MouseMove, pos, Qt::NoButton, Qt::LeftButton);
 }

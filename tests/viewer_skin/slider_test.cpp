@@ -1,11 +1,11 @@
-#include "skin/app_message.h"
-#include "skin/slide_button.h"
-#include "qt_test_app.h"
-#include "skin_test_util.h"
+#include <gtest/gtest.h>
 
 #include <QHelpEvent>
 
-#include <gtest/gtest.h>
+#include "qt_test_app.h"
+#include "skin/app_message.h"
+#include "skin/slide_button.h"
+#include "skin_test_util.h"
 
 namespace velmora {
 namespace {
@@ -27,9 +27,9 @@ struct PositionCase {
 
 TEST(SliderBase, PositionAtMapsTheTrackOntoTheRange) {
     const PositionCase cases[] = {
-        {1, 100, 0, 1},      {1, 100, 100, 100},  {1, 100, 50, 50},   // 1 + trunc(0.5 x 99)
-        {1, 100, -20, 1},    {1, 100, 300, 100},  {0, 1000, 33, 330},
-        {0, 7, 99, 6},       // truncation, not rounding
+        {1, 100, 0, 1},   {1, 100, 100, 100}, {1, 100, 50, 50},  // 1 + trunc(0.5 x 99)
+        {1, 100, -20, 1}, {1, 100, 300, 100}, {0, 1000, 33, 330},
+        {0, 7, 99, 6},  // truncation, not rounding
         {5, 5, 60, 5},
     };
     for (const PositionCase& c : cases) {
@@ -136,9 +136,9 @@ struct VolumeCase {
 
 TEST(SlideVolume, ReleasePostsTheVolumeClampedToZeroToHundred) {
     const VolumeCase cases[] = {
-        {1, 100, 0, 1},  {1, 100, 100, 100}, {1, 100, 50, 50},
-        {0, 300, 100, 100},  // 300 clamps to 100
-        {-50, 50, 0, 0},     // -50 clamps to 0
+        {1, 100, 0, 1},     {1, 100, 100, 100},
+        {1, 100, 50, 50},   {0, 300, 100, 100},  // 300 clamps to 100
+        {-50, 50, 0, 0},                         // -50 clamps to 0
         {-50, 50, 100, 50},
     };
     for (const VolumeCase& c : cases) {
@@ -152,7 +152,8 @@ TEST(SlideVolume, ReleasePostsTheVolumeClampedToZeroToHundred) {
         ASSERT_EQ(got.size(), 1u);
         EXPECT_EQ(got[0].message, msg::kVolumeSet);
         EXPECT_EQ(got[0].wparam, kControl);
-        EXPECT_EQ(got[0].lparam, c.expected) << c.minimum << ".." << c.maximum << " at " << c.release_x;
+        EXPECT_EQ(got[0].lparam, c.expected)
+            << c.minimum << ".." << c.maximum << " at " << c.release_x;
     }
 }
 

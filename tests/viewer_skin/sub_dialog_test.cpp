@@ -1,7 +1,6 @@
-#include "qt_test_app.h"
 #include "skin/sub_dialog.h"
-#include "skin/theme.h"
-#include "skin_test_util.h"
+
+#include <gtest/gtest.h>
 
 #include <QLabel>
 #include <QLineEdit>
@@ -9,7 +8,10 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
-#include <gtest/gtest.h>
+
+#include "qt_test_app.h"
+#include "skin/theme.h"
+#include "skin_test_util.h"
 
 namespace velmora {
 namespace {
@@ -115,7 +117,8 @@ TEST(DialogPalette, WhiteTextOnDarkButEditsAndListsStayStandard) {
     const QPalette standard = QApplication::palette(edit);
     EXPECT_EQ(edit->palette().color(QPalette::Base), standard.color(QPalette::Base));
     EXPECT_EQ(edit->palette().color(QPalette::Text), standard.color(QPalette::Text));
-    EXPECT_EQ(list->palette().color(QPalette::Base), QApplication::palette(list).color(QPalette::Base));
+    EXPECT_EQ(list->palette().color(QPalette::Base),
+              QApplication::palette(list).color(QPalette::Base));
     const QImage shot = page.grab().toImage();
     EXPECT_EQ(QColor(shot.pixel(250, 150)), theme::kDialog);
     EXPECT_EQ(QColor(shot.pixel(60, 100)), standard.color(QPalette::Base));  // inside the list

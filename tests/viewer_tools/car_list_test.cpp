@@ -2,7 +2,6 @@
 
 #include <QListWidget>
 #include <QObject>
-
 #include <array>
 #include <memory>
 #include <vector>
@@ -69,9 +68,10 @@ TEST(CarListRules, NamesMatchWhenOneIsAPrefixOfTheOther) {
         bool match;
     };
     const Case cases[] = {
-        {"TRUCK-01", "TRUCK-01", true}, {"TRUCK", "TRUCK-01", true},
+        {"TRUCK-01", "TRUCK-01", true},   {"TRUCK", "TRUCK-01", true},
         {"TRUCK-01-X", "TRUCK-01", true}, {"TRUCK-02", "TRUCK-01", false},
-        {"truck-01", "TRUCK-01", false}, {"", "TRUCK-01", false}, {"TRUCK-01", "", false},
+        {"truck-01", "TRUCK-01", false},  {"", "TRUCK-01", false},
+        {"TRUCK-01", "", false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(vehicle_names_match(c.a, c.b), c.match) << c.a << " / " << c.b;
@@ -91,18 +91,49 @@ TEST(CarListRules, EntryTextsFollowStateNatAndEvent) {
     };
     const Case cases[] = {
         {"online", u"BUS-7", 1, 0, 0, 0x00, 1, {"BUS-7", "10.0.0.9", "(1/2)  "}},
-        {"connected shows its tag", u"BUS-7", 2, 3, 4, 0x00, 2,
+        {"connected shows its tag",
+         u"BUS-7",
+         2,
+         3,
+         4,
+         0x00,
+         2,
          {"BUS-7  [R-type]", "10.0.0.9", "(2/2)  [ALARM]"}},
-        {"behind NAT (low nibble)", u"BUS-7", 3, 13, 0, 0x01, 0,
+        {"behind NAT (low nibble)",
+         u"BUS-7",
+         3,
+         13,
+         0,
+         0x01,
+         0,
          {"BUS-7", "10.0.0.9(N)", "(0/2)  [G SENSOR]"}},
-        {"high nibble is not NAT", u"BUS-7", 1, 14, 0, 0xF0, 0,
+        {"high nibble is not NAT",
+         u"BUS-7",
+         1,
+         14,
+         0,
+         0xF0,
+         0,
          {"BUS-7", "10.0.0.9", "(0/2)  [OVER HEAT]"}},
         {"offline has no status line", u"BUS-7", 0, 2, 0, 0x00, 0, {"BUS-7", "10.0.0.9", ""}},
         {"event 16 or more is not drawn", u"BUS-7", 1, 16, 0, 0x00, 0, {"BUS-7", "10.0.0.9", ""}},
-        {"15 characters are drawn", u"ABCDEFGHIJKLMNO", 1, 0, 0, 0, 0,
+        {"15 characters are drawn",
+         u"ABCDEFGHIJKLMNO",
+         1,
+         0,
+         0,
+         0,
+         0,
          {"ABCDEFGHIJKLMNO", "10.0.0.9", "(0/2)  "}},
         {"16 characters are not", u"ABCDEFGHIJKLMNOP", 1, 0, 0, 0, 0, {"", "10.0.0.9", "(0/2)  "}},
-        {"connection type 5 has no tag", u"BUS-7", 2, 0, 5, 0, 1, {"BUS-7  ", "10.0.0.9", "(1/2)  "}},
+        {"connection type 5 has no tag",
+         u"BUS-7",
+         2,
+         0,
+         5,
+         0,
+         1,
+         {"BUS-7  ", "10.0.0.9", "(1/2)  "}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -129,12 +160,9 @@ TEST(CarListRules, MenuItemsAreDisabledByStateLinksAndRunMode) {
         CarMenuEnabled expected;
     };
     const Case cases[] = {
-        {1, 0, 0, {true, true, true, true}},
-        {0, 0, 0, {false, false, false, true}},
-        {2, 1, 0, {true, false, true, true}},
-        {3, 2, 0, {true, false, true, true}},
-        {1, 0, 1, {true, true, true, false}},
-        {0, 2, 2, {false, false, false, false}},
+        {1, 0, 0, {true, true, true, true}},  {0, 0, 0, {false, false, false, true}},
+        {2, 1, 0, {true, false, true, true}}, {3, 2, 0, {true, false, true, true}},
+        {1, 0, 1, {true, true, true, false}}, {0, 2, 2, {false, false, false, false}},
     };
     for (const Case& c : cases) {
         VehicleRecord r;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QListWidget>
-
 #include <filesystem>
 
 #include "lang/language_table.h"
@@ -51,7 +50,10 @@ void write_sample_days(const std::string& dir) {
     log.write_at("play ok.", day_time(5, 6, 9, 2, 20));
     log.write_at("pic capture ok.", day_time(5, 6, 9, 4, 51));
     // Translated messages arrive as UTF-8 (this machine has no CJK font for the screenshot).
-    log.write_at("Wiedergabe gestoppt, Aufnahme ge\xC3\xB6" "ffnet.", day_time(5, 6, 9, 5, 0));
+    log.write_at(
+        "Wiedergabe gestoppt, Aufnahme ge\xC3\xB6"
+        "ffnet.",
+        day_time(5, 6, 9, 5, 0));
     log.write_at("open screen capture.", day_time(5, 6, 9, 6, 30));
     log.write_at("close screen capture.", day_time(5, 6, 9, 12, 30));
     log.write_at("stop ok.", day_time(5, 6, 9, 13, 2));

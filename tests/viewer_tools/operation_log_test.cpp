@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QString>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -58,8 +57,8 @@ TEST(OperationLogFormat, LongLinesAreCutTo319BytesOnCharacterBoundaries) {
         std::string message;
         std::size_t expected_size;
     };
-    const std::string han = "\xE6\x97\xA5";      // 3 bytes
-    const std::string umlaut = "\xC3\xBC";       // 2 bytes
+    const std::string han = "\xE6\x97\xA5";  // 3 bytes
+    const std::string umlaut = "\xC3\xBC";   // 2 bytes
     auto repeat = [](const std::string& s, int n) {
         std::string out;
         for (int i = 0; i < n; ++i) out += s;
@@ -115,8 +114,9 @@ TEST(OperationLogWrite, ChineseTextIsStoredAsUtf8AndReadBackUnchanged) {
     TempDir dir;
     OperationLog log;
     log.set_directory(dir.path());
-    const std::string message = "\xE6\x89\x93\xE5\xBC\x80\xE6\x9C\xAC\xE5\x9C\xB0\xE6\x96\x87"
-                                "\xE4\xBB\xB6\xE3\x80\x82";  // "open local file." in Chinese
+    const std::string message =
+        "\xE6\x89\x93\xE5\xBC\x80\xE6\x9C\xAC\xE5\x9C\xB0\xE6\x96\x87"
+        "\xE4\xBB\xB6\xE3\x80\x82";  // "open local file." in Chinese
     ASSERT_TRUE(log.write_at(message, local_tm(2024, 2, 29, 12, 30, 45)));
     const std::string bytes = fleet::test::read_file(dir.file("2024-02-29.log"));
     EXPECT_EQ(bytes, "12:30:45 [Viewer]: " + message + "\n");

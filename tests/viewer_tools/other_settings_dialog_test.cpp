@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-
 #include <filesystem>
 #include <fstream>
 
@@ -203,7 +202,8 @@ TEST_F(SettingsDialogTest, SwitchingLanguageReloadsOnceAndRetranslatesTheDialog)
     EXPECT_EQ(texts.text("IDC_BTN_OK"), "Gut");
     EXPECT_EQ(dialog->ok_button()->text(), QStringLiteral("Gut"));
     EXPECT_EQ(dialog->exit_button()->text(), QStringLiteral("Beenden"));
-    EXPECT_EQ(dialog->apply_button()->text(), QStringLiteral("Apply")) << "missing keys stay English";
+    EXPECT_EQ(dialog->apply_button()->text(), QStringLiteral("Apply"))
+        << "missing keys stay English";
     EXPECT_EQ(dialog->title(), QStringLiteral("Einstellungen"));
     EXPECT_EQ(IniFile(config_path()).get_string("MutiLanguage", "LangFile", "?"), "de.lang");
 

@@ -58,7 +58,8 @@ void CaptionBar::paintEvent(QPaintEvent*) {
         painter.drawText(rect(), Qt::AlignCenter, title_);
     }
     const bool maximised = window()->isMaximized();
-    painter.drawPixmap(close_rect(), skin_pixmap(hover_ == 1 ? art::kCloseHover : art::kClose, dpr));
+    painter.drawPixmap(close_rect(),
+                       skin_pixmap(hover_ == 1 ? art::kCloseHover : art::kClose, dpr));
     const int max_id = maximised ? (hover_ == 2 ? art::kRestoreHover : art::kRestore)
                                  : (hover_ == 2 ? art::kMaximiseHover : art::kMaximise);
     painter.drawPixmap(maximise_rect(), skin_pixmap(max_id, dpr));
@@ -167,7 +168,8 @@ void WindowFrame::mouseMoveEvent(QMouseEvent* event) {
 
 void WindowFrame::mousePressEvent(QMouseEvent* event) {
     const Qt::Edges edges = edges_at(event->position().toPoint());
-    if (event->button() != Qt::LeftButton || edges == Qt::Edges() || window()->isMaximized()) return;
+    if (event->button() != Qt::LeftButton || edges == Qt::Edges() || window()->isMaximized())
+        return;
     if (QWindow* handle = window()->windowHandle()) handle->startSystemResize(edges);
 }
 

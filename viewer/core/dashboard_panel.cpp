@@ -11,19 +11,39 @@ DashboardPanel::DashboardPanel(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("dashboard"));
 }
 
-void DashboardPanel::set_g_range(int limit) { g_range_ = limit; update(); }
-void DashboardPanel::set_speed_range(int limit) { speed_range_ = limit; update(); }
-void DashboardPanel::set_temperature_range(int limit) { temperature_range_ = limit; update(); }
-void DashboardPanel::set_speed_unit(int unit) { speed_unit_ = unit; update(); }
-void DashboardPanel::set_temperature_unit(int unit) { temperature_unit_ = unit; update(); }
-void DashboardPanel::set_pressure_unit(int unit) { pressure_unit_ = unit; update(); }
+void DashboardPanel::set_g_range(int limit) {
+    g_range_ = limit;
+    update();
+}
+void DashboardPanel::set_speed_range(int limit) {
+    speed_range_ = limit;
+    update();
+}
+void DashboardPanel::set_temperature_range(int limit) {
+    temperature_range_ = limit;
+    update();
+}
+void DashboardPanel::set_speed_unit(int unit) {
+    speed_unit_ = unit;
+    update();
+}
+void DashboardPanel::set_temperature_unit(int unit) {
+    temperature_unit_ = unit;
+    update();
+}
+void DashboardPanel::set_pressure_unit(int unit) {
+    pressure_unit_ = unit;
+    update();
+}
 
 QString DashboardPanel::summary() const {
     const QString speed_unit = speed_unit_ == 1 ? QStringLiteral("mph") : QStringLiteral("km/h");
-    const QString degree = temperature_unit_ == 1 ? QStringLiteral("\u2109") : QStringLiteral("\u2103");
+    const QString degree =
+        temperature_unit_ == 1 ? QStringLiteral("\u2109") : QStringLiteral("\u2103");
     const QString pressure = pressure_unit_ == 1 ? QStringLiteral("kPa") : QStringLiteral("PSI");
-    return QStringLiteral("G-sensor \u00b1%1 g   \u2022   speed 0~%2 %3   \u2022   temperature -50~+%4 %5"
-                          "   \u2022   tyre pressure %6")
+    return QStringLiteral(
+               "G-sensor \u00b1%1 g   \u2022   speed 0~%2 %3   \u2022   temperature -50~+%4 %5"
+               "   \u2022   tyre pressure %6")
         .arg(g_range_)
         .arg(speed_range_)
         .arg(speed_unit)

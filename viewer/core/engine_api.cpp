@@ -22,19 +22,19 @@ struct EntryList {
     static bool complete(const Api& api) { return ((api.*Members != nullptr) && ...); }
 };
 
-using EngineEntries = EntryList<
-    EngineApi, &EngineApi::KivraInfo, &EngineApi::zInit, &EngineApi::zRelease, &EngineApi::zOpen,
-    &EngineApi::zOpenEx, &EngineApi::zOpenRx, &EngineApi::zDownload, &EngineApi::zStopDownload,
-    &EngineApi::zTellOpenedType, &EngineApi::zTellStatusType, &EngineApi::zPlayMSG,
-    &EngineApi::zTellScreenNum, &EngineApi::zTellSampleRate, &EngineApi::zTellSampleBits,
-    &EngineApi::zTellFullScreenIdx, &EngineApi::zSetFullScreen, &EngineApi::zTellDivStatus,
-    &EngineApi::zSetDivStatus, &EngineApi::zTellCarId, &EngineApi::zOpenVoice,
-    &EngineApi::zCloseVoice, &EngineApi::zSetVoiceVolume, &EngineApi::zTellVoiceVolume,
-    &EngineApi::zTellp, &EngineApi::zTellTotalLen, &EngineApi::zTellBegTime,
-    &EngineApi::zTellEndTime, &EngineApi::zStartExtract, &EngineApi::zStopExtract,
-    &EngineApi::zTellTimeInxHd, &EngineApi::zTellTimeInxUnit, &EngineApi::zTellEvtInxHd,
-    &EngineApi::zTellEvtInxUnit, &EngineApi::zTellQuickInxHd, &EngineApi::zTellQuickInxUnit,
-    &EngineApi::zSetRecord>;
+using EngineEntries =
+    EntryList<EngineApi, &EngineApi::KivraInfo, &EngineApi::zInit, &EngineApi::zRelease,
+              &EngineApi::zOpen, &EngineApi::zOpenEx, &EngineApi::zOpenRx, &EngineApi::zDownload,
+              &EngineApi::zStopDownload, &EngineApi::zTellOpenedType, &EngineApi::zTellStatusType,
+              &EngineApi::zPlayMSG, &EngineApi::zTellScreenNum, &EngineApi::zTellSampleRate,
+              &EngineApi::zTellSampleBits, &EngineApi::zTellFullScreenIdx,
+              &EngineApi::zSetFullScreen, &EngineApi::zTellDivStatus, &EngineApi::zSetDivStatus,
+              &EngineApi::zTellCarId, &EngineApi::zOpenVoice, &EngineApi::zCloseVoice,
+              &EngineApi::zSetVoiceVolume, &EngineApi::zTellVoiceVolume, &EngineApi::zTellp,
+              &EngineApi::zTellTotalLen, &EngineApi::zTellBegTime, &EngineApi::zTellEndTime,
+              &EngineApi::zStartExtract, &EngineApi::zStopExtract, &EngineApi::zTellTimeInxHd,
+              &EngineApi::zTellTimeInxUnit, &EngineApi::zTellEvtInxHd, &EngineApi::zTellEvtInxUnit,
+              &EngineApi::zTellQuickInxHd, &EngineApi::zTellQuickInxUnit, &EngineApi::zSetRecord>;
 
 using ExtractEntries =
     EntryList<ExtractApi, &ExtractApi::zExtractInfo, &ExtractApi::zExtractPre,
@@ -48,13 +48,21 @@ static_assert(ExtractEntries::size == ExtractApi::kNames.size());
 void EngineApi::assign(std::span<void* const, kNames.size()> addresses) {
     EngineEntries::assign(*this, addresses);
 }
-void EngineApi::clear() { EngineEntries::clear(*this); }
-bool EngineApi::complete() const { return EngineEntries::complete(*this); }
+void EngineApi::clear() {
+    EngineEntries::clear(*this);
+}
+bool EngineApi::complete() const {
+    return EngineEntries::complete(*this);
+}
 
 void ExtractApi::assign(std::span<void* const, kNames.size()> addresses) {
     ExtractEntries::assign(*this, addresses);
 }
-void ExtractApi::clear() { ExtractEntries::clear(*this); }
-bool ExtractApi::complete() const { return ExtractEntries::complete(*this); }
+void ExtractApi::clear() {
+    ExtractEntries::clear(*this);
+}
+bool ExtractApi::complete() const {
+    return ExtractEntries::complete(*this);
+}
 
 }  // namespace velmora

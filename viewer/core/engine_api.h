@@ -51,15 +51,15 @@ struct EngineApi {
 
     // Binding order; kNames[i] belongs to the i-th pointer above.
     static constexpr std::array<const char*, 36> kNames = {
-        "KivraInfo",         "zInit",           "zRelease",          "zOpen",
-        "zOpenEx",           "zOpenRx",         "zDownload",         "zStopDownload",
-        "zTellOpenedType",   "zTellStatusType", "zPlayMSG",          "zTellScreenNum",
-        "zTellSampleRate",   "zTellSampleBits", "zTellFullScreenIdx", "zSetFullScreen",
-        "zTellDivStatus",    "zSetDivStatus",   "zTellCarId",        "zOpenVoice",
-        "zCloseVoice",       "zSetVoiceVolume", "zTellVoiceVolume",  "zTellp",
-        "zTellTotalLen",     "zTellBegTime",    "zTellEndTime",      "zStartExtract",
-        "zStopExtract",      "zTellTimeInxHd",  "zTellTimeInxUnit",  "zTellEvtInxHd",
-        "zTellEvtInxUnit",   "zTellQuickInxHd", "zTellQuickInxUnit", "zSetRecord"};
+        "KivraInfo",       "zInit",           "zRelease",           "zOpen",
+        "zOpenEx",         "zOpenRx",         "zDownload",          "zStopDownload",
+        "zTellOpenedType", "zTellStatusType", "zPlayMSG",           "zTellScreenNum",
+        "zTellSampleRate", "zTellSampleBits", "zTellFullScreenIdx", "zSetFullScreen",
+        "zTellDivStatus",  "zSetDivStatus",   "zTellCarId",         "zOpenVoice",
+        "zCloseVoice",     "zSetVoiceVolume", "zTellVoiceVolume",   "zTellp",
+        "zTellTotalLen",   "zTellBegTime",    "zTellEndTime",       "zStartExtract",
+        "zStopExtract",    "zTellTimeInxHd",  "zTellTimeInxUnit",   "zTellEvtInxHd",
+        "zTellEvtInxUnit", "zTellQuickInxHd", "zTellQuickInxUnit",  "zSetRecord"};
 
     // Takes the looked-up addresses in kNames order; a null address leaves its pointer null.
     void assign(std::span<void* const, kNames.size()> addresses);

@@ -1,7 +1,6 @@
 #include "core/engine_bridge.h"
 
 #include <QCoreApplication>
-
 #include <atomic>
 #include <cstring>
 
@@ -56,6 +55,8 @@ EngineCallbacks engine_callbacks() {
     return {&on_play, &on_frame, &on_disk, &on_link, &on_extract, &on_error};
 }
 
-void set_engine_event_receiver(QObject* receiver) { g_receiver.store(receiver); }
+void set_engine_event_receiver(QObject* receiver) {
+    g_receiver.store(receiver);
+}
 
 }  // namespace velmora

@@ -4,7 +4,6 @@
 
 #include <QEvent>
 #include <QObject>
-
 #include <cstdint>
 #include <string>
 
@@ -25,9 +24,9 @@ class EngineEvent : public QEvent {
     }
 
     Kind kind;
-    int32_t a;  // play: code; disk: source type; link: link; error: code; frame: GOP time
-    int32_t b;  // play: value; disk: event; link: code; error: system error
-    int32_t c;  // link: value; error: checked value
+    int32_t a;         // play: code; disk: source type; link: link; error: code; frame: GOP time
+    int32_t b;         // play: value; disk: event; link: code; error: system error
+    int32_t c;         // link: value; error: checked value
     std::string text;  // frame: vehicle identifier
 };
 

@@ -27,7 +27,9 @@ void* load_module(const std::string& path, std::string* error) {
 void* find_symbol(void* module, const char* name) {
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
 }
-void unload_module(void* module) { FreeLibrary(static_cast<HMODULE>(module)); }
+void unload_module(void* module) {
+    FreeLibrary(static_cast<HMODULE>(module));
+}
 #else
 void* load_module(const std::string& path, std::string* error) {
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -37,8 +39,12 @@ void* load_module(const std::string& path, std::string* error) {
     }
     return module;
 }
-void* find_symbol(void* module, const char* name) { return dlsym(module, name); }
-void unload_module(void* module) { dlclose(module); }
+void* find_symbol(void* module, const char* name) {
+    return dlsym(module, name);
+}
+void unload_module(void* module) {
+    dlclose(module);
+}
 #endif
 
 void set_error(std::string* error, std::string text) {
@@ -102,7 +108,8 @@ std::string utilities_path(const std::string& program_dir, const char* file_name
 std::string program_folder() {
 #if defined(_WIN32)
     std::vector<char> buffer(32768);
-    const DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    const DWORD length =
+        GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (length == 0 || length >= buffer.size()) return {};
     return fs::path(std::string(buffer.data(), length)).parent_path().string();
 #else

@@ -1,3 +1,5 @@
 #include "core/viewer_app.h"
 
-int main(int argc, char** argv) { return velmora::run_viewer(argc, argv); }
+int main(int argc, char** argv) {
+    return velmora::run_viewer(argc, argv);
+}

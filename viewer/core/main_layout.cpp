@@ -20,7 +20,8 @@ ControlBarLayout control_bar_layout(int video_width) {
     bar.time = QRect(video_width - 120, 8, 120, 18);
     bar.progress = QRect(3, 28, video_width, 7);
     bar.play = QRect(3, 38, kPlayButton, kPlayButton);
-    for (int i = 0; i < 7; ++i) bar.buttons[static_cast<size_t>(i)] = QRect(51 + 48 * i, 38, kPlayButton, kPlayButton);
+    for (int i = 0; i < 7; ++i)
+        bar.buttons[static_cast<size_t>(i)] = QRect(51 + 48 * i, 38, kPlayButton, kPlayButton);
     bar.channel = QRect(387, 38, kPlayButton, kPlayButton);
     bar.audio = QRect(435, 38, kPlayButton, kPlayButton);
     bar.volume = QRect(486, 60, 50, 5);
@@ -57,13 +58,15 @@ SideLayout compute_side_layout(const MainLayout& main, int width, bool single_sc
     const int a = main.video_height;
     if (!single_screen) {
         side.map_caption = QRect(v + 1, kVideoTop, width - v - 1, kMapCaptionHeight);
-        side.browser = QRect(v + 1, kVideoTop + kMapCaptionHeight, width - v - 1, a - kMapCaptionHeight - 1);
+        side.browser =
+            QRect(v + 1, kVideoTop + kMapCaptionHeight, width - v - 1, a - kMapCaptionHeight - 1);
         return side;
     }
     const int panel_width = panel_collapsed ? 0 : kPanelWidth;
     side.panel = QRect(v, kVideoTop, panel_width, a);
     const int right = v + panel_width;
-    side.splitter = QRect(right, kVideoTop + kMapCaptionHeight, kSplitterWidth, a - kMapCaptionHeight);
+    side.splitter =
+        QRect(right, kVideoTop + kMapCaptionHeight, kSplitterWidth, a - kMapCaptionHeight);
     side.map_caption = QRect(right, kVideoTop, width - right, kMapCaptionHeight);
     const int browser_left = right + kSplitterWidth;
     side.browser = QRect(browser_left, kVideoTop + kMapCaptionHeight, width - browser_left,

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QRect>
-
 #include <array>
 
 namespace velmora {
@@ -35,8 +34,8 @@ MainLayout compute_main_layout(int width, int height);
 
 // The right-hand side: information panel, splitter, map caption and browser.
 struct SideLayout {
-    QRect panel;       // empty in double-screen mode (the panel lives in the map window)
-    QRect splitter;    // empty when hidden
+    QRect panel;     // empty in double-screen mode (the panel lives in the map window)
+    QRect splitter;  // empty when hidden
     QRect map_caption;
     QRect browser;
 };

@@ -10,19 +10,21 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
-#include <QTimer>
 #include <QTimeZone>
 
+#include <span>
+#include <QTimer>
+
 #include "core/caption_bar.h"
-#include "core/directories.h"
 #include "core/dashboard_panel.h"
+#include "core/directories.h"
 #include "core/engine_bridge.h"
 #include "core/library_binding.h"
+#include "core/main_layout.h"
 #include "core/map_view.h"
 #include "core/progress_poller.h"
 #include "core/splitter_button.h"
 #include "core/video_view.h"
-#include "core/main_layout.h"
 #include "lang/language_table.h"
 #include "skin/app_message.h"
 #include "skin/artwork.h"
@@ -49,10 +51,14 @@ struct ButtonSpec {
 };
 
 constexpr ButtonSpec kToolbarButtons[] = {
-    {10015, art::kOpenFile, "ID_MENU_OPENFILE"},      {10016, art::kSearchHdd, "ID_MENU_SEARCH_HDD"},
-    {10017, art::kSearchSd, "ID_MENU_SEARCH_SD"},     {10018, art::kCloseSource, "ID_MENU_CLOSE"},
-    {10019, art::kFindPlay, "ID_MENU_FINDLOCATE"},    {10020, art::kScreenRecord, "ID_MENU_SCREEN_RECORD"},
-    {10034, art::kStopScreenRecord, "IDS_STRING216"}, {10036, art::kTalkOpen, "IDS_STRING217"},
+    {10015, art::kOpenFile, "ID_MENU_OPENFILE"},
+    {10016, art::kSearchHdd, "ID_MENU_SEARCH_HDD"},
+    {10017, art::kSearchSd, "ID_MENU_SEARCH_SD"},
+    {10018, art::kCloseSource, "ID_MENU_CLOSE"},
+    {10019, art::kFindPlay, "ID_MENU_FINDLOCATE"},
+    {10020, art::kScreenRecord, "ID_MENU_SCREEN_RECORD"},
+    {10034, art::kStopScreenRecord, "IDS_STRING216"},
+    {10036, art::kTalkOpen, "IDS_STRING217"},
     {10037, art::kTalkClose, "IDS_STRING218"},
 };
 
@@ -72,10 +78,10 @@ struct MenuText {
 };
 
 constexpr MenuText kMenuTexts[] = {
-    {32810, "ID_MENU_OPENFILE"},   {32853, "ID_MENU_SEARCH_HDD"},   {32854, "ID_MENU_SEARCH_SD"},
-    {32855, "ID_MENU_CLOSE"},      {32811, "ID_MENU_SIGDISP"},      {32812, "ID_MENU_DBLDISP"},
+    {32810, "ID_MENU_OPENFILE"},   {32853, "ID_MENU_SEARCH_HDD"},    {32854, "ID_MENU_SEARCH_SD"},
+    {32855, "ID_MENU_CLOSE"},      {32811, "ID_MENU_SIGDISP"},       {32812, "ID_MENU_DBLDISP"},
     {32833, "ID_MENU_FINDLOCATE"}, {32856, "ID_MENU_SCREEN_RECORD"}, {32850, "ID_MENU_LOG_MGR"},
-    {32843, "ID_MENU_OTHER"},      {32858, "ID_MENU_ABOUT"},        {32847, "ID_PIC_SAVECURRENT"},
+    {32843, "ID_MENU_OTHER"},      {32858, "ID_MENU_ABOUT"},         {32847, "ID_PIC_SAVECURRENT"},
     {32848, "ID_PIC_SAVEALL"},     {32849, "ID_PIC_SAVESCREEN"},
 };
 
@@ -89,10 +95,15 @@ struct Choice {
     const char* label;
 };
 
-constexpr Choice kGRanges[] = {{32813, 2, "\u00b12 g"}, {32816, 4, "\u00b14 g"},
-                               {32817, 6, "\u00b16 g"}, {32818, 8, "\u00b18 g"}};
-constexpr Choice kSpeedRanges[] = {{32819, 50, "0~50"},   {32820, 100, "0~100"}, {32821, 150, "0~150"},
-                                   {32822, 200, "0~200"}, {32832, 300, "0~300"}};
+constexpr Choice kGRanges[] = {{32813, 2, "\u00b12 g"},
+                               {32816, 4, "\u00b14 g"},
+                               {32817, 6, "\u00b16 g"},
+                               {32818, 8, "\u00b18 g"}};
+constexpr Choice kSpeedRanges[] = {{32819, 50, "0~50"},
+                                   {32820, 100, "0~100"},
+                                   {32821, 150, "0~150"},
+                                   {32822, 200, "0~200"},
+                                   {32832, 300, "0~300"}};
 constexpr Choice kTemperatureRanges[] = {{32824, 50, "-50\u2103~+50\u2103"},
                                          {32825, 100, "-50\u2103~+100\u2103"}};
 constexpr Choice kSpeedUnits[] = {{32864, 0, "KM"}, {32865, 1, "Mile"}};
@@ -100,14 +111,25 @@ constexpr Choice kTemperatureUnits[] = {{32866, 0, "\u2103"}, {32867, 1, "\u2109
 constexpr Choice kPressureUnits[] = {{32868, 0, "PSI"}};
 constexpr Choice kMapTypes[] = {{32870, 0, "Google"}, {32871, 1, "Yandex"}};
 
+const Choice* find_choice(std::span<const Choice> group, int id) {
+    for (const Choice& c : group) {
+        if (c.id == id) return &c;
+    }
+    return nullptr;
+}
+
 constexpr int kPlayId = 10007;
 constexpr int kPauseId = 10022;
 constexpr int kAudioOnId = 10021;
 constexpr int kAudioOffId = 10027;
 
-QString from_utf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString from_utf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
-bool headless_messages() { return qEnvironmentVariableIsSet("VELMORA_NONINTERACTIVE"); }
+bool headless_messages() {
+    return qEnvironmentVariableIsSet("VELMORA_NONINTERACTIVE");
+}
 
 }  // namespace
 
@@ -131,10 +153,12 @@ MainWindow::MainWindow(ViewerContext& context, QWidget* parent)
                                      QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
     };
     file_dialog = [this] {
-        return QFileDialog::getOpenFileName(this, QString(), QStringLiteral("*.dvr"),
-                                            QStringLiteral("Dvr Files (*.dvr *.DVR);;All Files (*)"));
+        return QFileDialog::getOpenFileName(
+            this, QString(), QStringLiteral("*.dvr"),
+            QStringLiteral("Dvr Files (*.dvr *.DVR);;All Files (*)"));
     };
-    session_ = std::make_unique<PlayerSession>(ctx_.engine, static_cast<SessionView&>(*this), *ctx_.texts);
+    session_ =
+        std::make_unique<PlayerSession>(ctx_.engine, static_cast<SessionView&>(*this), *ctx_.texts);
     event_type_names_ = velmora::event_type_names(*ctx_.texts);
     build_widgets();
     build_menus();
@@ -153,7 +177,9 @@ MainWindow::~MainWindow() {
     shutdown();
 }
 
-QString MainWindow::text(const char* key) const { return from_utf8(ctx_.texts->text(key)); }
+QString MainWindow::text(const char* key) const {
+    return from_utf8(ctx_.texts->text(key));
+}
 
 SkinButton* MainWindow::add_button(int id, int strip, QWidget* parent) {
     auto* button = new SkinButton(id, strip, parent);
@@ -269,7 +295,8 @@ void MainWindow::build_menus() {
         return action;
     };
     auto add_choices = [&](QMenu* menu, std::span<const Choice> choices) {
-        for (const Choice& c : choices) add(menu, c.id, QString::fromUtf8(c.label))->setCheckable(true);
+        for (const Choice& c : choices)
+            add(menu, c.id, QString::fromUtf8(c.label))->setCheckable(true);
     };
     for (auto& menu : title_menus_) menu = new QMenu(this);
     QMenu* file = title_menus_[0];
@@ -296,7 +323,8 @@ void MainWindow::build_menus() {
     add(title_menus_[4], 32858);
     picture_menu_ = new QMenu(this);
     for (int id : {32847, 32848, 32849}) add(picture_menu_, id);
-    for (QMenu* menu : title_menus_) connect(menu, &QMenu::aboutToShow, this, &MainWindow::refresh_checks);
+    for (QMenu* menu : title_menus_)
+        connect(menu, &QMenu::aboutToShow, this, &MainWindow::refresh_checks);
 }
 
 QAction* MainWindow::action(int id) const {
@@ -304,7 +332,9 @@ QAction* MainWindow::action(int id) const {
     return it == actions_.end() ? nullptr : it->second;
 }
 
-QMenu* MainWindow::title_menu(int index) const { return title_menus_[static_cast<size_t>(index)]; }
+QMenu* MainWindow::title_menu(int index) const {
+    return title_menus_[static_cast<size_t>(index)];
+}
 
 void MainWindow::retranslate_menus() {
     for (const MenuText& item : kMenuTexts) actions_[item.id]->setText(text(item.key));
@@ -312,10 +342,12 @@ void MainWindow::retranslate_menus() {
     wave_menu_->setTitle(text("ID_MENU_WAVE"));
     unit_menu_->setTitle(text("ID_MENU_UNIT_SETTING"));
     const char* wave_keys[] = {"ID_MENU_GSENSOR", "IDC_STATIC_S", "IDC_STATIC_G3"};
-    for (size_t i = 0; i < wave_submenus_.size(); ++i) wave_submenus_[i]->setTitle(text(wave_keys[i]));
+    for (size_t i = 0; i < wave_submenus_.size(); ++i)
+        wave_submenus_[i]->setTitle(text(wave_keys[i]));
     const char* unit_keys[] = {"ID_MENU_SPEED_PER_HOUR_UNIT", "ID_MENU_TEMPERATRUE_UNIT",
                                "ID_MENU_PRESSURE_UNIT", "ID_MENU_MAP_TYPE"};
-    for (size_t i = 0; i < unit_submenus_.size(); ++i) unit_submenus_[i]->setTitle(text(unit_keys[i]));
+    for (size_t i = 0; i < unit_submenus_.size(); ++i)
+        unit_submenus_[i]->setTitle(text(unit_keys[i]));
     for (size_t i = 0; i < menu_titles_.size(); ++i) {
         menu_titles_[i]->set_text(text(kTitleKeys[i]), theme::kText, theme::kAccent);
     }
@@ -323,8 +355,10 @@ void MainWindow::retranslate_menus() {
 }
 
 void MainWindow::retranslate_tooltips() {
-    for (const ButtonSpec& spec : kToolbarButtons) buttons_[spec.id]->setToolTip(text(spec.tooltip_key));
-    for (const ButtonSpec& spec : kControlButtons) buttons_[spec.id]->setToolTip(text(spec.tooltip_key));
+    for (const ButtonSpec& spec : kToolbarButtons)
+        buttons_[spec.id]->setToolTip(text(spec.tooltip_key));
+    for (const ButtonSpec& spec : kControlButtons)
+        buttons_[spec.id]->setToolTip(text(spec.tooltip_key));
     volume_->setToolTip(text("IDS_STRING230"));
 }
 
@@ -359,7 +393,8 @@ bool MainWindow::start() {
     set_engine_event_receiver(this);
     const EngineCallbacks cb = engine_callbacks();
     if (ctx_.engine.zInit == nullptr ||
-        !ctx_.engine.zInit(video_->target(), cb.play, cb.frame, cb.disk, cb.link, cb.extract, cb.error)) {
+        !ctx_.engine.zInit(video_->target(), cb.play, cb.frame, cb.disk, cb.link, cb.extract,
+                           cb.error)) {
         set_engine_event_receiver(nullptr);
         message_sink(text("IDS_STRING252"));
         shut_down_ = true;
@@ -369,13 +404,16 @@ bool MainWindow::start() {
     poller_ = std::make_unique<ProgressPoller>(
         ctx_.engine, [this] { return session_->dragging(); },
         [this](int position) {
-            QMetaObject::invokeMethod(this, [this, position] { progress_->set_position(position); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, position] { progress_->set_position(position); },
+                Qt::QueuedConnection);
         });
     poller_->start();
-    const QRect screen = this->screen() != nullptr ? this->screen()->geometry() : QRect(0, 0, 1920, 1080);
+    const QRect screen =
+        this->screen() != nullptr ? this->screen()->geometry() : QRect(0, 0, 1920, 1080);
     const int left = screen.width() >= kMinWindowWidth ? (screen.width() - kMinWindowWidth) / 2 : 0;
-    const int top = screen.height() >= kMinWindowHeight ? (screen.height() - kMinWindowHeight) / 2 : 0;
+    const int top =
+        screen.height() >= kMinWindowHeight ? (screen.height() - kMinWindowHeight) / 2 : 0;
     setGeometry(screen.x() + left, screen.y() + top, kMinWindowWidth, kMinWindowHeight);
     int32_t volume = 0;
     if (ctx_.engine.zTellVoiceVolume != nullptr && ctx_.engine.zTellVoiceVolume(&volume)) {
@@ -457,15 +495,18 @@ void MainWindow::set_layout_mode(bool single_screen) {
         panel_in_main_ = true;
         info_panel_->show();
         map_window_->hide();
-        map_window_->map()->run_script(QStringLiteral("if (typeof ClearAll_O === 'function') ClearAll_O();"));
+        map_window_->map()->run_script(
+            QStringLiteral("if (typeof ClearAll_O === 'function') ClearAll_O();"));
     } else {
         panel_in_main_ = false;
         map_window_->take_panel(info_panel_);
         map_window_->show();
         if (ctx_.engine.zTellStatusType != nullptr && ctx_.engine.zTellStatusType() == 0) {
-            QTimer::singleShot(10, this, [this] { post_app_message(this, msg::kMapRefresh, 4, 0); });
+            QTimer::singleShot(10, this,
+                               [this] { post_app_message(this, msg::kMapRefresh, 4, 0); });
         }
-        map_window_->map()->run_script(QStringLiteral("if (typeof ClearAll_O === 'function') ClearAll_O();"));
+        map_window_->map()->run_script(
+            QStringLiteral("if (typeof ClearAll_O === 'function') ClearAll_O();"));
     }
     info_panel_->clear_selection();
     refresh_checks();
@@ -487,7 +528,8 @@ void MainWindow::paintEvent(QPaintEvent*) {
 // The background drags the window and a double click on it maximises or restores, as the
 // caption does; controls and the video area take their own clicks first.
 void MainWindow::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) start_window_move(this, event->globalPosition().toPoint());
+    if (event->button() == Qt::LeftButton)
+        start_window_move(this, event->globalPosition().toPoint());
 }
 
 void MainWindow::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -503,59 +545,121 @@ void MainWindow::changeEvent(QEvent* event) {
 
 void MainWindow::run_command(int id) {
     switch (id) {
-        case 32810: case 10015: choose_open_file(); return;
-        case 32853: case 10016: session_->search_disk(false); return;
-        case 32854: case 10017: session_->search_disk(true); return;
-        case 32855: case 10018: session_->close_source(); return;
-        case 32811: set_layout_mode(true); return;
-        case 32812: set_layout_mode(false); return;
-        case 32850: show_log_manager(); return;
-        case 32843: show_settings(); return;
-        case 32858: show_about(); return;
-        case 10035: toggle_panel(); return;
-        case kPlayId: session_->play(); return;
-        case kPauseId: session_->pause(); return;
-        case 10008: session_->step_backward(); return;
-        case 10009: session_->step_forward(); return;
-        case 10010: session_->fast_backward(); return;
-        case 10011: session_->fast_forward(); return;
-        case 10012: session_->stop(); return;
-        case 10038: session_->next_division(); return;
-        case kAudioOnId: session_->audio_off(); return;
-        case kAudioOffId: session_->audio_on(); return;
-        case 32833: case 10019: not_available(text("ID_MENU_FINDLOCATE")); return;
-        case 32856: case 10020: case 10034: not_available(text("ID_MENU_SCREEN_RECORD")); return;
-        case 10013: not_available(text("IDS_STRING226")); return;
-        case 10014: case 32847: case 32848: case 32849: not_available(text("IDS_STRING227")); return;
-        default: break;
+        case 32810:
+        case 10015:
+            choose_open_file();
+            return;
+        case 32853:
+        case 10016:
+            session_->search_disk(false);
+            return;
+        case 32854:
+        case 10017:
+            session_->search_disk(true);
+            return;
+        case 32855:
+        case 10018:
+            session_->close_source();
+            return;
+        case 32811:
+            set_layout_mode(true);
+            return;
+        case 32812:
+            set_layout_mode(false);
+            return;
+        case 32850:
+            show_log_manager();
+            return;
+        case 32843:
+            show_settings();
+            return;
+        case 32858:
+            show_about();
+            return;
+        case 10035:
+            toggle_panel();
+            return;
+        case kPlayId:
+            session_->play();
+            return;
+        case kPauseId:
+            session_->pause();
+            return;
+        case 10008:
+            session_->step_backward();
+            return;
+        case 10009:
+            session_->step_forward();
+            return;
+        case 10010:
+            session_->fast_backward();
+            return;
+        case 10011:
+            session_->fast_forward();
+            return;
+        case 10012:
+            session_->stop();
+            return;
+        case 10038:
+            session_->next_division();
+            return;
+        case kAudioOnId:
+            session_->audio_off();
+            return;
+        case kAudioOffId:
+            session_->audio_on();
+            return;
+        case 32833:
+        case 10019:
+            not_available(text("ID_MENU_FINDLOCATE"));
+            return;
+        case 32856:
+        case 10020:
+        case 10034:
+            not_available(text("ID_MENU_SCREEN_RECORD"));
+            return;
+        case 10013:
+            not_available(text("IDS_STRING226"));
+            return;
+        case 10014:
+        case 32847:
+        case 32848:
+        case 32849:
+            not_available(text("IDS_STRING227"));
+            return;
+        default:
+            break;
     }
-    for (const Choice& c : kGRanges) if (c.id == id) { g_range_ = c.value; dashboard_->set_g_range(c.value); }
-    for (const Choice& c : kSpeedRanges) if (c.id == id) { speed_range_ = c.value; dashboard_->set_speed_range(c.value); }
-    for (const Choice& c : kTemperatureRanges) if (c.id == id) { temperature_range_ = c.value; dashboard_->set_temperature_range(c.value); }
-    for (const Choice& c : kMapTypes) if (c.id == id) set_map_type(c.value);
+    if (const Choice* g = find_choice(kGRanges, id)) {
+        g_range_ = g->value;
+        dashboard_->set_g_range(g->value);
+    } else if (const Choice* speed = find_choice(kSpeedRanges, id)) {
+        speed_range_ = speed->value;
+        dashboard_->set_speed_range(speed->value);
+    } else if (const Choice* temperature = find_choice(kTemperatureRanges, id)) {
+        temperature_range_ = temperature->value;
+        dashboard_->set_temperature_range(temperature->value);
+    } else if (const Choice* map = find_choice(kMapTypes, id)) {
+        set_map_type(map->value);
+    }
     set_unit(id);
     refresh_checks();
     update();
 }
 
 void MainWindow::set_unit(int id) {
-    for (const Choice& c : kSpeedUnits) {
-        if (c.id != id) continue;
-        ctx_.config.speed_unit = c.value;
-        dashboard_->set_speed_unit(c.value);
-        write_unit_setting(ctx_.config_path, UnitKind::Speed, c.value);
-    }
-    for (const Choice& c : kTemperatureUnits) {
-        if (c.id != id) continue;
-        ctx_.config.temperature_unit = c.value;
-        dashboard_->set_temperature_unit(c.value);
-        write_unit_setting(ctx_.config_path, UnitKind::Temperature, c.value);
-    }
-    for (const Choice& c : kPressureUnits) {
-        if (c.id != id) continue;
-        ctx_.config.pressure_unit = c.value;
-        dashboard_->set_pressure_unit(c.value);
-        write_unit_setting(ctx_.config_path, UnitKind::Pressure, c.value);
+    if (const Choice* speed = find_choice(kSpeedUnits, id)) {
+        ctx_.config.speed_unit = speed->value;
+        dashboard_->set_speed_unit(speed->value);
+        write_unit_setting(ctx_.config_path, UnitKind::Speed, speed->value);
+    } else if (const Choice* temperature = find_choice(kTemperatureUnits, id)) {
+        ctx_.config.temperature_unit = temperature->value;
+        dashboard_->set_temperature_unit(temperature->value);
+        write_unit_setting(ctx_.config_path, UnitKind::Temperature, temperature->value);
+    } else if (const Choice* pressure = find_choice(kPressureUnits, id)) {
+        ctx_.config.pressure_unit = pressure->value;
+        dashboard_->set_pressure_unit(pressure->value);
+        write_unit_setting(ctx_.config_path, UnitKind::Pressure, pressure->value);
     }
 }
 
@@ -582,7 +686,9 @@ void MainWindow::choose_open_file() {
     if (!path.isEmpty()) open_path(path);
 }
 
-void MainWindow::open_path(const QString& path) { session_->open_file(path.toStdString()); }
+void MainWindow::open_path(const QString& path) {
+    session_->open_file(path.toStdString());
+}
 
 void MainWindow::show_log_manager() {
     LogManagerDialog dialog(OperationLog::instance().directory(), *ctx_.texts, this);
@@ -590,8 +696,9 @@ void MainWindow::show_log_manager() {
 }
 
 void MainWindow::show_settings() {
-    OtherSettingsDialog dialog(ctx_.config, *ctx_.texts, ctx_.config_path, ctx_.lang_dir,
-                               [this] { apply_language(); }, this);
+    OtherSettingsDialog dialog(
+        ctx_.config, *ctx_.texts, ctx_.config_path, ctx_.lang_dir, [this] { apply_language(); },
+        this);
     dialog.message_sink = message_sink;
     dialog.exec();
 }
@@ -609,8 +716,9 @@ void MainWindow::show_about() {
         ctx_.extract.zExtractInfo(e_version, e_time, e_date);
         extract_info = {e_version, e_time, e_date};
     }
-    AboutDialog dialog(QStringLiteral("VelmoraPlayer version %1").arg(QStringLiteral(FLEET_VERSION)),
-                       extract_info, engine_info, this);
+    AboutDialog dialog(
+        QStringLiteral("VelmoraPlayer version %1").arg(QStringLiteral(FLEET_VERSION)), extract_info,
+        engine_info, this);
     dialog.set_title(text("ID_MENU_ABOUT"));
     dialog.exec();
 }
@@ -642,7 +750,9 @@ void MainWindow::handle_app_message(int message, intptr_t wparam, intptr_t lpara
             if (wparam == 10005) session_->slider_pointed(position);
             return;
         case msg::kSliderReleased:
-            if (wparam == 10005) session_->slider_released(progress_->position(), progress_->minimum(), progress_->maximum());
+            if (wparam == 10005)
+                session_->slider_released(progress_->position(), progress_->minimum(),
+                                          progress_->maximum());
             return;
         case msg::kVolumeSet:
             if (wparam == 10025) session_->set_volume(position);
@@ -660,10 +770,18 @@ void MainWindow::handle_app_message(int message, intptr_t wparam, intptr_t lpara
 void MainWindow::handle_engine_event(QEvent* event) {
     auto* e = static_cast<EngineEvent*>(event);
     switch (e->kind) {
-        case EngineEvent::Kind::Play: session_->on_play_event(e->a, e->b); break;
-        case EngineEvent::Kind::Disk: session_->on_disk_event(e->a, e->b); break;
-        case EngineEvent::Kind::Link: session_->on_link_event(e->a, e->b, e->c); break;
-        case EngineEvent::Kind::Error: session_->on_error(e->a, e->b, e->c); break;
+        case EngineEvent::Kind::Play:
+            session_->on_play_event(e->a, e->b);
+            break;
+        case EngineEvent::Kind::Disk:
+            session_->on_disk_event(e->a, e->b);
+            break;
+        case EngineEvent::Kind::Link:
+            session_->on_link_event(e->a, e->b, e->c);
+            break;
+        case EngineEvent::Kind::Error:
+            session_->on_error(e->a, e->b, e->c);
+            break;
         case EngineEvent::Kind::Frame:
             latest_time_ = static_cast<uint32_t>(e->a);
             latest_plate_ = e->text;
@@ -681,10 +799,17 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 bool MainWindow::handle_key(int key) {
     switch (key) {
-        case Qt::Key_Space: session_->toggle_play_pause(); return true;
-        case Qt::Key_Left: session_->arrow_left(); return true;
-        case Qt::Key_Right: session_->arrow_right(); return true;
-        default: return false;
+        case Qt::Key_Space:
+            session_->toggle_play_pause();
+            return true;
+        case Qt::Key_Left:
+            session_->arrow_left();
+            return true;
+        case Qt::Key_Right:
+            session_->arrow_right();
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -733,15 +858,25 @@ void MainWindow::show_audio_on_button(bool audio_on_shown) {
     buttons_[kAudioOffId]->setEnabled(!audio_on_shown);
 }
 
-void MainWindow::set_progress(int position) { progress_->set_position(position); }
+void MainWindow::set_progress(int position) {
+    progress_->set_position(position);
+}
 
-void MainWindow::show_message(const std::string& text) { message_sink(from_utf8(text)); }
+void MainWindow::show_message(const std::string& text) {
+    message_sink(from_utf8(text));
+}
 
-bool MainWindow::ask_ok_cancel(const std::string& text) { return question_sink(from_utf8(text)); }
+bool MainWindow::ask_ok_cancel(const std::string& text) {
+    return question_sink(from_utf8(text));
+}
 
-void MainWindow::log(const std::string& text) { OperationLog::instance().write(text); }
+void MainWindow::log(const std::string& text) {
+    OperationLog::instance().write(text);
+}
 
-void MainWindow::request_map_refresh(int reason) { post_app_message(this, msg::kMapRefresh, reason, 0); }
+void MainWindow::request_map_refresh(int reason) {
+    post_app_message(this, msg::kMapRefresh, reason, 0);
+}
 
 void MainWindow::run_later(int milliseconds, std::function<void()> action) {
     QTimer::singleShot(milliseconds, this, std::move(action));

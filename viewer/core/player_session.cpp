@@ -24,29 +24,54 @@ bool file_exists(const std::string& path) {
 
 }  // namespace
 
-PlayerSession::PlayerSession(const EngineApi& engine, SessionView& view,
-                             const LanguageTable& texts)
+PlayerSession::PlayerSession(const EngineApi& engine, SessionView& view, const LanguageTable& texts)
     : can_read_raw_disks(can_read_raw_block_devices), engine_(engine), view_(view), texts_(texts) {}
 
-PlayerState PlayerSession::state() const { return state_; }
-PendingAction PlayerSession::pending_action() const { return pending_; }
-std::string PlayerSession::status_text() const { return status_; }
-int PlayerSession::fast_forward_level() const { return fast_forward_level_; }
-int PlayerSession::fast_backward_level() const { return fast_backward_level_; }
-int PlayerSession::division() const { return division_; }
-bool PlayerSession::dragging() const { return dragging_.load(); }
-bool PlayerSession::audio_on() const { return audio_on_; }
-int PlayerSession::connect_mode() const { return connect_mode_; }
-int PlayerSession::pointed_position() const { return pointed_position_; }
+PlayerState PlayerSession::state() const {
+    return state_;
+}
+PendingAction PlayerSession::pending_action() const {
+    return pending_;
+}
+std::string PlayerSession::status_text() const {
+    return status_;
+}
+int PlayerSession::fast_forward_level() const {
+    return fast_forward_level_;
+}
+int PlayerSession::fast_backward_level() const {
+    return fast_backward_level_;
+}
+int PlayerSession::division() const {
+    return division_;
+}
+bool PlayerSession::dragging() const {
+    return dragging_.load();
+}
+bool PlayerSession::audio_on() const {
+    return audio_on_;
+}
+int PlayerSession::connect_mode() const {
+    return connect_mode_;
+}
+int PlayerSession::pointed_position() const {
+    return pointed_position_;
+}
 
 std::optional<int64_t> PlayerSession::pending_seek() const {
     if (!seek_after_play_) return std::nullopt;
     return seek_offset_;
 }
 
-void PlayerSession::set_single_screen(bool single_screen) { single_screen_ = single_screen; }
-void PlayerSession::set_snapshot_path(const std::string& path) { snapshot_path_ = path; }
-void PlayerSession::set_screen_recording(bool running) { screen_recording_ = running; }
+void PlayerSession::set_single_screen(bool single_screen) {
+    single_screen_ = single_screen;
+}
+void PlayerSession::set_snapshot_path(const std::string& path) {
+    snapshot_path_ = path;
+}
+void PlayerSession::set_screen_recording(bool running) {
+    screen_recording_ = running;
+}
 
 void PlayerSession::set_downloaded_pair(const std::string& dvr_path, const std::string& inx_path) {
     downloaded_dvr_ = dvr_path;
@@ -58,8 +83,12 @@ void PlayerSession::set_status_text(const std::string& text) {
     view_.set_status(text);
 }
 
-void PlayerSession::log_text(const char* key) { view_.log(texts_.text(key)); }
-void PlayerSession::message_text(const char* key) { view_.show_message(texts_.text(key)); }
+void PlayerSession::log_text(const char* key) {
+    view_.log(texts_.text(key));
+}
+void PlayerSession::message_text(const char* key) {
+    view_.show_message(texts_.text(key));
+}
 
 void PlayerSession::play_msg(int32_t command, intptr_t first, int32_t second, int32_t third) {
     engine_.zPlayMSG(command, first, second, third, nullptr);
@@ -194,8 +223,8 @@ void PlayerSession::open_download() {
 }
 
 void PlayerSession::offer_keep_download() {
-    const std::string question = texts_.text(kSaveDownloaded) + "\n\n" + downloaded_dvr_ + "\n" +
-                                 downloaded_inx_;
+    const std::string question =
+        texts_.text(kSaveDownloaded) + "\n\n" + downloaded_dvr_ + "\n" + downloaded_inx_;
     if (view_.ask_ok_cancel(question)) return;
     std::error_code ec;
     fs::remove(fs::path(downloaded_dvr_), ec);

@@ -15,26 +15,36 @@ namespace velmora {
 
 enum class PlayerState { Idle = 0, Opened = 1, Playing = 2, Paused = 3, Shuttle = 4 };
 // What to do when the engine next reports the source closed.
-enum class PendingAction { None = 0, OpenDownload = 1, OfferKeepDownload = 2, OpenChosenFile = 3,
-                           SearchDisk = 4, SearchCard = 5, StartRealtime = 6, CloseWindow = 7 };
+enum class PendingAction {
+    None = 0,
+    OpenDownload = 1,
+    OfferKeepDownload = 2,
+    OpenChosenFile = 3,
+    SearchDisk = 4,
+    SearchCard = 5,
+    StartRealtime = 6,
+    CloseWindow = 7
+};
 
 // What the session needs from the window. All calls happen on the GUI thread.
 class SessionView {
   public:
     virtual ~SessionView() = default;
-    virtual void set_status(const std::string& text) = 0;          // fixed texts: "ready..", "playing..", "FF X2" ...
-    virtual void show_pause_button(bool pause_shown) = 0;          // play and pause share one place
-    virtual void show_audio_on_button(bool audio_on_shown) = 0;    // 10021 shown (audio on) vs 10027
-    virtual void set_progress(int position) = 0;                   // progress slider position
-    virtual void show_message(const std::string& text) = 0;        // a message box
+    virtual void set_status(
+        const std::string& text) = 0;  // fixed texts: "ready..", "playing..", "FF X2" ...
+    virtual void show_pause_button(bool pause_shown) = 0;        // play and pause share one place
+    virtual void show_audio_on_button(bool audio_on_shown) = 0;  // 10021 shown (audio on) vs 10027
+    virtual void set_progress(int position) = 0;                 // progress slider position
+    virtual void show_message(const std::string& text) = 0;      // a message box
     virtual bool ask_ok_cancel(const std::string& text) = 0;
-    virtual void log(const std::string& text) = 0;                 // one operation-log line
-    virtual void request_map_refresh(int reason) = 0;              // message 1129
-    virtual void run_later(int milliseconds, std::function<void()> action) = 0;  // never blocks the GUI
-    virtual void request_close_window() = 0;                       // pending action 7
-    virtual void stop_screen_recording() = 0;                      // end of data while recording
-    virtual void telemetry_gate(bool open) = 0;                    // signal / reset the telemetry gate
-    virtual void telemetry_reset(bool full) = 0;                   // full reset (stop) or seek reset
+    virtual void log(const std::string& text) = 0;     // one operation-log line
+    virtual void request_map_refresh(int reason) = 0;  // message 1129
+    virtual void run_later(int milliseconds,
+                           std::function<void()> action) = 0;  // never blocks the GUI
+    virtual void request_close_window() = 0;                   // pending action 7
+    virtual void stop_screen_recording() = 0;                  // end of data while recording
+    virtual void telemetry_gate(bool open) = 0;                // signal / reset the telemetry gate
+    virtual void telemetry_reset(bool full) = 0;               // full reset (stop) or seek reset
 };
 
 // Lives on the GUI thread; engine reports must be moved there before they reach it. Actions
@@ -44,33 +54,46 @@ class PlayerSession {
     PlayerSession(const EngineApi& engine, SessionView& view, const LanguageTable& texts);
     PlayerState state() const;
     PendingAction pending_action() const;
-    std::string status_text() const;             // last text given to set_status
-    int fast_forward_level() const;  int fast_backward_level() const;  int division() const;
-    bool dragging() const;                       // read by the progress poller thread (atomic)
+    std::string status_text() const;  // last text given to set_status
+    int fast_forward_level() const;
+    int fast_backward_level() const;
+    int division() const;
+    bool dragging() const;  // read by the progress poller thread (atomic)
     bool audio_on() const;
     // Source opening and closing
-    void open_file(const std::string& dvr_path);   // the path chosen in the file dialog
-    void search_disk(bool sd_card);                 // hard disk (false) or SD card (true)
-    void close_source();                            // close / stop search
-    bool request_close_window();                    // true: the window may close now (Idle)
-    std::function<bool()> can_read_raw_disks;       // permission check; default: readable /dev block devices (root or disk group)
+    void open_file(const std::string& dvr_path);  // the path chosen in the file dialog
+    void search_disk(bool sd_card);               // hard disk (false) or SD card (true)
+    void close_source();                          // close / stop search
+    bool request_close_window();                  // true: the window may close now (Idle)
+    std::function<bool()> can_read_raw_disks;     // permission check; default: readable /dev block
+                                                  // devices (root or disk group)
     // Engine reports, already moved to the GUI thread
     void on_play_event(int code, int value);
     void on_disk_event(int source_type, int event);
     void on_link_event(int link, int code, int value);
     void on_error(int error_code, int system_error, int checked_value);
     // Playback controls
-    void play(); void pause(); void toggle_play_pause();   // Space
-    void step_forward(); void step_backward();
-    void fast_forward(); void fast_backward(); void stop();
-    void arrow_left(); void arrow_right();
-    void next_division();                                  // channel button
-    void select_channel(int width, int height, int x, int y); // double click in the video area (client coords)
-    void audio_on(); void audio_off(); void set_volume(int volume);
-    void slider_pressed(); void slider_pointed(int position);
+    void play();
+    void pause();
+    void toggle_play_pause();  // Space
+    void step_forward();
+    void step_backward();
+    void fast_forward();
+    void fast_backward();
+    void stop();
+    void arrow_left();
+    void arrow_right();
+    void next_division();  // channel button
+    void select_channel(int width, int height, int x,
+                        int y);  // double click in the video area (client coords)
+    void audio_on();
+    void audio_off();
+    void set_volume(int volume);
+    void slider_pressed();
+    void slider_pointed(int position);
     void slider_released(int position, int minimum, int maximum);
-    void seek_to_offset_text(const std::string& decimal_offset);   // message 1140
-    std::string slider_tooltip() const;                    // from the last pointed position
+    void seek_to_offset_text(const std::string& decimal_offset);  // message 1140
+    std::string slider_tooltip() const;                           // from the last pointed position
     void set_screen_recording(bool running);
 
     // Additions beyond the window's core contract.

@@ -32,7 +32,9 @@ constexpr intptr_t kJumpAhead = 2;
 constexpr int32_t kOpenedRealtime = 3;
 constexpr int kMaxFastLevel = 7;
 
-int next_fast_level(int level) { return (level == kMaxFastLevel ? 0 : level) + 1; }
+int next_fast_level(int level) {
+    return (level == kMaxFastLevel ? 0 : level) + 1;
+}
 
 }  // namespace
 
@@ -63,8 +65,12 @@ void PlayerSession::toggle_play_pause() {
         play();
 }
 
-void PlayerSession::step_forward() { play_msg(kStepForward); }
-void PlayerSession::step_backward() { play_msg(kStepBackward); }
+void PlayerSession::step_forward() {
+    play_msg(kStepForward);
+}
+void PlayerSession::step_backward() {
+    play_msg(kStepBackward);
+}
 
 void PlayerSession::fast_forward() {
     if (state_ != PlayerState::Playing && state_ != PlayerState::Shuttle) return;
@@ -135,13 +141,19 @@ void PlayerSession::audio_off() {
     log_text(kCloseAudio);
 }
 
-void PlayerSession::set_volume(int volume) { engine_.zSetVoiceVolume(std::clamp(volume, 0, 100)); }
+void PlayerSession::set_volume(int volume) {
+    engine_.zSetVoiceVolume(std::clamp(volume, 0, 100));
+}
 
 // ---- Seeking -------------------------------------------------------------------------------
 
-void PlayerSession::slider_pressed() { dragging_ = true; }
+void PlayerSession::slider_pressed() {
+    dragging_ = true;
+}
 
-void PlayerSession::slider_pointed(int position) { pointed_position_ = position; }
+void PlayerSession::slider_pointed(int position) {
+    pointed_position_ = position;
+}
 
 void PlayerSession::slider_released(int position, int minimum, int maximum) {
     EngineTimeIndex index(engine_);

@@ -56,10 +56,18 @@ void PlayerSession::on_play_event(int code, int value) {
             replay_after_stop_ = true;
             stop();
             return;
-        case report::Closed: on_closed(value); return;
-        case report::PlayFail: log_text(kPlayFail); return;
-        case report::PlayOk: on_play_done(); return;
-        case report::PauseFail: log_text(kPauseFail); return;
+        case report::Closed:
+            on_closed(value);
+            return;
+        case report::PlayFail:
+            log_text(kPlayFail);
+            return;
+        case report::PlayOk:
+            on_play_done();
+            return;
+        case report::PauseFail:
+            log_text(kPauseFail);
+            return;
         case report::PauseOk:
             view_.show_pause_button(false);
             set_status_text("paused..");
@@ -67,25 +75,43 @@ void PlayerSession::on_play_event(int code, int value) {
             state_ = PlayerState::Paused;
             log_text(kPauseOk);
             return;
-        case report::StepForwardFailed: log_text(kStepForwardFail); return;
+        case report::StepForwardFailed:
+            log_text(kStepForwardFail);
+            return;
         case report::StepForwardDone:
             fast_forward_level_ = 0;
             log_text(kStepForwardOk);
             return;
-        case report::StepBackwardFailed: log_text(kStepBackwardFail); return;
-        case report::StepBackwardDone: log_text(kStepBackwardOk); return;
-        case report::FastForwardFailed: log_text(kFastForwardFail); return;
-        case report::FastForwardDone: on_fast_done(true); return;
-        case report::FastBackwardFailed: log_text(kFastBackwardFail); return;
-        case report::FastBackwardDone: on_fast_done(false); return;
+        case report::StepBackwardFailed:
+            log_text(kStepBackwardFail);
+            return;
+        case report::StepBackwardDone:
+            log_text(kStepBackwardOk);
+            return;
+        case report::FastForwardFailed:
+            log_text(kFastForwardFail);
+            return;
+        case report::FastForwardDone:
+            on_fast_done(true);
+            return;
+        case report::FastBackwardFailed:
+            log_text(kFastBackwardFail);
+            return;
+        case report::FastBackwardDone:
+            on_fast_done(false);
+            return;
         case report::SeekDone:
             if (seek_after_play_) {
                 seek_after_play_ = false;
                 view_.telemetry_reset(false);
             }
             return;
-        case report::StopFailed: log_text(kStopFail); return;
-        case report::StopDone: on_stop_done(); return;
+        case report::StopFailed:
+            log_text(kStopFail);
+            return;
+        case report::StopDone:
+            on_stop_done();
+            return;
         case report::SnapshotFailed:
             log_text(kPicCaptureFail);
             message_text(kCaptureFailMsg);
@@ -190,7 +216,9 @@ void PlayerSession::on_disk_event(int source_type, int event) {
     }
 }
 
-void PlayerSession::log_socket_error(int value) { view_.log(with_number("Wsock Error: ", value)); }
+void PlayerSession::log_socket_error(int value) {
+    view_.log(with_number("Wsock Error: ", value));
+}
 
 void PlayerSession::on_link_event(int link, int code, int value) {
     if (link != 0)
@@ -203,21 +231,32 @@ void PlayerSession::on_link_event(int link, int code, int value) {
 // session's own share (log, close, pending open, messages) happens here.
 void PlayerSession::on_remote_link_event(int code, int value) {
     switch (code) {
-        case 0: log_text(kRecordedLinkOk); return;
+        case 0:
+            log_text(kRecordedLinkOk);
+            return;
         case 1:
             log_text(kRecordedLinkFail);
             log_socket_error(value);
             return;
-        case 2: log_text(kRecordedBreakup); return;
-        case 22: log_text(kRecordedLinkFail); return;
+        case 2:
+            log_text(kRecordedBreakup);
+            return;
+        case 22:
+            log_text(kRecordedLinkFail);
+            return;
         case 24:
             log_text(kDownloadCompleted);
             close_source();
             pending_ = PendingAction::OpenDownload;
             return;
-        case 25: log_text(kDownloadStartFail); return;
-        case 26: message_text(kDownloadFailMsg); return;
-        default: return;
+        case 25:
+            log_text(kDownloadStartFail);
+            return;
+        case 26:
+            message_text(kDownloadFailMsg);
+            return;
+        default:
+            return;
     }
 }
 
@@ -254,16 +293,21 @@ void PlayerSession::on_realtime_link_event(int code, int value) {
             stop();
             message_text(kDataRefusedMsg);
             return;
-        case 98: set_status_text("reconnect..."); return;
-        case 99: set_status_text("connection failed..."); return;
-        default: return;  // 11-13 address a NAT connector this build does not have
+        case 98:
+            set_status_text("reconnect...");
+            return;
+        case 99:
+            set_status_text("connection failed...");
+            return;
+        default:
+            return;  // 11-13 address a NAT connector this build does not have
     }
 }
 
 void PlayerSession::on_error(int error_code, int system_error, int checked_value) {
-    view_.log("ErrorCode: " + std::to_string(error_code) + "; Windows ErrorCode: " +
-              std::to_string(system_error) + "; CheckedValue: " + std::to_string(checked_value) +
-              ".");
+    view_.log("ErrorCode: " + std::to_string(error_code) +
+              "; Windows ErrorCode: " + std::to_string(system_error) +
+              "; CheckedValue: " + std::to_string(checked_value) + ".");
     if (error_code == kErrorNoAudioDevice && checked_value == kCheckedNoAudioDevice)
         message_text(kPlugSpeaker);
 }

@@ -19,7 +19,9 @@ ProgressPoller::ProgressPoller(const EngineApi& engine, std::function<bool()> dr
       publish_(std::move(publish)),
       interval_ms_(interval_ms) {}
 
-ProgressPoller::~ProgressPoller() { stop(); }
+ProgressPoller::~ProgressPoller() {
+    stop();
+}
 
 void ProgressPoller::start() {
     std::lock_guard lock(mutex_);

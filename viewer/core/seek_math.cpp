@@ -21,7 +21,8 @@ CivilDate civil_from_days(int64_t days) {
     const auto day_of_era = static_cast<unsigned>(days - era * 146097);
     const unsigned year_of_era =
         (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-    const unsigned day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+    const unsigned day_of_year =
+        day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
     const unsigned month_index = (5 * day_of_year + 2) / 153;
     const unsigned day = day_of_year - (153 * month_index + 2) / 5 + 1;
     const unsigned month = month_index < 10 ? month_index + 3 : month_index - 9;
@@ -77,7 +78,9 @@ uint32_t ring_unit_count(uint32_t first, uint32_t last) {
     return first < last ? last - first : last - first + kRingUnits;
 }
 
-uint32_t next_ring_unit(uint32_t n) { return n >= kRingUnits ? n - (kRingUnits - 1) : n + 1; }
+uint32_t next_ring_unit(uint32_t n) {
+    return n >= kRingUnits ? n - (kRingUnits - 1) : n + 1;
+}
 
 bool unit_in_range(uint32_t n, uint32_t first, uint32_t last) {
     if (first < last) return first <= n && n <= last;

@@ -4,7 +4,6 @@
 #include <QMetaObject>
 #include <QMouseEvent>
 #include <QPainter>
-
 #include <cstring>
 
 #include "skin/theme.h"
@@ -43,16 +42,19 @@ void VideoView::store(const KivraCanvas& canvas) {
         }
         const auto row_bytes = static_cast<size_t>(canvas.width) * 4;
         for (int y = 0; y < canvas.height; ++y) {
-            std::memcpy(canvas_.scanLine(y), canvas.pixels + static_cast<ptrdiff_t>(y) * canvas.stride,
-                        row_bytes);
+            std::memcpy(canvas_.scanLine(y),
+                        canvas.pixels + static_cast<ptrdiff_t>(y) * canvas.stride, row_bytes);
         }
     }
     frames_.fetch_add(1);
     if (!repaint_queued_.exchange(true)) {
-        QMetaObject::invokeMethod(this, [this] {
-            repaint_queued_.store(false);
-            update();
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                repaint_queued_.store(false);
+                update();
+            },
+            Qt::QueuedConnection);
     }
 }
 

@@ -1,11 +1,11 @@
 #include "core/viewer_app.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QMessageBox>
-
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 #include "core/directories.h"
 #include "core/library_binding.h"
@@ -43,7 +43,8 @@ CommandLine parse_command_line(const QStringList& arguments) {
             line.web_maps = false;
         } else if (arg.startsWith(QStringLiteral("--")) || !line.file.isEmpty()) {
             line.ok = false;
-            line.error = QStringLiteral("unexpected argument \"%1\"\n%2").arg(arg, QString::fromLatin1(kUsage));
+            line.error = QStringLiteral("unexpected argument \"%1\"\n%2")
+                             .arg(arg, QString::fromLatin1(kUsage));
         } else {
             line.file = arg;
         }

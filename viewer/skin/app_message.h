@@ -5,25 +5,25 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
-
 #include <cstdint>
 
 namespace velmora {
 
 namespace msg {
-inline constexpr int kSliderPressed = 1124;   // wparam control id, lparam position
+inline constexpr int kSliderPressed = 1124;  // wparam control id, lparam position
 inline constexpr int kSliderDragged = 1125;
 inline constexpr int kSliderReleased = 1126;
 inline constexpr int kSliderHovered = 1127;
 inline constexpr int kSliderPointed = 1128;
-inline constexpr int kMapRefresh = 1129;      // wparam reason
+inline constexpr int kMapRefresh = 1129;  // wparam reason
 inline constexpr int kPanelQuery = 1130;
 inline constexpr int kNetRealtimePlay = 1132;  // wparam vehicle record or -1
 inline constexpr int kNetRecordedPlay = 1133;
 inline constexpr int kRecorderConfig = 1134;
 inline constexpr int kRecordedData = 1136;
-inline constexpr int kVolumeSet = 1137;        // wparam control id, lparam volume 0..100
-inline constexpr int kSeekToOffset = 1140;     // lparam points to a decimal offset text
+inline constexpr int kVolumeSet = 1137;     // wparam control id, lparam volume 0..100
+inline constexpr int kSeekToOffset = 1140;  // lparam: a new std::string* holding a decimal
+                                            // offset; the receiver deletes it
 inline constexpr int kUploadFile = 1141;
 inline constexpr int kDeleteVehicle = 1142;
 inline constexpr int kVehicleSelected = 1143;  // wparam vehicle record or -1

@@ -1,19 +1,18 @@
 #include "artwork.h"
 
-#include "artwork_glyphs.h"
-#include "theme.h"
-
 #include <QHash>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRect>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <iterator>
 #include <vector>
+
+#include "artwork_glyphs.h"
+#include "theme.h"
 
 namespace velmora {
 
@@ -36,10 +35,14 @@ enum class FrameState { Normal = 1, Hover, Pressed, Disabled };
 
 glyph::Ink ink_for(FrameState state) {
     switch (state) {
-        case FrameState::Hover: return {QColor(255, 255, 255), theme::kAccent, QColor(255, 80, 80)};
-        case FrameState::Pressed: return {QColor(214, 214, 214), QColor(0, 176, 210), QColor(220, 50, 50)};
-        case FrameState::Disabled: return {QColor(104, 104, 104), QColor(96, 96, 96), QColor(110, 110, 110)};
-        case FrameState::Normal: break;
+        case FrameState::Hover:
+            return {QColor(255, 255, 255), theme::kAccent, QColor(255, 80, 80)};
+        case FrameState::Pressed:
+            return {QColor(214, 214, 214), QColor(0, 176, 210), QColor(220, 50, 50)};
+        case FrameState::Disabled:
+            return {QColor(104, 104, 104), QColor(96, 96, 96), QColor(110, 110, 110)};
+        case FrameState::Normal:
+            break;
     }
     return {QColor(236, 236, 236), theme::kAccent, QColor(236, 56, 56)};
 }
@@ -110,8 +113,12 @@ void caption_box(QPainter& p, CaptionGlyph symbol, bool hover) {
     p.setPen(pen);
     p.setBrush(Qt::NoBrush);
     switch (symbol) {
-        case CaptionGlyph::Minimise: p.drawLine(QPointF(4.5, 11), QPointF(11.5, 11)); break;
-        case CaptionGlyph::Maximise: p.drawRect(QRectF(4.5, 4.5, 7, 7)); break;
+        case CaptionGlyph::Minimise:
+            p.drawLine(QPointF(4.5, 11), QPointF(11.5, 11));
+            break;
+        case CaptionGlyph::Maximise:
+            p.drawRect(QRectF(4.5, 4.5, 7, 7));
+            break;
         case CaptionGlyph::Close:
             p.drawLine(QPointF(5, 5), QPointF(11, 11));
             p.drawLine(QPointF(11, 5), QPointF(5, 11));
@@ -149,9 +156,15 @@ void slider_thumb(QPainter& p) {
     p.drawEllipse(QPointF(3.5, 3.5), 1.4, 1.4);
 }
 
-void slider_track(QPainter& p) { groove(p, QColor(78, 78, 80), QColor(40, 40, 42)); }
-void volume_filled(QPainter& p) { groove(p, theme::kAccent, theme::kAccent.darker(140)); }
-void volume_empty(QPainter& p) { groove(p, QColor(88, 88, 90), QColor(50, 50, 52)); }
+void slider_track(QPainter& p) {
+    groove(p, QColor(78, 78, 80), QColor(40, 40, 42));
+}
+void volume_filled(QPainter& p) {
+    groove(p, theme::kAccent, theme::kAccent.darker(140));
+}
+void volume_empty(QPainter& p) {
+    groove(p, QColor(88, 88, 90), QColor(50, 50, 52));
+}
 
 void volume_thumb(QPainter& p) {
     const QPointF centre(16, 15.5);
@@ -183,9 +196,10 @@ void scroll_arrow(QPainter& p, Arrow direction, int width) {
     p.drawRoundedRect(QRectF(left + 1, 1, 14, 14), 2.5, 2.5);
     p.save();
     p.translate(left + 8, 8);
-    const int turns = direction == Arrow::Up ? 0 : direction == Arrow::Right ? 1
-                                               : direction == Arrow::Down  ? 2
-                                                                          : 3;
+    const int turns = direction == Arrow::Up      ? 0
+                      : direction == Arrow::Right ? 1
+                      : direction == Arrow::Down  ? 2
+                                                  : 3;
     p.rotate(90.0 * turns);
     p.setPen(QPen(kScrollArrow, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.setBrush(Qt::NoBrush);
@@ -228,17 +242,20 @@ void scroll_hthumb(QPainter& p) {
     scroll_thumb(p, QRectF(1.5, 3.5, 93, 9), false);
 }
 
-void scroll_corner(QPainter& p) { p.fillRect(QRectF(0, 0, 16, 16), kScrollTrack); }
+void scroll_corner(QPainter& p) {
+    p.fillRect(QRectF(0, 0, 16, 16), kScrollTrack);
+}
 
 // Window edges: a dark outer line, a light bevel and a mid-grey inner line, across the thin
 // side; the dialog edge is twice as thick and is squeezed into three pixels when drawn.
-void edge_bands(QPainter& p, const QSizeF& size, bool horizontal, const std::vector<QColor>& bands) {
+void edge_bands(QPainter& p, const QSizeF& size, bool horizontal,
+                const std::vector<QColor>& bands) {
     const qreal thickness = horizontal ? size.height() : size.width();
     const qreal band = thickness / static_cast<qreal>(bands.size());
     for (std::size_t i = 0; i < bands.size(); ++i) {
         const qreal at = band * static_cast<qreal>(i);
-        const QRectF r = horizontal ? QRectF(0, at, size.width(), band)
-                                    : QRectF(at, 0, band, size.height());
+        const QRectF r =
+            horizontal ? QRectF(0, at, size.width(), band) : QRectF(at, 0, band, size.height());
         p.fillRect(r, bands[i]);
     }
 }
@@ -249,12 +266,22 @@ const std::vector<QColor>& edge_colours() {
     return colours;
 }
 
-void main_edge_h(QPainter& p) { edge_bands(p, {1047, 3}, true, edge_colours()); }
-void main_edge_v(QPainter& p) { edge_bands(p, {3, 379}, false, edge_colours()); }
-void dialog_edge_h(QPainter& p) { edge_bands(p, {1047, 6}, true, edge_colours()); }
-void dialog_edge_v(QPainter& p) { edge_bands(p, {3, 379}, false, edge_colours()); }
+void main_edge_h(QPainter& p) {
+    edge_bands(p, {1047, 3}, true, edge_colours());
+}
+void main_edge_v(QPainter& p) {
+    edge_bands(p, {3, 379}, false, edge_colours());
+}
+void dialog_edge_h(QPainter& p) {
+    edge_bands(p, {1047, 6}, true, edge_colours());
+}
+void dialog_edge_v(QPainter& p) {
+    edge_bands(p, {3, 379}, false, edge_colours());
+}
 
-void app_icon_art(QPainter& p) { glyph::app_emblem(p, QRectF(0, 0, 48, 48)); }
+void app_icon_art(QPainter& p) {
+    glyph::app_emblem(p, QRectF(0, 0, 48, 48));
+}
 
 constexpr QSize kToolbarStrip(4 * kToolbarFrame, kToolbarFrame);
 constexpr QSize kPlaybackStrip(4 * kPlaybackFrame, kPlaybackFrame);
@@ -420,12 +447,10 @@ std::array<Span, 3> split_axis(qreal src_len, qreal dest_at, qreal dest_len, int
 void draw_edge_stretch(QPainter& painter, const QPixmap& src, const QRect& dest, int cx, int cy) {
     if (src.isNull() || dest.isEmpty()) return;
     const QSizeF size = src.deviceIndependentSize();
-    const std::array<Span, 3> whole_w{{{0, size.width(), qreal(dest.x()), qreal(dest.width())},
-                                       {0, 0, 0, 0},
-                                       {0, 0, 0, 0}}};
-    const std::array<Span, 3> whole_h{{{0, size.height(), qreal(dest.y()), qreal(dest.height())},
-                                       {0, 0, 0, 0},
-                                       {0, 0, 0, 0}}};
+    const std::array<Span, 3> whole_w{
+        {{0, size.width(), qreal(dest.x()), qreal(dest.width())}, {0, 0, 0, 0}, {0, 0, 0, 0}}};
+    const std::array<Span, 3> whole_h{
+        {{0, size.height(), qreal(dest.y()), qreal(dest.height())}, {0, 0, 0, 0}, {0, 0, 0, 0}}};
     const auto columns = cx > 0 ? split_axis(size.width(), dest.x(), dest.width(), cx) : whole_w;
     const auto rows = cy > 0 ? split_axis(size.height(), dest.y(), dest.height(), cy) : whole_h;
     painter.save();
@@ -434,10 +459,9 @@ void draw_edge_stretch(QPainter& painter, const QPixmap& src, const QRect& dest,
         if (row.dest_len <= 0 || row.src_len <= 0) continue;
         for (const Span& column : columns) {
             if (column.dest_len <= 0 || column.src_len <= 0) continue;
-            painter.drawPixmap(QRectF(column.dest_at, row.dest_at, column.dest_len, row.dest_len),
-                               src,
-                               device_rect(src, column.src_at, row.src_at, column.src_len,
-                                           row.src_len));
+            painter.drawPixmap(
+                QRectF(column.dest_at, row.dest_at, column.dest_len, row.dest_len), src,
+                device_rect(src, column.src_at, row.src_at, column.src_len, row.src_len));
         }
     }
     painter.restore();

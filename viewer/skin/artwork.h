@@ -15,8 +15,8 @@ namespace velmora {
 
 namespace art {
 inline constexpr int kAppIcon = 1001;
-inline constexpr int kSliderThumb = 1004;       // 7x7
-inline constexpr int kSliderTrack = 1005;       // 20x5
+inline constexpr int kSliderThumb = 1004;  // 7x7
+inline constexpr int kSliderTrack = 1005;  // 20x5
 inline constexpr int kMinimise = 1007, kMinimiseHover = 1008;
 inline constexpr int kMaximise = 1009, kMaximiseHover = 1010;
 inline constexpr int kClose = 1011, kCloseHover = 1012;

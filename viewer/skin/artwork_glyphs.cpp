@@ -1,11 +1,11 @@
 #include "artwork_glyphs.h"
 
-#include "theme.h"
-
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
+
+#include "theme.h"
 
 namespace velmora::glyph {
 
@@ -126,7 +126,9 @@ void stop_screen_record(QPainter& p, const Ink& ink) {
     fill_rounded(p, ink.alert, QRectF(8.7, 7.2, 6.6, 6.6), 1);
 }
 
-void talk_open(QPainter& p, const Ink& ink) { microphone(p, ink); }
+void talk_open(QPainter& p, const Ink& ink) {
+    microphone(p, ink);
+}
 
 void talk_close(QPainter& p, const Ink& ink) {
     microphone(p, ink);
@@ -163,7 +165,9 @@ void fast_forward(QPainter& p, const Ink& ink) {
     triangle_right(p, ink.main, 12, 21.5);
 }
 
-void stop(QPainter& p, const Ink& ink) { fill_rounded(p, ink.main, QRectF(6, 6, 12, 12), 1.5); }
+void stop(QPainter& p, const Ink& ink) {
+    fill_rounded(p, ink.main, QRectF(6, 6, 12, 12), 1.5);
+}
 
 void extract(QPainter& p, const Ink& ink) {
     stroke_line(p, ink.main, {8.5, 15}, {17, 3}, 2.0);

@@ -1,10 +1,10 @@
 #include "base_tab_ctrl.h"
 
-#include "artwork.h"
-#include "theme.h"
-
 #include <QMouseEvent>
 #include <QPainter>
+
+#include "artwork.h"
+#include "theme.h"
 
 namespace velmora {
 
@@ -59,7 +59,8 @@ QRect BaseTabCtrl::tab_rect(int index) const {
     int x = 0;
     for (int i = 0;; ++i) {
         const QString& title = pages_[static_cast<std::size_t>(i)].title;
-        const int w = std::max(kTabMinWidth, fontMetrics().horizontalAdvance(title) + 2 * kTabPadding);
+        const int w =
+            std::max(kTabMinWidth, fontMetrics().horizontalAdvance(title) + 2 * kTabPadding);
         if (i == index) return QRect(x, 0, w, kTabHeight);
         x += w + kTabGap;
     }
@@ -105,7 +106,8 @@ void BaseTabCtrl::paint_tab(QPainter& painter, int index) const {
         painter.drawLine(r.topLeft(), r.bottomLeft());
         painter.setPen(theme::kTabEdgeDark);
         painter.drawLine(r.topRight(), r.bottomRight());
-        if (selected) painter.fillRect(QRect(r.left() + 1, r.top(), r.width() - 2, 2), theme::kAccent);
+        if (selected)
+            painter.fillRect(QRect(r.left() + 1, r.top(), r.width() - 2, 2), theme::kAccent);
     }
     painter.setPen(selected ? theme::kText : theme::kTabText);
     painter.drawText(r, Qt::AlignCenter | Qt::TextSingleLine, page.title);

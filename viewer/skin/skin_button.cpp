@@ -1,17 +1,19 @@
 #include "skin_button.h"
 
-#include "artwork.h"
-
 #include <QEnterEvent>
 #include <QHash>
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "artwork.h"
+
 namespace velmora {
 
 namespace {
 
-bool is_strip(int id) { return id >= art::kOpenFile && id <= art::kAudioOff; }
+bool is_strip(int id) {
+    return id >= art::kOpenFile && id <= art::kAudioOff;
+}
 
 // Every frame of a strip is shaped by the same key colour, so its mask is worth keeping.
 QRegion frame_region(int strip_id, int frame, const QPixmap& pixmap) {
@@ -184,6 +186,8 @@ void SkinButton::mouseReleaseEvent(QMouseEvent* event) {
     repaint();
 }
 
-void SkinButton::mouseDoubleClickEvent(QMouseEvent* event) { event->accept(); }
+void SkinButton::mouseDoubleClickEvent(QMouseEvent* event) {
+    event->accept();
+}
 
 }  // namespace velmora

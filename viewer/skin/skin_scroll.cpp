@@ -1,15 +1,14 @@
 #include "skin_scroll.h"
 
-#include "artwork.h"
-
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QProxyStyle>
-
 #include <algorithm>
+
+#include "artwork.h"
 
 namespace velmora {
 
@@ -62,8 +61,8 @@ ScrollGeometry scroll_geometry(const QStyleOptionSlider& opt) {
 // SkinScroll paints, so what is seen is what is clicked.
 class SkinScrollStyle : public QProxyStyle {
   public:
-    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option,
-                         SubControl sub, const QWidget* widget) const override {
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl sub,
+                         const QWidget* widget) const override {
         const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(option);
         if (control != CC_ScrollBar || slider == nullptr)
             return QProxyStyle::subControlRect(control, option, sub, widget);
@@ -94,19 +93,28 @@ class SkinScrollStyle : public QProxyStyle {
         const ScrollGeometry g = scroll_geometry(slider);
         const bool vertical = slider.orientation == Qt::Vertical;
         switch (sub) {
-            case SC_ScrollBarSubLine: return g.first_arrow;
-            case SC_ScrollBarAddLine: return g.second_arrow;
-            case SC_ScrollBarGroove: return g.groove;
-            case SC_ScrollBarSlider: return g.thumb;
+            case SC_ScrollBarSubLine:
+                return g.first_arrow;
+            case SC_ScrollBarAddLine:
+                return g.second_arrow;
+            case SC_ScrollBarGroove:
+                return g.groove;
+            case SC_ScrollBarSlider:
+                return g.thumb;
             case SC_ScrollBarSubPage:
                 if (g.thumb.isEmpty()) return QRect();
-                return vertical ? QRect(g.groove.topLeft(), QPoint(g.groove.right(), g.thumb.top() - 1))
-                                : QRect(g.groove.topLeft(), QPoint(g.thumb.left() - 1, g.groove.bottom()));
+                return vertical
+                           ? QRect(g.groove.topLeft(), QPoint(g.groove.right(), g.thumb.top() - 1))
+                           : QRect(g.groove.topLeft(),
+                                   QPoint(g.thumb.left() - 1, g.groove.bottom()));
             case SC_ScrollBarAddPage:
                 if (g.thumb.isEmpty()) return QRect();
-                return vertical ? QRect(QPoint(g.groove.left(), g.thumb.bottom() + 1), g.groove.bottomRight())
-                                : QRect(QPoint(g.thumb.right() + 1, g.groove.top()), g.groove.bottomRight());
-            default: return QRect();
+                return vertical ? QRect(QPoint(g.groove.left(), g.thumb.bottom() + 1),
+                                        g.groove.bottomRight())
+                                : QRect(QPoint(g.thumb.right() + 1, g.groove.top()),
+                                        g.groove.bottomRight());
+            default:
+                return QRect();
         }
     }
 };
@@ -156,8 +164,11 @@ class ScrollCorner : public QWidget {
             case QEvent::Show:
             case QEvent::Hide:
             case QEvent::Move:
-            case QEvent::Resize: place(); break;
-            default: break;
+            case QEvent::Resize:
+                place();
+                break;
+            default:
+                break;
         }
         return QWidget::eventFilter(watched, event);
     }
@@ -193,7 +204,9 @@ class ScrollCorner : public QWidget {
 
 }  // namespace
 
-int skin_scroll_thickness() { return skin_size(art::kScrollLeft).width() - 1; }
+int skin_scroll_thickness() {
+    return skin_size(art::kScrollLeft).width() - 1;
+}
 
 SkinScroll::SkinScroll(Qt::Orientation orientation, QWidget* parent)
     : QScrollBar(orientation, parent) {
@@ -207,8 +220,12 @@ QStyleOptionSlider SkinScroll::current_option() const {
     return opt;
 }
 
-QRect SkinScroll::thumb_rect() const { return scroll_geometry(current_option()).thumb; }
-QRect SkinScroll::first_arrow_rect() const { return scroll_geometry(current_option()).first_arrow; }
+QRect SkinScroll::thumb_rect() const {
+    return scroll_geometry(current_option()).thumb;
+}
+QRect SkinScroll::first_arrow_rect() const {
+    return scroll_geometry(current_option()).first_arrow;
+}
 QRect SkinScroll::second_arrow_rect() const {
     return scroll_geometry(current_option()).second_arrow;
 }
@@ -232,9 +249,10 @@ void SkinScroll::paintEvent(QPaintEvent*) {
     painter.drawPixmap(vertical ? QPoint(0, 0) : QPoint(-1, 0), first);
     const QPixmap second = skin_pixmap(parts.second_arrow, dpr);
     const QSize second_size = second.deviceIndependentSize().toSize();
-    painter.drawPixmap(QRect(g.second_arrow.topLeft(),
-                             vertical ? QSize(width(), kArrowLength) : QSize(second_size.width(), height())),
-                       second);
+    painter.drawPixmap(
+        QRect(g.second_arrow.topLeft(),
+              vertical ? QSize(width(), kArrowLength) : QSize(second_size.width(), height())),
+        second);
     if (g.thumb.isEmpty()) return;
     const int corner = 6;
     draw_edge_stretch(painter, skin_pixmap(parts.thumb, dpr), g.thumb, vertical ? 0 : corner,

@@ -1,10 +1,10 @@
 #include "skin_static.h"
 
-#include "artwork.h"
-#include "theme.h"
-
 #include <QMouseEvent>
 #include <QPainter>
+
+#include "artwork.h"
+#include "theme.h"
 
 namespace velmora {
 
@@ -90,7 +90,8 @@ void SkinMenuText::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), hover_ ? kMenuTitleHover : theme::kMenuTitle);
     const QRect inner = rect().adjusted(1, 1, -1, -1);
-    if (hover_) painter.fillRect(QRect(inner.left(), inner.bottom(), inner.width(), 1), theme::kAccent);
+    if (hover_)
+        painter.fillRect(QRect(inner.left(), inner.bottom(), inner.width(), 1), theme::kAccent);
     painter.setPen(text_colour_);
     painter.drawText(inner, Qt::AlignCenter | Qt::TextSingleLine, text_);
 }

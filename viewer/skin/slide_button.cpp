@@ -1,16 +1,15 @@
 #include "slide_button.h"
 
-#include "app_message.h"
-#include "artwork.h"
-
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
 #include <QToolTip>
-
 #include <algorithm>
 #include <cmath>
+
+#include "app_message.h"
+#include "artwork.h"
 
 namespace velmora {
 
@@ -20,7 +19,9 @@ namespace {
 constexpr int kHoverDelayMs = 400;
 constexpr int kReportCap = 100;
 
-int pointer_x(const QMouseEvent& event) { return static_cast<int>(event.position().x()); }
+int pointer_x(const QMouseEvent& event) {
+    return static_cast<int>(event.position().x());
+}
 
 }  // namespace
 
@@ -41,7 +42,9 @@ void SliderBase::set_position(int position) {
     update();
 }
 
-int SliderBase::track_length() const { return width() - height(); }
+int SliderBase::track_length() const {
+    return width() - height();
+}
 
 int SliderBase::position_at(int x) const {
     const int length = track_length();
@@ -119,7 +122,8 @@ void SlideButton::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void SlideButton::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !dragging_) return SliderBase::mouseReleaseEvent(event);
+    if (event->button() != Qt::LeftButton || !dragging_)
+        return SliderBase::mouseReleaseEvent(event);
     dragging_ = false;
     position_ = position_at(pointer_x(*event));
     update();
@@ -144,7 +148,8 @@ void SlideVolume::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const int split = thumb_x();
-    painter.drawPixmap(QRect(0, 0, split, height()), pixmap_for_height(art::kVolumeFilled, height()));
+    painter.drawPixmap(QRect(0, 0, split, height()),
+                       pixmap_for_height(art::kVolumeFilled, height()));
     painter.drawPixmap(QRect(split, 0, width() - split, height()),
                        pixmap_for_height(art::kVolumeEmpty, height()));
     draw_thumb(painter, art::kVolumeThumb);
@@ -161,7 +166,8 @@ void SlideVolume::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void SlideVolume::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !dragging_) return SliderBase::mouseReleaseEvent(event);
+    if (event->button() != Qt::LeftButton || !dragging_)
+        return SliderBase::mouseReleaseEvent(event);
     dragging_ = false;
     set_position(position_at(pointer_x(*event)));
     post_app_message(main_window_target(), msg::kVolumeSet, control_id_,

@@ -5,7 +5,6 @@
 
 #include <QPixmap>
 #include <QWidget>
-
 #include <functional>
 
 class QTimer;

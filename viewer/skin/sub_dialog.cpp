@@ -1,8 +1,5 @@
 #include "sub_dialog.h"
 
-#include "artwork.h"
-#include "theme.h"
-
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -11,6 +8,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
+
+#include "artwork.h"
+#include "theme.h"
 
 namespace velmora {
 
@@ -107,11 +107,13 @@ void SubDialog::set_title(const QString& title) {
     update(0, 0, width(), caption_height());
 }
 
-int SubDialog::caption_height() { return kCaptionHeight; }
+int SubDialog::caption_height() {
+    return kCaptionHeight;
+}
 
 QRect SubDialog::close_rect() const {
-    return QRect(width() - kCloseMargin - kCloseSize, (kCaptionHeight - kCloseSize) / 2,
-                 kCloseSize, kCloseSize);
+    return QRect(width() - kCloseMargin - kCloseSize, (kCaptionHeight - kCloseSize) / 2, kCloseSize,
+                 kCloseSize);
 }
 
 bool SubDialog::in_caption(const QPoint& pos) const {
@@ -148,7 +150,8 @@ void SubDialog::set_close_hover(bool hover) {
 
 void SubDialog::mousePressEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
-    if (event->button() != Qt::LeftButton || !in_caption(pos)) return QDialog::mousePressEvent(event);
+    if (event->button() != Qt::LeftButton || !in_caption(pos))
+        return QDialog::mousePressEvent(event);
     if (close_rect().contains(pos)) {
         close_pressed_ = true;
         return;

@@ -34,8 +34,8 @@ class SubDialog : public QDialog {
     QString title_;
     bool close_hover_ = false;
     bool close_pressed_ = false;
-    bool dragging_ = false;      // moving by hand where the window system cannot
-    QPoint drag_offset_;         // pointer position relative to the window's top-left
+    bool dragging_ = false;  // moving by hand where the window system cannot
+    QPoint drag_offset_;     // pointer position relative to the window's top-left
 };
 
 class SubDialogNoTitle : public QWidget {

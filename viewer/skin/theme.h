@@ -5,12 +5,12 @@
 
 namespace velmora::theme {
 
-inline const QColor kWindow{36, 36, 36};        // main window client area
-inline const QColor kPanel{34, 34, 34};         // control bar texts and background brush
-inline const QColor kCaption{85, 85, 85};       // painted caption band
-inline const QColor kDialog{70, 70, 70};        // sub-dialog brush
-inline const QColor kMenuTitle{34, 35, 36};     // menu title box
-inline const QColor kAccent{0, 216, 255};       // map caption text, panel title bar
+inline const QColor kWindow{36, 36, 36};     // main window client area
+inline const QColor kPanel{34, 34, 34};      // control bar texts and background brush
+inline const QColor kCaption{85, 85, 85};    // painted caption band
+inline const QColor kDialog{70, 70, 70};     // sub-dialog brush
+inline const QColor kMenuTitle{34, 35, 36};  // menu title box
+inline const QColor kAccent{0, 216, 255};    // map caption text, panel title bar
 inline const QColor kText{255, 255, 255};
 inline const QColor kBorderLine{34, 34, 34};    // static's left and right border
 inline const QColor kSelection{200, 200, 255};  // vehicle list selection

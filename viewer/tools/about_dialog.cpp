@@ -19,8 +19,7 @@ QString about_text(const QString& viewer_line, const std::array<std::string, 3>&
            library_line("libkivra.so", engine_info);
 }
 
-AboutDialog::AboutDialog(const QString& viewer_line,
-                         const std::array<std::string, 3>& extract_info,
+AboutDialog::AboutDialog(const QString& viewer_line, const std::array<std::string, 3>& extract_info,
                          const std::array<std::string, 3>& engine_info, QWidget* parent)
     : SubDialog(parent), label_(new QLabel(this)) {
     setObjectName(QStringLiteral("2124"));
@@ -37,7 +36,9 @@ AboutDialog::AboutDialog(const QString& viewer_line,
     resize(420, 280);
 }
 
-QString AboutDialog::text() const { return label_->text(); }
+QString AboutDialog::text() const {
+    return label_->text();
+}
 
 void AboutDialog::resizeEvent(QResizeEvent* event) {
     SubDialog::resizeEvent(event);

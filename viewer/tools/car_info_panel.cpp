@@ -1,7 +1,6 @@
 #include "tools/car_info_panel.h"
 
 #include <QPalette>
-
 #include <algorithm>
 
 #include "skin/skin_scroll.h"
@@ -12,9 +11,7 @@
 namespace velmora {
 
 CarInfoPanel::CarInfoPanel(const LanguageTable* texts, QWidget* parent)
-    : QWidget(parent),
-      title_(new SkinStatic(13001, this)),
-      list_(new CarListBox(texts, this)) {
+    : QWidget(parent), title_(new SkinStatic(13001, this)), list_(new CarListBox(texts, this)) {
     setObjectName(QStringLiteral("2104"));
     title_->setObjectName(QStringLiteral("13001"));
     // The white row between the title bar and the list is the panel's own background.
@@ -28,14 +25,18 @@ CarInfoPanel::CarInfoPanel(const LanguageTable* texts, QWidget* parent)
     place_children();
 }
 
-int CarInfoPanel::vehicle_count() const { return list_->count(); }
+int CarInfoPanel::vehicle_count() const {
+    return list_->count();
+}
 
 void CarInfoPanel::mark_vehicle(int connection_type, bool on, std::string_view name_utf8,
                                 const uint8_t* address6) {
     list_->mark_connected(name_utf8, address6, on, connection_type);
 }
 
-void CarInfoPanel::clear_selection() { list_->clear_selection_index(); }
+void CarInfoPanel::clear_selection() {
+    list_->clear_selection_index();
+}
 
 void CarInfoPanel::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);

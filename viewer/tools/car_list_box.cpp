@@ -5,7 +5,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
-
 #include <algorithm>
 #include <utility>
 
@@ -24,10 +23,14 @@ const QColor kEtchedShadow{160, 160, 160};
 
 int truck_for_state(int state) {
     switch (state) {
-        case vehicle_state::kOnline: return art::kTruckGreen;
-        case vehicle_state::kConnected: return art::kTruckYellow;
-        case vehicle_state::kOnlineEvent: return art::kTruckRed;
-        default: return art::kTruckGrey;
+        case vehicle_state::kOnline:
+            return art::kTruckGreen;
+        case vehicle_state::kConnected:
+            return art::kTruckYellow;
+        case vehicle_state::kOnlineEvent:
+            return art::kTruckRed;
+        default:
+            return art::kTruckGrey;
     }
 }
 
@@ -66,9 +69,8 @@ class VehicleDelegate : public QStyledItemDelegate {
         draw_etched_bottom(*painter, rect);
         const QPixmap truck =
             skin_pixmap(truck_for_state(record->state), painter->device()->devicePixelRatioF());
-        painter->drawPixmap(QRect(rect.left(), rect.top(), CarListBox::kIconSize,
-                                  CarListBox::kIconSize),
-                            truck);
+        painter->drawPixmap(
+            QRect(rect.left(), rect.top(), CarListBox::kIconSize, CarListBox::kIconSize), truck);
         draw_texts(*painter, rect, vehicle_lines(*record));
         painter->restore();
     }
@@ -92,7 +94,8 @@ class VehicleDelegate : public QStyledItemDelegate {
         const QRect name_row(left, rect.top() + 2, width, 20);
         const QRect address_row(left, rect.top() + 22, width, 20);
         const QRect status_row(left, rect.top() + 43, width, rect.height() - 45);
-        if (!lines.name.empty()) painter.drawText(name_row, flags, QString::fromStdString(lines.name));
+        if (!lines.name.empty())
+            painter.drawText(name_row, flags, QString::fromStdString(lines.name));
         painter.drawText(address_row, flags, QString::fromStdString(lines.address));
         if (!lines.status.empty()) {
             painter.drawText(status_row, flags, QString::fromStdString(lines.status));
@@ -129,11 +132,11 @@ int CarListBox::add(std::unique_ptr<VehicleRecord> record) {
     if (!record) return -1;
     const std::u16string key = vehicle_sort_key(*record);
     // After equal keys, so entries added with the same key keep their order.
-    const auto place = std::upper_bound(
-        records_.begin(), records_.end(), key,
-        [](const std::u16string& k, const std::unique_ptr<VehicleRecord>& r) {
-            return k < vehicle_sort_key(*r);
-        });
+    const auto place =
+        std::upper_bound(records_.begin(), records_.end(), key,
+                         [](const std::u16string& k, const std::unique_ptr<VehicleRecord>& r) {
+                             return k < vehicle_sort_key(*r);
+                         });
     const int row = static_cast<int>(place - records_.begin());
     auto* item = new QListWidgetItem;
     item->setData(kRecordRole, QVariant::fromValue(reinterpret_cast<quintptr>(record.get())));
@@ -161,8 +164,9 @@ void CarListBox::mark_connected(std::string_view name_utf8, const uint8_t* addre
     for (const auto& record : records_) all.push_back(record.get());
     std::vector<int32_t> before;
     for (const VehicleRecord* record : all) before.push_back(record->state);
-    apply_connection_mark(all, target_row >= 0 ? all[static_cast<std::size_t>(target_row)] : nullptr,
-                          on, connection_type);
+    apply_connection_mark(all,
+                          target_row >= 0 ? all[static_cast<std::size_t>(target_row)] : nullptr, on,
+                          connection_type);
     for (std::size_t i = 0; i < all.size(); ++i) {
         if (all[i]->state != before[i] || static_cast<int>(i) == target_row) {
             repaint_row(static_cast<int>(i));
@@ -191,7 +195,9 @@ bool CarListBox::remove(std::string_view name_utf8, const uint8_t* address6) {
     return true;
 }
 
-int CarListBox::count() const { return static_cast<int>(records_.size()); }
+int CarListBox::count() const {
+    return static_cast<int>(records_.size());
+}
 
 VehicleRecord* CarListBox::record_at(int index) {
     if (index < 0 || index >= count()) return nullptr;

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QListWidget>
-
 #include <cstdint>
 #include <memory>
 #include <string_view>

@@ -1,7 +1,6 @@
 #include "tools/car_list_rules.h"
 
 #include <QString>
-
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -10,13 +9,25 @@
 namespace velmora {
 namespace {
 
-constexpr std::array<std::string_view, 6> kConnectionTags = {
-    "[O-type]", "NAT-R", "[NAT-type]", "[Bypass]", "[R-type]", ""};
+constexpr std::array<std::string_view, 6> kConnectionTags = {"[O-type]", "NAT-R",    "[NAT-type]",
+                                                             "[Bypass]", "[R-type]", ""};
 
-constexpr std::array<std::string_view, 16> kEventTags = {
-    "",           "[POWER ON]",   "[POWER OFF]",  "[ALARM]",     "EVENT",      "[VIDEO LOSS]",
-    "[REC OFF]",  "[TIME BACK]",  "[TIME JUMP]",  "[TEVT RELAY]", "[HDD FORMAT]",
-    "[CAR SPEED]", "[TPMS]",      "[G SENSOR]",   "[OVER HEAT]", ""};
+constexpr std::array<std::string_view, 16> kEventTags = {"",
+                                                         "[POWER ON]",
+                                                         "[POWER OFF]",
+                                                         "[ALARM]",
+                                                         "EVENT",
+                                                         "[VIDEO LOSS]",
+                                                         "[REC OFF]",
+                                                         "[TIME BACK]",
+                                                         "[TIME JUMP]",
+                                                         "[TEVT RELAY]",
+                                                         "[HDD FORMAT]",
+                                                         "[CAR SPEED]",
+                                                         "[TPMS]",
+                                                         "[G SENSOR]",
+                                                         "[OVER HEAT]",
+                                                         ""};
 
 std::string utf8_of(const std::u16string& text) {
     return QString::fromStdU16String(text).toStdString();
@@ -41,7 +52,9 @@ std::string_view connection_tag(int connection_type) {
     return tag_at(kConnectionTags, connection_type);
 }
 
-std::string_view event_tag(int last_event) { return tag_at(kEventTags, last_event); }
+std::string_view event_tag(int last_event) {
+    return tag_at(kEventTags, last_event);
+}
 
 bool vehicle_names_match(std::string_view a_utf8, std::string_view b_utf8) {
     if (a_utf8.empty() || b_utf8.empty()) return false;
@@ -87,8 +100,8 @@ VehicleLines vehicle_lines(const VehicleRecord& record) {
     return lines;
 }
 
-void apply_connection_mark(std::span<VehicleRecord* const> records, VehicleRecord* target,
-                           bool on, int connection_type) {
+void apply_connection_mark(std::span<VehicleRecord* const> records, VehicleRecord* target, bool on,
+                           int connection_type) {
     for (VehicleRecord* record : records) {
         if (record != target && record->state == vehicle_state::kConnected) {
             record->state = vehicle_state::kOnline;
@@ -101,8 +114,8 @@ void apply_connection_mark(std::span<VehicleRecord* const> records, VehicleRecor
             target->connection_type = connection_type;
         }
     } else if (target->state == vehicle_state::kConnected) {
-        target->state = target->last_event != 0 ? vehicle_state::kOnlineEvent
-                                                : vehicle_state::kOnline;
+        target->state =
+            target->last_event != 0 ? vehicle_state::kOnlineEvent : vehicle_state::kOnline;
     }
 }
 

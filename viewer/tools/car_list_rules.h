@@ -29,9 +29,9 @@ std::u16string vehicle_sort_key(const VehicleRecord& record);
 
 // The texts of one entry; empty where nothing is drawn.
 struct VehicleLines {
-    std::string name;    // name, with "  <connection tag>" while connected; empty if not drawn
-    std::string address; // "a.b.c.d", with "(N)" behind NAT
-    std::string status;  // "(n/2)  <event tag>" for a vehicle that is not offline
+    std::string name;     // name, with "  <connection tag>" while connected; empty if not drawn
+    std::string address;  // "a.b.c.d", with "(N)" behind NAT
+    std::string status;   // "(n/2)  <event tag>" for a vehicle that is not offline
 };
 VehicleLines vehicle_lines(const VehicleRecord& record);
 
@@ -39,8 +39,8 @@ VehicleLines vehicle_lines(const VehicleRecord& record);
 // On: a target that is not offline becomes connected with the given type. Off: a connected
 // target returns to online-with-event when it has a last event, else to online. target may be
 // null (no matching entry): the others are still reset.
-void apply_connection_mark(std::span<VehicleRecord* const> records, VehicleRecord* target,
-                           bool on, int connection_type);
+void apply_connection_mark(std::span<VehicleRecord* const> records, VehicleRecord* target, bool on,
+                           int connection_type);
 
 // Which items of the vehicle menu are enabled.
 struct CarMenuEnabled {

@@ -10,7 +10,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
-
 #include <algorithm>
 #include <utility>
 
@@ -74,12 +73,10 @@ std::vector<LanguageChoice> list_language_choices(const std::string& lang_dir) {
 
 OtherSettingsDialog::OtherSettingsDialog(AppConfig& config, LanguageTable& texts,
                                          std::string config_path, std::string lang_dir,
-                                         std::function<void()> on_language_changed,
-                                         QWidget* parent)
+                                         std::function<void()> on_language_changed, QWidget* parent)
     : SubDialog(parent),
-      message_sink([this](const QString& text) {
-          QMessageBox::warning(this, windowTitle(), text);
-      }),
+      message_sink(
+          [this](const QString& text) { QMessageBox::warning(this, windowTitle(), text); }),
       config_(config),
       texts_(texts),
       config_path_(std::move(config_path)),
@@ -106,7 +103,8 @@ void OtherSettingsDialog::build_controls() {
     jpeg_dir_ = make_edit("19004", this);
     screen_dir_ = make_edit("19007", this);
     time_span_ = make_edit("19010", this);
-    for (QLineEdit* edit : {log_dir_, jpeg_dir_, screen_dir_}) edit->setMaxLength(kMaxDirectoryChars);
+    for (QLineEdit* edit : {log_dir_, jpeg_dir_, screen_dir_})
+        edit->setMaxLength(kMaxDirectoryChars);
 
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(8);

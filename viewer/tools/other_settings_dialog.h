@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QString>
-
 #include <functional>
 #include <string>
 #include <vector>

@@ -24,13 +24,13 @@ struct VehicleRecord {
     std::array<uint8_t, 6> address{};
     std::array<uint8_t, 4> ipv4{};  // first part first
     int32_t state = vehicle_state::kOffline;
-    int32_t last_event = 0;         // index into the event tags, 0 = none
-    int32_t connection_type = 0;    // index into the connection tags; set when marked connected
+    int32_t last_event = 0;       // index into the event tags, 0 = none
+    int32_t connection_type = 0;  // index into the connection tags; set when marked connected
     int32_t channel_count = 0;
-    int32_t open_links = 0;         // connections the recorder has open, 0..2
+    int32_t open_links = 0;  // connections the recorder has open, 0..2
     std::string latitude;
     std::string longitude;
-    uint8_t capability = 0;         // a non-zero low nibble marks an address behind NAT
+    uint8_t capability = 0;                 // a non-zero low nibble marks an address behind NAT
     std::array<uint8_t, 56> live_params{};  // parameters of the last realtime play
 
     bool behind_nat() const { return (capability & 0x0Fu) != 0; }

@@ -31,21 +31,21 @@ extern "C" {
 /* The outputs of one extraction, passed by value (3156 bytes, little-endian integers). The
  * host clears it to zero before filling it. */
 typedef struct ExtractJob {
-    int32_t screen_count;                            /* channels of the recording */
-    int32_t sample_rate;                             /* audio samples per second */
-    int32_t sample_bits;                             /* audio bits per sample */
-    uint8_t channel_avi[OMBREL_CHANNELS];            /* 1 = write an AVI of channel i + 1 */
-    uint8_t all_channels_avi;                        /* 1 = write one AVI of all channels */
-    uint8_t reserved1[3];                            /* zero */
-    int32_t picture_width;                           /* from the first extracted GOP */
-    int32_t picture_height;                          /* after cropping */
-    uint8_t copy_file_pair;                          /* 1 = copy the range as .dvr/.inx */
-    char dvr_path[OMBREL_PATH_SIZE];                 /* .dvr output of the copy */
-    char inx_path[OMBREL_PATH_SIZE];                 /* .inx output of the copy */
+    int32_t screen_count;                 /* channels of the recording */
+    int32_t sample_rate;                  /* audio samples per second */
+    int32_t sample_bits;                  /* audio bits per sample */
+    uint8_t channel_avi[OMBREL_CHANNELS]; /* 1 = write an AVI of channel i + 1 */
+    uint8_t all_channels_avi;             /* 1 = write one AVI of all channels */
+    uint8_t reserved1[3];                 /* zero */
+    int32_t picture_width;                /* from the first extracted GOP */
+    int32_t picture_height;               /* after cropping */
+    uint8_t copy_file_pair;               /* 1 = copy the range as .dvr/.inx */
+    char dvr_path[OMBREL_PATH_SIZE];      /* .dvr output of the copy */
+    char inx_path[OMBREL_PATH_SIZE];      /* .inx output of the copy */
     char channel_avi_path[OMBREL_CHANNELS][OMBREL_PATH_SIZE]; /* only for channels asked for */
     char all_channels_avi_path[OMBREL_PATH_SIZE];
-    char target_directory[OMBREL_PATH_SIZE];         /* UTF-8 */
-    uint8_t reserved2[3];                            /* zero */
+    char target_directory[OMBREL_PATH_SIZE]; /* UTF-8 */
+    uint8_t reserved2[3];                    /* zero */
 } ExtractJob;
 
 #if defined(__cplusplus)

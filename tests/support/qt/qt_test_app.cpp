@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QPixmap>
-
 #include <cstdlib>
 
 namespace fleet_test {
@@ -21,7 +20,9 @@ void QtTestApp::SetUp() {
     app_ = std::make_unique<QApplication>(g_argc, g_argv);
 }
 
-void QtTestApp::TearDown() { app_.reset(); }
+void QtTestApp::TearDown() {
+    app_.reset();
+}
 
 QString artifact_dir() {
 #ifdef FLEET_ARTIFACT_DIR

@@ -2,11 +2,11 @@
 // application object crashes at exit). Screenshots go to the build's artifacts folder.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QString>
 #include <QWidget>
-#include <gtest/gtest.h>
-
 #include <memory>
 
 namespace fleet_test {
