@@ -44,7 +44,6 @@ MainLayout compute_main_layout(int width, int height) {
                   kToolButton, kToolButton);
     }
     m.video = QRect(0, kVideoTop, v, a);
-    m.full_screen = QRect(0, kVideoTop, width, height - kVideoTop);
     m.control_bar = QRect(0, a + kVideoTop, width, kControlBarHeight);
     m.bar = control_bar_layout(v);
     m.dashboard = QRect(0, a + 146, width, height - a - 147);

@@ -24,7 +24,7 @@ struct MainLayout {
     int video_height = 0;  // A = H / 5 x 3
     QRect caption, toolbar;
     std::array<QRect, 7> toolbar_buttons;  // open, hdd, sd, close, find, record, talkback
-    QRect video, full_screen;
+    QRect video;
     QRect control_bar;     // in window coordinates
     ControlBarLayout bar;  // relative to control_bar
     QRect dashboard;

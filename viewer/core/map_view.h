@@ -20,7 +20,6 @@ class MapView : public QWidget {
 
     void load(const QUrl& url);
     QUrl url() const { return url_; }
-    bool is_web() const { return web_ != nullptr; }
     // Runs a script in the page; dropped without a browser.
     void run_script(const QString& script);
 

@@ -58,11 +58,6 @@ void VideoView::store(const KivraCanvas& canvas) {
     }
 }
 
-QImage VideoView::latest_canvas() const {
-    std::lock_guard lock(mutex_);
-    return canvas_.copy();
-}
-
 void VideoView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     std::lock_guard lock(mutex_);

@@ -19,8 +19,6 @@ class VideoView : public QWidget {
 
     // Handed to zInit; valid as long as this widget lives (the engine is released first).
     const KivraVideoTarget* target() const { return &target_; }
-    // A copy of the picture on screen (for tests and screenshots).
-    QImage latest_canvas() const;
     int frames_presented() const { return frames_.load(); }
 
   signals:
