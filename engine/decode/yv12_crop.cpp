@@ -2,9 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "decode/decoder_bank.h"
+#include "decode/streaming_writer.h"
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -18,14 +18,13 @@ size_t half_up(int n) {
     return static_cast<size_t>(n / 2 + n % 2);
 }
 
-uint8_t* copy_plane(uint8_t* dest, const uint8_t* row, ptrdiff_t stride, size_t width,
-                    size_t rows) {
+void copy_plane(StreamingWriter& dest, const uint8_t* row, ptrdiff_t stride, size_t width,
+                size_t rows) {
     if (static_cast<size_t>(stride) == width) {
-        std::memcpy(dest, row, width * rows);
-        return dest + width * rows;
+        dest.write(row, width * rows);
+        return;
     }
-    for (size_t r = 0; r < rows; ++r, row += stride, dest += width) std::memcpy(dest, row, width);
-    return dest;
+    for (size_t r = 0; r < rows; ++r, row += stride) dest.write(row, width);
 }
 
 const uint8_t* first_row(const AVFrame& frame, int plane, int row) {
@@ -54,12 +53,14 @@ bool copy_cropped_yv12(const AVFrame& frame, uint8_t* dest, size_t capacity, Dec
     const size_t chroma_rows = half_up(height);
     // The recorder's band covers whole chroma rows too: 8 luma rows are 4 chroma rows.
     constexpr int kChromaCropped = kCroppedRows / 2;
-    uint8_t* at = copy_plane(dest, first_row(frame, 0, kCroppedRows), frame.linesize[0], luma_width,
-                             static_cast<size_t>(height));
-    at = copy_plane(at, first_row(frame, 2, kChromaCropped), frame.linesize[2], chroma_width,
-                    chroma_rows);
-    copy_plane(at, first_row(frame, 1, kChromaCropped), frame.linesize[1], chroma_width,
+    StreamingWriter writer(dest);
+    copy_plane(writer, first_row(frame, 0, kCroppedRows), frame.linesize[0], luma_width,
+               static_cast<size_t>(height));
+    copy_plane(writer, first_row(frame, 2, kChromaCropped), frame.linesize[2], chroma_width,
                chroma_rows);
+    copy_plane(writer, first_row(frame, 1, kChromaCropped), frame.linesize[1], chroma_width,
+               chroma_rows);
+    writer.finish();
 
     out.size = static_cast<int32_t>(size);
     out.width = width;
