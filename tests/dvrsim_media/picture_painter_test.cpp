@@ -102,6 +102,41 @@ TEST(PicturePainter, TimeAndFrameInSecondAreShown) {
     EXPECT_NE(p, paint(kCifWidth, kCifHeight, next_frame));
 }
 
+// Detail replaces the flat background only: the band, the texts and the moving box are
+// painted over it unchanged, and the background keeps its channel's colour.
+TEST(PicturePainter, CameraSceneAddsDetailUnderTheSameOverlays) {
+    constexpr int kWidth = 720;
+    constexpr int kHeight = 488;
+    PictureContent content = content_for(2, 30);
+    const Picture flat = paint(kWidth, kHeight, content);
+    content.scene = Scene::Camera;
+    const Picture camera = paint(kWidth, kHeight, content);
+    EXPECT_EQ(camera, paint(kWidth, kHeight, content));
+
+    const Sample background = sample_at(flat, kWidth, kHeight, kWidth - 4, 12);
+    int overlay_pixels = 0;
+    int detail_pixels = 0;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const Sample f = sample_at(flat, kWidth, kHeight, x, y);
+            const Sample c = sample_at(camera, kWidth, kHeight, x, y);
+            if (y >= 8 && f == background) {
+                detail_pixels += c.y != f.y;
+                ASSERT_TRUE(c.u == f.u && c.v == f.v) << "chroma at " << x << ',' << y;
+            } else if (f.y != background.y) {
+                ++overlay_pixels;
+                ASSERT_EQ(c.y, f.y) << "overlay at " << x << ',' << y;
+            }
+        }
+    }
+    EXPECT_GT(overlay_pixels, 1000);
+    EXPECT_GT(detail_pixels, kWidth * kHeight / 2);
+
+    PictureContent next = content;
+    ++next.frame_index;
+    EXPECT_NE(camera, paint(kWidth, kHeight, next));
+}
+
 TEST(PicturePainter, StaysInsideTheBuffer) {
     constexpr uint8_t kGuard = 0xA5;
     constexpr size_t kGuardBytes = 64;
@@ -136,6 +171,10 @@ TEST(PicturePainter, SavesPicturesToLookAt) {
     EXPECT_NE(test_support::save_picture("dvrsim_d1", d1.data(), 720, 488), "");
     const Picture hd = paint(1280, 728, content_for(10, 17));
     EXPECT_NE(test_support::save_picture("dvrsim_720p", hd.data(), 1280, 728), "");
+    PictureContent camera = content_for(4, 90);
+    camera.scene = Scene::Camera;
+    const Picture d1_camera = paint(720, 488, camera);
+    EXPECT_NE(test_support::save_picture("dvrsim_d1_camera", d1_camera.data(), 720, 488), "");
 }
 
 }  // namespace

@@ -124,6 +124,32 @@ TEST(Recording, EveryChannelDecodesWithFfmpeg) {
     }
 }
 
+// The camera scene is what the decode benchmark measures footage with: it must cost the
+// encoder what a recorder spends on D1 (around 1 to 2 Mbit/s), not the few kbit/s of flat
+// colours, and still be a stream FFmpeg decodes without complaint.
+TEST(Recording, CameraSceneHasTheBitrateOfFootage) {
+    TempDir dir;
+    const std::vector<std::string> d1 = {"--resolution", "d1", "--fps", "15", "--no-audio"};
+    const std::string flat = record(dir, "flat", 1, 3, 2, d1);
+    std::vector<std::string> camera_options = d1;
+    camera_options.insert(camera_options.end(), {"--scene", "camera"});
+    const std::string camera = record(dir, "camera", 1, 3, 2, camera_options);
+
+    const std::string es = dir.file("camera.h264");
+    ProcessResult x = dvrtool({"extract-es", camera + ".dvr", "--channel", "1", "-o", es});
+    ASSERT_EQ(x.exit_code, 0) << x.err;
+    using fleet::test::read_file;
+    const double kbit_per_second = static_cast<double>(read_file(es).size()) * 8 / 2000;
+    EXPECT_GT(kbit_per_second, 800);
+    EXPECT_LT(kbit_per_second, 3000);
+    EXPECT_GT(read_file(camera + ".dvr").size(), 10 * read_file(flat + ".dvr").size());
+    EXPECT_EQ(count_frames_with_ffprobe(es), 30);
+    ProcessResult decode =
+        run_process({FFMPEG_PATH, "-v", "error", "-f", "h264", "-i", es, "-f", "null", "-"});
+    EXPECT_EQ(decode.exit_code, 0);
+    EXPECT_EQ(decode.err, "");
+}
+
 TEST(Recording, SameSeedSameBytesOtherSeedOtherBytes) {
     TempDir dir;
     std::string a = record(dir, "a", 4, 3, 3, {"--seed", "7"});
@@ -165,6 +191,8 @@ TEST(Recording, BadUsageExitsTwo) {
         {"--out", out, "--channels", "4", "--stream-version", "3", "--seconds", "1", "--damage",
          "fire"},
         {"--out", out, "--channels", "4", "--stream-version", "3", "--seconds", "x"},
+        {"--out", out, "--channels", "4", "--stream-version", "3", "--seconds", "1", "--scene",
+         "sunset"},
     };
     for (const auto& args : bad) {
         ProcessResult r = dvrsim(args);

@@ -23,6 +23,7 @@ constexpr const char* kUsage =
     "                     [--resolution cif|d1|720p] [--fps F] [--audio-rate HZ]\n"
     "                     [--audio-bits 8|16] [--audio-channels 1|2] [--no-audio]\n"
     "                     [--seed K] [--start EPOCH] [--vehicle-id TEXT]\n"
+    "                     [--scene flat|camera]\n"
     "                     [--damage garbage|corrupt-header|truncate|zero-length-magic]...\n"
     "\n"
     "Writes BASE.dvr (GOP stream), BASE.inx (time index) and BASE.truth.jsonl (what each\n"
@@ -31,7 +32,9 @@ constexpr const char* kUsage =
     "  --channels       1, 4, 8 or 16 (16 needs stream version 3)\n"
     "  --stream-version 0 (no telemetry), 1, 2 or 3\n"
     "  --fps            frames per channel per second, 1..16 (1..15 for version 3; default 8)\n"
-    "  --audio-rate     4000 8000 11025 16000 22050 32000 44100 (default 8000)\n";
+    "  --audio-rate     4000 8000 11025 16000 22050 32000 44100 (default 8000)\n"
+    "  --scene          flat: flat colours, small and quick to decode (default);\n"
+    "                   camera: detail and grain, the bitrate and decoding cost of footage\n";
 
 int usage_error(const std::string& message) {
     std::fprintf(stderr, "dvrsim: %s\n(see 'dvrsim --help')\n", message.c_str());
@@ -77,6 +80,7 @@ std::string parse_record(const std::vector<std::string>& args, dvrsim::RecordOpt
         else if (name == "--start") ok = number(0, UINT32_MAX, o.start_time);
         else if (name == "--vehicle-id") o.vehicle_id = value;
         else if (name == "--resolution") ok = dvrsim::parse_resolution(value, o.resolution);
+        else if (name == "--scene") ok = dvrsim::parse_scene(value, o.scene);
         else if (name == "--damage") {
             dvrsim::Damage d;
             ok = dvrsim::parse_damage(value, d);

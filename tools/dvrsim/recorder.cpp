@@ -117,7 +117,8 @@ std::vector<FrameRecord> Recording::encode_frames(int64_t gop, uint32_t time,
     std::vector<FrameRecord> frames;
     for (int k = 0; k < o_.fps; ++k) {
         for (int c = 0; c < o_.channels; ++c) {
-            PictureContent content{c, static_cast<int>(gop * o_.fps + k), time, k, o_.fps};
+            const int frame_index = static_cast<int>(gop * o_.fps + k);
+            PictureContent content{c, frame_index, time, k, o_.fps, o_.scene};
             paint_picture(encoders_.picture.data(), encoders_.width, encoders_.height, content);
             auto& encoder = *encoders_.encoders[static_cast<size_t>(c)];
             FrameRecord frame{c, k == 0, encoder.encode(encoders_.picture.data(), k == 0)};
@@ -312,6 +313,13 @@ bool parse_resolution(const std::string& name, Resolution& out) {
     if (name == "cif") out = {352, 288};
     else if (name == "d1") out = {720, 480};
     else if (name == "720p") out = {1280, 720};
+    else return false;
+    return true;
+}
+
+bool parse_scene(const std::string& name, Scene& out) {
+    if (name == "flat") out = Scene::Flat;
+    else if (name == "camera") out = Scene::Camera;
     else return false;
     return true;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "dvrsim/picture_painter.h"
+
 namespace dvrsim {
 
 enum class Damage {
@@ -27,6 +29,7 @@ struct RecordOptions {
     int seconds = 10;
     Resolution resolution;
     int fps = 8;  // frames per channel in every one-second GOP
+    Scene scene = Scene::Flat;
     bool audio = true;
     int audio_rate = 8000;
     int audio_bits = 16;
@@ -52,5 +55,6 @@ std::string record(const RecordOptions& options, RecordSummary& summary);
 
 bool parse_damage(const std::string& name, Damage& out);
 bool parse_resolution(const std::string& name, Resolution& out);
+bool parse_scene(const std::string& name, Scene& out);
 
 }  // namespace dvrsim
