@@ -21,6 +21,8 @@ public:
     const FrameSet* operator->() const { return set_.get(); }
 
 private:
+    void release_buffers();
+
     std::unique_ptr<FrameSet> set_;
 };
 
