@@ -9,6 +9,30 @@
 
 namespace kivra {
 
+namespace {
+
+// Copies of at most 16 bytes as a few fixed-size moves (overlapping when need be) instead of a
+// call into the C library, which costs more than the copy at these sizes.
+inline void copy_small(uint8_t* dest, const uint8_t* source, size_t n) {
+    if (n >= 8) {
+        uint64_t head, tail;
+        std::memcpy(&head, source, 8);
+        std::memcpy(&tail, source + n - 8, 8);
+        std::memcpy(dest, &head, 8);
+        std::memcpy(dest + n - 8, &tail, 8);
+    } else if (n >= 4) {
+        uint32_t head, tail;
+        std::memcpy(&head, source, 4);
+        std::memcpy(&tail, source + n - 4, 4);
+        std::memcpy(dest, &head, 4);
+        std::memcpy(dest + n - 4, &tail, 4);
+    } else {
+        for (size_t i = 0; i < n; ++i) dest[i] = source[i];
+    }
+}
+
+}  // namespace
+
 StreamingWriter::StreamingWriter(uint8_t* dest)
     : dest_(dest), lead_((kBlock - reinterpret_cast<uintptr_t>(dest) % kBlock) % kBlock) {}
 
@@ -17,7 +41,7 @@ StreamingWriter::StreamingWriter(uint8_t* dest)
 void StreamingWriter::write(const uint8_t* bytes, size_t n) {
     if (lead_ > 0) {
         const size_t k = std::min(lead_, n);
-        std::memcpy(dest_, bytes, k);
+        copy_small(dest_, bytes, k);
         dest_ += k;
         lead_ -= k;
         bytes += k;
@@ -25,7 +49,7 @@ void StreamingWriter::write(const uint8_t* bytes, size_t n) {
     }
     if (held_ > 0) {
         const size_t k = std::min(kBlock - held_, n);
-        std::memcpy(pending_ + held_, bytes, k);
+        copy_small(pending_ + held_, bytes, k);
         held_ += k;
         bytes += k;
         n -= k;
@@ -39,12 +63,12 @@ void StreamingWriter::write(const uint8_t* bytes, size_t n) {
         _mm_stream_si128(reinterpret_cast<__m128i*>(dest_),
                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)));
     }
-    std::memcpy(pending_, bytes, n);
+    copy_small(pending_, bytes, n);
     held_ = n;
 }
 
 void StreamingWriter::finish() {
-    std::memcpy(dest_, pending_, held_);
+    copy_small(dest_, pending_, held_);
     dest_ += held_;
     held_ = 0;
     _mm_sfence();

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -52,7 +52,7 @@ TEST(StreamingWriter, LandsLikeAPlainCopyAtEveryAlignment) {
                 }
                 writer.finish();
             }
-            EXPECT_EQ(std::memcmp(dest, source.data(), total), 0) << "bytes differ";
+            EXPECT_TRUE(std::equal(source.begin(), source.end(), dest)) << "bytes differ";
             for (uint8_t* p = buffer.data(); p < dest; ++p) ASSERT_EQ(*p, kGuard) << "before";
             for (uint8_t* p = dest + total; p < buffer.data() + buffer.size(); ++p) {
                 ASSERT_EQ(*p, kGuard) << "after";
