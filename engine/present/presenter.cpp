@@ -50,11 +50,14 @@ struct Canvas {
         width = new_width;
         height = new_height;
         pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
-        for (size_t i = 0; i < pixels.size(); i += 4) {
-            pixels[i] = 0;
-            pixels[i + 1] = 0;
-            pixels[i + 2] = 0;
-            pixels[i + 3] = 255;
+        if (pixels.empty()) return;
+        const uint8_t opaque_black[4] = {0, 0, 0, 255};
+        std::memcpy(pixels.data(), opaque_black, sizeof opaque_black);
+        // Doubling copies fill the canvas at memory speed; it is cleared for every frame.
+        for (size_t filled = sizeof opaque_black; filled < pixels.size();) {
+            const size_t n = std::min(filled, pixels.size() - filled);
+            std::memcpy(pixels.data() + filled, pixels.data(), n);
+            filled += n;
         }
     }
 
