@@ -1,10 +1,9 @@
 #include "source/file_source.h"
 
 #include <cstring>
-#include <memory>
 #include <vector>
 
-#include "decode/decoder_bank.h"
+#include "format/gop_parser.h"
 #include "format/frame_set.h"
 #include "format/gop_header.h"
 
@@ -36,12 +35,13 @@ int FileSource::close() {
 }
 
 // Learns the channel count, vehicle and audio format from the first GOP that parses, trying
-// GOPs 0, 2, 5, 9, ... so a damaged start does not hide a good recording.
+// GOPs 0, 2, 5, 9, ... so a damaged start does not hide a good recording. None of these
+// depends on the pictures, so nothing is decoded: opening stays quick and touches no picture
+// memory.
 void FileSource::run_probe() {
     probe_ = {};
     std::vector<uint8_t> bytes(kWalkBufferSize);
     WalkBuffer buffer{bytes.data(), bytes.size(), 0};
-    auto bank = std::make_unique<DecoderBank>();
     FrameSetStorage set;
     cursor_.position = 0;
     for (int attempt = 0; attempt < kProbeAttempts; ++attempt) {
@@ -49,7 +49,7 @@ void FileSource::run_probe() {
                                   : skip_forward(attempt, buffer);
         if (result == kWalkEnd || result == kWalkNotOpen) break;
         if (result != kWalkRead) continue;
-        if (bank->parse(buffer.data, buffer.length, set.get()) != 0) continue;
+        if (parse_gop(buffer.data, buffer.length, nullptr, set.get()) != kParseOk) continue;
         probe_.channel_count = set->channel_count;
         std::memcpy(probe_.vehicle_id, set->vehicle_id, sizeof probe_.vehicle_id);
         probe_.vehicle_id[15] = '\0';
