@@ -2,8 +2,9 @@
 """CPU cost of normal play of an 8-channel D1 recording, against FFmpeg decoding the same
 streams in the same run.
 
-usage: playback_cost.py BIN_DIR [SECONDS]
-Prints the CPU seconds per second of play for both and their ratio.
+usage: playback_cost.py BIN_DIR [SECONDS] [SCENE]
+SCENE is dvrsim's picture scene (flat or camera; default flat). Prints the CPU seconds per
+second of play for both and their ratio.
 """
 import os
 import resource
@@ -28,11 +29,13 @@ def cpu_of(commands, env=None):
 def main():
     bin_dir = sys.argv[1]
     seconds = int(sys.argv[2]) if len(sys.argv) > 2 else 20
+    scene = sys.argv[3] if len(sys.argv) > 3 else "flat"
     dvrsim, dvrtool = os.path.join(bin_dir, "dvrsim"), os.path.join(bin_dir, "dvrtool")
     with tempfile.TemporaryDirectory() as work:
         base = os.path.join(work, "cost")
         subprocess.run([dvrsim, "record", "--out", base, "--channels", "8", "--stream-version",
-                        "3", "--seconds", str(seconds), "--resolution", "d1", "--fps", "15"],
+                        "3", "--seconds", str(seconds), "--resolution", "d1", "--fps", "15",
+                        "--scene", scene],
                        check=True, stdout=subprocess.DEVNULL)
         streams = []
         for channel in range(1, 9):

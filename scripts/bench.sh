@@ -20,5 +20,7 @@ for scene in camera flat; do
   "$root_dir/build-bench/bin/dvrtool" bench decode "$sample.dvr"
 done
 
-echo "== playback cost: normal play against a plain FFmpeg decode"
-python3 "$root_dir/bench/playback_cost.py" "$root_dir/build-bench/bin" 20
+for scene in camera flat; do
+  echo "== playback cost, $scene scene: normal play against a plain FFmpeg decode"
+  python3 "$root_dir/bench/playback_cost.py" "$root_dir/build-bench/bin" 20 "$scene"
+done
