@@ -9,6 +9,11 @@
 
 namespace kivra {
 
+StreamingWriter::StreamingWriter(uint8_t* dest)
+    : dest_(dest), lead_((kBlock - reinterpret_cast<uintptr_t>(dest) % kBlock) % kBlock) {}
+
+#if defined(__SSE2__)
+
 namespace {
 
 // Copies of at most 16 bytes as a few fixed-size moves (overlapping when need be) instead of a
@@ -32,11 +37,6 @@ inline void copy_small(uint8_t* dest, const uint8_t* source, size_t n) {
 }
 
 }  // namespace
-
-StreamingWriter::StreamingWriter(uint8_t* dest)
-    : dest_(dest), lead_((kBlock - reinterpret_cast<uintptr_t>(dest) % kBlock) % kBlock) {}
-
-#if defined(__SSE2__)
 
 void StreamingWriter::write(const uint8_t* bytes, size_t n) {
     if (lead_ > 0) {
