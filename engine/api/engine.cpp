@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "playback/error_codes.h"
+#include "kivra/kivra.h"
 
 namespace kivra {
 
@@ -15,14 +15,14 @@ bool Engine::init(const KivraVideoTarget* target, const Callbacks& callbacks) {
     if (target == nullptr) return false;
     if (command_thread_.joinable()) release();
     if (!presenter_.create(target)) return false;
-    if (!audio_.set_format({16, 1, 22050})) error(kErrAudioFormatWhileOpen, 0, 0);
+    if (!audio_.set_format({16, 1, 22050})) error(KIVRA_ERROR_AUDIO_FORMAT_WHILE_OPEN, 0, 0);
     Callbacks stored = callbacks;
     stored.error = callbacks_.error;  // errors during init go to the previous procedure
     callbacks_ = stored;
     display_.voice_on = true;
     player_ = std::make_unique<Player>(*this, presenter_, audio_, engine_lock_, display_,
                                        recorder_);
-    if (opened_type_ == kOpenedFile) player_->attach(&file_);
+    if (opened_type_ == KIVRA_SOURCE_FILE) player_->attach(&file_);
     try {
         {
             std::lock_guard<std::mutex> mailbox(mailbox_lock_);
@@ -64,14 +64,14 @@ void Engine::release() {
 
 bool Engine::open(int type, const char* dvr_path, const char* inx_path) {
     std::lock_guard<std::mutex> guard(engine_lock_);
-    if (opened_type_ != kOpenedNone || !player_) return false;
-    if (type == kOpenedDisk || type == kOpenedCard) {
+    if (opened_type_ != KIVRA_SOURCE_NONE || !player_) return false;
+    if (type == KIVRA_SOURCE_DISK || type == KIVRA_SOURCE_CARD) {
         // Searching for a recorder's disk or card is not supported yet: it never finds one.
         opened_type_ = type;
         display_.screen_count = -1;
         return true;
     }
-    if (type != kOpenedFile || dvr_path == nullptr || inx_path == nullptr) return false;
+    if (type != KIVRA_SOURCE_FILE || dvr_path == nullptr || inx_path == nullptr) return false;
     if (!file_.open(dvr_path, inx_path).empty()) return false;
     const ProbeResult& probe = file_.probe();
     display_.screen_count = probe.channel_count;
@@ -80,13 +80,13 @@ bool Engine::open(int type, const char* dvr_path, const char* inx_path) {
     sample_rate_ = probe.sample_rate;
     sample_bits_ = probe.sample_bits;
     player_->attach(&file_);
-    player_->set_status(kStatusOpened);
-    opened_type_ = kOpenedFile;
+    player_->set_status(KIVRA_STATUS_OPENED);
+    opened_type_ = KIVRA_SOURCE_FILE;
     return true;
 }
 
 StoredSource* Engine::stored_source() {
-    return opened_type_ == kOpenedFile && file_.is_open() ? &file_ : nullptr;
+    return opened_type_ == KIVRA_SOURCE_FILE && file_.is_open() ? &file_ : nullptr;
 }
 
 void Engine::post(Command command) {
@@ -107,7 +107,7 @@ void Engine::command_loop() {
             command = std::move(*mailbox_);
             mailbox_.reset();
         }
-        if (command.cmd == 10) continue;  // polls the realtime link, which is not supported
+        if (command.cmd == KIVRA_CMD_POLL) continue;  // polls the realtime link, which is not supported
         last_result_ = execute(command);
         play_event(last_result_, last_close_result_);
     }
@@ -116,7 +116,7 @@ void Engine::command_loop() {
 void Engine::end_notifier_loop() {
     while (end_event_.wait()) {
         end_event_.reset();
-        play_event(kResultEndOfData, 0);
+        play_event(KIVRA_EVENT_END_OF_DATA, 0);
     }
 }
 
@@ -127,71 +127,71 @@ int Engine::execute(const Command& c) {
         has_source = stored_source() != nullptr;
     }
     switch (c.cmd) {
-        case 0: return close_source();
-        case 1:
+        case KIVRA_CMD_CLOSE: return close_source();
+        case KIVRA_CMD_PLAY:
             if (!has_source) {
-                error(kErrPlayOutputStart, 0, 0);
-                return kResultPlayFailed;
+                error(KIVRA_ERROR_PLAY_OUTPUT_START, 0, 0);
+                return KIVRA_RESULT_PLAY_FAILED;
             }
             return player_->play();
-        case 2: return player_->pause();
-        case 3: return player_->step(true);
-        case 4: return player_->step(false);
-        case 5: return player_->fast(true, static_cast<int>(c.first));
-        case 6: return player_->fast(false, static_cast<int>(c.first));
-        case 7: {
+        case KIVRA_CMD_PAUSE: return player_->pause();
+        case KIVRA_CMD_STEP_FORWARD: return player_->step(true);
+        case KIVRA_CMD_STEP_BACKWARD: return player_->step(false);
+        case KIVRA_CMD_FAST_FORWARD: return player_->fast(true, static_cast<int>(c.first));
+        case KIVRA_CMD_FAST_BACKWARD: return player_->fast(false, static_cast<int>(c.first));
+        case KIVRA_CMD_SEEK: {
             uint64_t offset = static_cast<uint32_t>(c.second) |
                               uint64_t{static_cast<uint32_t>(c.third)} << 32;
             return player_->seek(static_cast<int64_t>(offset));
         }
-        case 8: return player_->stop();
-        case 9: return snapshot(c);
-        case 11:
+        case KIVRA_CMD_STOP: return player_->stop();
+        case KIVRA_CMD_SNAPSHOT: return snapshot(c);
+        case KIVRA_CMD_JUMP:
             player_->set_jump(static_cast<int>(c.first));
-            return kResultJumpSet;
+            return KIVRA_RESULT_JUMP_OK;
         default: return last_result_;
     }
 }
 
 int Engine::close_source() {
     int status = player_->status();
-    if (opened_type_ == kOpenedNone || (status != kStatusOpened && status != kStatusStopped)) {
-        error(kErrCloseRefused, 0, 0);
-        return kResultCloseFailed;
+    if (opened_type_ == KIVRA_SOURCE_NONE || (status != KIVRA_STATUS_OPENED && status != KIVRA_STATUS_STOPPED)) {
+        error(KIVRA_ERROR_CLOSE_REFUSED, 0, 0);
+        return KIVRA_RESULT_CLOSE_FAILED;
     }
     player_->halt();
     std::lock_guard<std::mutex> guard(engine_lock_);
     player_->attach(nullptr);
-    int result = opened_type_ == kOpenedFile ? file_.close() : 0;
+    int result = opened_type_ == KIVRA_SOURCE_FILE ? file_.close() : 0;
     last_close_result_ = result;
-    opened_type_ = kOpenedNone;
+    opened_type_ = KIVRA_SOURCE_NONE;
     display_.screen_count = -1;
     if (result != 0) {
-        error(kErrCloseFailed, 0, 0);
-        return kResultCloseFailed;
+        error(KIVRA_ERROR_CLOSE_FAILED, 0, 0);
+        return KIVRA_RESULT_CLOSE_FAILED;
     }
-    return kResultClosed;
+    return KIVRA_RESULT_CLOSE_OK;
 }
 
 int Engine::snapshot(const Command& c) {
-    if (opened_type_ == kOpenedNone) {
-        error(kErrSnapshotNothingOpen, 0, 0);
-        return kResultSnapshotFailed;
+    if (opened_type_ == KIVRA_SOURCE_NONE) {
+        error(KIVRA_ERROR_SNAPSHOT_NOTHING_OPEN, 0, 0);
+        return KIVRA_RESULT_SNAPSHOT_FAILED;
     }
     if (display_.screen_count < 0) {
-        error(kErrSnapshotNoScreens, 0, 0);
-        return kResultSnapshotFailed;
+        error(KIVRA_ERROR_SNAPSHOT_NO_SCREENS, 0, 0);
+        return KIVRA_RESULT_SNAPSHOT_FAILED;
     }
-    if (!c.rect || !c.text) return kResultSnapshotFailed;
+    if (!c.rect || !c.text) return KIVRA_RESULT_SNAPSHOT_FAILED;
     const auto& rect = *c.rect;
     std::vector<uint8_t> rgb;
     int width = 0, height = 0;
     if (!presenter_.capture(rect[0], rect[1], rect[2], rect[3], rgb, width, height) ||
         !write_snapshot_jpeg(*c.text, std::move(rgb), width, height,
                              static_cast<uint32_t>(c.second))) {
-        return kResultSnapshotFailed;
+        return KIVRA_RESULT_SNAPSHOT_FAILED;
     }
-    return kResultSnapshot;
+    return KIVRA_RESULT_SNAPSHOT_OK;
 }
 
 void Engine::play_event(int code, int value) {
@@ -208,9 +208,9 @@ void Engine::frame_info(const FrameSet& s, int k) {
     callbacks_.frame(s.gop_time, s.vehicle_id[0] != '\0' ? s.vehicle_id : nullptr,
                      k < s.position_count ? s.position[k] : nullptr,
                      k < s.gsensor_count ? &s.gsensor[k].x : nullptr,
-                     k < s.speed_count ? s.speed[k] : -1.0f,
-                     k < s.temperature_count ? s.temperature[k] : 255,
-                     k < s.flag_count ? s.flags[k] : nullptr, tyres ? s.tyres_per_group : -1,
+                     k < s.speed_count ? s.speed[k] : KIVRA_NO_SPEED,
+                     k < s.temperature_count ? s.temperature[k] : KIVRA_NO_TEMPERATURE,
+                     k < s.flag_count ? s.flags[k] : nullptr, tyres ? s.tyres_per_group : KIVRA_NO_TYRES,
                      tyres ? s.tyres[k] : nullptr, s.tyre_summary[0], s.tyre_summary[1],
                      s.tyre_summary[2], s.tyre_summary[3], s.tyre_summary[4],
                      s.tyre_summary[5]);

@@ -42,8 +42,6 @@ struct Command {
     std::optional<std::array<int32_t, 4>> rect;
 };
 
-enum OpenedType : int { kOpenedNone = -1, kOpenedFile = 0, kOpenedDisk = 1, kOpenedCard = 2 };
-
 class Engine final : public PlayerEvents {
 public:
     static Engine& instance();
@@ -60,7 +58,7 @@ public:
     }
 
     int opened_type() const { return opened_type_; }
-    int status() const { return player_ ? player_->status() : kStatusOpened; }
+    int status() const { return player_ ? player_->status() : KIVRA_STATUS_OPENED; }
     DisplaySettings& display() { return display_; }
     AudioOut& audio() { return audio_; }
     Presenter& presenter() { return presenter_; }
@@ -96,7 +94,7 @@ private:
 
     std::mutex engine_lock_;
     FileSource file_;
-    std::atomic<int> opened_type_{kOpenedNone};
+    std::atomic<int> opened_type_{KIVRA_SOURCE_NONE};
     std::atomic<int> sample_rate_{22050};
     std::atomic<int> sample_bits_{16};
 

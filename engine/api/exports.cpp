@@ -14,7 +14,7 @@ namespace {
 
 Engine& engine() { return Engine::instance(); }
 
-bool nothing_open() { return engine().opened_type() == kivra::kOpenedNone; }
+bool nothing_open() { return engine().opened_type() == KIVRA_SOURCE_NONE; }
 
 // Runs fn on the open stored source under the engine lock, or answers `otherwise`.
 template <typename T, typename Fn>
@@ -67,7 +67,7 @@ int32_t zTellStatusType(void) { return engine().status(); }
 uint8_t zPlayMSG(int32_t cmd, intptr_t first, int32_t second, int32_t third, const char* text) {
     kivra::Command command{cmd, first, second, third, std::nullopt, std::nullopt};
     if (text != nullptr) command.text = std::string(text);
-    if (cmd == 9 && first != 0) {
+    if (cmd == KIVRA_CMD_SNAPSHOT && first != 0) {
         std::array<int32_t, 4> rect;
         std::memcpy(rect.data(), reinterpret_cast<const void*>(first), sizeof rect);
         command.rect = rect;

@@ -48,7 +48,7 @@ std::unique_ptr<Backend> open_clock_backend(const AudioFormat& format, FinishSin
 
 struct SdlOpen {
     std::unique_ptr<Backend> backend;  // null on failure
-    int error = kAudioStarted;         // kAudioNoDevice or kAudioDeviceFailed on failure
+    int error = kAudioStarted;         // KIVRA_ERROR_OUTPUT_NO_DEVICE or KIVRA_ERROR_OUTPUT_DEVICE on failure
     int checked_value = 0;
 };
 // `probing`: a missing device is expected and will be handled by falling back, so the

@@ -129,7 +129,7 @@ int AudioOut::start(int& checked_value) {
     State& s = *state_;
     std::lock_guard guard(s.control);
     checked_value = 0;
-    if (s.open.load()) return kAudioAlreadyOpen;
+    if (s.open.load()) return KIVRA_ERROR_OUTPUT_ALREADY_RUNNING;
 
     const AudioFormat fmt = format();
     for (size_t i = 0; i < kAudioBufferCount; ++i) {

@@ -3,6 +3,7 @@
 // opens, a clock backend completes each buffer after its play time, so play keeps real pace.
 #pragma once
 
+#include "kivra/kivra.h"
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -29,9 +30,6 @@ struct AudioBuffer {
 
 // Result codes of start(), as the engine reports them.
 inline constexpr int kAudioStarted = 0;
-inline constexpr int kAudioAlreadyOpen = 40015;
-inline constexpr int kAudioNoDevice = 40013;
-inline constexpr int kAudioDeviceFailed = 40014;
 
 // Four buffers cycle between the output and the playback side. A buffer plays `length` bytes
 // (whole frames; at most kAudioBufferSize) after those queued before it; once played through
@@ -62,8 +60,8 @@ public:
 
     // Allocates the four buffers, opens the output and queues them empty: after their short
     // silence they come back and start the cycle. Returns kAudioStarted (checked_value 0) or
-    // kAudioAlreadyOpen (0); with SDL forced, kAudioNoDevice (0 devices, or -1 when SDL audio
-    // does not initialise) or kAudioDeviceFailed (-1). Without forcing, a missing device is
+    // KIVRA_ERROR_OUTPUT_ALREADY_RUNNING (0); with SDL forced, KIVRA_ERROR_OUTPUT_NO_DEVICE (0 devices, or -1 when SDL audio
+    // does not initialise) or KIVRA_ERROR_OUTPUT_DEVICE (-1). Without forcing, a missing device is
     // no error: the clock plays.
     int start(int& checked_value);
     // Stops the output, takes every buffer back and frees it, after waiting for a completion

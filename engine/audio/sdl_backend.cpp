@@ -174,20 +174,20 @@ private:
 SdlOpen open_sdl_backend(const AudioFormat& format, FinishSink& sink, bool probing) {
     SdlOpen result;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        result.error = kAudioNoDevice;
+        result.error = KIVRA_ERROR_OUTPUT_NO_DEVICE;
         result.checked_value = -1;
         return result;
     }
     // -1 means SDL cannot list the devices (a sound server, say), not that there are none.
     if (!probing && SDL_GetNumAudioDevices(0) == 0) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        result.error = kAudioNoDevice;
+        result.error = KIVRA_ERROR_OUTPUT_NO_DEVICE;
         result.checked_value = 0;
         return result;
     }
     auto backend = std::make_unique<SdlBackend>(format, sink);
     if (!backend->open(probing)) {
-        result.error = kAudioDeviceFailed;
+        result.error = KIVRA_ERROR_OUTPUT_DEVICE;
         result.checked_value = -1;
         return result;  // the backend's destructor gives the subsystem back
     }

@@ -1,6 +1,6 @@
 #include "playback/player.h"
 
-#include "playback/error_codes.h"
+#include "kivra/kivra.h"
 
 namespace kivra {
 
@@ -25,7 +25,7 @@ void Player::halt() {
     if (audio_.is_open()) audio_.stop();
     end_reader();
     pair_.reset();
-    status_ = kStatusOpened;
+    status_ = KIVRA_STATUS_OPENED;
 }
 
 // ---- output -------------------------------------------------------------------------------
@@ -75,89 +75,89 @@ bool Player::kill_timer(PeriodicTimer& timer, int error_code) {
 
 int Player::play() {
     int from = status_;
-    if (from == kStatusPlaying) {
-        events_.error(kErrOutputAlreadyOpen);
-        events_.error(kErrPlayOutputStart);
-        return kResultPlayFailed;
+    if (from == KIVRA_STATUS_PLAYING) {
+        events_.error(KIVRA_ERROR_OUTPUT_ALREADY_RUNNING);
+        events_.error(KIVRA_ERROR_PLAY_OUTPUT_START);
+        return KIVRA_RESULT_PLAY_FAILED;
     }
-    if (from == kStatusOpened || from == kStatusStopped) {
+    if (from == KIVRA_STATUS_OPENED || from == KIVRA_STATUS_STOPPED) {
         if (!ensure_reader()) {
-            events_.error(from == kStatusOpened ? kErrReaderFromOpened : kErrReaderFromStopped);
-            return kResultPlayFailed;
+            events_.error(from == KIVRA_STATUS_OPENED ? KIVRA_ERROR_READER_FROM_OPENED : KIVRA_ERROR_READER_FROM_STOPPED);
+            return KIVRA_RESULT_PLAY_FAILED;
         }
-        if (from == kStatusOpened && source_ != nullptr) {
+        if (from == KIVRA_STATUS_OPENED && source_ != nullptr) {
             const ProbeResult& probe = source_->probe();
             if (!audio_.set_format({probe.sample_bits, 1, probe.sample_rate})) {
-                events_.error(kErrAudioFormatWhileOpen);
-                events_.error(kErrPlayAudioFormat);
-                return kResultPlayFailed;
+                events_.error(KIVRA_ERROR_AUDIO_FORMAT_WHILE_OPEN);
+                events_.error(KIVRA_ERROR_PLAY_AUDIO_FORMAT);
+                return KIVRA_RESULT_PLAY_FAILED;
             }
         }
-    } else if (from == kStatusPaused) {
-        if (!kill_timer(pause_timer_, kErrPauseTimerNotRunning)) {
-            events_.error(kErrPlayStopPauseTimer);
-            return kResultPlayFailed;
+    } else if (from == KIVRA_STATUS_PAUSED) {
+        if (!kill_timer(pause_timer_, KIVRA_ERROR_PAUSE_TIMER_NOT_RUNNING)) {
+            events_.error(KIVRA_ERROR_PLAY_STOP_PAUSE_TIMER);
+            return KIVRA_RESULT_PLAY_FAILED;
         }
-    } else if (!kill_timer(fast_timer_, kErrFastTimerNotRunning)) {
-        events_.error(kErrPlayStopFastTimer);
-        return kResultPlayFailed;
+    } else if (!kill_timer(fast_timer_, KIVRA_ERROR_FAST_TIMER_NOT_RUNNING)) {
+        events_.error(KIVRA_ERROR_PLAY_STOP_FAST_TIMER);
+        return KIVRA_RESULT_PLAY_FAILED;
     }
     if (!start_output()) {
-        events_.error(kErrPlayOutputStart);
-        status_ = kStatusOpened;
-        return kResultPlayFailed;
+        events_.error(KIVRA_ERROR_PLAY_OUTPUT_START);
+        status_ = KIVRA_STATUS_OPENED;
+        return KIVRA_RESULT_PLAY_FAILED;
     }
-    status_ = kStatusPlaying;
-    return kResultPlayed;
+    status_ = KIVRA_STATUS_PLAYING;
+    return KIVRA_RESULT_PLAY_OK;
 }
 
 int Player::pause() {
-    if (status_ != kStatusPlaying) {
-        events_.error(kErrPauseFailed);
-        return kResultPauseFailed;
+    if (status_ != KIVRA_STATUS_PLAYING) {
+        events_.error(KIVRA_ERROR_PAUSE_FAILED);
+        return KIVRA_RESULT_PAUSE_FAILED;
     }
     stop_output();
     hold_ = true;
     shown_ = false;
     last_read_forward_ = true;
     if (!start_timer(pause_timer_, 20, false)) {
-        events_.error(kErrPauseTimerStart);
-        events_.error(kErrPauseFailed);
-        status_ = kStatusOpened;
-        return kResultPauseFailed;
+        events_.error(KIVRA_ERROR_PAUSE_TIMER_START);
+        events_.error(KIVRA_ERROR_PAUSE_FAILED);
+        status_ = KIVRA_STATUS_OPENED;
+        return KIVRA_RESULT_PAUSE_FAILED;
     }
-    status_ = kStatusPaused;
-    return kResultPaused;
+    status_ = KIVRA_STATUS_PAUSED;
+    return KIVRA_RESULT_PAUSE_OK;
 }
 
 int Player::step(bool forward) {
-    int failed = forward ? kErrStepForwardFailed : kErrStepBackwardFailed;
-    if (status_ != kStatusPaused) {
+    int failed = forward ? KIVRA_ERROR_STEP_FORWARD_FAILED : KIVRA_ERROR_STEP_BACKWARD_FAILED;
+    if (status_ != KIVRA_STATUS_PAUSED) {
         events_.error(failed);
-        return forward ? kResultStepForwardFailed : kResultStepBackwardFailed;
+        return forward ? KIVRA_RESULT_STEP_FORWARD_FAILED : KIVRA_RESULT_STEP_BACKWARD_FAILED;
     }
     if (!hold_) {
-        events_.error(forward ? kErrStepForwardPending : kErrStepBackwardPending);
+        events_.error(forward ? KIVRA_ERROR_STEP_FORWARD_PENDING : KIVRA_ERROR_STEP_BACKWARD_PENDING);
         events_.error(failed);
-        return forward ? kResultStepForwardFailed : kResultStepBackwardFailed;
+        return forward ? KIVRA_RESULT_STEP_FORWARD_FAILED : KIVRA_RESULT_STEP_BACKWARD_FAILED;
     }
     step_forward_ = forward;
     hold_ = false;
-    return forward ? kResultSteppedForward : kResultSteppedBackward;
+    return forward ? KIVRA_RESULT_STEP_FORWARD_OK : KIVRA_RESULT_STEP_BACKWARD_OK;
 }
 
 int Player::fast(bool forward, int speed) {
-    int failed_result = forward ? kResultFastForwardFailed : kResultFastBackwardFailed;
-    int failed = forward ? kErrFastForwardFailed : kErrFastBackwardFailed;
+    int failed_result = forward ? KIVRA_RESULT_FAST_FORWARD_FAILED : KIVRA_RESULT_FAST_BACKWARD_FAILED;
+    int failed = forward ? KIVRA_ERROR_FAST_FORWARD_FAILED : KIVRA_ERROR_FAST_BACKWARD_FAILED;
     if (speed < 1 || speed > 7) {
-        events_.error(forward ? kErrFastForwardSpeed : kErrFastBackwardSpeed);
+        events_.error(forward ? KIVRA_ERROR_FAST_FORWARD_SPEED : KIVRA_ERROR_FAST_BACKWARD_SPEED);
         return failed_result;
     }
     int from = status_;
-    if (from == kStatusPlaying) {
+    if (from == KIVRA_STATUS_PLAYING) {
         stop_output();
-    } else if (from == kStatusFastForward || from == kStatusFastBackward) {
-        if (!kill_timer(fast_timer_, kErrFastTimerNotRunning)) {
+    } else if (from == KIVRA_STATUS_FAST_FORWARD || from == KIVRA_STATUS_FAST_BACKWARD) {
+        if (!kill_timer(fast_timer_, KIVRA_ERROR_FAST_TIMER_NOT_RUNNING)) {
             events_.error(failed);
             return failed_result;
         }
@@ -168,17 +168,17 @@ int Player::fast(bool forward, int speed) {
     fast_forward_ = forward;
     fast_skip_ = 1 << (speed - 1);
     if (!start_timer(fast_timer_, 500, true)) {
-        events_.error(kErrFastTimerStart);
+        events_.error(KIVRA_ERROR_FAST_TIMER_START);
         events_.error(failed);
-        status_ = kStatusOpened;
+        status_ = KIVRA_STATUS_OPENED;
         return failed_result;
     }
-    status_ = forward ? kStatusFastForward : kStatusFastBackward;
-    return forward ? kResultFastForward : kResultFastBackward;
+    status_ = forward ? KIVRA_STATUS_FAST_FORWARD : KIVRA_STATUS_FAST_BACKWARD;
+    return forward ? KIVRA_RESULT_FAST_FORWARD_OK : KIVRA_RESULT_FAST_BACKWARD_OK;
 }
 
 int Player::position(int64_t offset) {
-    if (source_ == nullptr) return kErrPositionNothingOpen;
+    if (source_ == nullptr) return KIVRA_ERROR_POSITION_NOTHING_OPEN;
     std::lock_guard<std::mutex> guard(engine_lock_);
     int error = source_->seek(offset);
     if (error != 0) events_.error(error);
@@ -192,86 +192,86 @@ int Player::seek(int64_t offset) {
         length = source_->is_open() ? source_->length() : -1;
     }
     if (length < 0) {
-        events_.error(kErrSeekLengthUnknown);
-        return kResultSeekFailed;
+        events_.error(KIVRA_ERROR_SEEK_LENGTH_UNKNOWN);
+        return KIVRA_RESULT_SEEK_FAILED;
     }
     if (offset < 0 || offset > length) {
-        events_.error(kErrSeekOutOfRange);
-        return kResultSeekFailed;
+        events_.error(KIVRA_ERROR_SEEK_OUT_OF_RANGE);
+        return KIVRA_RESULT_SEEK_FAILED;
     }
     int from = status_;
-    if (from == kStatusStopped) {
-        events_.error(kErrSeekRestart);
-        return kResultSeekFailed;
+    if (from == KIVRA_STATUS_STOPPED) {
+        events_.error(KIVRA_ERROR_SEEK_RESTART);
+        return KIVRA_RESULT_SEEK_FAILED;
     }
-    if (from == kStatusPlaying) {
+    if (from == KIVRA_STATUS_PLAYING) {
         // Drop what was decoded ahead, so the picture follows the seek at once.
         if (audio_.is_open()) audio_.stop();
         reader_wake_.reset();
         std::lock_guard<std::mutex> idle(reader_busy_);
         if (position(offset) != 0) {
-            events_.error(kErrSeekWhilePlaying);
+            events_.error(KIVRA_ERROR_SEEK_WHILE_PLAYING);
             start_output();
-            return kResultSeekFailed;
+            return KIVRA_RESULT_SEEK_FAILED;
         }
         if (!start_output()) {
-            events_.error(kErrSeekRestart);
-            status_ = kStatusOpened;
-            return kResultSeekFailed;
+            events_.error(KIVRA_ERROR_SEEK_RESTART);
+            status_ = KIVRA_STATUS_OPENED;
+            return KIVRA_RESULT_SEEK_FAILED;
         }
-        return kResultSeeked;
+        return KIVRA_RESULT_SEEK_OK;
     }
-    if (from == kStatusPaused || from == kStatusFastForward || from == kStatusFastBackward) {
-        PeriodicTimer& timer = from == kStatusPaused ? pause_timer_ : fast_timer_;
-        if (!kill_timer(timer, from == kStatusPaused ? kErrPauseTimerNotRunning
-                                                       : kErrFastTimerNotRunning)) {
-            events_.error(kErrSeekRestart);
-            return kResultSeekFailed;
+    if (from == KIVRA_STATUS_PAUSED || from == KIVRA_STATUS_FAST_FORWARD || from == KIVRA_STATUS_FAST_BACKWARD) {
+        PeriodicTimer& timer = from == KIVRA_STATUS_PAUSED ? pause_timer_ : fast_timer_;
+        if (!kill_timer(timer, from == KIVRA_STATUS_PAUSED ? KIVRA_ERROR_PAUSE_TIMER_NOT_RUNNING
+                                                       : KIVRA_ERROR_FAST_TIMER_NOT_RUNNING)) {
+            events_.error(KIVRA_ERROR_SEEK_RESTART);
+            return KIVRA_RESULT_SEEK_FAILED;
         }
-        status_ = kStatusOpened;
+        status_ = KIVRA_STATUS_OPENED;
     }
-    int position_error = from == kStatusOpened ? kErrSeekFromOpened
-                         : from == kStatusPaused ? kErrSeekWhilePaused
-                                                 : kErrSeekWhileFast;
+    int position_error = from == KIVRA_STATUS_OPENED ? KIVRA_ERROR_SEEK_FROM_OPENED
+                         : from == KIVRA_STATUS_PAUSED ? KIVRA_ERROR_SEEK_WHILE_PAUSED
+                                                 : KIVRA_ERROR_SEEK_WHILE_FAST;
     if (position(offset) != 0) {
         events_.error(position_error);
-        return kResultSeekFailed;
+        return KIVRA_RESULT_SEEK_FAILED;
     }
-    if (from == kStatusOpened && source_ != nullptr) {
+    if (from == KIVRA_STATUS_OPENED && source_ != nullptr) {
         // As play does: the output must run at the recording's rate to keep the pace.
         const ProbeResult& probe = source_->probe();
         audio_.set_format({probe.sample_bits, 1, probe.sample_rate});
     }
     if (!ensure_reader() || !start_output()) {
-        events_.error(kErrSeekRestart);
-        return kResultSeekFailed;
+        events_.error(KIVRA_ERROR_SEEK_RESTART);
+        return KIVRA_RESULT_SEEK_FAILED;
     }
-    status_ = kStatusPlaying;
-    return kResultSeeked;
+    status_ = KIVRA_STATUS_PLAYING;
+    return KIVRA_RESULT_SEEK_OK;
 }
 
 int Player::stop() {
     int from = status_;
     bool ok = true;
-    if (from == kStatusPlaying) {
+    if (from == KIVRA_STATUS_PLAYING) {
         stop_output();
-    } else if (from == kStatusPaused) {
-        ok = kill_timer(pause_timer_, kErrPauseTimerNotRunning);
-    } else if (from == kStatusFastForward || from == kStatusFastBackward) {
-        ok = kill_timer(fast_timer_, kErrFastTimerNotRunning);
+    } else if (from == KIVRA_STATUS_PAUSED) {
+        ok = kill_timer(pause_timer_, KIVRA_ERROR_PAUSE_TIMER_NOT_RUNNING);
+    } else if (from == KIVRA_STATUS_FAST_FORWARD || from == KIVRA_STATUS_FAST_BACKWARD) {
+        ok = kill_timer(fast_timer_, KIVRA_ERROR_FAST_TIMER_NOT_RUNNING);
     } else {
         ok = false;
     }
     if (!ok) {
-        events_.error(kErrStopFailed);
-        return kResultStopFailed;
+        events_.error(KIVRA_ERROR_STOP_FAILED);
+        return KIVRA_RESULT_STOP_FAILED;
     }
     position(0);
     end_reader();  // joined before the pair it writes to goes away
     pair_.reset();
     presenter_.repaint();
-    status_ = kStatusStopped;
-    return kResultStopped;
+    status_ = KIVRA_STATUS_STOPPED;
+    return KIVRA_RESULT_STOP_OK;
 }
 
 }  // namespace kivra

@@ -3,6 +3,7 @@
 // by timers while paused, stepping or fast.
 #pragma once
 
+#include "kivra/kivra.h"
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -21,15 +22,6 @@
 #include "source/stored_source.h"
 
 namespace kivra {
-
-enum Status : int {
-    kStatusOpened = 0,
-    kStatusPlaying = 1,
-    kStatusPaused = 2,
-    kStatusFastForward = 3,
-    kStatusFastBackward = 4,
-    kStatusStopped = 5,
-};
 
 // What the player reports to the host.
 class PlayerEvents {
@@ -106,14 +98,15 @@ private:
     GopRecorder& recorder_;
     StoredSource* source_ = nullptr;
 
-    std::atomic<int> status_{kStatusOpened};
+    std::atomic<int> status_{KIVRA_STATUS_OPENED};
     std::unique_ptr<FrameSetPair> pair_;
 
     std::thread reader_;
     std::atomic<bool> reader_run_{false};
     ManualResetEvent reader_wake_;
     std::mutex reader_busy_;  // held while the reader handles one GOP
-    std::atomic<int> jump_{0};
+    static constexpr int kJumpGops = 20;
+    std::atomic<int> jump_{KIVRA_JUMP_NEXT};
     std::atomic<bool> end_seen_{false};
 
     PeriodicTimer pause_timer_;

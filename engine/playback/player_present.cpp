@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "decode/decoder_bank.h"
-#include "playback/error_codes.h"
+#include "kivra/kivra.h"
 #include "playback/player.h"
 
 namespace kivra {
@@ -83,7 +83,7 @@ void Player::present_frame(FrameSet& set, int frame, bool key_frames) {
         presenter_.set_label(label, set.picture_width - 40, set.picture_height - 20);
         if (!presenter_.present(layout, position, picture, set.picture_width,
                                 set.picture_height)) {
-            events_.play_event(kResultDrawFailed, 0);
+            events_.play_event(KIVRA_EVENT_DRAW_FAILED, 0);
         }
     }
     presenter_.end_frame();
@@ -154,7 +154,7 @@ void Player::on_timer_tick(bool fast_timer) {
         DecoderBank bank;
         FrameSet& set = timer_set_->get();
         if (bank.parse(buffer.data, buffer.length, set) != 0) {
-            events_.play_event(kResultReadFailed, 1);
+            events_.play_event(KIVRA_EVENT_READ_FAILED, 1);
             return;
         }
         shown_ = true;
@@ -162,9 +162,9 @@ void Player::on_timer_tick(bool fast_timer) {
         present_frame(set, 0, true);
         events_.frame_info(set, 0);
     } else if (result == kWalkEnd) {
-        events_.play_event(kResultEndOfData, 0);
+        events_.play_event(KIVRA_EVENT_END_OF_DATA, 0);
     } else if (result == kWalkReadError) {
-        events_.play_event(kResultReadFailed, 0);
+        events_.play_event(KIVRA_EVENT_READ_FAILED, 0);
     }
 }
 

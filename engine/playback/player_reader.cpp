@@ -6,7 +6,7 @@
 #include "common/le.h"
 #include "decode/decoder_bank.h"
 #include "format/gop_header.h"
-#include "playback/error_codes.h"
+#include "kivra/kivra.h"
 #include "playback/player.h"
 
 namespace kivra {
@@ -35,9 +35,9 @@ void Player::end_reader() {
 int Player::read_for_reader(WalkBuffer& buffer) {
     std::lock_guard<std::mutex> guard(engine_lock_);
     if (source_ == nullptr) return kWalkNotOpen;
-    switch (jump_.exchange(0)) {
-        case 1: return source_->skip_backward(20, buffer);
-        case 2: return source_->skip_forward(20, buffer);
+    switch (jump_.exchange(KIVRA_JUMP_NEXT)) {
+        case KIVRA_JUMP_BACK: return source_->skip_backward(kJumpGops, buffer);
+        case KIVRA_JUMP_AHEAD: return source_->skip_forward(kJumpGops, buffer);
         default: return source_->next(buffer);
     }
 }
@@ -56,7 +56,7 @@ void Player::reader_loop() {
         int result = read_for_reader(buffer);
         if (result == kWalkRead) {
             if (bank.parse(buffer.data, buffer.length, set.get()) != 0) {
-                events_.play_event(kResultReadFailed, 1);
+                events_.play_event(KIVRA_EVENT_READ_FAILED, 1);
                 continue;
             }
             if (!pair_->put(set.get())) {
@@ -74,7 +74,7 @@ void Player::reader_loop() {
             pair_->mark(KIVRA_FRAMESET_END_OF_DATA);
             reader_wake_.reset();
         } else if (result == kWalkReadError) {
-            events_.play_event(kResultReadFailed, 0);
+            events_.play_event(KIVRA_EVENT_READ_FAILED, 0);
             // Go on past the damaged block instead of failing on it forever.
             std::lock_guard<std::mutex> guard(engine_lock_);
             if (source_->seek(source_->tell() + kBlockSize) != 0) {

@@ -81,9 +81,9 @@ int FileSource::skip_backward(int n, WalkBuffer& buffer) {
 }
 
 int FileSource::seek(int64_t logical) {
-    if (!is_open()) return kErrorFileNotOpen;
+    if (!is_open()) return KIVRA_ERROR_FILE_NOT_OPEN;
     int64_t at = round_up_block(logical);
-    if (logical < 0 || at > pair_.length()) return kErrorBeyondEnd;
+    if (logical < 0 || at > pair_.length()) return KIVRA_ERROR_FILE_BEYOND_END;
     cursor_.position = at;
     return 0;
 }

@@ -1,16 +1,13 @@
 // A `.dvr` stream with its `.inx` time index.
 #pragma once
 
+#include "kivra/kivra.h"
 #include <string>
 
 #include "format/file_pair.h"
 #include "source/stored_source.h"
 
 namespace kivra {
-
-inline constexpr int kErrorFileNotOpen = 40050;
-inline constexpr int kErrorBeyondEnd = 40051;
-inline constexpr int kErrorSeekFailed = 40052;
 
 class FileSource final : public StoredSource {
 public:

@@ -151,7 +151,7 @@ TEST_F(ClockOut, StopWaitsForTheRunningCompletion) {
 
 TEST_F(ClockOut, OpenOutputRefusesSecondStartAndFormatChange) {
     ASSERT_EQ(start(), kAudioStarted);
-    EXPECT_EQ(start(), kAudioAlreadyOpen);
+    EXPECT_EQ(start(), KIVRA_ERROR_OUTPUT_ALREADY_RUNNING);
     EXPECT_FALSE(out.set_format(kTenthFormat));
     EXPECT_EQ(out.format().rate, 22050);
     EXPECT_TRUE(out.stop());

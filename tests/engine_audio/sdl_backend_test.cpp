@@ -131,7 +131,7 @@ TEST_F(SdlOut, ForcedWithoutDeviceReportsNoDevice) {
     if (default_device_count() != 0) GTEST_SKIP() << "this machine lists sound devices";
     setenv("KIVRA_AUDIO", "sdl", 1);
     int checked = 99;
-    EXPECT_EQ(out.start(checked), kAudioNoDevice);
+    EXPECT_EQ(out.start(checked), KIVRA_ERROR_OUTPUT_NO_DEVICE);
     EXPECT_EQ(checked, 0);
     EXPECT_FALSE(out.is_open());
     EXPECT_FALSE(out.stop());
@@ -144,8 +144,8 @@ TEST_F(SdlOut, ForcedOpenFailureIsReportedAutomaticFallsBack) {
     setenv("KIVRA_AUDIO", "sdl", 1);
     int checked = 99;
     const int result = out.start(checked);
-    if (result == kAudioNoDevice) GTEST_SKIP() << "SDL's disk driver is not available";
-    EXPECT_EQ(result, kAudioDeviceFailed);
+    if (result == KIVRA_ERROR_OUTPUT_NO_DEVICE) GTEST_SKIP() << "SDL's disk driver is not available";
+    EXPECT_EQ(result, KIVRA_ERROR_OUTPUT_DEVICE);
     EXPECT_EQ(checked, -1);
     EXPECT_FALSE(out.is_open());
 

@@ -20,13 +20,15 @@ struct Row {
     int64_t offset;
     int result;
     std::vector<int> errors;
-    int status_after;  // -1: nothing open any more
+    int status_after;  // kClosed: nothing open any more
 };
 
 void PrintTo(const Row& r, std::ostream* os) {
     *os << "from " << r.from << " cmd " << r.cmd << "(" << r.first << ")";
 }
 
+constexpr int kClosed = -1;
+constexpr int kUnknownCommand = 12;
 constexpr int64_t kSeek = 20480;     // inside the recording
 constexpr int64_t kTooFar = 1 << 30;  // beyond it
 
@@ -34,22 +36,22 @@ constexpr int64_t kTooFar = 1 << 30;  // beyond it
 void reach(EngineHarness& engine, From from) {
     switch (from) {
         case kOpened: return;
-        case kPlaying: ASSERT_EQ(engine.command(1), 7); return;
+        case kPlaying: ASSERT_EQ(engine.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK); return;
         case kPaused:
-            ASSERT_EQ(engine.command(1), 7);
-            ASSERT_EQ(engine.command(2), 9);
+            ASSERT_EQ(engine.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
+            ASSERT_EQ(engine.command(KIVRA_CMD_PAUSE), KIVRA_RESULT_PAUSE_OK);
             return;
         case kFastForward:
-            ASSERT_EQ(engine.command(1), 7);
-            ASSERT_EQ(engine.command(5, 2), 15);
+            ASSERT_EQ(engine.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
+            ASSERT_EQ(engine.command(KIVRA_CMD_FAST_FORWARD, 2), KIVRA_RESULT_FAST_FORWARD_OK);
             return;
         case kFastBackward:
-            ASSERT_EQ(engine.command(1), 7);
-            ASSERT_EQ(engine.command(6, 2), 17);
+            ASSERT_EQ(engine.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
+            ASSERT_EQ(engine.command(KIVRA_CMD_FAST_BACKWARD, 2), KIVRA_RESULT_FAST_BACKWARD_OK);
             return;
         case kStopped:
-            ASSERT_EQ(engine.command(1), 7);
-            ASSERT_EQ(engine.command(8), 21);
+            ASSERT_EQ(engine.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
+            ASSERT_EQ(engine.command(KIVRA_CMD_STOP), KIVRA_RESULT_STOP_OK);
             return;
     }
 }
@@ -66,11 +68,11 @@ TEST_P(CommandTable, ResultErrorsAndStatus) {
     reach(engine, row.from);
     EXPECT_EQ(engine.command(row.cmd, row.first, row.offset), row.result);
     EXPECT_EQ(engine.last_errors(), row.errors);
-    if (row.status_after < 0) {
-        EXPECT_EQ(zTellOpenedType(), -1);
+    if (row.status_after == kClosed) {
+        EXPECT_EQ(zTellOpenedType(), KIVRA_SOURCE_NONE);
     } else {
         EXPECT_EQ(zTellStatusType(), row.status_after);
-        EXPECT_EQ(zTellOpenedType(), 0);
+        EXPECT_EQ(zTellOpenedType(), KIVRA_SOURCE_FILE);
     }
 }
 
@@ -78,36 +80,36 @@ INSTANTIATE_TEST_SUITE_P(
     Stored, CommandTable,
     testing::Values(
         // from opened
-        Row{kOpened, 1, 0, 0, 7, {}, 1}, Row{kOpened, 2, 0, 0, 8, {40024}, 0},
-        Row{kOpened, 3, 0, 0, 10, {40026}, 0}, Row{kOpened, 4, 0, 0, 12, {40029}, 0},
-        Row{kOpened, 5, 3, 0, 14, {40035}, 0}, Row{kOpened, 6, 3, 0, 16, {40038}, 0},
-        Row{kOpened, 7, 0, kSeek, 19, {}, 1}, Row{kOpened, 7, 0, kTooFar, 18, {40041}, 0},
-        Row{kOpened, 8, 0, 0, 20, {40055}, 0}, Row{kOpened, 0, 0, 0, 5, {}, -1},
+        Row{kOpened, KIVRA_CMD_PLAY, 0, 0, KIVRA_RESULT_PLAY_OK, {}, KIVRA_STATUS_PLAYING}, Row{kOpened, KIVRA_CMD_PAUSE, 0, 0, KIVRA_RESULT_PAUSE_FAILED, {KIVRA_ERROR_PAUSE_FAILED}, KIVRA_STATUS_OPENED},
+        Row{kOpened, KIVRA_CMD_STEP_FORWARD, 0, 0, KIVRA_RESULT_STEP_FORWARD_FAILED, {KIVRA_ERROR_STEP_FORWARD_FAILED}, KIVRA_STATUS_OPENED}, Row{kOpened, KIVRA_CMD_STEP_BACKWARD, 0, 0, KIVRA_RESULT_STEP_BACKWARD_FAILED, {KIVRA_ERROR_STEP_BACKWARD_FAILED}, KIVRA_STATUS_OPENED},
+        Row{kOpened, KIVRA_CMD_FAST_FORWARD, 3, 0, KIVRA_RESULT_FAST_FORWARD_FAILED, {KIVRA_ERROR_FAST_FORWARD_FAILED}, KIVRA_STATUS_OPENED}, Row{kOpened, KIVRA_CMD_FAST_BACKWARD, 3, 0, KIVRA_RESULT_FAST_BACKWARD_FAILED, {KIVRA_ERROR_FAST_BACKWARD_FAILED}, KIVRA_STATUS_OPENED},
+        Row{kOpened, KIVRA_CMD_SEEK, 0, kSeek, KIVRA_RESULT_SEEK_OK, {}, KIVRA_STATUS_PLAYING}, Row{kOpened, KIVRA_CMD_SEEK, 0, kTooFar, KIVRA_RESULT_SEEK_FAILED, {KIVRA_ERROR_SEEK_OUT_OF_RANGE}, KIVRA_STATUS_OPENED},
+        Row{kOpened, KIVRA_CMD_STOP, 0, 0, KIVRA_RESULT_STOP_FAILED, {KIVRA_ERROR_STOP_FAILED}, KIVRA_STATUS_OPENED}, Row{kOpened, KIVRA_CMD_CLOSE, 0, 0, KIVRA_RESULT_CLOSE_OK, {}, kClosed},
         // from playing
-        Row{kPlaying, 1, 0, 0, 6, {40015, 40005}, 1}, Row{kPlaying, 2, 0, 0, 9, {}, 2},
-        Row{kPlaying, 3, 0, 0, 10, {40026}, 1}, Row{kPlaying, 5, 7, 0, 15, {}, 3},
-        Row{kPlaying, 5, 8, 0, 14, {40032}, 1}, Row{kPlaying, 6, 0, 0, 16, {40037}, 1},
-        Row{kPlaying, 6, 1, 0, 17, {}, 4}, Row{kPlaying, 7, 0, kSeek, 19, {}, 1},
-        Row{kPlaying, 7, 0, -512, 18, {40041}, 1}, Row{kPlaying, 8, 0, 0, 21, {}, 5},
-        Row{kPlaying, 0, 0, 0, 4, {40016}, 1},
+        Row{kPlaying, KIVRA_CMD_PLAY, 0, 0, KIVRA_RESULT_PLAY_FAILED, {KIVRA_ERROR_OUTPUT_ALREADY_RUNNING, KIVRA_ERROR_PLAY_OUTPUT_START}, KIVRA_STATUS_PLAYING}, Row{kPlaying, KIVRA_CMD_PAUSE, 0, 0, KIVRA_RESULT_PAUSE_OK, {}, KIVRA_STATUS_PAUSED},
+        Row{kPlaying, KIVRA_CMD_STEP_FORWARD, 0, 0, KIVRA_RESULT_STEP_FORWARD_FAILED, {KIVRA_ERROR_STEP_FORWARD_FAILED}, KIVRA_STATUS_PLAYING}, Row{kPlaying, KIVRA_CMD_FAST_FORWARD, 7, 0, KIVRA_RESULT_FAST_FORWARD_OK, {}, KIVRA_STATUS_FAST_FORWARD},
+        Row{kPlaying, KIVRA_CMD_FAST_FORWARD, 8, 0, KIVRA_RESULT_FAST_FORWARD_FAILED, {KIVRA_ERROR_FAST_FORWARD_SPEED}, KIVRA_STATUS_PLAYING}, Row{kPlaying, KIVRA_CMD_FAST_BACKWARD, 0, 0, KIVRA_RESULT_FAST_BACKWARD_FAILED, {KIVRA_ERROR_FAST_BACKWARD_SPEED}, KIVRA_STATUS_PLAYING},
+        Row{kPlaying, KIVRA_CMD_FAST_BACKWARD, 1, 0, KIVRA_RESULT_FAST_BACKWARD_OK, {}, KIVRA_STATUS_FAST_BACKWARD}, Row{kPlaying, KIVRA_CMD_SEEK, 0, kSeek, KIVRA_RESULT_SEEK_OK, {}, KIVRA_STATUS_PLAYING},
+        Row{kPlaying, KIVRA_CMD_SEEK, 0, -512, KIVRA_RESULT_SEEK_FAILED, {KIVRA_ERROR_SEEK_OUT_OF_RANGE}, KIVRA_STATUS_PLAYING}, Row{kPlaying, KIVRA_CMD_STOP, 0, 0, KIVRA_RESULT_STOP_OK, {}, KIVRA_STATUS_STOPPED},
+        Row{kPlaying, KIVRA_CMD_CLOSE, 0, 0, KIVRA_RESULT_CLOSE_FAILED, {KIVRA_ERROR_CLOSE_REFUSED}, KIVRA_STATUS_PLAYING},
         // from paused
-        Row{kPaused, 1, 0, 0, 7, {}, 1}, Row{kPaused, 2, 0, 0, 8, {40024}, 2},
-        Row{kPaused, 3, 0, 0, 11, {}, 2}, Row{kPaused, 4, 0, 0, 13, {}, 2},
-        Row{kPaused, 5, 3, 0, 14, {40035}, 2}, Row{kPaused, 7, 0, kSeek, 19, {}, 1},
-        Row{kPaused, 8, 0, 0, 21, {}, 5}, Row{kPaused, 0, 0, 0, 4, {40016}, 2},
+        Row{kPaused, KIVRA_CMD_PLAY, 0, 0, KIVRA_RESULT_PLAY_OK, {}, KIVRA_STATUS_PLAYING}, Row{kPaused, KIVRA_CMD_PAUSE, 0, 0, KIVRA_RESULT_PAUSE_FAILED, {KIVRA_ERROR_PAUSE_FAILED}, KIVRA_STATUS_PAUSED},
+        Row{kPaused, KIVRA_CMD_STEP_FORWARD, 0, 0, KIVRA_RESULT_STEP_FORWARD_OK, {}, KIVRA_STATUS_PAUSED}, Row{kPaused, KIVRA_CMD_STEP_BACKWARD, 0, 0, KIVRA_RESULT_STEP_BACKWARD_OK, {}, KIVRA_STATUS_PAUSED},
+        Row{kPaused, KIVRA_CMD_FAST_FORWARD, 3, 0, KIVRA_RESULT_FAST_FORWARD_FAILED, {KIVRA_ERROR_FAST_FORWARD_FAILED}, KIVRA_STATUS_PAUSED}, Row{kPaused, KIVRA_CMD_SEEK, 0, kSeek, KIVRA_RESULT_SEEK_OK, {}, KIVRA_STATUS_PLAYING},
+        Row{kPaused, KIVRA_CMD_STOP, 0, 0, KIVRA_RESULT_STOP_OK, {}, KIVRA_STATUS_STOPPED}, Row{kPaused, KIVRA_CMD_CLOSE, 0, 0, KIVRA_RESULT_CLOSE_FAILED, {KIVRA_ERROR_CLOSE_REFUSED}, KIVRA_STATUS_PAUSED},
         // from fast forward and backward
-        Row{kFastForward, 1, 0, 0, 7, {}, 1}, Row{kFastForward, 2, 0, 0, 8, {40024}, 3},
-        Row{kFastForward, 3, 0, 0, 10, {40026}, 3}, Row{kFastForward, 5, 4, 0, 15, {}, 3},
-        Row{kFastForward, 6, 4, 0, 17, {}, 4}, Row{kFastForward, 7, 0, kSeek, 19, {}, 1},
-        Row{kFastForward, 8, 0, 0, 21, {}, 5}, Row{kFastBackward, 1, 0, 0, 7, {}, 1},
-        Row{kFastBackward, 4, 0, 0, 12, {40029}, 4}, Row{kFastBackward, 8, 0, 0, 21, {}, 5},
-        Row{kFastBackward, 0, 0, 0, 4, {40016}, 4},
+        Row{kFastForward, KIVRA_CMD_PLAY, 0, 0, KIVRA_RESULT_PLAY_OK, {}, KIVRA_STATUS_PLAYING}, Row{kFastForward, KIVRA_CMD_PAUSE, 0, 0, KIVRA_RESULT_PAUSE_FAILED, {KIVRA_ERROR_PAUSE_FAILED}, KIVRA_STATUS_FAST_FORWARD},
+        Row{kFastForward, KIVRA_CMD_STEP_FORWARD, 0, 0, KIVRA_RESULT_STEP_FORWARD_FAILED, {KIVRA_ERROR_STEP_FORWARD_FAILED}, KIVRA_STATUS_FAST_FORWARD}, Row{kFastForward, KIVRA_CMD_FAST_FORWARD, 4, 0, KIVRA_RESULT_FAST_FORWARD_OK, {}, KIVRA_STATUS_FAST_FORWARD},
+        Row{kFastForward, KIVRA_CMD_FAST_BACKWARD, 4, 0, KIVRA_RESULT_FAST_BACKWARD_OK, {}, KIVRA_STATUS_FAST_BACKWARD}, Row{kFastForward, KIVRA_CMD_SEEK, 0, kSeek, KIVRA_RESULT_SEEK_OK, {}, KIVRA_STATUS_PLAYING},
+        Row{kFastForward, KIVRA_CMD_STOP, 0, 0, KIVRA_RESULT_STOP_OK, {}, KIVRA_STATUS_STOPPED}, Row{kFastBackward, KIVRA_CMD_PLAY, 0, 0, KIVRA_RESULT_PLAY_OK, {}, KIVRA_STATUS_PLAYING},
+        Row{kFastBackward, KIVRA_CMD_STEP_BACKWARD, 0, 0, KIVRA_RESULT_STEP_BACKWARD_FAILED, {KIVRA_ERROR_STEP_BACKWARD_FAILED}, KIVRA_STATUS_FAST_BACKWARD}, Row{kFastBackward, KIVRA_CMD_STOP, 0, 0, KIVRA_RESULT_STOP_OK, {}, KIVRA_STATUS_STOPPED},
+        Row{kFastBackward, KIVRA_CMD_CLOSE, 0, 0, KIVRA_RESULT_CLOSE_FAILED, {KIVRA_ERROR_CLOSE_REFUSED}, KIVRA_STATUS_FAST_BACKWARD},
         // from stopped
-        Row{kStopped, 1, 0, 0, 7, {}, 1}, Row{kStopped, 2, 0, 0, 8, {40024}, 5},
-        Row{kStopped, 5, 3, 0, 14, {40035}, 5}, Row{kStopped, 7, 0, kSeek, 18, {40047}, 5},
-        Row{kStopped, 8, 0, 0, 20, {40055}, 5}, Row{kStopped, 0, 0, 0, 5, {}, -1},
+        Row{kStopped, KIVRA_CMD_PLAY, 0, 0, KIVRA_RESULT_PLAY_OK, {}, KIVRA_STATUS_PLAYING}, Row{kStopped, KIVRA_CMD_PAUSE, 0, 0, KIVRA_RESULT_PAUSE_FAILED, {KIVRA_ERROR_PAUSE_FAILED}, KIVRA_STATUS_STOPPED},
+        Row{kStopped, KIVRA_CMD_FAST_FORWARD, 3, 0, KIVRA_RESULT_FAST_FORWARD_FAILED, {KIVRA_ERROR_FAST_FORWARD_FAILED}, KIVRA_STATUS_STOPPED}, Row{kStopped, KIVRA_CMD_SEEK, 0, kSeek, KIVRA_RESULT_SEEK_FAILED, {KIVRA_ERROR_SEEK_RESTART}, KIVRA_STATUS_STOPPED},
+        Row{kStopped, KIVRA_CMD_STOP, 0, 0, KIVRA_RESULT_STOP_FAILED, {KIVRA_ERROR_STOP_FAILED}, KIVRA_STATUS_STOPPED}, Row{kStopped, KIVRA_CMD_CLOSE, 0, 0, KIVRA_RESULT_CLOSE_OK, {}, kClosed},
         // commands outside the table answer with the previous result
-        Row{kPlaying, 12, 0, 0, 7, {}, 1}, Row{kPlaying, 11, 2, 0, 25, {}, 1}));
+        Row{kPlaying, kUnknownCommand, 0, 0, KIVRA_RESULT_PLAY_OK, {}, KIVRA_STATUS_PLAYING}, Row{kPlaying, KIVRA_CMD_JUMP, 2, 0, KIVRA_RESULT_JUMP_OK, {}, KIVRA_STATUS_PLAYING}));
 
 TEST(CommandTableNothingOpen, RefusedWithTheirErrors) {
     setenv("KIVRA_AUDIO", "clock", 1);
@@ -117,8 +119,8 @@ TEST(CommandTableNothingOpen, RefusedWithTheirErrors) {
         int result;
         std::vector<int> errors;
     };
-    for (const Case& c : {Case{1, 6, {40005}}, Case{2, 8, {40024}}, Case{7, 18, {40040}},
-                          Case{8, 20, {40055}}, Case{0, 4, {40016}}, Case{9, 22, {40056}}}) {
+    for (const Case& c : {Case{KIVRA_CMD_PLAY, KIVRA_RESULT_PLAY_FAILED, {KIVRA_ERROR_PLAY_OUTPUT_START}}, Case{KIVRA_CMD_PAUSE, KIVRA_RESULT_PAUSE_FAILED, {KIVRA_ERROR_PAUSE_FAILED}}, Case{KIVRA_CMD_SEEK, KIVRA_RESULT_SEEK_FAILED, {KIVRA_ERROR_SEEK_LENGTH_UNKNOWN}},
+                          Case{KIVRA_CMD_STOP, KIVRA_RESULT_STOP_FAILED, {KIVRA_ERROR_STOP_FAILED}}, Case{KIVRA_CMD_CLOSE, KIVRA_RESULT_CLOSE_FAILED, {KIVRA_ERROR_CLOSE_REFUSED}}, Case{KIVRA_CMD_SNAPSHOT, KIVRA_RESULT_SNAPSHOT_FAILED, {KIVRA_ERROR_SNAPSHOT_NOTHING_OPEN}}}) {
         EXPECT_EQ(engine.command(c.cmd), c.result) << "cmd " << c.cmd;
         EXPECT_EQ(engine.last_errors(), c.errors) << "cmd " << c.cmd;
     }

@@ -30,8 +30,8 @@ TEST(FileSource, ProbesPositionsAndReadsTheIndex) {
     };
     for (const Seek& s : {Seek{1000, 0, 1024}, Seek{512, 0, 512}, Seek{source.length(), 0,
                                                                            source.length()},
-                          Seek{-1, kErrorBeyondEnd, 512}, Seek{source.length() + 1,
-                                                               kErrorBeyondEnd, 512}}) {
+                          Seek{-1, KIVRA_ERROR_FILE_BEYOND_END, 512}, Seek{source.length() + 1,
+                                                               KIVRA_ERROR_FILE_BEYOND_END, 512}}) {
         if (s.error != 0) {
             ASSERT_EQ(source.seek(512), 0);
         }
@@ -48,7 +48,7 @@ TEST(FileSource, ProbesPositionsAndReadsTheIndex) {
 
     EXPECT_EQ(source.close(), 0);
     EXPECT_EQ(source.close(), -1);
-    EXPECT_EQ(source.seek(0), kErrorFileNotOpen);
+    EXPECT_EQ(source.seek(0), KIVRA_ERROR_FILE_NOT_OPEN);
     EXPECT_EQ(source.tell(), -1);
 }
 

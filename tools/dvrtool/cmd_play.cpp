@@ -77,11 +77,11 @@ void on_present(void*, const KivraCanvas* canvas) {
 void on_play(int32_t code, int32_t value) {
     std::lock_guard<std::mutex> guard(session->lock);
     emit("play", {{"code", code}, {"value", value}});
-    if (code >= 4 && code != 24) {
+    if (code >= KIVRA_RESULT_CLOSE_FAILED && code != KIVRA_EVENT_DRAW_FAILED) {
         ++session->results;
         session->last_result = code;
     }
-    if (code == 0) session->end_of_data = true;
+    if (code == KIVRA_EVENT_END_OF_DATA) session->end_of_data = true;
     session->changed.notify_all();
 }
 
@@ -97,7 +97,7 @@ fleet::FrameTelemetry frame_telemetry(uint32_t time, const char* id, const void*
     }
     if (g != nullptr) t.gsensor = std::array<int, 3>{g[0], g[1], g[2]};
     if (speed >= 0) t.speed = fleet::round_tenths(speed);
-    if (temperature != 255) t.temperature = temperature;
+    if (temperature != KIVRA_NO_TEMPERATURE) t.temperature = temperature;
     if (flags != nullptr) {
         std::array<int, 12> f{};
         for (size_t i = 0; i < f.size(); ++i) f[i] = flags[i];
@@ -227,22 +227,22 @@ bool save_screenshot(const std::string& path) {
 void run_action(const Action& a) {
     auto number = [&] { return parse_number(a.value, a.verb); };
     if (a.verb == "screenshot") save_screenshot(a.value);
-    else if (a.verb == "play") send_command(1);
-    else if (a.verb == "pause") send_command(2);
-    else if (a.verb == "step") send_command(3);
-    else if (a.verb == "stepback") send_command(4);
-    else if (a.verb == "ff") send_command(5, static_cast<intptr_t>(number()));
-    else if (a.verb == "fb") send_command(6, static_cast<intptr_t>(number()));
-    else if (a.verb == "seek") send_command(7, 0, number());
-    else if (a.verb == "stop") send_command(8);
-    else if (a.verb == "close") send_command(0);
+    else if (a.verb == "play") send_command(KIVRA_CMD_PLAY);
+    else if (a.verb == "pause") send_command(KIVRA_CMD_PAUSE);
+    else if (a.verb == "step") send_command(KIVRA_CMD_STEP_FORWARD);
+    else if (a.verb == "stepback") send_command(KIVRA_CMD_STEP_BACKWARD);
+    else if (a.verb == "ff") send_command(KIVRA_CMD_FAST_FORWARD, static_cast<intptr_t>(number()));
+    else if (a.verb == "fb") send_command(KIVRA_CMD_FAST_BACKWARD, static_cast<intptr_t>(number()));
+    else if (a.verb == "seek") send_command(KIVRA_CMD_SEEK, 0, number());
+    else if (a.verb == "stop") send_command(KIVRA_CMD_STOP);
+    else if (a.verb == "close") send_command(KIVRA_CMD_CLOSE);
     else if (a.verb == "full") zSetFullScreen(static_cast<int32_t>(number()));
     else if (a.verb == "div") zSetDivStatus(static_cast<int32_t>(number()));
     else if (a.verb == "voice") a.value == "on" ? static_cast<void>(zOpenVoice()) : zCloseVoice();
     else if (a.verb == "volume") zSetVoiceVolume(static_cast<int32_t>(number()));
     else if (a.verb == "snapshot") {
         int32_t rect[4] = {0, 0, session->width, session->height};
-        send_command(9, reinterpret_cast<intptr_t>(rect), session->last_time, a.value.c_str());
+        send_command(KIVRA_CMD_SNAPSHOT, reinterpret_cast<intptr_t>(rect), session->last_time, a.value.c_str());
     }
 }
 
@@ -303,16 +303,16 @@ int run_play(const CommandLine& line) {
     if (!zInit(&target, on_play, on_frame, on_disk, on_link, on_extract, on_error)) {
         return fail("the engine cannot start");
     }
-    if (!zOpen(0, dvr.c_str(), inx.c_str(), 0, 0)) {
+    if (!zOpen(KIVRA_SOURCE_FILE, dvr.c_str(), inx.c_str(), 0, 0)) {
         zRelease();
         return fail("cannot open " + dvr + " with " + inx + " as a recording");
     }
     state.start = Clock::now();
-    send_command(1);
+    send_command(KIVRA_CMD_PLAY);
     run_timeline(std::move(actions), run_for);
     int status = zTellStatusType();
-    if (zTellOpenedType() >= 0 && status != 0 && status != 5) send_command(8);
-    if (zTellOpenedType() >= 0) send_command(0);
+    if (zTellOpenedType() >= 0 && status != 0 && status != 5) send_command(KIVRA_CMD_STOP);
+    if (zTellOpenedType() >= 0) send_command(KIVRA_CMD_CLOSE);
     zRelease();
     session = nullptr;
     return 0;

@@ -104,6 +104,260 @@ typedef struct FrameSet {
     uint8_t flags[KIVRA_MAX_FRAMES][12];
 } FrameSet;
 
+/* ---- Protocol: every number that crosses the interface, named once -------------------- */
+
+/* zPlayMSG commands. */
+typedef enum KivraCommand {
+    KIVRA_CMD_CLOSE = 0,
+    KIVRA_CMD_PLAY = 1,
+    KIVRA_CMD_PAUSE = 2,
+    KIVRA_CMD_STEP_FORWARD = 3,
+    KIVRA_CMD_STEP_BACKWARD = 4,
+    KIVRA_CMD_FAST_FORWARD = 5,  /* first = speed */
+    KIVRA_CMD_FAST_BACKWARD = 6, /* first = speed */
+    KIVRA_CMD_SEEK = 7,          /* second | third << 32 = logical offset */
+    KIVRA_CMD_STOP = 8,
+    KIVRA_CMD_SNAPSHOT = 9,
+    KIVRA_CMD_POLL = 10, /* reports nothing */
+    KIVRA_CMD_JUMP = 11  /* first = KivraJump */
+} KivraCommand;
+
+/* Fast speeds of KIVRA_CMD_FAST_FORWARD and KIVRA_CMD_FAST_BACKWARD. */
+#define KIVRA_FAST_SPEED_MIN 1
+#define KIVRA_FAST_SPEED_MAX 7
+
+/* What the reader reads next, set by KIVRA_CMD_JUMP. */
+typedef enum KivraJump {
+    KIVRA_JUMP_NEXT = 0,
+    KIVRA_JUMP_BACK = 1, /* 20 GOPs back */
+    KIVRA_JUMP_AHEAD = 2 /* 20 GOPs ahead */
+} KivraJump;
+
+/* PlayEventProc codes: command results (4-23, 25, value = last close result) and the
+ * reports of playback itself. */
+typedef enum KivraPlayEvent {
+    KIVRA_EVENT_END_OF_DATA = 0,
+    KIVRA_EVENT_READ_FAILED = 2, /* value: KivraReadFailure */
+    KIVRA_RESULT_CLOSE_FAILED = 4,
+    KIVRA_RESULT_CLOSE_OK = 5,
+    KIVRA_RESULT_PLAY_FAILED = 6,
+    KIVRA_RESULT_PLAY_OK = 7,
+    KIVRA_RESULT_PAUSE_FAILED = 8,
+    KIVRA_RESULT_PAUSE_OK = 9,
+    KIVRA_RESULT_STEP_FORWARD_FAILED = 10,
+    KIVRA_RESULT_STEP_FORWARD_OK = 11,
+    KIVRA_RESULT_STEP_BACKWARD_FAILED = 12,
+    KIVRA_RESULT_STEP_BACKWARD_OK = 13,
+    KIVRA_RESULT_FAST_FORWARD_FAILED = 14,
+    KIVRA_RESULT_FAST_FORWARD_OK = 15,
+    KIVRA_RESULT_FAST_BACKWARD_FAILED = 16,
+    KIVRA_RESULT_FAST_BACKWARD_OK = 17,
+    KIVRA_RESULT_SEEK_FAILED = 18,
+    KIVRA_RESULT_SEEK_OK = 19,
+    KIVRA_RESULT_STOP_FAILED = 20,
+    KIVRA_RESULT_STOP_OK = 21,
+    KIVRA_RESULT_SNAPSHOT_FAILED = 22,
+    KIVRA_RESULT_SNAPSHOT_OK = 23,
+    KIVRA_EVENT_DRAW_FAILED = 24, /* one channel picture cannot be drawn; never a result */
+    KIVRA_RESULT_JUMP_OK = 25
+} KivraPlayEvent;
+
+/* The value of KIVRA_EVENT_READ_FAILED. */
+typedef enum KivraReadFailure {
+    KIVRA_READ_FAILED_SOURCE = 0, /* a read from the source failed */
+    KIVRA_READ_FAILED_PARSE = 1   /* a GOP cannot be parsed or decoded */
+} KivraReadFailure;
+
+/* The value of command results: what the most recent source close returned. */
+typedef enum KivraCloseResult {
+    KIVRA_CLOSE_RESULT_FAILED = -1,
+    KIVRA_CLOSE_RESULT_LOCAL = 0, /* file pair, disk or card */
+    KIVRA_CLOSE_RESULT_REALTIME = 3,
+    KIVRA_CLOSE_RESULT_REMOTE = 4
+} KivraCloseResult;
+
+/* zOpen's type and zTellOpenedType. */
+typedef enum KivraSourceType {
+    KIVRA_SOURCE_NONE = -1,
+    KIVRA_SOURCE_FILE = 0,
+    KIVRA_SOURCE_DISK = 1,
+    KIVRA_SOURCE_CARD = 2,
+    KIVRA_SOURCE_REALTIME = 3,
+    KIVRA_SOURCE_REMOTE = 4
+} KivraSourceType;
+
+/* zTellStatusType. */
+typedef enum KivraStatus {
+    KIVRA_STATUS_OPENED = 0,
+    KIVRA_STATUS_PLAYING = 1,
+    KIVRA_STATUS_PAUSED = 2,
+    KIVRA_STATUS_FAST_FORWARD = 3,
+    KIVRA_STATUS_FAST_BACKWARD = 4,
+    KIVRA_STATUS_STOPPED = 5
+} KivraStatus;
+
+/* DiskEventProc events. */
+typedef enum KivraDiskEvent {
+    KIVRA_DISK_OPEN_FAILED = 0, /* found but cannot be opened */
+    KIVRA_DISK_OPENED = 1,      /* ready; playback may start */
+    KIVRA_DISK_REMOVED = 2      /* the device no longer answers */
+} KivraDiskEvent;
+
+/* LinkEventProc: which link, and what happened to it. */
+typedef enum KivraLink { KIVRA_LINK_REALTIME = 0, KIVRA_LINK_REMOTE = 1 } KivraLink;
+
+typedef enum KivraLinkEvent {
+    KIVRA_LINK_CONNECTED = 0,      /* connect phase finished */
+    KIVRA_LINK_CONNECT_FAILED = 1, /* value: transport or connector error */
+    KIVRA_LINK_CLOSED = 2,         /* closed by the recorder or the network */
+    KIVRA_LINK_PREBUFFERING = 3,   /* value: percent */
+    KIVRA_LINK_MALFORMED = 4,      /* a received message was dropped */
+    KIVRA_LINK_START_ACCEPTED = 5,
+    KIVRA_LINK_START_REFUSED = 6, /* the recorder answered 0x10000030 */
+    KIVRA_LINK_STOP_ACCEPTED = 7,
+    KIVRA_LINK_STOP_REFUSED = 8,  /* the recorder answered 0x10000030 */
+    KIVRA_LINK_START_DENIED = 10, /* the recorder answered 0x10000031 */
+    /* 11, 12, 98 and 99 come from a host-supplied connector, never from the engine. */
+    KIVRA_LINK_NAT_READY = 11,
+    KIVRA_LINK_NAT_RELAY = 12,
+    KIVRA_LINK_LISTENING = 13, /* value: the port; extra: KivraListenPurpose */
+    KIVRA_LINK_INDEX_UNIT = 20, /* extra: pointer to the unit's 16 bytes */
+    KIVRA_LINK_INDEX_DONE = 21,
+    KIVRA_LINK_REQUEST_REFUSED = 22,
+    KIVRA_LINK_DOWNLOAD_PROGRESS = 23, /* value: percent */
+    KIVRA_LINK_DOWNLOAD_DONE = 24,
+    KIVRA_LINK_DOWNLOAD_REFUSED = 25,
+    KIVRA_LINK_DATA_REQUEST_FAILED = 26,
+    KIVRA_LINK_RECONNECTING = 98,
+    KIVRA_LINK_RECONNECT_FAILED = 99
+} KivraLinkEvent;
+
+typedef enum KivraListenPurpose {
+    KIVRA_LISTEN_REALTIME = 0,
+    KIVRA_LISTEN_INDEX = 1,
+    KIVRA_LISTEN_DOWNLOAD = 2
+} KivraListenPurpose;
+
+/* ExtractDataProc kinds. */
+typedef enum KivraExtractKind {
+    KIVRA_EXTRACT_FAILED = -3,     /* range not found or extraction failed; ends it */
+    KIVRA_EXTRACT_READ_ERROR = -2, /* the extraction goes on */
+    KIVRA_EXTRACT_CANNOT_OPEN = -1, /* the source cannot be opened a second time; ends it */
+    KIVRA_EXTRACT_INDEX = 0,        /* an index record of 16 bytes */
+    KIVRA_EXTRACT_GOP = 1,          /* one GOP with its FrameSet */
+    KIVRA_EXTRACT_FINISHED = 2,
+    KIVRA_EXTRACT_STOPPED = 3 /* by zStopExtract */
+} KivraExtractKind;
+
+/* Numbered errors of ErrorProc: X(name, code, English text). KivraErrorText gives the text. */
+#define KIVRA_FOR_EACH_ERROR(X) \
+    X(READER_FROM_OPENED, 40000, "play: the reader thread cannot be created") \
+    X(PLAY_AUDIO_FORMAT, 40001, "play: the audio format cannot be set") \
+    X(PLAY_STOP_PAUSE_TIMER, 40002, "play from pause: the pause timer cannot be stopped") \
+    X(PLAY_STOP_FAST_TIMER, 40003, "play from fast mode: the fast timer cannot be stopped") \
+    X(READER_FROM_STOPPED, 40004, "play from stop: the reader thread cannot be created") \
+    X(PLAY_OUTPUT_START, 40005, "play: the audio output cannot be started") \
+    X(REALTIME_READER_FROM_OPENED, 40006, "realtime play: the reader thread cannot be created") \
+    X(REALTIME_OUTPUT_FROM_OPENED, 40007, "realtime play: the audio output cannot be started") \
+    X(REALTIME_READER_FROM_STOPPED, 40008, "realtime play from stop: the reader thread cannot be created") \
+    X(REALTIME_OUTPUT_FROM_STOPPED, 40009, "realtime play from stop: the audio output cannot be started") \
+    X(AUDIO_FORMAT_WHILE_OPEN, 40010, "the audio format cannot change while the output is open") \
+    X(PAUSE_TIMER_NOT_RUNNING, 40011, "the pause timer is not running") \
+    X(FAST_TIMER_NOT_RUNNING, 40012, "the fast timer is not running") \
+    X(OUTPUT_NO_DEVICE, 40013, "no audio output device") \
+    X(OUTPUT_DEVICE, 40014, "the audio output device cannot be opened") \
+    X(OUTPUT_ALREADY_RUNNING, 40015, "the audio output is already running") \
+    X(CLOSE_REFUSED, 40016, "close refused: nothing open, or playback not stopped") \
+    X(CLOSE_NOTHING_OPEN, 40017, "close: nothing is open") \
+    X(CLOSE_UNKNOWN_TYPE, 40018, "close: unknown source type") \
+    X(CLOSE_FAILED, 40019, "close: the source cannot be closed") \
+    X(CLOSE_DVR, 40020, "close: the .dvr file cannot be closed") \
+    X(CLOSE_INX, 40021, "close: the .inx file cannot be closed") \
+    X(PAUSE_NETWORK, 40022, "pause is not available for network sources") \
+    X(PAUSE_TIMER_START, 40023, "the pause timer cannot be started") \
+    X(PAUSE_FAILED, 40024, "pause failed: not playing") \
+    X(STEP_FORWARD_NETWORK, 40025, "step forward is not available for network sources") \
+    X(STEP_FORWARD_FAILED, 40026, "step forward failed: not paused") \
+    X(STEP_FORWARD_PENDING, 40027, "step forward: the previous step is not shown yet") \
+    X(STEP_BACKWARD_NETWORK, 40028, "step backward is not available for network sources") \
+    X(STEP_BACKWARD_FAILED, 40029, "step backward failed: not paused") \
+    X(STEP_BACKWARD_PENDING, 40030, "step backward: the previous step is not shown yet") \
+    X(FAST_FORWARD_NETWORK, 40031, "fast forward is not available for network sources") \
+    X(FAST_FORWARD_SPEED, 40032, "fast forward speed must be 1 to 7") \
+    X(FAST_TIMER_SPEED, 40033, "fast timer started with a speed of 0 or less") \
+    X(FAST_TIMER_START, 40034, "the fast timer cannot be started") \
+    X(FAST_FORWARD_FAILED, 40035, "fast forward failed") \
+    X(FAST_BACKWARD_NETWORK, 40036, "fast backward is not available for network sources") \
+    X(FAST_BACKWARD_SPEED, 40037, "fast backward speed must be 1 to 7") \
+    X(FAST_BACKWARD_FAILED, 40038, "fast backward failed") \
+    X(SEEK_NETWORK, 40039, "seek is not available for network sources") \
+    X(SEEK_LENGTH_UNKNOWN, 40040, "seek: the length of the recording is unknown") \
+    X(SEEK_OUT_OF_RANGE, 40041, "seek: offset outside the recording") \
+    X(SEEK_NOTHING_OPEN, 40042, "seek: no source is open") \
+    X(SEEK_FROM_OPENED, 40043, "seek from opened: positioning failed") \
+    X(SEEK_WHILE_PLAYING, 40044, "seek while playing: positioning failed") \
+    X(SEEK_WHILE_PAUSED, 40045, "seek while paused: positioning failed") \
+    X(SEEK_WHILE_FAST, 40046, "seek in fast mode: positioning failed") \
+    X(SEEK_RESTART, 40047, "seek: playback cannot restart from this state") \
+    X(POSITION_NOTHING_OPEN, 40048, "positioning: nothing is open") \
+    X(POSITION_UNSUPPORTED, 40049, "positioning is not supported by this source") \
+    X(FILE_NOT_OPEN, 40050, "positioning: the .dvr file is not open") \
+    X(FILE_BEYOND_END, 40051, "positioning beyond the end of the recording") \
+    X(FILE_SEEK, 40052, "positioning: the seek failed") \
+    X(DISK_OFFSET, 40053, "disk: the offset is outside the recorded ring") \
+    X(CARD_OFFSET, 40054, "card: the offset is outside the recorded ring") \
+    X(STOP_FAILED, 40055, "stop failed: not playing") \
+    X(SNAPSHOT_NOTHING_OPEN, 40056, "snapshot: nothing is open") \
+    X(SNAPSHOT_NO_SCREENS, 40057, "snapshot: the channel count is unknown")
+
+typedef enum KivraError {
+#define KIVRA_ERROR_ENUMERATOR(name, code, text) KIVRA_ERROR_##name = code,
+    KIVRA_FOR_EACH_ERROR(KIVRA_ERROR_ENUMERATOR)
+#undef KIVRA_ERROR_ENUMERATOR
+    KIVRA_ERROR_FIRST = KIVRA_ERROR_READER_FROM_OPENED,
+    KIVRA_ERROR_LAST = KIVRA_ERROR_SNAPSHOT_NO_SCREENS
+} KivraError;
+
+/* checked_value of KIVRA_ERROR_OUTPUT_NO_DEVICE. */
+#define KIVRA_CHECKED_NO_AUDIO_DEVICE 2
+
+/* ---- Index records (zTell...Inx...): little-endian on disk, host layout here ------------- */
+
+#define KIVRA_INDEX_MAGIC 0x1738BABEu
+#define KIVRA_INDEX_RECORD_SIZE 16
+#define KIVRA_QUICK_RECORD_SIZE 128
+#define KIVRA_LAST_UNIT_NUMBER 0xFFFFFu /* disk and card units run 1..0xFFFFF, then 1 again */
+
+/* Record 0 of a time or event index. */
+typedef struct KivraIndexHeader {
+    uint32_t magic;   /* KIVRA_INDEX_MAGIC where the engine wrote it; not checked */
+    uint32_t first;   /* oldest valid unit, >= 1 */
+    uint32_t last;    /* newest valid unit */
+    uint32_t wrapped; /* non-zero: the recorder has wrapped around its ring */
+} KivraIndexHeader;
+
+/* Records 1..n of a time or event index. */
+typedef struct KivraIndexUnit {
+    uint32_t time; /* seconds since 1970 of the GOP */
+    uint32_t tag;  /* the recorder's; 0 in every unit the engine writes */
+    int64_t offset; /* logical offset of the GOP start; -1 outside the recorded data */
+} KivraIndexUnit;
+
+/* A quick-index record, copied unchanged. */
+typedef struct KivraQuickRecord {
+    uint8_t bytes[KIVRA_QUICK_RECORD_SIZE];
+} KivraQuickRecord;
+
+#ifdef __cplusplus
+static_assert(sizeof(KivraIndexHeader) == KIVRA_INDEX_RECORD_SIZE, "index header layout");
+static_assert(sizeof(KivraIndexUnit) == KIVRA_INDEX_RECORD_SIZE, "index unit layout");
+static_assert(sizeof(KivraQuickRecord) == KIVRA_QUICK_RECORD_SIZE, "quick record layout");
+#else
+_Static_assert(sizeof(KivraIndexHeader) == KIVRA_INDEX_RECORD_SIZE, "index header layout");
+_Static_assert(sizeof(KivraIndexUnit) == KIVRA_INDEX_RECORD_SIZE, "index unit layout");
+_Static_assert(sizeof(KivraQuickRecord) == KIVRA_QUICK_RECORD_SIZE, "quick record layout");
+#endif
+
 /* ---- Video target ---------------------------------------------------------------------- */
 
 /* A finished picture of the whole video area: 32-bit pixels, byte order B, G, R, X. */
@@ -132,8 +386,13 @@ typedef struct KivraVideoTarget {
  * drawing failures (24, 0). value is the last close result for command results. */
 typedef void (*PlayEventProc)(int32_t code, int32_t value);
 
-/* Telemetry of every presented frame. Absent values: null pointers, speed -1.0, temperature
- * 255, tyres per group -1, summary values 0. position: 10 + 11 characters, not terminated.
+/* What FrameInfoProc passes for a value the GOP does not carry (pointers are null). */
+#define KIVRA_NO_SPEED (-1.0f)
+#define KIVRA_NO_TEMPERATURE 255
+#define KIVRA_NO_TYRES (-1)
+
+/* Telemetry of every presented frame. Absent values: null pointers, KIVRA_NO_SPEED,
+ * KIVRA_NO_TEMPERATURE, KIVRA_NO_TYRES as tyres per group, summary values 0. position: 10 + 11 characters, not terminated.
  * tyres: tyres_per_group TyreRecords. */
 typedef void (*FrameInfoProc)(uint32_t gop_time, const char* vehicle_id, const void* position,
                               const int32_t* gsensor, float speed, int32_t temperature,
@@ -256,6 +515,48 @@ KIVRA_EXPORT uint8_t zSetRecord(const char* base_path, int32_t on);
 /* Addition: a short English text for an engine error code, "unknown error" otherwise. The
  * text is static. */
 KIVRA_EXPORT const char* KivraErrorText(int32_t error_code);
+
+
+/* Every export, in the order hosts bind them by name; the declarations above give the types.
+ * Binding tables, version scripts and tests are made from this list. */
+#define KIVRA_FOR_EACH_EXPORT(X) \
+    X(KivraInfo) \
+    X(zInit) \
+    X(zRelease) \
+    X(zOpen) \
+    X(zOpenEx) \
+    X(zOpenRx) \
+    X(zDownload) \
+    X(zStopDownload) \
+    X(zTellOpenedType) \
+    X(zTellStatusType) \
+    X(zPlayMSG) \
+    X(zTellScreenNum) \
+    X(zTellSampleRate) \
+    X(zTellSampleBits) \
+    X(zTellFullScreenIdx) \
+    X(zSetFullScreen) \
+    X(zTellDivStatus) \
+    X(zSetDivStatus) \
+    X(zTellCarId) \
+    X(zOpenVoice) \
+    X(zCloseVoice) \
+    X(zSetVoiceVolume) \
+    X(zTellVoiceVolume) \
+    X(zTellp) \
+    X(zTellTotalLen) \
+    X(zTellBegTime) \
+    X(zTellEndTime) \
+    X(zStartExtract) \
+    X(zStopExtract) \
+    X(zTellTimeInxHd) \
+    X(zTellTimeInxUnit) \
+    X(zTellEvtInxHd) \
+    X(zTellEvtInxUnit) \
+    X(zTellQuickInxHd) \
+    X(zTellQuickInxUnit) \
+    X(zSetRecord) \
+    X(KivraErrorText)
 
 #ifdef __cplusplus
 }

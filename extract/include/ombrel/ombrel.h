@@ -85,6 +85,14 @@ OMBREL_EXPORT void zExtractFin(void);
 /* True while outputs are open (between a successful zExtractPre and zExtractFin). */
 OMBREL_EXPORT uint8_t zIsExtractOpened(void);
 
+/* Every export, in the order hosts bind them by name. */
+#define OMBREL_FOR_EACH_EXPORT(X) \
+    X(zExtractInfo) \
+    X(zExtractPre) \
+    X(zExtractWrite) \
+    X(zExtractFin) \
+    X(zIsExtractOpened)
+
 #ifdef __cplusplus
 }
 #endif
