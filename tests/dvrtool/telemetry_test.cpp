@@ -56,5 +56,44 @@ TEST(DvrtoolTelemetry, JsonLinesCarryTheInfoBlockValues) {
     EXPECT_EQ(f1["flags"], json::array({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}));
 }
 
+// Damaged or foreign-encoded texts: every GOP still prints, each odd byte read as Latin-1.
+TEST(DvrtoolTelemetry, TextsThatAreNotUtf8StillPrintEveryGop) {
+    fleet::test::TempDir dir;
+    PairBuilder pair(dir.file("rec"));
+    const std::vector<std::pair<std::string, std::string>> texts = {
+        {"BUS\xE9\xFF-1", "N5130.12\x99" "4E00007.5678"},
+        {"BUS-42", "N5130.1234E00007.5678"},
+        {"\xD4\xC1" "B12345", "N5130.1234E0000\xC3\xA9.567"},
+    };
+    for (size_t i = 0; i < texts.size(); ++i) {
+        dvrsim::InfoSpec info;
+        info.status = std::vector<dvrsim::StatusRecord>{{texts[i].first, 20, 0, 0}};
+        info.position = std::vector<std::string>{texts[i].second};
+        dvrsim::GopSpec gop = make_gop(kT0 + static_cast<uint32_t>(i), {0}, 1);
+        gop.info = dvrsim::build_info_block(info);
+        pair.add_gop(gop);
+    }
+    pair.finish();
+
+    auto result = dvrtool({"telemetry", pair.dvr(), "--json"});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    auto lines = json_lines(result.out);
+    ASSERT_EQ(lines.size(), 3u);
+    const std::pair<const char*, const char*> expected[] = {
+        {"BUS\xC3\xA9\xC3\xBF-1", "N5130.12\xC2\x99" "4E00007.5678"},
+        {"BUS-42", "N5130.1234E00007.5678"},
+        {"\xC3\x94\xC3\x81" "B12345", "N5130.1234E0000\xC3\xA9.567"},
+    };
+    for (size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i]["gop"], i);
+        EXPECT_EQ(lines[i]["car_id"], expected[i].first) << i;
+        EXPECT_EQ(lines[i]["position"], expected[i].second) << i;
+    }
+
+    auto info = dvrtool({"info", pair.dvr(), "--json"});
+    ASSERT_EQ(info.exit_code, 0) << info.err;
+    EXPECT_EQ(json::parse(info.out)["vehicle_id"], "BUS\xC3\xA9\xC3\xBF-1");
+}
+
 }  // namespace
 }  // namespace dvrtool_test

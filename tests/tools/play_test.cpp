@@ -68,7 +68,10 @@ TEST_F(Play, FrameTelemetryEqualsWhatWasRecorded) {
     for (const Case& c :
          {Case{"v3", {"--channels", "4", "--stream-version", "3", "--seconds", "6", "--fps", "4"}},
           Case{"v1", {"--channels", "4", "--stream-version", "1", "--seconds", "4", "--fps", "3"}},
-          Case{"v0", {"--channels", "1", "--stream-version", "0", "--seconds", "3", "--fps", "2"}}}) {
+          Case{"v0", {"--channels", "1", "--stream-version", "0", "--seconds", "3", "--fps", "2"}},
+          // A vehicle id that is not UTF-8 still reports every frame.
+          Case{"odd_id", {"--channels", "1", "--stream-version", "3", "--seconds", "3", "--fps",
+                          "2", "--vehicle-id", "BUS\xE9\xFF-1"}}}) {
         SCOPED_TRACE(c.name);
         std::string base = record(c.name, c.options);
         std::vector<json> frames = of_kind(play(base, {}), "frame");

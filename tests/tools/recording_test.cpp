@@ -85,7 +85,10 @@ INSTANTIATE_TEST_SUITE_P(
         TelemetryCase{"v2_eight_channels", 8, 2, {"--fps", "2", "--audio-channels", "2"}},
         TelemetryCase{"v3_one_channel", 1, 3, {"--fps", "5"}},
         TelemetryCase{"v3_eight_channel_inputs", 8, 3, {"--fps", "2", "--audio-bits", "8"}},
-        TelemetryCase{"v3_sixteen_channels", 16, 3, {"--fps", "1"}}),
+        TelemetryCase{"v3_sixteen_channels", 16, 3, {"--fps", "1"}},
+        // Bytes that are not UTF-8 read the same way in both.
+        TelemetryCase{"v3_vehicle_id_not_utf8", 1, 3,
+                      {"--fps", "1", "--vehicle-id", "\xD4\xC1" "B\xFF"}}),
     [](const auto& test) { return std::string(test.param.name); });
 
 int count_frames_with_ffprobe(const std::string& h264) {

@@ -17,6 +17,7 @@
 #include "h264_probe.h"
 #include "messages.h"
 #include "recording.h"
+#include "report/json_text.h"
 #include "time_text.h"
 
 namespace dvrtool {
@@ -96,11 +97,6 @@ std::string resolution_text(const std::optional<PictureSize>& p) {
     return std::to_string(p->width) + "x" + std::to_string(p->height);
 }
 
-template <typename T>
-nlohmann::ordered_json or_null(const std::optional<T>& v) {
-    return v ? nlohmann::ordered_json(*v) : nlohmann::ordered_json(nullptr);
-}
-
 nlohmann::ordered_json summary_json(const Summary& s, kivra::FilePair& pair) {
     nlohmann::ordered_json j;
     j["stream_version"] =
@@ -122,7 +118,8 @@ nlohmann::ordered_json summary_json(const Summary& s, kivra::FilePair& pair) {
     j["length"] = pair.length();
     j["gops"] = s.gops;
     j["frames_per_channel"] = s.frames_per_channel;
-    j["vehicle_id"] = or_null(s.vehicle_id);
+    j["vehicle_id"] = s.vehicle_id ? nlohmann::ordered_json(fleet::utf8_text(*s.vehicle_id))
+                                   : nlohmann::ordered_json(nullptr);
     return j;
 }
 

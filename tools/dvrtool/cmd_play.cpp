@@ -16,6 +16,7 @@
 #include "kivra/kivra.h"
 #include "messages.h"
 #include "format/file_pair.h"
+#include "report/json_text.h"
 #include "report/png_writer.h"
 #include "report/telemetry_json.h"
 
@@ -131,7 +132,9 @@ void on_frame(uint32_t time, const char* id, const void* position, const int32_t
 
 void on_disk(int32_t type, const char* path, int32_t event) {
     std::lock_guard<std::mutex> guard(session->lock);
-    emit("disk", {{"type", type}, {"path", path ? ordered_json(path) : nullptr}, {"event", event}});
+    emit("disk", {{"type", type},
+                  {"path", path ? ordered_json(fleet::utf8_text(path)) : nullptr},
+                  {"event", event}});
 }
 
 void on_link(int32_t link, int32_t code, int32_t value, intptr_t extra) {

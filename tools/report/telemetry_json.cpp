@@ -2,12 +2,19 @@
 
 #include <cstring>
 
+#include "report/json_text.h"
+
 namespace fleet {
 namespace {
 
 template <typename T>
 nlohmann::ordered_json or_null(const std::optional<T>& v) {
     return v ? nlohmann::ordered_json(*v) : nlohmann::ordered_json(nullptr);
+}
+
+// Recorded texts may hold any bytes; JSON holds UTF-8.
+nlohmann::ordered_json text_or_null(const std::optional<std::string>& v) {
+    return v ? nlohmann::ordered_json(utf8_text(*v)) : nlohmann::ordered_json(nullptr);
 }
 
 }  // namespace
@@ -24,8 +31,8 @@ nlohmann::ordered_json to_json(const FrameTelemetry& t) {
             {"frame", t.frame},
             {"time", t.time},
             {"channels", t.channels},
-            {"car_id", or_null(t.car_id)},
-            {"position", or_null(t.position)},
+            {"car_id", text_or_null(t.car_id)},
+            {"position", text_or_null(t.position)},
             {"gsensor", or_null(t.gsensor)},
             {"speed", or_null(t.speed)},
             {"temperature", or_null(t.temperature)},

@@ -26,8 +26,8 @@ struct FrameTelemetry {
     int frame = 0;
     uint32_t time = 0;
     std::vector<int> channels;  // channels (1-based) with a picture record for this frame
-    std::optional<std::string> car_id;
-    std::optional<std::string> position;  // 21 characters
+    std::optional<std::string> car_id;    // bytes as recorded; JSON shows them with utf8_text
+    std::optional<std::string> position;  // 21 bytes, likewise
     std::optional<std::array<int, 3>> gsensor;
     std::optional<double> speed;  // km/h, in tenths
     std::optional<int> temperature;
