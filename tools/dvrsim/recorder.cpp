@@ -17,6 +17,7 @@
 #include "dvrsim/rng.h"
 #include "dvrsim/truth.h"
 #include "dvrsim/tyre_model.h"
+#include "common/le.h"
 #include "dvrsim/vehicle_model.h"
 #include "format/file_pair_writer.h"
 #include "format/gop_header.h"
@@ -62,8 +63,7 @@ std::vector<uint8_t> garbage_blocks(uint64_t seed) {
 
 std::vector<uint8_t> zero_length_magic_block() {
     std::vector<uint8_t> block(kivra::kBlockSize, 0);
-    block[0] = 0xFF;
-    block[1] = 0x01;  // magic 0x1FF, total length left 0
+    fleet::store_u32(block.data(), kivra::kGopMagic);  // total length left 0
     return block;
 }
 

@@ -313,9 +313,12 @@ int run_play(const CommandLine& line) {
     state.start = Clock::now();
     send_command(KIVRA_CMD_PLAY);
     run_timeline(std::move(actions), run_for);
-    int status = zTellStatusType();
-    if (zTellOpenedType() >= 0 && status != 0 && status != 5) send_command(KIVRA_CMD_STOP);
-    if (zTellOpenedType() >= 0) send_command(KIVRA_CMD_CLOSE);
+    const int status = zTellStatusType();
+    const bool open = zTellOpenedType() != KIVRA_SOURCE_NONE;
+    if (open && status != KIVRA_STATUS_OPENED && status != KIVRA_STATUS_STOPPED) {
+        send_command(KIVRA_CMD_STOP);
+    }
+    if (zTellOpenedType() != KIVRA_SOURCE_NONE) send_command(KIVRA_CMD_CLOSE);
     zRelease();
     session = nullptr;
     return 0;
