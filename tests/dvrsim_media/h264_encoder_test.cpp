@@ -78,14 +78,15 @@ std::vector<Picture> painted_sequence(int width, int height, int count) {
 std::vector<AccessUnit> encode_all(const EncoderSettings& settings,
                                    const std::vector<Picture>& pictures) {
     H264Encoder encoder;
-    const std::string problem = encoder.open(settings);
-    EXPECT_EQ(problem, "");
+    const fleet::Status opened = encoder.open(settings);
+    EXPECT_TRUE(opened) << opened.error().message;
     std::vector<AccessUnit> units;
-    if (!problem.empty()) return units;
+    if (!opened) return units;
     for (size_t i = 0; i < pictures.size(); ++i) {
         const bool key = i % static_cast<size_t>(settings.frames_per_gop) == 0;
-        units.push_back(encoder.encode(pictures[i].data(), key));
-        EXPECT_FALSE(units.back().empty()) << "picture " << i << ": " << encoder.last_error();
+        auto unit = encoder.encode(pictures[i].data(), key);
+        EXPECT_TRUE(unit) << "picture " << i << ": " << unit.error().message;
+        units.push_back(unit ? std::move(*unit) : AccessUnit{});
     }
     return units;
 }
@@ -249,16 +250,25 @@ TEST(H264Encoder, SameInputGivesSameBytes) {
 
 TEST(H264Encoder, RejectsWhatItCannotHonour) {
     H264Encoder encoder;
-    EXPECT_NE(encoder.open(EncoderSettings{351, 296, 4, 4}), "");
-    EXPECT_NE(encoder.open(EncoderSettings{352, 296, 0, 4}), "");
+    const fleet::Status odd_width = encoder.open(EncoderSettings{351, 296, 4, 4});
+    ASSERT_FALSE(odd_width);
+    EXPECT_EQ(odd_width.error().message, "picture size must be positive and even");
+    const fleet::Status no_gop = encoder.open(EncoderSettings{352, 296, 0, 4});
+    ASSERT_FALSE(no_gop);
+    EXPECT_EQ(no_gop.error().message, "frames_per_gop must be positive");
     const Picture picture = painted(352, 296, 0);
-    EXPECT_TRUE(encoder.encode(picture.data(), true).empty()) << "encoder is not open";
+    auto closed = encoder.encode(picture.data(), true);
+    ASSERT_FALSE(closed);
+    EXPECT_EQ(closed.error().message, "encoder is not open");
 
-    ASSERT_EQ(encoder.open(kCif), "");
-    EXPECT_TRUE(encoder.encode(picture.data(), false).empty());
-    EXPECT_NE(encoder.last_error(), "");
-    EXPECT_FALSE(encoder.encode(picture.data(), true).empty()) << encoder.last_error();
-    EXPECT_EQ(encoder.last_error(), "");
+    const fleet::Status opened = encoder.open(kCif);
+    ASSERT_TRUE(opened) << opened.error().message;
+    auto not_key = encoder.encode(picture.data(), false);
+    ASSERT_FALSE(not_key);
+    EXPECT_EQ(not_key.error().message, "the first picture must be a key frame");
+    auto key = encoder.encode(picture.data(), true);
+    ASSERT_TRUE(key) << key.error().message;
+    EXPECT_FALSE(key->empty());
 }
 
 TEST(H264Encoder, SavesADecodedPictureToLookAt) {

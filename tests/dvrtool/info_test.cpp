@@ -58,9 +58,10 @@ TEST(DvrtoolInfo, JsonDescribesSmallRecording) {
 std::vector<uint8_t> key_frame(int width, int height) {
     av_log_set_level(AV_LOG_ERROR);  // the encoder's statistics are not test output
     dvrsim::H264Encoder encoder;
-    if (!encoder.open({width, height, 1, 25}).empty()) return {};
+    if (!encoder.open({width, height, 1, 25})) return {};
     std::vector<uint8_t> picture(static_cast<size_t>(width * height * 3 / 2), 0x80);
-    return encoder.encode(picture.data(), true);
+    auto unit = encoder.encode(picture.data(), true);
+    return unit ? std::move(*unit) : std::vector<uint8_t>{};
 }
 
 TEST(DvrtoolInfo, ResolutionIsTheFirstPresentChannelsPictureWithoutTheBand) {

@@ -60,9 +60,9 @@ std::vector<Bytes> encode_channel(int channel, int width, int height, int gops,
     constexpr int kFps = 15;
     dvrsim::H264Encoder encoder;
     std::vector<Bytes> units;
-    const std::string problem = encoder.open({width, height, frames_per_gop, kFps});
-    EXPECT_EQ(problem, "");
-    if (!problem.empty()) return units;
+    const fleet::Status opened = encoder.open({width, height, frames_per_gop, kFps});
+    EXPECT_TRUE(opened) << opened.error().message;
+    if (!opened) return units;
     Bytes picture(dvrsim::yuv420p_size(width, height));
     for (int i = 0; i < gops * frames_per_gop; ++i) {
         dvrsim::PictureContent content;
@@ -72,8 +72,9 @@ std::vector<Bytes> encode_channel(int channel, int width, int height, int gops,
         content.frame_in_second = i % kFps;
         content.fps = kFps;
         dvrsim::paint_picture(picture.data(), width, height, content);
-        units.push_back(encoder.encode(picture.data(), i % frames_per_gop == 0));
-        EXPECT_FALSE(units.back().empty()) << encoder.last_error();
+        auto unit = encoder.encode(picture.data(), i % frames_per_gop == 0);
+        EXPECT_TRUE(unit) << unit.error().message;
+        units.push_back(unit ? std::move(*unit) : Bytes{});
     }
     return units;
 }

@@ -1,7 +1,6 @@
 #include "dvrsim/h264_encoder.h"
 
 #include <cstring>
-#include <utility>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -19,13 +18,13 @@ std::string av_error_text(int code) {
     return text;
 }
 
-std::string check_settings(const EncoderSettings& s) {
+fleet::Status check_settings(const EncoderSettings& s) {
     if (s.width <= 0 || s.height <= 0 || s.width % 2 != 0 || s.height % 2 != 0) {
-        return "picture size must be positive and even";
+        return fleet::fail("picture size must be positive and even");
     }
-    if (s.frames_per_gop <= 0) return "frames_per_gop must be positive";
-    if (s.fps <= 0) return "fps must be positive";
-    return "";
+    if (s.frames_per_gop <= 0) return fleet::fail("frames_per_gop must be positive");
+    if (s.fps <= 0) return fleet::fail("fps must be positive");
+    return {};
 }
 
 // Key frames come only where the caller forces them (keyint matches the GOP and scene cuts
@@ -91,18 +90,18 @@ void H264Encoder::close() {
     next_pts_ = 0;
 }
 
-std::string H264Encoder::open(const EncoderSettings& settings) {
+fleet::Status H264Encoder::open(const EncoderSettings& settings) {
     close();
-    if (std::string problem = check_settings(settings); !problem.empty()) return problem;
+    if (auto checked = check_settings(settings); !checked) return checked;
     const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
-    if (codec == nullptr) return "libavcodec was built without the libx264 encoder";
+    if (codec == nullptr) return fleet::fail("libavcodec was built without the libx264 encoder");
 
     context_ = avcodec_alloc_context3(codec);
     frame_ = av_frame_alloc();
     packet_ = av_packet_alloc();
     if (context_ == nullptr || frame_ == nullptr || packet_ == nullptr) {
         close();
-        return "out of memory";
+        return fleet::fail("out of memory");
     }
     configure(context_, settings);
 
@@ -112,11 +111,11 @@ std::string H264Encoder::open(const EncoderSettings& settings) {
     av_dict_free(&options);
     if (rc < 0) {
         close();
-        return "opening libx264 failed: " + av_error_text(rc);
+        return fleet::fail("opening libx264 failed: " + av_error_text(rc));
     }
     if (!unused.empty()) {
         close();
-        return "libx264 did not accept the options: " + unused;
+        return fleet::fail("libx264 did not accept the options: " + unused);
     }
 
     frame_->format = AV_PIX_FMT_YUV420P;
@@ -124,15 +123,15 @@ std::string H264Encoder::open(const EncoderSettings& settings) {
     frame_->height = settings.height;
     if (const int frame_rc = av_frame_get_buffer(frame_, 0); frame_rc < 0) {
         close();
-        return "allocating the picture failed: " + av_error_text(frame_rc);
+        return fleet::fail("allocating the picture failed: " + av_error_text(frame_rc));
     }
-    return "";
+    return {};
 }
 
-std::string H264Encoder::load_picture(const uint8_t* yuv420p) {
-    if (yuv420p == nullptr) return "no picture given";
+fleet::Status H264Encoder::load_picture(const uint8_t* yuv420p) {
+    if (yuv420p == nullptr) return fleet::fail("no picture given");
     if (const int rc = av_frame_make_writable(frame_); rc < 0) {
-        return "picture buffer not writable: " + av_error_text(rc);
+        return fleet::fail("picture buffer not writable: " + av_error_text(rc));
     }
     const int width = frame_->width;
     const int height = frame_->height;
@@ -143,19 +142,14 @@ std::string H264Encoder::load_picture(const uint8_t* yuv420p) {
     copy_plane(yuv420p, width, height, frame_->data[0], frame_->linesize[0]);
     copy_plane(u, chroma_width, chroma_height, frame_->data[1], frame_->linesize[1]);
     copy_plane(v, chroma_width, chroma_height, frame_->data[2], frame_->linesize[2]);
-    return "";
-}
-
-std::vector<uint8_t> H264Encoder::fail(std::string text) {
-    error_ = std::move(text);
     return {};
 }
 
-std::vector<uint8_t> H264Encoder::encode(const uint8_t* yuv420p, bool force_key) {
-    error_.clear();
+fleet::Result<std::vector<uint8_t>> H264Encoder::encode(const uint8_t* yuv420p, bool force_key) {
+    using fleet::fail;
     if (context_ == nullptr) return fail("encoder is not open");
     if (next_pts_ == 0 && !force_key) return fail("the first picture must be a key frame");
-    if (std::string problem = load_picture(yuv420p); !problem.empty()) return fail(problem);
+    if (auto loaded = load_picture(yuv420p); !loaded) return loaded.error();
 
     frame_->pict_type = force_key ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
     frame_->pts = next_pts_++;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/result.h"
+
 struct AVCodecContext;
 struct AVFrame;
 struct AVPacket;
@@ -26,27 +28,23 @@ public:
     H264Encoder& operator=(const H264Encoder&) = delete;
     ~H264Encoder();
 
-    // Returns an error text ("" on success), e.g. when libx264 is missing.
-    std::string open(const EncoderSettings& settings);
+    // Fails with a reason, e.g. when libx264 is missing.
+    fleet::Status open(const EncoderSettings& settings);
 
     // Encodes one YUV420P picture (planes contiguous: Y w*h, U w/2*h/2, V w/2*h/2, no padding).
     // force_key: this picture starts a GOP and must be an IDR with SPS/PPS in front; the first
     // picture after open() must be one.
-    // Returns the Annex-B access unit for this very picture; empty on failure, see last_error().
-    std::vector<uint8_t> encode(const uint8_t* yuv420p, bool force_key);
-
-    const std::string& last_error() const { return error_; }
+    // Returns the Annex-B access unit for this very picture.
+    fleet::Result<std::vector<uint8_t>> encode(const uint8_t* yuv420p, bool force_key);
 
 private:
     void close();
-    std::string load_picture(const uint8_t* yuv420p);
-    std::vector<uint8_t> fail(std::string text);
+    fleet::Status load_picture(const uint8_t* yuv420p);
 
     AVCodecContext* context_ = nullptr;
     AVFrame* frame_ = nullptr;
     AVPacket* packet_ = nullptr;
     int64_t next_pts_ = 0;
-    std::string error_;
 };
 
 }  // namespace dvrsim

@@ -36,7 +36,7 @@ constexpr const char* kUsage =
     "  --scene          flat: flat colours, small and quick to decode (default);\n"
     "                   camera: detail and grain, the bitrate and decoding cost of footage\n";
 
-int usage_error(const std::string& message) {
+int print_usage_error(const std::string& message) {
     std::fprintf(stderr, "dvrsim: %s\n(see 'dvrsim --help')\n", message.c_str());
     return 2;
 }
@@ -50,8 +50,9 @@ bool parse_int(const char* text, long long lo, long long hi, long long& out) {
     return true;
 }
 
-// Parses the options of `record`; returns an empty string or the usage error.
-std::string parse_record(const std::vector<std::string>& args, dvrsim::RecordOptions& o) {
+// The options of `record`, or why they do not describe a recording.
+fleet::Result<dvrsim::RecordOptions> parse_record(const std::vector<std::string>& args) {
+    dvrsim::RecordOptions o;
     bool have_channels = false, have_version = false, have_seconds = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& name = args[i];
@@ -59,7 +60,7 @@ std::string parse_record(const std::vector<std::string>& args, dvrsim::RecordOpt
             o.audio = false;
             continue;
         }
-        if (i + 1 >= args.size()) return name + " needs a value";
+        if (i + 1 >= args.size()) return fleet::fail(name + " needs a value");
         const std::string& value = args[++i];
         long long n = 0;
         auto number = [&](long long lo, long long hi, auto& field) {
@@ -86,26 +87,27 @@ std::string parse_record(const std::vector<std::string>& args, dvrsim::RecordOpt
             ok = dvrsim::parse_damage(value, d);
             if (ok) o.damage.push_back(d);
         } else {
-            return "unknown option " + name;
+            return fleet::fail("unknown option " + name);
         }
-        if (!ok) return "bad value for " + name + ": " + value;
+        if (!ok) return fleet::fail("bad value for " + name + ": " + value);
     }
     if (o.base.empty() || !have_channels || !have_version || !have_seconds) {
-        return "record needs --out, --channels, --stream-version and --seconds";
+        return fleet::fail("record needs --out, --channels, --stream-version and --seconds");
     }
-    return dvrsim::check_options(o);
+    if (auto checked = dvrsim::check_options(o); !checked) return checked.error();
+    return o;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty()) return usage_error("missing command");
+    if (args.empty()) return print_usage_error("missing command");
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (args[0] != "record") return usage_error("unknown command " + args[0]);
+    if (args[0] != "record") return print_usage_error("unknown command " + args[0]);
     args.erase(args.begin());
     for (const auto& a : args) {
         if (a == "--help" || a == "-h") {
@@ -114,16 +116,18 @@ int main(int argc, char** argv) {
         }
     }
 
-    dvrsim::RecordOptions options;
-    if (auto error = parse_record(args, options); !error.empty()) return usage_error(error);
+    auto parsed = parse_record(args);
+    if (!parsed) return print_usage_error(parsed.error().message);
+    dvrsim::RecordOptions& options = *parsed;
     options.progress = isatty(STDERR_FILENO) != 0;
     av_log_set_level(AV_LOG_ERROR);  // the encoder's statistics are noise here
 
-    dvrsim::RecordSummary summary;
-    if (auto error = dvrsim::record(options, summary); !error.empty()) {
-        std::fprintf(stderr, "dvrsim: %s\n", error.c_str());
+    auto recorded = dvrsim::record(options);
+    if (!recorded) {
+        std::fprintf(stderr, "dvrsim: %s\n", recorded.error().message.c_str());
         return 1;
     }
+    const dvrsim::RecordSummary& summary = *recorded;
     std::printf("dvrsim: wrote %s.dvr, %s.inx, %s.truth.jsonl: %lld GOPs, %lld bytes, %d channels, "
                 "version %d\n",
                 options.base.c_str(), options.base.c_str(), options.base.c_str(),

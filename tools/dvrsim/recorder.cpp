@@ -72,14 +72,15 @@ struct ChannelEncoders {
     std::vector<uint8_t> picture;
     int width = 0, height = 0;
 
-    std::string open(const RecordOptions& o) {
+    fleet::Status open(const RecordOptions& o) {
         width = o.resolution.width;
         height = o.resolution.height + kCroppedBandRows;
         picture.resize(yuv420p_size(width, height));
         for (int c = 0; c < o.channels; ++c) {
             encoders.push_back(std::make_unique<H264Encoder>());
-            std::string error = encoders.back()->open({width, height, o.fps, o.fps});
-            if (!error.empty()) return error;
+            if (auto opened = encoders.back()->open({width, height, o.fps, o.fps}); !opened) {
+                return opened;
+            }
         }
         return {};
     }
@@ -90,15 +91,16 @@ public:
     explicit Recording(const RecordOptions& o)
         : o_(o), plan_(o), model_(o.seed, o.fps), vehicle_id_(vehicle_id_for(o)) {}
 
-    std::string run(RecordSummary& summary);
+    fleet::Result<RecordSummary> run();
 
 private:
-    std::string write_gop(int64_t gop);
-    std::vector<FrameRecord> encode_frames(int64_t gop, uint32_t time, std::string& error);
+    fleet::Status write_gop(int64_t gop);
+    fleet::Result<std::vector<FrameRecord>> encode_frames(int64_t gop, uint32_t time);
     std::vector<uint8_t> info_block(const std::vector<VehicleSample>& samples,
                                     const std::vector<TyreFrame>& tyres) const;
-    std::string append_filler(const std::vector<uint8_t>& bytes);
-    std::string truncate_last_gop();
+    fleet::Status append_filler(const std::vector<uint8_t>& bytes);
+    fleet::Status truncate_last_gop();
+    fleet::Error write_error(const std::string& path) const;
 
     const RecordOptions& o_;
     DamagePlan plan_;
@@ -112,8 +114,7 @@ private:
     int64_t truth_lines_ = 0;
 };
 
-std::vector<FrameRecord> Recording::encode_frames(int64_t gop, uint32_t time,
-                                                  std::string& error) {
+fleet::Result<std::vector<FrameRecord>> Recording::encode_frames(int64_t gop, uint32_t time) {
     std::vector<FrameRecord> frames;
     for (int k = 0; k < o_.fps; ++k) {
         for (int c = 0; c < o_.channels; ++c) {
@@ -121,12 +122,9 @@ std::vector<FrameRecord> Recording::encode_frames(int64_t gop, uint32_t time,
             PictureContent content{c, frame_index, time, k, o_.fps, o_.scene};
             paint_picture(encoders_.picture.data(), encoders_.width, encoders_.height, content);
             auto& encoder = *encoders_.encoders[static_cast<size_t>(c)];
-            FrameRecord frame{c, k == 0, encoder.encode(encoders_.picture.data(), k == 0)};
-            if (frame.data.empty()) {
-                error = "H.264 encoding failed: " + encoder.last_error();
-                return {};
-            }
-            frames.push_back(std::move(frame));
+            auto unit = encoder.encode(encoders_.picture.data(), k == 0);
+            if (!unit) return fleet::fail("H.264 encoding failed: " + unit.error().message);
+            frames.push_back({c, k == 0, std::move(*unit)});
         }
     }
     return frames;
@@ -164,19 +162,21 @@ std::vector<uint8_t> Recording::info_block(const std::vector<VehicleSample>& sam
     return build_info_block(spec);
 }
 
-std::string Recording::append_filler(const std::vector<uint8_t>& bytes) {
-    if (!writer_.append_filler(bytes.data(), bytes.size())) {
-        return std::string("cannot write ") + o_.base + ".dvr: " + std::strerror(errno);
-    }
+fleet::Error Recording::write_error(const std::string& path) const {
+    return fleet::fail("cannot write " + path + ": " + std::strerror(errno));
+}
+
+fleet::Status Recording::append_filler(const std::vector<uint8_t>& bytes) {
+    if (!writer_.append_filler(bytes.data(), bytes.size())) return write_error(o_.base + ".dvr");
     return {};
 }
 
-std::string Recording::write_gop(int64_t gop) {
+fleet::Status Recording::write_gop(int64_t gop) {
     if (gop == plan_.garbage_before) {
-        if (auto e = append_filler(garbage_blocks(o_.seed)); !e.empty()) return e;
+        if (auto written = append_filler(garbage_blocks(o_.seed)); !written) return written;
     }
     if (gop == plan_.filler_before) {
-        if (auto e = append_filler(zero_length_magic_block()); !e.empty()) return e;
+        if (auto written = append_filler(zero_length_magic_block()); !written) return written;
     }
     uint32_t time = o_.start_time + static_cast<uint32_t>(gop);
     std::vector<VehicleSample> samples;
@@ -193,9 +193,9 @@ std::string Recording::write_gop(int64_t gop) {
     spec.time = time;
     spec.previous_length = previous_length_;
     spec.announced_frames = o_.fps;
-    std::string error;
-    spec.frames = encode_frames(gop, time, error);
-    if (!error.empty()) return error;
+    auto frames = encode_frames(gop, time);
+    if (!frames) return frames.error();
+    spec.frames = std::move(*frames);
     if (o_.audio) {
         spec.audio = {o_.audio_rate, o_.audio_bits, o_.audio_channels,
                       synth_audio_second({o_.audio_rate, o_.audio_bits, o_.audio_channels}, gop)};
@@ -204,9 +204,7 @@ std::string Recording::write_gop(int64_t gop) {
 
     std::vector<uint8_t> bytes = build_gop(spec);
     if (gop == plan_.corrupt) bytes[4] = 0xFE;  // version 254: the parser must reject it
-    if (!writer_.append_gop(bytes.data(), bytes.size(), time)) {
-        return std::string("cannot write ") + o_.base + ".dvr: " + std::strerror(errno);
-    }
+    if (!writer_.append_gop(bytes.data(), bytes.size(), time)) return write_error(o_.base + ".dvr");
     previous_length_ = static_cast<uint32_t>(bytes.size());
     last_gop_length_ = static_cast<int64_t>(bytes.size());
 
@@ -222,74 +220,82 @@ std::string Recording::write_gop(int64_t gop) {
     return {};
 }
 
-std::string Recording::truncate_last_gop() {
+fleet::Status Recording::truncate_last_gop() {
     std::string path = o_.base + ".dvr";
     int64_t cut = writer_.stream_length() - kivra::round_up_block(last_gop_length_) +
                   last_gop_length_ / 2;
     if (::truncate(path.c_str(), static_cast<off_t>(cut)) != 0) {
-        return "cannot truncate " + path + ": " + std::strerror(errno);
+        return fleet::fail("cannot truncate " + path + ": " + std::strerror(errno));
     }
     return {};
 }
 
-std::string Recording::run(RecordSummary& summary) {
-    if (auto error = encoders_.open(o_); !error.empty()) return error;
+fleet::Result<RecordSummary> Recording::run() {
+    if (auto opened = encoders_.open(o_); !opened) return opened.error();
     std::string dvr = o_.base + ".dvr", inx = o_.base + ".inx", truth = o_.base + ".truth.jsonl";
     if (!writer_.create(dvr, inx)) {
-        return "cannot create " + dvr + " / " + inx + ": " + std::strerror(errno);
+        return fleet::fail("cannot create " + dvr + " / " + inx + ": " + std::strerror(errno));
     }
     truth_.open(truth, std::ios::trunc);
-    if (!truth_) return "cannot create " + truth + ": " + std::strerror(errno);
+    if (!truth_) return fleet::fail("cannot create " + truth + ": " + std::strerror(errno));
 
     for (int64_t gop = 0; gop < o_.seconds; ++gop) {
-        if (auto error = write_gop(gop); !error.empty()) return error;
+        if (auto written = write_gop(gop); !written) return written.error();
         if (o_.progress && (gop + 1) % 10 == 0) {
             std::fprintf(stderr, "\rdvrsim: %lld/%d s", static_cast<long long>(gop + 1),
                          o_.seconds);
         }
     }
     if (o_.progress) std::fprintf(stderr, "\r");
+    RecordSummary summary;
     summary.gops = writer_.gop_count();
     summary.stream_bytes = writer_.stream_length();
     summary.frames = truth_lines_;
-    if (!writer_.finish()) return "cannot finish " + dvr + ": " + std::strerror(errno);
+    if (!writer_.finish()) {
+        return fleet::fail("cannot finish " + dvr + ": " + std::strerror(errno));
+    }
     truth_.close();
-    if (!truth_) return "cannot write " + truth;
-    if (plan_.truncate >= 0) return truncate_last_gop();
-    return {};
+    if (!truth_) return fleet::fail("cannot write " + truth);
+    if (plan_.truncate >= 0) {
+        if (auto cut = truncate_last_gop(); !cut) return cut.error();
+    }
+    return summary;
 }
 
 }  // namespace
 
-std::string check_options(const RecordOptions& o) {
-    if (o.base.empty()) return "--out is required";
-    if (o.stream_version < 0 || o.stream_version > 3) return "--stream-version must be 0..3";
+fleet::Status check_options(const RecordOptions& o) {
+    using fleet::fail;
+    if (o.base.empty()) return fail("--out is required");
+    if (o.stream_version < 0 || o.stream_version > 3) return fail("--stream-version must be 0..3");
     if (o.channels != 1 && o.channels != 4 && o.channels != 8 && o.channels != 16) {
-        return "--channels must be 1, 4, 8 or 16";
+        return fail("--channels must be 1, 4, 8 or 16");
     }
     if (o.channels > max_channels_for(o.stream_version)) {
-        return "stream version " + std::to_string(o.stream_version) + " holds at most " +
-               std::to_string(max_channels_for(o.stream_version)) + " channels";
+        return fail("stream version " + std::to_string(o.stream_version) + " holds at most " +
+                    std::to_string(max_channels_for(o.stream_version)) + " channels");
     }
     int max_fps = o.stream_version == 3 ? 15 : 16;  // version 3 stores twice the count in 5 bits
     if (o.fps < 1 || o.fps > max_fps) {
-        return "--fps must be 1.." + std::to_string(max_fps) + " for this stream version";
+        return fail("--fps must be 1.." + std::to_string(max_fps) + " for this stream version");
     }
-    if (o.seconds < 1 || o.seconds > 86400) return "--seconds must be 1..86400";
+    if (o.seconds < 1 || o.seconds > 86400) return fail("--seconds must be 1..86400");
     if (kivra::audio_rate_code_for(o.audio_rate) == 0 && o.audio_rate != 22050) {
-        return "--audio-rate must be one of 4000 8000 11025 16000 22050 32000 44100";
+        return fail("--audio-rate must be one of 4000 8000 11025 16000 22050 32000 44100");
     }
-    if (o.audio_bits != 8 && o.audio_bits != 16) return "--audio-bits must be 8 or 16";
-    if (o.audio_channels != 1 && o.audio_channels != 2) return "--audio-channels must be 1 or 2";
+    if (o.audio_bits != 8 && o.audio_bits != 16) return fail("--audio-bits must be 8 or 16");
+    if (o.audio_channels != 1 && o.audio_channels != 2) {
+        return fail("--audio-channels must be 1 or 2");
+    }
     bool needs_two = has(o, Damage::Garbage) || has(o, Damage::ZeroLengthMagic);
-    if (needs_two && o.seconds < 2) return "this damage needs at least 2 seconds";
+    if (needs_two && o.seconds < 2) return fail("this damage needs at least 2 seconds");
     return {};
 }
 
-std::string record(const RecordOptions& options, RecordSummary& summary) {
-    if (auto error = check_options(options); !error.empty()) return error;
+fleet::Result<RecordSummary> record(const RecordOptions& options) {
+    if (auto checked = check_options(options); !checked) return checked.error();
     Recording recording(options);
-    return recording.run(summary);
+    return recording.run();
 }
 
 bool parse_damage(const std::string& name, Damage& out) {

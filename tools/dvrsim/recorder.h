@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/result.h"
 #include "dvrsim/picture_painter.h"
 
 namespace dvrsim {
@@ -47,11 +48,11 @@ struct RecordSummary {
     int64_t frames = 0;  // truth lines written
 };
 
-// Empty when the options describe a recording this recorder can make, else why not.
-std::string check_options(const RecordOptions& options);
+// Whether the options describe a recording this recorder can make; if not, why not.
+fleet::Status check_options(const RecordOptions& options);
 
-// Writes the recording; returns an empty string or a one-line reason.
-std::string record(const RecordOptions& options, RecordSummary& summary);
+// Writes the recording, or says in one line why it could not.
+fleet::Result<RecordSummary> record(const RecordOptions& options);
 
 bool parse_damage(const std::string& name, Damage& out);
 bool parse_resolution(const std::string& name, Resolution& out);

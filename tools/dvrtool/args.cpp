@@ -27,8 +27,8 @@ std::vector<std::string> CommandLine::all(std::string_view name) const {
     return it == values.end() ? std::vector<std::string>{} : it->second;
 }
 
-CommandLine parse_command_line(std::span<const std::string> args,
-                               std::span<const Option> options) {
+fleet::Result<CommandLine> parse_command_line(std::span<const std::string> args,
+                                              std::span<const Option> options) {
     CommandLine out;
     bool options_done = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -48,10 +48,10 @@ CommandLine parse_command_line(std::span<const std::string> args,
         auto eq = arg.find('=');
         std::string_view name = arg.substr(0, eq);
         const Option* option = find_option(options, name);
-        if (option == nullptr) throw UsageError("unknown option '" + std::string(name) + "'");
+        if (option == nullptr) return usage_error("unknown option '" + std::string(name) + "'");
         if (!option->takes_value) {
             if (eq != std::string_view::npos) {
-                throw UsageError("option '" + std::string(name) + "' takes no value");
+                return usage_error("option '" + std::string(name) + "' takes no value");
             }
             out.flags.emplace(name);
         } else if (eq != std::string_view::npos) {
@@ -59,18 +59,18 @@ CommandLine parse_command_line(std::span<const std::string> args,
         } else if (i + 1 < args.size()) {
             out.values[std::string(name)].push_back(args[++i]);
         } else {
-            throw UsageError("option '" + std::string(name) + "' needs a value");
+            return usage_error("option '" + std::string(name) + "' needs a value");
         }
     }
     return out;
 }
 
-int parse_channel_number(std::string_view text) {
+fleet::Result<int> parse_channel_number(std::string_view text) {
     int channel = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), channel);
     if (ec != std::errc() || end != text.data() + text.size() || channel < 1 || channel > 16) {
-        throw UsageError("channel must be a number from 1 to 16, not '" + std::string(text) +
-                         "'");
+        return usage_error("channel must be a number from 1 to 16, not '" + std::string(text) +
+                           "'");
     }
     return channel;
 }

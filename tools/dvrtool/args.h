@@ -6,17 +6,13 @@
 #include <optional>
 #include <set>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace dvrtool {
+#include "outcome.h"
 
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+namespace dvrtool {
 
 struct Option {
     std::string_view name;  // "--json", "-o"
@@ -34,12 +30,12 @@ struct CommandLine {
     std::vector<std::string> all(std::string_view name) const;      // options that repeat
 };
 
-// Accepts "--name value" and "--name=value"; "--" ends the options. Throws UsageError for an
+// Accepts "--name value" and "--name=value"; "--" ends the options. A usage error for an
 // unknown option or a missing value.
-CommandLine parse_command_line(std::span<const std::string> args,
-                               std::span<const Option> options);
+fleet::Result<CommandLine> parse_command_line(std::span<const std::string> args,
+                                              std::span<const Option> options);
 
-// A user's 1-based channel number, 1..16; throws UsageError otherwise.
-int parse_channel_number(std::string_view text);
+// A user's 1-based channel number, 1..16; a usage error otherwise.
+fleet::Result<int> parse_channel_number(std::string_view text);
 
 }  // namespace dvrtool

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -75,9 +74,9 @@ struct Timed {
 };
 
 // The engine allocates its FrameSet once per open recording; so does the bench.
-Timed run_engine(const Loaded& loaded, kivra::FrameSetStorage& storage) {
+fleet::Result<Timed> run_engine(const Loaded& loaded, kivra::FrameSetStorage& storage) {
     kivra::DecoderBank bank;
-    if (!bank.ready()) throw std::runtime_error("the engine's H.264 decoders did not open");
+    if (!bank.ready()) return fleet::fail("the engine's H.264 decoders did not open");
     Timed t;
     const auto start = Clock::now();
     for (const Bytes& gop : loaded.gops) {
@@ -107,27 +106,27 @@ struct Reference {
     std::unique_ptr<AVBufferRef, BufferFree> input;
 };
 
-Timed run_ffmpeg(Loaded& loaded) {
+fleet::Result<Timed> run_ffmpeg(Loaded& loaded) {
     const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
     std::array<Reference, KIVRA_MAX_CHANNELS> refs;
     for (size_t c = 0; c < refs.size(); ++c) {
         Stream& s = loaded.streams[c];
         if (s.offsets.empty()) continue;
         refs[c].context.reset(avcodec_alloc_context3(codec));
-        if (!refs[c].context) throw std::runtime_error("out of memory");
+        if (!refs[c].context) return fleet::fail("out of memory");
         refs[c].context->thread_count = 1;
         if (avcodec_open2(refs[c].context.get(), codec, nullptr) != 0) {
-            throw std::runtime_error("FFmpeg's H.264 decoder did not open");
+            return fleet::fail("FFmpeg's H.264 decoder did not open");
         }
         refs[c].input.reset(av_buffer_create(s.bytes.data(), s.bytes.size(), keep_bytes, nullptr,
                                              AV_BUFFER_FLAG_READONLY));
-        if (!refs[c].input) throw std::runtime_error("out of memory");
+        if (!refs[c].input) return fleet::fail("out of memory");
     }
     std::unique_ptr<AVPacket, void (*)(AVPacket*)> packet(av_packet_alloc(),
                                                           [](AVPacket* p) { av_packet_free(&p); });
     std::unique_ptr<AVFrame, void (*)(AVFrame*)> frame(av_frame_alloc(),
                                                        [](AVFrame* f) { av_frame_free(&f); });
-    if (!packet || !frame) throw std::runtime_error("out of memory");
+    if (!packet || !frame) return fleet::fail("out of memory");
 
     Timed t;
     const auto start = Clock::now();
@@ -143,7 +142,7 @@ Timed run_ffmpeg(Loaded& loaded) {
         };
         for (size_t i = 0; i < s.offsets.size(); ++i) {
             packet->buf = av_buffer_ref(refs[c].input.get());
-            if (packet->buf == nullptr) throw std::runtime_error("out of memory");
+            if (packet->buf == nullptr) return fleet::fail("out of memory");
             packet->data = refs[c].input->data + s.offsets[i];
             packet->size = s.lengths[i];
             avcodec_send_packet(context, packet.get());
@@ -161,9 +160,9 @@ Timed best(const Timed& a, const Timed& b) {
     return b.seconds < a.seconds ? b : a;
 }
 
-int bench_decode(const CommandLine& line) {
+Outcome bench_decode(const CommandLine& line) {
     kivra::FilePair pair;
-    if (std::string reason = open_recording(pair, line); !reason.empty()) return fail(reason);
+    if (auto opened = open_recording(pair, line); !opened) return opened.error();
     const std::string& dvr_path = line.operands[0];
 
     Loaded loaded;
@@ -177,7 +176,7 @@ int bench_decode(const CommandLine& line) {
         loaded.gops.emplace_back(g.data, g.data + g.length);
         add_streams(loaded.gops.back(), loaded);
     }
-    if (loaded.frames == 0) return fail(dvr_path + ": no video frames to decode");
+    if (loaded.frames == 0) return fleet::fail(dvr_path + ": no video frames to decode");
     const auto channels = std::count_if(loaded.streams.begin(), loaded.streams.end(),
                                         [](const Stream& s) { return !s.offsets.empty(); });
 
@@ -187,8 +186,12 @@ int bench_decode(const CommandLine& line) {
     Timed engine, ffmpeg;
     // Alternating the two spreads any change in machine load over both.
     for (int run = 0; run < kRuns; ++run) {
-        engine = best(engine, run_engine(loaded, storage));
-        ffmpeg = best(ffmpeg, run_ffmpeg(loaded));
+        auto engine_run = run_engine(loaded, storage);
+        if (!engine_run) return engine_run.error();
+        auto ffmpeg_run = run_ffmpeg(loaded);
+        if (!ffmpeg_run) return ffmpeg_run.error();
+        engine = best(engine, *engine_run);
+        ffmpeg = best(ffmpeg, *ffmpeg_run);
     }
     if (engine.pictures != ffmpeg.pictures) {
         warn(dvr_path + ": the engine decoded " + std::to_string(engine.pictures) +
@@ -200,17 +203,17 @@ int bench_decode(const CommandLine& line) {
     std::printf("engine %.1f pictures/s\n", engine.rate());
     std::printf("ffmpeg %.1f pictures/s\n", ffmpeg.rate());
     std::printf("ratio %.2f\n", ffmpeg.rate() > 0 ? engine.rate() / ffmpeg.rate() : 0.0);
-    return 0;
+    return kExitDone;
 }
 
 }  // namespace
 
-int run_bench(const CommandLine& line) {
+Outcome run_bench(const CommandLine& line) {
     const std::string& what = line.operands.at(0);
-    if (what != "decode") throw UsageError("unknown benchmark '" + what + "' (try 'decode')");
-    if (line.operands.size() < 2) throw UsageError("missing FILE");
+    if (what != "decode") return usage_error("unknown benchmark '" + what + "' (try 'decode')");
+    if (line.operands.size() < 2) return usage_error("missing FILE");
     if (line.operands.size() > 2) {
-        throw UsageError("unexpected argument '" + line.operands[2] + "'");
+        return usage_error("unexpected argument '" + line.operands[2] + "'");
     }
     CommandLine file_line = line;
     file_line.operands.erase(file_line.operands.begin());

@@ -37,26 +37,28 @@ void write_channel(const WalkedGop& gop, int channel, std::FILE* out, Written& w
 }
 
 // Every output path leaves nothing half-written behind.
-int give_up(File& out, const std::string& path, const std::string& reason) {
+fleet::Error give_up(File& out, const std::string& path, std::string reason) {
     out.reset();
     std::error_code ignored;
     std::filesystem::remove(path, ignored);
-    return fail(reason);
+    return fleet::fail(std::move(reason));
 }
 
 }  // namespace
 
-int run_extract_es(const CommandLine& line) {
+Outcome run_extract_es(const CommandLine& line) {
     auto channel_text = line.value("--channel");
     auto out_path = line.value("-o");
-    if (!channel_text) throw UsageError("missing --channel N");
-    if (!out_path) throw UsageError("missing -o OUT.h264");
-    const int channel = parse_channel_number(*channel_text);
+    if (!channel_text) return usage_error("missing --channel N");
+    if (!out_path) return usage_error("missing -o OUT.h264");
+    const auto parsed_channel = parse_channel_number(*channel_text);
+    if (!parsed_channel) return parsed_channel.error();
+    const int channel = *parsed_channel;
 
     kivra::FilePair pair;
-    if (std::string reason = open_recording(pair, line); !reason.empty()) return fail(reason);
+    if (auto opened = open_recording(pair, line); !opened) return opened.error();
     File out(std::fopen(out_path->c_str(), "wb"));
-    if (!out) return fail("cannot create " + *out_path + ": " + std::strerror(errno));
+    if (!out) return fleet::fail("cannot create " + *out_path + ": " + std::strerror(errno));
 
     Written written;
     ForwardWalk walk(pair);
@@ -77,7 +79,7 @@ int run_extract_es(const CommandLine& line) {
     std::printf("wrote %lld frames (%lld bytes) of channel %d to %s\n",
                 static_cast<long long>(written.frames), static_cast<long long>(written.bytes),
                 channel, out_path->c_str());
-    return 0;
+    return kExitDone;
 }
 
 }  // namespace dvrtool

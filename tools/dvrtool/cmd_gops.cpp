@@ -104,9 +104,9 @@ void list_gops(Walk& walk, const std::string& dvr_path, bool json) {
 
 }  // namespace
 
-int run_gops(const CommandLine& line) {
+Outcome run_gops(const CommandLine& line) {
     kivra::FilePair pair;
-    if (std::string reason = open_recording(pair, line); !reason.empty()) return fail(reason);
+    if (auto opened = open_recording(pair, line); !opened) return opened.error();
     const bool json = line.has("--json");
     if (line.has("--backward")) {
         BackwardWalk walk(pair);
@@ -115,7 +115,7 @@ int run_gops(const CommandLine& line) {
         ForwardWalk walk(pair);
         list_gops(walk, line.operands[0], json);
     }
-    return 0;
+    return kExitDone;
 }
 
 }  // namespace dvrtool

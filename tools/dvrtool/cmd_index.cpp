@@ -61,26 +61,28 @@ void print_text(const kivra::IndexHeader& h, const std::vector<NumberedUnit>& un
 
 }  // namespace
 
-int run_index(const CommandLine& line) {
+Outcome run_index(const CommandLine& line) {
     const std::string& path = line.operands[0];
     kivra::FileByteSource source;
-    if (!source.open(path)) return fail("cannot open " + path + ": " + std::strerror(errno));
+    if (!source.open(path)) {
+        return fleet::fail("cannot open " + path + ": " + std::strerror(errno));
+    }
     kivra::IndexHeader header;
     if (!kivra::read_index_header(source, header)) {
-        return fail(path + ": index header cannot be read (file too short)");
+        return fleet::fail(path + ": index header cannot be read (file too short)");
     }
     if (header.magic != kivra::kIndexMagic) {
-        return fail(not_an_index(path, header.magic));
+        return fleet::fail(not_an_index(path, header.magic));
     }
     std::vector<NumberedUnit> units;
     const uint32_t missing = read_units(source, header, units);
     line.has("--json") ? print_json(header, units) : print_text(header, units);
     if (missing != 0) {
-        return fail(path + ": unit " + std::to_string(missing) + " of " +
-                    std::to_string(header.first) + ".." + std::to_string(header.last) +
-                    " cannot be read");
+        return fleet::fail(path + ": unit " + std::to_string(missing) + " of " +
+                           std::to_string(header.first) + ".." + std::to_string(header.last) +
+                           " cannot be read");
     }
-    return 0;
+    return kExitDone;
 }
 
 }  // namespace dvrtool

@@ -158,9 +158,9 @@ void print_summary(const Summary& s, kivra::FilePair& pair) {
 
 }  // namespace
 
-int run_info(const CommandLine& line) {
+Outcome run_info(const CommandLine& line) {
     kivra::FilePair pair;
-    if (std::string reason = open_recording(pair, line); !reason.empty()) return fail(reason);
+    if (auto opened = open_recording(pair, line); !opened) return opened.error();
 
     Summary summary;
     kivra::FrameSetStorage storage;
@@ -179,7 +179,7 @@ int run_info(const CommandLine& line) {
     } else {
         print_summary(summary, pair);
     }
-    return 0;
+    return kExitDone;
 }
 
 }  // namespace dvrtool

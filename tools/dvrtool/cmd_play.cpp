@@ -1,6 +1,7 @@
 // dvrtool play: drives the engine as a host would, without a window. Commands are sent at
 // chosen seconds, every callback can be printed as a JSON line, and the canvas can be saved.
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -8,6 +9,8 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -27,9 +30,10 @@ using Clock = std::chrono::steady_clock;
 using nlohmann::ordered_json;
 
 struct Action {
-    double at = 0;      // seconds after play was sent
-    std::string verb;   // pause, play, ff, screenshot, ...
-    std::string value;  // the part after the first ':'
+    double at = 0;        // seconds after play was sent
+    std::string verb;     // pause, play, ff, screenshot, ...
+    std::string value;    // the part after the first ':'
+    long long number = 0;  // the value of ff, fb, seek, full, div and volume
 };
 
 // What the callbacks share with the main thread; callbacks are plain C functions.
@@ -168,27 +172,32 @@ int send_command(int cmd, intptr_t first = 0, int64_t offset = 0, const char* te
     return answered ? session->last_result : -1;
 }
 
-long long parse_number(const std::string& text, const std::string& what) {
-    try {
-        size_t used = 0;
-        long long v = std::stoll(text, &used);
-        if (used == text.size()) return v;
-    } catch (const std::exception&) {
+fleet::Result<long long> parse_number(std::string_view text, const std::string& what) {
+    long long v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size()) {
+        return usage_error(what + ": '" + std::string(text) + "' is not a number");
     }
-    throw UsageError(what + ": '" + text + "' is not a number");
+    return v;
 }
 
-Action parse_action(const std::string& spec, bool screenshot) {
-    auto colon = spec.find(':');
-    if (colon == std::string::npos) throw UsageError("expected T:... in '" + spec + "'");
-    Action a;
-    try {
-        size_t used = 0;
-        a.at = std::stod(spec.substr(0, colon), &used);
-        if (used != colon || a.at < 0) throw std::invalid_argument("time");
-    } catch (const std::exception&) {
-        throw UsageError("bad time in '" + spec + "'");
+// Finite seconds, not negative, from the whole text; else a usage error saying `complaint`.
+fleet::Result<double> parse_seconds(std::string_view text, const std::string& complaint) {
+    double v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v) || v < 0) {
+        return usage_error(complaint);
     }
+    return v;
+}
+
+fleet::Result<Action> parse_action(const std::string& spec, bool screenshot) {
+    auto colon = spec.find(':');
+    if (colon == std::string::npos) return usage_error("expected T:... in '" + spec + "'");
+    Action a;
+    auto at = parse_seconds(std::string_view(spec).substr(0, colon), "bad time in '" + spec + "'");
+    if (!at) return at.error();
+    a.at = *at;
     std::string rest = spec.substr(colon + 1);
     if (screenshot) {
         a.verb = "screenshot";
@@ -204,45 +213,48 @@ Action parse_action(const std::string& spec, bool screenshot) {
                                                      "voice", "volume", "snapshot"};
     bool plain = std::find(kPlain.begin(), kPlain.end(), a.verb) != kPlain.end();
     bool valued = std::find(kValued.begin(), kValued.end(), a.verb) != kValued.end();
-    if (!plain && !valued) throw UsageError("unknown command '" + a.verb + "'");
-    if (valued && a.value.empty()) throw UsageError("'" + a.verb + "' needs a value");
+    if (!plain && !valued) return usage_error("unknown command '" + a.verb + "'");
+    if (valued && a.value.empty()) return usage_error("'" + a.verb + "' needs a value");
     if (a.verb == "voice" && a.value != "on" && a.value != "off") {
-        throw UsageError("voice takes on or off");
+        return usage_error("voice takes on or off");
     }
-    if (valued && a.verb != "voice" && a.verb != "snapshot") parse_number(a.value, a.verb);
+    if (valued && a.verb != "voice" && a.verb != "snapshot") {
+        auto number = parse_number(a.value, a.verb);
+        if (!number) return number.error();
+        a.number = *number;
+    }
     return a;
 }
 
-bool save_screenshot(const std::string& path) {
+// A screenshot that cannot be taken is a warning: the play goes on.
+void save_screenshot(const std::string& path) {
     std::lock_guard<std::mutex> guard(session->lock);
     if (session->canvas.empty()) {
         warn("no picture yet for " + path);
-        return false;
+        return;
     }
-    if (!fleet::write_png(path, session->canvas.data(), session->canvas_width,
-                          session->canvas_height, session->canvas_stride)) {
-        warn("cannot write " + path);
-        return false;
-    }
-    return true;
+    auto written = fleet::write_png(path, session->canvas.data(), session->canvas_width,
+                                    session->canvas_height, session->canvas_stride);
+    if (!written) warn(written.error().message);
 }
 
 void run_action(const Action& a) {
-    auto number = [&] { return parse_number(a.value, a.verb); };
+    const auto number = static_cast<intptr_t>(a.number);
+    const auto number32 = static_cast<int32_t>(a.number);
     if (a.verb == "screenshot") save_screenshot(a.value);
     else if (a.verb == "play") send_command(KIVRA_CMD_PLAY);
     else if (a.verb == "pause") send_command(KIVRA_CMD_PAUSE);
     else if (a.verb == "step") send_command(KIVRA_CMD_STEP_FORWARD);
     else if (a.verb == "stepback") send_command(KIVRA_CMD_STEP_BACKWARD);
-    else if (a.verb == "ff") send_command(KIVRA_CMD_FAST_FORWARD, static_cast<intptr_t>(number()));
-    else if (a.verb == "fb") send_command(KIVRA_CMD_FAST_BACKWARD, static_cast<intptr_t>(number()));
-    else if (a.verb == "seek") send_command(KIVRA_CMD_SEEK, 0, number());
+    else if (a.verb == "ff") send_command(KIVRA_CMD_FAST_FORWARD, number);
+    else if (a.verb == "fb") send_command(KIVRA_CMD_FAST_BACKWARD, number);
+    else if (a.verb == "seek") send_command(KIVRA_CMD_SEEK, 0, a.number);
     else if (a.verb == "stop") send_command(KIVRA_CMD_STOP);
     else if (a.verb == "close") send_command(KIVRA_CMD_CLOSE);
-    else if (a.verb == "full") zSetFullScreen(static_cast<int32_t>(number()));
-    else if (a.verb == "div") zSetDivStatus(static_cast<int32_t>(number()));
+    else if (a.verb == "full") zSetFullScreen(number32);
+    else if (a.verb == "div") zSetDivStatus(number32);
     else if (a.verb == "voice") a.value == "on" ? static_cast<void>(zOpenVoice()) : zCloseVoice();
-    else if (a.verb == "volume") zSetVoiceVolume(static_cast<int32_t>(number()));
+    else if (a.verb == "volume") zSetVoiceVolume(number32);
     else if (a.verb == "snapshot") {
         int32_t rect[4] = {0, 0, session->width, session->height};
         send_command(KIVRA_CMD_SNAPSHOT, reinterpret_cast<intptr_t>(rect), session->last_time, a.value.c_str());
@@ -273,29 +285,36 @@ void run_timeline(std::vector<Action> actions, double run_for) {
     }
 }
 
+fleet::Result<std::vector<Action>> parse_actions(const CommandLine& line) {
+    std::vector<Action> actions;
+    for (const auto& [option, screenshot] : {std::pair{"--do", false}, {"--screenshot", true}}) {
+        for (const auto& spec : line.all(option)) {
+            auto action = parse_action(spec, screenshot);
+            if (!action) return action.error();
+            actions.push_back(std::move(*action));
+        }
+    }
+    return actions;
+}
+
 }  // namespace
 
-int run_play(const CommandLine& line) {
-    if (!line.has("--headless")) throw UsageError("only --headless play is available here");
-    std::vector<Action> actions;
-    for (const auto& spec : line.all("--do")) actions.push_back(parse_action(spec, false));
-    for (const auto& spec : line.all("--screenshot")) actions.push_back(parse_action(spec, true));
+Outcome run_play(const CommandLine& line) {
+    if (!line.has("--headless")) return usage_error("only --headless play is available here");
+    auto actions = parse_actions(line);
+    if (!actions) return actions.error();
     double run_for = -1;
     if (auto v = line.value("--for")) {
-        try {
-            size_t used = 0;
-            run_for = std::stod(*v, &used);
-            if (used != v->size() || run_for < 0) throw std::invalid_argument("--for");
-        } catch (const std::exception&) {
-            throw UsageError("--for takes seconds, not '" + *v + "'");
-        }
+        auto seconds = parse_seconds(*v, "--for takes seconds, not '" + *v + "'");
+        if (!seconds) return seconds.error();
+        run_for = *seconds;
     }
     Session state;
     state.print_events = line.has("--events");
     if (auto size = line.value("--size")) {
         if (std::sscanf(size->c_str(), "%dx%d", &state.width, &state.height) != 2 ||
             state.width <= 0 || state.height <= 0) {
-            throw UsageError("--size takes WIDTHxHEIGHT");
+            return usage_error("--size takes WIDTHxHEIGHT");
         }
     }
     session = &state;
@@ -304,15 +323,17 @@ int run_play(const CommandLine& line) {
     std::string inx = line.value("--index").value_or(kivra::FilePair::index_path_for(dvr));
     KivraVideoTarget target{nullptr, on_size, on_present};
     if (!zInit(&target, on_play, on_frame, on_disk, on_link, on_extract, on_error)) {
-        return fail("the engine cannot start");
+        session = nullptr;
+        return fleet::fail("the engine cannot start");
     }
     if (!zOpen(KIVRA_SOURCE_FILE, dvr.c_str(), inx.c_str(), 0, 0)) {
         zRelease();
-        return fail("cannot open " + dvr + " with " + inx + " as a recording");
+        session = nullptr;
+        return fleet::fail("cannot open " + dvr + " with " + inx + " as a recording");
     }
     state.start = Clock::now();
     send_command(KIVRA_CMD_PLAY);
-    run_timeline(std::move(actions), run_for);
+    run_timeline(std::move(*actions), run_for);
     const int status = zTellStatusType();
     const bool open = zTellOpenedType() != KIVRA_SOURCE_NONE;
     if (open && status != KIVRA_STATUS_OPENED && status != KIVRA_STATUS_STOPPED) {
@@ -321,7 +342,7 @@ int run_play(const CommandLine& line) {
     if (zTellOpenedType() != KIVRA_SOURCE_NONE) send_command(KIVRA_CMD_CLOSE);
     zRelease();
     session = nullptr;
-    return 0;
+    return kExitDone;
 }
 
 }  // namespace dvrtool

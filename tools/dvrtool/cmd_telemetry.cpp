@@ -69,9 +69,9 @@ void print_gop(const FrameSet& set, const GopRecords& records, int64_t gop, bool
 
 }  // namespace
 
-int run_telemetry(const CommandLine& line) {
+Outcome run_telemetry(const CommandLine& line) {
     kivra::FilePair pair;
-    if (std::string reason = open_recording(pair, line); !reason.empty()) return fail(reason);
+    if (auto opened = open_recording(pair, line); !opened) return opened.error();
     const bool json = line.has("--json");
     if (!json) print_header();
 
@@ -92,7 +92,7 @@ int run_telemetry(const CommandLine& line) {
         auto layout = kivra::gop_layout(gop.data, gop.length);
         print_gop(storage.get(), count_records(gop.data, *layout), number, json);
     }
-    return 0;
+    return kExitDone;
 }
 
 }  // namespace dvrtool

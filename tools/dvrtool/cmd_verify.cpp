@@ -103,9 +103,9 @@ int64_t check_stream(kivra::FilePair& pair, StreamCheck& s) {
 
 }  // namespace
 
-int run_verify(const CommandLine& line) {
+Outcome run_verify(const CommandLine& line) {
     kivra::FilePair pair;
-    if (std::string reason = open_recording(pair, line); !reason.empty()) return fail(reason);
+    if (auto opened = open_recording(pair, line); !opened) return opened.error();
 
     StreamCheck stream;
     const int64_t data_end = check_stream(pair, stream);
@@ -116,7 +116,7 @@ int run_verify(const CommandLine& line) {
     for (const auto& d : damage) std::printf("%s\n", damage_text(d).c_str());
     std::printf("%lld GOPs, %zu damaged regions\n", static_cast<long long>(stream.gops),
                 damage.size());
-    return damage.empty() ? 0 : 1;
+    return damage.empty() ? kExitDone : kExitFailed;
 }
 
 }  // namespace dvrtool

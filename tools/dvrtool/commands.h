@@ -1,18 +1,18 @@
-// The subcommands. Each returns the process exit code: 0 done, 1 input missing, unreadable
-// or (verify) damaged. Bad usage throws UsageError.
+// The subcommands. Each prints its report and returns how it ended (outcome.h).
 #pragma once
 
 #include "args.h"
+#include "outcome.h"
 
 namespace dvrtool {
 
-int run_info(const CommandLine& line);
-int run_gops(const CommandLine& line);
-int run_index(const CommandLine& line);
-int run_telemetry(const CommandLine& line);
-int run_verify(const CommandLine& line);
-int run_extract_es(const CommandLine& line);
-int run_bench(const CommandLine& line);
-int run_play(const CommandLine& line);
+Outcome run_info(const CommandLine& line);
+Outcome run_gops(const CommandLine& line);
+Outcome run_index(const CommandLine& line);
+Outcome run_telemetry(const CommandLine& line);
+Outcome run_verify(const CommandLine& line);
+Outcome run_extract_es(const CommandLine& line);
+Outcome run_bench(const CommandLine& line);
+Outcome run_play(const CommandLine& line);
 
 }  // namespace dvrtool

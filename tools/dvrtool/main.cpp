@@ -21,7 +21,7 @@ struct Command {
     std::string_view synopsis;
     std::string_view description;
     std::vector<Option> options;
-    int (*run)(const CommandLine&);
+    Outcome (*run)(const CommandLine&);
     size_t operands = 1;  // at most
 };
 
@@ -79,9 +79,9 @@ void print_command_usage(const Command& c) {
                 std::string(c.synopsis).c_str(), std::string(c.description).c_str());
 }
 
-int usage_error(const std::string& message, const std::string& hint) {
+int print_usage_error(const std::string& message, const std::string& hint) {
     std::fprintf(stderr, "dvrtool: %s\nTry '%s'.\n", message.c_str(), hint.c_str());
-    return 2;
+    return kExitBadUsage;
 }
 
 const Command* find_command(std::string_view name) {
@@ -91,34 +91,40 @@ const Command* find_command(std::string_view name) {
     return nullptr;
 }
 
-int run_command(const Command& command, const std::vector<std::string>& args) {
-    const std::string prefix = std::string(command.name) + ": ";
-    const std::string hint = "dvrtool " + std::string(command.name) + " --help";
-    try {
-        CommandLine line = parse_command_line(args, command.options);
-        if (line.help) {
-            print_command_usage(command);
-            return 0;
-        }
-        if (line.operands.empty()) throw UsageError("missing FILE");
-        if (line.operands.size() > command.operands) {
-            throw UsageError("unexpected argument '" + line.operands[command.operands] + "'");
-        }
-        return command.run(line);
-    } catch (const UsageError& e) {
-        return usage_error(prefix + e.what(), hint);
+Outcome run_parsed(const Command& command, const CommandLine& line) {
+    if (line.help) {
+        print_command_usage(command);
+        return kExitDone;
     }
+    if (line.operands.empty()) return usage_error("missing FILE");
+    if (line.operands.size() > command.operands) {
+        return usage_error("unexpected argument '" + line.operands[command.operands] + "'");
+    }
+    return command.run(line);
+}
+
+int run_command(const Command& command, const std::vector<std::string>& args) {
+    auto line = parse_command_line(args, command.options);
+    Outcome outcome = line ? run_parsed(command, *line) : Outcome(line.error());
+    if (outcome) return *outcome;
+    const fleet::Error& error = outcome.error();
+    if (is_usage_error(error)) {
+        return print_usage_error(std::string(command.name) + ": " + error.message,
+                                 "dvrtool " + std::string(command.name) + " --help");
+    }
+    say(error.message);
+    return kExitFailed;
 }
 
 int run(const std::vector<std::string>& args) {
-    if (args.empty()) return usage_error("missing command", "dvrtool --help");
+    if (args.empty()) return print_usage_error("missing command", "dvrtool --help");
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         print_usage();
-        return 0;
+        return kExitDone;
     }
     const Command* command = find_command(args[0]);
     if (command == nullptr) {
-        return usage_error("unknown command '" + args[0] + "'", "dvrtool --help");
+        return print_usage_error("unknown command '" + args[0] + "'", "dvrtool --help");
     }
     return run_command(*command, {args.begin() + 1, args.end()});
 }
@@ -127,9 +133,11 @@ int run(const std::vector<std::string>& args) {
 }  // namespace dvrtool
 
 int main(int argc, char** argv) {
+    // Failures come back as values; this only catches what a library throws (out of memory).
     try {
         return dvrtool::run({argv + 1, argv + argc});
     } catch (const std::exception& e) {
-        return dvrtool::fail(e.what());
+        dvrtool::say(e.what());
+        return dvrtool::kExitFailed;
     }
 }

@@ -4,9 +4,8 @@
 
 namespace dvrtool {
 
-int fail(std::string_view line) {
+void say(std::string_view line) {
     std::fprintf(stderr, "dvrtool: %.*s\n", static_cast<int>(line.size()), line.data());
-    return 1;
 }
 
 void warn(std::string_view line) {

@@ -8,8 +8,9 @@
 
 namespace dvrtool {
 
-// Prints "dvrtool: <line>" and returns exit code 1, for `return fail(...)`.
-int fail(std::string_view line);
+// Prints "dvrtool: <line>".
+void say(std::string_view line);
+// Prints "dvrtool: warning: <line>".
 void warn(std::string_view line);
 
 std::string hex32(uint32_t value);  // "0x1738BABE"

@@ -27,15 +27,16 @@ std::string index_path(const CommandLine& line) {
     return line.value("--index").value_or(kivra::FilePair::index_path_for(line.operands.at(0)));
 }
 
-std::string open_recording(kivra::FilePair& pair, const CommandLine& line) {
+fleet::Status open_recording(kivra::FilePair& pair, const CommandLine& line) {
     const std::string inx = index_path(line);
     std::string reason = pair.open(line.operands.at(0), inx);
     uint32_t magic = 0;
     if (has_foreign_header(inx, magic)) {
         pair.close();
-        return not_an_index(inx, magic);
+        return fleet::fail(not_an_index(inx, magic));
     }
-    return reason;
+    if (!reason.empty()) return fleet::fail(std::move(reason));
+    return {};
 }
 
 }  // namespace dvrtool

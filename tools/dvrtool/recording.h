@@ -4,6 +4,7 @@
 #include <string>
 
 #include "args.h"
+#include "common/result.h"
 #include "format/file_pair.h"
 
 namespace dvrtool {
@@ -11,9 +12,9 @@ namespace dvrtool {
 // The index beside FILE.dvr, or the one `--index` names.
 std::string index_path(const CommandLine& line);
 
-// Returns "" with the pair open, or a one-line reason with nothing open. An index whose
-// header lacks the index magic is refused: its units would be arbitrary numbers.
-std::string open_recording(kivra::FilePair& pair, const CommandLine& line);
+// Opens the pair, or says why not (an input error) with nothing open. An index whose header
+// lacks the index magic is refused: its units would be arbitrary numbers.
+fleet::Status open_recording(kivra::FilePair& pair, const CommandLine& line);
 
 std::string not_an_index(const std::string& inx_path, uint32_t magic);
 

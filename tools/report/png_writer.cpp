@@ -6,7 +6,9 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -50,40 +52,58 @@ bool encode(AVCodecContext& context, const AVFrame* frame, AVPacket& packet,
     }
 }
 
-}  // namespace
-
-bool write_png(const std::string& path, const uint8_t* bgrx, int width, int height, int stride) {
-    if (!bgrx || width <= 0 || height <= 0 || stride < width * 4) return false;
+Result<std::vector<uint8_t>> encode_png(const uint8_t* bgrx, int width, int height,
+                                        int stride) {
+    if (!bgrx || width <= 0 || height <= 0 || stride < width * 4) {
+        return fail("no picture to write (" + std::to_string(width) + "x" +
+                    std::to_string(height) + ", stride " + std::to_string(stride) + ")");
+    }
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_PNG);
-    if (!codec) return false;
+    if (!codec) return fail("libavcodec has no PNG encoder");
     std::unique_ptr<AVCodecContext, CodecContextFree> context(avcodec_alloc_context3(codec));
     std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
     std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
-    if (!context || !frame || !packet) return false;
+    if (!context || !frame || !packet) return fail("out of memory");
     context->width = width;
     context->height = height;
     context->pix_fmt = AV_PIX_FMT_RGB24;
     context->time_base = AVRational{1, 1};
-    if (avcodec_open2(context.get(), codec, nullptr) < 0) return false;
+    if (avcodec_open2(context.get(), codec, nullptr) < 0) {
+        return fail("the PNG encoder did not open");
+    }
 
     frame->format = AV_PIX_FMT_RGB24;
     frame->width = width;
     frame->height = height;
-    if (av_frame_get_buffer(frame.get(), 0) < 0 || !to_rgb(bgrx, stride, *frame)) return false;
-
+    if (av_frame_get_buffer(frame.get(), 0) < 0 || !to_rgb(bgrx, stride, *frame)) {
+        return fail("converting the picture to RGB failed");
+    }
     std::vector<uint8_t> png;
     if (!encode(*context, frame.get(), *packet, png) || !encode(*context, nullptr, *packet, png) ||
         png.empty()) {
-        return false;
+        return fail("PNG encoding failed");
     }
+    return png;
+}
+
+}  // namespace
+
+Status write_png(const std::string& path, const uint8_t* bgrx, int width, int height, int stride) {
+    auto png = encode_png(bgrx, width, height, stride);
+    if (!png) return fail(path + ": " + png.error().message);
     std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
-    if (std::fclose(file) != 0 || !written) {
-        std::remove(path.c_str());
-        return false;
+    if (!file) return fail("cannot create " + path + ": " + std::strerror(errno));
+    bool written = std::fwrite(png->data(), 1, png->size(), file) == png->size();
+    int error = errno;
+    if (std::fclose(file) != 0 && written) {
+        written = false;
+        error = errno;
     }
-    return true;
+    if (!written) {
+        std::remove(path.c_str());
+        return fail("cannot write " + path + ": " + std::strerror(error));
+    }
+    return {};
 }
 
 }  // namespace fleet

@@ -1,0 +1,25 @@
+// How a command ends, as the command line promises: exit 0 when done, 1 when the input is
+// missing, unreadable or damaged (or the work itself failed), 2 on bad usage.
+#pragma once
+
+#include <string>
+#include <utility>
+
+#include "common/result.h"
+
+namespace dvrtool {
+
+enum ExitCode : int { kExitDone = 0, kExitFailed = 1, kExitBadUsage = 2 };
+
+// Bad usage is told apart by its code: it ends with exit 2 and a pointer to --help. Every
+// other Error (fleet::fail) ends with exit 1.
+inline fleet::Error usage_error(std::string message) {
+    return fleet::fail(std::move(message), kExitBadUsage);
+}
+inline bool is_usage_error(const fleet::Error& error) { return error.code == kExitBadUsage; }
+
+// The exit code of a command that ran: kExitDone, or kExitFailed from verify when it found
+// damage, which it has listed itself.
+using Outcome = fleet::Result<ExitCode>;
+
+}  // namespace dvrtool
