@@ -1,38 +1,25 @@
 // Language files are edited by hand and copied between machines: any bytes must load without
 // a crash, and the keyless text never changes.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <string>
 
 #include "lang/language_table.h"
-
-namespace {
-
-const std::filesystem::path& work_dir() {
-    static const std::filesystem::path dir = [] {
-        auto d = std::filesystem::temp_directory_path() /
-                 ("fuzz-lang-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(d / "config" / "lang");
-        return d;
-    }();
-    return dir;
-}
-
-}  // namespace
+#include "scratch_dir.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const auto path = work_dir() / "config" / "lang" / "f.lang";
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return 0;
-    std::fwrite(data, 1, size, file);
-    std::fclose(file);
+    static const fuzz::ScratchDir dir("lang");
+    static const std::filesystem::path lang_dir = [] {
+        auto p = dir.path() / "config" / "lang";
+        std::filesystem::create_directories(p);
+        return p;
+    }();
+    static velmora::LanguageTable table(dir.path().string());
+    const auto path = lang_dir / "f.lang";
+    const fuzz::FileCleanup cleanup{path};
+    if (!fuzz::write_file(path, data, size)) std::abort();
 
-    static velmora::LanguageTable table(work_dir().string());
     if (!table.load("f.lang")) std::abort();
     if (table.illegal_user_text() != "Illegal user!") std::abort();
     velmora::LanguageTable::display_name(path.string());

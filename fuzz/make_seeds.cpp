@@ -1,11 +1,15 @@
-// Writes the seed corpus: valid GOPs of each version and shape for fuzz_gop_parser, and
-// short streams and an index, each followed by a walk script, for fuzz_walkers.
-//   make_fuzz_seeds DIR   (writes DIR/fuzz_gop_parser/* and DIR/fuzz_walkers/*)
+// Writes the seed corpus: valid GOPs of each version and shape for fuzz_gop_parser and
+// fuzz_telemetry_json; short streams and an index, each followed by a walk script, for
+// fuzz_walkers; small file pairs, clean and damaged, for fuzz_file_source and fuzz_dvrtool;
+// configuration files for fuzz_app_config.
+//   make_fuzz_seeds DIR   (writes DIR/<target>/*)
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <utility>
@@ -13,9 +17,16 @@
 
 #include "common/le.h"
 #include "dvrsim/gop_builder.h"
+#include "dvrsim/h264_encoder.h"
 #include "dvrsim/info_block_writer.h"
+#include "format/file_pair_writer.h"
 #include "format/gop_header.h"
 #include "format/index_format.h"
+#include "kivra/kivra.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
 
 namespace {
 
@@ -26,6 +37,11 @@ bool write(const fs::path& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
+}
+
+Bytes read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // The fuzz decoder reads the picture size in 16-byte units from the first two bytes.
@@ -47,12 +63,13 @@ Bytes pcm(size_t n) {
     return out;
 }
 
-Bytes info(uint32_t version, int records, int tyre_words) {
+Bytes info(uint32_t version, int records, int tyre_words, const std::string& vehicle = "TRUCK-0042",
+           const std::string& position = "2237.1234N11402.5678E") {
     dvrsim::InfoSpec plan;
     plan.status = std::vector<dvrsim::StatusRecord>(static_cast<size_t>(records),
-                                                    {"TRUCK-0042", -3, 0xA5, 0x05});
+                                                    {vehicle, -3, 0xA5, 0x05});
     plan.speed = std::vector<uint16_t>(static_cast<size_t>(records), dvrsim::speed_word(1205));
-    plan.position = std::vector<std::string>(static_cast<size_t>(records), "2237.1234N11402.5678E");
+    plan.position = std::vector<std::string>(static_cast<size_t>(records), position);
     plan.gsensor = std::vector<std::array<int8_t, 3>>(static_cast<size_t>(records), {-4, 0, 64});
     dvrsim::TyreSection tyres{tyre_words, {}, std::nullopt};
     for (int g = 0; g < records; ++g) {
@@ -146,6 +163,32 @@ std::vector<std::pair<std::string, Bytes>> gop_seeds() {
     s.frames = frames(1, 16);
     s.info = info(3, 16, 40);
     add("tyres_40_words", s);
+
+    // Just over the 1 MiB of audio a GOP may keep: the parser drops it and plays on.
+    s = {};
+    s.version = 3;
+    s.channel_count = 1;
+    s.announced_frames = 2;
+    s.frames = frames(1, 2);
+    s.audio = {8000, 16, 1, pcm(KIVRA_AUDIO_CAPACITY + 2)};
+    add("audio_over_1mib", s);
+    return out;
+}
+
+// Recorded texts that are not UTF-8 next to ones that are.
+std::vector<std::pair<std::string, Bytes>> telemetry_seeds() {
+    std::vector<std::pair<std::string, Bytes>> out;
+    for (auto& [name, gop] : gop_seeds()) {
+        if (name == "v3_4ch_stereo_info" || name == "v1_tyres" || name == "tyres_40_words") {
+            out.emplace_back(name, std::move(gop));
+        }
+    }
+    dvrsim::GopSpec s;
+    s.version = 3;
+    s.announced_frames = 2;
+    s.frames = frames(4, 2);
+    s.info = info(3, 2, 2, "BUS\xE9\xFF-\xC3\xA9", "2237.12\x99" "4N11402.5678\xC0");
+    out.emplace_back("texts_not_utf8", dvrsim::build_gop(s));
     return out;
 }
 
@@ -235,6 +278,130 @@ std::vector<std::pair<std::string, Bytes>> walker_seeds() {
     return out;
 }
 
+// One picture of real H.264, so the summary's picture size is found by decoding.
+Bytes h264_key_frame() {
+    constexpr int kWidth = 32, kHeight = 24;  // 16 rows under the recorder's band
+    dvrsim::H264Encoder encoder;
+    if (!encoder.open({kWidth, kHeight, 1, 1})) return access_unit(8);
+    Bytes picture(kWidth * kHeight * 3 / 2, 0x80);
+    auto unit = encoder.encode(picture.data(), true);
+    return unit ? std::move(*unit) : access_unit(8);
+}
+
+// A .dvr + .inx pair, as fuzz/pair_input.h lays it out in one input.
+class PairSeed {
+public:
+    explicit PairSeed(const fs::path& dir)
+        : dvr_(dir / "seed.dvr"), inx_(dir / "seed.inx"), ok_(writer_.create(dvr_, inx_)) {}
+
+    void gop(dvrsim::GopSpec spec) {
+        spec.previous_length = previous_;
+        Bytes bytes = dvrsim::build_gop(spec);
+        previous_ = static_cast<uint32_t>(bytes.size());
+        ok_ = writer_.append_gop(bytes.data(), bytes.size(), spec.time) && ok_;
+    }
+    void filler(const Bytes& block) {
+        ok_ = writer_.append_filler(block.data(), block.size()) && ok_;
+        previous_ = 0;
+    }
+    // `cut` bytes off the end of the stream, after the index was written.
+    std::optional<Bytes> finish(size_t cut = 0, std::optional<uint32_t> magic = std::nullopt) {
+        if (!writer_.finish() || !ok_) return std::nullopt;
+        Bytes inx = read(inx_), dvr = read(dvr_);
+        if (magic) fleet::store_u32(inx.data(), *magic);
+        dvr.resize(dvr.size() - std::min(cut, dvr.size()));
+        Bytes out = {static_cast<uint8_t>(inx.size()), static_cast<uint8_t>(inx.size() >> 8)};
+        out.insert(out.end(), inx.begin(), inx.end());
+        out.insert(out.end(), dvr.begin(), dvr.end());
+        return out;
+    }
+
+private:
+    std::string dvr_, inx_;
+    kivra::FilePairWriter writer_;
+    bool ok_;
+    uint32_t previous_ = 0;
+};
+
+dvrsim::GopSpec pair_gop(uint32_t time, int frames_per_channel) {
+    dvrsim::GopSpec s;
+    s.version = 3;
+    s.channel_count = 4;
+    s.time = time;
+    s.announced_frames = frames_per_channel;
+    s.frames = frames(2, frames_per_channel);
+    s.audio = {8000, 16, 1, pcm(64)};
+    s.info = info(3, frames_per_channel, 4);
+    return s;
+}
+
+std::optional<std::vector<std::pair<std::string, Bytes>>> pair_seeds(const fs::path& scratch) {
+    std::vector<std::pair<std::string, Bytes>> out;
+    auto add = [&](const std::string& name, std::optional<Bytes> bytes) {
+        if (!bytes) return false;
+        out.emplace_back(name, std::move(*bytes));
+        return true;
+    };
+    bool ok = true;
+    {
+        PairSeed p(scratch);
+        dvrsim::GopSpec first = pair_gop(1000, 2);
+        first.frames[0].data = h264_key_frame();
+        p.gop(first);
+        for (uint32_t t = 1001; t < 1004; ++t) p.gop(pair_gop(t, 2));
+        ok = add("clean", p.finish()) && ok;
+    }
+    {
+        PairSeed p(scratch);
+        p.gop(pair_gop(1000, 2));
+        p.filler(Bytes(1024, 0x37));
+        p.gop(pair_gop(1001, 3));
+        Bytes zero_length(kivra::kBlockSize, 0);
+        fleet::store_u32(zero_length.data(), kivra::kGopMagic);
+        p.filler(zero_length);
+        dvrsim::GopSpec bad_version = pair_gop(1002, 2);
+        bad_version.version = 9;
+        p.gop(bad_version);
+        p.gop(pair_gop(1003, 2));
+        ok = add("damaged_and_cut", p.finish(300)) && ok;
+    }
+    {
+        PairSeed p(scratch);
+        dvrsim::GopSpec odd = pair_gop(1000, 2);
+        odd.info = info(3, 2, 4, "BUS\xE9\xFF", "2237.12\x99" "4N11402.5678E");
+        p.gop(odd);
+        ok = add("texts_not_utf8", p.finish()) && ok;
+    }
+    {
+        PairSeed p(scratch);
+        p.gop(pair_gop(1000, 1));
+        ok = add("foreign_index", p.finish(0, 0x474F4F44)) && ok;
+    }
+    if (!ok) return std::nullopt;
+    return out;
+}
+
+std::vector<std::pair<std::string, Bytes>> app_config_seeds() {
+    auto text = [](const std::string& t) { return Bytes(t.begin(), t.end()); };
+    return {
+        {"full",
+         text("\xEF\xBB\xBF[MutiLanguage]\r\nLangFile=Deutsch.lang\r\n"
+              "[NetWorkSetting]\r\nRunMode=1\r\nServerIp=192.168.1.20\r\nUserName=admin\r\n"
+              "PassWord=\"s3cret\"\r\n"
+              "[JpegCaptureSetting]\r\nDefaultDir=~/DVR/pic\r\n"
+              "[ScreenCaptureSetting]\r\nDefaultDir=/srv/capture/\r\nDefaultMAXTimeSpan=45min\r\n"
+              "[DownloadSetting]\r\nDefaultDir=~\r\n"
+              "[EventSetting]\r\nDefaultDir=\r\nDefaultAlarm=1\r\nDefaultFanError=-0\r\n"
+              "[UnitSetting]\r\nDefaultSpeedUnit=+1\r\nDefaultTemperatureUnit=99999999999\r\n"
+              "DefaultPressureUnit= -7x\r\nDefaultMapType=1\r\n"
+              "[LogFileSetting]\r\nDefaultDir='~/logs'\r\n")},
+        {"odd",
+         text("[unitsetting]\ndefaultspeedunit = 1\n[UNITSETTING]\nDefaultMapType=1\n"
+              "[MutiLanguage]\nLangFile=\xF0\x9F\x9A\x8C\xE4\xB8\xAD\xE6\x96\x87-very-long-name-of-a-file.lang\n"
+              "[NetWorkSetting]\nServerIp\n=no key\nUserName=\xFF\xFEname\n")},
+    };
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -243,9 +410,22 @@ int main(int argc, char** argv) {
         return 2;
     }
     fs::path root(argv[1]);
+    av_log_set_level(AV_LOG_ERROR);  // the encoder's statistics are noise here
+    const fs::path scratch = fs::temp_directory_path() / "make-fuzz-seeds";
+    fs::create_directories(scratch);
+    auto pairs = pair_seeds(scratch);
+    fs::remove_all(scratch);
+    if (!pairs) {
+        std::fprintf(stderr, "make_fuzz_seeds: cannot write file pairs in %s\n", scratch.c_str());
+        return 1;
+    }
     bool ok = true;
     for (const auto& [target, seeds] : {std::pair{"fuzz_gop_parser", gop_seeds()},
-                                        std::pair{"fuzz_walkers", walker_seeds()}}) {
+                                        std::pair{"fuzz_walkers", walker_seeds()},
+                                        std::pair{"fuzz_telemetry_json", telemetry_seeds()},
+                                        std::pair{"fuzz_file_source", *pairs},
+                                        std::pair{"fuzz_dvrtool", *pairs},
+                                        std::pair{"fuzz_app_config", app_config_seeds()}}) {
         fs::create_directories(root / target);
         for (const auto& [name, bytes] : seeds) ok = write(root / target / name, bytes) && ok;
     }
