@@ -43,7 +43,7 @@ void check_open_source(kivra::FileSource& source) {
     check(source.time_index_header(record));
     check(!source.time_index_unit(0, record));
 
-    std::vector<uint8_t> bytes(kivra::kWalkBufferSize);
+    static std::vector<uint8_t> bytes(kivra::kWalkBufferSize);
     kivra::WalkBuffer buffer{bytes.data(), bytes.size(), 0};
     const int result = source.next(buffer);
     check(one_of(result, {kivra::kWalkRead, kivra::kWalkEnd, kivra::kWalkReadError}));

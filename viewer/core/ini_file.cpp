@@ -109,9 +109,13 @@ std::optional<FileText> read_profile_file(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
     FileText file;
-    file.text.resize(kMaxProfileFileBytes + 1);
-    in.read(file.text.data(), static_cast<std::streamsize>(file.text.size()));
-    file.text.resize(static_cast<std::size_t>(in.gcount()));
+    // Chunk by chunk: every value read opens the file afresh, so a buffer sized for the limit
+    // would cost megabytes per value for a file of a few hundred bytes.
+    char chunk[16384];
+    while (file.text.size() <= kMaxProfileFileBytes &&
+           in.read(chunk, sizeof chunk).gcount() > 0) {
+        file.text.append(chunk, static_cast<std::size_t>(in.gcount()));
+    }
     if (file.text.size() > kMaxProfileFileBytes) {
         file.oversized = true;
         file.text.resize(kMaxProfileFileBytes);
