@@ -30,9 +30,9 @@ using Clock = std::chrono::steady_clock;
 using nlohmann::ordered_json;
 
 struct Action {
-    double at = 0;        // seconds after play was sent
-    std::string verb;     // pause, play, ff, screenshot, ...
-    std::string value;    // the part after the first ':'
+    double at = 0;         // seconds after play was sent
+    std::string verb;      // pause, play, ff, screenshot, ...
+    std::string value;     // the part after the first ':'
     long long number = 0;  // the value of ff, fb, seek, full, div and volume
 };
 
