@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "common/le.h"
-#include "dvrsim/gop_builder.h"
-#include "dvrsim/info_block_writer.h"
+#include "format/gop_builder.h"
+#include "format/info_block_writer.h"
 #include "format/gop_header.h"
 #include "format/index_format.h"
 
