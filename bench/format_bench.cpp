@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "dvrsim/gop_builder.h"
-#include "dvrsim/info_block_writer.h"
+#include "format/gop_builder.h"
+#include "format/info_block_writer.h"
 #include "format/frame_set.h"
 #include "format/gop_parser.h"
 

@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "common/le.h"
-#include "dvrsim/gop_builder.h"
 #include "dvrsim/h264_encoder.h"
-#include "dvrsim/info_block_writer.h"
 #include "format/file_pair_writer.h"
+#include "format/gop_builder.h"
+#include "format/info_block_writer.h"
 #include "format/gop_header.h"
 #include "format/index_format.h"
 #include "kivra/kivra.h"

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # toolchain
-  cmake g++ ninja-build pkg-config clang libclang-rt-14-dev
+  cmake g++ ninja-build pkg-config clang clang-format libclang-rt-14-dev
   # media: decoding, scaling, and libx264 through libavcodec for test recordings
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev ffmpeg
   # audio output and JPEG snapshots

@@ -6,7 +6,7 @@ extern "C" {
 }
 
 #include "dvrsim/h264_encoder.h"
-#include "dvrsim/info_block_writer.h"
+#include "format/info_block_writer.h"
 #include "pair_builder.h"
 #include "run_dvrtool.h"
 

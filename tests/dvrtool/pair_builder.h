@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "dvrsim/gop_builder.h"
+#include "format/gop_builder.h"
 #include "format/file_pair_writer.h"
 
 namespace dvrtool_test {

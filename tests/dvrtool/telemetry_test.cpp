@@ -1,7 +1,7 @@
 // dvrtool telemetry: per-frame values as the info block carries them.
 #include <gtest/gtest.h>
 
-#include "dvrsim/info_block_writer.h"
+#include "format/info_block_writer.h"
 #include "pair_builder.h"
 #include "run_dvrtool.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "decode/decoder_bank.h"
-#include "dvrsim/gop_builder.h"
+#include "format/gop_builder.h"
 #include "format/frame_set.h"
 #include "streams.h"
 

@@ -9,7 +9,7 @@
 #include <set>
 #include <vector>
 
-#include "dvrsim/gop_builder.h"
+#include "format/gop_builder.h"
 #include "format/byte_source.h"
 #include "format/gop_parser.h"
 #include "kivra/kivra.h"

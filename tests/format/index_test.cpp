@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "common/le.h"
-#include "dvrsim/gop_builder.h"
+#include "format/gop_builder.h"
 #include "format/file_pair.h"
 #include "format/file_pair_writer.h"
 #include "format/gop_header.h"

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "dvrsim/gop_builder.h"
-#include "dvrsim/info_block_writer.h"
+#include "format/gop_builder.h"
+#include "format/info_block_writer.h"
 #include "format/gop_parser.h"
 #include "format/info_block.h"
 #include "format_test_support.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "dvrsim/gop_builder.h"
-#include "dvrsim/info_block_writer.h"
+#include "format/gop_builder.h"
+#include "format/info_block_writer.h"
 #include "format/gop_parser.h"
 #include "format_test_support.h"
 

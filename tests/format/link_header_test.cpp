@@ -3,7 +3,7 @@
 #include <array>
 #include <vector>
 
-#include "common/link_header.h"
+#include "link/link_header.h"
 
 namespace {
 

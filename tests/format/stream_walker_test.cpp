@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/le.h"
-#include "dvrsim/gop_builder.h"
+#include "format/gop_builder.h"
 #include "format/gop_header.h"
 #include "format/stream_walker.h"
 #include "format_test_support.h"

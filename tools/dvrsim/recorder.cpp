@@ -10,9 +10,9 @@
 #include <memory>
 
 #include "dvrsim/audio_synth.h"
-#include "dvrsim/gop_builder.h"
+#include "format/gop_builder.h"
 #include "dvrsim/h264_encoder.h"
-#include "dvrsim/info_block_writer.h"
+#include "format/info_block_writer.h"
 #include "dvrsim/picture_painter.h"
 #include "dvrsim/rng.h"
 #include "dvrsim/truth.h"

@@ -1,6 +1,6 @@
 #include "dvrsim/tyre_model.h"
 
-#include "dvrsim/info_block_writer.h"
+#include "format/info_block_writer.h"
 
 namespace dvrsim {
 namespace {

@@ -1,4 +1,4 @@
-#include "common/link_header.h"
+#include "link/link_header.h"
 
 #include "common/le.h"
 

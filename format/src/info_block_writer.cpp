@@ -1,4 +1,4 @@
-#include "dvrsim/info_block_writer.h"
+#include "format/info_block_writer.h"
 
 #include <algorithm>
 

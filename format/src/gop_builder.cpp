@@ -1,4 +1,4 @@
-#include "dvrsim/gop_builder.h"
+#include "format/gop_builder.h"
 
 #include <algorithm>
 
