@@ -91,7 +91,7 @@ TEST_F(EngineLayout, ChangesDoNotDrawOnTheCallersThread) {
     ASSERT_NO_FATAL_FAILURE(make_recording(dir_, {"layout", 8, 2, 4, {}}, recording));
     ASSERT_NO_FATAL_FAILURE(open(recording));
     const size_t shown = video().presents();
-    ASSERT_EQ(command(kCmdPlay), std::optional<int32_t>(kPlayed));
+    ASSERT_EQ(command(KIVRA_CMD_PLAY), std::optional<int32_t>(KIVRA_RESULT_PLAY_OK));
     ASSERT_TRUE(video().wait_presents(shown + 1, kCommandLimit));
 
     const auto self = std::this_thread::get_id();

@@ -63,17 +63,17 @@ TEST_P(EngineDamage, PlaysToAnEndAndAnswersEveryCommand) {
     EXPECT_EQ(zTellScreenNum(), row.screens);
 
     const size_t plays = reports().play_mark();
-    EXPECT_EQ(command(kCmdPlay), std::optional<int32_t>(kPlayed));
+    EXPECT_EQ(command(KIVRA_CMD_PLAY), std::optional<int32_t>(KIVRA_RESULT_PLAY_OK));
     EXPECT_TRUE(reports().wait_play(
-        plays, [](const PlayEvent& e) { return e.code == kEndOfData; }, kEndLimit))
+        plays, [](const PlayEvent& e) { return e.code == KIVRA_EVENT_END_OF_DATA; }, kEndLimit))
         << "no end of data";
-    EXPECT_EQ(command(kCmdStop), std::optional<int32_t>(kStopped));
-    EXPECT_EQ(command(kCmdClose), std::optional<int32_t>(kClosed));
+    EXPECT_EQ(command(KIVRA_CMD_STOP), std::optional<int32_t>(KIVRA_RESULT_STOP_OK));
+    EXPECT_EQ(command(KIVRA_CMD_CLOSE), std::optional<int32_t>(KIVRA_RESULT_CLOSE_OK));
 
     if (row.report == Report::read_error) {
-        EXPECT_TRUE(reports().saw_play(plays, kReadFailed, 0)) << "no (2, 0) report";
+        EXPECT_TRUE(reports().saw_play(plays, KIVRA_EVENT_READ_FAILED, 0)) << "no (2, 0) report";
     } else if (row.report == Report::parse_failure) {
-        EXPECT_TRUE(reports().saw_play(plays, kReadFailed, 1)) << "no (2, 1) report";
+        EXPECT_TRUE(reports().saw_play(plays, KIVRA_EVENT_READ_FAILED, 1)) << "no (2, 1) report";
     }
 }
 

@@ -10,6 +10,11 @@ namespace {
 
 EngineHarness* harness = nullptr;
 
+// Command results, as opposed to what playback itself reports.
+bool is_result(int code) {
+    return code >= KIVRA_RESULT_CLOSE_FAILED && code != KIVRA_EVENT_DRAW_FAILED;
+}
+
 void size_cb(void*, int32_t* w, int32_t* h) {
     *w = harness->width();
     *h = harness->height();
@@ -33,14 +38,17 @@ EngineHarness::EngineHarness(int width, int height) : width_(width), height_(hei
 
 EngineHarness::~EngineHarness() {
     int status = zTellStatusType();
-    if (zTellOpenedType() >= 0 && status != 0 && status != 5) command(8);
-    if (zTellOpenedType() >= 0) command(0);
+    bool open = zTellOpenedType() != KIVRA_SOURCE_NONE;
+    if (open && status != KIVRA_STATUS_OPENED && status != KIVRA_STATUS_STOPPED) {
+        command(KIVRA_CMD_STOP);
+    }
+    if (zTellOpenedType() != KIVRA_SOURCE_NONE) command(KIVRA_CMD_CLOSE);
     zRelease();
     harness = nullptr;
 }
 
 bool EngineHarness::open(const std::string& base) {
-    return zOpen(0, (base + ".dvr").c_str(), (base + ".inx").c_str(), 0, 0) != 0;
+    return zOpen(KIVRA_SOURCE_FILE, (base + ".dvr").c_str(), (base + ".inx").c_str(), 0, 0) != 0;
 }
 
 int EngineHarness::command(int cmd, intptr_t first, int64_t offset, const char* text) {
@@ -57,7 +65,7 @@ int EngineHarness::command(int cmd, intptr_t first, int64_t offset, const char* 
                         errors_.end());
     if (!answered) return -1;
     for (auto it = play_.rbegin(); it != play_.rend(); ++it) {
-        if (it->code >= 4 && it->code != 24) return it->code;
+        if (is_result(it->code)) return it->code;
     }
     return -1;
 }
@@ -131,7 +139,7 @@ void EngineHarness::on_present(const KivraCanvas* c) {
 void EngineHarness::on_play(int code, int value) {
     std::lock_guard<std::mutex> guard(lock_);
     play_.push_back({code, value});
-    if (code >= 4 && code != 24) ++results_;
+    if (is_result(code)) ++results_;
     changed_.notify_all();
 }
 

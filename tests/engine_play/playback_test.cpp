@@ -50,7 +50,7 @@ size_t frames_after(EngineHarness& engine, size_t count) {
 TEST_F(Playback, EightChannelsInAGridByDivisionAndFullScreen) {
     EngineHarness engine;
     ASSERT_TRUE(engine.open(recording("--channels 8 --stream-version 3 --seconds 20 --fps 4")));
-    ASSERT_EQ(engine.command(1), 7);
+    ASSERT_EQ(engine.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
     size_t seen = frames_after(engine, 5);
     EXPECT_TRUE(engine.save_canvas(artifact("play_8ch_grid.png")));
 
@@ -81,9 +81,9 @@ TEST_F(Playback, EightChannelsInAGridByDivisionAndFullScreen) {
 TEST_F(Playback, PauseAndStepsMoveOneGopAtATime) {
     EngineHarness engine;
     ASSERT_TRUE(engine.open(recording("--channels 1 --stream-version 3 --seconds 20 --fps 4")));
-    ASSERT_EQ(engine.command(1), 7);
+    ASSERT_EQ(engine.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
     frames_after(engine, 14);
-    ASSERT_EQ(engine.command(2), 9);
+    ASSERT_EQ(engine.command(KIVRA_CMD_PAUSE), KIVRA_RESULT_PAUSE_OK);
     uint32_t playing = engine.frames().back().time;
     size_t count = frames_after(engine, engine.frames().size() + 1);
     ASSERT_GT(count, 0u);
@@ -95,8 +95,11 @@ TEST_F(Playback, PauseAndStepsMoveOneGopAtATime) {
         int result;
         int moves;
     };
-    for (const Step& s : {Step{4, 13, -1}, Step{4, 13, -1}, Step{3, 11, +1}, Step{3, 11, +1},
-                          Step{3, 11, +1}}) {
+    for (const Step& s : {Step{KIVRA_CMD_STEP_BACKWARD, KIVRA_RESULT_STEP_BACKWARD_OK, -1},
+                          Step{KIVRA_CMD_STEP_BACKWARD, KIVRA_RESULT_STEP_BACKWARD_OK, -1},
+                          Step{KIVRA_CMD_STEP_FORWARD, KIVRA_RESULT_STEP_FORWARD_OK, +1},
+                          Step{KIVRA_CMD_STEP_FORWARD, KIVRA_RESULT_STEP_FORWARD_OK, +1},
+                          Step{KIVRA_CMD_STEP_FORWARD, KIVRA_RESULT_STEP_FORWARD_OK, +1}}) {
         uint32_t before = engine.frames().back().time;
         size_t frames = engine.frames().size();
         ASSERT_EQ(engine.command(s.cmd), s.result);
@@ -112,7 +115,7 @@ TEST_F(Playback, RecordingDuringPlayIsAValidFilePairThatPlays) {
     {
         EngineHarness engine;
         ASSERT_TRUE(engine.open(recording("--channels 4 --stream-version 3 --seconds 20 --fps 4")));
-        ASSERT_EQ(engine.command(1), 7);
+        ASSERT_EQ(engine.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
         frames_after(engine, 2);
         ASSERT_TRUE(zSetRecord(base.c_str(), 1));
         frames_after(engine, 14);
@@ -126,8 +129,9 @@ TEST_F(Playback, RecordingDuringPlayIsAValidFilePairThatPlays) {
 
     EngineHarness replay;
     ASSERT_TRUE(replay.open(base));
-    ASSERT_EQ(replay.command(1), 7);
-    EXPECT_TRUE(replay.wait([&] { return replay.count_play(0, 0) == 1; }, 15s));
+    ASSERT_EQ(replay.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
+    EXPECT_TRUE(replay.wait(
+        [&] { return replay.count_play(KIVRA_EVENT_END_OF_DATA, 0) == 1; }, 15s));
     EXPECT_GE(replay.frames().size(), 8u);
 }
 

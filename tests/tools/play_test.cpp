@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "kivra/kivra.h"
 #include "process.h"
 
 namespace {
@@ -109,7 +110,7 @@ TEST_F(Play, NormalPlayKeepsRealTimePace) {
         double span = frames.back()["t"].get<double>() - frames[8]["t"].get<double>();
         double expected = (static_cast<double>(frames.size()) - 9) / 8;
         EXPECT_NEAR(span, expected, expected * 0.02);
-        EXPECT_EQ(count_play(events, 0), 1) << "end of data is reported once";
+        EXPECT_EQ(count_play(events, KIVRA_EVENT_END_OF_DATA), 1) << "end of data is reported once";
     }
 }
 
@@ -125,7 +126,7 @@ TEST_F(Play, FastForwardSkips64GopsAndRepeatsTheEnd) {
     }
     ASSERT_GE(shown.size(), 3u);
     for (size_t i = 1; i < shown.size(); ++i) EXPECT_EQ(shown[i] - shown[i - 1], 65u);
-    EXPECT_GE(count_play(events, 0), 3) << "end of data on every fast tick";
+    EXPECT_GE(count_play(events, KIVRA_EVENT_END_OF_DATA), 3) << "end of data on every fast tick";
 }
 
 TEST_F(Play, BenchDecodeReportsARatio) {
