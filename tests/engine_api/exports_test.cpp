@@ -206,8 +206,8 @@ TEST(LibraryExports, LoadedFunctionsAnswer) {
     char version[19] = {}, time[19] = {}, date[19] = {};
     info(version, time, date);
     EXPECT_STREQ(version, "3.0d");
-    EXPECT_STRNE(time, "");
-    EXPECT_STRNE(date, "");
+    EXPECT_STREQ(time, "12:01:36");
+    EXPECT_STREQ(date, "Jul 12 2013");
     EXPECT_STREQ(error_text(12345), "unknown error");
     EXPECT_STRNE(error_text(40051), "unknown error");
     EXPECT_EQ(opened_type(), -1);
