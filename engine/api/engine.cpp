@@ -29,6 +29,7 @@ bool Engine::init(const KivraVideoTarget* target, const Callbacks& callbacks) {
             mailbox_.reset();  // a command posted while stopped is not run later
             stopping_ = false;
         }
+        last_result_.reset();
         command_thread_ = std::thread([this] { command_loop(); });
         end_event_.restart();
         end_notifier_ = std::thread([this] { end_notifier_loop(); });
@@ -107,9 +108,10 @@ void Engine::command_loop() {
             command = std::move(*mailbox_);
             mailbox_.reset();
         }
-        if (command.cmd == KIVRA_CMD_POLL) continue;  // polls the realtime link, which is not supported
-        last_result_ = execute(command);
-        play_event(last_result_, last_close_result_);
+        std::optional<int> result = execute(command);
+        if (!result) continue;
+        last_result_ = result;
+        play_event(*result, last_close_result_);
     }
 }
 
@@ -120,7 +122,7 @@ void Engine::end_notifier_loop() {
     }
 }
 
-int Engine::execute(const Command& c) {
+std::optional<int> Engine::execute(const Command& c) {
     bool has_source = false;
     {
         std::lock_guard<std::mutex> guard(engine_lock_);
@@ -149,6 +151,7 @@ int Engine::execute(const Command& c) {
         case KIVRA_CMD_JUMP:
             player_->set_jump(static_cast<int>(c.first));
             return KIVRA_RESULT_JUMP_OK;
+        case KIVRA_CMD_POLL: return std::nullopt;  // polls the realtime link, not supported yet
         default: return last_result_;
     }
 }

@@ -467,7 +467,8 @@ KIVRA_EXPORT int32_t zTellStatusType(void);
  * 5 fast forward (first = speed 1..7), 6 fast backward, 7 seek (second | third << 32 = logical
  * offset), 8 stop, 9 snapshot (first = pointer to int32_t[4] {left, top, right, bottom} in
  * canvas pixels, copied before zPlayMSG returns, or 0; second = time stamp or 0; text = JPEG
- * path), 10 poll, 11 jump selector.
+ * path), 10 poll, 11 jump selector. Any other cmd does nothing and reports the previous
+ * result again; before the first result since zInit it reports nothing.
  * Always true; a new command overwrites one that has not started yet. */
 KIVRA_EXPORT uint8_t zPlayMSG(int32_t cmd, intptr_t first, int32_t second, int32_t third,
                               const char* text);
