@@ -73,7 +73,7 @@ bool Engine::open(int type, const char* dvr_path, const char* inx_path) {
         return true;
     }
     if (type != KIVRA_SOURCE_FILE || dvr_path == nullptr || inx_path == nullptr) return false;
-    if (!file_.open(dvr_path, inx_path).empty()) return false;
+    if (!file_.open(dvr_path, inx_path)) return false;
     const ProbeResult& probe = file_.probe();
     display_.screen_count = probe.channel_count;
     display_.full_screen = 0;
@@ -163,13 +163,18 @@ int Engine::close_source() {
         return KIVRA_RESULT_CLOSE_FAILED;
     }
     player_->halt();
-    std::lock_guard<std::mutex> guard(engine_lock_);
-    player_->attach(nullptr);
-    int result = opened_type_ == KIVRA_SOURCE_FILE ? file_.close() : 0;
-    last_close_result_ = result;
-    opened_type_ = KIVRA_SOURCE_NONE;
-    display_.screen_count = -1;
-    if (result != 0) {
+    std::vector<int> failures;
+    {
+        std::lock_guard<std::mutex> guard(engine_lock_);
+        player_->attach(nullptr);
+        if (opened_type_ == KIVRA_SOURCE_FILE) failures = file_.close();
+        opened_type_ = KIVRA_SOURCE_NONE;
+        display_.screen_count = -1;
+    }
+    // Reported outside the engine lock: a host's ErrorProc may ask the engine about its state.
+    for (int code : failures) error(code, 0, 0);
+    last_close_result_ = failures.empty() ? KIVRA_CLOSE_RESULT_LOCAL : KIVRA_CLOSE_RESULT_FAILED;
+    if (!failures.empty()) {
         error(KIVRA_ERROR_CLOSE_FAILED, 0, 0);
         return KIVRA_RESULT_CLOSE_FAILED;
     }

@@ -63,6 +63,8 @@ public:
     AudioOut& audio() { return audio_; }
     Presenter& presenter() { return presenter_; }
     GopRecorder& recorder() { return recorder_; }
+    // The file pair source, open or not; tests change how it closes.
+    FileSource& file_source() { return file_; }
     std::mutex& engine_lock() { return engine_lock_; }
     // The open stored source, or null (callers hold the engine lock).
     StoredSource* stored_source();

@@ -1,4 +1,5 @@
 // The engine's C interface: thin functions over the one Engine of the process.
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -92,10 +93,11 @@ int32_t zTellFullScreenIdx(void) {
     return engine().display().full_screen;
 }
 
+// A channel beyond the eighth is never drawn, so showing it alone would show nothing.
 uint8_t zSetFullScreen(int32_t index) {
     auto& display = engine().display();
     if (nothing_open() || display.screen_count < 0 || index < 0 ||
-        index > display.screen_count) {
+        index > std::min<int32_t>(display.screen_count, KIVRA_MAX_CHANNELS)) {
         return 0;
     }
     display.full_screen = index;

@@ -477,6 +477,8 @@ KIVRA_EXPORT int32_t zTellScreenNum(void);
 KIVRA_EXPORT int32_t zTellSampleRate(void);
 KIVRA_EXPORT int32_t zTellSampleBits(void);
 KIVRA_EXPORT int32_t zTellFullScreenIdx(void);
+/* 0 shows the grid, 1..8 one channel alone; false for a channel the recording lacks or the
+ * engine does not show (recordings of sixteen channels show their first eight). */
 KIVRA_EXPORT uint8_t zSetFullScreen(int32_t index);
 KIVRA_EXPORT int32_t zTellDivStatus(void);
 KIVRA_EXPORT uint8_t zSetDivStatus(int32_t division);
