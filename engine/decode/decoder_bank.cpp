@@ -12,9 +12,19 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/buffer.h>
 #include <libavutil/frame.h>
+#include <libavutil/log.h>
 }
 
 namespace kivra {
+namespace {
+
+// Added to the level of everything FFmpeg says about one of the engine's decoders, so it lies
+// beyond any level a log prints: a damaged recording makes the decoder complain about every
+// broken macroblock, and the engine does not write into its host's stderr. This touches only
+// the engine's own contexts; a host's FFmpeg logging and its callback stay as they are.
+constexpr int kQuietLogLevelOffset = 2 * AV_LOG_TRACE;
+
+}  // namespace
 
 struct H264Decoder::State {
     AVCodecContext* context = nullptr;
@@ -45,6 +55,7 @@ struct H264Decoder::State {
         // picture from the call that sent it.
         context->thread_count = 1;
         context->flags |= AV_CODEC_FLAG_LOW_DELAY;
+        context->log_level_offset = kQuietLogLevelOffset;
         return avcodec_open2(context, codec, nullptr) == 0;
     }
 
