@@ -133,14 +133,16 @@ DecoderBank::DecoderBank() {
 // every picture, each time with its reference pictures gone from the cache; one channel at a
 // time, a D1 GOP decodes about a third faster. The pictures go straight to where parse_gop
 // puts them, so parse_gop only collects the results.
-int DecoderBank::parse(const uint8_t* gop, size_t length, FrameSet& out) {
+int DecoderBank::parse(const uint8_t* gop, size_t length, FrameSet& out, ChannelSizes* sizes) {
     if (!ready_) return kParseRejected;
     std::lock_guard<std::mutex> hold(lock_);
     decode_ahead(gop, length, out);
     std::fill(std::begin(asked_), std::end(asked_), 0);
+    sizes_ = ChannelSizes{};
     answering_ = true;
     const int result = parse_gop(gop, length, this, out);
     answering_ = false;
+    if (sizes != nullptr) *sizes = sizes_;
     return result;
 }
 
@@ -176,15 +178,24 @@ bool DecoderBank::decode(int channel, const uint8_t* data, size_t length, uint8_
         out = DecodedPicture{};
         return false;
     }
+    bool decoded = false;
+    const Ahead* ahead = nullptr;
     if (answering_ && asked_[channel] < ahead_count_[channel]) {
-        const Ahead& a = ahead_[channel][asked_[channel]++];
-        if (a.data == data && a.length == length && a.dest == dest && a.capacity == capacity) {
-            out = a.picture;
-            return a.decoded;
-        }
+        ahead = &ahead_[channel][asked_[channel]++];
         // Placed differently from what decode_ahead assumed: decode what was asked for.
+        if (ahead->data != data || ahead->length != length || ahead->dest != dest ||
+            ahead->capacity != capacity) {
+            ahead = nullptr;
+        }
     }
-    return decoders_[channel].decode(data, length, dest, capacity, out);
+    if (ahead != nullptr) {
+        out = ahead->picture;
+        decoded = ahead->decoded;
+    } else {
+        decoded = decoders_[channel].decode(data, length, dest, capacity, out);
+    }
+    if (decoded && out.size > 0) sizes_[static_cast<size_t>(channel)] = {out.width, out.height};
+    return decoded;
 }
 
 }  // namespace kivra

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "audio/audio_out.h"
+#include "decode/channel_sizes.h"
 #include "format/frame_set.h"
 #include "playback/frame_set_pair.h"
 #include "playback/periodic_timer.h"
@@ -80,7 +81,9 @@ private:
 
     // Presenting.
     bool on_audio_buffer(AudioBuffer& buffer);
-    void present_frame(FrameSet& set, int frame, bool key_frames);
+    void present_frame(const FrameSet& set, const ChannelSizes& sizes, int frame,
+                       bool key_frames);
+    PictureSize drawing_size(int channel, const ChannelSizes& sizes);
     void fill_audio(const FrameSet& set, int frame, AudioBuffer& buffer);
     void on_timer_tick(bool fast_timer);
     int read_for_timer(bool fast_timer, WalkBuffer& buffer);
@@ -120,6 +123,9 @@ private:
     std::atomic<int> fast_skip_{1};
     std::vector<uint8_t> timer_bytes_;
     std::unique_ptr<FrameSetStorage> timer_set_;
+    ChannelSizes timer_sizes_{};
+    // The size each channel was last drawn at (presenting threads, under the audio lock).
+    ChannelSizes drawn_sizes_{};
 };
 
 }  // namespace kivra

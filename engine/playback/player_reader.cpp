@@ -47,6 +47,7 @@ void Player::reader_loop() {
     WalkBuffer buffer{bytes.data(), bytes.size(), 0};
     DecoderBank bank;
     FrameSetStorage set;
+    ChannelSizes sizes;
     for (;;) {
         if (!reader_wake_.wait() || !reader_run_) return;
         std::lock_guard<std::mutex> busy(reader_busy_);
@@ -55,11 +56,11 @@ void Player::reader_loop() {
 
         int result = read_for_reader(buffer);
         if (result == kWalkRead) {
-            if (bank.parse(buffer.data, buffer.length, set.get()) != 0) {
+            if (bank.parse(buffer.data, buffer.length, set.get(), &sizes) != 0) {
                 events_.play_event(KIVRA_EVENT_READ_FAILED, 1);
                 continue;
             }
-            if (!pair_->put(set.get())) {
+            if (!pair_->put(set.get(), sizes)) {
                 // No free slot after all: give the GOP back to the source for later.
                 std::lock_guard<std::mutex> guard(engine_lock_);
                 source_->previous(buffer);

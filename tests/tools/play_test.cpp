@@ -2,7 +2,9 @@
 // dvrsim. Audio runs on the clock backend so pace is real time on any machine.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -139,6 +141,98 @@ TEST_F(Play, DamagedPicturesLeaveTheHostsStderrAlone) {
         ProcessResult r = run_process({DVRTOOL_PATH, "play", base + ".dvr", "--headless"});
         EXPECT_EQ(r.exit_code, 0);
         EXPECT_EQ(r.err, "");
+    }
+}
+
+// The channel colours of dvrsim's test pictures, channel 1 first.
+constexpr std::array<std::array<int, 3>, 8> kChannelColours = {{{70, 110, 165},
+                                                                 {60, 140, 95},
+                                                                 {185, 95, 65},
+                                                                 {125, 80, 145},
+                                                                 {175, 145, 50},
+                                                                 {45, 130, 140},
+                                                                 {170, 75, 110},
+                                                                 {105, 120, 55}}};
+constexpr std::array<int, 3> kCaptionBox = {24, 24, 24};  // behind dvrsim's "CH N"
+
+struct Rgb24 {
+    int width = 0, height = 0;
+    std::string pixels;
+    std::array<int, 3> at(int x, int y) const {
+        size_t i = (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 3;
+        return {static_cast<uint8_t>(pixels[i]), static_cast<uint8_t>(pixels[i + 1]),
+                static_cast<uint8_t>(pixels[i + 2])};
+    }
+};
+
+// The PNG's pixels, through FFmpeg's own PNG decoder.
+Rgb24 read_png(const std::string& png, int width, int height, const std::string& scratch) {
+    ProcessResult r = run_process({FFMPEG_PATH, "-v", "error", "-y", "-i", png, "-f", "rawvideo",
+                                   "-pix_fmt", "rgb24", scratch});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    Rgb24 picture{width, height, fleet::test::read_file(scratch)};
+    EXPECT_EQ(picture.pixels.size(), static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
+    return picture;
+}
+
+bool near(const std::array<int, 3>& a, const std::array<int, 3>& b, int tolerance = 16) {
+    for (size_t i = 0; i < 3; ++i) {
+        if (std::abs(a[i] - b[i]) > tolerance) return false;
+    }
+    return true;
+}
+
+std::string colour_text(const std::array<int, 3>& c) {
+    return std::to_string(c[0]) + "," + std::to_string(c[1]) + "," + std::to_string(c[2]);
+}
+
+// Real recorders write the first channel in D1 and the others in CIF. Each cell shows its own
+// channel at its own size: the plain background in the channel's colour all along a row (a
+// picture drawn at another channel's size shows stripes and wrong colours there), and the
+// dark box of the "CH N" caption in the cell's top left corner.
+TEST_F(Play, ChannelsOfDifferentSizesEachShowTheirOwnPicture) {
+    std::filesystem::create_directories(ARTIFACT_DIR);
+    struct Case {
+        int channels;
+        int columns;  // of the grid the engine draws
+        bool paused;  // the paused picture is decoded apart from normal play
+    };
+    for (const Case& c : {Case{4, 2, false}, Case{8, 3, false}, Case{4, 2, true}}) {
+        const std::string name =
+            "mixed" + std::to_string(c.channels) + (c.paused ? "_paused" : "");
+        SCOPED_TRACE(name);
+        const std::string base = record(name, {"--channels", std::to_string(c.channels),
+                                               "--stream-version", "3", "--seconds", "3", "--fps",
+                                               "4", "--resolution", "d1,cif", "--no-audio"});
+        const int cell_w = 480, cell_h = 360;  // D1 and CIF both shrink into it
+        const int width = cell_w * c.columns, height = cell_h * c.columns;
+        const std::string png = std::string(ARTIFACT_DIR) + "/play_" + name + "_d1_cif.png";
+        std::filesystem::remove(png);
+        std::vector<std::string> args = {DVRTOOL_PATH, "play", base + ".dvr", "--headless",
+                                         "--size",
+                                         std::to_string(width) + "x" + std::to_string(height),
+                                         "--screenshot", "1.3:" + png, "--for", "1.5"};
+        if (c.paused) args.insert(args.end(), {"--do", "0.8:pause"});
+        ProcessResult r = run_process(args);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        const Rgb24 picture = read_png(png, width, height, dir_.file(name + ".rgb"));
+        ASSERT_FALSE(HasFailure());
+
+        for (int ch = 0; ch < c.channels; ++ch) {
+            SCOPED_TRACE("CH " + std::to_string(ch + 1));
+            const int left = ch % c.columns * cell_w, top = ch / c.columns * cell_h;
+            const auto& colour = kChannelColours[static_cast<size_t>(ch)];
+            // Between the caption and the moving box, clear of both, on D1 and CIF alike.
+            const int row = top + cell_h * 30 / 100;
+            for (int percent = 40; percent <= 95; percent += 5) {
+                const auto seen = picture.at(left + cell_w * percent / 100, row);
+                EXPECT_TRUE(near(seen, colour))
+                    << "at " << percent << "% across: " << colour_text(seen) << " instead of "
+                    << colour_text(colour);
+            }
+            const auto caption = picture.at(left + cell_w * 23 / 1000, top + cell_h * 11 / 100);
+            EXPECT_TRUE(near(caption, kCaptionBox)) << "caption box: " << colour_text(caption);
+        }
     }
 }
 
