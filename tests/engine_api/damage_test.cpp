@@ -32,6 +32,10 @@ const DamageRow kDamage[] = {
      Report::read_error},
     {"ZeroLengthMagic",
      [](const TempDir& d, Recording& r) { simulated(d, "zero-length-magic", r); }, 4, Report::none},
+    {"BrokenPictures",
+     [](const TempDir& d, Recording& r) { simulated(d, "broken-pictures", r); }, 4, Report::none},
+    {"Undecodable", [](const TempDir& d, Recording& r) { simulated(d, "undecodable", r); }, 4,
+     Report::none},
     {"StreamCutTo1000Bytes",
      [](const TempDir& d, Recording& r) {
          ASSERT_NO_FATAL_FAILURE(make_recording(d, {"cut", 4, 3, 4, {}}, r));
@@ -70,6 +74,10 @@ TEST_P(EngineDamage, PlaysToAnEndAndAnswersEveryCommand) {
     EXPECT_EQ(command(KIVRA_CMD_STOP), std::optional<int32_t>(KIVRA_RESULT_STOP_OK));
     EXPECT_EQ(command(KIVRA_CMD_CLOSE), std::optional<int32_t>(KIVRA_RESULT_CLOSE_OK));
 
+    // Pictures that did not decode are drawn black, never reported as drawing failures.
+    for (const PlayEvent& e : reports().plays_since(plays)) {
+        EXPECT_NE(e.code, KIVRA_EVENT_DRAW_FAILED);
+    }
     if (row.report == Report::read_error) {
         EXPECT_TRUE(reports().saw_play(plays, KIVRA_EVENT_READ_FAILED, 0)) << "no (2, 0) report";
     } else if (row.report == Report::parse_failure) {

@@ -236,6 +236,42 @@ TEST_F(Play, ChannelsOfDifferentSizesEachShowTheirOwnPicture) {
     }
 }
 
+// A GOP in which no picture decodes: every cell turns black but keeps its channel label, at the
+// size its channel had, and nothing is reported as a drawing failure.
+TEST_F(Play, AGopWithoutPicturesShowsBlackCellsWithTheirLabels) {
+    std::filesystem::create_directories(ARTIFACT_DIR);
+    // The second and last GOP is the undecodable one: its last frame stays on screen after the
+    // end of the data, where the screenshot is taken.
+    const std::string base = record("undecodable", {"--channels", "4", "--stream-version", "3",
+                                                     "--seconds", "2", "--fps", "4", "--damage",
+                                                     "undecodable", "--resolution", "d1,cif"});
+    const std::string png = std::string(ARTIFACT_DIR) + "/play_undecodable_gop.png";
+    std::filesystem::remove(png);
+    std::vector<json> events = play(base, {"--size", "960x720", "--screenshot", "3:" + png});
+    EXPECT_EQ(count_play(events, KIVRA_EVENT_DRAW_FAILED), 0);
+    EXPECT_EQ(of_kind(events, "frame").size(), 8u) << "the GOP is still presented";
+    const Rgb24 picture = read_png(png, 960, 720, dir_.file("undecodable.rgb"));
+    ASSERT_FALSE(HasFailure());
+
+    const int cell_w = 480, cell_h = 360;
+    for (int ch = 0; ch < 4; ++ch) {
+        SCOPED_TRACE("C" + std::to_string(ch + 1));
+        const int left = ch % 2 * cell_w, top = ch / 2 * cell_h;
+        for (int percent = 10; percent <= 90; percent += 20) {
+            const auto seen = picture.at(left + cell_w * percent / 100, top + cell_h * 30 / 100);
+            EXPECT_TRUE(near(seen, {0, 0, 0}, 8)) << percent << "% across: " << colour_text(seen);
+        }
+        // The label's blue box sits in the lower right corner of the picture.
+        int blue = 0;
+        for (int y = top + cell_h * 85 / 100; y < top + cell_h; ++y) {
+            for (int x = left + cell_w * 80 / 100; x < left + cell_w; ++x) {
+                blue += near(picture.at(x, y), {0, 0, 255}, 60) ? 1 : 0;
+            }
+        }
+        EXPECT_GT(blue, 20) << "no label";
+    }
+}
+
 TEST_F(Play, BenchDecodeReportsARatio) {
     std::string base = record("bench", {"--channels", "4", "--stream-version", "3", "--seconds",
                                         "2", "--fps", "4"});
