@@ -84,7 +84,6 @@ private:
     void present_frame(const FrameSet& set, const ChannelSizes& sizes, int frame,
                        bool key_frames);
     PictureSize drawing_size(int channel, const ChannelSizes& sizes);
-    void fill_audio(const FrameSet& set, int frame, AudioBuffer& buffer);
     void on_timer_tick(bool fast_timer);
     int read_for_timer(bool fast_timer, WalkBuffer& buffer);
 

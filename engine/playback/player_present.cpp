@@ -7,6 +7,7 @@
 #include "decode/decoder_bank.h"
 #include "decode/yv12_crop.h"
 #include "kivra/kivra.h"
+#include "playback/frame_audio.h"
 #include "playback/player.h"
 
 namespace kivra {
@@ -39,34 +40,7 @@ bool choose_cell(int c, int channels, int full_screen, int division, int& layout
     return true;
 }
 
-size_t silence_length(const AudioFormat& format, int frames) {
-    size_t bytes = static_cast<size_t>(format.block_align()) *
-                   static_cast<size_t>(format.rate) / static_cast<size_t>(frames);
-    return std::min((bytes + 1) & ~size_t{1}, kAudioBufferSize);
-}
-
 }  // namespace
-
-void Player::fill_audio(const FrameSet& set, int frame, AudioBuffer& buffer) {
-    AudioFormat format = audio_.format();
-    uint8_t silence = format.bits == 8 ? 0x80 : 0;
-    int frames = set.frames_per_channel > 0 ? set.frames_per_channel : 8;
-    if (!set.has_audio || frame >= frames) {
-        // One frame's worth of silence, so video keeps its pace without sound.
-        buffer.length = silence_length(format, frames);
-        std::memset(buffer.data, silence, buffer.length);
-        return;
-    }
-    size_t length = std::min(static_cast<size_t>(std::max(set.audio_chunk_length[frame], 0)),
-                             kAudioBufferSize);
-    buffer.length = length;
-    if (!display_.voice_on) {
-        std::memset(buffer.data, silence, length);
-        return;
-    }
-    std::memcpy(buffer.data, set.audio_buffer + set.audio_chunk_offset[frame], length);
-    apply_gain(display_.gain, buffer.data, length, format);
-}
 
 // The size channel c is drawn at: its own in this GOP; else the size it was last drawn at, so
 // a GOP in which none of its pictures decoded shows a black cell with its label rather than
@@ -122,7 +96,7 @@ bool Player::on_audio_buffer(AudioBuffer& buffer) {
     }
     int k = set->current_frame;
     if (set->channel_count != display_.screen_count) display_.screen_count = set->channel_count;
-    fill_audio(*set, k, buffer);
+    fill_frame_audio(*set, k, audio_.format(), display_.voice_on, display_.gain, buffer);
     present_frame(*set, sizes, k, false);
     events_.frame_info(*set, k);
     set->current_frame = k + 1;
