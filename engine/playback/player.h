@@ -17,6 +17,7 @@
 #include "format/frame_set.h"
 #include "playback/frame_set_pair.h"
 #include "playback/periodic_timer.h"
+#include "playback/read_recovery.h"
 #include "playback/sync.h"
 #include "present/presenter.h"
 #include "record/gop_recorder.h"
@@ -77,7 +78,7 @@ private:
     bool ensure_reader();
     void end_reader();
     void reader_loop();
-    int read_for_reader(WalkBuffer& buffer);
+    int read_for_reader(WalkBuffer& buffer, bool& report);
 
     // Presenting.
     bool on_audio_buffer(AudioBuffer& buffer);
@@ -85,7 +86,7 @@ private:
                        bool key_frames);
     PictureSize drawing_size(int channel, const ChannelSizes& sizes);
     void on_timer_tick(bool fast_timer);
-    int read_for_timer(bool fast_timer, WalkBuffer& buffer);
+    int read_for_timer(bool fast_timer, WalkBuffer& buffer, bool& report);
 
     // Timers and positioning.
     bool start_timer(PeriodicTimer& timer, int period_ms, bool fast_timer);
@@ -99,6 +100,7 @@ private:
     DisplaySettings& display_;
     GopRecorder& recorder_;
     StoredSource* source_ = nullptr;
+    ReadRecovery recovery_;  // under the engine lock, with the source
 
     std::atomic<int> status_{KIVRA_STATUS_OPENED};
     std::unique_ptr<FrameSetPair> pair_;

@@ -109,18 +109,35 @@ bool Player::on_audio_buffer(AudioBuffer& buffer) {
 
 // A GOP moved over forwards leaves the position after it, backwards at its start: a step in
 // the other direction first passes over the GOP on screen, so every step shows a new GOP.
-int Player::read_for_timer(bool fast_timer, WalkBuffer& buffer) {
+// A read that fails moves the position on past the failed block, as normal play does, so the
+// next tick does not fail on it again; `report` is set for the first failure of a stretch.
+int Player::read_for_timer(bool fast_timer, WalkBuffer& buffer, bool& report) {
+    report = false;
     std::lock_guard<std::mutex> guard(engine_lock_);
     if (source_ == nullptr) return kWalkNotOpen;
+    int result = kWalkNotOpen;
+    bool forward = true;
     if (fast_timer) {
-        return fast_forward_ ? source_->skip_forward(fast_skip_, buffer)
-                             : source_->skip_backward(fast_skip_, buffer);
+        forward = fast_forward_;
+        result = forward ? source_->skip_forward(fast_skip_, buffer)
+                         : source_->skip_backward(fast_skip_, buffer);
+    } else {
+        forward = hold_ ? true : step_forward_.load();
+        bool turn = forward != last_read_forward_ && shown_;
+        last_read_forward_ = forward;
+        if (forward) {
+            result = turn ? source_->skip_forward(1, buffer) : source_->next(buffer);
+        } else {
+            result = turn ? source_->skip_backward(1, buffer) : source_->previous(buffer);
+        }
     }
-    bool forward = hold_ ? true : step_forward_.load();
-    bool turn = forward != last_read_forward_ && shown_;
-    last_read_forward_ = forward;
-    if (forward) return turn ? source_->skip_forward(1, buffer) : source_->next(buffer);
-    return turn ? source_->skip_backward(1, buffer) : source_->previous(buffer);
+    if (result != kWalkReadError) {
+        recovery_.ended();
+        return result;
+    }
+    report = recovery_.failed();
+    recovery_.move_past(*source_, forward);
+    return result;
 }
 
 void Player::on_timer_tick(bool fast_timer) {
@@ -139,15 +156,17 @@ void Player::on_timer_tick(bool fast_timer) {
         timer_bytes_.resize(kWalkBufferSize);
     }
     WalkBuffer buffer{timer_bytes_.data(), timer_bytes_.size(), 0};
-    int result = read_for_timer(fast_timer, buffer);
+    bool report = false;
+    int result = read_for_timer(fast_timer, buffer, report);
     if (stepping) hold_ = true;
+    if (report) events_.play_event(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_SOURCE);
 
     if (result == kWalkRead) {
         // A fresh decoder bank: any GOP's key frames decode without history.
         DecoderBank bank;
         FrameSet& set = timer_set_->get();
         if (bank.parse(buffer.data, buffer.length, set, &timer_sizes_) != 0) {
-            events_.play_event(KIVRA_EVENT_READ_FAILED, 1);
+            events_.play_event(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_PARSE);
             return;
         }
         shown_ = true;
@@ -156,8 +175,6 @@ void Player::on_timer_tick(bool fast_timer) {
         events_.frame_info(set, 0);
     } else if (result == kWalkEnd) {
         events_.play_event(KIVRA_EVENT_END_OF_DATA, 0);
-    } else if (result == kWalkReadError) {
-        events_.play_event(KIVRA_EVENT_READ_FAILED, 0);
     }
 }
 

@@ -32,14 +32,29 @@ void Player::end_reader() {
     reader_wake_.restart();
 }
 
-int Player::read_for_reader(WalkBuffer& buffer) {
+// Reads what the jump selector asks for. A failed read leaves the position past the block that
+// failed, and sets `report` when the failure starts a new damaged stretch; kWalkEnd when there
+// is nothing left to move on to.
+int Player::read_for_reader(WalkBuffer& buffer, bool& report) {
+    report = false;
     std::lock_guard<std::mutex> guard(engine_lock_);
     if (source_ == nullptr) return kWalkNotOpen;
+    int result = kWalkNotOpen;
+    bool forward = true;
     switch (jump_.exchange(KIVRA_JUMP_NEXT)) {
-        case KIVRA_JUMP_BACK: return source_->skip_backward(kJumpGops, buffer);
-        case KIVRA_JUMP_AHEAD: return source_->skip_forward(kJumpGops, buffer);
-        default: return source_->next(buffer);
+        case KIVRA_JUMP_BACK:
+            forward = false;
+            result = source_->skip_backward(kJumpGops, buffer);
+            break;
+        case KIVRA_JUMP_AHEAD: result = source_->skip_forward(kJumpGops, buffer); break;
+        default: result = source_->next(buffer); break;
     }
+    if (result != kWalkReadError) {
+        recovery_.ended();
+        return result;
+    }
+    report = recovery_.failed();
+    return recovery_.move_past(*source_, forward) ? kWalkReadError : kWalkEnd;
 }
 
 void Player::reader_loop() {
@@ -48,16 +63,24 @@ void Player::reader_loop() {
     DecoderBank bank;
     FrameSetStorage set;
     ChannelSizes sizes;
+    std::chrono::milliseconds backoff{0};
     for (;;) {
         if (!reader_wake_.wait() || !reader_run_) return;
+        if (backoff.count() > 0) {
+            if (!reader_wake_.sleep_unless_stopped(backoff)) return;
+            backoff = std::chrono::milliseconds{0};
+            continue;
+        }
         std::lock_guard<std::mutex> busy(reader_busy_);
         // The output may have stopped while this thread waited for the busy lock.
         if (!reader_run_ || !reader_wake_.is_set() || !pair_) continue;
 
-        int result = read_for_reader(buffer);
+        bool report = false;
+        int result = read_for_reader(buffer, report);
+        if (report) events_.play_event(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_SOURCE);
         if (result == kWalkRead) {
             if (bank.parse(buffer.data, buffer.length, set.get(), &sizes) != 0) {
-                events_.play_event(KIVRA_EVENT_READ_FAILED, 1);
+                events_.play_event(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_PARSE);
                 continue;
             }
             if (!pair_->put(set.get(), sizes)) {
@@ -75,13 +98,8 @@ void Player::reader_loop() {
             pair_->mark(KIVRA_FRAMESET_END_OF_DATA);
             reader_wake_.reset();
         } else if (result == kWalkReadError) {
-            events_.play_event(KIVRA_EVENT_READ_FAILED, 0);
-            // Go on past the damaged block instead of failing on it forever.
             std::lock_guard<std::mutex> guard(engine_lock_);
-            if (source_->seek(source_->tell() + kBlockSize) != 0) {
-                pair_->mark(KIVRA_FRAMESET_END_OF_DATA);
-                reader_wake_.reset();
-            }
+            backoff = recovery_.backoff();  // then on past the damaged block
         } else {
             reader_wake_.reset();
         }

@@ -26,6 +26,10 @@ fleet::Status FileSource::open(const std::string& dvr_path, const std::string& i
         return fleet::fail(reason);
     }
     cursor_ = pair_.cursor();
+    // A stream file cut short ends its data where the file ends, whatever its index claims:
+    // every read past that could only fail.
+    const int64_t file_size = pair_.stream_file_size();
+    if (file_size >= 0 && file_size < cursor_.end) cursor_.end = file_size;
     dvr_path_ = dvr_path;
     inx_path_ = inx_path;
     run_probe();

@@ -272,6 +272,53 @@ TEST_F(Play, AGopWithoutPicturesShowsBlackCellsWithTheirLabels) {
     }
 }
 
+int count_play(const std::vector<json>& events, int code, int value, double from, double to) {
+    int n = 0;
+    for (const auto& e : of_kind(events, "play")) {
+        const double t = e["t"].get<double>();
+        n += e["code"] == code && e["value"] == value && t >= from && t < to;
+    }
+    return n;
+}
+
+// A stream cut short while its index still claims the rest: the missing tail cannot be read.
+// Stepping and fast play report that once and move on past it, as normal play does, instead
+// of failing on the same block at every tick.
+TEST_F(Play, AnUnreadableTailIsReportedOnceAndPassedInEveryMode) {
+    const std::string base = record("cut", {"--channels", "1", "--stream-version", "3",
+                                            "--seconds", "20", "--fps", "1", "--no-audio"});
+    const auto size = std::filesystem::file_size(base + ".dvr");
+    std::filesystem::resize_file(base + ".dvr", size * 6 / 10);  // GOPs 0-11 are whole
+    const int read_failed = KIVRA_EVENT_READ_FAILED, source = KIVRA_READ_FAILED_SOURCE;
+    const int end = KIVRA_EVENT_END_OF_DATA;
+
+    {
+        SCOPED_TRACE("steps");
+        std::vector<std::string> options = {"--do", "0.3:pause", "--for", "8"};
+        for (int i = 0; i < 14; ++i) {
+            options.insert(options.end(), {"--do", std::to_string(0.8 + 0.5 * i) + ":step"});
+        }
+        std::vector<json> events = play(base, options);
+        EXPECT_EQ(count_play(events, read_failed, source, 0, 99), 1);
+        EXPECT_GE(count_play(events, end, 0, 0, 99), 1) << "the steps never got past the damage";
+    }
+    {
+        SCOPED_TRACE("fast forward, then fast backward");
+        std::vector<json> events =
+            play(base, {"--do", "0.2:ff:2", "--do", "5:fb:1", "--for", "8"});
+        // Whether a fast read lands on the cut GOP or passes over it depends on the skip count.
+        EXPECT_LE(count_play(events, read_failed, source, 0, 5), 1);
+        EXPECT_LE(count_play(events, read_failed, source, 5, 99), 1);
+        EXPECT_GE(count_play(events, end, 0, 0, 5), 1) << "fast forward never got past the damage";
+        std::vector<uint32_t> back;
+        for (const auto& f : of_kind(events, "frame")) {
+            if (f["t"].get<double>() > 5.2) back.push_back(f["time"].get<uint32_t>());
+        }
+        ASSERT_GE(back.size(), 3u) << "fast backward showed nothing";
+        for (size_t i = 1; i < back.size(); ++i) EXPECT_LT(back[i], back[i - 1]);
+    }
+}
+
 TEST_F(Play, BenchDecodeReportsARatio) {
     std::string base = record("bench", {"--channels", "4", "--stream-version", "3", "--seconds",
                                         "2", "--fps", "4"});
