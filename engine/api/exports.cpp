@@ -199,9 +199,9 @@ uint8_t zTellQuickInxHd(void*) { return 0; }
 uint8_t zTellQuickInxUnit(int32_t, void*) { return 0; }
 
 uint8_t zSetRecord(const char* base_path, int32_t on) {
-    if (on == 0) return engine().recorder().stop() ? 1 : 0;
+    if (on == 0) return engine().recorder().stop().ok() ? 1 : 0;
     if (base_path == nullptr) return 0;
-    return engine().recorder().start(base_path) ? 1 : 0;
+    return engine().recorder().start(base_path).ok() ? 1 : 0;
 }
 
 }  // extern "C"

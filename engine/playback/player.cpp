@@ -17,7 +17,10 @@ Player::Player(PlayerEvents& events, Presenter& presenter, AudioOut& audio,
 
 Player::~Player() { halt(); }
 
-void Player::attach(StoredSource* source) { source_ = source; }
+void Player::attach(StoredSource* source) {
+    source_ = source;
+    recorder_.forget_source_position();
+}
 
 void Player::halt() {
     pause_timer_.stop();

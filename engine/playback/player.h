@@ -78,7 +78,8 @@ private:
     bool ensure_reader();
     void end_reader();
     void reader_loop();
-    int read_for_reader(WalkBuffer& buffer, bool& report);
+    int read_for_reader(WalkBuffer& buffer, bool& report, int64_t& gop_start);
+    void record(const WalkBuffer& buffer, uint32_t time, int64_t gop_start);
 
     // Presenting.
     bool on_audio_buffer(AudioBuffer& buffer);

@@ -1,4 +1,5 @@
 // The reader thread: keeps the frame pair filled with decoded GOPs while normal play runs.
+#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -35,7 +36,7 @@ void Player::end_reader() {
 // Reads what the jump selector asks for. A failed read leaves the position past the block that
 // failed, and sets `report` when the failure starts a new damaged stretch; kWalkEnd when there
 // is nothing left to move on to.
-int Player::read_for_reader(WalkBuffer& buffer, bool& report) {
+int Player::read_for_reader(WalkBuffer& buffer, bool& report, int64_t& gop_start) {
     report = false;
     std::lock_guard<std::mutex> guard(engine_lock_);
     if (source_ == nullptr) return kWalkNotOpen;
@@ -51,10 +52,21 @@ int Player::read_for_reader(WalkBuffer& buffer, bool& report) {
     }
     if (result != kWalkReadError) {
         recovery_.ended();
+        // Forward walks leave the position after the GOP they read, backward ones at its start.
+        gop_start = source_->tell() - (forward ? static_cast<int64_t>(buffer.length) : 0);
         return result;
     }
     report = recovery_.failed();
     return recovery_.move_past(*source_, forward) ? kWalkReadError : kWalkEnd;
+}
+
+// A write that fails has ended the recording; the host hears of it once, with the system's
+// error number (a full disk: ENOSPC).
+void Player::record(const WalkBuffer& buffer, uint32_t time, int64_t gop_start) {
+    const size_t total = fleet::load_u32(buffer.data + 32);
+    fleet::Status written =
+        recorder_.write(buffer.data, std::min(total, buffer.length), time, gop_start);
+    if (!written) events_.error(KIVRA_ERROR_RECORD_WRITE, written.error().code, 0);
 }
 
 void Player::reader_loop() {
@@ -76,7 +88,8 @@ void Player::reader_loop() {
         if (!reader_run_ || !reader_wake_.is_set() || !pair_) continue;
 
         bool report = false;
-        int result = read_for_reader(buffer, report);
+        int64_t gop_start = 0;
+        int result = read_for_reader(buffer, report, gop_start);
         if (report) events_.play_event(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_SOURCE);
         if (result == kWalkRead) {
             if (bank.parse(buffer.data, buffer.length, set.get(), &sizes) != 0) {
@@ -91,9 +104,7 @@ void Player::reader_loop() {
                 continue;
             }
             if (pair_->ready_count() == 2) reader_wake_.reset();
-            size_t total = fleet::load_u32(buffer.data + 32);
-            recorder_.write(buffer.data, total <= buffer.length ? total : buffer.length,
-                            set->gop_time);
+            record(buffer, set->gop_time, gop_start);
         } else if (result == kWalkEnd) {
             pair_->mark(KIVRA_FRAMESET_END_OF_DATA);
             reader_wake_.reset();

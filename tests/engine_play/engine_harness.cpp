@@ -26,7 +26,9 @@ void frame_cb(uint32_t time, const char*, const void*, const int32_t*, float spe
               int32_t) {
     harness->on_frame(time, speed);
 }
-void error_cb(int32_t code, int32_t, int32_t) { harness->on_error(code); }
+void error_cb(int32_t code, int32_t system_error, int32_t) {
+    harness->on_error(code, system_error);
+}
 
 }  // namespace
 
@@ -101,6 +103,7 @@ void EngineHarness::clear() {
     play_.clear();
     frames_.clear();
     errors_.clear();
+    error_systems_.clear();
 }
 
 std::vector<uint8_t> EngineHarness::canvas(int& width, int& height) {
@@ -149,9 +152,17 @@ void EngineHarness::on_frame(uint32_t time, float speed) {
     frames_.push_back({at, time, speed});
 }
 
-void EngineHarness::on_error(int code) {
+void EngineHarness::on_error(int code, int system_error) {
     std::lock_guard<std::mutex> guard(lock_);
     errors_.push_back(code);
+    error_systems_.push_back(system_error);
+}
+
+std::vector<std::array<int, 2>> EngineHarness::errors() {
+    std::lock_guard<std::mutex> guard(lock_);
+    std::vector<std::array<int, 2>> out;
+    for (size_t i = 0; i < errors_.size(); ++i) out.push_back({errors_[i], error_systems_[i]});
+    return out;
 }
 
 }  // namespace fleet::test

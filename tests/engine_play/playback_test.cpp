@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 
 #include "engine_harness.h"
 #include "process.h"
@@ -133,6 +134,57 @@ TEST_F(Playback, RecordingDuringPlayIsAValidFilePairThatPlays) {
     EXPECT_TRUE(replay.wait(
         [&] { return replay.count_play(KIVRA_EVENT_END_OF_DATA, 0) == 1; }, 15s));
     EXPECT_GE(replay.frames().size(), 8u);
+}
+
+// Recording during play keeps each GOP once, in the order of the recording, whatever the
+// operator does in between: pause, steps, fast play and play again read GOPs again that were
+// decoded ahead or stepped over, and fast play leaves GOPs out, so every recorded GOP must link
+// back to the one recorded before it.
+TEST_F(Playback, RecordingAcrossPauseStepsAndFastPlayKeepsEachGopOnce) {
+    TempDir dir;
+    const std::string base = dir.file("recorded");
+    {
+        EngineHarness engine;
+        ASSERT_TRUE(engine.open(recording("--channels 4 --stream-version 3 --seconds 40 --fps 4")));
+        ASSERT_TRUE(zSetRecord(base.c_str(), 1));
+        ASSERT_EQ(engine.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
+        frames_after(engine, 10);
+        ASSERT_EQ(engine.command(KIVRA_CMD_PAUSE), KIVRA_RESULT_PAUSE_OK);
+        frames_after(engine, engine.frames().size() + 1);
+        for (int cmd : {KIVRA_CMD_STEP_FORWARD, KIVRA_CMD_STEP_FORWARD, KIVRA_CMD_STEP_BACKWARD}) {
+            const size_t shown = engine.frames().size();
+            ASSERT_GT(engine.command(cmd), 0);
+            frames_after(engine, shown + 1);
+        }
+        struct Phase {
+            int cmd;
+            intptr_t speed;
+            int result;
+            size_t frames;
+        };
+        for (const Phase& p : {Phase{KIVRA_CMD_PLAY, 0, KIVRA_RESULT_PLAY_OK, 10},
+                               Phase{KIVRA_CMD_FAST_FORWARD, 2, KIVRA_RESULT_FAST_FORWARD_OK, 2},
+                               Phase{KIVRA_CMD_PLAY, 0, KIVRA_RESULT_PLAY_OK, 10},
+                               Phase{KIVRA_CMD_FAST_BACKWARD, 1, KIVRA_RESULT_FAST_BACKWARD_OK, 2},
+                               Phase{KIVRA_CMD_PLAY, 0, KIVRA_RESULT_PLAY_OK, 10}}) {
+            const size_t shown = engine.frames().size();
+            ASSERT_EQ(engine.command(p.cmd, p.speed), p.result);
+            frames_after(engine, shown + p.frames);
+        }
+        ASSERT_TRUE(zSetRecord(nullptr, 0));
+    }
+    ProcessResult verify = run_process({DVRTOOL_PATH, "verify", base + ".dvr"});
+    EXPECT_EQ(verify.exit_code, 0) << verify.out << verify.err;
+    ProcessResult gops = run_process({DVRTOOL_PATH, "gops", base + ".dvr", "--json"});
+    ASSERT_EQ(gops.exit_code, 0) << gops.err;
+    std::vector<uint32_t> times;
+    for (const std::string& line : split_lines(gops.out)) {
+        times.push_back(nlohmann::json::parse(line)["time"].get<uint32_t>());
+    }
+    ASSERT_GE(times.size(), 8u);
+    for (size_t i = 1; i < times.size(); ++i) {
+        EXPECT_GT(times[i], times[i - 1]) << "GOP " << i << " of the recording";
+    }
 }
 
 }  // namespace

@@ -249,7 +249,9 @@ typedef enum KivraExtractKind {
     KIVRA_EXTRACT_STOPPED = 3 /* by zStopExtract */
 } KivraExtractKind;
 
-/* Numbered errors of ErrorProc: X(name, code, English text). KivraErrorText gives the text. */
+/* Numbered errors of ErrorProc: X(name, code, English text). KivraErrorText gives the text.
+ * Addition: 40058, a recording made while playing (zSetRecord) could not be written on and was
+ * ended; its files hold every GOP up to the failed one. */
 #define KIVRA_FOR_EACH_ERROR(X) \
     X(READER_FROM_OPENED, 40000, "play: the reader thread cannot be created") \
     X(PLAY_AUDIO_FORMAT, 40001, "play: the audio format cannot be set") \
@@ -308,14 +310,15 @@ typedef enum KivraExtractKind {
     X(CARD_OFFSET, 40054, "card: the offset is outside the recorded ring") \
     X(STOP_FAILED, 40055, "stop failed: not playing") \
     X(SNAPSHOT_NOTHING_OPEN, 40056, "snapshot: nothing is open") \
-    X(SNAPSHOT_NO_SCREENS, 40057, "snapshot: the channel count is unknown")
+    X(SNAPSHOT_NO_SCREENS, 40057, "snapshot: the channel count is unknown") \
+    X(RECORD_WRITE, 40058, "recording: a write failed; the recording was ended")
 
 typedef enum KivraError {
 #define KIVRA_ERROR_ENUMERATOR(name, code, text) KIVRA_ERROR_##name = code,
     KIVRA_FOR_EACH_ERROR(KIVRA_ERROR_ENUMERATOR)
 #undef KIVRA_ERROR_ENUMERATOR
     KIVRA_ERROR_FIRST = KIVRA_ERROR_READER_FROM_OPENED,
-    KIVRA_ERROR_LAST = KIVRA_ERROR_SNAPSHOT_NO_SCREENS
+    KIVRA_ERROR_LAST = KIVRA_ERROR_RECORD_WRITE
 } KivraError;
 
 /* checked_value of KIVRA_ERROR_OUTPUT_NO_DEVICE. */
@@ -410,7 +413,8 @@ typedef void (*LinkEventProc)(int32_t link, int32_t code, int32_t value, intptr_
 typedef void (*ExtractDataProc)(int32_t kind, int32_t percent, const void* data, int32_t length,
                                 const void* frame_set);
 
-/* Numbered engine errors 40000-40057; see KivraErrorText. */
+/* Numbered engine errors 40000-40058; see KivraErrorText. system_error carries the system's
+ * error number where one applies (40058: the failed write's, e.g. ENOSPC for a full disk). */
 typedef void (*ErrorProc)(int32_t error_code, int32_t system_error, int32_t checked_value);
 
 /* ---- Network records (network sources are not yet supported) ------------------------------ */
@@ -513,7 +517,11 @@ KIVRA_EXPORT uint8_t zTellQuickInxHd(void* out128);
 KIVRA_EXPORT uint8_t zTellQuickInxUnit(int32_t index, void* out128);
 
 /* on != 0: records the GOPs read in normal play into base_path.dvr / .inx (a running
- * recording is finished first). on == 0: finishes the recording. */
+ * recording is finished first). Each GOP goes in once, in the order of the source: GOPs read
+ * again after pause, steps, fast play or a seek back are passed over until play gets past the
+ * last one recorded, and every recorded GOP links back to the one recorded before it. A write
+ * that fails (a full disk) ends the recording with ErrorProc(40058, errno, 0); its files then
+ * hold every whole GOP written. on == 0: finishes the recording (true when none runs). */
 KIVRA_EXPORT uint8_t zSetRecord(const char* base_path, int32_t on);
 
 /* Addition: a short English text for an engine error code, "unknown error" otherwise. The
