@@ -132,7 +132,7 @@ class EngineTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
-    // Opens with zOpen(0, ...) and checks it was taken.
+    // Opens with zOpen(KIVRA_SOURCE_FILE, ...) and checks it was taken.
     void open(const Recording& recording);
 
     fleet::test::TempDir dir_;

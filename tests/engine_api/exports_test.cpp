@@ -210,8 +210,8 @@ TEST(LibraryExports, LoadedFunctionsAnswer) {
     EXPECT_STREQ(time, "12:01:36");
     EXPECT_STREQ(date, "Jul 12 2013");
     EXPECT_STREQ(error_text(12345), "unknown error");
-    EXPECT_STRNE(error_text(40051), "unknown error");
-    EXPECT_EQ(opened_type(), -1);
+    EXPECT_STRNE(error_text(KIVRA_ERROR_FILE_BEYOND_END), "unknown error");
+    EXPECT_EQ(opened_type(), KIVRA_SOURCE_NONE);
 }
 
 }  // namespace
