@@ -72,8 +72,8 @@ typedef struct FrameSet {
     int32_t current_frame;
     int32_t frames_per_channel; /* N, at most KIVRA_MAX_FRAMES */
     int32_t reserved;
-    int32_t picture_width;
-    int32_t picture_height;
+    int32_t picture_width; /* of the last picture decoded: recorders that write channels at */
+    int32_t picture_height; /* different sizes (D1 and CIF) have pictures of other sizes too */
     int32_t channel_count; /* 1, 4, 8, 16 or 0, as the GOP header announces */
     uint8_t present[KIVRA_MAX_CHANNELS];
     uint8_t* picture_buffer[KIVRA_MAX_CHANNELS]; /* KIVRA_PICTURE_CAPACITY bytes each */
