@@ -52,8 +52,12 @@ int Player::read_for_reader(WalkBuffer& buffer, bool& report, int64_t& gop_start
     }
     if (result != kWalkReadError) {
         recovery_.ended();
-        // Forward walks leave the position after the GOP they read, backward ones at its start.
+        // Forward walks leave the position after the GOP they read, backward ones at its start;
+        // play goes on after it either way, or a jump back would show its GOP twice.
         gop_start = source_->tell() - (forward ? static_cast<int64_t>(buffer.length) : 0);
+        if (!forward && result == kWalkRead) {
+            (void)source_->seek(gop_start + static_cast<int64_t>(buffer.length));
+        }
         return result;
     }
     report = recovery_.failed();

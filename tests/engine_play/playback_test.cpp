@@ -187,5 +187,28 @@ TEST_F(Playback, RecordingAcrossPauseStepsAndFastPlayKeepsEachGopOnce) {
     }
 }
 
+// After a jump back, normal play goes on after the GOP it jumped to instead of reading that
+// GOP again from its start: every GOP is shown once, its four frames in a row.
+TEST_F(Playback, AJumpBackShowsTheGopItLandsOnOnce) {
+    EngineHarness engine;
+    ASSERT_TRUE(engine.open(recording("--channels 1 --stream-version 3 --seconds 40 --fps 4")));
+    ASSERT_EQ(engine.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
+    frames_after(engine, 6);
+    ASSERT_EQ(engine.command(KIVRA_CMD_JUMP, KIVRA_JUMP_AHEAD), KIVRA_RESULT_JUMP_OK);
+    frames_after(engine, engine.frames().size() + 12);
+    ASSERT_EQ(engine.command(KIVRA_CMD_JUMP, KIVRA_JUMP_BACK), KIVRA_RESULT_JUMP_OK);
+    frames_after(engine, engine.frames().size() + 16);
+
+    const std::vector<FrameEvent> frames = engine.frames();
+    bool went_back = false;
+    size_t run = 1;
+    for (size_t i = 1; i < frames.size(); ++i) {
+        went_back = went_back || frames[i].time < frames[i - 1].time;
+        run = frames[i].time == frames[i - 1].time ? run + 1 : 1;
+        EXPECT_LE(run, 4u) << "GOP of " << frames[i].time << " shown again";
+    }
+    EXPECT_TRUE(went_back) << "the jump back did not happen";
+}
+
 }  // namespace
 }  // namespace fleet::test
