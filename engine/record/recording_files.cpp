@@ -118,14 +118,17 @@ fleet::Status RecordingFiles::finish() {
     if (done) {
         inx_length_ += static_cast<int64_t>(kIndexRecordSize);
         IndexHeader header;
-        header.last = static_cast<uint32_t>(inx_length_ / static_cast<int64_t>(kIndexRecordSize) - 1);
+        header.last =
+            static_cast<uint32_t>(inx_length_ / static_cast<int64_t>(kIndexRecordSize) - 1);
         const auto bytes = header.encode();
         done = write_at(inx_, bytes.data(), bytes.size(), 0, inx_path_);
     }
     const bool dvr_closed = ::close(dvr_) == 0;
-    fleet::Error dvr_error = dvr_closed ? fleet::Error{} : system_failure("cannot close", dvr_path_);
+    fleet::Error dvr_error =
+        dvr_closed ? fleet::Error{} : system_failure("cannot close", dvr_path_);
     const bool inx_closed = ::close(inx_) == 0;
-    fleet::Error inx_error = inx_closed ? fleet::Error{} : system_failure("cannot close", inx_path_);
+    fleet::Error inx_error =
+        inx_closed ? fleet::Error{} : system_failure("cannot close", inx_path_);
     dvr_ = inx_ = -1;
     if (!done) return done;
     if (!dvr_closed) return dvr_error;

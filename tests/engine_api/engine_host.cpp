@@ -415,8 +415,9 @@ void expect_unstarted_answers(const fleet::test::TempDir& scratch, const Recordi
         EXPECT_EQ(zPlayMSG(cmd, 0, 0, 0, nullptr), 1) << cmd;
         EXPECT_EQ(zPlayMSG(cmd, cmd == KIVRA_CMD_SNAPSHOT ? 0 : 1, 2, 3, "text"), 1) << cmd;
     }
-    EXPECT_EQ(zPlayMSG(KIVRA_CMD_SNAPSHOT, reinterpret_cast<intptr_t>(rect), 946684800, 0, jpeg.c_str()),
-              1);
+    EXPECT_EQ(
+        zPlayMSG(KIVRA_CMD_SNAPSHOT, reinterpret_cast<intptr_t>(rect), 946684800, 0, jpeg.c_str()),
+        1);
     EXPECT_EQ(zPlayMSG(kUnknownCommand, 0, 0, 0, nullptr), 1);
     // Last a poll, which never answers: the engine keeps the last command posted and runs it
     // at the next zInit (EngineLifecycle checks that), and later tests must not see a reply.
@@ -441,7 +442,8 @@ void EngineTest::TearDown() {
 }
 
 void EngineTest::open(const Recording& recording) {
-    ASSERT_EQ(zOpen(KIVRA_SOURCE_FILE, recording.dvr.c_str(), recording.inx.c_str(), 0, 0), 1) << recording.dvr;
+    ASSERT_EQ(zOpen(KIVRA_SOURCE_FILE, recording.dvr.c_str(), recording.inx.c_str(), 0, 0), 1)
+        << recording.dvr;
     ASSERT_EQ(zTellOpenedType(), KIVRA_SOURCE_FILE);
 }
 

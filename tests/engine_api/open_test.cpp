@@ -177,9 +177,11 @@ TEST_P(EngineOpenSearch, OpensWithoutASource) {
     EXPECT_EQ(zTellOpenedType(), KIVRA_SOURCE_NONE);
 }
 
-INSTANTIATE_TEST_SUITE_P(Types, EngineOpenSearch, ::testing::Values(KIVRA_SOURCE_DISK, KIVRA_SOURCE_CARD),
+INSTANTIATE_TEST_SUITE_P(Types, EngineOpenSearch,
+                         ::testing::Values(KIVRA_SOURCE_DISK, KIVRA_SOURCE_CARD),
                          [](const ::testing::TestParamInfo<int32_t>& param) {
-                             return param.param == KIVRA_SOURCE_DISK ? std::string("Disk") : std::string("Card");
+                             return param.param == KIVRA_SOURCE_DISK ? std::string("Disk")
+                                                                     : std::string("Card");
                          });
 
 }  // namespace

@@ -47,7 +47,8 @@ TEST_F(EnginePlay, ClosingWhilePlayingIsRefused) {
     EXPECT_EQ(command(KIVRA_CMD_CLOSE), std::optional<int32_t>(KIVRA_RESULT_CLOSE_FAILED));
     EXPECT_TRUE(reports().wait_error(errors, KIVRA_ERROR_CLOSE_REFUSED, kCommandLimit));
     EXPECT_EQ(zTellOpenedType(), KIVRA_SOURCE_FILE);
-    EXPECT_EQ(command(KIVRA_CMD_PLAY), std::optional<int32_t>(KIVRA_RESULT_PLAY_FAILED)) << "already playing";
+    EXPECT_EQ(command(KIVRA_CMD_PLAY), std::optional<int32_t>(KIVRA_RESULT_PLAY_FAILED))
+        << "already playing";
 }
 
 // zSetRecord keeps the GOPs normal play reads: playing a whole recording copies it.
@@ -93,13 +94,15 @@ TEST_P(EngineRefused, WithNothingOpen) {
     EXPECT_EQ(zTellOpenedType(), KIVRA_SOURCE_NONE);
 }
 
-INSTANTIATE_TEST_SUITE_P(Commands, EngineRefused,
-                         ::testing::Values(RefusedRow{"Play", KIVRA_CMD_PLAY, KIVRA_RESULT_PLAY_FAILED, KIVRA_ERROR_PLAY_OUTPUT_START},
-                                           RefusedRow{"Stop", KIVRA_CMD_STOP, KIVRA_RESULT_STOP_FAILED, KIVRA_ERROR_STOP_FAILED},
-                                           RefusedRow{"Close", KIVRA_CMD_CLOSE, KIVRA_RESULT_CLOSE_FAILED, KIVRA_ERROR_CLOSE_REFUSED}),
-                         [](const ::testing::TestParamInfo<RefusedRow>& param) {
-                             return std::string(param.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Commands, EngineRefused,
+    ::testing::Values(
+        RefusedRow{"Play", KIVRA_CMD_PLAY, KIVRA_RESULT_PLAY_FAILED, KIVRA_ERROR_PLAY_OUTPUT_START},
+        RefusedRow{"Stop", KIVRA_CMD_STOP, KIVRA_RESULT_STOP_FAILED, KIVRA_ERROR_STOP_FAILED},
+        RefusedRow{"Close", KIVRA_CMD_CLOSE, KIVRA_RESULT_CLOSE_FAILED, KIVRA_ERROR_CLOSE_REFUSED}),
+    [](const ::testing::TestParamInfo<RefusedRow>& param) {
+        return std::string(param.param.name);
+    });
 
 }  // namespace
 }  // namespace engine_api

@@ -49,11 +49,13 @@ TEST_P(SourceClose, ReportsEachFileThatDidNotClose) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, SourceClose,
-    testing::Values(CloseRow{"Stream", false, true, {KIVRA_ERROR_CLOSE_DVR, KIVRA_ERROR_CLOSE_FAILED}},
-                    CloseRow{"Index", true, false, {KIVRA_ERROR_CLOSE_INX, KIVRA_ERROR_CLOSE_FAILED}},
-                    CloseRow{"Both", false, false,
-                             {KIVRA_ERROR_CLOSE_DVR, KIVRA_ERROR_CLOSE_INX,
-                              KIVRA_ERROR_CLOSE_FAILED}}),
+    testing::Values(
+        CloseRow{"Stream", false, true, {KIVRA_ERROR_CLOSE_DVR, KIVRA_ERROR_CLOSE_FAILED}},
+        CloseRow{"Index", true, false, {KIVRA_ERROR_CLOSE_INX, KIVRA_ERROR_CLOSE_FAILED}},
+        CloseRow{"Both",
+                 false,
+                 false,
+                 {KIVRA_ERROR_CLOSE_DVR, KIVRA_ERROR_CLOSE_INX, KIVRA_ERROR_CLOSE_FAILED}}),
     [](const testing::TestParamInfo<CloseRow>& param) { return std::string(param.param.name); });
 
 }  // namespace

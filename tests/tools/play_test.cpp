@@ -159,7 +159,8 @@ struct Rgb24 {
     int width = 0, height = 0;
     std::string pixels;
     std::array<int, 3> at(int x, int y) const {
-        size_t i = (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 3;
+        size_t i =
+            (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 3;
         return {static_cast<uint8_t>(pixels[i]), static_cast<uint8_t>(pixels[i + 1]),
                 static_cast<uint8_t>(pixels[i + 2])};
     }

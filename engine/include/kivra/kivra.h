@@ -436,7 +436,8 @@ typedef intptr_t (*KivraConnector)(const void* address6, const void* recorder_na
 #endif
 
 /* Version, time and date texts: always "3.0d", "12:01:36", "Jul 12 2013" (not the build's
- * clock, so builds are reproducible). Each buffer holds at least 19 bytes; null ones are skipped. */
+ * clock, so builds are reproducible). Each buffer holds at least 19 bytes; null ones are
+ * skipped. */
 KIVRA_EXPORT void KivraInfo(char* version, char* time, char* date);
 
 /* Starts the engine's threads and stores the callbacks (null callbacks are skipped). False
