@@ -1,7 +1,6 @@
 // Recording while playing onto a disk that fills up: the failed write is reported through
 // ErrorProc with the system's error, the recording ends with complete files, and play goes on.
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -11,27 +10,12 @@
 #include "engine_harness.h"
 #include "process.h"
 #include "recordings.h"
+#include "small_disk.h"
 
 namespace fleet::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// A 64 KiB tmpfs on a fresh directory: a real file system that fills up after two GOPs of
-// the recording below. Mounting needs root; without it the row is skipped.
-class SmallDisk {
-public:
-    SmallDisk() { mounted_ = ::mount("tmpfs", dir_.path().c_str(), "tmpfs", 0, "size=64k") == 0; }
-    ~SmallDisk() {
-        if (mounted_) ::umount2(dir_.path().c_str(), MNT_DETACH);
-    }
-    bool mounted() const { return mounted_; }
-    std::string file(const std::string& name) const { return dir_.file(name); }
-
-private:
-    TempDir dir_;
-    bool mounted_ = false;
-};
 
 struct FullRow {
     const char* name;
@@ -46,7 +30,7 @@ protected:
 };
 
 TEST_P(RecordingOnAFullDisk, IsReportedOnceAndEndsWithCompleteFiles) {
-    SmallDisk disk;
+    SmallDisk disk(64 * 1024);  // full after two GOPs of the recording below
     TempDir scratch;
     std::string base;
     if (GetParam().tmpfs) {
