@@ -29,6 +29,7 @@ bool Engine::init(const KivraVideoTarget* target, const Callbacks& callbacks) {
             mailbox_.reset();  // a command posted while stopped is not run later
             stopping_ = false;
         }
+        last_result_.reset();
         command_thread_ = std::thread([this] { command_loop(); });
         end_event_.restart();
         end_notifier_ = std::thread([this] { end_notifier_loop(); });
@@ -72,7 +73,7 @@ bool Engine::open(int type, const char* dvr_path, const char* inx_path) {
         return true;
     }
     if (type != KIVRA_SOURCE_FILE || dvr_path == nullptr || inx_path == nullptr) return false;
-    if (!file_.open(dvr_path, inx_path).empty()) return false;
+    if (!file_.open(dvr_path, inx_path)) return false;
     const ProbeResult& probe = file_.probe();
     display_.screen_count = probe.channel_count;
     display_.full_screen = 0;
@@ -107,9 +108,10 @@ void Engine::command_loop() {
             command = std::move(*mailbox_);
             mailbox_.reset();
         }
-        if (command.cmd == KIVRA_CMD_POLL) continue;  // polls the realtime link, which is not supported
-        last_result_ = execute(command);
-        play_event(last_result_, last_close_result_);
+        std::optional<int> result = execute(command);
+        if (!result) continue;
+        last_result_ = result;
+        play_event(*result, last_close_result_);
     }
 }
 
@@ -120,7 +122,7 @@ void Engine::end_notifier_loop() {
     }
 }
 
-int Engine::execute(const Command& c) {
+std::optional<int> Engine::execute(const Command& c) {
     bool has_source = false;
     {
         std::lock_guard<std::mutex> guard(engine_lock_);
@@ -149,6 +151,7 @@ int Engine::execute(const Command& c) {
         case KIVRA_CMD_JUMP:
             player_->set_jump(static_cast<int>(c.first));
             return KIVRA_RESULT_JUMP_OK;
+        case KIVRA_CMD_POLL: return std::nullopt;  // polls the realtime link, not supported yet
         default: return last_result_;
     }
 }
@@ -160,13 +163,18 @@ int Engine::close_source() {
         return KIVRA_RESULT_CLOSE_FAILED;
     }
     player_->halt();
-    std::lock_guard<std::mutex> guard(engine_lock_);
-    player_->attach(nullptr);
-    int result = opened_type_ == KIVRA_SOURCE_FILE ? file_.close() : 0;
-    last_close_result_ = result;
-    opened_type_ = KIVRA_SOURCE_NONE;
-    display_.screen_count = -1;
-    if (result != 0) {
+    std::vector<int> failures;
+    {
+        std::lock_guard<std::mutex> guard(engine_lock_);
+        player_->attach(nullptr);
+        if (opened_type_ == KIVRA_SOURCE_FILE) failures = file_.close();
+        opened_type_ = KIVRA_SOURCE_NONE;
+        display_.screen_count = -1;
+    }
+    // Reported outside the engine lock: a host's ErrorProc may ask the engine about its state.
+    for (int code : failures) error(code, 0, 0);
+    last_close_result_ = failures.empty() ? KIVRA_CLOSE_RESULT_LOCAL : KIVRA_CLOSE_RESULT_FAILED;
+    if (!failures.empty()) {
         error(KIVRA_ERROR_CLOSE_FAILED, 0, 0);
         return KIVRA_RESULT_CLOSE_FAILED;
     }

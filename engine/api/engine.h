@@ -63,6 +63,8 @@ public:
     AudioOut& audio() { return audio_; }
     Presenter& presenter() { return presenter_; }
     GopRecorder& recorder() { return recorder_; }
+    // The file pair source, open or not; tests change how it closes.
+    FileSource& file_source() { return file_; }
     std::mutex& engine_lock() { return engine_lock_; }
     // The open stored source, or null (callers hold the engine lock).
     StoredSource* stored_source();
@@ -80,7 +82,8 @@ private:
 
     void command_loop();
     void end_notifier_loop();
-    int execute(const Command& command);
+    // The result to report; none for a command that answers nothing.
+    std::optional<int> execute(const Command& command);
     int close_source();
     int snapshot(const Command& command);
     void stop_threads();
@@ -103,7 +106,9 @@ private:
     std::optional<Command> mailbox_;
     bool stopping_ = false;
     std::thread command_thread_;
-    int last_result_ = 0;
+    // What an unknown command repeats; none before this run's first result, because any
+    // number made up then (0 is end of data) would tell the host something that did not happen.
+    std::optional<int> last_result_;
     int last_close_result_ = 0;
 
     ManualResetEvent end_event_;

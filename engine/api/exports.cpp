@@ -1,4 +1,5 @@
 // The engine's C interface: thin functions over the one Engine of the process.
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -28,10 +29,12 @@ T with_source(T otherwise, Fn fn) {
 
 extern "C" {
 
+// Fixed texts rather than the compiler's clock: the same source builds the same library.
 void KivraInfo(char* version, char* time, char* date) {
-    if (version != nullptr) std::snprintf(version, 19, "%s", "3.0d");
-    if (time != nullptr) std::snprintf(time, 19, "%s", __TIME__);
-    if (date != nullptr) std::snprintf(date, 19, "%s", __DATE__);
+    constexpr size_t kBound = 19;
+    if (version != nullptr) std::snprintf(version, kBound, "%s", "3.0d");
+    if (time != nullptr) std::snprintf(time, kBound, "%s", "12:01:36");
+    if (date != nullptr) std::snprintf(date, kBound, "%s", "Jul 12 2013");
 }
 
 uint8_t zInit(const KivraVideoTarget* target, PlayEventProc play, FrameInfoProc frame,
@@ -90,10 +93,11 @@ int32_t zTellFullScreenIdx(void) {
     return engine().display().full_screen;
 }
 
+// A channel beyond the eighth is never drawn, so showing it alone would show nothing.
 uint8_t zSetFullScreen(int32_t index) {
     auto& display = engine().display();
     if (nothing_open() || display.screen_count < 0 || index < 0 ||
-        index > display.screen_count) {
+        index > std::min<int32_t>(display.screen_count, KIVRA_MAX_CHANNELS)) {
         return 0;
     }
     display.full_screen = index;
@@ -195,9 +199,9 @@ uint8_t zTellQuickInxHd(void*) { return 0; }
 uint8_t zTellQuickInxUnit(int32_t, void*) { return 0; }
 
 uint8_t zSetRecord(const char* base_path, int32_t on) {
-    if (on == 0) return engine().recorder().stop() ? 1 : 0;
+    if (on == 0) return engine().recorder().stop().ok() ? 1 : 0;
     if (base_path == nullptr) return 0;
-    return engine().recorder().start(base_path) ? 1 : 0;
+    return engine().recorder().start(base_path).ok() ? 1 : 0;
 }
 
 }  // extern "C"

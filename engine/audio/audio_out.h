@@ -84,8 +84,8 @@ private:
 bool gain_for_volume(int volume, float& gain);
 bool volume_for_gain(float gain, int& volume);
 
-// Scales the samples in place, saturating instead of wrapping. 8-bit samples are unsigned
-// around 128, 16- and 32-bit signed.
+// Scales the samples in place, cutting toward zero and saturating instead of wrapping. 8-bit
+// samples are unsigned around 128, 16- and 32-bit signed.
 void apply_gain(float gain, uint8_t* data, size_t length, const AudioFormat& format);
 
 }  // namespace kivra

@@ -1,5 +1,6 @@
-// Software volume. Boosting quiet recordings (gain above 1) is the common case, so samples
-// saturate: a wrapped sample is a loud click, a clipped one is barely heard.
+// Software volume. Products are cut toward zero, as recorders' players always did. Boosting
+// quiet recordings (gain above 1) is the common case, so samples saturate: a wrapped sample is
+// a loud click, a clipped one is barely heard.
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -39,7 +40,7 @@ Int saturate(double value) {
     constexpr double hi = std::numeric_limits<Int>::max();
     if (value <= lo) return std::numeric_limits<Int>::min();
     if (value >= hi) return std::numeric_limits<Int>::max();
-    return static_cast<Int>(std::lround(value));
+    return static_cast<Int>(std::trunc(value));
 }
 
 // Little-endian whatever the host, as the recorders write it.

@@ -12,9 +12,19 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/buffer.h>
 #include <libavutil/frame.h>
+#include <libavutil/log.h>
 }
 
 namespace kivra {
+namespace {
+
+// Added to the level of everything FFmpeg says about one of the engine's decoders, so it lies
+// beyond any level a log prints: a damaged recording makes the decoder complain about every
+// broken macroblock, and the engine does not write into its host's stderr. This touches only
+// the engine's own contexts; a host's FFmpeg logging and its callback stay as they are.
+constexpr int kQuietLogLevelOffset = 2 * AV_LOG_TRACE;
+
+}  // namespace
 
 struct H264Decoder::State {
     AVCodecContext* context = nullptr;
@@ -45,6 +55,7 @@ struct H264Decoder::State {
         // picture from the call that sent it.
         context->thread_count = 1;
         context->flags |= AV_CODEC_FLAG_LOW_DELAY;
+        context->log_level_offset = kQuietLogLevelOffset;
         return avcodec_open2(context, codec, nullptr) == 0;
     }
 
@@ -122,14 +133,16 @@ DecoderBank::DecoderBank() {
 // every picture, each time with its reference pictures gone from the cache; one channel at a
 // time, a D1 GOP decodes about a third faster. The pictures go straight to where parse_gop
 // puts them, so parse_gop only collects the results.
-int DecoderBank::parse(const uint8_t* gop, size_t length, FrameSet& out) {
+int DecoderBank::parse(const uint8_t* gop, size_t length, FrameSet& out, ChannelSizes* sizes) {
     if (!ready_) return kParseRejected;
     std::lock_guard<std::mutex> hold(lock_);
     decode_ahead(gop, length, out);
     std::fill(std::begin(asked_), std::end(asked_), 0);
+    sizes_ = ChannelSizes{};
     answering_ = true;
     const int result = parse_gop(gop, length, this, out);
     answering_ = false;
+    if (sizes != nullptr) *sizes = sizes_;
     return result;
 }
 
@@ -165,15 +178,24 @@ bool DecoderBank::decode(int channel, const uint8_t* data, size_t length, uint8_
         out = DecodedPicture{};
         return false;
     }
+    bool decoded = false;
+    const Ahead* ahead = nullptr;
     if (answering_ && asked_[channel] < ahead_count_[channel]) {
-        const Ahead& a = ahead_[channel][asked_[channel]++];
-        if (a.data == data && a.length == length && a.dest == dest && a.capacity == capacity) {
-            out = a.picture;
-            return a.decoded;
-        }
+        ahead = &ahead_[channel][asked_[channel]++];
         // Placed differently from what decode_ahead assumed: decode what was asked for.
+        if (ahead->data != data || ahead->length != length || ahead->dest != dest ||
+            ahead->capacity != capacity) {
+            ahead = nullptr;
+        }
     }
-    return decoders_[channel].decode(data, length, dest, capacity, out);
+    if (ahead != nullptr) {
+        out = ahead->picture;
+        decoded = ahead->decoded;
+    } else {
+        decoded = decoders_[channel].decode(data, length, dest, capacity, out);
+    }
+    if (decoded && out.size > 0) sizes_[static_cast<size_t>(channel)] = {out.width, out.height};
+    return decoded;
 }
 
 }  // namespace kivra

@@ -4,6 +4,7 @@
 
 #include <mutex>
 
+#include "decode/channel_sizes.h"
 #include "format/frame_set.h"
 #include "kivra/kivra.h"
 
@@ -15,13 +16,15 @@ public:
 
     // The slot being presented, or null when no slot holds a GOP or a marker. The slot stays
     // valid until release_current() or reset(); the caller reads it without the pair lock.
-    FrameSet* current();
+    // `sizes`, if given, receives the picture size of each of its channels.
+    FrameSet* current(ChannelSizes* sizes = nullptr);
     // The presented slot becomes empty and the other one is next.
     void release_current();
     // Moves a parsed GOP into a free slot: the record is copied and the picture and audio
     // buffers change hands, so `set` comes back holding the slot's free buffers. False when
-    // both slots are occupied: nothing happens and the reader waits for a release.
-    bool put(FrameSet& set);
+    // both slots are occupied: nothing happens and the reader waits for a release. `sizes`
+    // are the channels' picture sizes, kept with it.
+    bool put(FrameSet& set, const ChannelSizes& sizes = {});
     // Puts an end-of-data (1) or no-data-yet (2) marker.
     void mark(int kind);
     // Both slots empty, both indices 0 (playback restarts).
@@ -30,12 +33,17 @@ public:
     int ready_count();
 
 private:
-    bool occupied(int slot) const { return slots_[slot]->state >= 0; }
+    struct Slot {
+        FrameSetStorage set;
+        ChannelSizes sizes{};
+    };
+
+    bool occupied(int slot) const { return slots_[slot].set->state >= 0; }
     static bool is_marker(const FrameSet& set) { return set.state >= 1; }
-    void receive(int slot, FrameSet& set);
+    void receive(int slot, FrameSet& set, const ChannelSizes& sizes);
 
     std::mutex lock_;
-    FrameSetStorage slots_[2];
+    Slot slots_[2];
     int read_ = 0;
     int write_ = 0;
 };

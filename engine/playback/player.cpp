@@ -17,7 +17,10 @@ Player::Player(PlayerEvents& events, Presenter& presenter, AudioOut& audio,
 
 Player::~Player() { halt(); }
 
-void Player::attach(StoredSource* source) { source_ = source; }
+void Player::attach(StoredSource* source) {
+    source_ = source;
+    recorder_.forget_source_position();
+}
 
 void Player::halt() {
     pause_timer_.stop();
@@ -177,10 +180,13 @@ int Player::fast(bool forward, int speed) {
     return forward ? KIVRA_RESULT_FAST_FORWARD_OK : KIVRA_RESULT_FAST_BACKWARD_OK;
 }
 
+// 0, or the error it reported (outside the engine lock: the host may call back in).
 int Player::position(int64_t offset) {
-    if (source_ == nullptr) return KIVRA_ERROR_POSITION_NOTHING_OPEN;
-    std::lock_guard<std::mutex> guard(engine_lock_);
-    int error = source_->seek(offset);
+    int error = KIVRA_ERROR_POSITION_NOTHING_OPEN;
+    if (source_ != nullptr) {
+        std::lock_guard<std::mutex> guard(engine_lock_);
+        error = source_->seek(offset);
+    }
     if (error != 0) events_.error(error);
     return error;
 }

@@ -13,9 +13,11 @@
 #include <vector>
 
 #include "audio/audio_out.h"
+#include "decode/channel_sizes.h"
 #include "format/frame_set.h"
 #include "playback/frame_set_pair.h"
 #include "playback/periodic_timer.h"
+#include "playback/read_recovery.h"
 #include "playback/sync.h"
 #include "present/presenter.h"
 #include "record/gop_recorder.h"
@@ -76,14 +78,16 @@ private:
     bool ensure_reader();
     void end_reader();
     void reader_loop();
-    int read_for_reader(WalkBuffer& buffer);
+    int read_for_reader(WalkBuffer& buffer, bool& report, int64_t& gop_start);
+    void record(const WalkBuffer& buffer, uint32_t time, int64_t gop_start);
 
     // Presenting.
     bool on_audio_buffer(AudioBuffer& buffer);
-    void present_frame(FrameSet& set, int frame, bool key_frames);
-    void fill_audio(const FrameSet& set, int frame, AudioBuffer& buffer);
+    void present_frame(const FrameSet& set, const ChannelSizes& sizes, int frame,
+                       bool key_frames);
+    PictureSize drawing_size(int channel, const ChannelSizes& sizes);
     void on_timer_tick(bool fast_timer);
-    int read_for_timer(bool fast_timer, WalkBuffer& buffer);
+    int read_for_timer(bool fast_timer, WalkBuffer& buffer, bool& report);
 
     // Timers and positioning.
     bool start_timer(PeriodicTimer& timer, int period_ms, bool fast_timer);
@@ -97,6 +101,7 @@ private:
     DisplaySettings& display_;
     GopRecorder& recorder_;
     StoredSource* source_ = nullptr;
+    ReadRecovery recovery_;  // under the engine lock, with the source
 
     std::atomic<int> status_{KIVRA_STATUS_OPENED};
     std::unique_ptr<FrameSetPair> pair_;
@@ -120,6 +125,9 @@ private:
     std::atomic<int> fast_skip_{1};
     std::vector<uint8_t> timer_bytes_;
     std::unique_ptr<FrameSetStorage> timer_set_;
+    ChannelSizes timer_sizes_{};
+    // The size each channel was last drawn at (presenting threads, under the audio lock).
+    ChannelSizes drawn_sizes_{};
 };
 
 }  // namespace kivra

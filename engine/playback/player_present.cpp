@@ -5,11 +5,15 @@
 #include <cstring>
 
 #include "decode/decoder_bank.h"
+#include "decode/yv12_crop.h"
 #include "kivra/kivra.h"
+#include "playback/frame_audio.h"
 #include "playback/player.h"
 
 namespace kivra {
 namespace {
+
+constexpr PictureSize kFallbackSize{352, 280};  // CIF without the recorder's top rows
 
 // Which cell channel c goes to, or false when it is not shown.
 bool choose_cell(int c, int channels, int full_screen, int division, int& layout,
@@ -36,36 +40,19 @@ bool choose_cell(int c, int channels, int full_screen, int division, int& layout
     return true;
 }
 
-size_t silence_length(const AudioFormat& format, int frames) {
-    size_t bytes = static_cast<size_t>(format.block_align()) *
-                   static_cast<size_t>(format.rate) / static_cast<size_t>(frames);
-    return std::min((bytes + 1) & ~size_t{1}, kAudioBufferSize);
-}
-
 }  // namespace
 
-void Player::fill_audio(const FrameSet& set, int frame, AudioBuffer& buffer) {
-    AudioFormat format = audio_.format();
-    uint8_t silence = format.bits == 8 ? 0x80 : 0;
-    int frames = set.frames_per_channel > 0 ? set.frames_per_channel : 8;
-    if (!set.has_audio || frame >= frames) {
-        // One frame's worth of silence, so video keeps its pace without sound.
-        buffer.length = silence_length(format, frames);
-        std::memset(buffer.data, silence, buffer.length);
-        return;
-    }
-    size_t length = std::min(static_cast<size_t>(std::max(set.audio_chunk_length[frame], 0)),
-                             kAudioBufferSize);
-    buffer.length = length;
-    if (!display_.voice_on) {
-        std::memset(buffer.data, silence, length);
-        return;
-    }
-    std::memcpy(buffer.data, set.audio_buffer + set.audio_chunk_offset[frame], length);
-    apply_gain(display_.gain, buffer.data, length, format);
+// The size channel c is drawn at: its own in this GOP; else the size it was last drawn at, so
+// a GOP in which none of its pictures decoded shows a black cell with its label rather than
+// nothing; else CIF, the smallest size recorders write.
+PictureSize Player::drawing_size(int c, const ChannelSizes& sizes) {
+    PictureSize& drawn = drawn_sizes_[static_cast<size_t>(c)];
+    if (sizes[static_cast<size_t>(c)].known()) drawn = sizes[static_cast<size_t>(c)];
+    return drawn.known() ? drawn : kFallbackSize;
 }
 
-void Player::present_frame(FrameSet& set, int frame, bool key_frames) {
+void Player::present_frame(const FrameSet& set, const ChannelSizes& sizes, int frame,
+                           bool key_frames) {
     int channels = std::min(set.channel_count, KIVRA_MAX_CHANNELS);
     int full_screen = display_.full_screen, division = display_.division;
     presenter_.begin_frame();
@@ -73,16 +60,19 @@ void Player::present_frame(FrameSet& set, int frame, bool key_frames) {
         if (!set.present[c]) continue;
         int layout = 0, position = 0;
         if (!choose_cell(c, set.channel_count, full_screen, division, layout, position)) continue;
+        const PictureSize size = drawing_size(c, sizes);
         int k = key_frames ? set.key_frame_index[c] : frame;
+        // A picture of another size than the channel's (its size changed within the GOP) would
+        // be read with the wrong rows: it shows black instead.
         const uint8_t* picture = nullptr;
-        if (k >= 0 && k < KIVRA_MAX_FRAMES && set.picture_size[c][k] != 0) {
+        if (k >= 0 && k < KIVRA_MAX_FRAMES && set.picture_size[c][k] > 0 &&
+            static_cast<size_t>(set.picture_size[c][k]) == yv12_size(size.width, size.height)) {
             picture = set.picture_buffer[c] + set.picture_offset[c][k];
         }
         char label[16];
         std::snprintf(label, sizeof label, "C%d", c + 1);
-        presenter_.set_label(label, set.picture_width - 40, set.picture_height - 20);
-        if (!presenter_.present(layout, position, picture, set.picture_width,
-                                set.picture_height)) {
+        presenter_.set_label(label, size.width - 40, size.height - 20);
+        if (!presenter_.present(layout, position, picture, size.width, size.height)) {
             events_.play_event(KIVRA_EVENT_DRAW_FAILED, 0);
         }
     }
@@ -93,7 +83,8 @@ bool Player::on_audio_buffer(AudioBuffer& buffer) {
     buffer.length = 0;
     FrameSetPair* pair = pair_.get();
     if (pair == nullptr) return true;
-    FrameSet* set = pair->current();
+    ChannelSizes sizes;
+    FrameSet* set = pair->current(&sizes);
     if (set == nullptr || set->state == KIVRA_FRAMESET_NO_DATA_YET) {
         // Nothing decoded yet: make sure the reader is on it.
         reader_wake_.set();
@@ -105,8 +96,8 @@ bool Player::on_audio_buffer(AudioBuffer& buffer) {
     }
     int k = set->current_frame;
     if (set->channel_count != display_.screen_count) display_.screen_count = set->channel_count;
-    fill_audio(*set, k, buffer);
-    present_frame(*set, k, false);
+    fill_frame_audio(*set, k, audio_.format(), display_.voice_on, display_.gain, buffer);
+    present_frame(*set, sizes, k, false);
     events_.frame_info(*set, k);
     set->current_frame = k + 1;
     if (set->current_frame >= set->frames_per_channel) {
@@ -118,18 +109,35 @@ bool Player::on_audio_buffer(AudioBuffer& buffer) {
 
 // A GOP moved over forwards leaves the position after it, backwards at its start: a step in
 // the other direction first passes over the GOP on screen, so every step shows a new GOP.
-int Player::read_for_timer(bool fast_timer, WalkBuffer& buffer) {
+// A read that fails moves the position on past the failed block, as normal play does, so the
+// next tick does not fail on it again; `report` is set for the first failure of a stretch.
+int Player::read_for_timer(bool fast_timer, WalkBuffer& buffer, bool& report) {
+    report = false;
     std::lock_guard<std::mutex> guard(engine_lock_);
     if (source_ == nullptr) return kWalkNotOpen;
+    int result = kWalkNotOpen;
+    bool forward = true;
     if (fast_timer) {
-        return fast_forward_ ? source_->skip_forward(fast_skip_, buffer)
-                             : source_->skip_backward(fast_skip_, buffer);
+        forward = fast_forward_;
+        result = forward ? source_->skip_forward(fast_skip_, buffer)
+                         : source_->skip_backward(fast_skip_, buffer);
+    } else {
+        forward = hold_ ? true : step_forward_.load();
+        bool turn = forward != last_read_forward_ && shown_;
+        last_read_forward_ = forward;
+        if (forward) {
+            result = turn ? source_->skip_forward(1, buffer) : source_->next(buffer);
+        } else {
+            result = turn ? source_->skip_backward(1, buffer) : source_->previous(buffer);
+        }
     }
-    bool forward = hold_ ? true : step_forward_.load();
-    bool turn = forward != last_read_forward_ && shown_;
-    last_read_forward_ = forward;
-    if (forward) return turn ? source_->skip_forward(1, buffer) : source_->next(buffer);
-    return turn ? source_->skip_backward(1, buffer) : source_->previous(buffer);
+    if (result != kWalkReadError) {
+        recovery_.ended();
+        return result;
+    }
+    report = recovery_.failed();
+    recovery_.move_past(*source_, forward);
+    return result;
 }
 
 void Player::on_timer_tick(bool fast_timer) {
@@ -137,7 +145,9 @@ void Player::on_timer_tick(bool fast_timer) {
     bool stepping = !fast_timer && !hold_;
     if (!fast_timer && !stepping && shown_) {
         // The paused picture is on screen; draw it again only when the layout changed.
-        if (redraw_.exchange(false) && timer_set_) present_frame(timer_set_->get(), 0, true);
+        if (redraw_.exchange(false) && timer_set_) {
+            present_frame(timer_set_->get(), timer_sizes_, 0, true);
+        }
         return;
     }
 
@@ -146,25 +156,25 @@ void Player::on_timer_tick(bool fast_timer) {
         timer_bytes_.resize(kWalkBufferSize);
     }
     WalkBuffer buffer{timer_bytes_.data(), timer_bytes_.size(), 0};
-    int result = read_for_timer(fast_timer, buffer);
+    bool report = false;
+    int result = read_for_timer(fast_timer, buffer, report);
     if (stepping) hold_ = true;
+    if (report) events_.play_event(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_SOURCE);
 
     if (result == kWalkRead) {
         // A fresh decoder bank: any GOP's key frames decode without history.
         DecoderBank bank;
         FrameSet& set = timer_set_->get();
-        if (bank.parse(buffer.data, buffer.length, set) != 0) {
-            events_.play_event(KIVRA_EVENT_READ_FAILED, 1);
+        if (bank.parse(buffer.data, buffer.length, set, &timer_sizes_) != 0) {
+            events_.play_event(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_PARSE);
             return;
         }
         shown_ = true;
         if (set.channel_count != display_.screen_count) display_.screen_count = set.channel_count;
-        present_frame(set, 0, true);
+        present_frame(set, timer_sizes_, 0, true);
         events_.frame_info(set, 0);
     } else if (result == kWalkEnd) {
         events_.play_event(KIVRA_EVENT_END_OF_DATA, 0);
-    } else if (result == kWalkReadError) {
-        events_.play_event(KIVRA_EVENT_READ_FAILED, 0);
     }
 }
 

@@ -1,4 +1,5 @@
 // The reader thread: keeps the frame pair filled with decoded GOPs while normal play runs.
+#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -32,14 +33,44 @@ void Player::end_reader() {
     reader_wake_.restart();
 }
 
-int Player::read_for_reader(WalkBuffer& buffer) {
+// Reads what the jump selector asks for. A failed read leaves the position past the block that
+// failed, and sets `report` when the failure starts a new damaged stretch; kWalkEnd when there
+// is nothing left to move on to.
+int Player::read_for_reader(WalkBuffer& buffer, bool& report, int64_t& gop_start) {
+    report = false;
     std::lock_guard<std::mutex> guard(engine_lock_);
     if (source_ == nullptr) return kWalkNotOpen;
+    int result = kWalkNotOpen;
+    bool forward = true;
     switch (jump_.exchange(KIVRA_JUMP_NEXT)) {
-        case KIVRA_JUMP_BACK: return source_->skip_backward(kJumpGops, buffer);
-        case KIVRA_JUMP_AHEAD: return source_->skip_forward(kJumpGops, buffer);
-        default: return source_->next(buffer);
+        case KIVRA_JUMP_BACK:
+            forward = false;
+            result = source_->skip_backward(kJumpGops, buffer);
+            break;
+        case KIVRA_JUMP_AHEAD: result = source_->skip_forward(kJumpGops, buffer); break;
+        default: result = source_->next(buffer); break;
     }
+    if (result != kWalkReadError) {
+        recovery_.ended();
+        // Forward walks leave the position after the GOP they read, backward ones at its start;
+        // play goes on after it either way, or a jump back would show its GOP twice.
+        gop_start = source_->tell() - (forward ? static_cast<int64_t>(buffer.length) : 0);
+        if (!forward && result == kWalkRead) {
+            (void)source_->seek(gop_start + static_cast<int64_t>(buffer.length));
+        }
+        return result;
+    }
+    report = recovery_.failed();
+    return recovery_.move_past(*source_, forward) ? kWalkReadError : kWalkEnd;
+}
+
+// A write that fails has ended the recording; the host hears of it once, with the system's
+// error number (a full disk: ENOSPC).
+void Player::record(const WalkBuffer& buffer, uint32_t time, int64_t gop_start) {
+    const size_t total = fleet::load_u32(buffer.data + 32);
+    fleet::Status written =
+        recorder_.write(buffer.data, std::min(total, buffer.length), time, gop_start);
+    if (!written) events_.error(KIVRA_ERROR_RECORD_WRITE, written.error().code, 0);
 }
 
 void Player::reader_loop() {
@@ -47,19 +78,29 @@ void Player::reader_loop() {
     WalkBuffer buffer{bytes.data(), bytes.size(), 0};
     DecoderBank bank;
     FrameSetStorage set;
+    ChannelSizes sizes;
+    std::chrono::milliseconds backoff{0};
     for (;;) {
         if (!reader_wake_.wait() || !reader_run_) return;
+        if (backoff.count() > 0) {
+            if (!reader_wake_.sleep_unless_stopped(backoff)) return;
+            backoff = std::chrono::milliseconds{0};
+            continue;
+        }
         std::lock_guard<std::mutex> busy(reader_busy_);
         // The output may have stopped while this thread waited for the busy lock.
         if (!reader_run_ || !reader_wake_.is_set() || !pair_) continue;
 
-        int result = read_for_reader(buffer);
+        bool report = false;
+        int64_t gop_start = 0;
+        int result = read_for_reader(buffer, report, gop_start);
+        if (report) events_.play_event(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_SOURCE);
         if (result == kWalkRead) {
-            if (bank.parse(buffer.data, buffer.length, set.get()) != 0) {
-                events_.play_event(KIVRA_EVENT_READ_FAILED, 1);
+            if (bank.parse(buffer.data, buffer.length, set.get(), &sizes) != 0) {
+                events_.play_event(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_PARSE);
                 continue;
             }
-            if (!pair_->put(set.get())) {
+            if (!pair_->put(set.get(), sizes)) {
                 // No free slot after all: give the GOP back to the source for later.
                 std::lock_guard<std::mutex> guard(engine_lock_);
                 source_->previous(buffer);
@@ -67,20 +108,13 @@ void Player::reader_loop() {
                 continue;
             }
             if (pair_->ready_count() == 2) reader_wake_.reset();
-            size_t total = fleet::load_u32(buffer.data + 32);
-            recorder_.write(buffer.data, total <= buffer.length ? total : buffer.length,
-                            set->gop_time);
+            record(buffer, set->gop_time, gop_start);
         } else if (result == kWalkEnd) {
             pair_->mark(KIVRA_FRAMESET_END_OF_DATA);
             reader_wake_.reset();
         } else if (result == kWalkReadError) {
-            events_.play_event(KIVRA_EVENT_READ_FAILED, 0);
-            // Go on past the damaged block instead of failing on it forever.
             std::lock_guard<std::mutex> guard(engine_lock_);
-            if (source_->seek(source_->tell() + kBlockSize) != 0) {
-                pair_->mark(KIVRA_FRAMESET_END_OF_DATA);
-                reader_wake_.reset();
-            }
+            backoff = recovery_.backoff();  // then on past the damaged block
         } else {
             reader_wake_.reset();
         }

@@ -25,6 +25,12 @@ public:
         std::lock_guard<std::mutex> guard(lock_);
         return set_;
     }
+    // Waits `duration` unless the event is stopped first; false when it was stopped.
+    template <typename Duration>
+    bool sleep_unless_stopped(Duration duration) {
+        std::unique_lock<std::mutex> guard(lock_);
+        return !changed_.wait_for(guard, duration, [this] { return stopped_; });
+    }
     // False when the event was stopped.
     bool wait() {
         std::unique_lock<std::mutex> guard(lock_);

@@ -1,34 +1,50 @@
 #include "record/gop_recorder.h"
 
+#include "format/gop_header.h"
+
 namespace kivra {
 
-bool GopRecorder::start(const std::string& base_path) {
+fleet::Status GopRecorder::start(const std::string& base_path) {
     std::lock_guard<std::mutex> guard(lock_);
-    if (writer_) writer_->finish();
-    writer_ = std::make_unique<FilePairWriter>();
-    if (!writer_->create(base_path + ".dvr", base_path + ".inx")) {
-        writer_.reset();
-        return false;
+    if (files_) (void)files_->finish();
+    files_ = std::make_unique<RecordingFiles>();
+    recorded_up_to_ = -1;
+    if (auto created = files_->create(base_path + ".dvr", base_path + ".inx"); !created) {
+        files_.reset();
+        return created;
     }
-    return true;
+    return {};
 }
 
-bool GopRecorder::stop() {
+fleet::Status GopRecorder::stop() {
     std::lock_guard<std::mutex> guard(lock_);
-    if (!writer_) return true;
-    bool ok = writer_->finish();
-    writer_.reset();
-    return ok;
+    if (!files_) return {};
+    fleet::Status finished = files_->finish();
+    files_.reset();
+    return finished;
 }
 
-void GopRecorder::write(const uint8_t* gop, size_t length, uint32_t time) {
+fleet::Status GopRecorder::write(const uint8_t* gop, size_t length, uint32_t time,
+                                 int64_t source_offset) {
     std::lock_guard<std::mutex> guard(lock_);
-    if (writer_) writer_->append_gop(gop, length, time);
+    if (!files_ || source_offset < recorded_up_to_) return {};
+    if (fleet::Status appended = files_->append(gop, length, time); !appended) {
+        (void)files_->finish();
+        files_.reset();
+        return appended;
+    }
+    recorded_up_to_ = source_offset + round_up_block(static_cast<int64_t>(length));
+    return {};
+}
+
+void GopRecorder::forget_source_position() {
+    std::lock_guard<std::mutex> guard(lock_);
+    recorded_up_to_ = -1;
 }
 
 bool GopRecorder::recording() {
     std::lock_guard<std::mutex> guard(lock_);
-    return writer_ != nullptr;
+    return files_ != nullptr;
 }
 
 }  // namespace kivra

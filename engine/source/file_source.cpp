@@ -14,24 +14,39 @@ constexpr int kProbeAttempts = 100;
 
 }  // namespace
 
-std::string FileSource::open(const std::string& dvr_path, const std::string& inx_path) {
-    if (is_open()) return "a file pair is already open";
-    if (auto reason = pair_.open(dvr_path, inx_path); !reason.empty()) return reason;
+FileSource::FileSource() { set_closer(nullptr); }
+
+void FileSource::set_closer(PairCloser closer) {
+    closer_ = closer ? std::move(closer) : [](FilePair& pair) { return pair.close(); };
+}
+
+fleet::Status FileSource::open(const std::string& dvr_path, const std::string& inx_path) {
+    if (is_open()) return fleet::fail("a file pair is already open");
+    if (auto reason = pair_.open(dvr_path, inx_path); !reason.empty()) {
+        return fleet::fail(reason);
+    }
     cursor_ = pair_.cursor();
+    // A stream file cut short ends its data where the file ends, whatever its index claims:
+    // every read past that could only fail.
+    const int64_t file_size = pair_.stream_file_size();
+    if (file_size >= 0 && file_size < cursor_.end) cursor_.end = file_size;
     dvr_path_ = dvr_path;
     inx_path_ = inx_path;
     run_probe();
     return {};
 }
 
-int FileSource::close() {
-    if (!is_open()) return -1;
-    pair_.close();
+std::vector<int> FileSource::close() {
+    if (!is_open()) return {KIVRA_ERROR_CLOSE_NOTHING_OPEN};
+    const PairClosed closed = closer_(pair_);
     cursor_ = {};
     probe_ = {};
     dvr_path_.clear();
     inx_path_.clear();
-    return 0;
+    std::vector<int> errors;
+    if (!closed.stream) errors.push_back(KIVRA_ERROR_CLOSE_DVR);
+    if (!closed.index) errors.push_back(KIVRA_ERROR_CLOSE_INX);
+    return errors;
 }
 
 // Learns the channel count, vehicle and audio format from the first GOP that parses, trying

@@ -1,8 +1,12 @@
 // A `.dvr` stream with its `.inx` time index.
 #pragma once
 
-#include "kivra/kivra.h"
+#include <functional>
 #include <string>
+#include <vector>
+
+#include "common/result.h"
+#include "kivra/kivra.h"
 
 #include "format/file_pair.h"
 #include "source/stored_source.h"
@@ -11,10 +15,20 @@ namespace kivra {
 
 class FileSource final : public StoredSource {
 public:
-    // Opens the pair and probes it for a GOP that parses. Empty on success, else why not.
-    std::string open(const std::string& dvr_path, const std::string& inx_path);
-    // 0, or -1 when nothing was open.
-    int close();
+    // How the pair's files are closed. Closing a read-only file hardly ever fails, so tests
+    // put in a closer that does.
+    using PairCloser = std::function<PairClosed(FilePair&)>;
+
+    FileSource();
+
+    // Opens the pair and probes it for a GOP that parses; the failure says why not.
+    fleet::Status open(const std::string& dvr_path, const std::string& inx_path);
+    // Closes both files; nothing is open afterwards. Empty when both closed cleanly, else the
+    // engine errors of the files that did not (KIVRA_ERROR_CLOSE_DVR, KIVRA_ERROR_CLOSE_INX),
+    // or KIVRA_ERROR_CLOSE_NOTHING_OPEN alone when nothing was open.
+    std::vector<int> close();
+    // Null puts FilePair::close back.
+    void set_closer(PairCloser closer);
 
     bool is_open() const override { return pair_.is_open(); }
     int next(WalkBuffer& buffer) override;
@@ -37,6 +51,7 @@ private:
     void run_probe();
 
     FilePair pair_;
+    PairCloser closer_;
     StreamCursor cursor_;
     ProbeResult probe_;
     std::string dvr_path_, inx_path_;

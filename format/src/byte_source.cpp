@@ -24,9 +24,10 @@ bool FileByteSource::open(const std::string& path) {
     return true;
 }
 
-void FileByteSource::close() {
-    if (fd_ >= 0) ::close(fd_);
+bool FileByteSource::close() {
+    bool ok = fd_ < 0 || ::close(fd_) == 0;
     fd_ = -1;
+    return ok;
 }
 
 int64_t FileByteSource::size() const {

@@ -43,12 +43,12 @@ std::string FilePair::open(const std::string& dvr_path, const std::string& inx_p
     return {};
 }
 
-void FilePair::close() {
-    dvr_.close();
-    inx_.close();
+PairClosed FilePair::close() {
+    PairClosed closed{dvr_.close(), inx_.close()};
     header_ = {};
     begin_time_ = end_time_ = 0;
     length_ = 0;
+    return closed;
 }
 
 std::string FilePair::index_path_for(const std::string& dvr_path) {

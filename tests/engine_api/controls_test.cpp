@@ -1,4 +1,6 @@
 // Sound and display controls through the exports.
+#include <algorithm>
+
 #include "engine_host.h"
 
 namespace engine_api {
@@ -41,8 +43,8 @@ TEST_F(EngineVolume, VoiceOpensOnlyWhenClosed) {
     EXPECT_EQ(zOpenVoice(), 0);
 }
 
-// Full screen takes 0 (the grid) or a channel 1..N; divisions (0 all, 1 first four, 2 last
-// four) exist only for eight channels.
+// Full screen takes 0 (the grid) or a channel 1..N of the channels the engine shows (the first
+// eight of sixteen); divisions (0 all, 1 first four, 2 last four) exist only for eight.
 class EngineDisplay : public EngineTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(EngineDisplay, FollowsTheChannelCount) {
@@ -53,12 +55,14 @@ TEST_P(EngineDisplay, FollowsTheChannelCount) {
     ASSERT_NO_FATAL_FAILURE(open(recording));
     EXPECT_EQ(zTellScreenNum(), channels);
 
+    const int shown = std::min(channels, KIVRA_MAX_CHANNELS);
     EXPECT_EQ(zTellFullScreenIdx(), 0);
-    EXPECT_EQ(zSetFullScreen(channels), 1);
-    EXPECT_EQ(zTellFullScreenIdx(), channels);
-    EXPECT_EQ(zSetFullScreen(channels + 1), 0);
+    EXPECT_EQ(zSetFullScreen(shown), 1);
+    EXPECT_EQ(zTellFullScreenIdx(), shown);
+    EXPECT_EQ(zSetFullScreen(shown + 1), 0);
+    EXPECT_EQ(zSetFullScreen(channels), channels == shown ? 1 : 0);
     EXPECT_EQ(zSetFullScreen(-1), 0);
-    EXPECT_EQ(zTellFullScreenIdx(), channels);
+    EXPECT_EQ(zTellFullScreenIdx(), shown);
     EXPECT_EQ(zSetFullScreen(0), 1);
     EXPECT_EQ(zTellFullScreenIdx(), 0);
 
@@ -77,7 +81,7 @@ TEST_P(EngineDisplay, FollowsTheChannelCount) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Channels, EngineDisplay, ::testing::Values(1, 4, 8),
+INSTANTIATE_TEST_SUITE_P(Channels, EngineDisplay, ::testing::Values(1, 4, 8, 16),
                          [](const ::testing::TestParamInfo<int>& param) {
                              return std::to_string(param.param) + "Channels";
                          });
@@ -91,7 +95,7 @@ TEST_F(EngineLayout, ChangesDoNotDrawOnTheCallersThread) {
     ASSERT_NO_FATAL_FAILURE(make_recording(dir_, {"layout", 8, 2, 4, {}}, recording));
     ASSERT_NO_FATAL_FAILURE(open(recording));
     const size_t shown = video().presents();
-    ASSERT_EQ(command(kCmdPlay), std::optional<int32_t>(kPlayed));
+    ASSERT_EQ(command(KIVRA_CMD_PLAY), std::optional<int32_t>(KIVRA_RESULT_PLAY_OK));
     ASSERT_TRUE(video().wait_presents(shown + 1, kCommandLimit));
 
     const auto self = std::this_thread::get_id();

@@ -32,6 +32,10 @@ const DamageRow kDamage[] = {
      Report::read_error},
     {"ZeroLengthMagic",
      [](const TempDir& d, Recording& r) { simulated(d, "zero-length-magic", r); }, 4, Report::none},
+    {"BrokenPictures",
+     [](const TempDir& d, Recording& r) { simulated(d, "broken-pictures", r); }, 4, Report::none},
+    {"Undecodable", [](const TempDir& d, Recording& r) { simulated(d, "undecodable", r); }, 4,
+     Report::none},
     {"StreamCutTo1000Bytes",
      [](const TempDir& d, Recording& r) {
          ASSERT_NO_FATAL_FAILURE(make_recording(d, {"cut", 4, 3, 4, {}}, r));
@@ -63,17 +67,26 @@ TEST_P(EngineDamage, PlaysToAnEndAndAnswersEveryCommand) {
     EXPECT_EQ(zTellScreenNum(), row.screens);
 
     const size_t plays = reports().play_mark();
-    EXPECT_EQ(command(kCmdPlay), std::optional<int32_t>(kPlayed));
+    EXPECT_EQ(command(KIVRA_CMD_PLAY), std::optional<int32_t>(KIVRA_RESULT_PLAY_OK));
     EXPECT_TRUE(reports().wait_play(
-        plays, [](const PlayEvent& e) { return e.code == kEndOfData; }, kEndLimit))
+        plays, [](const PlayEvent& e) { return e.code == KIVRA_EVENT_END_OF_DATA; }, kEndLimit))
         << "no end of data";
-    EXPECT_EQ(command(kCmdStop), std::optional<int32_t>(kStopped));
-    EXPECT_EQ(command(kCmdClose), std::optional<int32_t>(kClosed));
+    EXPECT_EQ(command(KIVRA_CMD_STOP), std::optional<int32_t>(KIVRA_RESULT_STOP_OK));
+    EXPECT_EQ(command(KIVRA_CMD_CLOSE), std::optional<int32_t>(KIVRA_RESULT_CLOSE_OK));
 
+    // Pictures that did not decode are drawn black, never reported as drawing failures.
+    for (const PlayEvent& e : reports().plays_since(plays)) {
+        EXPECT_NE(e.code, KIVRA_EVENT_DRAW_FAILED);
+    }
     if (row.report == Report::read_error) {
-        EXPECT_TRUE(reports().saw_play(plays, kReadFailed, 0)) << "no (2, 0) report";
+        // One report for the whole unreadable stretch, not one per block of it.
+        int read_errors = 0;
+        for (const PlayEvent& e : reports().plays_since(plays)) {
+            read_errors += e.code == KIVRA_EVENT_READ_FAILED && e.value == KIVRA_READ_FAILED_SOURCE;
+        }
+        EXPECT_EQ(read_errors, 1);
     } else if (row.report == Report::parse_failure) {
-        EXPECT_TRUE(reports().saw_play(plays, kReadFailed, 1)) << "no (2, 1) report";
+        EXPECT_TRUE(reports().saw_play(plays, KIVRA_EVENT_READ_FAILED, 1)) << "no (2, 1) report";
     }
 }
 

@@ -24,32 +24,6 @@ namespace engine_api {
 
 using Millis = std::chrono::milliseconds;
 
-// PlayEventProc codes, as hosts see them.
-enum Code : int32_t {
-    kEndOfData = 0,
-    kReadFailed = 2,  // value 0: read error, 1: parse failure
-    kCloseFailed = 4,
-    kClosed = 5,
-    kPlayFailed = 6,
-    kPlayed = 7,
-    kStopFailed = 20,
-    kStopped = 21,
-    kSnapshotFailed = 22,
-    kSnapshot = 23,
-    kDrawFailed = 24,
-    kJumpSet = 25,
-};
-
-// zPlayMSG commands.
-enum Command : int32_t {
-    kCmdClose = 0,
-    kCmdPlay = 1,
-    kCmdStop = 8,
-    kCmdSnapshot = 9,
-    kCmdPoll = 10,
-    kCmdJump = 11,
-};
-
 inline constexpr Millis kCommandLimit{10000};
 inline constexpr Millis kEndLimit{15000};
 inline constexpr int32_t kCanvasWidth = 640;
@@ -158,7 +132,7 @@ class EngineTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
-    // Opens with zOpen(0, ...) and checks it was taken.
+    // Opens with zOpen(KIVRA_SOURCE_FILE, ...) and checks it was taken.
     void open(const Recording& recording);
 
     fleet::test::TempDir dir_;

@@ -5,9 +5,11 @@
 #include <elf.h>
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -19,18 +21,12 @@ namespace {
 
 constexpr const char* kLibrary = KIVRA_LIBRARY_PATH;
 
+// The export list of the public header, in binding order; the one list every table is made
+// from.
 const std::vector<std::string>& interface_names() {
-    static const std::vector<std::string> names = {
-        "KivraInfo",       "zInit",           "zRelease",           "zOpen",
-        "zOpenEx",         "zOpenRx",         "zDownload",          "zStopDownload",
-        "zTellOpenedType", "zTellStatusType", "zPlayMSG",           "zTellScreenNum",
-        "zTellSampleRate", "zTellSampleBits", "zTellFullScreenIdx", "zSetFullScreen",
-        "zTellDivStatus",  "zSetDivStatus",   "zTellCarId",         "zOpenVoice",
-        "zCloseVoice",     "zSetVoiceVolume", "zTellVoiceVolume",   "zTellp",
-        "zTellTotalLen",   "zTellBegTime",    "zTellEndTime",       "zStartExtract",
-        "zStopExtract",    "zTellTimeInxHd",  "zTellTimeInxUnit",   "zTellEvtInxHd",
-        "zTellEvtInxUnit", "zTellQuickInxHd", "zTellQuickInxUnit",  "zSetRecord",
-        "KivraErrorText"};
+#define KIVRA_EXPORT_NAME(name) #name,
+    static const std::vector<std::string> names = {KIVRA_FOR_EACH_EXPORT(KIVRA_EXPORT_NAME)};
+#undef KIVRA_EXPORT_NAME
     return names;
 }
 
@@ -134,6 +130,70 @@ TEST(LibraryExports, DynamicTableHoldsExactlyTheInterface) {
     }
 }
 
+// Hosts bind by name in the order of the list; the declarations in the header are the
+// reference for that order, so a name moved in one place and not the other is caught.
+TEST(LibraryExports, ListOrderIsTheDeclarationOrder) {
+    const std::string header = fleet::test::read_file(KIVRA_HEADER_PATH);
+    ASSERT_FALSE(header.empty()) << KIVRA_HEADER_PATH;
+    const std::regex declaration(R"(\nKIVRA_EXPORT\s+[\w\s\*]*?\b(\w+)\s*\()");
+    std::vector<std::string> declared;
+    for (std::sregex_iterator it(header.begin(), header.end(), declaration), end; it != end;
+         ++it) {
+        declared.push_back((*it)[1]);
+    }
+    EXPECT_EQ(declared, interface_names());
+}
+
+// The numbers and record sizes hosts compile in. A renumbering or a layout change breaks every
+// host built before it, so each is written here once more on purpose.
+TEST(LibraryAbi, ValuesHostsRelyOn) {
+    const struct {
+        const char* name;
+        long long value;
+        long long pinned;
+    } rows[] = {
+        {"KIVRA_CMD_CLOSE", KIVRA_CMD_CLOSE, 0},
+        {"KIVRA_CMD_PLAY", KIVRA_CMD_PLAY, 1},
+        {"KIVRA_CMD_SEEK", KIVRA_CMD_SEEK, 7},
+        {"KIVRA_CMD_POLL", KIVRA_CMD_POLL, 10},
+        {"KIVRA_CMD_JUMP", KIVRA_CMD_JUMP, 11},
+        {"KIVRA_EVENT_END_OF_DATA", KIVRA_EVENT_END_OF_DATA, 0},
+        {"KIVRA_EVENT_READ_FAILED", KIVRA_EVENT_READ_FAILED, 2},
+        {"KIVRA_RESULT_CLOSE_FAILED", KIVRA_RESULT_CLOSE_FAILED, 4},
+        {"KIVRA_RESULT_PLAY_OK", KIVRA_RESULT_PLAY_OK, 7},
+        {"KIVRA_RESULT_SNAPSHOT_OK", KIVRA_RESULT_SNAPSHOT_OK, 23},
+        {"KIVRA_EVENT_DRAW_FAILED", KIVRA_EVENT_DRAW_FAILED, 24},
+        {"KIVRA_RESULT_JUMP_OK", KIVRA_RESULT_JUMP_OK, 25},
+        {"KIVRA_ERROR_READER_FROM_OPENED", KIVRA_ERROR_READER_FROM_OPENED, 40000},
+        {"KIVRA_ERROR_OUTPUT_NO_DEVICE", KIVRA_ERROR_OUTPUT_NO_DEVICE, 40013},
+        {"KIVRA_ERROR_CLOSE_DVR", KIVRA_ERROR_CLOSE_DVR, 40020},
+        {"KIVRA_ERROR_POSITION_NOTHING_OPEN", KIVRA_ERROR_POSITION_NOTHING_OPEN, 40048},
+        {"KIVRA_ERROR_SNAPSHOT_NO_SCREENS", KIVRA_ERROR_SNAPSHOT_NO_SCREENS, 40057},
+        {"KIVRA_ERROR_RECORD_WRITE", KIVRA_ERROR_RECORD_WRITE, 40058},
+        {"KIVRA_SOURCE_NONE", KIVRA_SOURCE_NONE, -1},
+        {"KIVRA_SOURCE_REMOTE", KIVRA_SOURCE_REMOTE, 4},
+        {"KIVRA_STATUS_STOPPED", KIVRA_STATUS_STOPPED, 5},
+        {"KIVRA_DISK_REMOVED", KIVRA_DISK_REMOVED, 2},
+        {"KIVRA_LINK_LISTENING", KIVRA_LINK_LISTENING, 13},
+        {"KIVRA_EXTRACT_FAILED", KIVRA_EXTRACT_FAILED, -3},
+        {"KIVRA_INDEX_MAGIC", KIVRA_INDEX_MAGIC, 0x1738BABE},
+        {"sizeof(KivraIndexHeader)", sizeof(KivraIndexHeader), 16},
+        {"sizeof(KivraIndexUnit)", sizeof(KivraIndexUnit), 16},
+        {"offsetof(KivraIndexUnit, offset)", offsetof(KivraIndexUnit, offset), 8},
+        {"sizeof(KivraQuickRecord)", sizeof(KivraQuickRecord), 128},
+        {"sizeof(LiveParams)", sizeof(LiveParams), 56},
+        {"sizeof(TyreRecord)", sizeof(TyreRecord), 16},
+        // FrameSet reaches hosts through ExtractDataProc (64-bit layout).
+        {"sizeof(FrameSet)", sizeof(FrameSet), 11448},
+        {"offsetof(FrameSet, picture_width)", offsetof(FrameSet, picture_width), 16},
+        {"offsetof(FrameSet, picture_buffer)", offsetof(FrameSet, picture_buffer), 40},
+        {"offsetof(FrameSet, audio_buffer)", offsetof(FrameSet, audio_buffer), 1168},
+        {"offsetof(FrameSet, gop_time)", offsetof(FrameSet, gop_time), 1328},
+        {"offsetof(FrameSet, flags)", offsetof(FrameSet, flags), 11256},
+    };
+    for (const auto& row : rows) EXPECT_EQ(row.value, row.pinned) << row.name;
+}
+
 // The resolved names are the real functions, not stand-ins that merely share a name.
 TEST(LibraryExports, LoadedFunctionsAnswer) {
     ASSERT_NE(library(), nullptr) << dlerror();
@@ -147,11 +207,11 @@ TEST(LibraryExports, LoadedFunctionsAnswer) {
     char version[19] = {}, time[19] = {}, date[19] = {};
     info(version, time, date);
     EXPECT_STREQ(version, "3.0d");
-    EXPECT_STRNE(time, "");
-    EXPECT_STRNE(date, "");
+    EXPECT_STREQ(time, "12:01:36");
+    EXPECT_STREQ(date, "Jul 12 2013");
     EXPECT_STREQ(error_text(12345), "unknown error");
-    EXPECT_STRNE(error_text(40051), "unknown error");
-    EXPECT_EQ(opened_type(), -1);
+    EXPECT_STRNE(error_text(KIVRA_ERROR_FILE_BEYOND_END), "unknown error");
+    EXPECT_EQ(opened_type(), KIVRA_SOURCE_NONE);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ class EngineLifecycle : public EngineTest {};
 
 TEST_F(EngineLifecycle, NullTargetIsRefusedAndTheRunningEngineStays) {
     EXPECT_EQ(zInit(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
-    EXPECT_EQ(command(kCmdJump), std::optional<int32_t>(kJumpSet));
+    EXPECT_EQ(command(KIVRA_CMD_JUMP), std::optional<int32_t>(KIVRA_RESULT_JUMP_OK));
 }
 
 // A command posted while no engine runs has no one to answer it; running it at the next
@@ -21,7 +21,7 @@ TEST_F(EngineLifecycle, CommandPostedWhileReleasedIsNotRunAtTheNextStart) {
     release_engine();
     const size_t plays = reports().play_mark();
     const size_t errors = reports().error_mark();
-    EXPECT_EQ(zPlayMSG(kCmdStop, 0, 0, 0, nullptr), 1);
+    EXPECT_EQ(zPlayMSG(KIVRA_CMD_STOP, 0, 0, 0, nullptr), 1);
     ASSERT_NO_FATAL_FAILURE(start_engine());
     // Nothing should come at all, so this can only wait a while: a started command thread
     // takes its mailbox within microseconds.
@@ -40,32 +40,32 @@ TEST_F(EngineLifecycle, EveryExportIsSafeAfterReleaseAndTheEngineStartsAgain) {
     expect_unstarted_answers(dir_, recording);
 
     ASSERT_NO_FATAL_FAILURE(start_engine());
-    ASSERT_EQ(command(kCmdJump), std::optional<int32_t>(kJumpSet));
+    ASSERT_EQ(command(KIVRA_CMD_JUMP), std::optional<int32_t>(KIVRA_RESULT_JUMP_OK));
     ASSERT_NO_FATAL_FAILURE(open(recording));
     const size_t shown = video().presents();
-    EXPECT_EQ(command(kCmdPlay), std::optional<int32_t>(kPlayed));
+    EXPECT_EQ(command(KIVRA_CMD_PLAY), std::optional<int32_t>(KIVRA_RESULT_PLAY_OK));
     EXPECT_TRUE(video().wait_presents(shown + 1, kCommandLimit)) << "nothing drawn after restart";
-    EXPECT_EQ(command(kCmdStop), std::optional<int32_t>(kStopped));
-    EXPECT_EQ(command(kCmdClose), std::optional<int32_t>(kClosed));
+    EXPECT_EQ(command(KIVRA_CMD_STOP), std::optional<int32_t>(KIVRA_RESULT_STOP_OK));
+    EXPECT_EQ(command(KIVRA_CMD_CLOSE), std::optional<int32_t>(KIVRA_RESULT_CLOSE_OK));
 }
 
 TEST_F(EngineLifecycle, ReleaseKeepsTheSourceOpen) {
     Recording recording;
     ASSERT_NO_FATAL_FAILURE(make_recording(dir_, {"kept", 4, 2, 4, {}}, recording));
     ASSERT_NO_FATAL_FAILURE(open(recording));
-    EXPECT_EQ(command(kCmdPlay), std::optional<int32_t>(kPlayed));
+    EXPECT_EQ(command(KIVRA_CMD_PLAY), std::optional<int32_t>(KIVRA_RESULT_PLAY_OK));
     release_engine();
-    EXPECT_EQ(zTellOpenedType(), 0);
+    EXPECT_EQ(zTellOpenedType(), KIVRA_SOURCE_FILE);
     EXPECT_EQ(zTellScreenNum(), 4);
 
     ASSERT_NO_FATAL_FAILURE(start_engine());
     const size_t mark = reports().play_mark();
-    EXPECT_EQ(command(kCmdPlay), std::optional<int32_t>(kPlayed));
+    EXPECT_EQ(command(KIVRA_CMD_PLAY), std::optional<int32_t>(KIVRA_RESULT_PLAY_OK));
     EXPECT_TRUE(reports().wait_play(
-        mark, [](const PlayEvent& e) { return e.code == kEndOfData; }, kEndLimit))
+        mark, [](const PlayEvent& e) { return e.code == KIVRA_EVENT_END_OF_DATA; }, kEndLimit))
         << "the kept source did not play to its end";
-    EXPECT_EQ(command(kCmdStop), std::optional<int32_t>(kStopped));
-    EXPECT_EQ(command(kCmdClose), std::optional<int32_t>(kClosed));
+    EXPECT_EQ(command(KIVRA_CMD_STOP), std::optional<int32_t>(KIVRA_RESULT_STOP_OK));
+    EXPECT_EQ(command(KIVRA_CMD_CLOSE), std::optional<int32_t>(KIVRA_RESULT_CLOSE_OK));
 }
 
 // Hosts that never call zRelease still exit normally; the engine's threads must not outlive

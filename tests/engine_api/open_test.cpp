@@ -70,16 +70,16 @@ class EngineOpenForeign : public EngineTest, public ::testing::WithParamInterfac
 TEST_P(EngineOpenForeign, IsRefusedOrHandledSafely) {
     Recording pair;
     ASSERT_NO_FATAL_FAILURE(GetParam().make(dir_, pair));
-    const bool opened = zOpen(0, pair.dvr.c_str(), pair.inx.c_str(), 0, 0) != 0;
+    const bool opened = zOpen(KIVRA_SOURCE_FILE, pair.dvr.c_str(), pair.inx.c_str(), 0, 0) != 0;
     if (!opened) {
-        EXPECT_EQ(zTellOpenedType(), -1);
+        EXPECT_EQ(zTellOpenedType(), KIVRA_SOURCE_NONE);
         EXPECT_EQ(zTellTotalLen(), -1);
         return;
     }
     ASSERT_TRUE(GetParam().may_open) << "opened " << pair.dvr;
-    EXPECT_TRUE(command(kCmdPlay).has_value());
-    EXPECT_TRUE(command(kCmdStop).has_value());
-    EXPECT_EQ(command(kCmdClose), std::optional<int32_t>(kClosed));
+    EXPECT_TRUE(command(KIVRA_CMD_PLAY).has_value());
+    EXPECT_TRUE(command(KIVRA_CMD_STOP).has_value());
+    EXPECT_EQ(command(KIVRA_CMD_CLOSE), std::optional<int32_t>(KIVRA_RESULT_CLOSE_OK));
 }
 
 INSTANTIATE_TEST_SUITE_P(Pairs, EngineOpenForeign, ::testing::ValuesIn(kForeign),
@@ -92,12 +92,12 @@ TEST_F(EngineOpen, RefusesNullPathsAndUnknownTypes) {
     ASSERT_NO_FATAL_FAILURE(make_recording(dir_, {"paths", 1, 1, 2, {}}, recording));
     const char* dvr = recording.dvr.c_str();
     const char* inx = recording.inx.c_str();
-    EXPECT_EQ(zOpen(0, nullptr, nullptr, 0, 0), 0);
-    EXPECT_EQ(zOpen(0, dvr, nullptr, 0, 0), 0);
-    EXPECT_EQ(zOpen(0, nullptr, inx, 0, 0), 0);
-    EXPECT_EQ(zOpen(3, dvr, inx, 0, 0), 0);
-    EXPECT_EQ(zOpen(-1, dvr, inx, 0, 0), 0);
-    EXPECT_EQ(zTellOpenedType(), -1);
+    EXPECT_EQ(zOpen(KIVRA_SOURCE_FILE, nullptr, nullptr, 0, 0), 0);
+    EXPECT_EQ(zOpen(KIVRA_SOURCE_FILE, dvr, nullptr, 0, 0), 0);
+    EXPECT_EQ(zOpen(KIVRA_SOURCE_FILE, nullptr, inx, 0, 0), 0);
+    EXPECT_EQ(zOpen(KIVRA_SOURCE_REALTIME, dvr, inx, 0, 0), 0);
+    EXPECT_EQ(zOpen(KIVRA_SOURCE_NONE, dvr, inx, 0, 0), 0);
+    EXPECT_EQ(zTellOpenedType(), KIVRA_SOURCE_NONE);
 }
 
 TEST_F(EngineOpen, TellsTheRecordingsFacts) {
@@ -107,7 +107,7 @@ TEST_F(EngineOpen, TellsTheRecordingsFacts) {
     ASSERT_NO_FATAL_FAILURE(describe(recording, info));
     ASSERT_NO_FATAL_FAILURE(open(recording));
 
-    EXPECT_EQ(zTellStatusType(), 0);
+    EXPECT_EQ(zTellStatusType(), KIVRA_STATUS_OPENED);
     EXPECT_EQ(zTellScreenNum(), 4);
     char car[16];
     std::memset(car, 'x', sizeof car);
@@ -137,12 +137,12 @@ TEST_F(EngineOpen, TellsTheRecordingsFacts) {
     EXPECT_EQ(zTellEvtInxUnit(1, record), 0);
     EXPECT_EQ(zTellQuickInxHd(record), 0);
 
-    EXPECT_EQ(zOpen(0, recording.dvr.c_str(), recording.inx.c_str(), 0, 0), 0);
-    EXPECT_EQ(zOpen(1, nullptr, nullptr, 0, 0), 0);
-    EXPECT_EQ(zTellOpenedType(), 0);
+    EXPECT_EQ(zOpen(KIVRA_SOURCE_FILE, recording.dvr.c_str(), recording.inx.c_str(), 0, 0), 0);
+    EXPECT_EQ(zOpen(KIVRA_SOURCE_DISK, nullptr, nullptr, 0, 0), 0);
+    EXPECT_EQ(zTellOpenedType(), KIVRA_SOURCE_FILE);
 
-    EXPECT_EQ(command(kCmdClose), std::optional<int32_t>(kClosed));
-    EXPECT_EQ(zTellOpenedType(), -1);
+    EXPECT_EQ(command(KIVRA_CMD_CLOSE), std::optional<int32_t>(KIVRA_RESULT_CLOSE_OK));
+    EXPECT_EQ(zTellOpenedType(), KIVRA_SOURCE_NONE);
     EXPECT_EQ(zTellScreenNum(), -1);
     EXPECT_EQ(zTellTotalLen(), -1);
     EXPECT_EQ(zTellCarId(car), -1);
@@ -167,19 +167,21 @@ TEST_P(EngineOpenSearch, OpensWithoutASource) {
     EXPECT_EQ(zTellTimeInxHd(record), 0);
 
     const size_t errors = reports().error_mark();
-    EXPECT_EQ(command(kCmdPlay), std::optional<int32_t>(kPlayFailed));
+    EXPECT_EQ(command(KIVRA_CMD_PLAY), std::optional<int32_t>(KIVRA_RESULT_PLAY_FAILED));
     const int32_t rect[4] = {0, 0, kCanvasWidth, kCanvasHeight};
     const std::string jpeg = dir_.file("search.jpg");
-    EXPECT_EQ(command(kCmdSnapshot, reinterpret_cast<intptr_t>(rect), 0, 0, jpeg.c_str()),
-              std::optional<int32_t>(kSnapshotFailed));
-    EXPECT_TRUE(reports().wait_error(errors, 40057, kCommandLimit));
-    EXPECT_EQ(command(kCmdClose), std::optional<int32_t>(kClosed));
-    EXPECT_EQ(zTellOpenedType(), -1);
+    EXPECT_EQ(command(KIVRA_CMD_SNAPSHOT, reinterpret_cast<intptr_t>(rect), 0, 0, jpeg.c_str()),
+              std::optional<int32_t>(KIVRA_RESULT_SNAPSHOT_FAILED));
+    EXPECT_TRUE(reports().wait_error(errors, KIVRA_ERROR_SNAPSHOT_NO_SCREENS, kCommandLimit));
+    EXPECT_EQ(command(KIVRA_CMD_CLOSE), std::optional<int32_t>(KIVRA_RESULT_CLOSE_OK));
+    EXPECT_EQ(zTellOpenedType(), KIVRA_SOURCE_NONE);
 }
 
-INSTANTIATE_TEST_SUITE_P(Types, EngineOpenSearch, ::testing::Values(1, 2),
+INSTANTIATE_TEST_SUITE_P(Types, EngineOpenSearch,
+                         ::testing::Values(KIVRA_SOURCE_DISK, KIVRA_SOURCE_CARD),
                          [](const ::testing::TestParamInfo<int32_t>& param) {
-                             return param.param == 1 ? std::string("Disk") : std::string("Card");
+                             return param.param == KIVRA_SOURCE_DISK ? std::string("Disk")
+                                                                     : std::string("Card");
                          });
 
 }  // namespace

@@ -15,10 +15,10 @@ TEST_F(EnginePlay, PlaysARecordingToItsEnd) {
     const size_t shown = video().presents();
     const size_t malformed = video().malformed();
 
-    ASSERT_EQ(command(kCmdPlay), std::optional<int32_t>(kPlayed));
-    EXPECT_EQ(zTellStatusType(), 1);
+    ASSERT_EQ(command(KIVRA_CMD_PLAY), std::optional<int32_t>(KIVRA_RESULT_PLAY_OK));
+    EXPECT_EQ(zTellStatusType(), KIVRA_STATUS_PLAYING);
     ASSERT_TRUE(reports().wait_play(
-        plays, [](const PlayEvent& e) { return e.code == kEndOfData; }, kEndLimit))
+        plays, [](const PlayEvent& e) { return e.code == KIVRA_EVENT_END_OF_DATA; }, kEndLimit))
         << "no end of data";
     // Three GOPs of four frames each, every one presented once with its telemetry.
     EXPECT_EQ(reports().frames(), 12);
@@ -27,27 +27,28 @@ TEST_F(EnginePlay, PlaysARecordingToItsEnd) {
     EXPECT_EQ(video().malformed(), malformed);
     EXPECT_EQ(zTellp(), zTellTotalLen()) << "the reader should have passed everything";
     for (const PlayEvent& e : reports().plays_since(plays)) {
-        EXPECT_TRUE(e.code != kReadFailed && e.code != kDrawFailed)
+        EXPECT_TRUE(e.code != KIVRA_EVENT_READ_FAILED && e.code != KIVRA_EVENT_DRAW_FAILED)
             << "report (" << e.code << ", " << e.value << ") from an intact recording";
     }
 
-    EXPECT_EQ(command(kCmdStop), std::optional<int32_t>(kStopped));
-    EXPECT_EQ(zTellStatusType(), 5);
+    EXPECT_EQ(command(KIVRA_CMD_STOP), std::optional<int32_t>(KIVRA_RESULT_STOP_OK));
+    EXPECT_EQ(zTellStatusType(), KIVRA_STATUS_STOPPED);
     EXPECT_EQ(zTellp(), 0);
-    EXPECT_EQ(command(kCmdClose), std::optional<int32_t>(kClosed));
-    EXPECT_EQ(zTellOpenedType(), -1);
+    EXPECT_EQ(command(KIVRA_CMD_CLOSE), std::optional<int32_t>(KIVRA_RESULT_CLOSE_OK));
+    EXPECT_EQ(zTellOpenedType(), KIVRA_SOURCE_NONE);
 }
 
 TEST_F(EnginePlay, ClosingWhilePlayingIsRefused) {
     Recording recording;
     ASSERT_NO_FATAL_FAILURE(make_recording(dir_, {"busy", 1, 3, 4, {}}, recording));
     ASSERT_NO_FATAL_FAILURE(open(recording));
-    ASSERT_EQ(command(kCmdPlay), std::optional<int32_t>(kPlayed));
+    ASSERT_EQ(command(KIVRA_CMD_PLAY), std::optional<int32_t>(KIVRA_RESULT_PLAY_OK));
     const size_t errors = reports().error_mark();
-    EXPECT_EQ(command(kCmdClose), std::optional<int32_t>(kCloseFailed));
-    EXPECT_TRUE(reports().wait_error(errors, 40016, kCommandLimit));
-    EXPECT_EQ(zTellOpenedType(), 0);
-    EXPECT_EQ(command(kCmdPlay), std::optional<int32_t>(kPlayFailed)) << "already playing";
+    EXPECT_EQ(command(KIVRA_CMD_CLOSE), std::optional<int32_t>(KIVRA_RESULT_CLOSE_FAILED));
+    EXPECT_TRUE(reports().wait_error(errors, KIVRA_ERROR_CLOSE_REFUSED, kCommandLimit));
+    EXPECT_EQ(zTellOpenedType(), KIVRA_SOURCE_FILE);
+    EXPECT_EQ(command(KIVRA_CMD_PLAY), std::optional<int32_t>(KIVRA_RESULT_PLAY_FAILED))
+        << "already playing";
 }
 
 // zSetRecord keeps the GOPs normal play reads: playing a whole recording copies it.
@@ -58,9 +59,9 @@ TEST_F(EnginePlay, RecordsWhatItPlays) {
     const std::string base = dir_.file("copy");
     ASSERT_EQ(zSetRecord(base.c_str(), 1), 1);
     const size_t plays = reports().play_mark();
-    ASSERT_EQ(command(kCmdPlay), std::optional<int32_t>(kPlayed));
+    ASSERT_EQ(command(KIVRA_CMD_PLAY), std::optional<int32_t>(KIVRA_RESULT_PLAY_OK));
     ASSERT_TRUE(reports().wait_play(
-        plays, [](const PlayEvent& e) { return e.code == kEndOfData; }, kEndLimit));
+        plays, [](const PlayEvent& e) { return e.code == KIVRA_EVENT_END_OF_DATA; }, kEndLimit));
     EXPECT_EQ(zSetRecord(nullptr, 0), 1);
 
     nlohmann::json original, copy;
@@ -90,16 +91,18 @@ TEST_P(EngineRefused, WithNothingOpen) {
     EXPECT_EQ(command(GetParam().cmd), std::optional<int32_t>(GetParam().result));
     EXPECT_TRUE(reports().wait_error(errors, GetParam().error, kCommandLimit))
         << "no error " << GetParam().error;
-    EXPECT_EQ(zTellOpenedType(), -1);
+    EXPECT_EQ(zTellOpenedType(), KIVRA_SOURCE_NONE);
 }
 
-INSTANTIATE_TEST_SUITE_P(Commands, EngineRefused,
-                         ::testing::Values(RefusedRow{"Play", kCmdPlay, kPlayFailed, 40005},
-                                           RefusedRow{"Stop", kCmdStop, kStopFailed, 40055},
-                                           RefusedRow{"Close", kCmdClose, kCloseFailed, 40016}),
-                         [](const ::testing::TestParamInfo<RefusedRow>& param) {
-                             return std::string(param.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Commands, EngineRefused,
+    ::testing::Values(
+        RefusedRow{"Play", KIVRA_CMD_PLAY, KIVRA_RESULT_PLAY_FAILED, KIVRA_ERROR_PLAY_OUTPUT_START},
+        RefusedRow{"Stop", KIVRA_CMD_STOP, KIVRA_RESULT_STOP_FAILED, KIVRA_ERROR_STOP_FAILED},
+        RefusedRow{"Close", KIVRA_CMD_CLOSE, KIVRA_RESULT_CLOSE_FAILED, KIVRA_ERROR_CLOSE_REFUSED}),
+    [](const ::testing::TestParamInfo<RefusedRow>& param) {
+        return std::string(param.param.name);
+    });
 
 }  // namespace
 }  // namespace engine_api

@@ -47,7 +47,7 @@ TEST_F(EngineSnapshot, WritesTheCanvasOfAPlayingRecording) {
     ASSERT_NO_FATAL_FAILURE(make_recording(dir_, {"snap", 4, 3, 4, {}}, recording));
     ASSERT_NO_FATAL_FAILURE(open(recording));
     const size_t shown = video().presents();
-    ASSERT_EQ(command(kCmdPlay), std::optional<int32_t>(kPlayed));
+    ASSERT_EQ(command(KIVRA_CMD_PLAY), std::optional<int32_t>(KIVRA_RESULT_PLAY_OK));
     ASSERT_TRUE(video().wait_presents(shown + 1, kCommandLimit)) << "nothing drawn yet";
 
     const RectRow rows[] = {
@@ -59,9 +59,9 @@ TEST_F(EngineSnapshot, WritesTheCanvasOfAPlayingRecording) {
         SCOPED_TRACE(row.name);
         const std::string path = dir_.file(std::string(row.name) + ".jpg");
         // The engine reads the rectangle when the command runs: it lives until the answer.
-        EXPECT_EQ(
-            command(kCmdSnapshot, reinterpret_cast<intptr_t>(row.rect), 946684800, 0, path.c_str()),
-            std::optional<int32_t>(kSnapshot));
+        EXPECT_EQ(command(KIVRA_CMD_SNAPSHOT, reinterpret_cast<intptr_t>(row.rect), 946684800, 0,
+                          path.c_str()),
+                  std::optional<int32_t>(KIVRA_RESULT_SNAPSHOT_OK));
         const JpegFacts facts = read_jpeg_facts(fleet::test::read_file(path));
         EXPECT_TRUE(facts.framed);
         EXPECT_EQ(facts.width, row.width);
@@ -70,15 +70,17 @@ TEST_F(EngineSnapshot, WritesTheCanvasOfAPlayingRecording) {
 
     const int32_t whole[4] = {0, 0, kCanvasWidth, kCanvasHeight};
     const int32_t outside[4] = {kCanvasWidth, 0, kCanvasWidth + 100, 100};
-    EXPECT_EQ(command(kCmdSnapshot, reinterpret_cast<intptr_t>(whole), 0, 0, "/nonexistent/x.jpg"),
-              std::optional<int32_t>(kSnapshotFailed));
+    EXPECT_EQ(
+        command(KIVRA_CMD_SNAPSHOT, reinterpret_cast<intptr_t>(whole), 0, 0, "/nonexistent/x.jpg"),
+        std::optional<int32_t>(KIVRA_RESULT_SNAPSHOT_FAILED));
     const std::string unused = dir_.file("outside.jpg");
-    EXPECT_EQ(command(kCmdSnapshot, reinterpret_cast<intptr_t>(outside), 0, 0, unused.c_str()),
-              std::optional<int32_t>(kSnapshotFailed));
-    EXPECT_EQ(command(kCmdSnapshot, 0, 0, 0, unused.c_str()),
-              std::optional<int32_t>(kSnapshotFailed));
-    EXPECT_EQ(command(kCmdSnapshot, reinterpret_cast<intptr_t>(whole), 0, 0, nullptr),
-              std::optional<int32_t>(kSnapshotFailed));
+    EXPECT_EQ(
+        command(KIVRA_CMD_SNAPSHOT, reinterpret_cast<intptr_t>(outside), 0, 0, unused.c_str()),
+        std::optional<int32_t>(KIVRA_RESULT_SNAPSHOT_FAILED));
+    EXPECT_EQ(command(KIVRA_CMD_SNAPSHOT, 0, 0, 0, unused.c_str()),
+              std::optional<int32_t>(KIVRA_RESULT_SNAPSHOT_FAILED));
+    EXPECT_EQ(command(KIVRA_CMD_SNAPSHOT, reinterpret_cast<intptr_t>(whole), 0, 0, nullptr),
+              std::optional<int32_t>(KIVRA_RESULT_SNAPSHOT_FAILED));
     EXPECT_FALSE(std::filesystem::exists(unused));
 }
 
@@ -86,9 +88,10 @@ TEST_F(EngineSnapshot, FailsWithNothingOpen) {
     const int32_t rect[4] = {0, 0, kCanvasWidth, kCanvasHeight};
     const std::string path = dir_.file("nothing.jpg");
     const size_t errors = reports().error_mark();
-    EXPECT_EQ(command(kCmdSnapshot, reinterpret_cast<intptr_t>(rect), 946684800, 0, path.c_str()),
-              std::optional<int32_t>(kSnapshotFailed));
-    EXPECT_TRUE(reports().wait_error(errors, 40056, kCommandLimit));
+    EXPECT_EQ(
+        command(KIVRA_CMD_SNAPSHOT, reinterpret_cast<intptr_t>(rect), 946684800, 0, path.c_str()),
+        std::optional<int32_t>(KIVRA_RESULT_SNAPSHOT_FAILED));
+    EXPECT_TRUE(reports().wait_error(errors, KIVRA_ERROR_SNAPSHOT_NOTHING_OPEN, kCommandLimit));
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 

@@ -14,9 +14,9 @@ TEST(ApiBeforeInit, EveryExportAnswersSafely) {
     expect_unstarted_answers(dir, recording);
 
     EXPECT_EQ(zInit(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
-    EXPECT_EQ(zOpen(0, recording.dvr.c_str(), recording.inx.c_str(), 0, 0), 0)
+    EXPECT_EQ(zOpen(KIVRA_SOURCE_FILE, recording.dvr.c_str(), recording.inx.c_str(), 0, 0), 0)
         << "a refused zInit must leave the engine unstarted";
-    EXPECT_EQ(zTellOpenedType(), -1);
+    EXPECT_EQ(zTellOpenedType(), KIVRA_SOURCE_NONE);
 }
 
 }  // namespace

@@ -91,7 +91,8 @@ std::vector<uint8_t> s32(std::initializer_list<int64_t> samples) {
     return bytes;
 }
 
-TEST(ApplyGain, SixteenBitSaturates) {
+// Products are cut toward zero (-1.5 becomes -1), and saturate instead of wrapping.
+TEST(ApplyGain, SixteenBitTruncatesAndSaturates) {
     const AudioFormat mono{16, 1, 8000};
     const struct {
         float gain;
@@ -99,8 +100,9 @@ TEST(ApplyGain, SixteenBitSaturates) {
         int out;
     } table[] = {
         {2.0f, 20000, 32767},   {2.0f, -20000, -32768}, {2.0f, 1000, 2000},
-        {1.5f, -1000, -1500},   {0.5f, 32767, 16384},   {0.0f, -32768, 0},
-        {3.0f, 10922, 32766},   {3.0f, 10923, 32767},   {3.0f, -32768, -32768},
+        {1.5f, -1000, -1500},   {0.5f, 32767, 16383},   {0.5f, -3, -1},
+        {1.5f, -1001, -1501},   {0.0f, -32768, 0},      {3.0f, 10922, 32766},
+        {3.0f, 10923, 32767},   {3.0f, -32768, -32768},
     };
     for (const auto& row : table) {
         auto data = s16({row.in});
@@ -118,6 +120,7 @@ TEST(ApplyGain, EightBitIsUnsignedAroundMiddle) {
     } table[] = {
         {2.0f, 128, 128}, {2.0f, 138, 148}, {2.0f, 118, 108}, {2.0f, 250, 255},
         {2.0f, 10, 0},    {0.0f, 255, 128}, {0.5f, 0, 64},    {3.0f, 255, 255},
+        {0.5f, 129, 128}, {0.5f, 127, 128},
     };
     for (const auto& row : table) {
         uint8_t sample = row.in;
@@ -135,6 +138,7 @@ TEST(ApplyGain, ThirtyTwoBitSaturates) {
     } table[] = {
         {2.0f, 2000000000, 2147483647},   {2.0f, -2000000000, -2147483648LL},
         {2.0f, 123456, 246912},           {0.5f, -2147483648LL, -1073741824},
+        {0.5f, -3, -1},                   {0.5f, 2147483647, 1073741823},
         {3.0f, -2147483648LL, -2147483648LL},
     };
     for (const auto& row : table) {

@@ -111,6 +111,26 @@ INSTANTIATE_TEST_SUITE_P(
         // commands outside the table answer with the previous result
         Row{kPlaying, kUnknownCommand, 0, 0, KIVRA_RESULT_PLAY_OK, {}, KIVRA_STATUS_PLAYING}, Row{kPlaying, KIVRA_CMD_JUMP, 2, 0, KIVRA_RESULT_JUMP_OK, {}, KIVRA_STATUS_PLAYING}));
 
+// Before any command of this engine's run there is no result to repeat: an unknown command
+// then reports nothing, where repeating a made-up 0 would tell the host the recording ended.
+TEST(CommandTableFirst, UnknownCommandBeforeAnyOtherReportsNothing) {
+    setenv("KIVRA_AUDIO", "clock", 1);
+    {
+        // A result left from an earlier run of the engine must not count either.
+        EngineHarness earlier;
+        ASSERT_EQ(earlier.command(KIVRA_CMD_JUMP, KIVRA_JUMP_NEXT), KIVRA_RESULT_JUMP_OK);
+    }
+    EngineHarness engine;
+    ASSERT_TRUE(engine.open(recording("--channels 4 --stream-version 3 --seconds 30 --fps 4")));
+    zPlayMSG(kUnknownCommand, 0, 0, 0, nullptr);
+    EXPECT_FALSE(engine.wait([&] { return !engine.play_events().empty(); },
+                             std::chrono::milliseconds(300)))
+        << "reported (" << engine.play_events().front().code << ", "
+        << engine.play_events().front().value << ")";
+    ASSERT_EQ(engine.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
+    EXPECT_EQ(engine.command(kUnknownCommand), KIVRA_RESULT_PLAY_OK) << "repeats the last result";
+}
+
 TEST(CommandTableNothingOpen, RefusedWithTheirErrors) {
     setenv("KIVRA_AUDIO", "clock", 1);
     EngineHarness engine;

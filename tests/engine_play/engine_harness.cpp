@@ -10,6 +10,11 @@ namespace {
 
 EngineHarness* harness = nullptr;
 
+// Command results, as opposed to what playback itself reports.
+bool is_result(int code) {
+    return code >= KIVRA_RESULT_CLOSE_FAILED && code != KIVRA_EVENT_DRAW_FAILED;
+}
+
 void size_cb(void*, int32_t* w, int32_t* h) {
     *w = harness->width();
     *h = harness->height();
@@ -21,7 +26,9 @@ void frame_cb(uint32_t time, const char*, const void*, const int32_t*, float spe
               int32_t) {
     harness->on_frame(time, speed);
 }
-void error_cb(int32_t code, int32_t, int32_t) { harness->on_error(code); }
+void error_cb(int32_t code, int32_t system_error, int32_t) {
+    harness->on_error(code, system_error);
+}
 
 }  // namespace
 
@@ -33,14 +40,17 @@ EngineHarness::EngineHarness(int width, int height) : width_(width), height_(hei
 
 EngineHarness::~EngineHarness() {
     int status = zTellStatusType();
-    if (zTellOpenedType() >= 0 && status != 0 && status != 5) command(8);
-    if (zTellOpenedType() >= 0) command(0);
+    bool open = zTellOpenedType() != KIVRA_SOURCE_NONE;
+    if (open && status != KIVRA_STATUS_OPENED && status != KIVRA_STATUS_STOPPED) {
+        command(KIVRA_CMD_STOP);
+    }
+    if (zTellOpenedType() != KIVRA_SOURCE_NONE) command(KIVRA_CMD_CLOSE);
     zRelease();
     harness = nullptr;
 }
 
 bool EngineHarness::open(const std::string& base) {
-    return zOpen(0, (base + ".dvr").c_str(), (base + ".inx").c_str(), 0, 0) != 0;
+    return zOpen(KIVRA_SOURCE_FILE, (base + ".dvr").c_str(), (base + ".inx").c_str(), 0, 0) != 0;
 }
 
 int EngineHarness::command(int cmd, intptr_t first, int64_t offset, const char* text) {
@@ -57,7 +67,7 @@ int EngineHarness::command(int cmd, intptr_t first, int64_t offset, const char* 
                         errors_.end());
     if (!answered) return -1;
     for (auto it = play_.rbegin(); it != play_.rend(); ++it) {
-        if (it->code >= 4 && it->code != 24) return it->code;
+        if (is_result(it->code)) return it->code;
     }
     return -1;
 }
@@ -93,6 +103,7 @@ void EngineHarness::clear() {
     play_.clear();
     frames_.clear();
     errors_.clear();
+    error_systems_.clear();
 }
 
 std::vector<uint8_t> EngineHarness::canvas(int& width, int& height) {
@@ -131,7 +142,7 @@ void EngineHarness::on_present(const KivraCanvas* c) {
 void EngineHarness::on_play(int code, int value) {
     std::lock_guard<std::mutex> guard(lock_);
     play_.push_back({code, value});
-    if (code >= 4 && code != 24) ++results_;
+    if (is_result(code)) ++results_;
     changed_.notify_all();
 }
 
@@ -141,9 +152,17 @@ void EngineHarness::on_frame(uint32_t time, float speed) {
     frames_.push_back({at, time, speed});
 }
 
-void EngineHarness::on_error(int code) {
+void EngineHarness::on_error(int code, int system_error) {
     std::lock_guard<std::mutex> guard(lock_);
     errors_.push_back(code);
+    error_systems_.push_back(system_error);
+}
+
+std::vector<std::array<int, 2>> EngineHarness::errors() {
+    std::lock_guard<std::mutex> guard(lock_);
+    std::vector<std::array<int, 2>> out;
+    for (size_t i = 0; i < errors_.size(); ++i) out.push_back({errors_[i], error_systems_[i]});
+    return out;
 }
 
 }  // namespace fleet::test

@@ -36,6 +36,8 @@ public:
     int command(int cmd, intptr_t first = 0, int64_t offset = 0, const char* text = nullptr);
     // Errors reported by the last command().
     const std::vector<int>& last_errors() const { return last_errors_; }
+    // Every error reported since the last clear(), with its system error value.
+    std::vector<std::array<int, 2>> errors();
 
     bool wait(const std::function<bool()>& done, std::chrono::milliseconds timeout);
     std::vector<PlayEvent> play_events();
@@ -53,7 +55,7 @@ public:
     void on_present(const KivraCanvas* canvas);
     void on_play(int code, int value);
     void on_frame(uint32_t time, float speed);
-    void on_error(int code);
+    void on_error(int code, int system_error);
 
     int width() const { return width_; }
     int height() const { return height_; }
@@ -68,6 +70,7 @@ private:
     std::vector<PlayEvent> play_;
     std::vector<FrameEvent> frames_;
     std::vector<int> errors_;
+    std::vector<int> error_systems_;
     std::vector<int> last_errors_;
     int results_ = 0;
 };

@@ -15,13 +15,13 @@ TEST(FileSource, ProbesPositionsAndReadsTheIndex) {
     std::string base = fleet::test::recording("--channels 8 --stream-version 3 --seconds 3 "
                                               "--fps 2 --audio-rate 16000 --audio-bits 8");
     FileSource source;
-    ASSERT_EQ(source.open(base + ".dvr", base + ".inx"), "");
+    ASSERT_TRUE(source.open(base + ".dvr", base + ".inx").ok());
     EXPECT_EQ(source.probe().channel_count, 8);
     EXPECT_STREQ(source.probe().vehicle_id, "BUS-0001");
     EXPECT_EQ(source.probe().sample_rate, 16000);
     EXPECT_EQ(source.probe().sample_bits, 8);
     EXPECT_EQ(source.tell(), 0) << "the probe leaves the position at the start";
-    EXPECT_NE(source.open(base + ".dvr", base + ".inx"), "") << "already open";
+    EXPECT_FALSE(source.open(base + ".dvr", base + ".inx").ok()) << "already open";
 
     struct Seek {
         int64_t to;
@@ -46,8 +46,8 @@ TEST(FileSource, ProbesPositionsAndReadsTheIndex) {
     ASSERT_TRUE(source.time_index_unit(2, record));
     EXPECT_EQ(IndexUnit::decode(record).offset, source.length()) << "the closing unit";
 
-    EXPECT_EQ(source.close(), 0);
-    EXPECT_EQ(source.close(), -1);
+    EXPECT_EQ(source.close(), std::vector<int>{});
+    EXPECT_EQ(source.close(), std::vector<int>{KIVRA_ERROR_CLOSE_NOTHING_OPEN});
     EXPECT_EQ(source.seek(0), KIVRA_ERROR_FILE_NOT_OPEN);
     EXPECT_EQ(source.tell(), -1);
 }

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 
 #include "engine_harness.h"
 #include "process.h"
@@ -50,7 +51,7 @@ size_t frames_after(EngineHarness& engine, size_t count) {
 TEST_F(Playback, EightChannelsInAGridByDivisionAndFullScreen) {
     EngineHarness engine;
     ASSERT_TRUE(engine.open(recording("--channels 8 --stream-version 3 --seconds 20 --fps 4")));
-    ASSERT_EQ(engine.command(1), 7);
+    ASSERT_EQ(engine.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
     size_t seen = frames_after(engine, 5);
     EXPECT_TRUE(engine.save_canvas(artifact("play_8ch_grid.png")));
 
@@ -81,9 +82,9 @@ TEST_F(Playback, EightChannelsInAGridByDivisionAndFullScreen) {
 TEST_F(Playback, PauseAndStepsMoveOneGopAtATime) {
     EngineHarness engine;
     ASSERT_TRUE(engine.open(recording("--channels 1 --stream-version 3 --seconds 20 --fps 4")));
-    ASSERT_EQ(engine.command(1), 7);
+    ASSERT_EQ(engine.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
     frames_after(engine, 14);
-    ASSERT_EQ(engine.command(2), 9);
+    ASSERT_EQ(engine.command(KIVRA_CMD_PAUSE), KIVRA_RESULT_PAUSE_OK);
     uint32_t playing = engine.frames().back().time;
     size_t count = frames_after(engine, engine.frames().size() + 1);
     ASSERT_GT(count, 0u);
@@ -95,8 +96,11 @@ TEST_F(Playback, PauseAndStepsMoveOneGopAtATime) {
         int result;
         int moves;
     };
-    for (const Step& s : {Step{4, 13, -1}, Step{4, 13, -1}, Step{3, 11, +1}, Step{3, 11, +1},
-                          Step{3, 11, +1}}) {
+    for (const Step& s : {Step{KIVRA_CMD_STEP_BACKWARD, KIVRA_RESULT_STEP_BACKWARD_OK, -1},
+                          Step{KIVRA_CMD_STEP_BACKWARD, KIVRA_RESULT_STEP_BACKWARD_OK, -1},
+                          Step{KIVRA_CMD_STEP_FORWARD, KIVRA_RESULT_STEP_FORWARD_OK, +1},
+                          Step{KIVRA_CMD_STEP_FORWARD, KIVRA_RESULT_STEP_FORWARD_OK, +1},
+                          Step{KIVRA_CMD_STEP_FORWARD, KIVRA_RESULT_STEP_FORWARD_OK, +1}}) {
         uint32_t before = engine.frames().back().time;
         size_t frames = engine.frames().size();
         ASSERT_EQ(engine.command(s.cmd), s.result);
@@ -112,7 +116,7 @@ TEST_F(Playback, RecordingDuringPlayIsAValidFilePairThatPlays) {
     {
         EngineHarness engine;
         ASSERT_TRUE(engine.open(recording("--channels 4 --stream-version 3 --seconds 20 --fps 4")));
-        ASSERT_EQ(engine.command(1), 7);
+        ASSERT_EQ(engine.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
         frames_after(engine, 2);
         ASSERT_TRUE(zSetRecord(base.c_str(), 1));
         frames_after(engine, 14);
@@ -126,9 +130,84 @@ TEST_F(Playback, RecordingDuringPlayIsAValidFilePairThatPlays) {
 
     EngineHarness replay;
     ASSERT_TRUE(replay.open(base));
-    ASSERT_EQ(replay.command(1), 7);
-    EXPECT_TRUE(replay.wait([&] { return replay.count_play(0, 0) == 1; }, 15s));
+    ASSERT_EQ(replay.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
+    EXPECT_TRUE(replay.wait(
+        [&] { return replay.count_play(KIVRA_EVENT_END_OF_DATA, 0) == 1; }, 15s));
     EXPECT_GE(replay.frames().size(), 8u);
+}
+
+// Recording during play keeps each GOP once, in the order of the recording, whatever the
+// operator does in between: pause, steps, fast play and play again read GOPs again that were
+// decoded ahead or stepped over, and fast play leaves GOPs out, so every recorded GOP must link
+// back to the one recorded before it.
+TEST_F(Playback, RecordingAcrossPauseStepsAndFastPlayKeepsEachGopOnce) {
+    TempDir dir;
+    const std::string base = dir.file("recorded");
+    {
+        EngineHarness engine;
+        ASSERT_TRUE(engine.open(recording("--channels 4 --stream-version 3 --seconds 40 --fps 4")));
+        ASSERT_TRUE(zSetRecord(base.c_str(), 1));
+        ASSERT_EQ(engine.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
+        frames_after(engine, 10);
+        ASSERT_EQ(engine.command(KIVRA_CMD_PAUSE), KIVRA_RESULT_PAUSE_OK);
+        frames_after(engine, engine.frames().size() + 1);
+        for (int cmd : {KIVRA_CMD_STEP_FORWARD, KIVRA_CMD_STEP_FORWARD, KIVRA_CMD_STEP_BACKWARD}) {
+            const size_t shown = engine.frames().size();
+            ASSERT_GT(engine.command(cmd), 0);
+            frames_after(engine, shown + 1);
+        }
+        struct Phase {
+            int cmd;
+            intptr_t speed;
+            int result;
+            size_t frames;
+        };
+        for (const Phase& p : {Phase{KIVRA_CMD_PLAY, 0, KIVRA_RESULT_PLAY_OK, 10},
+                               Phase{KIVRA_CMD_FAST_FORWARD, 2, KIVRA_RESULT_FAST_FORWARD_OK, 2},
+                               Phase{KIVRA_CMD_PLAY, 0, KIVRA_RESULT_PLAY_OK, 10},
+                               Phase{KIVRA_CMD_FAST_BACKWARD, 1, KIVRA_RESULT_FAST_BACKWARD_OK, 2},
+                               Phase{KIVRA_CMD_PLAY, 0, KIVRA_RESULT_PLAY_OK, 10}}) {
+            const size_t shown = engine.frames().size();
+            ASSERT_EQ(engine.command(p.cmd, p.speed), p.result);
+            frames_after(engine, shown + p.frames);
+        }
+        ASSERT_TRUE(zSetRecord(nullptr, 0));
+    }
+    ProcessResult verify = run_process({DVRTOOL_PATH, "verify", base + ".dvr"});
+    EXPECT_EQ(verify.exit_code, 0) << verify.out << verify.err;
+    ProcessResult gops = run_process({DVRTOOL_PATH, "gops", base + ".dvr", "--json"});
+    ASSERT_EQ(gops.exit_code, 0) << gops.err;
+    std::vector<uint32_t> times;
+    for (const std::string& line : split_lines(gops.out)) {
+        times.push_back(nlohmann::json::parse(line)["time"].get<uint32_t>());
+    }
+    ASSERT_GE(times.size(), 8u);
+    for (size_t i = 1; i < times.size(); ++i) {
+        EXPECT_GT(times[i], times[i - 1]) << "GOP " << i << " of the recording";
+    }
+}
+
+// After a jump back, normal play goes on after the GOP it jumped to instead of reading that
+// GOP again from its start: every GOP is shown once, its four frames in a row.
+TEST_F(Playback, AJumpBackShowsTheGopItLandsOnOnce) {
+    EngineHarness engine;
+    ASSERT_TRUE(engine.open(recording("--channels 1 --stream-version 3 --seconds 40 --fps 4")));
+    ASSERT_EQ(engine.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
+    frames_after(engine, 6);
+    ASSERT_EQ(engine.command(KIVRA_CMD_JUMP, KIVRA_JUMP_AHEAD), KIVRA_RESULT_JUMP_OK);
+    frames_after(engine, engine.frames().size() + 12);
+    ASSERT_EQ(engine.command(KIVRA_CMD_JUMP, KIVRA_JUMP_BACK), KIVRA_RESULT_JUMP_OK);
+    frames_after(engine, engine.frames().size() + 16);
+
+    const std::vector<FrameEvent> frames = engine.frames();
+    bool went_back = false;
+    size_t run = 1;
+    for (size_t i = 1; i < frames.size(); ++i) {
+        went_back = went_back || frames[i].time < frames[i - 1].time;
+        run = frames[i].time == frames[i - 1].time ? run + 1 : 1;
+        EXPECT_LE(run, 4u) << "GOP of " << frames[i].time << " shown again";
+    }
+    EXPECT_TRUE(went_back) << "the jump back did not happen";
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "present/presenter.h"
+#include "small_disk.h"
 #include "yv12_pictures.h"
 
 namespace kivra {
@@ -161,6 +162,15 @@ TEST(SnapshotFull, FullDeviceIsAFailure) {
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     std::vector<uint8_t> rgb(64 * 48 * 3, 128);
     EXPECT_FALSE(write_snapshot_jpeg("/dev/full", rgb, 64, 48, 0));
+}
+
+// The same on a real file system that has filled up.
+TEST(SnapshotFull, FullFileSystemIsAFailure) {
+    fleet::test::SmallDisk disk(64 * 1024);
+    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+    ASSERT_TRUE(disk.fill());
+    std::vector<uint8_t> rgb(64 * 48 * 3, 128);
+    EXPECT_FALSE(write_snapshot_jpeg(disk.file("snapshot.jpg"), rgb, 64, 48, 0));
 }
 
 // A capture of a composed canvas goes through to a JPEG of the captured size.

@@ -107,7 +107,7 @@ TEST(GopParser, HeaderOnlyGopKeepsDefaultFramesPerChannel) {
         uint32_t word7;
         int frames;
     } rows[] = {{0, 0x28, 16}, {1, 0x28, 16}, {2, 0x28, 15}, {3, 0x28, 5}, {3, 0x7C, 15},
-                {3, 0x04, 0}};
+                {3, 0x04, 8}};  // N = 0 plays as eight frames
     for (const auto& row : rows) {
         SCOPED_TRACE("version " + std::to_string(row.version) + " word7 " +
                      std::to_string(row.word7));

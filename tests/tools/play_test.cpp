@@ -2,7 +2,9 @@
 // dvrsim. Audio runs on the clock backend so pace is real time on any machine.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -130,6 +132,195 @@ TEST_F(Play, FastForwardSkips64GopsAndRepeatsTheEnd) {
     ASSERT_GE(shown.size(), 3u);
     for (size_t i = 1; i < shown.size(); ++i) EXPECT_EQ(shown[i] - shown[i - 1], 65u);
     EXPECT_GE(count_play(events, KIVRA_EVENT_END_OF_DATA), 3) << "end of data on every fast tick";
+}
+
+// Damaged pictures make FFmpeg's decoder complain; the engine keeps that out of its host's
+// standard error (the libraries do not log).
+TEST_F(Play, DamagedPicturesLeaveTheHostsStderrAlone) {
+    for (const char* damage : {"broken-pictures", "undecodable"}) {
+        SCOPED_TRACE(damage);
+        std::string base = record(damage, {"--channels", "4", "--stream-version", "3", "--seconds",
+                                           "4", "--fps", "4", "--damage", damage});
+        ProcessResult r = run_process({DVRTOOL_PATH, "play", base + ".dvr", "--headless"});
+        EXPECT_EQ(r.exit_code, 0);
+        EXPECT_EQ(r.err, "");
+    }
+}
+
+// The channel colours of dvrsim's test pictures, channel 1 first.
+constexpr std::array<std::array<int, 3>, 8> kChannelColours = {{{70, 110, 165},
+                                                                 {60, 140, 95},
+                                                                 {185, 95, 65},
+                                                                 {125, 80, 145},
+                                                                 {175, 145, 50},
+                                                                 {45, 130, 140},
+                                                                 {170, 75, 110},
+                                                                 {105, 120, 55}}};
+constexpr std::array<int, 3> kCaptionBox = {24, 24, 24};  // behind dvrsim's "CH N"
+
+struct Rgb24 {
+    int width = 0, height = 0;
+    std::string pixels;
+    std::array<int, 3> at(int x, int y) const {
+        size_t i =
+            (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 3;
+        return {static_cast<uint8_t>(pixels[i]), static_cast<uint8_t>(pixels[i + 1]),
+                static_cast<uint8_t>(pixels[i + 2])};
+    }
+};
+
+// The PNG's pixels, through FFmpeg's own PNG decoder.
+Rgb24 read_png(const std::string& png, int width, int height, const std::string& scratch) {
+    ProcessResult r = run_process({FFMPEG_PATH, "-v", "error", "-y", "-i", png, "-f", "rawvideo",
+                                   "-pix_fmt", "rgb24", scratch});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    Rgb24 picture{width, height, fleet::test::read_file(scratch)};
+    EXPECT_EQ(picture.pixels.size(), static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
+    return picture;
+}
+
+bool near(const std::array<int, 3>& a, const std::array<int, 3>& b, int tolerance = 16) {
+    for (size_t i = 0; i < 3; ++i) {
+        if (std::abs(a[i] - b[i]) > tolerance) return false;
+    }
+    return true;
+}
+
+std::string colour_text(const std::array<int, 3>& c) {
+    return std::to_string(c[0]) + "," + std::to_string(c[1]) + "," + std::to_string(c[2]);
+}
+
+// Real recorders write the first channel in D1 and the others in CIF. Each cell shows its own
+// channel at its own size: the plain background in the channel's colour all along a row (a
+// picture drawn at another channel's size shows stripes and wrong colours there), and the
+// dark box of the "CH N" caption in the cell's top left corner.
+TEST_F(Play, ChannelsOfDifferentSizesEachShowTheirOwnPicture) {
+    std::filesystem::create_directories(ARTIFACT_DIR);
+    struct Case {
+        int channels;
+        int columns;  // of the grid the engine draws
+        bool paused;  // the paused picture is decoded apart from normal play
+    };
+    for (const Case& c : {Case{4, 2, false}, Case{8, 3, false}, Case{4, 2, true}}) {
+        const std::string name =
+            "mixed" + std::to_string(c.channels) + (c.paused ? "_paused" : "");
+        SCOPED_TRACE(name);
+        const std::string base = record(name, {"--channels", std::to_string(c.channels),
+                                               "--stream-version", "3", "--seconds", "3", "--fps",
+                                               "4", "--resolution", "d1,cif", "--no-audio"});
+        const int cell_w = 480, cell_h = 360;  // D1 and CIF both shrink into it
+        const int width = cell_w * c.columns, height = cell_h * c.columns;
+        const std::string png = std::string(ARTIFACT_DIR) + "/play_" + name + "_d1_cif.png";
+        std::filesystem::remove(png);
+        std::vector<std::string> args = {DVRTOOL_PATH, "play", base + ".dvr", "--headless",
+                                         "--size",
+                                         std::to_string(width) + "x" + std::to_string(height),
+                                         "--screenshot", "1.3:" + png, "--for", "1.5"};
+        if (c.paused) args.insert(args.end(), {"--do", "0.8:pause"});
+        ProcessResult r = run_process(args);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        const Rgb24 picture = read_png(png, width, height, dir_.file(name + ".rgb"));
+        ASSERT_FALSE(HasFailure());
+
+        for (int ch = 0; ch < c.channels; ++ch) {
+            SCOPED_TRACE("CH " + std::to_string(ch + 1));
+            const int left = ch % c.columns * cell_w, top = ch / c.columns * cell_h;
+            const auto& colour = kChannelColours[static_cast<size_t>(ch)];
+            // Between the caption and the moving box, clear of both, on D1 and CIF alike.
+            const int row = top + cell_h * 30 / 100;
+            for (int percent = 40; percent <= 95; percent += 5) {
+                const auto seen = picture.at(left + cell_w * percent / 100, row);
+                EXPECT_TRUE(near(seen, colour))
+                    << "at " << percent << "% across: " << colour_text(seen) << " instead of "
+                    << colour_text(colour);
+            }
+            const auto caption = picture.at(left + cell_w * 23 / 1000, top + cell_h * 11 / 100);
+            EXPECT_TRUE(near(caption, kCaptionBox)) << "caption box: " << colour_text(caption);
+        }
+    }
+}
+
+// A GOP in which no picture decodes: every cell turns black but keeps its channel label, at the
+// size its channel had, and nothing is reported as a drawing failure.
+TEST_F(Play, AGopWithoutPicturesShowsBlackCellsWithTheirLabels) {
+    std::filesystem::create_directories(ARTIFACT_DIR);
+    // The second and last GOP is the undecodable one: its last frame stays on screen after the
+    // end of the data, where the screenshot is taken.
+    const std::string base = record("undecodable", {"--channels", "4", "--stream-version", "3",
+                                                     "--seconds", "2", "--fps", "4", "--damage",
+                                                     "undecodable", "--resolution", "d1,cif"});
+    const std::string png = std::string(ARTIFACT_DIR) + "/play_undecodable_gop.png";
+    std::filesystem::remove(png);
+    std::vector<json> events = play(base, {"--size", "960x720", "--screenshot", "3:" + png});
+    EXPECT_EQ(count_play(events, KIVRA_EVENT_DRAW_FAILED), 0);
+    EXPECT_EQ(of_kind(events, "frame").size(), 8u) << "the GOP is still presented";
+    const Rgb24 picture = read_png(png, 960, 720, dir_.file("undecodable.rgb"));
+    ASSERT_FALSE(HasFailure());
+
+    const int cell_w = 480, cell_h = 360;
+    for (int ch = 0; ch < 4; ++ch) {
+        SCOPED_TRACE("C" + std::to_string(ch + 1));
+        const int left = ch % 2 * cell_w, top = ch / 2 * cell_h;
+        for (int percent = 10; percent <= 90; percent += 20) {
+            const auto seen = picture.at(left + cell_w * percent / 100, top + cell_h * 30 / 100);
+            EXPECT_TRUE(near(seen, {0, 0, 0}, 8)) << percent << "% across: " << colour_text(seen);
+        }
+        // The label's blue box sits in the lower right corner of the picture.
+        int blue = 0;
+        for (int y = top + cell_h * 85 / 100; y < top + cell_h; ++y) {
+            for (int x = left + cell_w * 80 / 100; x < left + cell_w; ++x) {
+                blue += near(picture.at(x, y), {0, 0, 255}, 60) ? 1 : 0;
+            }
+        }
+        EXPECT_GT(blue, 20) << "no label";
+    }
+}
+
+int count_play(const std::vector<json>& events, int code, int value, double from, double to) {
+    int n = 0;
+    for (const auto& e : of_kind(events, "play")) {
+        const double t = e["t"].get<double>();
+        n += e["code"] == code && e["value"] == value && t >= from && t < to;
+    }
+    return n;
+}
+
+// A stream cut short while its index still claims the rest: the missing tail cannot be read.
+// Stepping and fast play report that once and move on past it, as normal play does, instead
+// of failing on the same block at every tick.
+TEST_F(Play, AnUnreadableTailIsReportedOnceAndPassedInEveryMode) {
+    const std::string base = record("cut", {"--channels", "1", "--stream-version", "3",
+                                            "--seconds", "20", "--fps", "1", "--no-audio"});
+    const auto size = std::filesystem::file_size(base + ".dvr");
+    std::filesystem::resize_file(base + ".dvr", size * 6 / 10);  // GOPs 0-11 are whole
+    const int read_failed = KIVRA_EVENT_READ_FAILED, source = KIVRA_READ_FAILED_SOURCE;
+    const int end = KIVRA_EVENT_END_OF_DATA;
+
+    {
+        SCOPED_TRACE("steps");
+        std::vector<std::string> options = {"--do", "0.3:pause", "--for", "8"};
+        for (int i = 0; i < 14; ++i) {
+            options.insert(options.end(), {"--do", std::to_string(0.8 + 0.5 * i) + ":step"});
+        }
+        std::vector<json> events = play(base, options);
+        EXPECT_EQ(count_play(events, read_failed, source, 0, 99), 1);
+        EXPECT_GE(count_play(events, end, 0, 0, 99), 1) << "the steps never got past the damage";
+    }
+    {
+        SCOPED_TRACE("fast forward, then fast backward");
+        std::vector<json> events =
+            play(base, {"--do", "0.2:ff:2", "--do", "5:fb:1", "--for", "8"});
+        // Whether a fast read lands on the cut GOP or passes over it depends on the skip count.
+        EXPECT_LE(count_play(events, read_failed, source, 0, 5), 1);
+        EXPECT_LE(count_play(events, read_failed, source, 5, 99), 1);
+        EXPECT_GE(count_play(events, end, 0, 0, 5), 1) << "fast forward never got past the damage";
+        std::vector<uint32_t> back;
+        for (const auto& f : of_kind(events, "frame")) {
+            if (f["t"].get<double>() > 5.2) back.push_back(f["time"].get<uint32_t>());
+        }
+        ASSERT_GE(back.size(), 3u) << "fast backward showed nothing";
+        for (size_t i = 1; i < back.size(); ++i) EXPECT_LT(back[i], back[i - 1]);
+    }
 }
 
 TEST_F(Play, BenchDecodeReportsARatio) {

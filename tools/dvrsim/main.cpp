@@ -20,17 +20,21 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: dvrsim record --out BASE --channels N --stream-version V --seconds S\n"
-    "                     [--resolution cif|d1|720p] [--fps F] [--audio-rate HZ]\n"
+    "                     [--resolution R[,R]...] [--fps F] [--audio-rate HZ]\n"
     "                     [--audio-bits 8|16] [--audio-channels 1|2] [--no-audio]\n"
     "                     [--seed K] [--start EPOCH] [--vehicle-id TEXT]\n"
     "                     [--scene flat|camera]\n"
-    "                     [--damage garbage|corrupt-header|truncate|zero-length-magic]...\n"
+    "                     [--damage garbage|corrupt-header|truncate|zero-length-magic|\n"
+    "                               broken-pictures|undecodable]...\n"
     "\n"
     "Writes BASE.dvr (GOP stream), BASE.inx (time index) and BASE.truth.jsonl (what each\n"
     "frame carries, in the schema of 'dvrtool telemetry --json'). One GOP per second with F\n"
     "frames per channel of real H.264; the same seed gives the same files.\n"
     "  --channels       1, 4, 8 or 16 (16 needs stream version 3)\n"
     "  --stream-version 0 (no telemetry), 1, 2 or 3\n"
+    "  --resolution     cif (default), d1 or 720p; a list gives channel 1, 2, ... its own\n"
+    "                   size and the last one to the channels after it (d1,cif: D1 first,\n"
+    "                   CIF the rest)\n"
     "  --fps            frames per channel per second, 1..16 (1..15 for version 3; default 8)\n"
     "  --audio-rate     4000 8000 11025 16000 22050 32000 44100 (default 8000)\n"
     "  --scene          flat: flat colours, small and quick to decode (default);\n"
@@ -80,7 +84,7 @@ fleet::Result<dvrsim::RecordOptions> parse_record(const std::vector<std::string>
         else if (name == "--seed") ok = number(0, INT64_MAX, o.seed);
         else if (name == "--start") ok = number(0, UINT32_MAX, o.start_time);
         else if (name == "--vehicle-id") o.vehicle_id = value;
-        else if (name == "--resolution") ok = dvrsim::parse_resolution(value, o.resolution);
+        else if (name == "--resolution") ok = dvrsim::parse_resolutions(value, o.resolutions);
         else if (name == "--scene") ok = dvrsim::parse_scene(value, o.scene);
         else if (name == "--damage") {
             dvrsim::Damage d;

@@ -44,12 +44,16 @@ struct DamagePlan {
     int64_t filler_before = -1;
     int64_t corrupt = -1;
     int64_t truncate = -1;
+    int64_t broken_pictures = -1;
+    int64_t undecodable = -1;
 
     explicit DamagePlan(const RecordOptions& o) {
         if (has(o, Damage::Garbage)) garbage_before = std::max(1, o.seconds / 3);
         if (has(o, Damage::ZeroLengthMagic)) filler_before = std::max(1, o.seconds / 4);
         if (has(o, Damage::CorruptHeader)) corrupt = o.seconds / 2;
         if (has(o, Damage::Truncate)) truncate = o.seconds - 1;
+        if (has(o, Damage::BrokenPictures)) broken_pictures = o.seconds / 2;
+        if (has(o, Damage::Undecodable)) undecodable = o.seconds / 2;
     }
     bool lost(int64_t gop) const { return gop == corrupt || gop == truncate; }
 };
@@ -67,20 +71,41 @@ std::vector<uint8_t> zero_length_magic_block() {
     return block;
 }
 
+// The middle of every picture overwritten with noise: slice headers stay, so the decoder
+// takes the pictures and conceals what it cannot decode, complaining as it goes.
+void break_pictures(std::vector<FrameRecord>& frames, uint64_t seed) {
+    Rng rng(seed ^ 0xB20C3);
+    for (auto& frame : frames) {
+        const size_t from = frame.data.size() / 3, to = frame.data.size() * 2 / 3;
+        for (size_t i = from; i < to; ++i) frame.data[i] = static_cast<uint8_t>(rng.next());
+    }
+}
+
+// Bytes without a start code carry no unit the decoder could take a picture from.
+void make_undecodable(std::vector<FrameRecord>& frames) {
+    for (auto& frame : frames) std::fill(frame.data.begin(), frame.data.end(), uint8_t{0xFF});
+}
+
+// One encoder per channel, each at its channel's size.
 struct ChannelEncoders {
-    std::vector<std::unique_ptr<H264Encoder>> encoders;
-    std::vector<uint8_t> picture;
-    int width = 0, height = 0;
+    struct Channel {
+        std::unique_ptr<H264Encoder> encoder;
+        std::vector<uint8_t> picture;
+        int width = 0, height = 0;  // the band included
+    };
+    std::vector<Channel> channels;
 
     fleet::Status open(const RecordOptions& o) {
-        width = o.resolution.width;
-        height = o.resolution.height + kCroppedBandRows;
-        picture.resize(yuv420p_size(width, height));
         for (int c = 0; c < o.channels; ++c) {
-            encoders.push_back(std::make_unique<H264Encoder>());
-            if (auto opened = encoders.back()->open({width, height, o.fps, o.fps}); !opened) {
+            const Resolution size = resolution_of(o, c);
+            Channel channel{std::make_unique<H264Encoder>(), {}, size.width,
+                            size.height + kCroppedBandRows};
+            channel.picture.resize(yuv420p_size(channel.width, channel.height));
+            if (auto opened = channel.encoder->open({channel.width, channel.height, o.fps, o.fps});
+                !opened) {
                 return opened;
             }
+            channels.push_back(std::move(channel));
         }
         return {};
     }
@@ -120,9 +145,9 @@ fleet::Result<std::vector<FrameRecord>> Recording::encode_frames(int64_t gop, ui
         for (int c = 0; c < o_.channels; ++c) {
             const int frame_index = static_cast<int>(gop * o_.fps + k);
             PictureContent content{c, frame_index, time, k, o_.fps, o_.scene};
-            paint_picture(encoders_.picture.data(), encoders_.width, encoders_.height, content);
-            auto& encoder = *encoders_.encoders[static_cast<size_t>(c)];
-            auto unit = encoder.encode(encoders_.picture.data(), k == 0);
+            auto& channel = encoders_.channels[static_cast<size_t>(c)];
+            paint_picture(channel.picture.data(), channel.width, channel.height, content);
+            auto unit = channel.encoder->encode(channel.picture.data(), k == 0);
             if (!unit) return fleet::fail("H.264 encoding failed: " + unit.error().message);
             frames.push_back({c, k == 0, std::move(*unit)});
         }
@@ -196,6 +221,8 @@ fleet::Status Recording::write_gop(int64_t gop) {
     auto frames = encode_frames(gop, time);
     if (!frames) return frames.error();
     spec.frames = std::move(*frames);
+    if (gop == plan_.broken_pictures) break_pictures(spec.frames, o_.seed);
+    if (gop == plan_.undecodable) make_undecodable(spec.frames);
     if (o_.audio) {
         spec.audio = {o_.audio_rate, o_.audio_bits, o_.audio_channels,
                       synth_audio_second({o_.audio_rate, o_.audio_bits, o_.audio_channels}, gop)};
@@ -275,6 +302,9 @@ fleet::Status check_options(const RecordOptions& o) {
         return fail("stream version " + std::to_string(o.stream_version) + " holds at most " +
                     std::to_string(max_channels_for(o.stream_version)) + " channels");
     }
+    if (o.resolutions.size() > static_cast<size_t>(o.channels)) {
+        return fail("--resolution names more sizes than there are channels");
+    }
     int max_fps = o.stream_version == 3 ? 15 : 16;  // version 3 stores twice the count in 5 bits
     if (o.fps < 1 || o.fps > max_fps) {
         return fail("--fps must be 1.." + std::to_string(max_fps) + " for this stream version");
@@ -305,7 +335,9 @@ bool parse_damage(const std::string& name, Damage& out) {
     } kNames[] = {{"garbage", Damage::Garbage},
                   {"corrupt-header", Damage::CorruptHeader},
                   {"truncate", Damage::Truncate},
-                  {"zero-length-magic", Damage::ZeroLengthMagic}};
+                  {"zero-length-magic", Damage::ZeroLengthMagic},
+                  {"broken-pictures", Damage::BrokenPictures},
+                  {"undecodable", Damage::Undecodable}};
     for (const auto& entry : kNames) {
         if (name == entry.name) {
             out = entry.damage;
@@ -315,12 +347,37 @@ bool parse_damage(const std::string& name, Damage& out) {
     return false;
 }
 
+namespace {
+
 bool parse_resolution(const std::string& name, Resolution& out) {
     if (name == "cif") out = {352, 288};
     else if (name == "d1") out = {720, 480};
     else if (name == "720p") out = {1280, 720};
     else return false;
     return true;
+}
+
+}  // namespace
+
+bool parse_resolutions(const std::string& names, std::vector<Resolution>& out) {
+    std::vector<Resolution> sizes;
+    size_t from = 0;
+    for (;;) {
+        const size_t comma = names.find(',', from);
+        Resolution size;
+        if (!parse_resolution(names.substr(from, comma - from), size)) return false;
+        sizes.push_back(size);
+        if (comma == std::string::npos) break;
+        from = comma + 1;
+    }
+    out = std::move(sizes);
+    return true;
+}
+
+Resolution resolution_of(const RecordOptions& options, int channel) {
+    if (options.resolutions.empty()) return Resolution{};
+    const size_t last = options.resolutions.size() - 1;
+    return options.resolutions[std::min(static_cast<size_t>(channel), last)];
 }
 
 bool parse_scene(const std::string& name, Scene& out) {

@@ -16,6 +16,8 @@ enum class Damage {
     CorruptHeader,    // one GOP's version field made invalid
     Truncate,         // the last GOP cut short (the index still claims all of it)
     ZeroLengthMagic,  // a filler block that starts with the GOP magic but has length 0
+    BrokenPictures,   // one GOP's pictures damaged midway: they decode with errors, concealed
+    Undecodable,      // one GOP's pictures replaced by bytes from which no picture decodes
 };
 
 struct Resolution {
@@ -28,7 +30,9 @@ struct RecordOptions {
     int channels = 4;
     int stream_version = 3;
     int seconds = 10;
-    Resolution resolution;
+    // Channel c's picture size: entry c, or the last entry for the channels after it (real
+    // recorders write D1 on the first channel and CIF on the rest).
+    std::vector<Resolution> resolutions{Resolution{}};
     int fps = 8;  // frames per channel in every one-second GOP
     Scene scene = Scene::Flat;
     bool audio = true;
@@ -55,7 +59,10 @@ fleet::Status check_options(const RecordOptions& options);
 fleet::Result<RecordSummary> record(const RecordOptions& options);
 
 bool parse_damage(const std::string& name, Damage& out);
-bool parse_resolution(const std::string& name, Resolution& out);
+// One size ("cif", "d1", "720p") or a comma-separated list of them, one per channel.
+bool parse_resolutions(const std::string& names, std::vector<Resolution>& out);
+// The size channel c records at.
+Resolution resolution_of(const RecordOptions& options, int channel);
 bool parse_scene(const std::string& name, Scene& out);
 
 }  // namespace dvrsim

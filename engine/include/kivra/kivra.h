@@ -72,8 +72,8 @@ typedef struct FrameSet {
     int32_t current_frame;
     int32_t frames_per_channel; /* N, at most KIVRA_MAX_FRAMES */
     int32_t reserved;
-    int32_t picture_width;
-    int32_t picture_height;
+    int32_t picture_width; /* of the last picture decoded: recorders that write channels at */
+    int32_t picture_height; /* different sizes (D1 and CIF) have pictures of other sizes too */
     int32_t channel_count; /* 1, 4, 8, 16 or 0, as the GOP header announces */
     uint8_t present[KIVRA_MAX_CHANNELS];
     uint8_t* picture_buffer[KIVRA_MAX_CHANNELS]; /* KIVRA_PICTURE_CAPACITY bytes each */
@@ -249,7 +249,9 @@ typedef enum KivraExtractKind {
     KIVRA_EXTRACT_STOPPED = 3 /* by zStopExtract */
 } KivraExtractKind;
 
-/* Numbered errors of ErrorProc: X(name, code, English text). KivraErrorText gives the text. */
+/* Numbered errors of ErrorProc: X(name, code, English text). KivraErrorText gives the text.
+ * Addition: 40058, a recording made while playing (zSetRecord) could not be written on and was
+ * ended; its files hold every GOP up to the failed one. */
 #define KIVRA_FOR_EACH_ERROR(X) \
     X(READER_FROM_OPENED, 40000, "play: the reader thread cannot be created") \
     X(PLAY_AUDIO_FORMAT, 40001, "play: the audio format cannot be set") \
@@ -308,14 +310,15 @@ typedef enum KivraExtractKind {
     X(CARD_OFFSET, 40054, "card: the offset is outside the recorded ring") \
     X(STOP_FAILED, 40055, "stop failed: not playing") \
     X(SNAPSHOT_NOTHING_OPEN, 40056, "snapshot: nothing is open") \
-    X(SNAPSHOT_NO_SCREENS, 40057, "snapshot: the channel count is unknown")
+    X(SNAPSHOT_NO_SCREENS, 40057, "snapshot: the channel count is unknown") \
+    X(RECORD_WRITE, 40058, "recording: a write failed; the recording was ended")
 
 typedef enum KivraError {
 #define KIVRA_ERROR_ENUMERATOR(name, code, text) KIVRA_ERROR_##name = code,
     KIVRA_FOR_EACH_ERROR(KIVRA_ERROR_ENUMERATOR)
 #undef KIVRA_ERROR_ENUMERATOR
     KIVRA_ERROR_FIRST = KIVRA_ERROR_READER_FROM_OPENED,
-    KIVRA_ERROR_LAST = KIVRA_ERROR_SNAPSHOT_NO_SCREENS
+    KIVRA_ERROR_LAST = KIVRA_ERROR_RECORD_WRITE
 } KivraError;
 
 /* checked_value of KIVRA_ERROR_OUTPUT_NO_DEVICE. */
@@ -410,7 +413,8 @@ typedef void (*LinkEventProc)(int32_t link, int32_t code, int32_t value, intptr_
 typedef void (*ExtractDataProc)(int32_t kind, int32_t percent, const void* data, int32_t length,
                                 const void* frame_set);
 
-/* Numbered engine errors 40000-40057; see KivraErrorText. */
+/* Numbered engine errors 40000-40058; see KivraErrorText. system_error carries the system's
+ * error number where one applies (40058: the failed write's, e.g. ENOSPC for a full disk). */
 typedef void (*ErrorProc)(int32_t error_code, int32_t system_error, int32_t checked_value);
 
 /* ---- Network records (network sources are not yet supported) ------------------------------ */
@@ -431,7 +435,9 @@ typedef intptr_t (*KivraConnector)(const void* address6, const void* recorder_na
 #define KIVRA_EXPORT
 #endif
 
-/* Version, build time and date texts; each buffer holds at least 19 bytes. */
+/* Version, time and date texts: always "3.0d", "12:01:36", "Jul 12 2013" (not the build's
+ * clock, so builds are reproducible). Each buffer holds at least 19 bytes; null ones are
+ * skipped. */
 KIVRA_EXPORT void KivraInfo(char* version, char* time, char* date);
 
 /* Starts the engine's threads and stores the callbacks (null callbacks are skipped). False
@@ -466,7 +472,8 @@ KIVRA_EXPORT int32_t zTellStatusType(void);
  * 5 fast forward (first = speed 1..7), 6 fast backward, 7 seek (second | third << 32 = logical
  * offset), 8 stop, 9 snapshot (first = pointer to int32_t[4] {left, top, right, bottom} in
  * canvas pixels, copied before zPlayMSG returns, or 0; second = time stamp or 0; text = JPEG
- * path), 10 poll, 11 jump selector.
+ * path), 10 poll, 11 jump selector. Any other cmd does nothing and reports the previous
+ * result again; before the first result since zInit it reports nothing.
  * Always true; a new command overwrites one that has not started yet. */
 KIVRA_EXPORT uint8_t zPlayMSG(int32_t cmd, intptr_t first, int32_t second, int32_t third,
                               const char* text);
@@ -475,6 +482,8 @@ KIVRA_EXPORT int32_t zTellScreenNum(void);
 KIVRA_EXPORT int32_t zTellSampleRate(void);
 KIVRA_EXPORT int32_t zTellSampleBits(void);
 KIVRA_EXPORT int32_t zTellFullScreenIdx(void);
+/* 0 shows the grid, 1..8 one channel alone; false for a channel the recording lacks or the
+ * engine does not show (recordings of sixteen channels show their first eight). */
 KIVRA_EXPORT uint8_t zSetFullScreen(int32_t index);
 KIVRA_EXPORT int32_t zTellDivStatus(void);
 KIVRA_EXPORT uint8_t zSetDivStatus(int32_t division);
@@ -509,7 +518,11 @@ KIVRA_EXPORT uint8_t zTellQuickInxHd(void* out128);
 KIVRA_EXPORT uint8_t zTellQuickInxUnit(int32_t index, void* out128);
 
 /* on != 0: records the GOPs read in normal play into base_path.dvr / .inx (a running
- * recording is finished first). on == 0: finishes the recording. */
+ * recording is finished first). Each GOP goes in once, in the order of the source: GOPs read
+ * again after pause, steps, fast play or a seek back are passed over until play gets past the
+ * last one recorded, and every recorded GOP links back to the one recorded before it. A write
+ * that fails (a full disk) ends the recording with ErrorProc(40058, errno, 0); its files then
+ * hold every whole GOP written. on == 0: finishes the recording (true when none runs). */
 KIVRA_EXPORT uint8_t zSetRecord(const char* base_path, int32_t on);
 
 /* Addition: a short English text for an engine error code, "unknown error" otherwise. The

@@ -24,7 +24,8 @@ public:
     FileByteSource& operator=(const FileByteSource&) = delete;
 
     bool open(const std::string& path);  // errno tells why on failure
-    void close();
+    // False when the system reports that the close failed; the file is released either way.
+    bool close();
     bool is_open() const { return fd_ >= 0; }
     int64_t size() const;  // -1 when not open
     bool read_at(int64_t offset, uint8_t* dest, size_t n) override;

@@ -11,12 +11,18 @@
 
 namespace kivra {
 
+// Which files of a pair closed cleanly.
+struct PairClosed {
+    bool stream = true;
+    bool index = true;
+};
+
 class FilePair {
 public:
     // Opens both files and reads the index header, the first and the last unit. On failure
     // returns a one-line reason and leaves nothing open.
     std::string open(const std::string& dvr_path, const std::string& inx_path);
-    void close();
+    PairClosed close();
     bool is_open() const { return dvr_.is_open() && inx_.is_open(); }
 
     const IndexHeader& header() const { return header_; }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 
+#include "decode/channel_sizes.h"
 #include "format/gop_parser.h"
 #include "kivra/kivra.h"
 
@@ -45,7 +46,8 @@ public:
     bool ready() const { return ready_; }
 
     // The GOP parser with this bank's decoders, under the bank lock; rejected when not ready.
-    int parse(const uint8_t* gop, size_t length, FrameSet& out);
+    // `sizes`, if given, receives each channel's picture size (that of its last picture).
+    int parse(const uint8_t* gop, size_t length, FrameSet& out, ChannelSizes* sizes = nullptr);
 
     bool decode(int channel, const uint8_t* data, size_t length, uint8_t* dest,
                 size_t capacity, DecodedPicture& out) override;
@@ -69,6 +71,7 @@ private:
     Ahead ahead_[KIVRA_MAX_CHANNELS][KIVRA_MAX_FRAMES];
     int ahead_count_[KIVRA_MAX_CHANNELS] = {};
     int asked_[KIVRA_MAX_CHANNELS] = {};
+    ChannelSizes sizes_{};  // of the parse running
 };
 
 }  // namespace kivra
