@@ -5,10 +5,10 @@
 #include <QTest>
 #include <algorithm>
 
-#include "core/raw_disk_access.h"
+#include "model/raw_disk_access.h"
 #include "qt_test_app.h"
 #include "skin/slide_button.h"
-#include "tools/car_info_panel.h"
+#include "ui/car_info_panel.h"
 #include "viewer_fixture.h"
 
 namespace velmora::test {

@@ -13,14 +13,14 @@
 #include <algorithm>
 #include <fstream>
 
-#include "core/ini_file.h"
-#include "core/map_view.h"
-#include "core/video_view.h"
+#include "model/ini_file.h"
+#include "ui/map_view.h"
+#include "ui/video_view.h"
 #include "qt_test_app.h"
 #include "skin/app_message.h"
 #include "skin/skin_static.h"
 #include "skin/slide_button.h"
-#include "tools/car_info_panel.h"
+#include "ui/car_info_panel.h"
 #include "viewer_fixture.h"
 
 namespace velmora::test {

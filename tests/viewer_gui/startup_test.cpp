@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "core/viewer_app.h"
+#include "ui/viewer_app.h"
 #include "process.h"
 
 namespace velmora::test {

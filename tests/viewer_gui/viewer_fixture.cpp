@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "core/library_binding.h"
+#include "model/library_binding.h"
 #include "qt_test_app.h"
 #include "skin/skin_static.h"
-#include "tools/operation_log.h"
+#include "model/operation_log.h"
 
 namespace velmora::test {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/main_window.h"
+#include "ui/main_window.h"
 #include "lang/language_table.h"
 #include "process.h"
 

@@ -1,10 +1,10 @@
-#include "base_tab_ctrl.h"
+#include "skin/base_tab_ctrl.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "artwork.h"
-#include "theme.h"
+#include "skin/artwork.h"
+#include "skin/theme.h"
 
 namespace velmora {
 

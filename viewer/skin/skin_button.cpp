@@ -1,11 +1,11 @@
-#include "skin_button.h"
+#include "skin/skin_button.h"
 
 #include <QEnterEvent>
 #include <QHash>
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "artwork.h"
+#include "skin/artwork.h"
 
 namespace velmora {
 

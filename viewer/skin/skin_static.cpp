@@ -1,10 +1,10 @@
-#include "skin_static.h"
+#include "skin/skin_static.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "artwork.h"
-#include "theme.h"
+#include "skin/artwork.h"
+#include "skin/theme.h"
 
 namespace velmora {
 

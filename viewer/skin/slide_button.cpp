@@ -1,4 +1,4 @@
-#include "slide_button.h"
+#include "skin/slide_button.h"
 
 #include <QHelpEvent>
 #include <QMouseEvent>
@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app_message.h"
-#include "artwork.h"
+#include "skin/app_message.h"
+#include "skin/artwork.h"
 
 namespace velmora {
 
