@@ -60,9 +60,10 @@ void ViewerTest::TearDown() {
 }
 
 void ViewerTest::start_window() {
-    std::string error;
-    ASSERT_TRUE(bind_engine(context_.engine, context_.program_dir, &error)) << error;
-    ASSERT_TRUE(bind_extract(context_.extract, context_.program_dir, &error)) << error;
+    const fleet::Status engine = bind_engine(context_.engine, context_.program_dir);
+    ASSERT_TRUE(engine) << engine.error().message;
+    const fleet::Status extract = bind_extract(context_.extract, context_.program_dir);
+    ASSERT_TRUE(extract) << extract.error().message;
     window_ = std::make_unique<MainWindow>(context_);
     window_->message_sink = [this](const QString& text) { messages_.push_back(text); };
     window_->question_sink = [this](const QString& text) {

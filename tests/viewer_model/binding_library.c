@@ -1,46 +1,12 @@
 /* A library with the engine's entry point names and nothing behind them, for the binding
- * tests. BINDING_LIBRARY_WITHOUT_LAST leaves out the last name. */
-#define ENTRY(name)      \
-    int name(void);      \
-    int name(void) {     \
-        return __LINE__; \
+ * tests. Each name is made from the export list under its own symbol (the C names differ, so the
+ * header's declarations do not clash) and answers its place in the list. */
+#include "kivra/kivra.h"
+
+#define BINDING_ENTRY(name)                        \
+    int binding_entry_##name(void) __asm__(#name); \
+    int binding_entry_##name(void) {               \
+        return __COUNTER__;                        \
     }
 
-ENTRY(KivraInfo)
-ENTRY(zInit)
-ENTRY(zRelease)
-ENTRY(zOpen)
-ENTRY(zOpenEx)
-ENTRY(zOpenRx)
-ENTRY(zDownload)
-ENTRY(zStopDownload)
-ENTRY(zTellOpenedType)
-ENTRY(zTellStatusType)
-ENTRY(zPlayMSG)
-ENTRY(zTellScreenNum)
-ENTRY(zTellSampleRate)
-ENTRY(zTellSampleBits)
-ENTRY(zTellFullScreenIdx)
-ENTRY(zSetFullScreen)
-ENTRY(zTellDivStatus)
-ENTRY(zSetDivStatus)
-ENTRY(zTellCarId)
-ENTRY(zOpenVoice)
-ENTRY(zCloseVoice)
-ENTRY(zSetVoiceVolume)
-ENTRY(zTellVoiceVolume)
-ENTRY(zTellp)
-ENTRY(zTellTotalLen)
-ENTRY(zTellBegTime)
-ENTRY(zTellEndTime)
-ENTRY(zStartExtract)
-ENTRY(zStopExtract)
-ENTRY(zTellTimeInxHd)
-ENTRY(zTellTimeInxUnit)
-ENTRY(zTellEvtInxHd)
-ENTRY(zTellEvtInxUnit)
-ENTRY(zTellQuickInxHd)
-ENTRY(zTellQuickInxUnit)
-#ifndef BINDING_LIBRARY_WITHOUT_LAST
-ENTRY(zSetRecord)
-#endif
+KIVRA_FOR_EACH_EXPORT(BINDING_ENTRY)

@@ -1,6 +1,7 @@
 #include "fake_engine.h"
 
 #include <cstring>
+#include <type_traits>
 
 namespace velmora::test {
 
@@ -12,6 +13,39 @@ void note(const char* name) {
     g_engine.calls.emplace_back(name);
 }
 
+// The default fake of one export: records the call, answers a default of its result type.
+template <class Tag, class Function>
+struct DefaultFake;
+
+template <class Tag, class Result, class... Args>
+struct DefaultFake<Tag, Result (*)(Args...)> {
+    static Result call(Args...) {
+        note(Tag::kName);
+        if constexpr (std::is_same_v<Result, const char*>) {
+            return "";
+        } else if constexpr (!std::is_void_v<Result>) {
+            return Result{};
+        }
+    }
+};
+
+#define FAKE_TAG(name)                              \
+    struct name##_tag {                             \
+        static constexpr const char* kName = #name; \
+    };
+KIVRA_FOR_EACH_EXPORT(FAKE_TAG)
+#undef FAKE_TAG
+
+EngineApi default_fakes() {
+    EngineApi api;
+#define FAKE_DEFAULT(name) api.name = &DefaultFake<name##_tag, decltype(&::name)>::call;
+    KIVRA_FOR_EACH_EXPORT(FAKE_DEFAULT)
+#undef FAKE_DEFAULT
+    return api;
+}
+
+// ---- Scripted exports ------------------------------------------------------------------------
+
 std::string text_or_null(const char* text) {
     return text != nullptr ? text : "<null>";
 }
@@ -22,41 +56,25 @@ void KivraInfo(char* version, char* time, char* date) {
     std::strcpy(time, "00:00:00");
     std::strcpy(date, "Jan  1 2000");
 }
-uint8_t zInit(const KivraVideoTarget*, PlayEventProc, FrameInfoProc, DiskEventProc, LinkEventProc,
-              ExtractDataProc, ErrorProc) {
+uint8_t zInit(const KivraVideoTarget* target, PlayEventProc play, FrameInfoProc, DiskEventProc,
+              LinkEventProc, ExtractDataProc, ErrorProc error) {
     note("zInit");
-    return 1;
+    g_engine.init_target = target;
+    g_engine.init_play = play;
+    g_engine.init_error = error;
+    return g_engine.init_result ? 1 : 0;
 }
 uint8_t zRelease() {
     note("zRelease");
-    return 1;
+    return g_engine.release_result ? 1 : 0;
 }
 uint8_t zOpen(int32_t type, const char* dvr, const char* inx, int32_t, int32_t) {
     note("zOpen");
     g_engine.open_calls.push_back({type, text_or_null(dvr), text_or_null(inx)});
     return g_engine.open_result ? 1 : 0;
 }
-uint8_t zOpenEx(LiveParams, int32_t, int32_t, const void*, const void*, KivraConnector) {
-    note("zOpenEx");
-    return 0;
-}
-uint8_t zOpenRx(const void*, const void*, const char*, int32_t, int32_t, KivraConnector) {
-    note("zOpenRx");
-    return 0;
-}
-uint8_t zDownload(int32_t, int32_t, const char*, const char*) {
-    note("zDownload");
-    return 0;
-}
-int32_t zStopDownload() {
-    note("zStopDownload");
-    return 0;
-}
 int32_t zTellOpenedType() {
     return g_engine.opened_type;
-}
-int32_t zTellStatusType() {
-    return 0;
 }
 uint8_t zPlayMSG(int32_t command, intptr_t first, int32_t second, int32_t third, const char*) {
     note("zPlayMSG");
@@ -65,12 +83,6 @@ uint8_t zPlayMSG(int32_t command, intptr_t first, int32_t second, int32_t third,
 }
 int32_t zTellScreenNum() {
     return g_engine.screen_count;
-}
-int32_t zTellSampleRate() {
-    return 8000;
-}
-int32_t zTellSampleBits() {
-    return 16;
 }
 int32_t zTellFullScreenIdx() {
     return g_engine.full_screen_index;
@@ -88,10 +100,6 @@ uint8_t zSetDivStatus(int32_t division) {
     note("zSetDivStatus");
     g_engine.division_calls.push_back(division);
     return 1;
-}
-int32_t zTellCarId(char* out) {
-    out[0] = '\0';
-    return -1;
 }
 uint8_t zOpenVoice() {
     note("zOpenVoice");
@@ -123,43 +131,18 @@ int32_t zTellBegTime() {
 int32_t zTellEndTime() {
     return g_engine.end_time;
 }
-int32_t zStartExtract(uint32_t, int32_t, uint32_t, int32_t) {
-    return -1;
-}
-int32_t zStopExtract() {
-    return 0;
-}
 uint8_t zTellTimeInxHd(void* out16) {
     if (!g_engine.has_time_index) return 0;
-    std::memset(out16, 0, 16);
-    auto* bytes = static_cast<unsigned char*>(out16);
-    std::memcpy(bytes + 4, &g_engine.first_unit, 4);
-    std::memcpy(bytes + 8, &g_engine.last_unit, 4);
+    KivraIndexHeader header{KIVRA_INDEX_MAGIC, g_engine.first_unit, g_engine.last_unit, 0};
+    std::memcpy(out16, &header, sizeof header);
     return 1;
 }
 uint8_t zTellTimeInxUnit(int32_t index, void* out16) {
     const auto found = g_engine.units.find(static_cast<uint32_t>(index));
     if (found == g_engine.units.end()) return 0;
-    std::memset(out16, 0, 16);
-    auto* bytes = static_cast<unsigned char*>(out16);
-    std::memcpy(bytes, &found->second.time, 4);
-    std::memcpy(bytes + 8, &found->second.offset, 8);
+    KivraIndexUnit unit{found->second.time, 0, found->second.offset};
+    std::memcpy(out16, &unit, sizeof unit);
     return 1;
-}
-uint8_t zTellEvtInxHd(void*) {
-    return 0;
-}
-uint8_t zTellEvtInxUnit(int32_t, void*) {
-    return 0;
-}
-uint8_t zTellQuickInxHd(void*) {
-    return 0;
-}
-uint8_t zTellQuickInxUnit(int32_t, void*) {
-    return 0;
-}
-uint8_t zSetRecord(const char*, int32_t) {
-    return 0;
 }
 
 }  // namespace
@@ -170,26 +153,18 @@ FakeEngine& fake_engine() {
 
 EngineApi make_fake_engine_api() {
     g_engine = FakeEngine{};
-    EngineApi api;
+    EngineApi api = default_fakes();
     api.KivraInfo = KivraInfo;
     api.zInit = zInit;
     api.zRelease = zRelease;
     api.zOpen = zOpen;
-    api.zOpenEx = zOpenEx;
-    api.zOpenRx = zOpenRx;
-    api.zDownload = zDownload;
-    api.zStopDownload = zStopDownload;
     api.zTellOpenedType = zTellOpenedType;
-    api.zTellStatusType = zTellStatusType;
     api.zPlayMSG = zPlayMSG;
     api.zTellScreenNum = zTellScreenNum;
-    api.zTellSampleRate = zTellSampleRate;
-    api.zTellSampleBits = zTellSampleBits;
     api.zTellFullScreenIdx = zTellFullScreenIdx;
     api.zSetFullScreen = zSetFullScreen;
     api.zTellDivStatus = zTellDivStatus;
     api.zSetDivStatus = zSetDivStatus;
-    api.zTellCarId = zTellCarId;
     api.zOpenVoice = zOpenVoice;
     api.zCloseVoice = zCloseVoice;
     api.zSetVoiceVolume = zSetVoiceVolume;
@@ -198,15 +173,8 @@ EngineApi make_fake_engine_api() {
     api.zTellTotalLen = zTellTotalLen;
     api.zTellBegTime = zTellBegTime;
     api.zTellEndTime = zTellEndTime;
-    api.zStartExtract = zStartExtract;
-    api.zStopExtract = zStopExtract;
     api.zTellTimeInxHd = zTellTimeInxHd;
     api.zTellTimeInxUnit = zTellTimeInxUnit;
-    api.zTellEvtInxHd = zTellEvtInxHd;
-    api.zTellEvtInxUnit = zTellEvtInxUnit;
-    api.zTellQuickInxHd = zTellQuickInxHd;
-    api.zTellQuickInxUnit = zTellQuickInxUnit;
-    api.zSetRecord = zSetRecord;
     return api;
 }
 

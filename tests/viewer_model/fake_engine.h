@@ -1,5 +1,6 @@
-// A stand-in engine for driving the player session: every entry point records its call and
-// answers from configurable values.
+// A stand-in engine for driving the player session. Every export of the engine's list gets a
+// default fake (it records its call and answers zero, false or an empty text); the ones the
+// tests script answer from the values below instead.
 #pragma once
 
 #include <cstdint>
@@ -33,8 +34,10 @@ struct FakeUnit {
 
 struct FakeEngine {
     // Answers.
+    bool init_result = true;
+    bool release_result = true;
     bool open_result = true;
-    int32_t opened_type = 0;
+    int32_t opened_type = KIVRA_SOURCE_FILE;
     int32_t screen_count = 4;
     int32_t full_screen_index = 0;
     int32_t division_status = 0;
@@ -47,8 +50,12 @@ struct FakeEngine {
     uint32_t last_unit = 1;
     std::map<uint32_t, FakeUnit> units;
 
-    // Calls, in order; `calls` names every call so tests can check sequences across kinds.
+    // Calls, in order; `calls` names every call but those of the scripted queries, so tests can
+    // check sequences across kinds.
     std::vector<std::string> calls;
+    const KivraVideoTarget* init_target = nullptr;
+    PlayEventProc init_play = nullptr;
+    ErrorProc init_error = nullptr;
     std::vector<PlayCall> play_calls;
     std::vector<OpenCall> open_calls;
     std::vector<int32_t> full_screen_calls;
@@ -61,7 +68,7 @@ struct FakeEngine {
 // The engine the fake entry points act on; reset by make_fake_engine_api.
 FakeEngine& fake_engine();
 
-// An EngineApi whose 36 pointers all lead to the fake.
+// An EngineApi whose pointers all lead to the fake; resets the fake.
 EngineApi make_fake_engine_api();
 
 }  // namespace velmora::test

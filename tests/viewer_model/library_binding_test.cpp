@@ -2,13 +2,17 @@
 #include "model/library_binding.h"
 
 #include <dlfcn.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
 
+#include "fake_engine.h"
 #include "temp_folder.h"
 
 namespace velmora::test {
@@ -21,6 +25,7 @@ const std::string kFullProgram = BINDING_FULL_PROGRAM_DIR;
 const std::string kPartialProgram = BINDING_PARTIAL_PROGRAM_DIR;
 const std::string kRealEngine = REAL_ENGINE_LIBRARY;
 const std::string kRealExtract = REAL_EXTRACT_LIBRARY;
+const std::string kHiddenEntry = BINDING_HIDDEN_ENTRY;
 
 class BindingTest : public ::testing::Test {
   protected:
@@ -32,52 +37,63 @@ class BindingTest : public ::testing::Test {
     fs::path previous_;
 };
 
+// Where a name stands in the export list.
+size_t list_index(std::string_view name) {
+    const auto& names = EngineApi::kNames;
+    return static_cast<size_t>(std::find(names.begin(), names.end(), name) - names.begin());
+}
+
 TEST_F(BindingTest, BindsAllNamesInTableOrder) {
     EngineApi api;
-    std::string error;
-    ASSERT_TRUE(bind_engine(api, kFullProgram, &error)) << error;
+    const fleet::Status bound = bind_engine(api, kFullProgram);
+    ASSERT_TRUE(bound) << bound.error().message;
     EXPECT_TRUE(api.complete());
     EXPECT_EQ(fs::current_path(), elsewhere_.path());
     // Every pointer holds the address of its own name.
-    const std::vector<void*> own = [&] {
-        std::vector<void*> addresses;
-        for (const char* name : EngineApi::kNames) addresses.push_back(dlsym(api.module, name));
-        return addresses;
-    }();
-    EXPECT_EQ(reinterpret_cast<void*>(api.KivraInfo), own[0]);
-    EXPECT_EQ(reinterpret_cast<void*>(api.zPlayMSG), own[10]);
-    EXPECT_EQ(reinterpret_cast<void*>(api.zTellp), own[23]);
-    EXPECT_EQ(reinterpret_cast<void*>(api.zTellTimeInxUnit), own[30]);
-    EXPECT_EQ(reinterpret_cast<void*>(api.zSetRecord), own[35]);
-    // The test library's entries answer their line numbers, which grow in table order.
+    EXPECT_EQ(reinterpret_cast<void*>(api.KivraInfo), dlsym(api.module, "KivraInfo"));
+    EXPECT_EQ(reinterpret_cast<void*>(api.zPlayMSG), dlsym(api.module, "zPlayMSG"));
+    EXPECT_EQ(reinterpret_cast<void*>(api.zTellp), dlsym(api.module, "zTellp"));
+    EXPECT_EQ(reinterpret_cast<void*>(api.zTellTimeInxUnit), dlsym(api.module, "zTellTimeInxUnit"));
+    EXPECT_EQ(reinterpret_cast<void*>(api.KivraErrorText), dlsym(api.module, "KivraErrorText"));
+    // The test library's entries answer their place in the export list.
     using Entry = int (*)();
-    int previous_line = 0;
-    for (void* address : own) {
-        const int line = reinterpret_cast<Entry>(address)();
-        EXPECT_GT(line, previous_line);
-        previous_line = line;
+    for (size_t i = 0; i < EngineApi::kNames.size(); ++i) {
+        const auto entry = reinterpret_cast<Entry>(dlsym(api.module, EngineApi::kNames[i]));
+        ASSERT_NE(entry, nullptr) << EngineApi::kNames[i];
+        EXPECT_EQ(static_cast<size_t>(entry()), i) << EngineApi::kNames[i];
     }
 }
 
-TEST_F(BindingTest, MissingLastNameFailsAndNamesIt) {
+TEST_F(BindingTest, MissingNameFailsAndNamesIt) {
     EngineApi api;
-    std::string error;
-    EXPECT_FALSE(bind_engine(api, kPartialProgram, &error));
-    EXPECT_NE(error.find("zSetRecord"), std::string::npos) << error;
-    EXPECT_NE(api.module, nullptr);             // the library stays loaded
-    EXPECT_NE(api.zTellQuickInxUnit, nullptr);  // the 35 names before it were found
-    EXPECT_EQ(api.zSetRecord, nullptr);
+    const fleet::Status bound = bind_engine(api, kPartialProgram);
+    ASSERT_FALSE(bound);
+    EXPECT_NE(bound.error().message.find(kHiddenEntry), std::string::npos) << bound.error().message;
+    EXPECT_NE(api.module, nullptr);  // the library stays loaded
+    // The names before the hidden one were found; binding stopped there.
+    const size_t hidden = list_index(kHiddenEntry);
+    ASSERT_LT(hidden, EngineApi::kNames.size());
+    std::array<void*, EngineApi::kNames.size()> addresses{};
+    void* handle = nullptr;
+    EXPECT_FALSE(bind_library(kPartialProgram + "/utilities/libkivra.so", EngineApi::kNames,
+                              addresses, &handle));
+    for (size_t i = 0; i < addresses.size(); ++i)
+        EXPECT_EQ(addresses[i] != nullptr, i < hidden) << EngineApi::kNames[i];
+    EXPECT_NE(api.zTellOpenedType, nullptr);
+    EXPECT_EQ(api.zPlayMSG, nullptr);
     EXPECT_EQ(fs::current_path(), elsewhere_.path());
+    if (handle != nullptr) dlclose(handle);
 }
 
 TEST_F(BindingTest, BindLibraryStopsAtTheFirstMissingName) {
     const std::array<const char*, 4> names = {"zInit", "noSuchEntry", "zOpen", "zTellp"};
     std::array<void*, 4> slots = {&slots, &slots, &slots, &slots};
     void* handle = nullptr;
-    std::string error;
-    EXPECT_FALSE(
-        bind_library(kPartialProgram + "/utilities/libkivra.so", names, slots, &error, &handle));
-    EXPECT_NE(error.find("noSuchEntry"), std::string::npos) << error;
+    const fleet::Status bound =
+        bind_library(kFullProgram + "/utilities/libkivra.so", names, slots, &handle);
+    ASSERT_FALSE(bound);
+    EXPECT_NE(bound.error().message.find("noSuchEntry"), std::string::npos)
+        << bound.error().message;
     EXPECT_NE(slots[0], nullptr);
     EXPECT_EQ(slots[1], nullptr);
     EXPECT_EQ(slots[2], nullptr);
@@ -88,26 +104,26 @@ TEST_F(BindingTest, BindLibraryStopsAtTheFirstMissingName) {
 
 TEST_F(BindingTest, SecondLoadWithTheHandleSetFailsAndKeepsTheEntries) {
     EngineApi api;
-    std::string error;
-    ASSERT_TRUE(bind_engine(api, kFullProgram, &error)) << error;
+    ASSERT_TRUE(bind_engine(api, kFullProgram));
     const auto play = api.zPlayMSG;
-    EXPECT_FALSE(bind_engine(api, kFullProgram, &error));
-    EXPECT_NE(error.find("already"), std::string::npos) << error;
+    const fleet::Status again = bind_engine(api, kFullProgram);
+    ASSERT_FALSE(again);
+    EXPECT_NE(again.error().message.find("already"), std::string::npos) << again.error().message;
     EXPECT_EQ(api.zPlayMSG, play);
     EXPECT_TRUE(api.complete());
 }
 
 TEST_F(BindingTest, MissingLibraryOrFolderFails) {
     EngineApi api;
-    std::string error;
-    EXPECT_FALSE(bind_engine(api, (elsewhere_.path() / "nowhere").string(), &error));
+    const fleet::Status nowhere = bind_engine(api, (elsewhere_.path() / "nowhere").string());
+    ASSERT_FALSE(nowhere);
     EXPECT_EQ(api.module, nullptr);
-    EXPECT_FALSE(error.empty());
-    EXPECT_FALSE(bind_engine(api, "", &error));
+    EXPECT_FALSE(nowhere.error().message.empty());
+    EXPECT_FALSE(bind_engine(api, ""));
     EXPECT_EQ(fs::current_path(), elsewhere_.path());
 
     elsewhere_.touch("utilities/libkivra.so");  // not a library
-    EXPECT_FALSE(bind_engine(api, elsewhere_.path().string(), &error));
+    EXPECT_FALSE(bind_engine(api, elsewhere_.path().string()));
     EXPECT_EQ(api.module, nullptr);
     EXPECT_FALSE(api.complete());
     EXPECT_EQ(fs::current_path(), elsewhere_.path());
@@ -116,8 +132,8 @@ TEST_F(BindingTest, MissingLibraryOrFolderFails) {
 TEST_F(BindingTest, TheBuiltEngineBindsAndAnswers) {
     std::array<void*, EngineApi::kNames.size()> addresses{};
     void* handle = nullptr;
-    std::string error;
-    ASSERT_TRUE(bind_library(kRealEngine, EngineApi::kNames, addresses, &error, &handle)) << error;
+    const fleet::Status bound = bind_library(kRealEngine, EngineApi::kNames, addresses, &handle);
+    ASSERT_TRUE(bound) << bound.error().message;
     EngineApi api;
     api.assign(addresses);
     EXPECT_TRUE(api.complete());
@@ -126,7 +142,8 @@ TEST_F(BindingTest, TheBuiltEngineBindsAndAnswers) {
     char date[32] = {};
     api.KivraInfo(version, time, date);
     EXPECT_GT(std::strlen(version), 0u);
-    EXPECT_EQ(api.zTellOpenedType(), -1);  // nothing open
+    EXPECT_EQ(api.zTellOpenedType(), KIVRA_SOURCE_NONE);
+    EXPECT_STREQ(api.KivraErrorText(KIVRA_ERROR_OUTPUT_NO_DEVICE), "no audio output device");
     EXPECT_EQ(fs::current_path(), elsewhere_.path());
 }
 
@@ -134,8 +151,8 @@ TEST_F(BindingTest, TheExtractionStubBindsAnswersHonestlyAndUnbinds) {
     fs::create_directories(elsewhere_.path() / "program" / "utilities");
     fs::copy_file(kRealExtract, elsewhere_.path() / "program" / "utilities" / "libombrel.so");
     ExtractApi api;
-    std::string error;
-    ASSERT_TRUE(bind_extract(api, (elsewhere_.path() / "program").string(), &error)) << error;
+    const fleet::Status bound = bind_extract(api, (elsewhere_.path() / "program").string());
+    ASSERT_TRUE(bound) << bound.error().message;
     EXPECT_TRUE(api.complete());
 
     char version[32] = {};
@@ -153,7 +170,7 @@ TEST_F(BindingTest, TheExtractionStubBindsAnswersHonestlyAndUnbinds) {
     EXPECT_EQ(api.zExtractPre(job), 0);
     EXPECT_FALSE(fs::exists(target));
     EXPECT_EQ(api.zIsExtractOpened(), 0);
-    api.zExtractWrite(1, "x", 1, nullptr);
+    api.zExtractWrite(OMBREL_WRITE_GOP, "x", 1, nullptr);
     api.zExtractFin();
     EXPECT_EQ(api.zIsExtractOpened(), 0);
 
@@ -161,6 +178,15 @@ TEST_F(BindingTest, TheExtractionStubBindsAnswersHonestlyAndUnbinds) {
     EXPECT_EQ(api.module, nullptr);
     EXPECT_EQ(api.zExtractPre, nullptr);
     EXPECT_FALSE(api.complete());
+}
+
+// Made from the export list, so a new export cannot leave the fake with a hole.
+TEST(FakeEngineTest, EveryExportHasAFakeAndTheDefaultsRecordTheirCalls) {
+    const EngineApi api = make_fake_engine_api();
+    EXPECT_TRUE(api.complete());
+    EXPECT_EQ(api.zStartExtract(0, 0, 0, 0), 0);
+    EXPECT_STREQ(api.KivraErrorText(KIVRA_ERROR_FIRST), "");
+    EXPECT_THAT(fake_engine().calls, ::testing::ElementsAre("zStartExtract", "KivraErrorText"));
 }
 
 TEST(ProgramFolderTest, IsTheFolderOfThisTestProgram) {

@@ -1,6 +1,7 @@
 // Slider seeks, tooltips, channel cells and UTC texts over the time index ring.
 #include <map>
 
+#include "format/index_format.h"
 #include "model/seek_math.h"
 #include "session_fixture.h"
 
@@ -19,7 +20,7 @@ void fill_index(FakeEngine& engine, uint32_t first, uint32_t last, int64_t offse
     engine.units.clear();
     int64_t offset = 0;
     uint32_t time = time_base;
-    for (uint32_t n = first;; n = next_ring_unit(n)) {
+    for (uint32_t n = first;; n = kivra::next_unit_number(n)) {
         engine.units[n] = {time, offset};
         offset += offset_step;
         time += time_step;
@@ -48,15 +49,20 @@ class SeekIndex : public TimeIndexReader {
     FakeEngine& engine_;
 };
 
-TEST(RingTest, CountsAndStepsAlongTheRing) {
-    EXPECT_EQ(ring_unit_count(1, 51), 50u);
-    EXPECT_EQ(ring_unit_count(1048565, 40), 50u);
-    EXPECT_EQ(next_ring_unit(0xFFFFF), 1u);
-    EXPECT_EQ(next_ring_unit(7), 8u);
+TEST(RingTest, SpansAndRangesAlongTheRing) {
+    EXPECT_EQ(slider_unit_span(1, 51), 50u);
+    EXPECT_EQ(slider_unit_span(1048565, 40), 50u);
+    EXPECT_EQ(slider_unit_span(7, 7), 0u);  // one unit spans nothing, not the whole ring
+    EXPECT_EQ(slider_unit_span(0, 7), 0u);  // unit 0 is the header, not a unit
+    EXPECT_EQ(kivra::next_unit_number(0xFFFFF), 1u);
+    EXPECT_EQ(kivra::next_unit_number(7), 8u);
     EXPECT_TRUE(unit_in_range(1048570, 1048565, 40));
     EXPECT_TRUE(unit_in_range(3, 1048565, 40));
     EXPECT_FALSE(unit_in_range(500, 1048565, 40));
     EXPECT_FALSE(unit_in_range(52, 1, 51));
+    EXPECT_FALSE(unit_in_range(0, 1048565, 40));
+    EXPECT_TRUE(unit_in_range(7, 7, 7));
+    EXPECT_FALSE(unit_in_range(8, 7, 7));
 }
 
 struct SeekCase {
@@ -101,7 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
         SeekCase{"20 units: two steps", 1, 21, 1000, 12, 1, 100, 2400},                // w 3.42
         SeekCase{"20 units: three steps", 1, 21, 1000, 13, 1, 100, 2600},              // w 3.63
         SeekCase{"wrapped ring", 1048565, 40, 1000, 50, 1, 100, 25000},  // w 15.25 after wrap
-        SeekCase{"next unit wraps to 1", 1048570, 20, 1000, 20, 0, 100, 5000}));
+        SeekCase{"next unit wraps to 1", 1048570, 20, 1000, 20, 0, 100, 5000},
+        SeekCase{"a single unit is every position", 7, 7, 1000, 50, 1, 100, 0}));
 
 TEST(SliderSeekTest, NothingWithoutAnIndexOrAUnit) {
     FakeEngine engine;
@@ -120,7 +127,7 @@ TEST_F(SessionTest, ReleaseWhilePlayingSeeksAtOnceWithLowAndHighWords) {
     EXPECT_TRUE(session_.dragging());
     session_.slider_released(100, 1, 100);
     // 5000 x (2^32 + 3) = 5000 x 2^32 + 15000
-    EXPECT_THAT(engine().play_calls, ElementsAre(PlayCall{7, 0, 15000, 5000}));
+    EXPECT_THAT(engine().play_calls, ElementsAre(PlayCall{KIVRA_CMD_SEEK, 0, 15000, 5000}));
     EXPECT_THAT(view_.resets, ElementsAre(false));
     EXPECT_FALSE(session_.dragging());
 }
@@ -130,12 +137,13 @@ TEST_F(SessionTest, SeekWhilePausedPlaysAndJumpsWhenPlayIsReported) {
     fill_index(engine(), 1, 5001, 10, 1);
     session_.slider_pressed();
     session_.slider_released(50, 1, 100);
-    EXPECT_THAT(commands(), ElementsAre(1));
+    EXPECT_THAT(commands(), ElementsAre(KIVRA_CMD_PLAY));
     EXPECT_EQ(session_.pending_seek(), 25250);
     EXPECT_FALSE(session_.dragging());
 
-    session_.on_play_event(7, 0);
-    EXPECT_THAT(engine().play_calls, ElementsAre(PlayCall{1, 0, 0, 0}, PlayCall{7, 0, 25250, 0}));
+    session_.on_play_event(KIVRA_RESULT_PLAY_OK, 0);
+    EXPECT_THAT(engine().play_calls, ElementsAre(PlayCall{KIVRA_CMD_PLAY, 0, 0, 0},
+                                                 PlayCall{KIVRA_CMD_SEEK, 0, 25250, 0}));
     EXPECT_FALSE(session_.pending_seek().has_value());
 }
 
@@ -161,7 +169,7 @@ TEST_P(OffsetText, SeeksOnlyToOffsetsInsideTheSource) {
     engine().total_length = 5000;
     session_.seek_to_offset_text(GetParam().text);
     if (GetParam().seeks)
-        EXPECT_THAT(commands(), ElementsAre(7));
+        EXPECT_THAT(commands(), ElementsAre(KIVRA_CMD_SEEK));
     else
         EXPECT_THAT(commands(), IsEmpty());
 }
@@ -222,7 +230,9 @@ INSTANTIATE_TEST_SUITE_P(
                     "2023-11-14 22:25:20 ~ 2023-11-14 22:25:40 (37%)"},
         // 200 units, p 33: w = 67.0 (f 0) -> unit 67, 66 minutes on.
         TooltipCase{"200 units", 1, 201, 60, 33, "2023-11-14 23:19:20"},
-        TooltipCase{"left end", 1, 201, 60, 0, "2023-11-14 22:13:20"}));
+        TooltipCase{"left end", 1, 201, 60, 0, "2023-11-14 22:13:20"},
+        // One unit spans nothing: every position names it.
+        TooltipCase{"a single unit", 9, 9, 60, 50, "2023-11-14 22:13:20"}));
 
 TEST(TooltipTest, RangeWithoutStepsForLargeIndexes) {
     FakeEngine engine;

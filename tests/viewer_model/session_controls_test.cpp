@@ -12,7 +12,7 @@ TEST_F(SessionTest, FastForwardEightTimesCyclesThroughSevenLevels) {
     for (int press = 0; press < 8; ++press) session_.fast_forward();
     std::vector<intptr_t> levels;
     for (const auto& call : engine().play_calls) {
-        EXPECT_EQ(call.command, 5);
+        EXPECT_EQ(call.command, KIVRA_CMD_FAST_FORWARD);
         levels.push_back(call.first);
     }
     EXPECT_THAT(levels, ElementsAre(1, 2, 3, 4, 5, 6, 7, 1));
@@ -43,32 +43,36 @@ using S = PlayerState;
 using P = PlayerSession;
 INSTANTIATE_TEST_SUITE_P(
     Controls, ControlTable,
-    ::testing::Values(ControlCase{"play", S::Idle, &P::play, {}},
-                      ControlCase{"play", S::Opened, &P::play, {{1, 0, 0, 0}}},
-                      ControlCase{"play", S::Paused, &P::play, {{1, 0, 0, 0}}},
-                      ControlCase{"play", S::Shuttle, &P::play, {{1, 0, 0, 0}}},
-                      ControlCase{"play", S::Playing, &P::play, {}},
-                      ControlCase{"pause", S::Playing, &P::pause, {{2, 0, 0, 0}}},
-                      ControlCase{"pause", S::Paused, &P::pause, {}},
-                      ControlCase{"space", S::Idle, &P::toggle_play_pause, {}},
-                      ControlCase{"space", S::Opened, &P::toggle_play_pause, {{1, 0, 0, 0}}},
-                      ControlCase{"space", S::Playing, &P::toggle_play_pause, {{2, 0, 0, 0}}},
-                      ControlCase{"space", S::Paused, &P::toggle_play_pause, {{1, 0, 0, 0}}},
-                      ControlCase{"step forward", S::Idle, &P::step_forward, {{3, 0, 0, 0}}},
-                      ControlCase{"step backward", S::Playing, &P::step_backward, {{4, 0, 0, 0}}},
-                      ControlCase{"fast forward", S::Opened, &P::fast_forward, {}},
-                      ControlCase{"fast forward", S::Paused, &P::fast_forward, {}},
-                      ControlCase{"fast backward", S::Playing, &P::fast_backward, {{6, 1, 0, 0}}},
-                      ControlCase{"fast backward", S::Opened, &P::fast_backward, {}},
-                      ControlCase{"stop", S::Opened, &P::stop, {}},
-                      ControlCase{"stop", S::Playing, &P::stop, {{8, 0, 0, 0}}},
-                      ControlCase{"stop", S::Shuttle, &P::stop, {{8, 0, 0, 0}}},
-                      ControlCase{"left", S::Playing, &P::arrow_left, {{11, 1, 0, 0}}},
-                      ControlCase{"left", S::Paused, &P::arrow_left, {{4, 0, 0, 0}}},
-                      ControlCase{"left", S::Opened, &P::arrow_left, {}},
-                      ControlCase{"right", S::Playing, &P::arrow_right, {{11, 2, 0, 0}}},
-                      ControlCase{"right", S::Paused, &P::arrow_right, {{3, 0, 0, 0}}},
-                      ControlCase{"right", S::Shuttle, &P::arrow_right, {}}));
+    ::testing::Values(
+        ControlCase{"play", S::Idle, &P::play, {}},
+        ControlCase{"play", S::Opened, &P::play, {{KIVRA_CMD_PLAY, 0, 0, 0}}},
+        ControlCase{"play", S::Paused, &P::play, {{KIVRA_CMD_PLAY, 0, 0, 0}}},
+        ControlCase{"play", S::Shuttle, &P::play, {{KIVRA_CMD_PLAY, 0, 0, 0}}},
+        ControlCase{"play", S::Playing, &P::play, {}},
+        ControlCase{"pause", S::Playing, &P::pause, {{KIVRA_CMD_PAUSE, 0, 0, 0}}},
+        ControlCase{"pause", S::Paused, &P::pause, {}},
+        ControlCase{"space", S::Idle, &P::toggle_play_pause, {}},
+        ControlCase{"space", S::Opened, &P::toggle_play_pause, {{KIVRA_CMD_PLAY, 0, 0, 0}}},
+        ControlCase{"space", S::Playing, &P::toggle_play_pause, {{KIVRA_CMD_PAUSE, 0, 0, 0}}},
+        ControlCase{"space", S::Paused, &P::toggle_play_pause, {{KIVRA_CMD_PLAY, 0, 0, 0}}},
+        ControlCase{"step forward", S::Idle, &P::step_forward, {{KIVRA_CMD_STEP_FORWARD, 0, 0, 0}}},
+        ControlCase{
+            "step backward", S::Playing, &P::step_backward, {{KIVRA_CMD_STEP_BACKWARD, 0, 0, 0}}},
+        ControlCase{"fast forward", S::Opened, &P::fast_forward, {}},
+        ControlCase{"fast forward", S::Paused, &P::fast_forward, {}},
+        ControlCase{
+            "fast backward", S::Playing, &P::fast_backward, {{KIVRA_CMD_FAST_BACKWARD, 1, 0, 0}}},
+        ControlCase{"fast backward", S::Opened, &P::fast_backward, {}},
+        ControlCase{"stop", S::Opened, &P::stop, {}},
+        ControlCase{"stop", S::Playing, &P::stop, {{KIVRA_CMD_STOP, 0, 0, 0}}},
+        ControlCase{"stop", S::Shuttle, &P::stop, {{KIVRA_CMD_STOP, 0, 0, 0}}},
+        ControlCase{"left", S::Playing, &P::arrow_left, {{KIVRA_CMD_JUMP, KIVRA_JUMP_BACK, 0, 0}}},
+        ControlCase{"left", S::Paused, &P::arrow_left, {{KIVRA_CMD_STEP_BACKWARD, 0, 0, 0}}},
+        ControlCase{"left", S::Opened, &P::arrow_left, {}},
+        ControlCase{
+            "right", S::Playing, &P::arrow_right, {{KIVRA_CMD_JUMP, KIVRA_JUMP_AHEAD, 0, 0}}},
+        ControlCase{"right", S::Paused, &P::arrow_right, {{KIVRA_CMD_STEP_FORWARD, 0, 0, 0}}},
+        ControlCase{"right", S::Shuttle, &P::arrow_right, {}}));
 
 TEST_F(SessionTest, ChannelButtonCyclesDivisionsAfterLeavingFullScreen) {
     engine().full_screen_index = 3;
@@ -78,7 +82,7 @@ TEST_F(SessionTest, ChannelButtonCyclesDivisionsAfterLeavingFullScreen) {
     EXPECT_EQ(session_.division(), 1);
 
     bring_to(PlayerState::Opened);
-    session_.on_play_event(5, 0);
+    session_.on_play_event(KIVRA_RESULT_CLOSE_OK, 0);
     EXPECT_EQ(session_.division(), 0);  // every close returns to all channels
 }
 

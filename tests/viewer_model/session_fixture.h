@@ -34,11 +34,11 @@ class SessionTest : public ::testing::Test {
     void bring_to(PlayerState state) {
         session_.open_file(recording_);
         if (state == PlayerState::Opened) return forget();
-        session_.on_play_event(7, 0);
-        if (state == PlayerState::Paused) session_.on_play_event(9, 0);
+        session_.on_play_event(KIVRA_RESULT_PLAY_OK, 0);
+        if (state == PlayerState::Paused) session_.on_play_event(KIVRA_RESULT_PAUSE_OK, 0);
         if (state == PlayerState::Shuttle) {
             session_.fast_forward();
-            session_.on_play_event(15, 0);
+            session_.on_play_event(KIVRA_RESULT_FAST_FORWARD_OK, 0);
         }
         forget();
     }

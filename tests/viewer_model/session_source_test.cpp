@@ -35,7 +35,7 @@ TEST_P(OpenFileRules, FindTheIndexOrRefuse) {
         EXPECT_THAT(view_.logs, IsEmpty());
     } else {
         const std::string index = (folder_.path() / c.index).string();
-        EXPECT_THAT(engine().open_calls, ElementsAre(OpenCall{0, chosen, index}));
+        EXPECT_THAT(engine().open_calls, ElementsAre(OpenCall{KIVRA_SOURCE_FILE, chosen, index}));
         EXPECT_EQ(session_.state(), PlayerState::Opened);
         EXPECT_EQ(session_.status_text(), "opened..");
         EXPECT_THAT(view_.logs, ElementsAre("open local file.", "open completed."));
@@ -79,32 +79,32 @@ TEST_F(SessionTest, OpeningWhilePlayingStopsClosesThenOpensWithoutPlaying) {
 
     session_.open_file(other);
     EXPECT_EQ(session_.pending_action(), PendingAction::OpenChosenFile);
-    EXPECT_THAT(commands(), ElementsAre(8));
+    EXPECT_THAT(commands(), ElementsAre(KIVRA_CMD_STOP));
     EXPECT_THAT(engine().open_calls, IsEmpty());
 
-    session_.on_play_event(21, 0);
-    EXPECT_THAT(commands(), ElementsAre(8, 0));
+    session_.on_play_event(KIVRA_RESULT_STOP_OK, 0);
+    EXPECT_THAT(commands(), ElementsAre(KIVRA_CMD_STOP, KIVRA_CMD_CLOSE));
     EXPECT_THAT(engine().open_calls, IsEmpty());
 
-    session_.on_play_event(5, 0);
+    session_.on_play_event(KIVRA_RESULT_CLOSE_OK, 0);
     ASSERT_EQ(engine().open_calls.size(), 1u);
     EXPECT_EQ(engine().open_calls[0].dvr, other);
     EXPECT_EQ(session_.state(), PlayerState::Opened);
     EXPECT_EQ(session_.pending_action(), PendingAction::None);
-    EXPECT_THAT(commands(), ElementsAre(8, 0));
+    EXPECT_THAT(commands(), ElementsAre(KIVRA_CMD_STOP, KIVRA_CMD_CLOSE));
 }
 
 TEST_F(SessionTest, ClosingWhilePlayingStopsFirstThenClosesTheWindow) {
     bring_to(PlayerState::Playing);
     EXPECT_FALSE(session_.request_close_window());
     EXPECT_EQ(session_.pending_action(), PendingAction::CloseWindow);
-    EXPECT_THAT(commands(), ElementsAre(8));
+    EXPECT_THAT(commands(), ElementsAre(KIVRA_CMD_STOP));
 
-    session_.on_play_event(21, 0);
-    EXPECT_THAT(commands(), ElementsAre(8, 0));
+    session_.on_play_event(KIVRA_RESULT_STOP_OK, 0);
+    EXPECT_THAT(commands(), ElementsAre(KIVRA_CMD_STOP, KIVRA_CMD_CLOSE));
     EXPECT_EQ(view_.close_requests, 0);
 
-    session_.on_play_event(5, 0);
+    session_.on_play_event(KIVRA_RESULT_CLOSE_OK, 0);
     EXPECT_EQ(view_.close_requests, 1);
     EXPECT_EQ(session_.pending_action(), PendingAction::None);
     EXPECT_TRUE(session_.request_close_window());
@@ -123,8 +123,8 @@ TEST_F(SessionTest, CloseWithNothingOpenDoesNothing) {
 TEST_F(SessionTest, CloseOfAnOpenedSourceSendsTheCloseAtOnce) {
     bring_to(PlayerState::Opened);
     session_.close_source();
-    EXPECT_THAT(commands(), ElementsAre(0));
-    session_.on_play_event(5, 0);
+    EXPECT_THAT(commands(), ElementsAre(KIVRA_CMD_CLOSE));
+    session_.on_play_event(KIVRA_RESULT_CLOSE_OK, 0);
     EXPECT_EQ(session_.state(), PlayerState::Idle);
     EXPECT_EQ(session_.status_text(), "ready..");
 }
@@ -144,7 +144,7 @@ TEST_F(SessionTest, SearchWithoutPermissionShowsTheMessageAndChangesNothing) {
 
 TEST_F(SessionTest, SearchStartsAndPlayWaitsForTheDiskToBeFound) {
     session_.search_disk(false);
-    EXPECT_THAT(engine().open_calls, ElementsAre(OpenCall{1, "<null>", "<null>"}));
+    EXPECT_THAT(engine().open_calls, ElementsAre(OpenCall{KIVRA_SOURCE_DISK, "<null>", "<null>"}));
     EXPECT_EQ(session_.status_text(), "opening hdd..");
     EXPECT_EQ(session_.state(), PlayerState::Opened);
     EXPECT_THAT(view_.logs, ElementsAre("searching local hdd."));
@@ -153,14 +153,14 @@ TEST_F(SessionTest, SearchStartsAndPlayWaitsForTheDiskToBeFound) {
     session_.toggle_play_pause();
     EXPECT_THAT(commands(), IsEmpty());
 
-    session_.on_disk_event(1, 1);
+    session_.on_disk_event(KIVRA_SOURCE_DISK, KIVRA_DISK_OPENED);
     session_.play();
-    EXPECT_THAT(commands(), ElementsAre(1));
+    EXPECT_THAT(commands(), ElementsAre(KIVRA_CMD_PLAY));
 }
 
 TEST_F(SessionTest, CardSearchUsesTypeTwo) {
     session_.search_disk(true);
-    EXPECT_THAT(engine().open_calls, ElementsAre(OpenCall{2, "<null>", "<null>"}));
+    EXPECT_THAT(engine().open_calls, ElementsAre(OpenCall{KIVRA_SOURCE_CARD, "<null>", "<null>"}));
     EXPECT_EQ(session_.status_text(), "opening sd..");
     EXPECT_THAT(view_.logs, ElementsAre("searching local sd."));
 }
@@ -177,10 +177,10 @@ TEST_F(SessionTest, SearchWhileOpenClosesFirst) {
     bring_to(PlayerState::Opened);
     session_.search_disk(true);
     EXPECT_EQ(session_.pending_action(), PendingAction::SearchCard);
-    EXPECT_THAT(commands(), ElementsAre(0));
+    EXPECT_THAT(commands(), ElementsAre(KIVRA_CMD_CLOSE));
     EXPECT_THAT(engine().open_calls, IsEmpty());
-    session_.on_play_event(5, 0);
-    EXPECT_THAT(engine().open_calls, ElementsAre(OpenCall{2, "<null>", "<null>"}));
+    session_.on_play_event(KIVRA_RESULT_CLOSE_OK, 0);
+    EXPECT_THAT(engine().open_calls, ElementsAre(OpenCall{KIVRA_SOURCE_CARD, "<null>", "<null>"}));
     EXPECT_EQ(session_.status_text(), "opening sd..");
 }
 
@@ -197,19 +197,19 @@ TEST_F(SessionTest, FinishedDownloadOpensAndPlaysThenOffersToKeepIt) {
     session_.set_downloaded_pair(dvr, inx);
     bring_to(PlayerState::Playing);
 
-    session_.on_link_event(1, 24, 0);
+    session_.on_link_event(KIVRA_LINK_REMOTE, KIVRA_LINK_DOWNLOAD_DONE, 0);
     EXPECT_EQ(session_.pending_action(), PendingAction::OpenDownload);
-    session_.on_play_event(21, 0);
-    session_.on_play_event(5, 0);
-    EXPECT_THAT(engine().open_calls, ElementsAre(OpenCall{0, dvr, inx}));
-    EXPECT_THAT(commands(), ElementsAre(8, 0, 1));
+    session_.on_play_event(KIVRA_RESULT_STOP_OK, 0);
+    session_.on_play_event(KIVRA_RESULT_CLOSE_OK, 0);
+    EXPECT_THAT(engine().open_calls, ElementsAre(OpenCall{KIVRA_SOURCE_FILE, dvr, inx}));
+    EXPECT_THAT(commands(), ElementsAre(KIVRA_CMD_STOP, KIVRA_CMD_CLOSE, KIVRA_CMD_PLAY));
     EXPECT_EQ(session_.pending_action(), PendingAction::OfferKeepDownload);
 
     view_.answer_ok = false;
-    session_.on_play_event(7, 0);
+    session_.on_play_event(KIVRA_RESULT_PLAY_OK, 0);
     session_.close_source();
-    session_.on_play_event(21, 0);
-    session_.on_play_event(5, 0);
+    session_.on_play_event(KIVRA_RESULT_STOP_OK, 0);
+    session_.on_play_event(KIVRA_RESULT_CLOSE_OK, 0);
     ASSERT_EQ(view_.questions.size(), 1u);
     EXPECT_EQ(view_.questions[0], "Save downloaded files?\n\n" + dvr + "\n" + inx);
     EXPECT_FALSE(std::filesystem::exists(dvr));
@@ -222,10 +222,10 @@ TEST_F(SessionTest, KeepingTheDownloadLeavesTheFiles) {
     const std::string inx = folder_.touch("down/rec.inx");
     session_.set_downloaded_pair(dvr, inx);
     bring_to(PlayerState::Opened);
-    session_.on_link_event(1, 24, 0);
-    session_.on_play_event(5, 0);
+    session_.on_link_event(KIVRA_LINK_REMOTE, KIVRA_LINK_DOWNLOAD_DONE, 0);
+    session_.on_play_event(KIVRA_RESULT_CLOSE_OK, 0);
     session_.close_source();
-    session_.on_play_event(5, 0);
+    session_.on_play_event(KIVRA_RESULT_CLOSE_OK, 0);
     EXPECT_EQ(view_.questions.size(), 1u);
     EXPECT_TRUE(std::filesystem::exists(dvr));
     EXPECT_TRUE(std::filesystem::exists(inx));
@@ -233,18 +233,18 @@ TEST_F(SessionTest, KeepingTheDownloadLeavesTheFiles) {
 
 TEST_F(SessionTest, FirstStopOfARealtimeSourceClosesIt) {
     bring_to(PlayerState::Playing);
-    engine().opened_type = 3;  // realtime link; the connect mode is still the initial 5
+    engine().opened_type = KIVRA_SOURCE_REALTIME;  // the connect mode is still the initial one
     session_.stop();
-    EXPECT_THAT(commands(), ElementsAre(8));
-    session_.on_play_event(21, 0);
-    EXPECT_THAT(commands(), ElementsAre(8, 0));
+    EXPECT_THAT(commands(), ElementsAre(KIVRA_CMD_STOP));
+    session_.on_play_event(KIVRA_RESULT_STOP_OK, 0);
+    EXPECT_THAT(commands(), ElementsAre(KIVRA_CMD_STOP, KIVRA_CMD_CLOSE));
 }
 
 TEST_F(SessionTest, StopOfAFileOnlyStops) {
     bring_to(PlayerState::Paused);
     session_.stop();
-    session_.on_play_event(21, 0);
-    EXPECT_THAT(commands(), ElementsAre(8));
+    session_.on_play_event(KIVRA_RESULT_STOP_OK, 0);
+    EXPECT_THAT(commands(), ElementsAre(KIVRA_CMD_STOP));
     EXPECT_EQ(session_.state(), PlayerState::Opened);
 }
 

@@ -7,7 +7,7 @@ namespace velmora {
 namespace {
 
 // Casting a looked-up address to a function pointer is what the platform loader guarantees;
-// the member list below fixes which type each address gets.
+// the member list fixes which type each address gets.
 template <class Api, auto... Members>
 struct EntryList {
     static constexpr size_t size = sizeof...(Members);
@@ -22,23 +22,13 @@ struct EntryList {
     static bool complete(const Api& api) { return ((api.*Members != nullptr) && ...); }
 };
 
-using EngineEntries =
-    EntryList<EngineApi, &EngineApi::KivraInfo, &EngineApi::zInit, &EngineApi::zRelease,
-              &EngineApi::zOpen, &EngineApi::zOpenEx, &EngineApi::zOpenRx, &EngineApi::zDownload,
-              &EngineApi::zStopDownload, &EngineApi::zTellOpenedType, &EngineApi::zTellStatusType,
-              &EngineApi::zPlayMSG, &EngineApi::zTellScreenNum, &EngineApi::zTellSampleRate,
-              &EngineApi::zTellSampleBits, &EngineApi::zTellFullScreenIdx,
-              &EngineApi::zSetFullScreen, &EngineApi::zTellDivStatus, &EngineApi::zSetDivStatus,
-              &EngineApi::zTellCarId, &EngineApi::zOpenVoice, &EngineApi::zCloseVoice,
-              &EngineApi::zSetVoiceVolume, &EngineApi::zTellVoiceVolume, &EngineApi::zTellp,
-              &EngineApi::zTellTotalLen, &EngineApi::zTellBegTime, &EngineApi::zTellEndTime,
-              &EngineApi::zStartExtract, &EngineApi::zStopExtract, &EngineApi::zTellTimeInxHd,
-              &EngineApi::zTellTimeInxUnit, &EngineApi::zTellEvtInxHd, &EngineApi::zTellEvtInxUnit,
-              &EngineApi::zTellQuickInxHd, &EngineApi::zTellQuickInxUnit, &EngineApi::zSetRecord>;
-
-using ExtractEntries =
-    EntryList<ExtractApi, &ExtractApi::zExtractInfo, &ExtractApi::zExtractPre,
-              &ExtractApi::zExtractWrite, &ExtractApi::zExtractFin, &ExtractApi::zIsExtractOpened>;
+// Each list entry adds ", &Api::name", so the lists follow the type without a trailing comma.
+#define VELMORA_ENGINE_MEMBER(name) , &EngineApi::name
+#define VELMORA_EXTRACT_MEMBER(name) , &ExtractApi::name
+using EngineEntries = EntryList<EngineApi KIVRA_FOR_EACH_EXPORT(VELMORA_ENGINE_MEMBER)>;
+using ExtractEntries = EntryList<ExtractApi OMBREL_FOR_EACH_EXPORT(VELMORA_EXTRACT_MEMBER)>;
+#undef VELMORA_ENGINE_MEMBER
+#undef VELMORA_EXTRACT_MEMBER
 
 static_assert(EngineEntries::size == EngineApi::kNames.size());
 static_assert(ExtractEntries::size == ExtractApi::kNames.size());

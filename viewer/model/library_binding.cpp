@@ -1,5 +1,6 @@
 #include "model/library_binding.h"
 
+#include <array>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -18,10 +19,13 @@ namespace {
 namespace fs = std::filesystem;
 
 #if defined(_WIN32)
-void* load_module(const std::string& path, std::string* error) {
+fleet::Result<void*> load_module(const std::string& path) {
     HMODULE module = LoadLibraryA(path.c_str());
-    if (module == nullptr && error != nullptr)
-        *error = "cannot load " + path + " (system error " + std::to_string(GetLastError()) + ")";
+    if (module == nullptr) {
+        const auto code = static_cast<int>(GetLastError());
+        return fleet::fail("cannot load " + path + " (system error " + std::to_string(code) + ")",
+                           code);
+    }
     return reinterpret_cast<void*>(module);
 }
 void* find_symbol(void* module, const char* name) {
@@ -31,11 +35,12 @@ void unload_module(void* module) {
     FreeLibrary(static_cast<HMODULE>(module));
 }
 #else
-void* load_module(const std::string& path, std::string* error) {
+fleet::Result<void*> load_module(const std::string& path) {
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr && error != nullptr) {
+    if (module == nullptr) {
         const char* reason = dlerror();
-        *error = "cannot load " + path + ": " + (reason != nullptr ? reason : "unknown reason");
+        return fleet::fail("cannot load " + path + ": " +
+                           (reason != nullptr ? reason : "unknown reason"));
     }
     return module;
 }
@@ -46,10 +51,6 @@ void unload_module(void* module) {
     dlclose(module);
 }
 #endif
-
-void set_error(std::string* error, std::string text) {
-    if (error != nullptr) *error = std::move(text);
-}
 
 // Makes folder current for its lifetime, then returns to where the process was.
 class CurrentDirectoryScope {
@@ -77,25 +78,19 @@ class CurrentDirectoryScope {
 
 // The library's own dependencies are found through its RPATH; the folder is made current while
 // loading as well, for libraries built without one.
-void* load_from_folder(const std::string& path, std::string* error) {
+fleet::Result<void*> load_from_folder(const std::string& path) {
     const fs::path folder = fs::path(path).parent_path();
     CurrentDirectoryScope scope(folder);
-    if (!scope.entered()) {
-        set_error(error, "cannot enter the library folder " + folder.string());
-        return nullptr;
-    }
-    return load_module(path, error);
+    if (!scope.entered()) return fleet::fail("cannot enter the library folder " + folder.string());
+    return load_module(path);
 }
 
 template <class Api>
-bool bind_api(Api& api, const std::string& path, std::string* error) {
-    if (api.module != nullptr) {
-        set_error(error, path + " is already loaded");
-        return false;
-    }
-    std::vector<void*> addresses(Api::kNames.size(), nullptr);
-    const bool bound = bind_library(path, Api::kNames, addresses, error, &api.module);
-    api.assign(std::span<void* const, Api::kNames.size()>(addresses.data(), addresses.size()));
+fleet::Status bind_api(Api& api, const std::string& path) {
+    if (api.module != nullptr) return fleet::fail(path + " is already loaded");
+    std::array<void*, Api::kNames.size()> addresses{};
+    fleet::Status bound = bind_library(path, Api::kNames, addresses, &api.module);
+    api.assign(addresses);
     return bound;
 }
 
@@ -120,47 +115,33 @@ std::string program_folder() {
 #endif
 }
 
-bool bind_library(const std::string& path, std::span<const char* const> names,
-                  std::span<void*> slots, std::string* error, void** handle) {
-    if (handle == nullptr || slots.size() < names.size()) {
-        set_error(error, "binding of " + path + " has no room for its entry points");
-        return false;
-    }
-    if (*handle != nullptr) {
-        set_error(error, path + " is already loaded");
-        return false;
-    }
+fleet::Status bind_library(const std::string& path, std::span<const char* const> names,
+                           std::span<void*> slots, void** handle) {
+    if (handle == nullptr || slots.size() < names.size())
+        return fleet::fail("binding of " + path + " has no room for its entry points");
+    if (*handle != nullptr) return fleet::fail(path + " is already loaded");
     for (void*& slot : slots) slot = nullptr;
-    if (path.empty() || fs::path(path).is_relative()) {
-        set_error(error, "library path \"" + path + "\" is not a full path");
-        return false;
-    }
-    *handle = load_from_folder(path, error);
-    if (*handle == nullptr) return false;
+    if (path.empty() || fs::path(path).is_relative())
+        return fleet::fail("library path \"" + path + "\" is not a full path");
+    fleet::Result<void*> module = load_from_folder(path);
+    if (!module) return module.error();
+    *handle = *module;
     for (size_t i = 0; i < names.size(); ++i) {
         slots[i] = find_symbol(*handle, names[i]);
-        if (slots[i] == nullptr) {
-            set_error(error, std::string("entry point ") + names[i] + " missing in " + path);
-            return false;
-        }
+        if (slots[i] == nullptr)
+            return fleet::fail(std::string("entry point ") + names[i] + " missing in " + path);
     }
-    return true;
+    return {};
 }
 
-bool bind_engine(EngineApi& api, const std::string& program_dir, std::string* error) {
-    if (program_dir.empty()) {
-        set_error(error, "program folder unknown");
-        return false;
-    }
-    return bind_api(api, utilities_path(program_dir, "libkivra.so"), error);
+fleet::Status bind_engine(EngineApi& api, const std::string& program_dir) {
+    if (program_dir.empty()) return fleet::fail("program folder unknown");
+    return bind_api(api, utilities_path(program_dir, "libkivra.so"));
 }
 
-bool bind_extract(ExtractApi& api, const std::string& program_dir, std::string* error) {
-    if (program_dir.empty()) {
-        set_error(error, "program folder unknown");
-        return false;
-    }
-    return bind_api(api, utilities_path(program_dir, "libombrel.so"), error);
+fleet::Status bind_extract(ExtractApi& api, const std::string& program_dir) {
+    if (program_dir.empty()) return fleet::fail("program folder unknown");
+    return bind_api(api, utilities_path(program_dir, "libombrel.so"));
 }
 
 void unbind_extract(ExtractApi& api) {

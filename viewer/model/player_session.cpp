@@ -90,7 +90,7 @@ void PlayerSession::message_text(const char* key) {
     view_.show_message(texts_.text(key));
 }
 
-void PlayerSession::play_msg(int32_t command, intptr_t first, int32_t second, int32_t third) {
+void PlayerSession::play_msg(KivraCommand command, intptr_t first, int32_t second, int32_t third) {
     engine_.zPlayMSG(command, first, second, third, nullptr);
 }
 
@@ -130,7 +130,7 @@ void PlayerSession::open_chosen_file() {
 
 bool PlayerSession::open_file_pair(const std::string& dvr_path, const std::string& inx_path) {
     log_text(kOpenLocalFile);
-    if (engine_.zOpen(0, dvr_path.c_str(), inx_path.c_str(), 0, 0) == 0) {
+    if (engine_.zOpen(KIVRA_SOURCE_FILE, dvr_path.c_str(), inx_path.c_str(), 0, 0) == 0) {
         log_text(kOpenFail);
         message_text(kOpenUnknownError);
         return false;
@@ -155,7 +155,8 @@ void PlayerSession::search_disk(bool sd_card) {
 }
 
 void PlayerSession::start_search(bool sd_card) {
-    if (engine_.zOpen(sd_card ? 2 : 1, nullptr, nullptr, 0, 0) == 0) return;
+    if (engine_.zOpen(sd_card ? KIVRA_SOURCE_CARD : KIVRA_SOURCE_DISK, nullptr, nullptr, 0, 0) == 0)
+        return;
     set_status_text(sd_card ? "opening sd.." : "opening hdd..");
     state_ = PlayerState::Opened;
     log_text(sd_card ? kSearchingSd : kSearchingHdd);
@@ -168,7 +169,7 @@ void PlayerSession::close_source() {
         case PlayerState::Idle:
             return;
         case PlayerState::Opened:
-            play_msg(0);
+            play_msg(KIVRA_CMD_CLOSE);
             return;
         case PlayerState::Playing:
         case PlayerState::Paused:
@@ -219,7 +220,7 @@ void PlayerSession::run_pending_action() {
 }
 
 void PlayerSession::open_download() {
-    if (open_file_pair(downloaded_dvr_, downloaded_inx_)) play_msg(1);
+    if (open_file_pair(downloaded_dvr_, downloaded_inx_)) play_msg(KIVRA_CMD_PLAY);
 }
 
 void PlayerSession::offer_keep_download() {

@@ -14,26 +14,16 @@ namespace {
 
 using namespace session_text;
 
-// zPlayMSG commands.
-enum Command : int32_t {
-    kClose = 0,
-    kPlay = 1,
-    kPause = 2,
-    kStepForward = 3,
-    kStepBackward = 4,
-    kFastForward = 5,
-    kFastBackward = 6,
-    kSeek = 7,
-    kStop = 8,
-    kJump = 11,
-};
-constexpr intptr_t kJumpBack = 1;
-constexpr intptr_t kJumpAhead = 2;
-constexpr int32_t kOpenedRealtime = 3;
-constexpr int kMaxFastLevel = 7;
+// Answers of the engine's layout queries that kivra.h does not name.
+constexpr int32_t kGridShown = 0;  // zTellFullScreenIdx: no single channel; zSetFullScreen
+constexpr int32_t kScreenCountUnknown = -1;  // zTellScreenNum with nothing decoded yet
+constexpr int32_t kFourScreens = 4;
+constexpr int32_t kAllChannels = 0;  // zSetDivStatus: the whole grid
+constexpr int kDivisionCount = 3;    // all channels, 1-4, 5-8
 
+// Levels run 1..7 and then start again at 1.
 int next_fast_level(int level) {
-    return (level == kMaxFastLevel ? 0 : level) + 1;
+    return (level == KIVRA_FAST_SPEED_MAX ? 0 : level) + 1;
 }
 
 }  // namespace
@@ -51,11 +41,11 @@ bool PlayerSession::can_play() const {
 }
 
 void PlayerSession::play() {
-    if (can_play()) play_msg(kPlay);
+    if (can_play()) play_msg(KIVRA_CMD_PLAY);
 }
 
 void PlayerSession::pause() {
-    if (state_ == PlayerState::Playing) play_msg(kPause);
+    if (state_ == PlayerState::Playing) play_msg(KIVRA_CMD_PAUSE);
 }
 
 void PlayerSession::toggle_play_pause() {
@@ -66,29 +56,30 @@ void PlayerSession::toggle_play_pause() {
 }
 
 void PlayerSession::step_forward() {
-    play_msg(kStepForward);
+    play_msg(KIVRA_CMD_STEP_FORWARD);
 }
 void PlayerSession::step_backward() {
-    play_msg(kStepBackward);
+    play_msg(KIVRA_CMD_STEP_BACKWARD);
 }
 
 void PlayerSession::fast_forward() {
     if (state_ != PlayerState::Playing && state_ != PlayerState::Shuttle) return;
     fast_forward_level_ = next_fast_level(fast_forward_level_);
-    play_msg(kFastForward, fast_forward_level_);
+    play_msg(KIVRA_CMD_FAST_FORWARD, fast_forward_level_);
 }
 
 void PlayerSession::fast_backward() {
     if (state_ != PlayerState::Playing && state_ != PlayerState::Shuttle) return;
     fast_backward_level_ = next_fast_level(fast_backward_level_);
-    play_msg(kFastBackward, fast_backward_level_);
+    play_msg(KIVRA_CMD_FAST_BACKWARD, fast_backward_level_);
 }
 
 void PlayerSession::stop() {
     if (!is_playing_state()) return;
     // The first stop of a realtime source closes it instead; the close stops it first.
-    if (connect_mode_ == 0 || realtime_stop_ || engine_.zTellOpenedType() != kOpenedRealtime) {
-        play_msg(kStop);
+    if (connect_mode_ == kConnectModeAfterClose || realtime_stop_ ||
+        engine_.zTellOpenedType() != KIVRA_SOURCE_REALTIME) {
+        play_msg(KIVRA_CMD_STOP);
         return;
     }
     realtime_stop_ = true;
@@ -97,32 +88,32 @@ void PlayerSession::stop() {
 
 void PlayerSession::arrow_left() {
     if (state_ == PlayerState::Playing)
-        play_msg(kJump, kJumpBack);
+        play_msg(KIVRA_CMD_JUMP, KIVRA_JUMP_BACK);
     else if (state_ == PlayerState::Paused)
         step_backward();
 }
 
 void PlayerSession::arrow_right() {
     if (state_ == PlayerState::Playing)
-        play_msg(kJump, kJumpAhead);
+        play_msg(KIVRA_CMD_JUMP, KIVRA_JUMP_AHEAD);
     else if (state_ == PlayerState::Paused)
         step_forward();
 }
 
 void PlayerSession::next_division() {
-    if (engine_.zTellFullScreenIdx() != 0) engine_.zSetFullScreen(0);
-    division_ = (division_ + 1) % 3;
+    if (engine_.zTellFullScreenIdx() != kGridShown) engine_.zSetFullScreen(kGridShown);
+    division_ = (division_ + 1) % kDivisionCount;
     engine_.zSetDivStatus(division_);
 }
 
 void PlayerSession::select_channel(int width, int height, int x, int y) {
     const int32_t screen_count = engine_.zTellScreenNum();
-    if (screen_count == -1) return;
-    if (engine_.zTellFullScreenIdx() != 0) {
-        engine_.zSetFullScreen(0);
+    if (screen_count == kScreenCountUnknown) return;
+    if (engine_.zTellFullScreenIdx() != kGridShown) {
+        engine_.zSetFullScreen(kGridShown);
         return;
     }
-    const int32_t division = screen_count == 4 ? 0 : engine_.zTellDivStatus();
+    const int32_t division = screen_count == kFourScreens ? kAllChannels : engine_.zTellDivStatus();
     const int channel = channel_at(screen_count, division, width, height, x, y);
     if (channel > 0) engine_.zSetFullScreen(channel);
 }
@@ -186,7 +177,7 @@ void PlayerSession::seek_to(int64_t offset) {
 
 void PlayerSession::send_seek(int64_t offset) {
     const auto bits = static_cast<uint64_t>(offset);
-    play_msg(kSeek, 0, static_cast<int32_t>(static_cast<uint32_t>(bits)),
+    play_msg(KIVRA_CMD_SEEK, 0, static_cast<int32_t>(static_cast<uint32_t>(bits)),
              static_cast<int32_t>(static_cast<uint32_t>(bits >> 32)));
 }
 

@@ -10,35 +10,9 @@ namespace {
 
 using namespace session_text;
 
-// Report codes of the engine's play callback.
-namespace report {
-enum Code : int {
-    EndOfData = 0,
-    Closed = 5,
-    PlayFail = 6,
-    PlayOk = 7,
-    PauseFail = 8,
-    PauseOk = 9,
-    StepForwardFailed = 10,
-    StepForwardDone = 11,
-    StepBackwardFailed = 12,
-    StepBackwardDone = 13,
-    FastForwardFailed = 14,
-    FastForwardDone = 15,
-    FastBackwardFailed = 16,
-    FastBackwardDone = 17,
-    SeekDone = 19,
-    StopFailed = 20,
-    StopDone = 21,
-    SnapshotFailed = 22,
-    SnapshotDone = 23,
-    PictureNotDrawn = 24,
-};
-}  // namespace report
-
-constexpr int kErrorNoAudioDevice = 40013;
-constexpr int kCheckedNoAudioDevice = 2;
 constexpr int kMapRefreshOnPlay = 4;
+// The realtime link's prebuffering reaches this percentage before play is polled.
+constexpr int kPrebufferedPercent = 100;
 
 std::string with_number(const char* prefix, long long value, const char* suffix = "") {
     return prefix + std::to_string(value) + suffix;
@@ -48,7 +22,7 @@ std::string with_number(const char* prefix, long long value, const char* suffix 
 
 void PlayerSession::on_play_event(int code, int value) {
     switch (code) {
-        case report::EndOfData:
+        case KIVRA_EVENT_END_OF_DATA:
             if (screen_recording_) {
                 view_.stop_screen_recording();
                 screen_recording_ = false;
@@ -56,78 +30,78 @@ void PlayerSession::on_play_event(int code, int value) {
             replay_after_stop_ = true;
             stop();
             return;
-        case report::Closed:
+        case KIVRA_RESULT_CLOSE_OK:
             on_closed(value);
             return;
-        case report::PlayFail:
+        case KIVRA_RESULT_PLAY_FAILED:
             log_text(kPlayFail);
             return;
-        case report::PlayOk:
+        case KIVRA_RESULT_PLAY_OK:
             on_play_done();
             return;
-        case report::PauseFail:
+        case KIVRA_RESULT_PAUSE_FAILED:
             log_text(kPauseFail);
             return;
-        case report::PauseOk:
+        case KIVRA_RESULT_PAUSE_OK:
             view_.show_pause_button(false);
             set_status_text("paused..");
             view_.telemetry_gate(false);
             state_ = PlayerState::Paused;
             log_text(kPauseOk);
             return;
-        case report::StepForwardFailed:
+        case KIVRA_RESULT_STEP_FORWARD_FAILED:
             log_text(kStepForwardFail);
             return;
-        case report::StepForwardDone:
+        case KIVRA_RESULT_STEP_FORWARD_OK:
             fast_forward_level_ = 0;
             log_text(kStepForwardOk);
             return;
-        case report::StepBackwardFailed:
+        case KIVRA_RESULT_STEP_BACKWARD_FAILED:
             log_text(kStepBackwardFail);
             return;
-        case report::StepBackwardDone:
+        case KIVRA_RESULT_STEP_BACKWARD_OK:
             log_text(kStepBackwardOk);
             return;
-        case report::FastForwardFailed:
+        case KIVRA_RESULT_FAST_FORWARD_FAILED:
             log_text(kFastForwardFail);
             return;
-        case report::FastForwardDone:
+        case KIVRA_RESULT_FAST_FORWARD_OK:
             on_fast_done(true);
             return;
-        case report::FastBackwardFailed:
+        case KIVRA_RESULT_FAST_BACKWARD_FAILED:
             log_text(kFastBackwardFail);
             return;
-        case report::FastBackwardDone:
+        case KIVRA_RESULT_FAST_BACKWARD_OK:
             on_fast_done(false);
             return;
-        case report::SeekDone:
+        case KIVRA_RESULT_SEEK_OK:
             if (seek_after_play_) {
                 seek_after_play_ = false;
                 view_.telemetry_reset(false);
             }
             return;
-        case report::StopFailed:
+        case KIVRA_RESULT_STOP_FAILED:
             log_text(kStopFail);
             return;
-        case report::StopDone:
+        case KIVRA_RESULT_STOP_OK:
             on_stop_done();
             return;
-        case report::SnapshotFailed:
+        case KIVRA_RESULT_SNAPSHOT_FAILED:
             log_text(kPicCaptureFail);
             message_text(kCaptureFailMsg);
             if (snapshot_finished) snapshot_finished();
             return;
-        case report::SnapshotDone:
+        case KIVRA_RESULT_SNAPSHOT_OK:
             log_text(kPicCaptureOk);
             view_.show_message(texts_.text(kPictureSavedTo) + " " + snapshot_path_);
             if (snapshot_finished) snapshot_finished();
             return;
-        case report::PictureNotDrawn:
+        case KIVRA_EVENT_DRAW_FAILED:
             // No language text describes this; the log line is fixed English.
             view_.log(with_number("channel picture not drawn (", value, ")."));
             return;
         default:
-            return;  // 1-4 and 18 are engine-internal; anything else is not a report
+            return;  // read failures, close and seek failures, jumps: nothing to show
     }
 }
 
@@ -173,7 +147,7 @@ void PlayerSession::on_stop_done() {
         replay_after_stop_ = false;
         view_.run_later(1000, [this] {
             // A close in the meantime cancels the replay.
-            if (state_ == PlayerState::Opened) play_msg(1);
+            if (state_ == PlayerState::Opened) play_msg(KIVRA_CMD_PLAY);
         });
     }
 }
@@ -181,7 +155,7 @@ void PlayerSession::on_stop_done() {
 void PlayerSession::on_closed(int /*value*/) {
     // Closed network links (values 3 and 4) would also reset the vehicle list entry and the
     // talkback button; neither exists in this build.
-    connect_mode_ = 0;
+    connect_mode_ = kConnectModeAfterClose;
     realtime_stop_ = false;
     division_ = 0;
     close_after_stop_ = false;
@@ -194,19 +168,19 @@ void PlayerSession::on_closed(int /*value*/) {
 }
 
 void PlayerSession::on_disk_event(int source_type, int event) {
-    const bool hard_disk = source_type == 1;
+    const bool hard_disk = source_type == KIVRA_SOURCE_DISK;
     switch (event) {
-        case 1:
+        case KIVRA_DISK_OPENED:
             set_status_text("opened..");
             log_text(hard_disk ? kOpenHddCompleted : kOpenSdCompleted);
             return;
-        case 0: {
+        case KIVRA_DISK_OPEN_FAILED: {
             const char* key = hard_disk ? kOpenHddFailMsg : kOpenSdFailMsg;
             log_text(key);
             message_text(key);
             return;
         }
-        case 2:
+        case KIVRA_DISK_REMOVED:
             close_source();
             log_text(hard_disk ? kHddRemovedLog : kSdRemovedLog);
             message_text(hard_disk ? kHddRemovedMsg : kSdRemovedMsg);
@@ -221,7 +195,7 @@ void PlayerSession::log_socket_error(int value) {
 }
 
 void PlayerSession::on_link_event(int link, int code, int value) {
-    if (link != 0)
+    if (link != KIVRA_LINK_REALTIME)
         on_remote_link_event(code, value);
     else
         on_realtime_link_event(code, value);
@@ -231,28 +205,28 @@ void PlayerSession::on_link_event(int link, int code, int value) {
 // session's own share (log, close, pending open, messages) happens here.
 void PlayerSession::on_remote_link_event(int code, int value) {
     switch (code) {
-        case 0:
+        case KIVRA_LINK_CONNECTED:
             log_text(kRecordedLinkOk);
             return;
-        case 1:
+        case KIVRA_LINK_CONNECT_FAILED:
             log_text(kRecordedLinkFail);
             log_socket_error(value);
             return;
-        case 2:
+        case KIVRA_LINK_CLOSED:
             log_text(kRecordedBreakup);
             return;
-        case 22:
+        case KIVRA_LINK_REQUEST_REFUSED:
             log_text(kRecordedLinkFail);
             return;
-        case 24:
+        case KIVRA_LINK_DOWNLOAD_DONE:
             log_text(kDownloadCompleted);
             close_source();
             pending_ = PendingAction::OpenDownload;
             return;
-        case 25:
+        case KIVRA_LINK_DOWNLOAD_REFUSED:
             log_text(kDownloadStartFail);
             return;
-        case 26:
+        case KIVRA_LINK_DATA_REQUEST_FAILED:
             message_text(kDownloadFailMsg);
             return;
         default:
@@ -262,41 +236,41 @@ void PlayerSession::on_remote_link_event(int code, int value) {
 
 void PlayerSession::on_realtime_link_event(int code, int value) {
     switch (code) {
-        case 0:
+        case KIVRA_LINK_CONNECTED:
             set_status_text("linked,waiting..");
             log_text(kRealtimeLinkOk);
             return;
-        case 1:
+        case KIVRA_LINK_CONNECT_FAILED:
             log_text(kRealtimeLinkFail);
             if (value != 0) log_socket_error(value);
-            if (connect_mode_ != 0 && connect_mode_ != 2) {
+            if (closes_on_link_failure(connect_mode_)) {
                 close_source();
                 message_text(kLinkFailMsg);
             }
             return;
-        case 2:
+        case KIVRA_LINK_CLOSED:
             log_text(kRealtimeBreakup);
             if (value != 0) log_socket_error(value);
             close_source();
             message_text(kLinkBreakMsg);
             return;
-        case 3:
+        case KIVRA_LINK_PREBUFFERING:
             set_status_text(with_number("buffering:", value, "%.."));
-            if (value == 100) play_msg(10);
+            if (value == kPrebufferedPercent) play_msg(KIVRA_CMD_POLL);
             return;
-        case 6:
+        case KIVRA_LINK_START_REFUSED:
             log_text(kRealtimeLinkFail);
             stop();
             message_text(kDataRequestFailMsg);
             return;
-        case 10:
+        case KIVRA_LINK_START_DENIED:
             stop();
             message_text(kDataRefusedMsg);
             return;
-        case 98:
+        case KIVRA_LINK_RECONNECTING:
             set_status_text("reconnect...");
             return;
-        case 99:
+        case KIVRA_LINK_RECONNECT_FAILED:
             set_status_text("connection failed...");
             return;
         default:
@@ -308,7 +282,8 @@ void PlayerSession::on_error(int error_code, int system_error, int checked_value
     view_.log("ErrorCode: " + std::to_string(error_code) +
               "; Windows ErrorCode: " + std::to_string(system_error) +
               "; CheckedValue: " + std::to_string(checked_value) + ".");
-    if (error_code == kErrorNoAudioDevice && checked_value == kCheckedNoAudioDevice)
+    if (error_code == KIVRA_ERROR_OUTPUT_NO_DEVICE &&
+        checked_value == KIVRA_CHECKED_NO_AUDIO_DEVICE)
         message_text(kPlugSpeaker);
 }
 

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "format/index_format.h"
+
 namespace velmora {
 
 namespace {
@@ -33,8 +35,9 @@ CivilDate civil_from_days(int64_t days) {
 // Unit position along the ring for a fraction of its length; the same single-precision
 // arithmetic serves the seek and the tooltip, so the tooltip names what a release reaches.
 float ring_position(uint32_t first, float fraction, uint32_t count) {
+    constexpr auto kRingLength = static_cast<float>(kivra::kLastUnitNumber);
     float w = static_cast<float>(first) + fraction * static_cast<float>(count);
-    if (w > static_cast<float>(kRingUnits)) w -= static_cast<float>(kRingUnits);
+    if (w > kRingLength) w -= kRingLength;
     return w;
 }
 
@@ -56,7 +59,7 @@ int64_t last_step_below(int64_t base, int64_t step, int64_t goal) {
 std::optional<int64_t> offset_between_units(TimeIndexReader& index, uint32_t k, float w,
                                             uint32_t count) {
     const auto here = unit_offset(index, k);
-    const auto next = unit_offset(index, next_ring_unit(k));
+    const auto next = unit_offset(index, kivra::next_unit_number(k));
     if (!here || !next) return std::nullopt;
     const int64_t distance = *next - *here;
     const int64_t step = distance * static_cast<int64_t>(count) / 100;
@@ -74,17 +77,14 @@ std::string time_range_text(int64_t start, int64_t end, int position) {
 
 }  // namespace
 
-uint32_t ring_unit_count(uint32_t first, uint32_t last) {
-    return first < last ? last - first : last - first + kRingUnits;
-}
-
-uint32_t next_ring_unit(uint32_t n) {
-    return n >= kRingUnits ? n - (kRingUnits - 1) : n + 1;
+uint32_t slider_unit_span(uint32_t first, uint32_t last) {
+    const uint32_t units = kivra::units_between(first, last);
+    return units == 0 ? 0 : units - 1;
 }
 
 bool unit_in_range(uint32_t n, uint32_t first, uint32_t last) {
-    if (first < last) return first <= n && n <= last;
-    return !(last < n && n < first);
+    const uint32_t reach = kivra::units_between(first, n);
+    return reach != 0 && reach <= kivra::units_between(first, last);
 }
 
 std::string format_utc(int64_t seconds) {
@@ -108,7 +108,8 @@ std::optional<int64_t> slider_seek_offset(TimeIndexReader& index, int position, 
     if (position == maximum) return unit_offset(index, last);
     if (position < minimum || position > maximum) return std::nullopt;
 
-    const uint32_t count = ring_unit_count(first, last);
+    const uint32_t count = slider_unit_span(first, last);
+    if (count == 0) return unit_offset(index, first);  // one unit: every position is that unit
     const float fraction = static_cast<float>(position) / static_cast<float>(maximum - minimum);
     const float w = ring_position(first, fraction, count);
     if (w < 0.0f) return std::nullopt;
@@ -123,7 +124,7 @@ std::string slider_time_text(TimeIndexReader& index, int position) {
     uint32_t first = 0;
     uint32_t last = 0;
     if (!index.header(first, last)) return {};
-    const uint32_t count = ring_unit_count(first, last);
+    const uint32_t count = slider_unit_span(first, last);
     const float w = ring_position(first, static_cast<float>(position) / 100.0f, count);
     if (w < 0.0f) return {};
     const auto i = static_cast<uint32_t>(w);
@@ -136,7 +137,7 @@ std::string slider_time_text(TimeIndexReader& index, int position) {
     if (f <= 0.02f) return format_utc(start_time);
 
     uint32_t end_time = 0;
-    if (!index.unit(next_ring_unit(i), end_time, offset)) return {};
+    if (!index.unit(kivra::next_unit_number(i), end_time, offset)) return {};
     int64_t start = start_time;
     int64_t end = end_time;
     if (count < 100) {

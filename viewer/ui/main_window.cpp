@@ -501,7 +501,8 @@ void MainWindow::set_layout_mode(bool single_screen) {
         panel_in_main_ = false;
         map_window_->take_panel(info_panel_);
         map_window_->show();
-        if (ctx_.engine.zTellStatusType != nullptr && ctx_.engine.zTellStatusType() == 0) {
+        if (ctx_.engine.zTellStatusType != nullptr &&
+            ctx_.engine.zTellStatusType() == KIVRA_STATUS_OPENED) {
             QTimer::singleShot(10, this,
                                [this] { post_app_message(this, msg::kMapRefresh, 4, 0); });
         }

@@ -77,14 +77,14 @@ int run_viewer(int argc, char** argv) {
     context.web_maps = line.web_maps && !qEnvironmentVariableIsSet("VELMORA_NO_WEB");
 
     MainWindow window(context);
-    std::string error;
-    if (!bind_engine(context.engine, context.program_dir, &error)) {
-        std::fprintf(stderr, "velmora-player: %s\n", error.c_str());
+    if (const fleet::Status engine = bind_engine(context.engine, context.program_dir); !engine) {
+        std::fprintf(stderr, "velmora-player: %s\n", engine.error().message.c_str());
         fatal_message(QStringLiteral("InitKivraLib fail, please check and try again!"));
         return 1;
     }
-    if (!bind_extract(context.extract, context.program_dir, &error)) {
-        std::fprintf(stderr, "velmora-player: %s\n", error.c_str());
+    if (const fleet::Status extract = bind_extract(context.extract, context.program_dir);
+        !extract) {
+        std::fprintf(stderr, "velmora-player: %s\n", extract.error().message.c_str());
         fatal_message(QStringLiteral("InitzExtractLib fail, please check and try again!"));
         return 1;
     }

@@ -1,5 +1,5 @@
-// Entry points of the two libraries the viewer loads at run time, filled by name in a fixed
-// order (see library_binding.h). The viewer calls the engine only through these pointers.
+// Entry points of the two libraries the viewer loads at run time, filled by name in the order of
+// their export lists (see library_binding.h). The viewer calls the engine only through these.
 #pragma once
 
 #include <array>
@@ -11,55 +11,15 @@
 
 namespace velmora {
 
+#define VELMORA_ENTRY_POINTER(name) decltype(&::name) name = nullptr;
+#define VELMORA_ENTRY_NAME(name) #name,
+
 struct EngineApi {
-    decltype(&::KivraInfo) KivraInfo = nullptr;
-    decltype(&::zInit) zInit = nullptr;
-    decltype(&::zRelease) zRelease = nullptr;
-    decltype(&::zOpen) zOpen = nullptr;
-    decltype(&::zOpenEx) zOpenEx = nullptr;
-    decltype(&::zOpenRx) zOpenRx = nullptr;
-    decltype(&::zDownload) zDownload = nullptr;
-    decltype(&::zStopDownload) zStopDownload = nullptr;
-    decltype(&::zTellOpenedType) zTellOpenedType = nullptr;
-    decltype(&::zTellStatusType) zTellStatusType = nullptr;
-    decltype(&::zPlayMSG) zPlayMSG = nullptr;
-    decltype(&::zTellScreenNum) zTellScreenNum = nullptr;
-    decltype(&::zTellSampleRate) zTellSampleRate = nullptr;
-    decltype(&::zTellSampleBits) zTellSampleBits = nullptr;
-    decltype(&::zTellFullScreenIdx) zTellFullScreenIdx = nullptr;
-    decltype(&::zSetFullScreen) zSetFullScreen = nullptr;
-    decltype(&::zTellDivStatus) zTellDivStatus = nullptr;
-    decltype(&::zSetDivStatus) zSetDivStatus = nullptr;
-    decltype(&::zTellCarId) zTellCarId = nullptr;
-    decltype(&::zOpenVoice) zOpenVoice = nullptr;
-    decltype(&::zCloseVoice) zCloseVoice = nullptr;
-    decltype(&::zSetVoiceVolume) zSetVoiceVolume = nullptr;
-    decltype(&::zTellVoiceVolume) zTellVoiceVolume = nullptr;
-    decltype(&::zTellp) zTellp = nullptr;
-    decltype(&::zTellTotalLen) zTellTotalLen = nullptr;
-    decltype(&::zTellBegTime) zTellBegTime = nullptr;
-    decltype(&::zTellEndTime) zTellEndTime = nullptr;
-    decltype(&::zStartExtract) zStartExtract = nullptr;
-    decltype(&::zStopExtract) zStopExtract = nullptr;
-    decltype(&::zTellTimeInxHd) zTellTimeInxHd = nullptr;
-    decltype(&::zTellTimeInxUnit) zTellTimeInxUnit = nullptr;
-    decltype(&::zTellEvtInxHd) zTellEvtInxHd = nullptr;
-    decltype(&::zTellEvtInxUnit) zTellEvtInxUnit = nullptr;
-    decltype(&::zTellQuickInxHd) zTellQuickInxHd = nullptr;
-    decltype(&::zTellQuickInxUnit) zTellQuickInxUnit = nullptr;
-    decltype(&::zSetRecord) zSetRecord = nullptr;
+    KIVRA_FOR_EACH_EXPORT(VELMORA_ENTRY_POINTER)
 
     // Binding order; kNames[i] belongs to the i-th pointer above.
-    static constexpr std::array<const char*, 36> kNames = {
-        "KivraInfo",       "zInit",           "zRelease",           "zOpen",
-        "zOpenEx",         "zOpenRx",         "zDownload",          "zStopDownload",
-        "zTellOpenedType", "zTellStatusType", "zPlayMSG",           "zTellScreenNum",
-        "zTellSampleRate", "zTellSampleBits", "zTellFullScreenIdx", "zSetFullScreen",
-        "zTellDivStatus",  "zSetDivStatus",   "zTellCarId",         "zOpenVoice",
-        "zCloseVoice",     "zSetVoiceVolume", "zTellVoiceVolume",   "zTellp",
-        "zTellTotalLen",   "zTellBegTime",    "zTellEndTime",       "zStartExtract",
-        "zStopExtract",    "zTellTimeInxHd",  "zTellTimeInxUnit",   "zTellEvtInxHd",
-        "zTellEvtInxUnit", "zTellQuickInxHd", "zTellQuickInxUnit",  "zSetRecord"};
+    static constexpr auto kNames =
+        std::to_array<const char*>({KIVRA_FOR_EACH_EXPORT(VELMORA_ENTRY_NAME)});
 
     // Takes the looked-up addresses in kNames order; a null address leaves its pointer null.
     void assign(std::span<void* const, kNames.size()> addresses);
@@ -73,14 +33,10 @@ struct EngineApi {
 };
 
 struct ExtractApi {
-    decltype(&::zExtractInfo) zExtractInfo = nullptr;
-    decltype(&::zExtractPre) zExtractPre = nullptr;
-    decltype(&::zExtractWrite) zExtractWrite = nullptr;
-    decltype(&::zExtractFin) zExtractFin = nullptr;
-    decltype(&::zIsExtractOpened) zIsExtractOpened = nullptr;
+    OMBREL_FOR_EACH_EXPORT(VELMORA_ENTRY_POINTER)
 
-    static constexpr std::array<const char*, 5> kNames = {
-        "zExtractInfo", "zExtractPre", "zExtractWrite", "zExtractFin", "zIsExtractOpened"};
+    static constexpr auto kNames =
+        std::to_array<const char*>({OMBREL_FOR_EACH_EXPORT(VELMORA_ENTRY_NAME)});
 
     void assign(std::span<void* const, kNames.size()> addresses);
     void clear();
@@ -89,5 +45,8 @@ struct ExtractApi {
     // The loaded module; set by bind_extract, closed by unbind_extract.
     void* module = nullptr;
 };
+
+#undef VELMORA_ENTRY_POINTER
+#undef VELMORA_ENTRY_NAME
 
 }  // namespace velmora

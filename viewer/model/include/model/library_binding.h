@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 
+#include "common/result.h"
 #include "model/engine_api.h"
 
 namespace velmora {
@@ -17,14 +18,14 @@ std::string program_folder();
 // already set, the library does not load, or a name is missing: the error names the first
 // missing name, the library stays loaded in *handle and the slots from that name on stay null.
 // slots must be at least as long as names.
-bool bind_library(const std::string& path, std::span<const char* const> names,
-                  std::span<void*> slots, std::string* error, void** handle);
+fleet::Status bind_library(const std::string& path, std::span<const char* const> names,
+                           std::span<void*> slots, void** handle);
 
 // "<program_dir>/utilities/libkivra.so". The engine module stays loaded until the process ends.
-bool bind_engine(EngineApi& api, const std::string& program_dir, std::string* error);
+fleet::Status bind_engine(EngineApi& api, const std::string& program_dir);
 
 // "<program_dir>/utilities/libombrel.so".
-bool bind_extract(ExtractApi& api, const std::string& program_dir, std::string* error);
+fleet::Status bind_extract(ExtractApi& api, const std::string& program_dir);
 
 // Clears the five entries and unloads the extraction library.
 void unbind_extract(ExtractApi& api);

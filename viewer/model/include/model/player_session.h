@@ -26,6 +26,15 @@ enum class PendingAction {
     CloseWindow = 7
 };
 
+// Connect modes of a realtime source as zOpenEx takes them (kivra.h does not name them): 5
+// until the first realtime play, 0 after every close.
+inline constexpr int kConnectModeAtStart = 5;
+inline constexpr int kConnectModeAfterClose = 0;
+// After a failed realtime link, modes 0 and 2 leave the source open.
+inline bool closes_on_link_failure(int connect_mode) {
+    return connect_mode != 0 && connect_mode != 2;
+}
+
 // What the session needs from the window. All calls happen on the GUI thread.
 class SessionView {
   public:
@@ -105,7 +114,7 @@ class PlayerSession {
     std::function<void()> snapshot_finished;
     // The file pair of the last finished download (opened by pending action 1, offered by 2).
     void set_downloaded_pair(const std::string& dvr_path, const std::string& inx_path);
-    // The connect mode of the running realtime source (5 before the first one, 0 after a close).
+    // The connect mode of the running realtime source.
     int connect_mode() const;
     // Whether a seek waits for the next "play ok", and its byte offset.
     std::optional<int64_t> pending_seek() const;
@@ -116,7 +125,7 @@ class PlayerSession {
     void set_status_text(const std::string& text);
     void log_text(const char* key);
     void message_text(const char* key);
-    void play_msg(int32_t command, intptr_t first = 0, int32_t second = 0, int32_t third = 0);
+    void play_msg(KivraCommand command, intptr_t first = 0, int32_t second = 0, int32_t third = 0);
     void send_seek(int64_t offset);
     void seek_to(int64_t offset);
     bool can_play() const;
@@ -155,7 +164,7 @@ class PlayerSession {
     int64_t seek_offset_ = 0;
     bool screen_recording_ = false;
     bool single_screen_ = true;
-    int connect_mode_ = 5;
+    int connect_mode_ = kConnectModeAtStart;
     bool realtime_stop_ = false;
     int pointed_position_ = 0;
     std::string chosen_path_;

@@ -8,9 +8,6 @@
 
 namespace velmora {
 
-// Unit numbers run 1..kRingUnits and then start again at 1.
-inline constexpr uint32_t kRingUnits = 0xFFFFF;
-
 // The engine's time index, read unit by unit.
 class TimeIndexReader {
   public:
@@ -21,10 +18,9 @@ class TimeIndexReader {
     virtual bool unit(uint32_t n, uint32_t& time, int64_t& offset) = 0;
 };
 
-// Units between first and last along the ring.
-uint32_t ring_unit_count(uint32_t first, uint32_t last);
-// The unit after n along the ring.
-uint32_t next_ring_unit(uint32_t n);
+// Steps from the first to the last unit along the ring: one less than the units recorded, so a
+// single unit spans nothing (counting it as a whole ring sent every position past the index).
+uint32_t slider_unit_span(uint32_t first, uint32_t last);
 // Whether unit n lies in the recorded part first..last of the ring.
 bool unit_in_range(uint32_t n, uint32_t first, uint32_t last);
 
