@@ -14,13 +14,12 @@
 #include <fstream>
 
 #include "model/ini_file.h"
-#include "ui/map_view.h"
-#include "ui/video_view.h"
 #include "qt_test_app.h"
-#include "skin/app_message.h"
 #include "skin/skin_static.h"
 #include "skin/slide_button.h"
 #include "ui/car_info_panel.h"
+#include "ui/map_view.h"
+#include "ui/video_view.h"
 #include "viewer_fixture.h"
 
 namespace velmora::test {

@@ -6,12 +6,11 @@
 #include <memory>
 #include <vector>
 
+#include "model/car_list_rules.h"
 #include "qt_test_app.h"
-#include "skin/app_message.h"
 #include "skin/skin_static.h"
 #include "ui/car_info_panel.h"
 #include "ui/car_list_box.h"
-#include "model/car_list_rules.h"
 
 namespace velmora {
 namespace {
@@ -31,34 +30,13 @@ std::unique_ptr<VehicleRecord> vehicle(const char16_t* name, const Address& addr
     return r;
 }
 
-// Collects the app messages posted to the main window.
-class MessageRecorder : public QObject {
-  public:
-    struct Message {
-        int id;
-        intptr_t wparam;
-    };
-    std::vector<Message> messages;
-
-    bool event(QEvent* e) override {
-        if (e->type() == AppMessageEvent::type()) {
-            const auto* m = static_cast<AppMessageEvent*>(e);
-            messages.push_back({m->message(), m->wparam()});
-            return true;
-        }
-        return QObject::event(e);
+// Records the selections the list reports.
+struct SelectionRecorder {
+    explicit SelectionRecorder(CarListBox& list) {
+        QObject::connect(&list, &CarListBox::selection_changed,
+                         [this](VehicleRecord* record) { selections.push_back(record); });
     }
-};
-
-class ScopedMainWindowTarget {
-  public:
-    explicit ScopedMainWindowTarget(QObject* target) : previous_(main_window_target()) {
-        main_window_target() = target;
-    }
-    ~ScopedMainWindowTarget() { main_window_target() = previous_; }
-
-  private:
-    QObject* previous_;
+    std::vector<VehicleRecord*> selections;
 };
 
 TEST(CarListBox, FindUsesThePrefixRuleAndTheWholeAddress) {
@@ -182,24 +160,20 @@ TEST(CarListBox, RemoveDeletesTheFoundEntryOnly) {
 }
 
 TEST(CarListBox, SelectionChangesAreReportedWithTheRecord) {
-    MessageRecorder recorder;
-    ScopedMainWindowTarget target(&recorder);
     CarListBox list;
+    SelectionRecorder recorder(list);
     list.add(vehicle(u"ONE", kAddrA, 1));
     list.add(vehicle(u"TWO", kAddrA, 1));
     EXPECT_EQ(list.selected_index(), -1);
     list.setCurrentRow(1);
     EXPECT_EQ(list.selected_index(), 1);
-    fleet_test::process_events_for(20);
-    ASSERT_EQ(recorder.messages.size(), 1u);
-    EXPECT_EQ(recorder.messages[0].id, msg::kVehicleSelected);
-    EXPECT_EQ(recorder.messages[0].wparam, reinterpret_cast<intptr_t>(list.record_at(1)));
+    ASSERT_EQ(recorder.selections.size(), 1u);
+    EXPECT_EQ(recorder.selections[0], list.record_at(1));
 
-    // Removing the selected vehicle tells the main window that nothing is selected any more.
+    // Removing the selected vehicle reports that nothing is selected any more.
     EXPECT_TRUE(list.remove("TWO", kAddrA.data()));
-    fleet_test::process_events_for(20);
-    ASSERT_EQ(recorder.messages.size(), 2u);
-    EXPECT_EQ(recorder.messages[1].wparam, -1);
+    ASSERT_EQ(recorder.selections.size(), 2u);
+    EXPECT_EQ(recorder.selections[1], nullptr);
     EXPECT_EQ(list.selected_index(), -1);
 
     list.setCurrentRow(0);

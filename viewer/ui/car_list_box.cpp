@@ -9,10 +9,9 @@
 #include <utility>
 
 #include "lang/language_table.h"
-#include "skin/app_message.h"
+#include "model/car_list_rules.h"
 #include "skin/artwork.h"
 #include "skin/theme.h"
-#include "model/car_list_rules.h"
 
 namespace velmora {
 namespace {
@@ -39,10 +38,6 @@ QFont vehicle_font() {
     font.setPixelSize(15);
     font.setWeight(QFont::Medium);
     return font;
-}
-
-intptr_t as_wparam(const VehicleRecord* record) {
-    return record != nullptr ? reinterpret_cast<intptr_t>(record) : -1;
 }
 
 // Draws one entry: white ground (selection colour when selected, leaving the etched bottom
@@ -185,10 +180,10 @@ bool CarListBox::remove(std::string_view name_utf8, const uint8_t* address6) {
     }
     records_.erase(records_.begin() + row);
     if (removing_selected) {
-        // The selected record is gone: the main window must drop its pointer to it.
+        // The selected record is gone: whoever holds a pointer to it must drop it.
         clearSelection();
         selected_index_ = -1;
-        post_app_message(main_window_target(), msg::kVehicleSelected, -1, 0);
+        emit selection_changed(nullptr);
     } else if (selected_index_ > row) {
         --selected_index_;
     }
@@ -223,7 +218,7 @@ void CarListBox::on_current_row_changed(int row) {
     selected_index_ = row;
     repaint_row(previous);
     repaint_row(row);
-    post_app_message(main_window_target(), msg::kVehicleSelected, as_wparam(record_at(row)), 0);
+    emit selection_changed(record_at(row));
 }
 
 void CarListBox::mouseReleaseEvent(QMouseEvent* event) {
@@ -253,24 +248,28 @@ void CarListBox::open_menu(int row, const QPoint& global_pos) {
     struct Item {
         const char* key;
         const char* english;
-        int message;
+        VehicleCommand command;
         bool enabled;
     };
     const Item items[] = {
-        {"ID_CARMENU_PLAY_RT", "Net Realtime Play", msg::kNetRealtimePlay, enabled.realtime_play},
-        {"ID_CARMENU_PLAY_HIS", "Net Recorded Play", msg::kNetRecordedPlay, enabled.recorded_play},
-        {"IDC_STATIC_BINFILE", "Uploaded File", msg::kUploadFile, enabled.uploaded_file},
-        {"ID_CARMENU_DEL_CAR", "Delete from List", msg::kDeleteVehicle, enabled.delete_vehicle},
+        {"ID_CARMENU_PLAY_RT", "Net Realtime Play", VehicleCommand::RealtimePlay,
+         enabled.realtime_play},
+        {"ID_CARMENU_PLAY_HIS", "Net Recorded Play", VehicleCommand::RecordedPlay,
+         enabled.recorded_play},
+        {"IDC_STATIC_BINFILE", "Uploaded File", VehicleCommand::UploadedFile,
+         enabled.uploaded_file},
+        {"ID_CARMENU_DEL_CAR", "Delete from List", VehicleCommand::DeleteFromList,
+         enabled.delete_vehicle},
     };
     for (const Item& item : items) {
         QAction* action = menu.addAction(menu_text(item.key, item.english));
         action->setEnabled(item.enabled);
-        action->setData(item.message);
+        action->setData(static_cast<int>(item.command));
     }
     const QAction* chosen = menu.exec(global_pos);
     // The record may have been removed while the menu was open; look it up again.
     if (chosen == nullptr || record_at(row) != record) return;
-    post_app_message(main_window_target(), chosen->data().toInt(), as_wparam(record), 0);
+    emit command_chosen(static_cast<VehicleCommand>(chosen->data().toInt()), record);
 }
 
 void CarListBox::repaint_row(int row) {

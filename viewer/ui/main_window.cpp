@@ -11,33 +11,31 @@
 #include <QPainter>
 #include <QScreen>
 #include <QTimeZone>
-
-#include <span>
 #include <QTimer>
+#include <span>
 
 #include "caption_bar.h"
 #include "dashboard_panel.h"
-#include "model/directories.h"
 #include "engine_bridge.h"
-#include "model/library_binding.h"
-#include "main_layout.h"
-#include "ui/map_view.h"
-#include "model/progress_poller.h"
-#include "splitter_button.h"
-#include "ui/video_view.h"
 #include "lang/language_table.h"
-#include "skin/app_message.h"
+#include "main_layout.h"
+#include "model/directories.h"
+#include "model/library_binding.h"
+#include "model/operation_log.h"
+#include "model/progress_poller.h"
 #include "skin/artwork.h"
 #include "skin/skin_button.h"
 #include "skin/skin_static.h"
 #include "skin/slide_button.h"
 #include "skin/theme.h"
+#include "splitter_button.h"
 #include "ui/about_dialog.h"
 #include "ui/car_info_panel.h"
 #include "ui/car_list_box.h"
 #include "ui/log_manager_dialog.h"
-#include "model/operation_log.h"
+#include "ui/map_view.h"
 #include "ui/other_settings_dialog.h"
+#include "ui/video_view.h"
 
 namespace velmora {
 
@@ -118,6 +116,7 @@ const Choice* find_choice(std::span<const Choice> group, int id) {
     return nullptr;
 }
 
+constexpr int kMapRefreshOnPlay = 4;  // map refresh reason: play started or nothing playing
 constexpr int kPlayId = 10007;
 constexpr int kPauseId = 10022;
 constexpr int kAudioOnId = 10021;
@@ -168,12 +167,10 @@ MainWindow::MainWindow(ViewerContext& context, QWidget* parent)
     refresh_checks();
     resize(kMinWindowWidth, kMinWindowHeight);
     qApp->installEventFilter(this);
-    main_window_target() = this;
 }
 
 MainWindow::~MainWindow() {
     qApp->removeEventFilter(this);
-    if (main_window_target() == this) main_window_target() = nullptr;
     shutdown();
 }
 
@@ -262,11 +259,28 @@ void MainWindow::build_control_bar() {
     progress_->set_tooltip_provider([this] { return from_utf8(session_->slider_tooltip()); });
     volume_ = new SlideVolume(10025, control_bar_);
     volume_->setObjectName(QStringLiteral("10025"));
+    connect_sliders();
     for (const ButtonSpec& spec : kControlButtons) add_button(spec.id, spec.strip, control_bar_);
     buttons_[kPauseId]->hide();
     buttons_[kPauseId]->setEnabled(false);
     buttons_[kAudioOffId]->hide();
     buttons_[kAudioOffId]->setEnabled(false);
+}
+
+// The progress slider seeks through the session; dragging, hovering and pointing all leave the
+// position under the pointer for the tooltip.
+void MainWindow::connect_sliders() {
+    connect(progress_, &SlideButton::pressed, this, [this] { session_->slider_pressed(); });
+    for (auto signal : {&SlideButton::dragged, &SlideButton::hovered, &SlideButton::pointed}) {
+        connect(progress_, signal, this,
+                [this](int position) { session_->slider_pointed(position); });
+    }
+    connect(progress_, &SlideButton::released, this, [this] {
+        session_->slider_released(progress_->position(), progress_->minimum(),
+                                  progress_->maximum());
+    });
+    connect(volume_, &SlideVolume::volume_set, this,
+            [this](int volume) { session_->set_volume(volume); });
 }
 
 void MainWindow::wire_buttons() {
@@ -503,8 +517,7 @@ void MainWindow::set_layout_mode(bool single_screen) {
         map_window_->show();
         if (ctx_.engine.zTellStatusType != nullptr &&
             ctx_.engine.zTellStatusType() == KIVRA_STATUS_OPENED) {
-            QTimer::singleShot(10, this,
-                               [this] { post_app_message(this, msg::kMapRefresh, 4, 0); });
+            QTimer::singleShot(10, this, [this] { emit map_refresh_requested(kMapRefreshOnPlay); });
         }
         map_window_->map()->run_script(
             QStringLiteral("if (typeof ClearAll_O === 'function') ClearAll_O();"));
@@ -727,45 +740,11 @@ void MainWindow::show_about() {
 // ---- events -------------------------------------------------------------------------------
 
 bool MainWindow::event(QEvent* event) {
-    if (event->type() == AppMessageEvent::type()) {
-        auto* message = static_cast<AppMessageEvent*>(event);
-        handle_app_message(message->message(), message->wparam(), message->lparam());
-        return true;
-    }
     if (event->type() == EngineEvent::type()) {
         handle_engine_event(event);
         return true;
     }
     return QWidget::event(event);
-}
-
-void MainWindow::handle_app_message(int message, intptr_t wparam, intptr_t lparam) {
-    const int position = static_cast<int>(lparam);
-    switch (message) {
-        case msg::kSliderPressed:
-            if (wparam == 10005) session_->slider_pressed();
-            return;
-        case msg::kSliderDragged:
-        case msg::kSliderHovered:
-        case msg::kSliderPointed:
-            if (wparam == 10005) session_->slider_pointed(position);
-            return;
-        case msg::kSliderReleased:
-            if (wparam == 10005)
-                session_->slider_released(progress_->position(), progress_->minimum(),
-                                          progress_->maximum());
-            return;
-        case msg::kVolumeSet:
-            if (wparam == 10025) session_->set_volume(position);
-            return;
-        case msg::kSeekToOffset: {
-            std::unique_ptr<std::string> offset(reinterpret_cast<std::string*>(lparam));
-            if (offset) session_->seek_to_offset_text(*offset);
-            return;
-        }
-        default:
-            return;  // map, vehicle list and network messages belong to later features
-    }
 }
 
 void MainWindow::handle_engine_event(QEvent* event) {
@@ -876,7 +855,7 @@ void MainWindow::log(const std::string& text) {
 }
 
 void MainWindow::request_map_refresh(int reason) {
-    post_app_message(this, msg::kMapRefresh, reason, 0);
+    emit map_refresh_requested(reason);
 }
 
 void MainWindow::run_later(int milliseconds, std::function<void()> action) {

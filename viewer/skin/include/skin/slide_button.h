@@ -1,6 +1,5 @@
-// The two bitmap sliders. Both report to main_window_target() through app messages:
-// the position slider 1124-1128 (pressed, dragged, released, hovered, pointed), the volume
-// slider 1137 on release; wparam is the control id, lparam the position.
+// The two bitmap sliders. The position slider reports pressed, dragged, released, hovered and
+// pointed; the volume slider reports the volume on release.
 #pragma once
 
 #include <QPixmap>
@@ -51,6 +50,14 @@ class SlideButton : public SliderBase {
     // without a provider the widget's own toolTip() shows.
     void set_tooltip_provider(std::function<QString()> provider);
 
+  signals:
+    // Positions are capped at 100 whatever the range.
+    void pressed(int position);   // the position before the press; dragging starts
+    void dragged(int position);   // the thumb follows the pointer
+    void released(int position);  // the position at the release point
+    void hovered(int position);   // the pointer rested on the track
+    void pointed(int position);   // the pointer moved without dragging
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -59,9 +66,6 @@ class SlideButton : public SliderBase {
     bool event(QEvent* event) override;
 
   private:
-    // Messages carry positions within 1..100 whatever the range.
-    void report(int message, int position) const;
-
     std::function<QString()> tooltip_provider_;
     QTimer* hover_timer_;  // a pointer resting on the track reports a hover
     int hover_position_ = 0;
@@ -71,6 +75,9 @@ class SlideVolume : public SliderBase {
     Q_OBJECT
   public:
     explicit SlideVolume(int control_id, QWidget* parent = nullptr);
+
+  signals:
+    void volume_set(int volume);  // on release, 0..100
 
   protected:
     void paintEvent(QPaintEvent* event) override;

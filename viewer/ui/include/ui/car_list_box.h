@@ -1,6 +1,6 @@
 // The vehicle list: owner-drawn entries (truck icon by state, name, address, connections and
-// last event) sorted online first, with a right-click menu whose commands go to the main window
-// as app messages carrying the record. The list owns the records added to it.
+// last event) sorted online first, with a right-click menu whose commands it reports with the
+// record. The list owns the records added to it.
 #pragma once
 
 #include <QListWidget>
@@ -14,6 +14,14 @@
 namespace velmora {
 
 class LanguageTable;
+
+// The commands of the vehicle menu, by their menu ids.
+enum class VehicleCommand {
+    RealtimePlay = 32839,
+    RecordedPlay = 32840,
+    UploadedFile = 32852,
+    DeleteFromList = 32842,
+};
 
 class CarListBox : public QListWidget {
     Q_OBJECT
@@ -46,6 +54,12 @@ class CarListBox : public QListWidget {
     // The application configuration's "RunMode": not 0 disables "Delete from List".
     void set_run_mode(int run_mode) { run_mode_ = run_mode; }
     int run_mode() const { return run_mode_; }
+
+  signals:
+    // The selected record changed; null when nothing is selected any more.
+    void selection_changed(velmora::VehicleRecord* record);
+    // A command of the vehicle menu was chosen for the record under the click.
+    void command_chosen(velmora::VehicleCommand command, velmora::VehicleRecord* record);
 
   protected:
     void mouseReleaseEvent(QMouseEvent* event) override;

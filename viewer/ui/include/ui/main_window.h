@@ -85,6 +85,10 @@ class MainWindow : public QWidget, private SessionView {
     // Event type names by the recorder's event number, in the current language.
     const EventTypeNames& event_type_names() const { return event_type_names_; }
 
+  signals:
+    // The map page should show the vehicle again (reason as the map bridge takes it).
+    void map_refresh_requested(int reason);
+
   protected:
     bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -115,6 +119,7 @@ class MainWindow : public QWidget, private SessionView {
     void build_control_bar();
     void build_menus();
     void wire_buttons();
+    void connect_sliders();
     SkinButton* add_button(int id, int strip, QWidget* parent);
     void lay_out();
     void apply_side_layout();
@@ -123,7 +128,6 @@ class MainWindow : public QWidget, private SessionView {
     void refresh_checks();
     QString text(const char* key) const;
 
-    void handle_app_message(int message, intptr_t wparam, intptr_t lparam);
     void handle_engine_event(QEvent* event);
     bool handle_key(int key);
     void choose_open_file();
