@@ -75,7 +75,7 @@ TEST_F(ControlsTest, AudioButtonsAndVolumeReachTheEngine) {
     QTest::mouseRelease(volume, Qt::LeftButton, {}, QPoint(volume->width() - 1, 2));
     int32_t level = -1;
     ASSERT_TRUE(
-        wait_until([&] { return context_.engine.zTellVoiceVolume(&level) && level >= 95; }, 2000))
+        wait_until([&] { return engine_.engine().zTellVoiceVolume(&level) && level >= 95; }, 2000))
         << level << joined_log();
 }
 
@@ -112,14 +112,14 @@ TEST_F(ControlsTest, EndOfDataStopsAndPlaysAgainFromTheStart) {
 
 TEST_F(ControlsTest, DoubleScreenMovesThePanelIntoTheMapWindow) {
     start_window();
-    window_->run_command(32812);
+    window_->run_command(CommandId::DoubleScreen);
     process_events_for(100);
     QWidget* map_window = window_->info_panel()->window();
     ASSERT_NE(map_window, window_.get());
     EXPECT_TRUE(map_window->isVisible());
     EXPECT_EQ(window_->info_panel()->geometry().width(), 170);
     EXPECT_FALSE(save_screenshot(*map_window, QStringLiteral("viewer_map_window")).isEmpty());
-    window_->run_command(32811);
+    window_->run_command(CommandId::SingleScreen);
     EXPECT_FALSE(map_window->isVisible());
     EXPECT_EQ(window_->info_panel()->window(), window_.get());
 }

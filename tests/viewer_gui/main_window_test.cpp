@@ -35,7 +35,7 @@ bool contains(const std::vector<std::string>& lines, const std::string& line) {
 
 // Runs a command that opens a modal dialog, lets `inspect` look at the dialog, then closes it.
 template <typename Inspect>
-void with_modal_dialog(MainWindow& window, int command, Inspect inspect) {
+void with_modal_dialog(MainWindow& window, CommandId command, Inspect inspect) {
     bool seen = false;
     QTimer::singleShot(0, [&] {
         fleet_test::wait_until([] { return QApplication::activeModalWidget() != nullptr; }, 5000);
@@ -47,7 +47,7 @@ void with_modal_dialog(MainWindow& window, int command, Inspect inspect) {
         dialog->close();
     });
     window.run_command(command);
-    EXPECT_TRUE(seen) << "command " << command << " showed no dialog";
+    EXPECT_TRUE(seen) << "command " << static_cast<int>(command) << " showed no dialog";
 }
 
 TEST_F(ViewerTest, IdleWindowIsReadyWithPlayShownAndAudioOn) {
@@ -151,9 +151,9 @@ TEST_F(ViewerTest, EightChannelsInTheGridAndDoubleClickSelectsAChannel) {
     VideoView* video = window_->video();
     QTest::mouseDClick(video, Qt::LeftButton, {},
                        QPoint(video->width() / 6, video->height() * 5 / 6));
-    ASSERT_TRUE(wait_until([&] { return context_.engine.zTellFullScreenIdx() == 7; }, 2000));
+    ASSERT_TRUE(wait_until([&] { return engine_.engine().zTellFullScreenIdx() == 7; }, 2000));
     QTest::mouseDClick(video, Qt::LeftButton, {}, QPoint(10, 10));
-    ASSERT_TRUE(wait_until([&] { return context_.engine.zTellFullScreenIdx() == 0; }, 2000));
+    ASSERT_TRUE(wait_until([&] { return engine_.engine().zTellFullScreenIdx() == 0; }, 2000));
 }
 
 TEST_F(ViewerTest, OpeningAnotherFileWhilePlayingClosesFirstAndOpensWithoutPlaying) {
@@ -171,7 +171,7 @@ TEST_F(ViewerTest, OpeningAnotherFileWhilePlayingClosesFirstAndOpensWithoutPlayi
         },
         8000));
     EXPECT_EQ(status(), QStringLiteral("opened.."));
-    EXPECT_EQ(context_.engine.zTellScreenNum(), 1);
+    EXPECT_EQ(engine_.engine().zTellScreenNum(), 1);
     EXPECT_TRUE(in_order(
         log_lines(), {"play ok.", "stop ok.", "close ok.", "open local file.", "open completed."}));
 }
@@ -216,25 +216,25 @@ TEST_F(ViewerTest, LayoutFollowsTheWindowSizeAndTheSplitterCollapsesThePanel) {
     auto* dashboard = window_->findChild<QWidget*>(QStringLiteral("dashboard"));
     EXPECT_EQ(dashboard->geometry(), QRect(0, 540 + 146, 1200, 900 - 540 - 147));
     // Start: single screen is marked while the panel still sits in the hidden map window.
-    EXPECT_TRUE(window_->action(32811)->isChecked());
-    window_->run_command(32811);
+    EXPECT_TRUE(window_->action(CommandId::SingleScreen)->isChecked());
+    window_->run_command(CommandId::SingleScreen);
     EXPECT_NE(window_->info_panel()->window(), window_.get());
     // Double, then single again: the panel joins the main window beside the video.
-    window_->run_command(32812);
-    EXPECT_TRUE(window_->action(32812)->isChecked());
-    window_->run_command(32811);
+    window_->run_command(CommandId::DoubleScreen);
+    EXPECT_TRUE(window_->action(CommandId::DoubleScreen)->isChecked());
+    window_->run_command(CommandId::SingleScreen);
     process_events_for(50);
     EXPECT_EQ(window_->info_panel()->window(), window_.get());
     EXPECT_EQ(window_->info_panel()->geometry(), QRect(720, 61, 170, 540));
     auto* map_caption = window_->findChild<QWidget*>(QStringLiteral("10004"));
     EXPECT_EQ(map_caption->geometry().left(), 890);
-    window_->run_command(10035);
+    window_->run_command(CommandId::Splitter);
     EXPECT_TRUE(window_->panel_collapsed());
     EXPECT_EQ(map_caption->geometry(), QRect(720, 61, 480, 20));
     auto* browser = window_->findChild<QWidget*>(QStringLiteral("10002"));
     EXPECT_EQ(browser->geometry().left(), 723);
     EXPECT_EQ(browser->geometry().right(), 1199);
-    window_->run_command(10035);
+    window_->run_command(CommandId::Splitter);
     EXPECT_EQ(window_->info_panel()->geometry(), QRect(720, 61, 170, 540));
     EXPECT_FALSE(save_screenshot(*window_, QStringLiteral("viewer_single_screen_panel")).isEmpty());
 }
@@ -242,23 +242,23 @@ TEST_F(ViewerTest, LayoutFollowsTheWindowSizeAndTheSplitterCollapsesThePanel) {
 TEST_F(ViewerTest, UnitAndMapMenusWriteTheConfiguration) {
     start_window();
     struct Case {
-        int id;
+        CommandId id;
         const char* section;
         const char* key;
         int value;
     };
     const Case cases[] = {
-        {32865, "UnitSetting", "DefaultSpeedUnit", 1},
-        {32864, "UnitSetting", "DefaultSpeedUnit", 0},
-        {32867, "UnitSetting", "DefaultTemperatureUnit", 1},
-        {32868, "UnitSetting", "DefaultPressureUnit", 0},
-        {32871, "UnitSetting", "DefaultMapType", 1},
+        {CommandId::SpeedMile, "UnitSetting", "DefaultSpeedUnit", 1},
+        {CommandId::SpeedKm, "UnitSetting", "DefaultSpeedUnit", 0},
+        {CommandId::Fahrenheit, "UnitSetting", "DefaultTemperatureUnit", 1},
+        {CommandId::PressurePsi, "UnitSetting", "DefaultPressureUnit", 0},
+        {CommandId::YandexMaps, "UnitSetting", "DefaultMapType", 1},
     };
     for (const Case& c : cases) {
         window_->action(c.id)->trigger();
         IniFile ini(kAppConfigPath);
         EXPECT_EQ(ini.get_int(c.section, c.key, -1), c.value) << c.key;
-        EXPECT_TRUE(window_->action(c.id)->isChecked()) << c.id;
+        EXPECT_TRUE(window_->action(c.id)->isChecked()) << static_cast<int>(c.id);
     }
     const AppConfig reread = load_app_config(kAppConfigPath);
     EXPECT_EQ(reread.speed_unit, 0);
@@ -268,10 +268,10 @@ TEST_F(ViewerTest, UnitAndMapMenusWriteTheConfiguration) {
     EXPECT_TRUE(map->url().toString().endsWith(QStringLiteral("/utilities/dep/yandex.html")))
         << map->url().toString().toStdString();
     // Chart ranges are not stored.
-    window_->action(32818)->trigger();
+    window_->action(CommandId::GRange8)->trigger();
     EXPECT_EQ(window_->g_range(), 8);
-    EXPECT_TRUE(window_->action(32818)->isChecked());
-    EXPECT_FALSE(window_->action(32813)->isChecked());
+    EXPECT_TRUE(window_->action(CommandId::GRange8)->isChecked());
+    EXPECT_FALSE(window_->action(CommandId::GRange2)->isChecked());
 }
 
 TEST_F(ViewerTest, ASpeedUnitOfOneChecksMileAtStart) {
@@ -282,12 +282,13 @@ TEST_F(ViewerTest, ASpeedUnitOfOneChecksMileAtStart) {
     context_.config = load_app_config(kAppConfigPath);
     context_.config.log_dir = dir_.file("log");
     start_window();
-    window_->title_menu(1)->popup(QPoint(0, 0));  // the check marks are refreshed before showing
+    window_->menu(MenuId::Windows)
+        ->popup(QPoint(0, 0));  // the check marks are refreshed before showing
     process_events_for(50);
-    window_->title_menu(1)->hide();
-    EXPECT_TRUE(window_->action(32865)->isChecked());
-    EXPECT_FALSE(window_->action(32864)->isChecked());
-    EXPECT_TRUE(window_->action(32866)->isChecked());  // 2 is not Fahrenheit
+    window_->menu(MenuId::Windows)->hide();
+    EXPECT_TRUE(window_->action(CommandId::SpeedMile)->isChecked());
+    EXPECT_FALSE(window_->action(CommandId::SpeedKm)->isChecked());
+    EXPECT_TRUE(window_->action(CommandId::Celsius)->isChecked());  // 2 is not Fahrenheit
 }
 
 TEST_F(ViewerTest, SwitchingLanguageChangesMenusTooltipsAndButtonsAtOnce) {
@@ -302,7 +303,7 @@ TEST_F(ViewerTest, SwitchingLanguageChangesMenusTooltipsAndButtonsAtOnce) {
                 "IDS_STRING464=G-SENSOR-ALARM\n";
     }
     start_window();
-    with_modal_dialog(*window_, 32843, [](QWidget& dialog) {
+    with_modal_dialog(*window_, CommandId::OtherSettings, [](QWidget& dialog) {
         EXPECT_FALSE(save_screenshot(dialog, QStringLiteral("viewer_settings_dialog")).isEmpty());
         auto* combo = dialog.findChild<QComboBox*>();
         ASSERT_NE(combo, nullptr);
@@ -313,8 +314,8 @@ TEST_F(ViewerTest, SwitchingLanguageChangesMenusTooltipsAndButtonsAtOnce) {
         ASSERT_NE(ok, nullptr);
         ok->click();
     });
-    EXPECT_EQ(window_->action(32810)->text(), QString::fromUtf8("Datei \xc3\xb6"
-                                                                "ffnen"));
+    EXPECT_EQ(window_->action(CommandId::OpenFile)->text(), QString::fromUtf8("Datei \xc3\xb6"
+                                                                              "ffnen"));
     EXPECT_EQ(window_->findChild<QAbstractButton*>(QStringLiteral("10007"))->toolTip(),
               QStringLiteral("abspielen"));
     EXPECT_EQ(window_->findChild<QAbstractButton*>(QStringLiteral("10015"))->toolTip(),
@@ -324,19 +325,19 @@ TEST_F(ViewerTest, SwitchingLanguageChangesMenusTooltipsAndButtonsAtOnce) {
     EXPECT_EQ(static_cast<SkinMenuText*>(file_title)->text(), QStringLiteral("Datei"));
     EXPECT_EQ(window_->event_type_names()[13], "G-SENSOR-ALARM");
     // A key the file lacks keeps its English text.
-    EXPECT_EQ(window_->action(32853)->text(), QStringLiteral("Search HDD"));
+    EXPECT_EQ(window_->action(CommandId::SearchHdd)->text(), QStringLiteral("Search HDD"));
     EXPECT_EQ(load_app_config(kAppConfigPath).lang_file, "deutsch.lang");
 }
 
 TEST_F(ViewerTest, AboutBoxAndLogManagerLookFinished) {
     start_window();
-    with_modal_dialog(*window_, 32858, [](QWidget& dialog) {
+    with_modal_dialog(*window_, CommandId::About, [](QWidget& dialog) {
         const QString text = dialog.findChild<QLabel*>(QStringLiteral("28000"))->text();
         EXPECT_TRUE(text.contains(QStringLiteral("libkivra.so version"))) << text.toStdString();
         EXPECT_TRUE(text.contains(QStringLiteral("libombrel.so version")));
         EXPECT_FALSE(save_screenshot(dialog, QStringLiteral("viewer_about_box")).isEmpty());
     });
-    with_modal_dialog(*window_, 32850, [](QWidget& dialog) {
+    with_modal_dialog(*window_, CommandId::OperationLog, [](QWidget& dialog) {
         const QList<QListWidget*> lists = dialog.findChildren<QListWidget*>();
         ASSERT_FALSE(lists.empty());
         EXPECT_FALSE(save_screenshot(dialog, QStringLiteral("viewer_log_manager")).isEmpty());
@@ -345,7 +346,9 @@ TEST_F(ViewerTest, AboutBoxAndLogManagerLookFinished) {
 
 TEST_F(ViewerTest, CommandsOfLaterFeaturesSayTheyAreNotAvailable) {
     start_window();
-    for (int id : {32833, 32856, 10013, 10014, 32847}) window_->run_command(id);
+    for (CommandId id : {CommandId::FindPlay, CommandId::ScreenRecord, CommandId::Extract,
+                         CommandId::Capture, CommandId::SaveChannelPicture})
+        window_->run_command(id);
     ASSERT_EQ(messages_.size(), 5u);
     for (const QString& m : messages_)
         EXPECT_TRUE(m.endsWith(QStringLiteral("not available in this version yet.")));

@@ -54,9 +54,6 @@ bool PlayerSession::audio_on() const {
 int PlayerSession::connect_mode() const {
     return connect_mode_;
 }
-int PlayerSession::pointed_position() const {
-    return pointed_position_;
-}
 
 std::optional<int64_t> PlayerSession::pending_seek() const {
     if (!seek_after_play_) return std::nullopt;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "kivra/kivra.h"
+#include "model/engine_host.h"
 
 namespace velmora {
 
@@ -28,15 +29,6 @@ class EngineEvent : public QEvent {
     int32_t b;         // play: value; disk: event; link: code; error: system error
     int32_t c;         // link: value; error: checked value
     std::string text;  // frame: vehicle identifier
-};
-
-struct EngineCallbacks {
-    PlayEventProc play;
-    FrameInfoProc frame;
-    DiskEventProc disk;
-    LinkEventProc link;
-    ExtractDataProc extract;
-    ErrorProc error;
 };
 
 // The callbacks to hand to zInit, in its argument order.

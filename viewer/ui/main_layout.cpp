@@ -19,11 +19,12 @@ ControlBarLayout control_bar_layout(int video_width) {
     bar.plate = QRect(video_width - 200, 8, 80, 18);
     bar.time = QRect(video_width - 120, 8, 120, 18);
     bar.progress = QRect(3, 28, video_width, 7);
-    bar.play = QRect(3, 38, kPlayButton, kPlayButton);
-    for (int i = 0; i < 7; ++i)
-        bar.buttons[static_cast<size_t>(i)] = QRect(51 + 48 * i, 38, kPlayButton, kPlayButton);
-    bar.channel = QRect(387, 38, kPlayButton, kPlayButton);
-    bar.audio = QRect(435, 38, kPlayButton, kPlayButton);
+    bar.button_slots[0] = QRect(3, 38, kPlayButton, kPlayButton);
+    for (size_t i = 1; i <= 7; ++i)
+        bar.button_slots[i] =
+            QRect(51 + 48 * static_cast<int>(i - 1), 38, kPlayButton, kPlayButton);
+    bar.button_slots[8] = QRect(387, 38, kPlayButton, kPlayButton);
+    bar.button_slots[9] = QRect(435, 38, kPlayButton, kPlayButton);
     bar.volume = QRect(486, 60, 50, 5);
     return bar;
 }
@@ -38,8 +39,8 @@ MainLayout compute_main_layout(int width, int height) {
     const int a = m.video_height;
     m.caption = QRect(0, 0, width, kCaptionHeight);
     m.toolbar = QRect(0, kToolbarTop, width, kToolbarHeight);
-    for (int i = 0; i < 7; ++i) {
-        m.toolbar_buttons[static_cast<size_t>(i)] =
+    for (int i = 0; i < kToolbarSlots; ++i) {
+        m.toolbar_slots[static_cast<size_t>(i)] =
             QRect(3 + i * (kToolButton + 3), kToolbarTop + (kToolbarHeight - kToolButton) / 2,
                   kToolButton, kToolButton);
     }

@@ -12,18 +12,23 @@ inline constexpr int kMinWindowHeight = 700;
 inline constexpr int kPanelWidth = 170;
 inline constexpr int kSplitterWidth = 3;
 
+// Button places of the control bar, left to right: play (pause in the same place), step back,
+// step forward, fast back, fast forward, stop, extract, capture, channel, audio (both buttons).
+inline constexpr int kControlBarSlots = 10;
+
 struct ControlBarLayout {
-    QRect status, plate, time, progress, play;
-    std::array<QRect, 7> buttons;  // step back, step forward, fast back, fast forward, stop,
-                                   // extract, capture
-    QRect channel, audio, volume;
+    QRect status, plate, time, progress, volume;
+    std::array<QRect, kControlBarSlots> button_slots;
 };
+
+// Button places of the toolbar: open, hdd, sd, close, find, record, talkback.
+inline constexpr int kToolbarSlots = 7;
 
 struct MainLayout {
     int video_width = 0;   // V = W / 5 x 3
     int video_height = 0;  // A = H / 5 x 3
     QRect caption, toolbar;
-    std::array<QRect, 7> toolbar_buttons;  // open, hdd, sd, close, find, record, talkback
+    std::array<QRect, kToolbarSlots> toolbar_slots;
     QRect video;
     QRect control_bar;     // in window coordinates
     ControlBarLayout bar;  // relative to control_bar

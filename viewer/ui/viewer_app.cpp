@@ -7,10 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "lang/language_table.h"
 #include "model/directories.h"
+#include "model/engine_host.h"
 #include "model/library_binding.h"
 #include "ui/main_window.h"
-#include "lang/language_table.h"
 
 namespace velmora {
 
@@ -76,16 +77,13 @@ int run_viewer(int argc, char** argv) {
     context.program_dir = program_folder();
     context.web_maps = line.web_maps && !qEnvironmentVariableIsSet("VELMORA_NO_WEB");
 
-    MainWindow window(context);
-    if (const fleet::Status engine = bind_engine(context.engine, context.program_dir); !engine) {
-        std::fprintf(stderr, "velmora-player: %s\n", engine.error().message.c_str());
-        fatal_message(QStringLiteral("InitKivraLib fail, please check and try again!"));
-        return 1;
-    }
-    if (const fleet::Status extract = bind_extract(context.extract, context.program_dir);
-        !extract) {
-        std::fprintf(stderr, "velmora-player: %s\n", extract.error().message.c_str());
-        fatal_message(QStringLiteral("InitzExtractLib fail, please check and try again!"));
+    EngineHost engine;  // outlives the window, which stops it
+    MainWindow window(context, engine);
+    if (const fleet::Status bound = engine.bind(context.program_dir); !bound) {
+        std::fprintf(stderr, "velmora-player: %s\n", bound.error().message.c_str());
+        fatal_message(bound.error().code == kEngineNotBound
+                          ? QStringLiteral("InitKivraLib fail, please check and try again!")
+                          : QStringLiteral("InitzExtractLib fail, please check and try again!"));
         return 1;
     }
     if (!window.start()) return 1;

@@ -118,8 +118,6 @@ class PlayerSession {
     int connect_mode() const;
     // Whether a seek waits for the next "play ok", and its byte offset.
     std::optional<int64_t> pending_seek() const;
-    // Last slider position reported by pressing, dragging or pointing.
-    int pointed_position() const;
 
   private:
     void set_status_text(const std::string& text);

@@ -18,7 +18,6 @@ class BaseTabCtrl : public QWidget {
 
     // Adds a page at the end (hidden until chosen); 0 when 16 pages exist, else 1.
     int add_page(const QString& title, QWidget* page, int page_id);
-    void set_tab_bitmap(int index, int resource_id);
     int count() const { return static_cast<int>(pages_.size()); }
     int current_index() const { return current_; }
     void set_current_index(int index);
@@ -42,7 +41,6 @@ class BaseTabCtrl : public QWidget {
         QString title;
         QWidget* widget;
         int id;
-        int bitmap_id;
     };
     void place_pages();
 

@@ -16,9 +16,7 @@ class SkinButton : public QAbstractButton {
     SkinButton(int control_id, int strip_id, QWidget* parent = nullptr);
 
     int control_id() const { return control_id_; }
-    void set_strip(int strip_id);
     void set_mode(Mode mode);
-    void set_caption_colour(const QColor& colour) { caption_colour_ = colour; }
     // 1 normal, 2 hover, 3 pressed, 4 disabled: what the next paint shows.
     int current_frame() const;
     QSize sizeHint() const override;
@@ -46,7 +44,6 @@ class SkinButton : public QAbstractButton {
     int control_id_;
     int strip_id_;
     Mode mode_ = Mode::Region;
-    QColor caption_colour_{Qt::black};
     bool hover_ = false;
 };
 

@@ -1,5 +1,4 @@
-// Flat label: optional edge-stretched bitmap, left and right border lines, one line of text on
-// its own background colour.
+// Flat label: left and right border lines and one line of text on its own background colour.
 #pragma once
 
 #include <QColor>
@@ -17,7 +16,6 @@ class SkinStatic : public QWidget {
                   const QColor& background);
     void set_text(const QString& text);  // keeps offset and colours; repaints
     QString text() const { return text_; }
-    void set_bitmap(int resource_id, int corner_width, int corner_height);
     void set_border(bool on);
 
   signals:
@@ -33,9 +31,6 @@ class SkinStatic : public QWidget {
     int text_offset_ = 0;
     QColor text_colour_{Qt::white};
     QColor background_;
-    int bitmap_id_ = 0;
-    int corner_width_ = 0;
-    int corner_height_ = 0;
     bool border_ = true;
 };
 

@@ -1,20 +1,21 @@
 // The viewer's main window: caption, menus, toolbar, video area, map area, control bar,
-// dashboard and the vehicle panel. It renders the PlayerSession and turns engine reports
-// (posted from engine threads) and the sliders' messages into session calls.
+// dashboard and the vehicle panel. It renders the PlayerSession, turns its controls and the
+// engine's reports (posted from engine threads) into session calls, and runs the commands of its
+// command table.
 #pragma once
 
-#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <functional>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "model/app_config.h"
-#include "model/engine_api.h"
 #include "model/event_types.h"
 #include "model/player_session.h"
+#include "ui/command_table.h"
 
 class QAction;
 class QMenu;
@@ -25,10 +26,11 @@ namespace velmora {
 class CaptionBar;
 class CarInfoPanel;
 class DashboardPanel;
+class EngineHost;
 class LanguageTable;
+struct MainLayout;
 class MapView;
 class MapWindow;
-class ProgressPoller;
 class SkinButton;
 class SkinMenuText;
 class SkinStatic;
@@ -38,14 +40,12 @@ class SplitterButton;
 class VideoView;
 class WindowFrame;
 
-// Everything start-up hands to the window.
+// What start-up hands to the window besides the engine.
 struct ViewerContext {
     AppConfig config;
     std::string config_path = kAppConfigPath;
     std::string lang_dir = "config/lang";
     LanguageTable* texts = nullptr;
-    EngineApi engine;
-    ExtractApi extract;
     std::string program_dir;
     bool web_maps = true;  // false: a plain page stands in for the browser
 };
@@ -53,11 +53,12 @@ struct ViewerContext {
 class MainWindow : public QWidget, private SessionView {
     Q_OBJECT
   public:
-    explicit MainWindow(ViewerContext& context, QWidget* parent = nullptr);
+    // The engine host must be bound; it outlives the window.
+    MainWindow(ViewerContext& context, EngineHost& engine, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // zInit, the progress poller, placement, volume and "ready..". False (after the message)
-    // when the engine refuses to start; the window must then be closed.
+    // Starts the engine with this window's video area, then placement, volume and "ready..".
+    // False (after the message) when the engine refuses to start; the window must then close.
     bool start();
 
     // Message boxes go through these, so tests and headless runs can answer them.
@@ -69,12 +70,12 @@ class MainWindow : public QWidget, private SessionView {
     PlayerSession& session() { return *session_; }
     VideoView* video() { return video_; }
     CarInfoPanel* info_panel() { return info_panel_; }
-    QAction* action(int id) const;
-    QMenu* title_menu(int index) const;
+    QAction* action(CommandId id) const;
+    QMenu* menu(MenuId id) const;
     bool single_screen() const { return single_screen_; }
     bool panel_collapsed() const { return panel_collapsed_; }
-    // Runs a command of the command table as a menu item or button would.
-    void run_command(int id);
+    // Runs a command of the table as its menu item, button or key would.
+    void run_command(CommandId id);
     // Opens a recording as the Open file command does after its dialog.
     void open_path(const QString& path);
     void apply_language();
@@ -84,6 +85,9 @@ class MainWindow : public QWidget, private SessionView {
     int temperature_range() const { return temperature_range_; }
     // Event type names by the recorder's event number, in the current language.
     const EventTypeNames& event_type_names() const { return event_type_names_; }
+
+    static std::span<const Command> command_table();
+    static std::span<const MenuPlan> menu_plan();
 
   signals:
     // The map page should show the vehicle again (reason as the map bridge takes it).
@@ -115,37 +119,45 @@ class MainWindow : public QWidget, private SessionView {
     void telemetry_gate(bool open) override;
     void telemetry_reset(bool full) override;
 
+    // Widgets (main_window.cpp)
     void build_widgets();
     void build_control_bar();
-    void build_menus();
-    void wire_buttons();
     void connect_sliders();
-    SkinButton* add_button(int id, int strip, QWidget* parent);
-    void lay_out();
-    void apply_side_layout();
+    QString text(const char* key) const;
+
+    // Commands, menus and buttons from the table (main_window_commands.cpp)
+    void build_menus();
+    void build_buttons();
+    SkinButton* button(CommandId id) const;
     void retranslate_tooltips();
     void retranslate_menus();
     void refresh_checks();
-    QString text(const char* key) const;
-
-    void handle_engine_event(QEvent* event);
-    bool handle_key(int key);
+    int current_choice(MenuId radio_menu) const;
+    const Command* command_for_key(int key) const;
     void choose_open_file();
-    void set_layout_mode(bool single_screen);
-    void toggle_panel();
-    void set_unit(int id);
+    void not_available(const Command& command);
+    void set_unit(UnitKind kind, int value);
     void set_map_type(int map_type);
-    void not_available(const QString& what);
     void show_log_manager();
     void show_settings();
     void show_about();
+
+    // Layout and layout modes (main_window_layout.cpp)
+    void lay_out();
+    void place_buttons(const MainLayout& layout);
+    void apply_side_layout();
+    void set_layout_mode(bool single_screen);
+    void toggle_panel();
+
+    void handle_engine_event(QEvent* event);
+    bool handle_key(int key);
     void shutdown();
     QString map_page_url(const char* google_page, const char* yandex_page) const;
     void update_telemetry_texts();
 
     ViewerContext& ctx_;
+    EngineHost& engine_;
     std::unique_ptr<PlayerSession> session_;
-    std::unique_ptr<ProgressPoller> poller_;
 
     CaptionBar* caption_ = nullptr;
     QWidget* toolbar_ = nullptr;
@@ -163,16 +175,10 @@ class MainWindow : public QWidget, private SessionView {
     CarInfoPanel* info_panel_ = nullptr;
     MapWindow* map_window_ = nullptr;
     WindowFrame* frame_ = nullptr;
-    std::map<int, SkinButton*> buttons_;
-    std::map<int, QAction*> actions_;
-    std::array<QMenu*, 5> title_menus_{};
+    std::map<CommandId, SkinButton*> buttons_;
+    std::map<CommandId, QAction*> actions_;
+    std::map<MenuId, QMenu*> menus_;
     std::array<SkinMenuText*, 5> menu_titles_{};
-    QMenu* picture_menu_ = nullptr;
-    QMenu* layout_menu_ = nullptr;
-    QMenu* wave_menu_ = nullptr;
-    QMenu* unit_menu_ = nullptr;
-    std::array<QMenu*, 3> wave_submenus_{};
-    std::array<QMenu*, 4> unit_submenus_{};
     QTimer* telemetry_timer_ = nullptr;
 
     bool single_screen_ = true;
