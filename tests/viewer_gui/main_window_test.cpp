@@ -3,6 +3,7 @@
 // language switch. Screenshots land in build/artifacts.
 #include <QAbstractButton>
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -272,6 +273,26 @@ TEST_F(ViewerTest, UnitAndMapMenusWriteTheConfiguration) {
     EXPECT_EQ(window_->g_range(), 8);
     EXPECT_TRUE(window_->action(CommandId::GRange8)->isChecked());
     EXPECT_FALSE(window_->action(CommandId::GRange2)->isChecked());
+}
+
+// Each radio group of the menus is one exclusive action group, so its items show radio marks.
+TEST_F(ViewerTest, RadioGroupsOfTheMenusAreExclusive) {
+    start_window();
+    for (const MenuPlan& plan : MainWindow::menu_plan()) {
+        if (!plan.radio) continue;
+        SCOPED_TRACE(static_cast<int>(plan.id));
+        const QList<QAction*> items = window_->menu(plan.id)->actions();
+        ASSERT_FALSE(items.isEmpty());
+        QActionGroup* group = items.first()->actionGroup();
+        ASSERT_NE(group, nullptr);
+        EXPECT_EQ(group->exclusionPolicy(), QActionGroup::ExclusionPolicy::Exclusive);
+        EXPECT_EQ(group->actions(), items);
+    }
+    // Choosing one item unmarks the others of its group.
+    window_->action(CommandId::GRange6)->trigger();
+    for (CommandId id : {CommandId::GRange2, CommandId::GRange4, CommandId::GRange8})
+        EXPECT_FALSE(window_->action(id)->isChecked()) << static_cast<int>(id);
+    EXPECT_TRUE(window_->action(CommandId::GRange6)->isChecked());
 }
 
 TEST_F(ViewerTest, ASpeedUnitOfOneChecksMileAtStart) {

@@ -37,6 +37,7 @@ class RecordingView : public SessionView {
     }
     void telemetry_gate(bool open) override { gates.push_back(open); }
     void telemetry_reset(bool full) override { resets.push_back(full); }
+    void clear_picture() override { ++pictures_cleared; }
 
     // Runs the delayed actions as their timers would, oldest first.
     void run_delayed() {
@@ -62,6 +63,7 @@ class RecordingView : public SessionView {
     int close_requests = 0;
     std::vector<bool> gates;
     std::vector<bool> resets;
+    int pictures_cleared = 0;
 };
 
 }  // namespace velmora::test

@@ -125,6 +125,17 @@ TEST_F(SessionTest, PauseAndStopReportsDriveTheTelemetry) {
     EXPECT_THAT(view_.progress, ElementsAre(0));
 }
 
+// The last picture of a stopped or closed recording must not stay on screen.
+TEST_F(SessionTest, StopAndCloseClearThePicture) {
+    bring_to(PlayerState::Playing);
+    session_.on_play_event(KIVRA_RESULT_PAUSE_OK, 0);
+    EXPECT_EQ(view_.pictures_cleared, 0);
+    session_.on_play_event(KIVRA_RESULT_STOP_OK, 0);
+    EXPECT_EQ(view_.pictures_cleared, 1);
+    session_.on_play_event(KIVRA_RESULT_CLOSE_OK, KIVRA_CLOSE_RESULT_LOCAL);
+    EXPECT_EQ(view_.pictures_cleared, 2);
+}
+
 TEST_F(SessionTest, SnapshotResultsShowTheirMessages) {
     bring_to(PlayerState::Playing);
     int finished = 0;

@@ -1,12 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QListWidget>
+#include <QMenu>
 #include <QObject>
+#include <QTest>
+#include <QTimer>
 #include <array>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <vector>
 
+#include "lang/language_table.h"
 #include "model/car_list_rules.h"
+#include "process.h"
 #include "qt_test_app.h"
 #include "skin/skin_static.h"
 #include "ui/car_info_panel.h"
@@ -180,6 +189,84 @@ TEST(CarListBox, SelectionChangesAreReportedWithTheRecord) {
     list.clear_selection_index();
     EXPECT_EQ(list.selected_index(), -1);
     EXPECT_TRUE(list.selectedItems().isEmpty());
+}
+
+// Right-clicks the list's viewport at a point; while a menu is open, `in_menu` gets it. True when
+// a menu opened.
+template <class InMenu>
+bool right_click(CarListBox& list, QPoint at, InMenu in_menu) {
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr) return;
+        opened = true;
+        in_menu(*menu);
+        if (menu->isVisible()) menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, list.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list.viewport(), &event);
+    fleet_test::process_events_for(20);  // the check above runs even when no menu opened
+    return opened;
+}
+
+void no_choice(QMenu&) {}
+
+class ShownList : public ::testing::Test {
+  protected:
+    explicit ShownList(const LanguageTable* texts = nullptr) : list_(texts) {
+        list_.resize(160, 300);
+        list_.show();
+    }
+    CarListBox list_;
+};
+
+// The last entry reaches down to the bottom of the list: a click below it is a click on it.
+TEST_F(ShownList, RightClickBelowTheLastVehicleSelectsItAndOpensItsMenu) {
+    list_.add(vehicle(u"ONE", kAddrA, 1));
+    list_.add(vehicle(u"TWO", kAddrA, 1));
+    ASSERT_LT(2 * CarListBox::kItemHeight, 250);
+    EXPECT_TRUE(right_click(list_, QPoint(20, 250), no_choice));
+    EXPECT_EQ(list_.selected_index(), 1);
+}
+
+TEST_F(ShownList, RightClickWithNoVehicleOpensNoMenu) {
+    EXPECT_FALSE(right_click(list_, QPoint(20, 20), no_choice));
+    EXPECT_EQ(list_.selected_index(), -1);
+}
+
+TEST_F(ShownList, TheChosenMenuCommandIsReportedWithTheRecord) {
+    list_.add(vehicle(u"ONE", kAddrA, 1));
+    std::vector<std::pair<VehicleCommand, VehicleRecord*>> chosen;
+    QObject::connect(&list_, &CarListBox::command_chosen,
+                     [&](VehicleCommand command, VehicleRecord* record) {
+                         chosen.emplace_back(command, record);
+                     });
+    EXPECT_TRUE(right_click(list_, QPoint(20, 20), [](QMenu& menu) {
+        menu.setActiveAction(menu.actions().at(1));
+        QTest::keyClick(&menu, Qt::Key_Return);
+    }));
+    ASSERT_EQ(chosen.size(), 1u);
+    EXPECT_EQ(chosen[0].first, VehicleCommand::RecordedPlay);
+    EXPECT_EQ(chosen[0].second, list_.record_at(0));
+}
+
+// A language file may set a text to nothing; the menu then shows nothing, not the English text.
+TEST(CarListBox, AnEmptyLanguageTextStaysEmptyInTheMenu) {
+    fleet::test::TempDir dir;
+    std::filesystem::create_directories(dir.file("config/lang"));
+    std::ofstream(dir.file("config/lang/blank.lang")) << "Language=Blank\nID_CARMENU_PLAY_RT=\n";
+    LanguageTable texts(dir.path());
+    ASSERT_TRUE(texts.load("blank.lang"));
+    CarListBox list(&texts);
+    list.resize(160, 300);
+    list.show();
+    list.add(vehicle(u"ONE", kAddrA, 1));
+    std::vector<std::string> shown;
+    EXPECT_TRUE(right_click(list, QPoint(20, 20), [&](QMenu& menu) {
+        for (const QAction* action : menu.actions()) shown.push_back(action->text().toStdString());
+    }));
+    EXPECT_EQ(shown, (std::vector<std::string>{"", "Net Recorded Play", "Uploaded File",
+                                               "Delete from List"}));
 }
 
 TEST(CarListBox, SelectionIndexFollowsInsertionsAbove) {

@@ -132,6 +132,7 @@ void PlayerSession::on_fast_done(bool forward) {
 }
 
 void PlayerSession::on_stop_done() {
+    view_.clear_picture();
     view_.telemetry_gate(true);
     view_.telemetry_reset(true);
     view_.show_pause_button(false);
@@ -161,6 +162,7 @@ void PlayerSession::on_closed(int /*value*/) {
     close_after_stop_ = false;
     replay_after_stop_ = false;
     seek_after_play_ = false;  // an offset into the closed source means nothing to the next one
+    view_.clear_picture();
     log_text(kCloseOk);
     set_status_text("ready..");
     state_ = PlayerState::Idle;

@@ -156,7 +156,8 @@ void SkinButton::mousePressEvent(QMouseEvent* event) {
     // A press on the button means the pointer is over it, even without an enter event first.
     if (event->button() == Qt::LeftButton && hitButton(event->position().toPoint())) {
         hover_ = true;
-        setFocus(Qt::MouseFocusReason);
+        // Only where the owner lets buttons take the focus (the main window's never do).
+        if (focusPolicy() & Qt::ClickFocus) setFocus(Qt::MouseFocusReason);
     }
     QAbstractButton::mousePressEvent(event);
     repaint();

@@ -230,7 +230,7 @@ void CarListBox::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CarListBox::contextMenuEvent(QContextMenuEvent* event) {
-    const int row = indexAt(event->pos()).row();
+    const int row = row_for_click(event->pos());
     if (row < 0) {
         setCurrentRow(-1);
         clearSelection();
@@ -276,12 +276,18 @@ void CarListBox::repaint_row(int row) {
     if (QListWidgetItem* entry = item(row)) viewport()->update(visualItemRect(entry));
 }
 
+// A language file may set a text to nothing on purpose; only without a table is it English.
 QString CarListBox::menu_text(const char* key, const char* english) const {
-    if (texts_ != nullptr) {
-        const std::string text = texts_->text(key);
-        if (!text.empty()) return QString::fromStdString(text);
-    }
+    if (texts_ != nullptr) return QString::fromStdString(texts_->text(key));
     return QString::fromUtf8(english);
+}
+
+// The last entry reaches down to the bottom of the list, so a click below it is on it.
+int CarListBox::row_for_click(const QPoint& pos) const {
+    const int row = indexAt(pos).row();
+    if (row >= 0 || count() == 0) return row;
+    const QListWidgetItem* last = item(count() - 1);
+    return pos.y() > visualItemRect(last).bottom() ? count() - 1 : -1;
 }
 
 }  // namespace velmora

@@ -276,9 +276,11 @@ void MainWindow::handle_engine_event(QEvent* event) {
     }
 }
 
-// Keys are taken before any control of the window sees them.
+// Keys are taken before any control of the window sees them, but an open pop-up menu (the
+// window's or the vehicle list's) keeps its own: Space and the arrows work the menu.
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && QApplication::activeWindow() == this) {
+    if (event->type() == QEvent::KeyPress && QApplication::activeWindow() == this &&
+        QApplication::activePopupWidget() == nullptr) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (!key->isAutoRepeat() && handle_key(key->key())) return true;
     }
@@ -399,6 +401,10 @@ void MainWindow::telemetry_reset(bool full) {
     time_->set_text(QStringLiteral(" "));
     plate_->set_text(QStringLiteral(" "));
     map_caption_->set_text(QStringLiteral(" "));
+}
+
+void MainWindow::clear_picture() {
+    video_->clear();
 }
 
 QString MainWindow::map_page_url(const char* google_page, const char* yandex_page) const {

@@ -1,5 +1,6 @@
 // The main window's command table, and the menus, buttons and keys made from it.
 #include <QAction>
+#include <QActionGroup>
 #include <QMenu>
 #include <algorithm>
 
@@ -63,11 +64,6 @@ constexpr MenuPlan kMenus[] = {
     {Menu::Help, Menu::None, "ID_MENU_HELP"},
     {Menu::Picture, Menu::None, nullptr},
 };
-
-bool is_radio(MenuId id) {
-    return std::any_of(std::begin(kMenus), std::end(kMenus),
-                       [id](const MenuPlan& plan) { return plan.id == id && plan.radio; });
-}
 
 }  // namespace
 
@@ -419,12 +415,18 @@ void MainWindow::build_menus() {
         QMenu* made = plan.parent == MenuId::None ? new QMenu(this)
                                                   : menus_.at(plan.parent)->addMenu(QString());
         menus_[plan.id] = made;
+        // One exclusive group per radio menu: Qt then draws its marks as radio marks.
+        if (plan.radio) new QActionGroup(made);
     }
     for (const Command& command : command_table()) {
         if (command.menu == MenuId::None) continue;
-        QAction* action = menus_.at(command.menu)->addAction(QString());
+        QMenu* owner = menus_.at(command.menu);
+        QAction* action = owner->addAction(QString());
         actions_[command.id] = action;
-        action->setCheckable(is_radio(command.menu));
+        if (auto* group = owner->findChild<QActionGroup*>(QString(), Qt::FindDirectChildrenOnly)) {
+            action->setCheckable(true);
+            group->addAction(action);
+        }
         const CommandId id = command.id;
         connect(action, &QAction::triggered, this, [this, id] { run_command(id); });
     }

@@ -58,6 +58,14 @@ void VideoView::store(const KivraCanvas& canvas) {
     }
 }
 
+void VideoView::clear() {
+    {
+        std::lock_guard lock(mutex_);
+        canvas_ = QImage();
+    }
+    update();
+}
+
 void VideoView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     std::lock_guard lock(mutex_);

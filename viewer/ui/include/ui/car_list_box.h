@@ -67,6 +67,7 @@ class CarListBox : public QListWidget {
 
   private:
     void on_current_row_changed(int row);
+    int row_for_click(const QPoint& pos) const;
     void open_menu(int row, const QPoint& global_pos);
     void repaint_row(int row);
     QString menu_text(const char* key, const char* english) const;

@@ -118,6 +118,7 @@ class MainWindow : public QWidget, private SessionView {
     void stop_screen_recording() override;
     void telemetry_gate(bool open) override;
     void telemetry_reset(bool full) override;
+    void clear_picture() override;
 
     // Widgets (main_window.cpp)
     void build_widgets();

@@ -20,6 +20,8 @@ class VideoView : public QWidget {
     // Handed to zInit; valid as long as this widget lives (the engine is released first).
     const KivraVideoTarget* target() const { return &target_; }
     int frames_presented() const { return frames_.load(); }
+    // Drops the picture: the area is black until the engine presents again. GUI thread.
+    void clear();
 
   signals:
     void double_clicked(QPoint position);
