@@ -12,6 +12,7 @@
 #include "model/raw_disk_access.h"
 #include "qt_test_app.h"
 #include "skin/slide_button.h"
+#include "skin/theme.h"
 #include "ui/car_info_panel.h"
 #include "ui/car_list_box.h"
 #include "ui/video_view.h"
@@ -20,8 +21,9 @@
 namespace velmora::test {
 namespace {
 
+using fleet_test::grab_screenshot;
 using fleet_test::process_events_for;
-using fleet_test::save_screenshot;
+using fleet_test::shows_colour;
 using fleet_test::wait_until;
 
 class ControlsTest : public ViewerTest {
@@ -166,8 +168,10 @@ TEST_F(ControlsTest, SpaceTogglesAndArrowsStepWhilePaused) {
     open_and_play(10);
     key(Qt::Key_Space);
     ASSERT_TRUE(wait_status(QStringLiteral("playing..")));
-    // A few GOPs in, so a step back has somewhere to go.
+    // A few GOPs in, so a step back has somewhere to go; pictures keep coming meanwhile.
+    const int before = window_->video()->frames_presented();
     process_events_for(3000);
+    EXPECT_GT(window_->video()->frames_presented(), before + 12);
     key(Qt::Key_Space);
     ASSERT_TRUE(wait_status(QStringLiteral("paused..")));
     // One command at a time: the engine's mailbox keeps only the latest.
@@ -247,7 +251,12 @@ TEST_F(ControlsTest, DoubleScreenMovesThePanelIntoTheMapWindow) {
     ASSERT_NE(map_window, window_.get());
     EXPECT_TRUE(map_window->isVisible());
     EXPECT_EQ(window_->info_panel()->geometry().width(), 170);
-    EXPECT_FALSE(save_screenshot(*map_window, QStringLiteral("viewer_map_window")).isEmpty());
+    const QImage shot = grab_screenshot(*map_window, QStringLiteral("viewer_map_window"));
+    ASSERT_FALSE(shot.isNull());
+    // The panel's accent title bar on the left, the still map page beside it.
+    EXPECT_TRUE(shows_colour(shot, theme::kAccent, QRect(0, 0, 170, 20), 0));
+    EXPECT_TRUE(
+        shows_colour(shot, QColor(0x1c, 0x1f, 0x22), QRect(171, 0, shot.width() - 171, 40), 0));
     window_->run_command(CommandId::SingleScreen);
     EXPECT_FALSE(map_window->isVisible());
     EXPECT_EQ(window_->info_panel()->window(), window_.get());

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QTest>
@@ -18,6 +19,7 @@
 #include "qt_test_app.h"
 #include "skin/skin_static.h"
 #include "skin/slide_button.h"
+#include "skin/theme.h"
 #include "ui/car_info_panel.h"
 #include "ui/map_view.h"
 #include "ui/video_view.h"
@@ -26,9 +28,36 @@
 namespace velmora::test {
 namespace {
 
+using fleet_test::colour_count;
+using fleet_test::grab_screenshot;
+using fleet_test::is_uniform;
 using fleet_test::process_events_for;
-using fleet_test::save_screenshot;
+using fleet_test::region_of;
+using fleet_test::shows_colour;
 using fleet_test::wait_until;
+
+// The cells of the video area's grid (columns x columns) in a picture of the window.
+std::vector<QImage> video_cells(const QImage& shot, const QRect& video, int columns) {
+    std::vector<QImage> cells;
+    const QSize cell(video.width() / columns, video.height() / columns);
+    for (int row = 0; row < columns; ++row) {
+        for (int column = 0; column < columns; ++column) {
+            const QPoint at = video.topLeft() + QPoint(column * cell.width(), row * cell.height());
+            cells.push_back(shot.copy(QRect(at, cell)));
+        }
+    }
+    return cells;
+}
+
+// A playing channel shows a picture: many colours, not one.
+void expect_pictures(const std::vector<QImage>& cells, size_t count) {
+    ASSERT_GE(cells.size(), count);
+    for (size_t i = 0; i < count; ++i) {
+        EXPECT_GT(colour_count(cells[i]), 32) << "cell " << i;
+        for (size_t other = 0; other < i; ++other)
+            EXPECT_NE(cells[i], cells[other]) << "cells " << other << " and " << i;
+    }
+}
 
 bool contains(const std::vector<std::string>& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
@@ -66,7 +95,22 @@ TEST_F(ViewerTest, IdleWindowIsReadyWithPlayShownAndAudioOn) {
     QTest::keyClick(window_.get(), Qt::Key_Space);
     process_events_for(100);
     EXPECT_EQ(window_->session().state(), PlayerState::Idle);
-    EXPECT_FALSE(save_screenshot(*window_, QStringLiteral("viewer_idle")).isEmpty());
+    const QImage shot = grab_screenshot(*window_, QStringLiteral("viewer_idle"));
+    ASSERT_FALSE(shot.isNull());
+    // The painted caption, the window colour, a black video area with nothing open, the status
+    // text and the control bar's artwork.
+    EXPECT_TRUE(shows_colour(shot, theme::kCaption, QRect(0, 0, shot.width(), 20), 0));
+    EXPECT_TRUE(shows_colour(shot, theme::kWindow, QRect(), 0));
+    // Inside the window's 3-pixel frame, which lies over the video area's left edge.
+    const QRect video = region_of(*window_->video(), *window_).adjusted(3, 3, -3, -3);
+    EXPECT_TRUE(is_uniform(shot, video));
+    EXPECT_TRUE(shows_colour(shot, Qt::black, video, 0));
+    const auto* status_text = window_->findChild<SkinStatic*>(QStringLiteral("10006"));
+    EXPECT_TRUE(shows_colour(shot, theme::kText, region_of(*status_text, *window_), 40));
+    for (const char* button : {"10007", "10011", "10015"}) {
+        const auto* shown = window_->findChild<QWidget*>(QString::fromLatin1(button));
+        EXPECT_GT(colour_count(shot, region_of(*shown, *window_)), 16) << button;
+    }
 }
 
 TEST_F(ViewerTest, PlaysPausesStepsShuttlesSeeksStopsAndCloses) {
@@ -91,7 +135,11 @@ TEST_F(ViewerTest, PlaysPausesStepsShuttlesSeeksStopsAndCloses) {
         wait_until([&] { return time_text->text().startsWith(QStringLiteral("20")); }, 3000));
     EXPECT_EQ(plate_text->text(), QStringLiteral("BUS-0042"));
     process_events_for(300);
-    EXPECT_FALSE(save_screenshot(*window_, QStringLiteral("viewer_playing_4ch")).isEmpty());
+    const QImage shot = grab_screenshot(*window_, QStringLiteral("viewer_playing_4ch"));
+    ASSERT_FALSE(shot.isNull());
+    expect_pictures(video_cells(shot, region_of(*window_->video(), *window_), 2), 4);
+    for (const SkinStatic* label : {time_text, plate_text})
+        EXPECT_TRUE(shows_colour(shot, theme::kText, region_of(*label, *window_), 40));
 
     click(10022);
     ASSERT_TRUE(wait_status(QStringLiteral("paused..")));
@@ -146,7 +194,9 @@ TEST_F(ViewerTest, EightChannelsInTheGridAndDoubleClickSelectsAChannel) {
     ASSERT_TRUE(wait_status(QStringLiteral("playing..")));
     ASSERT_TRUE(wait_until([&] { return window_->video()->frames_presented() > 12; }, 10000));
     process_events_for(300);
-    EXPECT_FALSE(save_screenshot(*window_, QStringLiteral("viewer_playing_8ch")).isEmpty());
+    const QImage shot = grab_screenshot(*window_, QStringLiteral("viewer_playing_8ch"));
+    ASSERT_FALSE(shot.isNull());
+    expect_pictures(video_cells(shot, region_of(*window_->video(), *window_), 3), 8);
 
     // Lower-left third of the 3x3 grid is channel 7.
     VideoView* video = window_->video();
@@ -237,7 +287,13 @@ TEST_F(ViewerTest, LayoutFollowsTheWindowSizeAndTheSplitterCollapsesThePanel) {
     EXPECT_EQ(browser->geometry().right(), 1199);
     window_->run_command(CommandId::Splitter);
     EXPECT_EQ(window_->info_panel()->geometry(), QRect(720, 61, 170, 540));
-    EXPECT_FALSE(save_screenshot(*window_, QStringLiteral("viewer_single_screen_panel")).isEmpty());
+    const QImage shot = grab_screenshot(*window_, QStringLiteral("viewer_single_screen_panel"));
+    ASSERT_FALSE(shot.isNull());
+    // The panel's accent title bar beside the video, the map caption, the dashboard's texts.
+    const QRect panel = region_of(*window_->info_panel(), *window_);
+    EXPECT_TRUE(shows_colour(shot, theme::kAccent, QRect(panel.topLeft(), QSize(170, 20)), 0));
+    EXPECT_TRUE(shows_colour(shot, Qt::white, panel.adjusted(0, 21, 0, 0), 0));
+    EXPECT_GT(colour_count(shot, region_of(*dashboard, *window_)), 8);
 }
 
 TEST_F(ViewerTest, UnitAndMapMenusWriteTheConfiguration) {
@@ -325,7 +381,12 @@ TEST_F(ViewerTest, SwitchingLanguageChangesMenusTooltipsAndButtonsAtOnce) {
     }
     start_window();
     with_modal_dialog(*window_, CommandId::OtherSettings, [](QWidget& dialog) {
-        EXPECT_FALSE(save_screenshot(dialog, QStringLiteral("viewer_settings_dialog")).isEmpty());
+        const QImage shot = grab_screenshot(dialog, QStringLiteral("viewer_settings_dialog"));
+        ASSERT_FALSE(shot.isNull());
+        EXPECT_TRUE(shows_colour(shot, theme::kCaption, QRect(0, 0, shot.width(), 20), 0));
+        for (const QLineEdit* edit : dialog.findChildren<QLineEdit*>())
+            EXPECT_GT(colour_count(shot, region_of(*edit, dialog)), 8)
+                << edit->text().toStdString();
         auto* combo = dialog.findChild<QComboBox*>();
         ASSERT_NE(combo, nullptr);
         const int index = combo->findText(QStringLiteral("Deutsch"));
@@ -356,12 +417,22 @@ TEST_F(ViewerTest, AboutBoxAndLogManagerLookFinished) {
         const QString text = dialog.findChild<QLabel*>(QStringLiteral("28000"))->text();
         EXPECT_TRUE(text.contains(QStringLiteral("libkivra.so version"))) << text.toStdString();
         EXPECT_TRUE(text.contains(QStringLiteral("libombrel.so version")));
-        EXPECT_FALSE(save_screenshot(dialog, QStringLiteral("viewer_about_box")).isEmpty());
+        const QImage shot = grab_screenshot(dialog, QStringLiteral("viewer_about_box"));
+        ASSERT_FALSE(shot.isNull());
+        const QWidget* label = dialog.findChild<QLabel*>(QStringLiteral("28000"));
+        EXPECT_TRUE(shows_colour(shot, theme::kText, region_of(*label, dialog), 40));
+        EXPECT_GT(colour_count(shot, region_of(*label, dialog)), 8);
     });
     with_modal_dialog(*window_, CommandId::OperationLog, [](QWidget& dialog) {
         const QList<QListWidget*> lists = dialog.findChildren<QListWidget*>();
         ASSERT_FALSE(lists.empty());
-        EXPECT_FALSE(save_screenshot(dialog, QStringLiteral("viewer_log_manager")).isEmpty());
+        const QImage shot = grab_screenshot(dialog, QStringLiteral("viewer_log_manager"));
+        ASSERT_FALSE(shot.isNull());
+        // Today's log is listed and shown: both lists hold text.
+        for (const QListWidget* list : lists) {
+            EXPECT_GT(list->count(), 0);
+            EXPECT_GT(colour_count(shot, region_of(*list, dialog)), 8);
+        }
     });
 }
 

@@ -5,6 +5,7 @@
 #include <QLabel>
 
 #include "qt_test_app.h"
+#include "skin/theme.h"
 
 namespace velmora {
 namespace {
@@ -31,7 +32,15 @@ TEST(AboutDialog, Screenshot) {
                       {"2.1.0", "10:22:31", "May  2 2024"}, {"3.4.1", "09:01:07", "Apr 30 2024"});
     about.show();
     fleet_test::process_events_for(30);
-    EXPECT_FALSE(fleet_test::save_screenshot(about, QStringLiteral("about_box")).isEmpty());
+    const QImage shot = fleet_test::grab_screenshot(about, QStringLiteral("about_box"));
+    ASSERT_FALSE(shot.isNull());
+    // The painted caption band over the dark dialog, and white text in the label.
+    EXPECT_TRUE(fleet_test::shows_colour(shot, theme::kCaption,
+                                         QRect(0, 0, shot.width(), SubDialog::caption_height())));
+    EXPECT_TRUE(fleet_test::shows_colour(shot, theme::kDialog));
+    const QRect label = fleet_test::region_of(*about.label(), about);
+    EXPECT_TRUE(fleet_test::shows_colour(shot, theme::kText, label, 40));
+    EXPECT_GT(fleet_test::colour_count(shot, label), 8);  // lines of anti-aliased text
 }
 
 }  // namespace

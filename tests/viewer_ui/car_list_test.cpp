@@ -18,6 +18,7 @@
 #include "process.h"
 #include "qt_test_app.h"
 #include "skin/skin_static.h"
+#include "skin/theme.h"
 #include "ui/car_info_panel.h"
 #include "ui/car_list_box.h"
 
@@ -332,7 +333,23 @@ TEST(CarInfoPanel, Screenshot) {
     panel.show();
     panel.list()->setCurrentRow(1);
     fleet_test::process_events_for(50);
-    EXPECT_FALSE(fleet_test::save_screenshot(panel, QStringLiteral("car_info_panel")).isEmpty());
+    const QImage shot = fleet_test::grab_screenshot(panel, QStringLiteral("car_info_panel"));
+    ASSERT_FALSE(shot.isNull());
+    // The accent title bar (inside its border lines), the selection colour, red vehicle texts,
+    // and one truck per state.
+    EXPECT_TRUE(fleet_test::is_uniform(shot, QRect(1, 0, shot.width() - 2, 20)));
+    EXPECT_TRUE(fleet_test::shows_colour(shot, theme::kAccent, QRect(0, 0, shot.width(), 20)));
+    const QRect list = fleet_test::region_of(*panel.list()->viewport(), panel);
+    EXPECT_TRUE(fleet_test::shows_colour(shot, theme::kSelection, list, 2));
+    EXPECT_TRUE(fleet_test::shows_colour(shot, QColor(255, 0, 0), list, 30));
+    std::vector<QImage> icons;
+    for (int row = 0; row < 4; ++row) {
+        const QRect icon(list.topLeft() + QPoint(0, row * CarListBox::kItemHeight),
+                         QSize(CarListBox::kIconSize, CarListBox::kIconSize));
+        icons.push_back(shot.copy(icon));
+        EXPECT_FALSE(fleet_test::is_uniform(icons.back())) << row;
+        for (int other = 0; other < row; ++other) EXPECT_NE(icons[other], icons.back()) << row;
+    }
 }
 
 }  // namespace

@@ -6,9 +6,11 @@
 #include <filesystem>
 
 #include "lang/language_table.h"
+#include "model/operation_log.h"
 #include "process.h"
 #include "qt_test_app.h"
-#include "model/operation_log.h"
+#include "skin/sub_dialog.h"
+#include "skin/theme.h"
 
 namespace velmora {
 namespace {
@@ -109,7 +111,18 @@ TEST(LogManagerDialog, Screenshot) {
     LogManagerDialog dialog(dir.path(), texts);
     dialog.show();
     fleet_test::process_events_for(30);
-    EXPECT_FALSE(fleet_test::save_screenshot(dialog, QStringLiteral("log_manager")).isEmpty());
+    const QImage shot = fleet_test::grab_screenshot(dialog, QStringLiteral("log_manager"));
+    ASSERT_FALSE(shot.isNull());
+    EXPECT_TRUE(fleet_test::shows_colour(shot, theme::kCaption,
+                                         QRect(0, 0, shot.width(), SubDialog::caption_height())));
+    // Both lists hold text: the days, and the lines of the selected day.
+    ASSERT_GT(dialog.days_list()->count(), 0);
+    ASSERT_GT(dialog.lines_list()->count(), 0);
+    for (const QWidget* list :
+         {static_cast<QWidget*>(dialog.days_list()), static_cast<QWidget*>(dialog.lines_list())}) {
+        const QRect region = fleet_test::region_of(*list, dialog);
+        EXPECT_GT(fleet_test::colour_count(shot, region), 8) << list->objectName().toStdString();
+    }
 }
 
 }  // namespace

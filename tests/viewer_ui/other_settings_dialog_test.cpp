@@ -8,12 +8,14 @@
 #include <filesystem>
 #include <fstream>
 
+#include "lang/language_table.h"
 #include "model/app_config.h"
 #include "model/ini_file.h"
-#include "lang/language_table.h"
+#include "model/operation_log.h"
 #include "process.h"
 #include "qt_test_app.h"
-#include "model/operation_log.h"
+#include "skin/sub_dialog.h"
+#include "skin/theme.h"
 
 namespace velmora {
 namespace {
@@ -255,7 +257,18 @@ TEST_F(SettingsDialogTest, Screenshot) {
     auto dialog = open_dialog();
     dialog->show();
     fleet_test::process_events_for(30);
-    EXPECT_FALSE(fleet_test::save_screenshot(*dialog, QStringLiteral("settings_dialog")).isEmpty());
+    const QImage shot = fleet_test::grab_screenshot(*dialog, QStringLiteral("settings_dialog"));
+    ASSERT_FALSE(shot.isNull());
+    EXPECT_TRUE(fleet_test::shows_colour(shot, theme::kCaption,
+                                         QRect(0, 0, shot.width(), SubDialog::caption_height())));
+    // The edits show their paths, the combo box its language, the buttons their captions.
+    for (const QWidget* filled : {static_cast<QWidget*>(dialog->log_dir_edit()),
+                                  static_cast<QWidget*>(dialog->jpeg_dir_edit()),
+                                  static_cast<QWidget*>(dialog->language_combo()),
+                                  static_cast<QWidget*>(dialog->ok_button())}) {
+        EXPECT_GT(fleet_test::colour_count(shot, fleet_test::region_of(*filled, *dialog)), 8)
+            << filled->objectName().toStdString();
+    }
 }
 
 }  // namespace
