@@ -51,25 +51,25 @@ std::string text_or_null(const char* text) {
 }
 
 void KivraInfo(char* version, char* time, char* date) {
-    note("KivraInfo");
+    note(__func__);
     std::strcpy(version, "fake");
     std::strcpy(time, "00:00:00");
     std::strcpy(date, "Jan  1 2000");
 }
 uint8_t zInit(const KivraVideoTarget* target, PlayEventProc play, FrameInfoProc, DiskEventProc,
               LinkEventProc, ExtractDataProc, ErrorProc error) {
-    note("zInit");
+    note(__func__);
     g_engine.init_target = target;
     g_engine.init_play = play;
     g_engine.init_error = error;
     return g_engine.init_result ? 1 : 0;
 }
 uint8_t zRelease() {
-    note("zRelease");
+    note(__func__);
     return g_engine.release_result ? 1 : 0;
 }
 uint8_t zOpen(int32_t type, const char* dvr, const char* inx, int32_t, int32_t) {
-    note("zOpen");
+    note(__func__);
     g_engine.open_calls.push_back({type, text_or_null(dvr), text_or_null(inx)});
     return g_engine.open_result ? 1 : 0;
 }
@@ -77,7 +77,7 @@ int32_t zTellOpenedType() {
     return g_engine.opened_type;
 }
 uint8_t zPlayMSG(int32_t command, intptr_t first, int32_t second, int32_t third, const char*) {
-    note("zPlayMSG");
+    note(__func__);
     g_engine.play_calls.push_back({command, first, second, third});
     return 1;
 }
@@ -88,7 +88,7 @@ int32_t zTellFullScreenIdx() {
     return g_engine.full_screen_index;
 }
 uint8_t zSetFullScreen(int32_t index) {
-    note("zSetFullScreen");
+    note(__func__);
     g_engine.full_screen_calls.push_back(index);
     g_engine.full_screen_index = index;
     return 1;
@@ -97,21 +97,21 @@ int32_t zTellDivStatus() {
     return g_engine.division_status;
 }
 uint8_t zSetDivStatus(int32_t division) {
-    note("zSetDivStatus");
+    note(__func__);
     g_engine.division_calls.push_back(division);
     return 1;
 }
 uint8_t zOpenVoice() {
-    note("zOpenVoice");
+    note(__func__);
     ++g_engine.open_voice_calls;
     return 1;
 }
 void zCloseVoice() {
-    note("zCloseVoice");
+    note(__func__);
     ++g_engine.close_voice_calls;
 }
 uint8_t zSetVoiceVolume(int32_t volume) {
-    note("zSetVoiceVolume");
+    note(__func__);
     g_engine.volume_calls.push_back(volume);
     return 1;
 }
