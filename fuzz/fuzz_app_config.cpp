@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/app_config.h"
-#include "core/directories.h"
-#include "core/ini_file.h"
+#include "model/app_config.h"
+#include "model/directories.h"
+#include "model/ini_file.h"
 #include "scratch_dir.h"
 
 namespace {

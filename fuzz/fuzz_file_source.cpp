@@ -54,7 +54,7 @@ void check_open_source(kivra::FileSource& source) {
     if (source.length() < std::numeric_limits<int64_t>::max() - 2 * kivra::kBlockSize) {
         check(source.seek(source.length() + kivra::kBlockSize) == KIVRA_ERROR_FILE_BEYOND_END);
     }
-    check(source.close() == 0);
+    check(source.close().empty());
 }
 
 }  // namespace
@@ -66,12 +66,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!fuzz::write_pair(fuzz::split_pair_input(data, size), files)) std::abort();
 
     kivra::FileSource source;
-    const std::string reason = source.open(files.dvr, files.inx);
-    if (reason.empty()) {
+    if (source.open(files.dvr, files.inx).ok()) {
         check_open_source(source);
     } else {
         check(!source.is_open() && source.tell() == -1);
     }
-    check(!source.is_open() && source.close() == -1);
+    check(!source.is_open() &&
+          source.close() == std::vector<int>{KIVRA_ERROR_CLOSE_NOTHING_OPEN});
     return 0;
 }

@@ -10,6 +10,14 @@ out="$root_dir/build-bench/format_bench.json"
   --benchmark_min_time=0.5
 python3 "$root_dir/bench/ratio.py" "$out" BM_ParseGop BM_CopyGopReference
 
+echo "== dvrsim test pictures (720p) against filling the same bytes"
+out="$root_dir/build-bench/picture_bench.json"
+"$root_dir/build-bench/bin/picture_bench" --benchmark_out="$out" --benchmark_out_format=json \
+  --benchmark_min_time=0.5
+for scene in flat camera; do
+  python3 "$root_dir/bench/ratio.py" "$out" "BM_PaintPicture/$scene" BM_FillPictureReference
+done
+
 # Camera-like detail costs the decoder what footage does; flat test pictures decode so fast
 # that the engine's copy of every picture into its frame set weighs several times more.
 for scene in camera flat; do

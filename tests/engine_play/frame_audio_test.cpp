@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "dvrsim/gop_builder.h"
+#include "format/gop_builder.h"
 #include "format/frame_set.h"
 #include "format/gop_parser.h"
 #include "playback/frame_audio.h"

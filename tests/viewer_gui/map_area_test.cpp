@@ -5,7 +5,7 @@
 #include <QObject>
 #include <QUrl>
 
-#include "core/map_view.h"
+#include "ui/map_view.h"
 #include "qt_test_app.h"
 
 #if defined(__SANITIZE_ADDRESS__)

@@ -6,8 +6,9 @@
 #include <filesystem>
 #include <string>
 
-#include "core/viewer_app.h"
+#include "model/engine_api.h"
 #include "process.h"
+#include "ui/viewer_app.h"
 
 namespace velmora::test {
 namespace {
@@ -45,11 +46,11 @@ TEST(ViewerStartup, AMissingLibraryOrNameEndsTheProgramWithItsMessage) {
          "libkivra.so"},
         // The extraction library has none of the engine's names: the first one is missing.
         {"engine lacks its names", OMBREL_LIBRARY_PATH, OMBREL_LIBRARY_PATH,
-         "InitKivraLib fail, please check and try again!", "KivraInfo"},
+         "InitKivraLib fail, please check and try again!", EngineApi::kNames.front()},
         {"no extraction library", kEngine, "", "InitzExtractLib fail, please check and try again!",
          "libombrel.so"},
         {"extraction library lacks its names", kEngine, kEngine,
-         "InitzExtractLib fail, please check and try again!", "zExtractInfo"},
+         "InitzExtractLib fail, please check and try again!", ExtractApi::kNames.front()},
     };
     for (const Case& c : cases) {
         ProgramFolder folder(c.engine, c.extract);

@@ -5,10 +5,9 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "core/library_binding.h"
+#include "model/operation_log.h"
 #include "qt_test_app.h"
 #include "skin/skin_static.h"
-#include "tools/operation_log.h"
 
 namespace velmora::test {
 
@@ -60,10 +59,9 @@ void ViewerTest::TearDown() {
 }
 
 void ViewerTest::start_window() {
-    std::string error;
-    ASSERT_TRUE(bind_engine(context_.engine, context_.program_dir, &error)) << error;
-    ASSERT_TRUE(bind_extract(context_.extract, context_.program_dir, &error)) << error;
-    window_ = std::make_unique<MainWindow>(context_);
+    const fleet::Status bound = engine_.bind(context_.program_dir);
+    ASSERT_TRUE(bound) << bound.error().message;
+    window_ = std::make_unique<MainWindow>(context_, engine_);
     window_->message_sink = [this](const QString& text) { messages_.push_back(text); };
     window_->question_sink = [this](const QString& text) {
         messages_.push_back(text);

@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "core/main_window.h"
 #include "lang/language_table.h"
+#include "model/engine_host.h"
 #include "process.h"
+#include "ui/main_window.h"
 
 namespace velmora::test {
 
@@ -47,6 +48,7 @@ class ViewerTest : public ::testing::Test {
     std::string old_cwd_;
     std::unique_ptr<LanguageTable> texts_;
     ViewerContext context_;
+    EngineHost engine_;  // outlives the window
     std::unique_ptr<MainWindow> window_;
     std::vector<QString> messages_;
 };

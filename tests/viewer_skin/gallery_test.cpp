@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEnterEvent>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -115,9 +114,12 @@ class Gallery : public QWidget {
 
 TEST(Gallery, SavesAllArtwork) {
     Gallery gallery;
-    const QString path = fleet_test::save_screenshot(gallery, QStringLiteral("skin_gallery"));
-    ASSERT_FALSE(path.isEmpty());
-    EXPECT_GT(QFileInfo(path).size(), 10000);
+    const QImage shot = fleet_test::grab_screenshot(gallery, QStringLiteral("skin_gallery"));
+    ASSERT_FALSE(shot.isNull());
+    // The artwork on the window colour: the accent and many shades of drawn art.
+    EXPECT_TRUE(fleet_test::shows_colour(shot, theme::kWindow, QRect(0, 0, 12, 12), 0));
+    EXPECT_TRUE(fleet_test::shows_colour(shot, theme::kAccent));
+    EXPECT_EQ(fleet_test::colour_count(shot), 256);
 }
 
 void show_hover(SkinButton& button) {
@@ -223,7 +225,8 @@ TEST(Gallery, SavesASampleDialog) {
     }
     menu_row->addStretch();
     layout->addLayout(menu_row);
-    layout->addWidget(toolbar_row(&dialog));
+    QWidget* toolbar = toolbar_row(&dialog);
+    layout->addWidget(toolbar);
     auto* tabs = new BaseTabCtrl(&dialog);
     tabs->add_page(QStringLiteral("Vehicles"), vehicle_page(tabs), 1);
     tabs->add_page(QStringLiteral("Alarms"), new SubDialogNoTitle(tabs), 2);
@@ -231,8 +234,10 @@ TEST(Gallery, SavesASampleDialog) {
     tabs->set_current_index(0);
     tabs->setMinimumHeight(300);
     layout->addWidget(tabs, 1);
-    layout->addWidget(slider_row(&dialog));
-    layout->addWidget(playback_row(&dialog));
+    QWidget* sliders = slider_row(&dialog);
+    layout->addWidget(sliders);
+    QWidget* playback = playback_row(&dialog);
+    layout->addWidget(playback);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(new QPushButton(QStringLiteral("OK"), &dialog));
@@ -241,9 +246,18 @@ TEST(Gallery, SavesASampleDialog) {
     dialog.resize(760, 600);
     dialog.show();
     fleet_test::process_events_for(50);
-    const QString path = fleet_test::save_screenshot(dialog, QStringLiteral("skin_dialog_sample"));
-    ASSERT_FALSE(path.isEmpty());
-    EXPECT_GT(QFileInfo(path).size(), 10000);
+    const QImage shot = fleet_test::grab_screenshot(dialog, QStringLiteral("skin_dialog_sample"));
+    ASSERT_FALSE(shot.isNull());
+    EXPECT_TRUE(fleet_test::shows_colour(shot, theme::kCaption,
+                                         QRect(0, 0, shot.width(), SubDialog::caption_height())));
+    // Every part shows: the tabs, the list with its bitmap scroll bar, the sliders, the buttons.
+    for (const QWidget* part : {static_cast<QWidget*>(tabs), static_cast<QWidget*>(toolbar),
+                                static_cast<QWidget*>(sliders), static_cast<QWidget*>(playback)})
+        EXPECT_GT(fleet_test::colour_count(shot, fleet_test::region_of(*part, dialog)), 16);
+    // The selected tab carries the accent stripe.
+    const QRect tab_row =
+        tabs->tab_rect(0).translated(fleet_test::region_of(*tabs, dialog).topLeft());
+    EXPECT_TRUE(fleet_test::shows_colour(shot, theme::kAccent, tab_row, 0));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QEnterEvent>
 #include <QSignalSpy>
 #include <QTest>
@@ -48,6 +49,22 @@ TEST(SkinButton, DisabledShowsFrameFourAndForgetsHover) {
     EXPECT_EQ(button.current_frame(), 4);
     button.setEnabled(true);
     EXPECT_EQ(button.current_frame(), 1);  // the hover seen while disabled was not kept
+}
+
+// A click takes the focus only where the focus policy allows it.
+TEST(SkinButton, PressTakesTheFocusOnlyWhenThePolicyAllows) {
+    QWidget window;
+    auto* focusable = new SkinButton(10007, art::kPlay, &window);
+    auto* unfocusable = new SkinButton(10008, art::kStepBackward, &window);
+    unfocusable->move(60, 0);
+    unfocusable->setFocusPolicy(Qt::NoFocus);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::mouseClick(focusable, Qt::LeftButton, {}, QPoint(24, 24));
+    EXPECT_TRUE(focusable->hasFocus());
+    QTest::mouseClick(unfocusable, Qt::LeftButton, {}, QPoint(24, 24));
+    EXPECT_FALSE(unfocusable->hasFocus());
 }
 
 TEST(SkinButton, DisabledButtonDoesNotClick) {

@@ -1,5 +1,5 @@
-// Helpers shared by the skin tests: synthetic mouse input and a stand-in main window that
-// records the app messages the controls post.
+// Helpers shared by the skin tests: synthetic mouse input and a recorder of what the sliders
+// report.
 #pragma once
 
 #include <QCoreApplication>
@@ -7,41 +7,40 @@
 #include <QWidget>
 #include <vector>
 
-#include "skin/app_message.h"
+#include "skin/slide_button.h"
 
 namespace skin_test {
 
-struct Posted {
-    int message;
-    intptr_t wparam;
-    intptr_t lparam;
+enum class Report { Pressed, Dragged, Released, Hovered, Pointed, VolumeSet };
+
+struct Reported {
+    Report report;
+    int position;
 };
 
-// Installed as main_window_target() for its lifetime.
-class MessageSink : public QObject {
+// Records what a slider reports through its signals, in order.
+class SliderReports {
   public:
-    MessageSink() { velmora::main_window_target() = this; }
-    ~MessageSink() override { velmora::main_window_target() = nullptr; }
-    MessageSink(const MessageSink&) = delete;
-    MessageSink& operator=(const MessageSink&) = delete;
-
-    // Delivers what has been posted so far and returns everything received.
-    const std::vector<Posted>& drain() {
-        QCoreApplication::sendPostedEvents(this, velmora::AppMessageEvent::type());
-        return received_;
+    explicit SliderReports(velmora::SlideButton& slider) {
+        const auto record = [this](Report report) {
+            return [this, report](int position) { received_.push_back({report, position}); };
+        };
+        QObject::connect(&slider, &velmora::SlideButton::pressed, record(Report::Pressed));
+        QObject::connect(&slider, &velmora::SlideButton::dragged, record(Report::Dragged));
+        QObject::connect(&slider, &velmora::SlideButton::released, record(Report::Released));
+        QObject::connect(&slider, &velmora::SlideButton::hovered, record(Report::Hovered));
+        QObject::connect(&slider, &velmora::SlideButton::pointed, record(Report::Pointed));
     }
-    void clear() { received_.clear(); }
-
-  protected:
-    bool event(QEvent* event) override {
-        if (event->type() != velmora::AppMessageEvent::type()) return QObject::event(event);
-        const auto* app = static_cast<velmora::AppMessageEvent*>(event);
-        received_.push_back({app->message(), app->wparam(), app->lparam()});
-        return true;
+    explicit SliderReports(velmora::SlideVolume& slider) {
+        QObject::connect(&slider, &velmora::SlideVolume::volume_set, [this](int volume) {
+            received_.push_back({Report::VolumeSet, volume});
+        });
     }
+
+    const std::vector<Reported>& received() const { return received_; }
 
   private:
-    std::vector<Posted> received_;
+    std::vector<Reported> received_;
 };
 
 inline void send_mouse(QWidget& widget, QEvent::Type type, QPoint pos,

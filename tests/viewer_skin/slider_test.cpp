@@ -3,15 +3,15 @@
 #include <QHelpEvent>
 
 #include "qt_test_app.h"
-#include "skin/app_message.h"
 #include "skin/slide_button.h"
 #include "skin_test_util.h"
 
 namespace velmora {
 namespace {
 
-using skin_test::MessageSink;
-using skin_test::Posted;
+using skin_test::Report;
+using skin_test::Reported;
+using skin_test::SliderReports;
 
 constexpr int kControl = 10023;
 
@@ -55,29 +55,28 @@ TEST(SliderBase, ThumbFollowsThePositionWithinTheTrack) {
     }
 }
 
-TEST(SlideButton, PressDragReleasePostTheirMessagesWithTheControlId) {
-    MessageSink sink;
+TEST(SlideButton, PressDragReleaseReportInOrder) {
     SlideButton slider(kControl);
+    SliderReports reports(slider);
     size_for_length_100(slider);
     slider.set_position(40);
     skin_test::press(slider, {10, 5});
     skin_test::drag_to(slider, {70, 5});
     skin_test::release(slider, {90, 5});
-    const std::vector<Posted>& got = sink.drain();
+    const std::vector<Reported>& got = reports.received();
     ASSERT_EQ(got.size(), 3u);
-    EXPECT_EQ(got[0].message, msg::kSliderPressed);
-    EXPECT_EQ(got[0].lparam, 40);  // the position before the press
-    EXPECT_EQ(got[1].message, msg::kSliderDragged);
-    EXPECT_EQ(got[1].lparam, slider.position_at(70));
-    EXPECT_EQ(got[2].message, msg::kSliderReleased);
-    EXPECT_EQ(got[2].lparam, slider.position_at(90));
-    for (const Posted& p : got) EXPECT_EQ(p.wparam, kControl);
+    EXPECT_EQ(got[0].report, Report::Pressed);
+    EXPECT_EQ(got[0].position, 40);  // the position before the press
+    EXPECT_EQ(got[1].report, Report::Dragged);
+    EXPECT_EQ(got[1].position, slider.position_at(70));
+    EXPECT_EQ(got[2].report, Report::Released);
+    EXPECT_EQ(got[2].position, slider.position_at(90));
     EXPECT_EQ(slider.position(), slider.position_at(90));
 }
 
 TEST(SlideButton, ReportsAreCappedAtOneHundred) {
-    MessageSink sink;
     SlideButton slider(kControl);
+    SliderReports reports(slider);
     size_for_length_100(slider);
     slider.set_range(1, 1000);
     slider.set_position(900);
@@ -85,31 +84,30 @@ TEST(SlideButton, ReportsAreCappedAtOneHundred) {
     skin_test::drag_to(slider, {100, 5});
     skin_test::release(slider, {100, 5});
     skin_test::hover_to(slider, {80, 5});
-    const std::vector<Posted>& got = sink.drain();
+    const std::vector<Reported>& got = reports.received();
     ASSERT_EQ(got.size(), 4u);
-    for (const Posted& p : got) EXPECT_EQ(p.lparam, 100) << p.message;
+    for (const Reported& r : got) EXPECT_EQ(r.position, 100) << static_cast<int>(r.report);
     EXPECT_EQ(slider.position(), 1000);  // only the reports are capped
 }
 
 TEST(SlideButton, MovesWithoutDragReportThePositionUnderThePointer) {
-    MessageSink sink;
     SlideButton slider(kControl);
+    SliderReports reports(slider);
     size_for_length_100(slider);
     slider.set_position(7);
     skin_test::hover_to(slider, {25, 5});
-    const std::vector<Posted>& got = sink.drain();
+    const std::vector<Reported>& got = reports.received();
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].message, msg::kSliderPointed);
-    EXPECT_EQ(got[0].lparam, slider.position_at(25));
+    EXPECT_EQ(got[0].report, Report::Pointed);
+    EXPECT_EQ(got[0].position, slider.position_at(25));
     EXPECT_EQ(slider.position(), 7);
     // Resting there reports a hover as well.
-    EXPECT_TRUE(fleet_test::wait_until([&] { return sink.drain().size() == 2; }, 2000));
-    EXPECT_EQ(sink.drain()[1].message, msg::kSliderHovered);
-    EXPECT_EQ(sink.drain()[1].lparam, slider.position_at(25));
+    EXPECT_TRUE(fleet_test::wait_until([&] { return got.size() == 2; }, 2000));
+    EXPECT_EQ(got[1].report, Report::Hovered);
+    EXPECT_EQ(got[1].position, slider.position_at(25));
 }
 
-TEST(SlideButton, NoTargetDropsMessagesQuietly) {
-    main_window_target() = nullptr;
+TEST(SlideButton, WorksWithNobodyListening) {
     SlideButton slider(kControl);
     size_for_length_100(slider);
     skin_test::press(slider, {10, 5});
@@ -142,30 +140,29 @@ TEST(SlideVolume, ReleasePostsTheVolumeClampedToZeroToHundred) {
         {-50, 50, 100, 50},
     };
     for (const VolumeCase& c : cases) {
-        MessageSink sink;
         SlideVolume volume(kControl);
+        SliderReports reports(volume);
         size_for_length_100(volume);
         volume.set_range(c.minimum, c.maximum);
         skin_test::press(volume, {30, 5});
         skin_test::release(volume, {c.release_x, 5});
-        const std::vector<Posted>& got = sink.drain();
+        const std::vector<Reported>& got = reports.received();
         ASSERT_EQ(got.size(), 1u);
-        EXPECT_EQ(got[0].message, msg::kVolumeSet);
-        EXPECT_EQ(got[0].wparam, kControl);
-        EXPECT_EQ(got[0].lparam, c.expected)
+        EXPECT_EQ(got[0].report, Report::VolumeSet);
+        EXPECT_EQ(got[0].position, c.expected)
             << c.minimum << ".." << c.maximum << " at " << c.release_x;
     }
 }
 
 TEST(SlideVolume, DraggingMovesThePositionWithoutReporting) {
-    MessageSink sink;
     SlideVolume volume(kControl);
+    SliderReports reports(volume);
     size_for_length_100(volume);
     skin_test::press(volume, {10, 5});
     skin_test::drag_to(volume, {60, 5});
     EXPECT_EQ(volume.position(), volume.position_at(60));
     skin_test::hover_to(volume, {80, 5});
-    EXPECT_TRUE(sink.drain().empty());
+    EXPECT_TRUE(reports.received().empty());
 }
 
 TEST(Sliders, UseTheHandCursor) {

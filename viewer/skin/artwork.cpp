@@ -1,4 +1,4 @@
-#include "artwork.h"
+#include "skin/artwork.h"
 
 #include <QHash>
 #include <QLinearGradient>
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "artwork_glyphs.h"
-#include "theme.h"
+#include "skin/theme.h"
 
 namespace velmora {
 

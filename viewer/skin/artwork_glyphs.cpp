@@ -5,7 +5,7 @@
 #include <QPainterPath>
 #include <QPolygonF>
 
-#include "theme.h"
+#include "skin/theme.h"
 
 namespace velmora::glyph {
 

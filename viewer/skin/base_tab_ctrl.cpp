@@ -1,10 +1,10 @@
-#include "base_tab_ctrl.h"
+#include "skin/base_tab_ctrl.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "artwork.h"
-#include "theme.h"
+#include "skin/artwork.h"
+#include "skin/theme.h"
 
 namespace velmora {
 
@@ -28,16 +28,10 @@ int BaseTabCtrl::add_page(const QString& title, QWidget* page, int page_id) {
     if (count() >= kMaxPages || page == nullptr) return 0;
     page->setParent(this);
     page->hide();
-    pages_.push_back(Page{title, page, page_id, 0});
+    pages_.push_back(Page{title, page, page_id});
     place_pages();
     update();
     return 1;
-}
-
-void BaseTabCtrl::set_tab_bitmap(int index, int resource_id) {
-    if (index < 0 || index >= count()) return;
-    pages_[static_cast<std::size_t>(index)].bitmap_id = resource_id;
-    update(tab_rect(index));
 }
 
 void BaseTabCtrl::set_current_index(int index) {
@@ -96,19 +90,14 @@ void BaseTabCtrl::paint_tab(QPainter& painter, int index) const {
     const bool selected = index == current_;
     QRect r = tab_rect(index);
     if (!selected) r.setTop(r.top() + kTabLift);
-    if (page.bitmap_id != 0) {
-        painter.drawPixmap(r, skin_pixmap(page.bitmap_id, devicePixelRatioF()));
-    } else {
-        painter.fillRect(r, selected ? kTabFillSelected : kTabFill);
-        // Grey light edges on the left and top, the dark edge on the right.
-        painter.setPen(theme::kTabEdgeGrey);
-        painter.drawLine(r.topLeft(), r.topRight());
-        painter.drawLine(r.topLeft(), r.bottomLeft());
-        painter.setPen(theme::kTabEdgeDark);
-        painter.drawLine(r.topRight(), r.bottomRight());
-        if (selected)
-            painter.fillRect(QRect(r.left() + 1, r.top(), r.width() - 2, 2), theme::kAccent);
-    }
+    painter.fillRect(r, selected ? kTabFillSelected : kTabFill);
+    // Grey light edges on the left and top, the dark edge on the right.
+    painter.setPen(theme::kTabEdgeGrey);
+    painter.drawLine(r.topLeft(), r.topRight());
+    painter.drawLine(r.topLeft(), r.bottomLeft());
+    painter.setPen(theme::kTabEdgeDark);
+    painter.drawLine(r.topRight(), r.bottomRight());
+    if (selected) painter.fillRect(QRect(r.left() + 1, r.top(), r.width() - 2, 2), theme::kAccent);
     painter.setPen(selected ? theme::kText : theme::kTabText);
     painter.drawText(r, Qt::AlignCenter | Qt::TextSingleLine, page.title);
 }

@@ -1,11 +1,11 @@
-#include "skin_button.h"
+#include "skin/skin_button.h"
 
 #include <QEnterEvent>
 #include <QHash>
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "artwork.h"
+#include "skin/artwork.h"
 
 namespace velmora {
 
@@ -26,6 +26,7 @@ QRegion frame_region(int strip_id, int frame, const QPixmap& pixmap) {
     return region;
 }
 
+const QColor kCaptionColour(Qt::black);
 const QColor kBevelLight(128, 128, 132);
 const QColor kBevelDark(16, 16, 18);
 
@@ -51,13 +52,6 @@ SkinButton::SkinButton(int control_id, int strip_id, QWidget* parent)
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     resize(sizeHint());
     sync_mask();
-}
-
-void SkinButton::set_strip(int strip_id) {
-    strip_id_ = strip_id;
-    updateGeometry();
-    sync_mask();
-    update();
 }
 
 void SkinButton::set_mode(Mode mode) {
@@ -133,7 +127,7 @@ void SkinButton::paint_rectangle_mode(QPainter& painter) {
 
 void SkinButton::paint_caption(QPainter& painter, const QRect& frame_rect) {
     if (text().isEmpty()) return;
-    painter.setPen(caption_colour_);
+    painter.setPen(kCaptionColour);
     painter.drawText(frame_rect, Qt::AlignCenter | Qt::TextSingleLine, text());
 }
 
@@ -162,7 +156,8 @@ void SkinButton::mousePressEvent(QMouseEvent* event) {
     // A press on the button means the pointer is over it, even without an enter event first.
     if (event->button() == Qt::LeftButton && hitButton(event->position().toPoint())) {
         hover_ = true;
-        setFocus(Qt::MouseFocusReason);
+        // Only where the owner lets buttons take the focus (the main window's never do).
+        if (focusPolicy() & Qt::ClickFocus) setFocus(Qt::MouseFocusReason);
     }
     QAbstractButton::mousePressEvent(event);
     repaint();

@@ -1,4 +1,4 @@
-#include "skin_scroll.h"
+#include "skin/skin_scroll.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>
@@ -8,7 +8,7 @@
 #include <QProxyStyle>
 #include <algorithm>
 
-#include "artwork.h"
+#include "skin/artwork.h"
 
 namespace velmora {
 

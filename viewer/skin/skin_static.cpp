@@ -1,10 +1,10 @@
-#include "skin_static.h"
+#include "skin/skin_static.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "artwork.h"
-#include "theme.h"
+#include "skin/artwork.h"
+#include "skin/theme.h"
 
 namespace velmora {
 
@@ -35,13 +35,6 @@ void SkinStatic::set_text(const QString& text) {
     update();
 }
 
-void SkinStatic::set_bitmap(int resource_id, int corner_width, int corner_height) {
-    bitmap_id_ = resource_id;
-    corner_width_ = corner_width;
-    corner_height_ = corner_height;
-    update();
-}
-
 void SkinStatic::set_border(bool on) {
     border_ = on;
     update();
@@ -49,9 +42,6 @@ void SkinStatic::set_border(bool on) {
 
 void SkinStatic::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    if (bitmap_id_ != 0)
-        draw_edge_stretch(painter, skin_pixmap(bitmap_id_, devicePixelRatioF()), rect(),
-                          corner_width_, corner_height_);
     if (!text_.isEmpty()) {
         QRect text_rect = rect();
         text_rect.setLeft(text_offset_);

@@ -1,4 +1,4 @@
-#include "slide_button.h"
+#include "skin/slide_button.h"
 
 #include <QHelpEvent>
 #include <QMouseEvent>
@@ -8,8 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app_message.h"
-#include "artwork.h"
+#include "skin/artwork.h"
 
 namespace velmora {
 
@@ -18,6 +17,10 @@ namespace {
 // How long the pointer must rest on the position slider before it reports a hover.
 constexpr int kHoverDelayMs = 400;
 constexpr int kReportCap = 100;
+
+int capped(int position) {
+    return std::min(position, kReportCap);
+}
 
 int pointer_x(const QMouseEvent& event) {
     return static_cast<int>(event.position().x());
@@ -80,15 +83,11 @@ SlideButton::SlideButton(int control_id, QWidget* parent)
     hover_timer_->setSingleShot(true);
     hover_timer_->setInterval(kHoverDelayMs);
     connect(hover_timer_, &QTimer::timeout, this,
-            [this] { report(msg::kSliderHovered, hover_position_); });
+            [this] { emit hovered(capped(hover_position_)); });
 }
 
 void SlideButton::set_tooltip_provider(std::function<QString()> provider) {
     tooltip_provider_ = std::move(provider);
-}
-
-void SlideButton::report(int message, int position) const {
-    post_app_message(main_window_target(), message, control_id_, std::min(position, kReportCap));
 }
 
 void SlideButton::paintEvent(QPaintEvent*) {
@@ -102,7 +101,7 @@ void SlideButton::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return SliderBase::mousePressEvent(event);
     hover_timer_->stop();
     dragging_ = true;
-    report(msg::kSliderPressed, position_);
+    emit pressed(capped(position_));
 }
 
 void SlideButton::mouseMoveEvent(QMouseEvent* event) {
@@ -110,11 +109,11 @@ void SlideButton::mouseMoveEvent(QMouseEvent* event) {
     if (dragging_) {
         position_ = position_at(x);
         repaint();
-        report(msg::kSliderDragged, position_);
+        emit dragged(capped(position_));
         return;
     }
     hover_position_ = position_at(x);
-    report(msg::kSliderPointed, hover_position_);
+    emit pointed(capped(hover_position_));
     hover_timer_->start();
     // A tooltip already showing follows the pointer with the provider's current text.
     if (QToolTip::isVisible() && tooltip_provider_)
@@ -127,7 +126,7 @@ void SlideButton::mouseReleaseEvent(QMouseEvent* event) {
     dragging_ = false;
     position_ = position_at(pointer_x(*event));
     update();
-    report(msg::kSliderReleased, position_);
+    emit released(capped(position_));
 }
 
 bool SlideButton::event(QEvent* event) {
@@ -170,8 +169,7 @@ void SlideVolume::mouseReleaseEvent(QMouseEvent* event) {
         return SliderBase::mouseReleaseEvent(event);
     dragging_ = false;
     set_position(position_at(pointer_x(*event)));
-    post_app_message(main_window_target(), msg::kVolumeSet, control_id_,
-                     std::clamp(position_, 0, 100));
+    emit volume_set(std::clamp(position_, 0, kReportCap));
 }
 
 }  // namespace velmora

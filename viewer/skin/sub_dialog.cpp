@@ -1,4 +1,4 @@
-#include "sub_dialog.h"
+#include "skin/sub_dialog.h"
 
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
@@ -9,8 +9,8 @@
 #include <QPainter>
 #include <QWindow>
 
-#include "artwork.h"
-#include "theme.h"
+#include "skin/artwork.h"
+#include "skin/theme.h"
 
 namespace velmora {
 

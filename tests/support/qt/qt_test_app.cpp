@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QPixmap>
+#include <QSet>
+#include <cmath>
 #include <cstdlib>
 
 namespace fleet_test {
@@ -34,10 +36,52 @@ QString artifact_dir() {
     return dir;
 }
 
-QString save_screenshot(QWidget& widget, const QString& name) {
-    QString path = artifact_dir() + QLatin1Char('/') + name + QStringLiteral(".png");
-    QPixmap shot = widget.grab();
-    return shot.save(path) ? path : QString();
+QImage grab_screenshot(QWidget& widget, const QString& name) {
+    const QString path = artifact_dir() + QLatin1Char('/') + name + QStringLiteral(".png");
+    const QImage shot = widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    return shot.save(path) ? shot : QImage();
+}
+
+namespace {
+
+QRect clipped(const QImage& image, const QRect& region) {
+    return region.isEmpty() ? image.rect() : region.intersected(image.rect());
+}
+
+}  // namespace
+
+bool is_uniform(const QImage& image, const QRect& region) {
+    return colour_count(image, region, 2) <= 1;
+}
+
+int colour_count(const QImage& image, const QRect& region, int cap) {
+    QSet<QRgb> colours;
+    const QRect r = clipped(image, region);
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        for (int x = r.left(); x <= r.right(); ++x) {
+            colours.insert(image.pixel(x, y));
+            if (colours.size() >= cap) return cap;
+        }
+    }
+    return static_cast<int>(colours.size());
+}
+
+bool shows_colour(const QImage& image, const QColor& colour, const QRect& region, int tolerance) {
+    const QRect r = clipped(image, region);
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const QColor c(image.pixel(x, y));
+            if (std::abs(c.red() - colour.red()) <= tolerance &&
+                std::abs(c.green() - colour.green()) <= tolerance &&
+                std::abs(c.blue() - colour.blue()) <= tolerance)
+                return true;
+        }
+    }
+    return false;
+}
+
+QRect region_of(const QWidget& child, const QWidget& top) {
+    return QRect(child.mapTo(&top, QPoint(0, 0)), child.size());
 }
 
 void process_events_for(int ms) {

@@ -1,0 +1,74 @@
+// A stand-in engine for driving the player session. Every export of the engine's list gets a
+// default fake (it records its call and answers zero, false or an empty text); the ones the
+// tests script answer from the values below instead.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "model/engine_api.h"
+
+namespace velmora::test {
+
+struct PlayCall {
+    int32_t command;
+    intptr_t first;
+    int32_t second;
+    int32_t third;
+    bool operator==(const PlayCall&) const = default;
+};
+
+struct OpenCall {
+    int32_t type;
+    std::string dvr;  // "<null>" for a null pointer
+    std::string inx;
+    bool operator==(const OpenCall&) const = default;
+};
+
+struct FakeUnit {
+    uint32_t time;
+    int64_t offset;
+};
+
+struct FakeEngine {
+    // Answers.
+    bool init_result = true;
+    bool release_result = true;
+    bool open_result = true;
+    int32_t opened_type = KIVRA_SOURCE_FILE;
+    int32_t screen_count = 4;
+    int32_t full_screen_index = 0;
+    int32_t division_status = 0;
+    int64_t read_position = -1;
+    int64_t total_length = -1;
+    int32_t begin_time = 0;
+    int32_t end_time = 0;
+    bool has_time_index = true;
+    uint32_t first_unit = 1;
+    uint32_t last_unit = 1;
+    std::map<uint32_t, FakeUnit> units;
+
+    // Calls, in order; `calls` names every call but those of the scripted queries, so tests can
+    // check sequences across kinds.
+    std::vector<std::string> calls;
+    const KivraVideoTarget* init_target = nullptr;
+    PlayEventProc init_play = nullptr;
+    ErrorProc init_error = nullptr;
+    std::vector<PlayCall> play_calls;
+    std::vector<OpenCall> open_calls;
+    std::vector<int32_t> full_screen_calls;
+    std::vector<int32_t> division_calls;
+    std::vector<int32_t> volume_calls;
+    int open_voice_calls = 0;
+    int close_voice_calls = 0;
+};
+
+// The engine the fake entry points act on; reset by make_fake_engine_api.
+FakeEngine& fake_engine();
+
+// An EngineApi whose pointers all lead to the fake; resets the fake.
+EngineApi make_fake_engine_api();
+
+}  // namespace velmora::test

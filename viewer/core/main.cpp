@@ -1,5 +1,0 @@
-#include "core/viewer_app.h"
-
-int main(int argc, char** argv) {
-    return velmora::run_viewer(argc, argv);
-}

@@ -1,0 +1,175 @@
+// The main window's source state and its reactions to the engine's reports and to the
+// playback controls, without any widget: the window renders it through SessionView.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "model/engine_api.h"
+#include "lang/language_table.h"
+
+namespace velmora {
+
+enum class PlayerState { Idle = 0, Opened = 1, Playing = 2, Paused = 3, Shuttle = 4 };
+// What to do when the engine next reports the source closed.
+enum class PendingAction {
+    None = 0,
+    OpenDownload = 1,
+    OfferKeepDownload = 2,
+    OpenChosenFile = 3,
+    SearchDisk = 4,
+    SearchCard = 5,
+    StartRealtime = 6,
+    CloseWindow = 7
+};
+
+// Connect modes of a realtime source as zOpenEx takes them (kivra.h does not name them): 5
+// until the first realtime play, 0 after every close.
+inline constexpr int kConnectModeAtStart = 5;
+inline constexpr int kConnectModeAfterClose = 0;
+// After a failed realtime link, modes 0 and 2 leave the source open.
+inline bool closes_on_link_failure(int connect_mode) {
+    return connect_mode != 0 && connect_mode != 2;
+}
+
+// What the session needs from the window. All calls happen on the GUI thread.
+class SessionView {
+  public:
+    virtual ~SessionView() = default;
+    virtual void set_status(
+        const std::string& text) = 0;  // fixed texts: "ready..", "playing..", "FF X2" ...
+    virtual void show_pause_button(bool pause_shown) = 0;        // play and pause share one place
+    virtual void show_audio_on_button(bool audio_on_shown) = 0;  // 10021 shown (audio on) vs 10027
+    virtual void set_progress(int position) = 0;                 // progress slider position
+    virtual void show_message(const std::string& text) = 0;      // a message box
+    virtual bool ask_ok_cancel(const std::string& text) = 0;
+    virtual void log(const std::string& text) = 0;     // one operation-log line
+    virtual void request_map_refresh(int reason) = 0;  // message 1129
+    virtual void run_later(int milliseconds,
+                           std::function<void()> action) = 0;  // never blocks the GUI
+    virtual void request_close_window() = 0;                   // pending action 7
+    virtual void stop_screen_recording() = 0;                  // end of data while recording
+    virtual void telemetry_gate(bool open) = 0;                // signal / reset the telemetry gate
+    virtual void telemetry_reset(bool full) = 0;               // full reset (stop) or seek reset
+    virtual void clear_picture() = 0;                          // nothing of the source shows
+};
+
+// Lives on the GUI thread; engine reports must be moved there before they reach it. Actions
+// given to run_later capture the session, so it must outlive them (the window owns both).
+class PlayerSession {
+  public:
+    PlayerSession(const EngineApi& engine, SessionView& view, const LanguageTable& texts);
+    PlayerState state() const;
+    PendingAction pending_action() const;
+    std::string status_text() const;  // last text given to set_status
+    int fast_forward_level() const;
+    int fast_backward_level() const;
+    int division() const;
+    bool dragging() const;  // read by the progress poller thread (atomic)
+    bool audio_on() const;
+    // Source opening and closing
+    void open_file(const std::string& dvr_path);  // the path chosen in the file dialog
+    void search_disk(bool sd_card);               // hard disk (false) or SD card (true)
+    void close_source();                          // close / stop search
+    bool request_close_window();                  // true: the window may close now (Idle)
+    std::function<bool()> can_read_raw_disks;     // permission check; default: readable /dev block
+                                                  // devices (root or disk group)
+    // Engine reports, already moved to the GUI thread
+    void on_play_event(int code, int value);
+    void on_disk_event(int source_type, int event);
+    void on_link_event(int link, int code, int value);
+    void on_error(int error_code, int system_error, int checked_value);
+    // Playback controls
+    void play();
+    void pause();
+    void toggle_play_pause();  // Space
+    void step_forward();
+    void step_backward();
+    void fast_forward();
+    void fast_backward();
+    void stop();
+    void arrow_left();
+    void arrow_right();
+    void next_division();  // channel button
+    void select_channel(int width, int height, int x,
+                        int y);  // double click in the video area (client coords)
+    void audio_on();
+    void audio_off();
+    void set_volume(int volume);
+    void slider_pressed();
+    void slider_pointed(int position);
+    void slider_released(int position, int minimum, int maximum);
+    void seek_to_offset_text(const std::string& decimal_offset);  // message 1140
+    std::string slider_tooltip() const;                           // from the last pointed position
+    void set_screen_recording(bool running);
+
+    // Additions beyond the window's core contract.
+    // Play start refreshes the main map only in single-screen layout (the default).
+    void set_single_screen(bool single_screen);
+    // The picture path of the snapshot in flight, quoted in the "saved" message.
+    void set_snapshot_path(const std::string& path);
+    // Called after a snapshot result, so the window frees what it prepared for it.
+    std::function<void()> snapshot_finished;
+    // The file pair of the last finished download (opened by pending action 1, offered by 2).
+    void set_downloaded_pair(const std::string& dvr_path, const std::string& inx_path);
+    // The connect mode of the running realtime source.
+    int connect_mode() const;
+    // Whether a seek waits for the next "play ok", and its byte offset.
+    std::optional<int64_t> pending_seek() const;
+
+  private:
+    void set_status_text(const std::string& text);
+    void log_text(const char* key);
+    void message_text(const char* key);
+    void play_msg(KivraCommand command, intptr_t first = 0, int32_t second = 0, int32_t third = 0);
+    void send_seek(int64_t offset);
+    void seek_to(int64_t offset);
+    bool can_play() const;
+    bool is_playing_state() const;
+
+    void open_chosen_file();
+    bool open_file_pair(const std::string& dvr_path, const std::string& inx_path);
+    void start_search(bool sd_card);
+    void open_download();
+    void offer_keep_download();
+    void run_pending_action();
+
+    void on_closed(int value);
+    void on_stop_done();
+    void on_play_done();
+    void on_fast_done(bool forward);
+    void on_remote_link_event(int code, int value);
+    void on_realtime_link_event(int code, int value);
+    void log_socket_error(int value);
+
+    const EngineApi& engine_;
+    SessionView& view_;
+    const LanguageTable& texts_;
+
+    PlayerState state_ = PlayerState::Idle;
+    PendingAction pending_ = PendingAction::None;
+    std::string status_;
+    int fast_forward_level_ = 0;
+    int fast_backward_level_ = 0;
+    int division_ = 0;
+    std::atomic<bool> dragging_{false};
+    bool audio_on_ = true;
+    bool close_after_stop_ = false;
+    bool replay_after_stop_ = false;
+    bool seek_after_play_ = false;
+    int64_t seek_offset_ = 0;
+    bool screen_recording_ = false;
+    bool single_screen_ = true;
+    int connect_mode_ = kConnectModeAtStart;
+    bool realtime_stop_ = false;
+    int pointed_position_ = 0;
+    std::string chosen_path_;
+    std::string snapshot_path_;
+    std::string downloaded_dvr_;
+    std::string downloaded_inx_;
+};
+
+}  // namespace velmora

@@ -1,0 +1,200 @@
+// The viewer's main window: caption, menus, toolbar, video area, map area, control bar,
+// dashboard and the vehicle panel. It renders the PlayerSession, turns its controls and the
+// engine's reports (posted from engine threads) into session calls, and runs the commands of its
+// command table.
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "model/app_config.h"
+#include "model/event_types.h"
+#include "model/player_session.h"
+#include "ui/command_table.h"
+
+class QAction;
+class QMenu;
+class QTimer;
+
+namespace velmora {
+
+class CaptionBar;
+class CarInfoPanel;
+class DashboardPanel;
+class EngineHost;
+class LanguageTable;
+struct MainLayout;
+class MapView;
+class MapWindow;
+class SkinButton;
+class SkinMenuText;
+class SkinStatic;
+class SlideButton;
+class SlideVolume;
+class SplitterButton;
+class VideoView;
+class WindowFrame;
+
+// What start-up hands to the window besides the engine.
+struct ViewerContext {
+    AppConfig config;
+    std::string config_path = kAppConfigPath;
+    std::string lang_dir = "config/lang";
+    LanguageTable* texts = nullptr;
+    std::string program_dir;
+    bool web_maps = true;  // false: a plain page stands in for the browser
+};
+
+class MainWindow : public QWidget, private SessionView {
+    Q_OBJECT
+  public:
+    // The engine host must be bound; it outlives the window.
+    MainWindow(ViewerContext& context, EngineHost& engine, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Starts the engine with this window's video area, then placement, volume and "ready..".
+    // False (after the message) when the engine refuses to start; the window must then close.
+    bool start();
+
+    // Message boxes go through these, so tests and headless runs can answer them.
+    std::function<void(const QString&)> message_sink;
+    std::function<bool(const QString&)> question_sink;
+    // The open-file dialog: the chosen path, or empty when cancelled.
+    std::function<QString()> file_dialog;
+
+    PlayerSession& session() { return *session_; }
+    VideoView* video() { return video_; }
+    CarInfoPanel* info_panel() { return info_panel_; }
+    QAction* action(CommandId id) const;
+    QMenu* menu(MenuId id) const;
+    bool single_screen() const { return single_screen_; }
+    bool panel_collapsed() const { return panel_collapsed_; }
+    // Runs a command of the table as its menu item, button or key would.
+    void run_command(CommandId id);
+    // Opens a recording as the Open file command does after its dialog.
+    void open_path(const QString& path);
+    void apply_language();
+    // Chart scales chosen in the Windows menu (the dashboard applies them).
+    int g_range() const { return g_range_; }
+    int speed_range() const { return speed_range_; }
+    int temperature_range() const { return temperature_range_; }
+    // Event type names by the recorder's event number, in the current language.
+    const EventTypeNames& event_type_names() const { return event_type_names_; }
+
+    static std::span<const Command> command_table();
+    static std::span<const MenuPlan> menu_plan();
+
+  signals:
+    // The map page should show the vehicle again (reason as the map bridge takes it).
+    void map_refresh_requested(int reason);
+
+  protected:
+    bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+  private:
+    // SessionView
+    void set_status(const std::string& text) override;
+    void show_pause_button(bool pause_shown) override;
+    void show_audio_on_button(bool audio_on_shown) override;
+    void set_progress(int position) override;
+    void show_message(const std::string& text) override;
+    bool ask_ok_cancel(const std::string& text) override;
+    void log(const std::string& text) override;
+    void request_map_refresh(int reason) override;
+    void run_later(int milliseconds, std::function<void()> action) override;
+    void request_close_window() override;
+    void stop_screen_recording() override;
+    void telemetry_gate(bool open) override;
+    void telemetry_reset(bool full) override;
+    void clear_picture() override;
+
+    // Widgets (main_window.cpp)
+    void build_widgets();
+    void build_control_bar();
+    void connect_sliders();
+    QString text(const char* key) const;
+
+    // Commands, menus and buttons from the table (main_window_commands.cpp)
+    void build_menus();
+    void build_buttons();
+    SkinButton* button(CommandId id) const;
+    void retranslate_tooltips();
+    void retranslate_menus();
+    void refresh_checks();
+    int current_choice(MenuId radio_menu) const;
+    const Command* command_for_key(int key) const;
+    void choose_open_file();
+    void not_available(const Command& command);
+    void set_unit(UnitKind kind, int value);
+    void set_map_type(int map_type);
+    void show_log_manager();
+    void show_settings();
+    void show_about();
+
+    // Layout and layout modes (main_window_layout.cpp)
+    void lay_out();
+    void place_buttons(const MainLayout& layout);
+    void apply_side_layout();
+    void set_layout_mode(bool single_screen);
+    void toggle_panel();
+
+    void handle_engine_event(QEvent* event);
+    bool handle_key(int key);
+    void shutdown();
+    QString map_page_url(const char* google_page, const char* yandex_page) const;
+    void update_telemetry_texts();
+
+    ViewerContext& ctx_;
+    EngineHost& engine_;
+    std::unique_ptr<PlayerSession> session_;
+
+    CaptionBar* caption_ = nullptr;
+    QWidget* toolbar_ = nullptr;
+    VideoView* video_ = nullptr;
+    SkinStatic* map_caption_ = nullptr;
+    MapView* map_view_ = nullptr;
+    SplitterButton* splitter_ = nullptr;
+    QWidget* control_bar_ = nullptr;
+    SkinStatic* status_ = nullptr;
+    SkinStatic* plate_ = nullptr;
+    SkinStatic* time_ = nullptr;
+    SlideButton* progress_ = nullptr;
+    SlideVolume* volume_ = nullptr;
+    DashboardPanel* dashboard_ = nullptr;
+    CarInfoPanel* info_panel_ = nullptr;
+    MapWindow* map_window_ = nullptr;
+    WindowFrame* frame_ = nullptr;
+    std::map<CommandId, SkinButton*> buttons_;
+    std::map<CommandId, QAction*> actions_;
+    std::map<MenuId, QMenu*> menus_;
+    std::array<SkinMenuText*, 5> menu_titles_{};
+    QTimer* telemetry_timer_ = nullptr;
+
+    bool single_screen_ = true;
+    bool panel_in_main_ = false;  // the panel starts inside the hidden map window
+    bool panel_collapsed_ = false;
+    bool started_ = false;
+    bool shut_down_ = false;
+    int g_range_ = 2;
+    int speed_range_ = 150;
+    int temperature_range_ = 50;
+    uint32_t shown_time_ = 0;
+    uint32_t latest_time_ = 0;
+    std::string latest_plate_;
+    std::string shown_plate_;
+    EventTypeNames event_type_names_{};
+};
+
+}  // namespace velmora
