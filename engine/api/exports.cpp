@@ -80,16 +80,16 @@ uint8_t zPlayMSG(int32_t cmd, intptr_t first, int32_t second, int32_t third, con
 }
 
 int32_t zTellScreenNum(void) {
-    if (nothing_open()) return -1;
-    return with_source(-1, [](kivra::StoredSource& s) { return s.probe().channel_count; });
+    if (nothing_open()) return KIVRA_UNKNOWN;
+    return with_source(KIVRA_UNKNOWN, [](kivra::StoredSource& s) { return s.probe().channel_count; });
 }
 
-int32_t zTellSampleRate(void) { return nothing_open() ? -1 : engine().sample_rate(); }
+int32_t zTellSampleRate(void) { return nothing_open() ? KIVRA_UNKNOWN : engine().sample_rate(); }
 
-int32_t zTellSampleBits(void) { return nothing_open() ? -1 : engine().sample_bits(); }
+int32_t zTellSampleBits(void) { return nothing_open() ? KIVRA_UNKNOWN : engine().sample_bits(); }
 
 int32_t zTellFullScreenIdx(void) {
-    if (nothing_open() || engine().display().screen_count < 0) return -1;
+    if (nothing_open() || engine().display().screen_count < 0) return KIVRA_UNKNOWN;
     return engine().display().full_screen;
 }
 
@@ -106,13 +106,13 @@ uint8_t zSetFullScreen(int32_t index) {
 }
 
 int32_t zTellDivStatus(void) {
-    if (nothing_open() || engine().display().screen_count != 8) return -1;
+    if (nothing_open() || engine().display().screen_count != 8) return KIVRA_UNKNOWN;
     return engine().display().division;
 }
 
 uint8_t zSetDivStatus(int32_t division) {
-    if (nothing_open() || engine().display().screen_count != 8 || division < 0 ||
-        division > 2) {
+    if (nothing_open() || engine().display().screen_count != 8 || division < KIVRA_DIVISION_ALL ||
+        division > KIVRA_DIVISION_LAST_FOUR) {
         return 0;
     }
     engine().display().division = division;
@@ -121,9 +121,9 @@ uint8_t zSetDivStatus(int32_t division) {
 }
 
 int32_t zTellCarId(char* out) {
-    if (nothing_open()) return -1;
-    return with_source(-1, [out](kivra::StoredSource& s) {
-        if (out == nullptr) return -1;
+    if (nothing_open()) return KIVRA_UNKNOWN;
+    return with_source(KIVRA_UNKNOWN, [out](kivra::StoredSource& s) {
+        if (out == nullptr) return KIVRA_UNKNOWN;
         std::memcpy(out, s.probe().vehicle_id, 16);
         out[15] = '\0';
         return 0;
@@ -153,22 +153,22 @@ uint8_t zTellVoiceVolume(int32_t* out) {
 }
 
 int64_t zTellp(void) {
-    return with_source(int64_t{-1}, [](kivra::StoredSource& s) { return s.tell(); });
+    return with_source(int64_t{KIVRA_UNKNOWN}, [](kivra::StoredSource& s) { return s.tell(); });
 }
 
 int64_t zTellTotalLen(void) {
-    return with_source(int64_t{-1}, [](kivra::StoredSource& s) { return s.length(); });
+    return with_source(int64_t{KIVRA_UNKNOWN}, [](kivra::StoredSource& s) { return s.length(); });
 }
 
 int32_t zTellBegTime(void) {
-    if (nothing_open()) return -1;
+    if (nothing_open()) return KIVRA_UNKNOWN;
     return with_source(0, [](kivra::StoredSource& s) {
         return static_cast<int32_t>(s.begin_time());
     });
 }
 
 int32_t zTellEndTime(void) {
-    if (nothing_open()) return -1;
+    if (nothing_open()) return KIVRA_UNKNOWN;
     return with_source(0, [](kivra::StoredSource& s) {
         return static_cast<int32_t>(s.end_time());
     });

@@ -14,12 +14,8 @@ namespace {
 
 using namespace session_text;
 
-// Answers of the engine's layout queries that kivra.h does not name.
-constexpr int32_t kGridShown = 0;  // zTellFullScreenIdx: no single channel; zSetFullScreen
-constexpr int32_t kScreenCountUnknown = -1;  // zTellScreenNum with nothing decoded yet
 constexpr int32_t kFourScreens = 4;
-constexpr int32_t kAllChannels = 0;  // zSetDivStatus: the whole grid
-constexpr int kDivisionCount = 3;    // all channels, 1-4, 5-8
+constexpr int kDivisionCount = KIVRA_DIVISION_LAST_FOUR + 1;
 
 // Levels run 1..7 and then start again at 1.
 int next_fast_level(int level) {
@@ -101,19 +97,19 @@ void PlayerSession::arrow_right() {
 }
 
 void PlayerSession::next_division() {
-    if (engine_.zTellFullScreenIdx() != kGridShown) engine_.zSetFullScreen(kGridShown);
+    if (engine_.zTellFullScreenIdx() != KIVRA_FULL_SCREEN_GRID) engine_.zSetFullScreen(KIVRA_FULL_SCREEN_GRID);
     division_ = (division_ + 1) % kDivisionCount;
     engine_.zSetDivStatus(division_);
 }
 
 void PlayerSession::select_channel(int width, int height, int x, int y) {
     const int32_t screen_count = engine_.zTellScreenNum();
-    if (screen_count == kScreenCountUnknown) return;
-    if (engine_.zTellFullScreenIdx() != kGridShown) {
-        engine_.zSetFullScreen(kGridShown);
+    if (screen_count == KIVRA_UNKNOWN) return;
+    if (engine_.zTellFullScreenIdx() != KIVRA_FULL_SCREEN_GRID) {
+        engine_.zSetFullScreen(KIVRA_FULL_SCREEN_GRID);
         return;
     }
-    const int32_t division = screen_count == kFourScreens ? kAllChannels : engine_.zTellDivStatus();
+    const int32_t division = screen_count == kFourScreens ? KIVRA_DIVISION_ALL : engine_.zTellDivStatus();
     const int channel = channel_at(screen_count, division, width, height, x, y);
     if (channel > 0) engine_.zSetFullScreen(channel);
 }

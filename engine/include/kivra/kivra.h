@@ -238,6 +238,18 @@ typedef enum KivraListenPurpose {
     KIVRA_LISTEN_DOWNLOAD = 2
 } KivraListenPurpose;
 
+/* Layout: zSetFullScreen / zTellFullScreenIdx (0 = the grid, else a 1-based channel) and the
+ * division of 8-channel recordings (zSetDivStatus / zTellDivStatus). */
+#define KIVRA_FULL_SCREEN_GRID 0
+typedef enum KivraDivision {
+    KIVRA_DIVISION_ALL = 0,        /* the 3 x 3 grid of all channels */
+    KIVRA_DIVISION_FIRST_FOUR = 1, /* channels 1-4 in a 2 x 2 grid */
+    KIVRA_DIVISION_LAST_FOUR = 2   /* channels 5-8 */
+} KivraDivision;
+
+/* Queries answer this when nothing is open or the value is not known yet. */
+#define KIVRA_UNKNOWN (-1)
+
 /* ExtractDataProc kinds. */
 typedef enum KivraExtractKind {
     KIVRA_EXTRACT_FAILED = -3,     /* range not found or extraction failed; ends it */
