@@ -15,7 +15,7 @@ namespace {
 // An 8-channel GOP of 15 frames per channel with stereo audio and a full info block.
 std::vector<uint8_t> sample_gop() {
     constexpr int kFrames = 15, kChannels = 8;
-    dvrsim::GopSpec spec;
+    fleet::format::GopPlan spec;
     spec.version = 3;
     spec.channel_count = kChannels;
     spec.announced_frames = kFrames;
@@ -25,25 +25,25 @@ std::vector<uint8_t> sample_gop() {
         }
     }
     spec.audio = {16000, 16, 2, std::vector<uint8_t>(64000, 0x11)};
-    dvrsim::InfoSpec info;
-    info.status.emplace(kFrames, dvrsim::StatusRecord{"BUS-0042", 21, 0x13, 0x05});
-    info.speed.emplace(kFrames, dvrsim::speed_word(654));
+    fleet::format::InfoBlockPlan info;
+    info.status.emplace(kFrames, fleet::format::StatusRecord{"BUS-0042", 21, 0x13, 0x05});
+    info.speed.emplace(kFrames, fleet::format::speed_word(654));
     info.position.emplace(kFrames, "2232.1234N11404.5678E");
     info.gsensor.emplace(kFrames, std::array<int8_t, 3>{3, -2, 64});
-    dvrsim::TyreSection tyres;
+    fleet::format::TyreSection tyres;
     tyres.words_per_group = 6;
-    tyres.groups.assign(kFrames, std::vector<uint32_t>(6, dvrsim::tyre_word_v3(1, 0, 30, 110)));
+    tyres.groups.assign(kFrames, std::vector<uint32_t>(6, fleet::format::tyre_word_v3(1, 0, 30, 110)));
     tyres.summary = 0x06;
     info.tyres = tyres;
-    spec.info = dvrsim::build_info_block(info);
-    return dvrsim::build_gop(spec);
+    spec.info = fleet::format::build_info_block(info);
+    return fleet::format::build_gop(spec);
 }
 
 void BM_ParseGop(benchmark::State& state) {
     std::vector<uint8_t> gop = sample_gop();
-    kivra::FrameSetStorage set;
+    fleet::format::FrameSetStorage set;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(kivra::parse_gop(gop.data(), gop.size(), nullptr, set.get()));
+        benchmark::DoNotOptimize(fleet::format::parse_gop(gop.data(), gop.size(), nullptr, set.get()));
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * gop.size()));
 }

@@ -39,20 +39,20 @@ void check_open_source(kivra::FileSource& source) {
     check(source.is_open() && source.tell() == 0 && source.length() >= 0);
     check_probe(source.probe());
 
-    uint8_t record[kivra::kIndexRecordSize];
+    uint8_t record[fleet::format::kIndexRecordSize];
     check(source.time_index_header(record));
     check(!source.time_index_unit(0, record));
 
-    static std::vector<uint8_t> bytes(kivra::kWalkBufferSize);
-    kivra::WalkBuffer buffer{bytes.data(), bytes.size(), 0};
+    static std::vector<uint8_t> bytes(fleet::format::kWalkBufferSize);
+    fleet::format::WalkBuffer buffer{bytes.data(), bytes.size(), 0};
     const int result = source.next(buffer);
-    check(one_of(result, {kivra::kWalkRead, kivra::kWalkEnd, kivra::kWalkReadError}));
-    if (result == kivra::kWalkRead) check(buffer.length > 0 && buffer.length <= bytes.size());
+    check(one_of(result, {fleet::format::kWalkRead, fleet::format::kWalkEnd, fleet::format::kWalkReadError}));
+    if (result == fleet::format::kWalkRead) check(buffer.length > 0 && buffer.length <= bytes.size());
 
     check(source.seek(0) == 0 && source.tell() == 0);
     check(source.seek(-1) == KIVRA_ERROR_FILE_BEYOND_END);
-    if (source.length() < std::numeric_limits<int64_t>::max() - 2 * kivra::kBlockSize) {
-        check(source.seek(source.length() + kivra::kBlockSize) == KIVRA_ERROR_FILE_BEYOND_END);
+    if (source.length() < std::numeric_limits<int64_t>::max() - 2 * fleet::format::kBlockSize) {
+        check(source.seek(source.length() + fleet::format::kBlockSize) == KIVRA_ERROR_FILE_BEYOND_END);
     }
     check(source.close().empty());
 }

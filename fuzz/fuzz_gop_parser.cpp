@@ -16,10 +16,10 @@ void check(bool ok) {
 
 // Picture size comes from the access unit's first two bytes (times 16), so inputs can fill
 // a channel buffer and run past it; the picture is written in full, as a decoder would.
-class SizedDecoder final : public kivra::FrameDecoder {
+class SizedDecoder final : public fleet::format::FrameDecoder {
 public:
     bool decode(int channel, const uint8_t* data, size_t length, uint8_t* dest, size_t capacity,
-                kivra::DecodedPicture& out) override {
+                fleet::format::DecodedPicture& out) override {
         check(channel >= 0 && channel < KIVRA_MAX_CHANNELS);
         check(capacity > 0 && capacity <= KIVRA_PICTURE_CAPACITY);
         if (length < 2) return false;
@@ -64,17 +64,17 @@ void check_frame_set(const FrameSet& s) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static kivra::FrameSetStorage storage;
+    static fleet::format::FrameSetStorage storage;
     static SizedDecoder decoder;
     FrameSet& set = storage.get();
 
-    int with_decoder = kivra::parse_gop(data, size, &decoder, set);
+    int with_decoder = fleet::format::parse_gop(data, size, &decoder, set);
     int frames = set.frames_per_channel, has_audio = set.has_audio;
-    if (with_decoder == kivra::kParseOk) check_frame_set(set);
+    if (with_decoder == fleet::format::kParseOk) check_frame_set(set);
 
-    int without = kivra::parse_gop(data, size, nullptr, set);
+    int without = fleet::format::parse_gop(data, size, nullptr, set);
     check(without == with_decoder);
-    if (without == kivra::kParseOk) {
+    if (without == fleet::format::kParseOk) {
         check_frame_set(set);
         check(set.frames_per_channel == frames && set.has_audio == has_audio);
         for (int c = 0; c < KIVRA_MAX_CHANNELS; ++c) {

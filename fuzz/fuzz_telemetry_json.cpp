@@ -29,9 +29,9 @@ void check_text(const std::string& bytes) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static kivra::FrameSetStorage storage;
+    static fleet::format::FrameSetStorage storage;
     FrameSet& set = storage.get();
-    if (kivra::parse_gop(data, size, nullptr, set) != kivra::kParseOk) return 0;
+    if (fleet::format::parse_gop(data, size, nullptr, set) != fleet::format::kParseOk) return 0;
     for (int k = 0; k < set.frames_per_channel; ++k) {
         const fleet::FrameTelemetry t = fleet::telemetry_of_frame(set, 0, k);
         if (t.car_id) check_text(*t.car_id);

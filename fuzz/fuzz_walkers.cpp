@@ -24,7 +24,7 @@ void check(bool ok) {
     if (!ok) std::abort();
 }
 
-class InputSource final : public kivra::ByteSource {
+class InputSource final : public fleet::format::ByteSource {
 public:
     InputSource(const uint8_t* data, size_t size, int64_t failing)
         : data_(data), size_(size), failing_(failing) {}
@@ -46,15 +46,15 @@ private:
 
 void walk_stream(const uint8_t* data, size_t size, const uint8_t* script, size_t script_size) {
     int64_t end = static_cast<int64_t>(size);
-    int64_t begin = script_size > 0 ? (script[0] & 3) * kivra::kBlockSize : 0;
+    int64_t begin = script_size > 0 ? (script[0] & 3) * fleet::format::kBlockSize : 0;
     if (begin > end) begin = 0;
     int64_t failing = -1;
     if (script_size > 2 && (script[0] & 0x80)) failing = script[1] * 512 + script[2];
     InputSource source(data, size, failing);
 
     std::vector<uint8_t> storage(kCapacity);
-    kivra::WalkBuffer buffer{storage.data(), storage.size(), 0};
-    kivra::StreamCursor cursor{&source, begin, end, begin};
+    fleet::format::WalkBuffer buffer{storage.data(), storage.size(), 0};
+    fleet::format::StreamCursor cursor{&source, begin, end, begin};
     for (size_t i = 3; i < script_size; ++i) {
         int n = (script[i] >> 3) - 8;
         int64_t before = cursor.position;
@@ -62,55 +62,55 @@ void walk_stream(const uint8_t* data, size_t size, const uint8_t* script, size_t
         bool forward = false;
         switch (script[i] & 7) {
             case 0:
-            case 1: result = kivra::next_gop(cursor, buffer); forward = true; break;
+            case 1: result = fleet::format::next_gop(cursor, buffer); forward = true; break;
             case 2:
-            case 3: result = kivra::previous_gop(cursor, buffer); break;
-            case 4: result = kivra::skip_forward(cursor, n, buffer); forward = true; break;
-            case 5: result = kivra::skip_backward(cursor, n, buffer); break;
+            case 3: result = fleet::format::previous_gop(cursor, buffer); break;
+            case 4: result = fleet::format::skip_forward(cursor, n, buffer); forward = true; break;
+            case 5: result = fleet::format::skip_backward(cursor, n, buffer); break;
             default:  // a seek: 0 is the beginning, 31 the end
                 cursor.position = begin + (end - begin) * (script[i] >> 3) / 31;
                 continue;
         }
-        check(result == kivra::kWalkRead || result == kivra::kWalkEnd ||
-              result == kivra::kWalkBeginning || result == kivra::kWalkNotOpen ||
-              result == kivra::kWalkReadError);
-        check(cursor.position >= begin && cursor.position <= end + kivra::kBlockSize);
-        if (result == kivra::kWalkNotOpen) check(cursor.position == before);
-        if (result == kivra::kWalkBeginning) check(cursor.position == begin);
-        if (result == kivra::kWalkRead) {
+        check(result == fleet::format::kWalkRead || result == fleet::format::kWalkEnd ||
+              result == fleet::format::kWalkBeginning || result == fleet::format::kWalkNotOpen ||
+              result == fleet::format::kWalkReadError);
+        check(cursor.position >= begin && cursor.position <= end + fleet::format::kBlockSize);
+        if (result == fleet::format::kWalkNotOpen) check(cursor.position == before);
+        if (result == fleet::format::kWalkBeginning) check(cursor.position == begin);
+        if (result == fleet::format::kWalkRead) {
             check(buffer.length > 0 && buffer.length <= kCapacity);
-            check(buffer.length % kivra::kBlockSize == 0);
-            if (forward) check(kivra::is_gop_start(storage.data(), buffer.length));
+            check(buffer.length % fleet::format::kBlockSize == 0);
+            if (forward) check(fleet::format::is_gop_start(storage.data(), buffer.length));
         }
     }
 }
 
 void read_index(const uint8_t* data, size_t size, const uint8_t* script, size_t script_size) {
     InputSource source(data, size, -1);
-    kivra::IndexHeader header;
-    if (!kivra::read_index_header(source, header)) {
-        check(size < kivra::kIndexRecordSize);
+    fleet::format::IndexHeader header;
+    if (!fleet::format::read_index_header(source, header)) {
+        check(size < fleet::format::kIndexRecordSize);
         return;
     }
     auto expect_unit = [&](int64_t n) {
-        kivra::IndexUnit unit;
-        bool inside = n > 0 && static_cast<uint64_t>(n) < size / kivra::kIndexRecordSize;
-        check(kivra::read_index_unit(source, n, unit) == inside);
+        fleet::format::IndexUnit unit;
+        bool inside = n > 0 && static_cast<uint64_t>(n) < size / fleet::format::kIndexRecordSize;
+        check(fleet::format::read_index_unit(source, n, unit) == inside);
     };
     expect_unit(header.first);
     expect_unit(header.last);
     uint32_t first = header.first;
-    check(kivra::units_between(first, header.last) <= kivra::kLastUnitNumber);
-    if (first >= 1 && first <= kivra::kLastUnitNumber) {
-        check(kivra::next_unit_number(kivra::previous_unit_number(first)) == first);
-        check(kivra::previous_unit_number(kivra::next_unit_number(first)) == first);
-        check(kivra::units_between(first, first) == 1);
+    check(fleet::format::units_between(first, header.last) <= fleet::format::kLastUnitNumber);
+    if (first >= 1 && first <= fleet::format::kLastUnitNumber) {
+        check(fleet::format::next_unit_number(fleet::format::previous_unit_number(first)) == first);
+        check(fleet::format::previous_unit_number(fleet::format::next_unit_number(first)) == first);
+        check(fleet::format::units_between(first, first) == 1);
     }
     for (size_t i = 0; i < script_size; ++i) {
-        kivra::QuickRecord quick;
+        fleet::format::QuickRecord quick;
         int64_t n = static_cast<int8_t>(script[i]);
-        bool inside = n > 0 && static_cast<uint64_t>(n) < size / kivra::kQuickRecordSize;
-        check(kivra::read_quick_record(source, n, quick) == inside);
+        bool inside = n > 0 && static_cast<uint64_t>(n) < size / fleet::format::kQuickRecordSize;
+        check(fleet::format::read_quick_record(source, n, quick) == inside);
         expect_unit(n);
     }
 }

@@ -49,8 +49,8 @@ Bytes access_unit(uint16_t units) {
     return {static_cast<uint8_t>(units), static_cast<uint8_t>(units >> 8), 0x65, 0x88};
 }
 
-std::vector<dvrsim::FrameRecord> frames(int channels, int per_channel, uint16_t units = 8) {
-    std::vector<dvrsim::FrameRecord> out;
+std::vector<fleet::format::FrameRecord> frames(int channels, int per_channel, uint16_t units = 8) {
+    std::vector<fleet::format::FrameRecord> out;
     for (int k = 0; k < per_channel; ++k) {
         for (int c = 0; c < channels; ++c) out.push_back({c, k == 0, access_unit(units)});
     }
@@ -65,31 +65,31 @@ Bytes pcm(size_t n) {
 
 Bytes info(uint32_t version, int records, int tyre_words, const std::string& vehicle = "TRUCK-0042",
            const std::string& position = "2237.1234N11402.5678E") {
-    dvrsim::InfoSpec plan;
-    plan.status = std::vector<dvrsim::StatusRecord>(static_cast<size_t>(records),
+    fleet::format::InfoBlockPlan plan;
+    plan.status = std::vector<fleet::format::StatusRecord>(static_cast<size_t>(records),
                                                     {vehicle, -3, 0xA5, 0x05});
-    plan.speed = std::vector<uint16_t>(static_cast<size_t>(records), dvrsim::speed_word(1205));
+    plan.speed = std::vector<uint16_t>(static_cast<size_t>(records), fleet::format::speed_word(1205));
     plan.position = std::vector<std::string>(static_cast<size_t>(records), position);
     plan.gsensor = std::vector<std::array<int8_t, 3>>(static_cast<size_t>(records), {-4, 0, 64});
-    dvrsim::TyreSection tyres{tyre_words, {}, std::nullopt};
+    fleet::format::TyreSection tyres{tyre_words, {}, std::nullopt};
     for (int g = 0; g < records; ++g) {
         tyres.groups.emplace_back();
         for (int w = 0; w < tyre_words; ++w) {
-            tyres.groups.back().push_back(version == 3 ? dvrsim::tyre_word_v3(w, 0x14, 30, 110)
-                                                       : dvrsim::tyre_word_v12(w, 825, 30));
+            tyres.groups.back().push_back(version == 3 ? fleet::format::tyre_word_v3(w, 0x14, 30, 110)
+                                                       : fleet::format::tyre_word_v12(w, 825, 30));
         }
     }
-    if (version == 3) tyres.summary = dvrsim::tyre_summary_word({1, 2, 3}, {0, 1, 2});
+    if (version == 3) tyres.summary = fleet::format::tyre_summary_word({1, 2, 3}, {0, 1, 2});
     plan.tyres = tyres;
-    return dvrsim::build_info_block(plan);
+    return fleet::format::build_info_block(plan);
 }
 
 std::vector<std::pair<std::string, Bytes>> gop_seeds() {
     std::vector<std::pair<std::string, Bytes>> out;
-    auto add = [&](const std::string& name, const dvrsim::GopSpec& plan) {
-        out.emplace_back(name, dvrsim::build_gop(plan));
+    auto add = [&](const std::string& name, const fleet::format::GopPlan& plan) {
+        out.emplace_back(name, fleet::format::build_gop(plan));
     };
-    dvrsim::GopSpec s;
+    fleet::format::GopPlan s;
     s.version = 3;
     s.channel_count = 4;
     s.announced_frames = 3;
@@ -183,12 +183,12 @@ std::vector<std::pair<std::string, Bytes>> telemetry_seeds() {
             out.emplace_back(name, std::move(gop));
         }
     }
-    dvrsim::GopSpec s;
+    fleet::format::GopPlan s;
     s.version = 3;
     s.announced_frames = 2;
     s.frames = frames(4, 2);
     s.info = info(3, 2, 2, "BUS\xE9\xFF-\xC3\xA9", "2237.12\x99" "4N11402.5678\xC0");
-    out.emplace_back("texts_not_utf8", dvrsim::build_gop(s));
+    out.emplace_back("texts_not_utf8", fleet::format::build_gop(s));
     return out;
 }
 
@@ -209,20 +209,20 @@ struct Stream {
     Bytes bytes;
     uint32_t previous = 0;
     void gop(size_t data_size, uint32_t time) {
-        dvrsim::GopSpec plan;
+        fleet::format::GopPlan plan;
         plan.channel_count = 1;
         plan.announced_frames = 1;
         plan.time = time;
         plan.previous_length = previous;
         plan.frames = {{0, true, Bytes(data_size, 0x11)}};
-        Bytes g = dvrsim::build_gop(plan);
+        Bytes g = fleet::format::build_gop(plan);
         previous = static_cast<uint32_t>(g.size());
         bytes.insert(bytes.end(), g.begin(), g.end());
         pad();
     }
     void block(uint8_t fill) { bytes.insert(bytes.end(), 512, fill); }
     void pad() {
-        bytes.resize(static_cast<size_t>(kivra::round_up_block(static_cast<int64_t>(bytes.size()))));
+        bytes.resize(static_cast<size_t>(fleet::format::round_up_block(static_cast<int64_t>(bytes.size()))));
     }
 };
 
@@ -252,12 +252,12 @@ std::vector<std::pair<std::string, Bytes>> walker_seeds() {
     damaged.gop(100, 1);
     damaged.block(0);
     Bytes unfinished(512, 0);
-    fleet::store_u32(unfinished.data(), kivra::kGopMagic);
+    fleet::store_u32(unfinished.data(), fleet::format::kGopMagic);
     damaged.bytes.insert(damaged.bytes.end(), unfinished.begin(), unfinished.end());
     damaged.gop(900, 2);
     damaged.block(0xFF);
     Bytes too_long(512, 0);
-    fleet::store_u32(too_long.data(), kivra::kGopMagic);
+    fleet::store_u32(too_long.data(), fleet::format::kGopMagic);
     fleet::store_u32(too_long.data() + 32, 100000);
     damaged.bytes.insert(damaged.bytes.end(), too_long.begin(), too_long.end());
     damaged.gop(40, 3);
@@ -270,10 +270,10 @@ std::vector<std::pair<std::string, Bytes>> walker_seeds() {
     auto put = [&](const std::array<uint8_t, 16>& record) {
         index.insert(index.end(), record.begin(), record.end());
     };
-    put(kivra::IndexHeader{kivra::kIndexMagic, 1, 3, 0}.encode());
-    put(kivra::IndexUnit{1000, 0, 0}.encode());
-    put(kivra::IndexUnit{1120, 0, 61440}.encode());
-    put(kivra::IndexUnit{1200, 0, 102400}.encode());
+    put(fleet::format::IndexHeader{fleet::format::kIndexMagic, 1, 3, 0}.encode());
+    put(fleet::format::IndexUnit{1000, 0, 0}.encode());
+    put(fleet::format::IndexUnit{1120, 0, 61440}.encode());
+    put(fleet::format::IndexUnit{1200, 0, 102400}.encode());
     add("index", index, script(0, 0, {1, 2, 3, 4, 0xFF}));
     return out;
 }
@@ -294,9 +294,9 @@ public:
     explicit PairSeed(const fs::path& dir)
         : dvr_(dir / "seed.dvr"), inx_(dir / "seed.inx"), ok_(writer_.create(dvr_, inx_)) {}
 
-    void gop(dvrsim::GopSpec spec) {
+    void gop(fleet::format::GopPlan spec) {
         spec.previous_length = previous_;
-        Bytes bytes = dvrsim::build_gop(spec);
+        Bytes bytes = fleet::format::build_gop(spec);
         previous_ = static_cast<uint32_t>(bytes.size());
         ok_ = writer_.append_gop(bytes.data(), bytes.size(), spec.time) && ok_;
     }
@@ -318,13 +318,13 @@ public:
 
 private:
     std::string dvr_, inx_;
-    kivra::FilePairWriter writer_;
+    fleet::format::FilePairWriter writer_;
     bool ok_;
     uint32_t previous_ = 0;
 };
 
-dvrsim::GopSpec pair_gop(uint32_t time, int frames_per_channel) {
-    dvrsim::GopSpec s;
+fleet::format::GopPlan pair_gop(uint32_t time, int frames_per_channel) {
+    fleet::format::GopPlan s;
     s.version = 3;
     s.channel_count = 4;
     s.time = time;
@@ -345,7 +345,7 @@ std::optional<std::vector<std::pair<std::string, Bytes>>> pair_seeds(const fs::p
     bool ok = true;
     {
         PairSeed p(scratch);
-        dvrsim::GopSpec first = pair_gop(1000, 2);
+        fleet::format::GopPlan first = pair_gop(1000, 2);
         first.frames[0].data = h264_key_frame();
         p.gop(first);
         for (uint32_t t = 1001; t < 1004; ++t) p.gop(pair_gop(t, 2));
@@ -356,10 +356,10 @@ std::optional<std::vector<std::pair<std::string, Bytes>>> pair_seeds(const fs::p
         p.gop(pair_gop(1000, 2));
         p.filler(Bytes(1024, 0x37));
         p.gop(pair_gop(1001, 3));
-        Bytes zero_length(kivra::kBlockSize, 0);
-        fleet::store_u32(zero_length.data(), kivra::kGopMagic);
+        Bytes zero_length(fleet::format::kBlockSize, 0);
+        fleet::store_u32(zero_length.data(), fleet::format::kGopMagic);
         p.filler(zero_length);
-        dvrsim::GopSpec bad_version = pair_gop(1002, 2);
+        fleet::format::GopPlan bad_version = pair_gop(1002, 2);
         bad_version.version = 9;
         p.gop(bad_version);
         p.gop(pair_gop(1003, 2));
@@ -367,7 +367,7 @@ std::optional<std::vector<std::pair<std::string, Bytes>>> pair_seeds(const fs::p
     }
     {
         PairSeed p(scratch);
-        dvrsim::GopSpec odd = pair_gop(1000, 2);
+        fleet::format::GopPlan odd = pair_gop(1000, 2);
         odd.info = info(3, 2, 4, "BUS\xE9\xFF", "2237.12\x99" "4N11402.5678E");
         p.gop(odd);
         ok = add("texts_not_utf8", p.finish()) && ok;

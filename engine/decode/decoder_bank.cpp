@@ -98,8 +98,8 @@ bool H264Decoder::ready() const {
 }
 
 bool H264Decoder::decode(const uint8_t* data, size_t length, uint8_t* dest, size_t capacity,
-                         DecodedPicture& out) {
-    out = DecodedPicture{};
+                         fleet::format::DecodedPicture& out) {
+    out = fleet::format::DecodedPicture{};
     if (state_ == nullptr || data == nullptr || length == 0 || dest == nullptr ||
         length > static_cast<size_t>(INT_MAX - AV_INPUT_BUFFER_PADDING_SIZE)) {
         return false;
@@ -134,13 +134,13 @@ DecoderBank::DecoderBank() {
 // time, a D1 GOP decodes about a third faster. The pictures go straight to where parse_gop
 // puts them, so parse_gop only collects the results.
 int DecoderBank::parse(const uint8_t* gop, size_t length, FrameSet& out, ChannelSizes* sizes) {
-    if (!ready_) return kParseRejected;
+    if (!ready_) return fleet::format::kParseRejected;
     std::lock_guard<std::mutex> hold(lock_);
     decode_ahead(gop, length, out);
     std::fill(std::begin(asked_), std::end(asked_), 0);
     sizes_ = ChannelSizes{};
     answering_ = true;
-    const int result = parse_gop(gop, length, this, out);
+    const int result = fleet::format::parse_gop(gop, length, this, out);
     answering_ = false;
     if (sizes != nullptr) *sizes = sizes_;
     return result;
@@ -150,9 +150,9 @@ int DecoderBank::parse(const uint8_t* gop, size_t length, FrameSet& out, Channel
 // and one that failed or did not fit takes no room.
 void DecoderBank::decode_ahead(const uint8_t* gop, size_t length, FrameSet& out) {
     std::fill(std::begin(ahead_count_), std::end(ahead_count_), 0);
-    const auto layout = gop_layout(gop, length);
+    const auto layout = fleet::format::gop_layout(gop, length);
     if (!layout) return;
-    for_each_frame_record(gop, *layout, [&](const FrameRecordView& f) {
+    fleet::format::for_each_frame_record(gop, *layout, [&](const fleet::format::FrameRecordView& f) {
         if (f.channel >= KIVRA_MAX_CHANNELS || f.index >= KIVRA_MAX_FRAMES) return;
         ahead_[f.channel][f.index] = Ahead{f.data, f.length, nullptr, 0, false, {}};
         ahead_count_[f.channel] = f.index + 1;
@@ -173,9 +173,9 @@ void DecoderBank::decode_ahead(const uint8_t* gop, size_t length, FrameSet& out)
 }
 
 bool DecoderBank::decode(int channel, const uint8_t* data, size_t length, uint8_t* dest,
-                         size_t capacity, DecodedPicture& out) {
+                         size_t capacity, fleet::format::DecodedPicture& out) {
     if (channel < 0 || channel >= KIVRA_MAX_CHANNELS) {
-        out = DecodedPicture{};
+        out = fleet::format::DecodedPicture{};
         return false;
     }
     bool decoded = false;

@@ -34,7 +34,7 @@ public:
 
 private:
     struct Slot {
-        FrameSetStorage set;
+        fleet::format::FrameSetStorage set;
         ChannelSizes sizes{};
     };
 

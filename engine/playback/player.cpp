@@ -54,8 +54,8 @@ void Player::stop_output() {
     reader_wake_.reset();
     std::lock_guard<std::mutex> idle(reader_busy_);
     if (!pair_ || source_ == nullptr) return;
-    std::vector<uint8_t> bytes(kWalkBufferSize);
-    WalkBuffer buffer{bytes.data(), bytes.size(), 0};
+    std::vector<uint8_t> bytes(fleet::format::kWalkBufferSize);
+    fleet::format::WalkBuffer buffer{bytes.data(), bytes.size(), 0};
     std::lock_guard<std::mutex> guard(engine_lock_);
     for (int i = pair_->ready_count(); i > 0; --i) source_->previous(buffer);
     pair_->reset();

@@ -78,8 +78,8 @@ private:
     bool ensure_reader();
     void end_reader();
     void reader_loop();
-    int read_for_reader(WalkBuffer& buffer, bool& report, int64_t& gop_start);
-    void record(const WalkBuffer& buffer, uint32_t time, int64_t gop_start);
+    int read_for_reader(fleet::format::WalkBuffer& buffer, bool& report, int64_t& gop_start);
+    void record(const fleet::format::WalkBuffer& buffer, uint32_t time, int64_t gop_start);
 
     // Presenting.
     bool on_audio_buffer(AudioBuffer& buffer);
@@ -87,7 +87,7 @@ private:
                        bool key_frames);
     PictureSize drawing_size(int channel, const ChannelSizes& sizes);
     void on_timer_tick(bool fast_timer);
-    int read_for_timer(bool fast_timer, WalkBuffer& buffer, bool& report);
+    int read_for_timer(bool fast_timer, fleet::format::WalkBuffer& buffer, bool& report);
 
     // Timers and positioning.
     bool start_timer(PeriodicTimer& timer, int period_ms, bool fast_timer);
@@ -124,7 +124,7 @@ private:
     std::atomic<bool> fast_forward_{true};
     std::atomic<int> fast_skip_{1};
     std::vector<uint8_t> timer_bytes_;
-    std::unique_ptr<FrameSetStorage> timer_set_;
+    std::unique_ptr<fleet::format::FrameSetStorage> timer_set_;
     ChannelSizes timer_sizes_{};
     // The size each channel was last drawn at (presenting threads, under the audio lock).
     ChannelSizes drawn_sizes_{};

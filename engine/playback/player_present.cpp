@@ -111,11 +111,11 @@ bool Player::on_audio_buffer(AudioBuffer& buffer) {
 // the other direction first passes over the GOP on screen, so every step shows a new GOP.
 // A read that fails moves the position on past the failed block, as normal play does, so the
 // next tick does not fail on it again; `report` is set for the first failure of a stretch.
-int Player::read_for_timer(bool fast_timer, WalkBuffer& buffer, bool& report) {
+int Player::read_for_timer(bool fast_timer, fleet::format::WalkBuffer& buffer, bool& report) {
     report = false;
     std::lock_guard<std::mutex> guard(engine_lock_);
-    if (source_ == nullptr) return kWalkNotOpen;
-    int result = kWalkNotOpen;
+    if (source_ == nullptr) return fleet::format::kWalkNotOpen;
+    int result = fleet::format::kWalkNotOpen;
     bool forward = true;
     if (fast_timer) {
         forward = fast_forward_;
@@ -131,7 +131,7 @@ int Player::read_for_timer(bool fast_timer, WalkBuffer& buffer, bool& report) {
             result = turn ? source_->skip_backward(1, buffer) : source_->previous(buffer);
         }
     }
-    if (result != kWalkReadError) {
+    if (result != fleet::format::kWalkReadError) {
         recovery_.ended();
         return result;
     }
@@ -152,16 +152,16 @@ void Player::on_timer_tick(bool fast_timer) {
     }
 
     if (!timer_set_) {
-        timer_set_ = std::make_unique<FrameSetStorage>();
-        timer_bytes_.resize(kWalkBufferSize);
+        timer_set_ = std::make_unique<fleet::format::FrameSetStorage>();
+        timer_bytes_.resize(fleet::format::kWalkBufferSize);
     }
-    WalkBuffer buffer{timer_bytes_.data(), timer_bytes_.size(), 0};
+    fleet::format::WalkBuffer buffer{timer_bytes_.data(), timer_bytes_.size(), 0};
     bool report = false;
     int result = read_for_timer(fast_timer, buffer, report);
     if (stepping) hold_ = true;
     if (report) events_.play_event(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_SOURCE);
 
-    if (result == kWalkRead) {
+    if (result == fleet::format::kWalkRead) {
         // A fresh decoder bank: any GOP's key frames decode without history.
         DecoderBank bank;
         FrameSet& set = timer_set_->get();
@@ -173,7 +173,7 @@ void Player::on_timer_tick(bool fast_timer) {
         if (set.channel_count != display_.screen_count) display_.screen_count = set.channel_count;
         present_frame(set, timer_sizes_, 0, true);
         events_.frame_info(set, 0);
-    } else if (result == kWalkEnd) {
+    } else if (result == fleet::format::kWalkEnd) {
         events_.play_event(KIVRA_EVENT_END_OF_DATA, 0);
     }
 }

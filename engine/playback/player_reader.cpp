@@ -36,11 +36,11 @@ void Player::end_reader() {
 // Reads what the jump selector asks for. A failed read leaves the position past the block that
 // failed, and sets `report` when the failure starts a new damaged stretch; kWalkEnd when there
 // is nothing left to move on to.
-int Player::read_for_reader(WalkBuffer& buffer, bool& report, int64_t& gop_start) {
+int Player::read_for_reader(fleet::format::WalkBuffer& buffer, bool& report, int64_t& gop_start) {
     report = false;
     std::lock_guard<std::mutex> guard(engine_lock_);
-    if (source_ == nullptr) return kWalkNotOpen;
-    int result = kWalkNotOpen;
+    if (source_ == nullptr) return fleet::format::kWalkNotOpen;
+    int result = fleet::format::kWalkNotOpen;
     bool forward = true;
     switch (jump_.exchange(KIVRA_JUMP_NEXT)) {
         case KIVRA_JUMP_BACK:
@@ -50,23 +50,23 @@ int Player::read_for_reader(WalkBuffer& buffer, bool& report, int64_t& gop_start
         case KIVRA_JUMP_AHEAD: result = source_->skip_forward(kJumpGops, buffer); break;
         default: result = source_->next(buffer); break;
     }
-    if (result != kWalkReadError) {
+    if (result != fleet::format::kWalkReadError) {
         recovery_.ended();
         // Forward walks leave the position after the GOP they read, backward ones at its start;
         // play goes on after it either way, or a jump back would show its GOP twice.
         gop_start = source_->tell() - (forward ? static_cast<int64_t>(buffer.length) : 0);
-        if (!forward && result == kWalkRead) {
+        if (!forward && result == fleet::format::kWalkRead) {
             (void)source_->seek(gop_start + static_cast<int64_t>(buffer.length));
         }
         return result;
     }
     report = recovery_.failed();
-    return recovery_.move_past(*source_, forward) ? kWalkReadError : kWalkEnd;
+    return recovery_.move_past(*source_, forward) ? fleet::format::kWalkReadError : fleet::format::kWalkEnd;
 }
 
 // A write that fails has ended the recording; the host hears of it once, with the system's
 // error number (a full disk: ENOSPC).
-void Player::record(const WalkBuffer& buffer, uint32_t time, int64_t gop_start) {
+void Player::record(const fleet::format::WalkBuffer& buffer, uint32_t time, int64_t gop_start) {
     const size_t total = fleet::load_u32(buffer.data + 32);
     fleet::Status written =
         recorder_.write(buffer.data, std::min(total, buffer.length), time, gop_start);
@@ -74,10 +74,10 @@ void Player::record(const WalkBuffer& buffer, uint32_t time, int64_t gop_start) 
 }
 
 void Player::reader_loop() {
-    std::vector<uint8_t> bytes(kWalkBufferSize);
-    WalkBuffer buffer{bytes.data(), bytes.size(), 0};
+    std::vector<uint8_t> bytes(fleet::format::kWalkBufferSize);
+    fleet::format::WalkBuffer buffer{bytes.data(), bytes.size(), 0};
     DecoderBank bank;
-    FrameSetStorage set;
+    fleet::format::FrameSetStorage set;
     ChannelSizes sizes;
     std::chrono::milliseconds backoff{0};
     for (;;) {
@@ -95,7 +95,7 @@ void Player::reader_loop() {
         int64_t gop_start = 0;
         int result = read_for_reader(buffer, report, gop_start);
         if (report) events_.play_event(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_SOURCE);
-        if (result == kWalkRead) {
+        if (result == fleet::format::kWalkRead) {
             if (bank.parse(buffer.data, buffer.length, set.get(), &sizes) != 0) {
                 events_.play_event(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_PARSE);
                 continue;
@@ -109,10 +109,10 @@ void Player::reader_loop() {
             }
             if (pair_->ready_count() == 2) reader_wake_.reset();
             record(buffer, set->gop_time, gop_start);
-        } else if (result == kWalkEnd) {
+        } else if (result == fleet::format::kWalkEnd) {
             pair_->mark(KIVRA_FRAMESET_END_OF_DATA);
             reader_wake_.reset();
-        } else if (result == kWalkReadError) {
+        } else if (result == fleet::format::kWalkReadError) {
             std::lock_guard<std::mutex> guard(engine_lock_);
             backoff = recovery_.backoff();  // then on past the damaged block
         } else {

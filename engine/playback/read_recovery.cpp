@@ -13,7 +13,7 @@ constexpr std::chrono::milliseconds kLongestBackoff{100};
 }  // namespace
 
 int64_t ReadRecovery::skip() const {
-    return int64_t{kBlockSize} << std::clamp(failures_ - 1, 0, kMostDoublings);
+    return int64_t{fleet::format::kBlockSize} << std::clamp(failures_ - 1, 0, kMostDoublings);
 }
 
 bool ReadRecovery::move_past(StoredSource& source, bool forward) const {

@@ -33,7 +33,7 @@ fleet::Status GopRecorder::write(const uint8_t* gop, size_t length, uint32_t tim
         files_.reset();
         return appended;
     }
-    recorded_up_to_ = source_offset + round_up_block(static_cast<int64_t>(length));
+    recorded_up_to_ = source_offset + fleet::format::round_up_block(static_cast<int64_t>(length));
     return {};
 }
 

@@ -48,7 +48,7 @@ fleet::Status RecordingFiles::create(const std::string& dvr_path, const std::str
     }
     dvr_length_ = inx_length_ = gops_ = 0;
     last_time_ = last_length_ = 0;
-    const auto header = IndexHeader{}.encode();
+    const auto header = fleet::format::IndexHeader{}.encode();
     if (auto written = write_at(inx_, header.data(), header.size(), 0, inx_path); !written) {
         close_files();
         return written;
@@ -74,14 +74,14 @@ fleet::Status RecordingFiles::write_at(int fd, const uint8_t* bytes, size_t leng
 
 fleet::Status RecordingFiles::append(const uint8_t* gop, size_t length, uint32_t time) {
     if (!is_open()) return fleet::fail("no recording files are open");
-    if (length < kGopHeaderSize) return fleet::fail("a GOP is at least its header long");
-    uint8_t header[kGopHeaderSize];
+    if (length < fleet::format::kGopHeaderSize) return fleet::fail("a GOP is at least its header long");
+    uint8_t header[fleet::format::kGopHeaderSize];
     std::memcpy(header, gop, sizeof header);
     constexpr uint32_t kBackLinkBits = 0xFFFFF;
     const uint32_t word4 = fleet::load_u32(header + 16);
     fleet::store_u32(header + 16, (word4 & ~kBackLinkBits) | (last_length_ & kBackLinkBits));
 
-    const int64_t stored = round_up_block(static_cast<int64_t>(length));
+    const int64_t stored = fleet::format::round_up_block(static_cast<int64_t>(length));
     std::vector<uint8_t> padding(static_cast<size_t>(stored) - length, 0);
     fleet::Status written = write_at(dvr_, header, sizeof header, dvr_length_, dvr_path_);
     if (written) {
@@ -92,9 +92,9 @@ fleet::Status RecordingFiles::append(const uint8_t* gop, size_t length, uint32_t
         written = write_at(dvr_, padding.data(), padding.size(),
                            dvr_length_ + static_cast<int64_t>(length), dvr_path_);
     }
-    const bool unit_due = gops_ % kUnitEveryGops == 0;
+    const bool unit_due = gops_ % fleet::format::kUnitEveryGops == 0;
     if (written && unit_due) {
-        const auto unit = IndexUnit{time, 0, dvr_length_}.encode();
+        const auto unit = fleet::format::IndexUnit{time, 0, dvr_length_}.encode();
         written = write_at(inx_, unit.data(), unit.size(), inx_length_, inx_path_);
     }
     if (!written) {
@@ -104,7 +104,7 @@ fleet::Status RecordingFiles::append(const uint8_t* gop, size_t length, uint32_t
         return written;
     }
     dvr_length_ += stored;
-    if (unit_due) inx_length_ += static_cast<int64_t>(kIndexRecordSize);
+    if (unit_due) inx_length_ += static_cast<int64_t>(fleet::format::kIndexRecordSize);
     ++gops_;
     last_time_ = time;
     last_length_ = static_cast<uint32_t>(length);
@@ -113,13 +113,13 @@ fleet::Status RecordingFiles::append(const uint8_t* gop, size_t length, uint32_t
 
 fleet::Status RecordingFiles::finish() {
     if (!is_open()) return {};
-    const auto unit = IndexUnit{last_time_, 0, dvr_length_}.encode();
+    const auto unit = fleet::format::IndexUnit{last_time_, 0, dvr_length_}.encode();
     fleet::Status done = write_at(inx_, unit.data(), unit.size(), inx_length_, inx_path_);
     if (done) {
-        inx_length_ += static_cast<int64_t>(kIndexRecordSize);
-        IndexHeader header;
+        inx_length_ += static_cast<int64_t>(fleet::format::kIndexRecordSize);
+        fleet::format::IndexHeader header;
         header.last =
-            static_cast<uint32_t>(inx_length_ / static_cast<int64_t>(kIndexRecordSize) - 1);
+            static_cast<uint32_t>(inx_length_ / static_cast<int64_t>(fleet::format::kIndexRecordSize) - 1);
         const auto bytes = header.encode();
         done = write_at(inx_, bytes.data(), bytes.size(), 0, inx_path_);
     }

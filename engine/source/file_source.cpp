@@ -17,7 +17,7 @@ constexpr int kProbeAttempts = 100;
 FileSource::FileSource() { set_closer(nullptr); }
 
 void FileSource::set_closer(PairCloser closer) {
-    closer_ = closer ? std::move(closer) : [](FilePair& pair) { return pair.close(); };
+    closer_ = closer ? std::move(closer) : [](fleet::format::FilePair& pair) { return pair.close(); };
 }
 
 fleet::Status FileSource::open(const std::string& dvr_path, const std::string& inx_path) {
@@ -38,7 +38,7 @@ fleet::Status FileSource::open(const std::string& dvr_path, const std::string& i
 
 std::vector<int> FileSource::close() {
     if (!is_open()) return {KIVRA_ERROR_CLOSE_NOTHING_OPEN};
-    const PairClosed closed = closer_(pair_);
+    const fleet::format::PairClosed closed = closer_(pair_);
     cursor_ = {};
     probe_ = {};
     dvr_path_.clear();
@@ -55,16 +55,16 @@ std::vector<int> FileSource::close() {
 // memory.
 void FileSource::run_probe() {
     probe_ = {};
-    std::vector<uint8_t> bytes(kWalkBufferSize);
-    WalkBuffer buffer{bytes.data(), bytes.size(), 0};
-    FrameSetStorage set;
+    std::vector<uint8_t> bytes(fleet::format::kWalkBufferSize);
+    fleet::format::WalkBuffer buffer{bytes.data(), bytes.size(), 0};
+    fleet::format::FrameSetStorage set;
     cursor_.position = 0;
     for (int attempt = 0; attempt < kProbeAttempts; ++attempt) {
-        int result = attempt == 0 ? next_gop(cursor_, buffer)
+        int result = attempt == 0 ? fleet::format::next_gop(cursor_, buffer)
                                   : skip_forward(attempt, buffer);
-        if (result == kWalkEnd || result == kWalkNotOpen) break;
-        if (result != kWalkRead) continue;
-        if (parse_gop(buffer.data, buffer.length, nullptr, set.get()) != kParseOk) continue;
+        if (result == fleet::format::kWalkEnd || result == fleet::format::kWalkNotOpen) break;
+        if (result != fleet::format::kWalkRead) continue;
+        if (fleet::format::parse_gop(buffer.data, buffer.length, nullptr, set.get()) != fleet::format::kParseOk) continue;
         probe_.channel_count = set->channel_count;
         std::memcpy(probe_.vehicle_id, set->vehicle_id, sizeof probe_.vehicle_id);
         probe_.vehicle_id[15] = '\0';
@@ -75,29 +75,29 @@ void FileSource::run_probe() {
     cursor_.position = 0;
 }
 
-int FileSource::next(WalkBuffer& buffer) {
-    if (!is_open()) return kWalkNotOpen;
-    return next_gop(cursor_, buffer);
+int FileSource::next(fleet::format::WalkBuffer& buffer) {
+    if (!is_open()) return fleet::format::kWalkNotOpen;
+    return fleet::format::next_gop(cursor_, buffer);
 }
 
-int FileSource::skip_forward(int n, WalkBuffer& buffer) {
-    if (!is_open()) return kWalkNotOpen;
-    return kivra::skip_forward(cursor_, n, buffer);
+int FileSource::skip_forward(int n, fleet::format::WalkBuffer& buffer) {
+    if (!is_open()) return fleet::format::kWalkNotOpen;
+    return fleet::format::skip_forward(cursor_, n, buffer);
 }
 
-int FileSource::previous(WalkBuffer& buffer) {
-    if (!is_open()) return kWalkNotOpen;
-    return previous_gop(cursor_, buffer);
+int FileSource::previous(fleet::format::WalkBuffer& buffer) {
+    if (!is_open()) return fleet::format::kWalkNotOpen;
+    return fleet::format::previous_gop(cursor_, buffer);
 }
 
-int FileSource::skip_backward(int n, WalkBuffer& buffer) {
-    if (!is_open()) return kWalkNotOpen;
-    return kivra::skip_backward(cursor_, n, buffer);
+int FileSource::skip_backward(int n, fleet::format::WalkBuffer& buffer) {
+    if (!is_open()) return fleet::format::kWalkNotOpen;
+    return fleet::format::skip_backward(cursor_, n, buffer);
 }
 
 int FileSource::seek(int64_t logical) {
     if (!is_open()) return KIVRA_ERROR_FILE_NOT_OPEN;
-    int64_t at = round_up_block(logical);
+    int64_t at = fleet::format::round_up_block(logical);
     if (logical < 0 || at > pair_.length()) return KIVRA_ERROR_FILE_BEYOND_END;
     cursor_.position = at;
     return 0;
@@ -105,13 +105,13 @@ int FileSource::seek(int64_t logical) {
 
 bool FileSource::time_index_header(uint8_t* out16) {
     if (!is_open() || out16 == nullptr) return false;
-    return pair_.index().read_at(0, out16, kIndexRecordSize);
+    return pair_.index().read_at(0, out16, fleet::format::kIndexRecordSize);
 }
 
 bool FileSource::time_index_unit(int64_t n, uint8_t* out16) {
     if (!is_open() || out16 == nullptr || n <= 0) return false;
-    IndexUnit unit;
-    if (!read_index_unit(pair_.index(), n, unit)) return false;
+    fleet::format::IndexUnit unit;
+    if (!fleet::format::read_index_unit(pair_.index(), n, unit)) return false;
     auto bytes = unit.encode();
     std::memcpy(out16, bytes.data(), bytes.size());
     return true;

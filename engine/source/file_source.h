@@ -17,7 +17,7 @@ class FileSource final : public StoredSource {
 public:
     // How the pair's files are closed. Closing a read-only file hardly ever fails, so tests
     // put in a closer that does.
-    using PairCloser = std::function<PairClosed(FilePair&)>;
+    using PairCloser = std::function<fleet::format::PairClosed(fleet::format::FilePair&)>;
 
     FileSource();
 
@@ -31,10 +31,10 @@ public:
     void set_closer(PairCloser closer);
 
     bool is_open() const override { return pair_.is_open(); }
-    int next(WalkBuffer& buffer) override;
-    int skip_forward(int n, WalkBuffer& buffer) override;
-    int previous(WalkBuffer& buffer) override;
-    int skip_backward(int n, WalkBuffer& buffer) override;
+    int next(fleet::format::WalkBuffer& buffer) override;
+    int skip_forward(int n, fleet::format::WalkBuffer& buffer) override;
+    int previous(fleet::format::WalkBuffer& buffer) override;
+    int skip_backward(int n, fleet::format::WalkBuffer& buffer) override;
     int seek(int64_t logical) override;
     int64_t tell() const override { return is_open() ? cursor_.position : -1; }
     int64_t length() const override { return pair_.length(); }
@@ -50,9 +50,9 @@ public:
 private:
     void run_probe();
 
-    FilePair pair_;
+    fleet::format::FilePair pair_;
     PairCloser closer_;
-    StreamCursor cursor_;
+    fleet::format::StreamCursor cursor_;
     ProbeResult probe_;
     std::string dvr_path_, inx_path_;
 };

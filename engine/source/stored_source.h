@@ -22,10 +22,10 @@ public:
 
     virtual bool is_open() const = 0;
     // Walkers: WalkResult codes.
-    virtual int next(WalkBuffer& buffer) = 0;
-    virtual int skip_forward(int n, WalkBuffer& buffer) = 0;
-    virtual int previous(WalkBuffer& buffer) = 0;
-    virtual int skip_backward(int n, WalkBuffer& buffer) = 0;
+    virtual int next(fleet::format::WalkBuffer& buffer) = 0;
+    virtual int skip_forward(int n, fleet::format::WalkBuffer& buffer) = 0;
+    virtual int previous(fleet::format::WalkBuffer& buffer) = 0;
+    virtual int skip_backward(int n, fleet::format::WalkBuffer& buffer) = 0;
     // 0, or the engine error code of the failure.
     virtual int seek(int64_t logical) = 0;
     virtual int64_t tell() const = 0;  // -1 when not open

@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-namespace kivra {
+namespace fleet::format {
 
 FileByteSource::~FileByteSource() { close(); }
 
@@ -49,4 +49,4 @@ bool FileByteSource::read_at(int64_t offset, uint8_t* dest, size_t n) {
     return true;
 }
 
-}  // namespace kivra
+}  // namespace fleet::format

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace kivra {
+namespace fleet::format {
 namespace {
 
 std::string cannot_open(const std::string& path) {
@@ -60,4 +60,4 @@ std::string FilePair::index_path_for(const std::string& dvr_path) {
     return dvr_path.substr(0, dot) + ".inx";
 }
 
-}  // namespace kivra
+}  // namespace fleet::format

@@ -6,7 +6,7 @@
 #include "format/gop_header.h"
 #include "format/index_format.h"
 
-namespace kivra {
+namespace fleet::format {
 
 TimeIndexWriter::~TimeIndexWriter() {
     if (file_ != nullptr) std::fclose(file_);
@@ -101,4 +101,4 @@ bool FilePairWriter::finish(bool min_last_one) {
     return index_.finish(last_time_, length_, min_last_one) && ok;
 }
 
-}  // namespace kivra
+}  // namespace fleet::format

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-namespace kivra {
+namespace fleet::format {
 
 FrameSetStorage::FrameSetStorage() : set_(std::make_unique<FrameSet>()) {
     std::memset(set_.get(), 0, sizeof(FrameSet));
@@ -35,4 +35,4 @@ void reset_frame_set(FrameSet& set) {
     set.audio_buffer = audio;
 }
 
-}  // namespace kivra
+}  // namespace fleet::format

@@ -5,30 +5,30 @@
 #include "common/le.h"
 #include "format/gop_header.h"
 
-namespace dvrsim {
+namespace fleet::format {
 namespace {
 
-using kivra::GopHeader;
-using kivra::kGopHeaderSize;
+using fleet::format::GopHeader;
+using fleet::format::kGopHeaderSize;
 
 GopHeader frame_header(const FrameRecord& frame) {
     GopHeader h;
-    h.word[0] = kivra::kGopMagic;
+    h.word[0] = fleet::format::kGopMagic;
     h.word[2] = static_cast<uint32_t>(frame.channel) & 0xF;
     h.word[5] = static_cast<uint32_t>(frame.data.size()) & 0xFFFFF;
     h.word[7] = frame.key ? 1u : 0u;
     return h;
 }
 
-void fill_gop_fields(GopHeader& h, const GopSpec& spec, uint32_t total) {
+void fill_gop_fields(GopHeader& h, const GopPlan& spec, uint32_t total) {
     h.word[1] = spec.version;
-    if (spec.version == 3) h.word[2] |= kivra::channel_code_for(spec.channel_count) << 4;
+    if (spec.version == 3) h.word[2] |= fleet::format::channel_code_for(spec.channel_count) << 4;
     h.word[3] = spec.time;
     h.word[4] = spec.previous_length & 0xFFFFF;
     if (!spec.audio.pcm.empty()) {
-        h.word[5] |= kivra::audio_size_code_for(spec.audio.bits) << 22 |
-                     kivra::audio_rate_code_for(spec.audio.rate) << 25 |
-                     kivra::audio_channels_code_for(spec.audio.channels) << 28;
+        h.word[5] |= fleet::format::audio_size_code_for(spec.audio.bits) << 22 |
+                     fleet::format::audio_rate_code_for(spec.audio.rate) << 25 |
+                     fleet::format::audio_channels_code_for(spec.audio.channels) << 28;
     }
     h.word[6] = static_cast<uint32_t>(spec.info.size()) << 16;
     uint32_t frames = static_cast<uint32_t>(spec.announced_frames);
@@ -43,7 +43,7 @@ void append(std::vector<uint8_t>& out, const std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-std::vector<uint8_t> build_gop(const GopSpec& spec) {
+std::vector<uint8_t> build_gop(const GopPlan& spec) {
     std::vector<FrameRecord> frames = spec.frames;
     if (frames.empty()) frames.push_back({});  // the GOP header alone, without data
 
@@ -65,4 +65,4 @@ std::vector<uint8_t> build_gop(const GopSpec& spec) {
     return out;
 }
 
-}  // namespace dvrsim
+}  // namespace fleet::format

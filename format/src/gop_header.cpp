@@ -2,7 +2,7 @@
 
 #include "common/le.h"
 
-namespace kivra {
+namespace fleet::format {
 
 int GopHeader::channel_count() const {
     switch (version()) {
@@ -122,4 +122,4 @@ uint32_t channel_code_for(int channels) {
     }
 }
 
-}  // namespace kivra
+}  // namespace fleet::format

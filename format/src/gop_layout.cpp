@@ -1,6 +1,6 @@
 #include "format/gop_layout.h"
 
-namespace kivra {
+namespace fleet::format {
 
 std::optional<GopLayout> gop_layout(const uint8_t* data, size_t length) {
     auto header = read_gop_header(data, length);
@@ -19,4 +19,4 @@ std::optional<GopLayout> gop_layout(const uint8_t* data, size_t length) {
     return layout;
 }
 
-}  // namespace kivra
+}  // namespace fleet::format

@@ -9,7 +9,7 @@
 #include "format/gop_layout.h"
 #include "format/info_block.h"
 
-namespace kivra {
+namespace fleet::format {
 namespace {
 
 void store_picture(const FrameRecordView& frame, FrameDecoder* decoder, FrameSet& out) {
@@ -107,4 +107,4 @@ int parse_gop(const uint8_t* data, size_t length, FrameDecoder* decoder, FrameSe
     return kParseOk;
 }
 
-}  // namespace kivra
+}  // namespace fleet::format

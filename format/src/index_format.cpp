@@ -2,7 +2,7 @@
 
 #include "common/le.h"
 
-namespace kivra {
+namespace fleet::format {
 
 std::array<uint8_t, kIndexRecordSize> IndexHeader::encode() const {
     std::array<uint8_t, kIndexRecordSize> out{};
@@ -59,4 +59,4 @@ uint32_t units_between(uint32_t first, uint32_t last) {
     return kLastUnitNumber - first + 1 + last;
 }
 
-}  // namespace kivra
+}  // namespace fleet::format

@@ -5,7 +5,7 @@
 
 #include "common/le.h"
 
-namespace kivra {
+namespace fleet::format {
 namespace {
 
 using fleet::ByteReader;
@@ -155,4 +155,4 @@ void parse_info_block(const uint8_t* data, size_t length, const InfoContext& con
     }
 }
 
-}  // namespace kivra
+}  // namespace fleet::format

@@ -4,7 +4,7 @@
 
 #include "common/le.h"
 
-namespace dvrsim {
+namespace fleet::format {
 namespace {
 
 void put_u16(std::vector<uint8_t>& out, uint16_t v) {
@@ -55,7 +55,7 @@ void put_tyres(std::vector<uint8_t>& out, const TyreSection& tyres) {
 
 }  // namespace
 
-std::vector<uint8_t> build_info_block(const InfoSpec& spec) {
+std::vector<uint8_t> build_info_block(const InfoBlockPlan& spec) {
     uint32_t w = spec.magic;
     if (spec.status) w |= 0x01;
     if (spec.speed) w |= 0x02;
@@ -109,4 +109,4 @@ uint32_t tyre_summary_word(std::array<uint8_t, 3> values, std::array<int, 3> sta
     return f;
 }
 
-}  // namespace dvrsim
+}  // namespace fleet::format

@@ -5,7 +5,7 @@
 #include "common/le.h"
 #include "format/gop_header.h"
 
-namespace kivra {
+namespace fleet::format {
 namespace {
 
 struct Block {
@@ -129,4 +129,4 @@ int skip_backward(StreamCursor& cursor, int n, WalkBuffer& buffer) {
     return walk_backward(cursor, n, buffer);
 }
 
-}  // namespace kivra
+}  // namespace fleet::format

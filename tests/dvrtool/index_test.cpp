@@ -24,7 +24,7 @@ TEST(DvrtoolIndex, ListsHeaderAndUnitsOfAWrittenPair) {
     write_three_gops(pair);
 
     json j = index_json(pair.inx());
-    EXPECT_EQ(j["magic"], kivra::kIndexMagic);
+    EXPECT_EQ(j["magic"], fleet::format::kIndexMagic);
     EXPECT_EQ(j["first"], 1);
     EXPECT_EQ(j["last"], 2);
     EXPECT_EQ(j["wrapped"], 0);
@@ -34,7 +34,7 @@ TEST(DvrtoolIndex, ListsHeaderAndUnitsOfAWrittenPair) {
          "offset": )" + std::to_string(pair.length()) + "}]"));
 }
 
-void put_record(std::FILE* f, int64_t at, const std::array<uint8_t, kivra::kIndexRecordSize>& r) {
+void put_record(std::FILE* f, int64_t at, const std::array<uint8_t, fleet::format::kIndexRecordSize>& r) {
     ASSERT_EQ(std::fseek(f, static_cast<long>(at), SEEK_SET), 0);
     ASSERT_EQ(std::fwrite(r.data(), r.size(), 1, f), 1u);
 }
@@ -42,14 +42,14 @@ void put_record(std::FILE* f, int64_t at, const std::array<uint8_t, kivra::kInde
 TEST(DvrtoolIndex, FollowsTheRingPastItsLastNumber) {
     fleet::test::TempDir dir;
     const std::string path = dir.file("ring.inx");
-    const uint32_t numbers[] = {kivra::kLastUnitNumber - 1, kivra::kLastUnitNumber, 1, 2};
+    const uint32_t numbers[] = {fleet::format::kLastUnitNumber - 1, fleet::format::kLastUnitNumber, 1, 2};
     {
         std::FILE* f = std::fopen(path.c_str(), "wb");
         ASSERT_NE(f, nullptr);
-        put_record(f, 0, kivra::IndexHeader{kivra::kIndexMagic, numbers[0], numbers[3], 1}.encode());
+        put_record(f, 0, fleet::format::IndexHeader{fleet::format::kIndexMagic, numbers[0], numbers[3], 1}.encode());
         for (uint32_t i = 0; i < 4; ++i) {
-            kivra::IndexUnit unit{kT0 + i, i, 512 * static_cast<int64_t>(i)};
-            put_record(f, numbers[i] * static_cast<int64_t>(kivra::kIndexRecordSize), unit.encode());
+            fleet::format::IndexUnit unit{kT0 + i, i, 512 * static_cast<int64_t>(i)};
+            put_record(f, numbers[i] * static_cast<int64_t>(fleet::format::kIndexRecordSize), unit.encode());
         }
         std::fclose(f);
     }

@@ -25,13 +25,13 @@ TEST(DvrtoolInfo, JsonDescribesSmallRecording) {
     fleet::test::TempDir dir;
     PairBuilder pair(dir.file("rec"));
     for (uint32_t i = 0; i < 3; ++i) {
-        dvrsim::GopSpec gop = make_gop(kT0 + i, {0, 2}, 2 + static_cast<int>(i));
+        fleet::format::GopPlan gop = make_gop(kT0 + i, {0, 2}, 2 + static_cast<int>(i));
         gop.audio = {8000, 16, 1, std::vector<uint8_t>(320, 0x11)};
         // Only the second GOP names the vehicle: the first name found is reported.
         if (i == 1) {
-            dvrsim::InfoSpec info;
-            info.status = std::vector<dvrsim::StatusRecord>(3, {"BUS-42", 20, 0, 0});
-            gop.info = dvrsim::build_info_block(info);
+            fleet::format::InfoBlockPlan info;
+            info.status = std::vector<fleet::format::StatusRecord>(3, {"BUS-42", 20, 0, 0});
+            gop.info = fleet::format::build_info_block(info);
         }
         pair.add_gop(gop);
     }
@@ -69,7 +69,7 @@ TEST(DvrtoolInfo, ResolutionIsTheFirstPresentChannelsPictureWithoutTheBand) {
     if (large.empty() || small.empty()) GTEST_SKIP() << "no H.264 encoder";
     fleet::test::TempDir dir;
     PairBuilder pair(dir.file("rec"));
-    dvrsim::GopSpec gop;
+    fleet::format::GopPlan gop;
     gop.time = kT0;
     gop.announced_frames = 1;
     // Channel 2 (format 1) comes first in the file but channel 1 is absent: channel 2 counts.

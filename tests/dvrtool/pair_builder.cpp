@@ -13,8 +13,8 @@ std::vector<uint8_t> payload(uint32_t time, int channel, int k) {
     return out;
 }
 
-dvrsim::GopSpec make_gop(uint32_t time, const std::vector<int>& channels, int frames) {
-    dvrsim::GopSpec gop;
+fleet::format::GopPlan make_gop(uint32_t time, const std::vector<int>& channels, int frames) {
+    fleet::format::GopPlan gop;
     gop.time = time;
     gop.announced_frames = frames;
     for (int k = 0; k < frames; ++k) {
@@ -34,9 +34,9 @@ void PairBuilder::append(const std::vector<uint8_t>& bytes, uint32_t time) {
     }
 }
 
-void PairBuilder::add_gop(dvrsim::GopSpec fields, std::optional<uint32_t> index_time) {
+void PairBuilder::add_gop(fleet::format::GopPlan fields, std::optional<uint32_t> index_time) {
     if (fields.previous_length == 0) fields.previous_length = last_total_;
-    std::vector<uint8_t> bytes = dvrsim::build_gop(fields);
+    std::vector<uint8_t> bytes = fleet::format::build_gop(fields);
     append(bytes, index_time.value_or(fields.time));
     last_total_ = static_cast<uint32_t>(bytes.size());
     last_time_ = fields.time;

@@ -20,7 +20,7 @@ std::vector<uint8_t> payload(uint32_t time, int channel, int k);
 
 // A GOP with `frames` records per channel, interleaved as recorders write them; the first
 // frame of each channel is the key frame.
-dvrsim::GopSpec make_gop(uint32_t time, const std::vector<int>& channels, int frames);
+fleet::format::GopPlan make_gop(uint32_t time, const std::vector<int>& channels, int frames);
 
 struct Item {
     int64_t offset = 0;
@@ -33,7 +33,7 @@ public:
 
     // A GOP that leaves previous_length at 0 gets the previous GOP's total length.
     // `index_time` replaces the time given to the index writer.
-    void add_gop(dvrsim::GopSpec gop, std::optional<uint32_t> index_time = std::nullopt);
+    void add_gop(fleet::format::GopPlan gop, std::optional<uint32_t> index_time = std::nullopt);
     // Bytes that are not a GOP, padded with zeros to whole blocks. The index writer counts
     // them like a GOP, which only matters for the first item.
     void add_raw(const std::vector<uint8_t>& bytes);
@@ -48,7 +48,7 @@ private:
     void append(const std::vector<uint8_t>& bytes, uint32_t time);
 
     std::string dvr_, inx_;
-    kivra::FilePairWriter writer_;
+    fleet::format::FilePairWriter writer_;
     std::vector<Item> items_;
     uint32_t last_total_ = 0;
     uint32_t last_time_ = 0;

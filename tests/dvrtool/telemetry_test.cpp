@@ -14,19 +14,19 @@ TEST(DvrtoolTelemetry, JsonLinesCarryTheInfoBlockValues) {
     fleet::test::TempDir dir;
     PairBuilder pair(dir.file("rec"));
     // The rejected first GOP prints nothing but still takes GOP number 0.
-    dvrsim::GopSpec rejected = make_gop(kT0, {0}, 1);
+    fleet::format::GopPlan rejected = make_gop(kT0, {0}, 1);
     rejected.version = 9;
     pair.add_gop(rejected);
 
-    dvrsim::InfoSpec info;
-    info.status = std::vector<dvrsim::StatusRecord>{{"BUS-42", 21, 0x05, 0x02},
+    fleet::format::InfoBlockPlan info;
+    info.status = std::vector<fleet::format::StatusRecord>{{"BUS-42", 21, 0x05, 0x02},
                                                     {"BUS-42", -3, 0x00, 0x08}};
-    info.speed = std::vector<uint16_t>{dvrsim::speed_word(425), dvrsim::speed_word(500)};
+    info.speed = std::vector<uint16_t>{fleet::format::speed_word(425), fleet::format::speed_word(500)};
     info.position = std::vector<std::string>{"N5130.1234E00007.5678", "N5130.1300E00007.5700"};
     info.gsensor = std::vector<std::array<int8_t, 3>>{{{1, -2, 64}}, {{0, 0, -64}}};
     // Format channel 9 is beyond a FrameSet's eight channels: never listed.
-    dvrsim::GopSpec gop = make_gop(kT0 + 1, {0, 2, 9}, 2);
-    gop.info = dvrsim::build_info_block(info);
+    fleet::format::GopPlan gop = make_gop(kT0 + 1, {0, 2, 9}, 2);
+    gop.info = fleet::format::build_info_block(info);
     pair.add_gop(gop);
     pair.finish();
 
@@ -66,11 +66,11 @@ TEST(DvrtoolTelemetry, TextsThatAreNotUtf8StillPrintEveryGop) {
         {"\xD4\xC1" "B12345", "N5130.1234E0000\xC3\xA9.567"},
     };
     for (size_t i = 0; i < texts.size(); ++i) {
-        dvrsim::InfoSpec info;
-        info.status = std::vector<dvrsim::StatusRecord>{{texts[i].first, 20, 0, 0}};
+        fleet::format::InfoBlockPlan info;
+        info.status = std::vector<fleet::format::StatusRecord>{{texts[i].first, 20, 0, 0}};
         info.position = std::vector<std::string>{texts[i].second};
-        dvrsim::GopSpec gop = make_gop(kT0 + static_cast<uint32_t>(i), {0}, 1);
-        gop.info = dvrsim::build_info_block(info);
+        fleet::format::GopPlan gop = make_gop(kT0 + static_cast<uint32_t>(i), {0}, 1);
+        gop.info = fleet::format::build_info_block(info);
         pair.add_gop(gop);
     }
     pair.finish();

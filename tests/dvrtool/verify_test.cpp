@@ -21,8 +21,8 @@ std::string region(int64_t begin, int64_t end, const std::string& reason) {
 }
 
 std::vector<uint8_t> filler_block() {
-    kivra::GopHeader h;
-    h.word[0] = kivra::kGopMagic;  // total length 0: announces no data
+    fleet::format::GopHeader h;
+    h.word[0] = fleet::format::kGopMagic;  // total length 0: announces no data
     std::vector<uint8_t> block(512, 0);
     h.write(block.data());
     return block;
@@ -63,7 +63,7 @@ void build_truncated(PairBuilder& p) {
 
 void build_with_rejected(PairBuilder& p) {
     p.add_gop(make_gop(kT0, {0, 2}, 2));
-    dvrsim::GopSpec bad = make_gop(kT0 + 1, {0, 2}, 2);
+    fleet::format::GopPlan bad = make_gop(kT0 + 1, {0, 2}, 2);
     bad.version = 9;
     p.add_gop(bad);
     p.add_gop(make_gop(kT0 + 2, {0, 2}, 2));
@@ -72,7 +72,7 @@ void build_with_rejected(PairBuilder& p) {
 
 void build_with_bad_back_link(PairBuilder& p) {
     p.add_gop(make_gop(kT0, {0, 2}, 2));
-    dvrsim::GopSpec gop = make_gop(kT0 + 1, {0, 2}, 2);
+    fleet::format::GopPlan gop = make_gop(kT0 + 1, {0, 2}, 2);
     gop.previous_length = 999;
     p.add_gop(gop);
     p.add_gop(make_gop(kT0 + 2, {0, 2}, 2));
@@ -90,14 +90,14 @@ void build_with_early_end(PairBuilder& p) {
     write_three_gops(p);
     std::FILE* f = std::fopen(p.inx().c_str(), "r+b");
     ASSERT_NE(f, nullptr);
-    auto closing = kivra::IndexUnit{kT0 + 2, 0, p.length() - 512}.encode();
-    EXPECT_EQ(std::fseek(f, 2 * static_cast<long>(kivra::kIndexRecordSize), SEEK_SET), 0);
+    auto closing = fleet::format::IndexUnit{kT0 + 2, 0, p.length() - 512}.encode();
+    EXPECT_EQ(std::fseek(f, 2 * static_cast<long>(fleet::format::kIndexRecordSize), SEEK_SET), 0);
     EXPECT_EQ(std::fwrite(closing.data(), closing.size(), 1, f), 1u);
     std::fclose(f);
 }
 
 int64_t end_of(const PairBuilder& p, size_t item) {
-    return p.items()[item].offset + kivra::round_up_block(static_cast<int64_t>(p.items()[item].length));
+    return p.items()[item].offset + fleet::format::round_up_block(static_cast<int64_t>(p.items()[item].length));
 }
 
 const Case kCases[] = {

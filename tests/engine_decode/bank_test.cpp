@@ -16,7 +16,7 @@ namespace decode_test {
 namespace {
 
 using kivra::DecoderBank;
-using kivra::FrameSetStorage;
+using fleet::format::FrameSetStorage;
 
 constexpr int kChannels = 4;
 constexpr int kGops = 2;
@@ -49,14 +49,14 @@ Bytes intact(int c, int g, int k) {
 }
 
 Bytes build(int g, const Substitute& data = intact) {
-    dvrsim::GopSpec plan;
+    fleet::format::GopPlan plan;
     plan.channel_count = kChannels;
     plan.announced_frames = kFrames;
     plan.time = 1718000000u + static_cast<uint32_t>(g);
     for (int k = 0; k < kFrames; ++k) {
         for (int c = 0; c < kChannels; ++c) plan.frames.push_back({c, k == 0, data(c, g, k)});
     }
-    return dvrsim::build_gop(plan);
+    return fleet::format::build_gop(plan);
 }
 
 Bytes picture(const FrameSet& set, int c, int k) {
@@ -78,13 +78,13 @@ void expect_channel_intact(const FrameSet& set, int c, int g) {
 TEST(DecoderBank, DecodesEveryChannelOfEveryGopAgainAndAgain) {
     DecoderBank bank;
     ASSERT_TRUE(bank.ready());
-    FrameSetStorage storage;
+    fleet::format::FrameSetStorage storage;
     const std::vector<Bytes> gops = {build(0), build(1)};
     for (int pass = 0; pass < 2; ++pass) {
         for (int g = 0; g < kGops; ++g) {
             SCOPED_TRACE("pass " + std::to_string(pass) + ", GOP " + std::to_string(g));
             const Bytes& gop = gops[static_cast<size_t>(g)];
-            ASSERT_EQ(bank.parse(gop.data(), gop.size(), storage.get()), kivra::kParseOk);
+            ASSERT_EQ(bank.parse(gop.data(), gop.size(), storage.get()), fleet::format::kParseOk);
             const FrameSet& set = storage.get();
             EXPECT_EQ(set.frames_per_channel, kFrames);
             EXPECT_EQ(set.picture_width, kWidth);
@@ -121,10 +121,10 @@ TEST(DecoderBank, AnUndecodableChannelLeavesTheOthersAndItsNextGopAlone) {
         const Bytes next = build(1);
         DecoderBank bank;
         ASSERT_TRUE(bank.ready());
-        FrameSetStorage storage;
+        fleet::format::FrameSetStorage storage;
         const FrameSet& set = storage.get();
 
-        ASSERT_EQ(bank.parse(damaged.data(), damaged.size(), storage.get()), kivra::kParseOk);
+        ASSERT_EQ(bank.parse(damaged.data(), damaged.size(), storage.get()), fleet::format::kParseOk);
         EXPECT_EQ(set.present[d.channel], 1);
         for (int k = 0; k < kFrames; ++k) {
             EXPECT_EQ(set.picture_size[d.channel][k], 0) << "frame " << k;
@@ -134,7 +134,7 @@ TEST(DecoderBank, AnUndecodableChannelLeavesTheOthersAndItsNextGopAlone) {
             if (c != d.channel) expect_channel_intact(set, c, 0);
         }
 
-        ASSERT_EQ(bank.parse(next.data(), next.size(), storage.get()), kivra::kParseOk);
+        ASSERT_EQ(bank.parse(next.data(), next.size(), storage.get()), fleet::format::kParseOk);
         for (int c = 0; c < kChannels; ++c) expect_channel_intact(set, c, 1);
     }
 }
@@ -160,19 +160,19 @@ TEST(DecoderBank, KeepsWhatAFrameSetHolds) {
         const std::vector<Bytes> units = encode_channel(0, t.width, t.height, 1, t.frames);
         const std::vector<Bytes> expected = reference_pictures(units);
         ASSERT_EQ(expected.size(), units.size());
-        dvrsim::GopSpec plan;
+        fleet::format::GopPlan plan;
         plan.channel_count = t.channels;
         plan.announced_frames = t.frames;
         for (size_t k = 0; k < units.size(); ++k) {
             for (int c = 0; c < t.channels; ++c) plan.frames.push_back({c, k == 0, units[k]});
         }
-        const Bytes gop = dvrsim::build_gop(plan);
+        const Bytes gop = fleet::format::build_gop(plan);
 
         DecoderBank bank;
         ASSERT_TRUE(bank.ready());
-        FrameSetStorage storage;
+        fleet::format::FrameSetStorage storage;
         const FrameSet& set = storage.get();
-        ASSERT_EQ(bank.parse(gop.data(), gop.size(), storage.get()), kivra::kParseOk);
+        ASSERT_EQ(bank.parse(gop.data(), gop.size(), storage.get()), fleet::format::kParseOk);
         EXPECT_EQ(set.frames_per_channel, t.kept_frames);
         const auto size = static_cast<int32_t>(expected[0].size());
         for (int c = 0; c < std::min(t.channels, KIVRA_MAX_CHANNELS); ++c) {
@@ -197,7 +197,7 @@ TEST(DecoderBank, DecodesChannelsZeroToSevenOnly) {
     for (int channel : {-1, 0, 3, 7, 8, 16, 1000}) {
         SCOPED_TRACE("channel " + std::to_string(channel));
         const bool valid = channel >= 0 && channel < KIVRA_MAX_CHANNELS;
-        kivra::DecodedPicture out{1, 1, 1};
+        fleet::format::DecodedPicture out{1, 1, 1};
         EXPECT_EQ(bank.decode(channel, key.data(), key.size(), buffer.data(), buffer.size(), out),
                   valid);
         EXPECT_EQ(out.size, valid ? kPictureSize : 0);

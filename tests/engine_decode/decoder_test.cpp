@@ -13,7 +13,7 @@
 namespace decode_test {
 namespace {
 
-using kivra::DecodedPicture;
+using fleet::format::DecodedPicture;
 using kivra::H264Decoder;
 
 constexpr int kGops = 2;
@@ -21,14 +21,14 @@ constexpr int kFramesPerGop = 6;
 
 struct Decoded {
     std::vector<Bytes> pictures;  // empty entry: decode() said false
-    std::vector<DecodedPicture> info;
+    std::vector<fleet::format::DecodedPicture> info;
 };
 
 Decoded decode_all(H264Decoder& decoder, const std::vector<Bytes>& units) {
     Decoded out;
     Bytes buffer(KIVRA_PICTURE_CAPACITY);
     for (const Bytes& unit : units) {
-        DecodedPicture picture;
+        fleet::format::DecodedPicture picture;
         const bool ok =
             decoder.decode(unit.data(), unit.size(), buffer.data(), buffer.size(), picture);
         out.info.push_back(picture);
@@ -97,7 +97,7 @@ TEST(H264Decoder, NeverWritesPastCapacity) {
         Bytes buffer(capacity + kGuard, kUntouched);
         H264Decoder decoder;
         ASSERT_TRUE(decoder.init());
-        DecodedPicture picture;
+        fleet::format::DecodedPicture picture;
         EXPECT_EQ(
             decoder.decode(units[0].data(), units[0].size(), buffer.data(), capacity, picture),
             c.fits);
@@ -117,7 +117,7 @@ TEST(H264Decoder, DecodesOnlyBetweenInitAndRelease) {
     const std::vector<Bytes> units = encode_channel(0, 352, 296, 1, 1);
     ASSERT_EQ(units.size(), 1u);
     Bytes buffer(kivra::yv12_size(352, 288));
-    DecodedPicture picture;
+    fleet::format::DecodedPicture picture;
     const auto decodes = [&](H264Decoder& d) {
         return d.decode(units[0].data(), units[0].size(), buffer.data(), buffer.size(), picture);
     };
@@ -188,7 +188,7 @@ TEST(H264Decoder, UnitsThatHoldNoPictureGiveNone) {
         H264Decoder decoder;
         ASSERT_TRUE(decoder.init());
         const Decoded decoded = decode_all(decoder, sequence);
-        for (const DecodedPicture& p : decoded.info) {
+        for (const fleet::format::DecodedPicture& p : decoded.info) {
             EXPECT_EQ(p.size, 0);
             EXPECT_EQ(p.width, 0);
         }

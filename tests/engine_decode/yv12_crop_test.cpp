@@ -85,7 +85,7 @@ TEST(CopyCroppedYv12, MatchesLibavutilSizesAndPlaneOrder) {
             EXPECT_EQ(kivra::yv12_size(c.width, c.height - 8), static_cast<size_t>(ffmpeg_size));
 
             std::vector<uint8_t> dest(static_cast<size_t>(ffmpeg_size) + 64, 0xEE);
-            kivra::DecodedPicture out;
+            fleet::format::DecodedPicture out;
             ASSERT_TRUE(kivra::copy_cropped_yv12(*frame, dest.data(),
                                                  static_cast<size_t>(ffmpeg_size), out));
             EXPECT_EQ(out.size, ffmpeg_size);
@@ -116,7 +116,7 @@ TEST(CopyCroppedYv12, RefusesWhatItCannotLayOut) {
         FramePtr frame = make_frame(c.format, c.width, c.height, 1);
         ASSERT_NE(frame, nullptr);
         std::vector<uint8_t> dest(4096, 0x11);
-        kivra::DecodedPicture out{5, 5, 5};
+        fleet::format::DecodedPicture out{5, 5, 5};
         EXPECT_FALSE(kivra::copy_cropped_yv12(*frame, dest.data(), dest.size(), out));
         EXPECT_EQ(out.size, 0);
         EXPECT_EQ(dest, std::vector<uint8_t>(4096, 0x11));

@@ -41,10 +41,10 @@ TEST(FileSource, ProbesPositionsAndReadsTheIndex) {
 
     uint8_t record[16];
     ASSERT_TRUE(source.time_index_header(record));
-    EXPECT_EQ(IndexHeader::decode(record).magic, kIndexMagic);
+    EXPECT_EQ(fleet::format::IndexHeader::decode(record).magic, fleet::format::kIndexMagic);
     EXPECT_FALSE(source.time_index_unit(0, record));
     ASSERT_TRUE(source.time_index_unit(2, record));
-    EXPECT_EQ(IndexUnit::decode(record).offset, source.length()) << "the closing unit";
+    EXPECT_EQ(fleet::format::IndexUnit::decode(record).offset, source.length()) << "the closing unit";
 
     EXPECT_EQ(source.close(), std::vector<int>{});
     EXPECT_EQ(source.close(), std::vector<int>{KIVRA_ERROR_CLOSE_NOTHING_OPEN});

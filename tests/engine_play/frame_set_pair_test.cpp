@@ -13,7 +13,7 @@ protected:
     // A parsed GOP with one picture byte and one audio byte that tell GOPs apart.
     FrameSet& gop(uint8_t mark) {
         FrameSet& set = source_.get();
-        reset_frame_set(set);
+        fleet::format::reset_frame_set(set);
         set.state = KIVRA_FRAMESET_READY;
         set.frames_per_channel = 1;
         set.present[0] = 1;
@@ -29,7 +29,7 @@ protected:
         return set == nullptr ? 0 : set->picture_buffer[0][0];
     }
 
-    FrameSetStorage source_;
+    fleet::format::FrameSetStorage source_;
     FrameSetPair pair_;
 };
 

@@ -15,10 +15,10 @@ class Positions final : public StoredSource {
 public:
     explicit Positions(int64_t length) : length_(length) {}
     bool is_open() const override { return true; }
-    int next(WalkBuffer&) override { return kWalkReadError; }
-    int skip_forward(int, WalkBuffer&) override { return kWalkReadError; }
-    int previous(WalkBuffer&) override { return kWalkReadError; }
-    int skip_backward(int, WalkBuffer&) override { return kWalkReadError; }
+    int next(fleet::format::WalkBuffer&) override { return fleet::format::kWalkReadError; }
+    int skip_forward(int, fleet::format::WalkBuffer&) override { return fleet::format::kWalkReadError; }
+    int previous(fleet::format::WalkBuffer&) override { return fleet::format::kWalkReadError; }
+    int skip_backward(int, fleet::format::WalkBuffer&) override { return fleet::format::kWalkReadError; }
     int seek(int64_t logical) override {
         if (logical < 0 || logical > length_) return KIVRA_ERROR_FILE_BEYOND_END;
         at_ = logical;

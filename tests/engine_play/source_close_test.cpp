@@ -33,9 +33,9 @@ TEST_P(SourceClose, ReportsEachFileThatDidNotClose) {
     EngineHarness engine;
     const std::string base = recording("--channels 1 --stream-version 3 --seconds 2 --fps 2");
     ASSERT_TRUE(engine.open(base));
-    kivra::Engine::instance().file_source().set_closer([&row](kivra::FilePair& pair) {
-        kivra::PairClosed closed = pair.close();
-        return kivra::PairClosed{closed.stream && row.stream_closes,
+    kivra::Engine::instance().file_source().set_closer([&row](fleet::format::FilePair& pair) {
+        fleet::format::PairClosed closed = pair.close();
+        return fleet::format::PairClosed{closed.stream && row.stream_closes,
                                  closed.index && row.index_closes};
     });
     engine.clear();

@@ -15,24 +15,24 @@ std::vector<uint8_t> picture_data(uint32_t claimed_size, uint8_t fill) {
     return data;
 }
 
-dvrsim::FrameRecord frame(int channel, bool key, std::vector<uint8_t> data) {
+fleet::format::FrameRecord frame(int channel, bool key, std::vector<uint8_t> data) {
     return {channel, key, std::move(data)};
 }
 
-std::vector<dvrsim::FrameRecord> interleaved(int channels, int per_channel) {
-    std::vector<dvrsim::FrameRecord> frames;
+std::vector<fleet::format::FrameRecord> interleaved(int channels, int per_channel) {
+    std::vector<fleet::format::FrameRecord> frames;
     for (int k = 0; k < per_channel; ++k) {
         for (int c = 0; c < channels; ++c) frames.push_back(frame(c, k == 0));
     }
     return frames;
 }
 
-std::vector<size_t> record_offsets(const dvrsim::GopSpec& plan) {
+std::vector<size_t> record_offsets(const fleet::format::GopPlan& plan) {
     std::vector<size_t> offsets;
     size_t at = 0;
     for (const auto& f : plan.frames) {
         offsets.push_back(at);
-        at += kivra::kGopHeaderSize + f.data.size();
+        at += fleet::format::kGopHeaderSize + f.data.size();
     }
     if (offsets.empty()) offsets.push_back(0);
     return offsets;
@@ -78,7 +78,7 @@ bool GuardedFrameSet::intact() const {
 }
 
 bool ScriptedDecoder::decode(int channel, const uint8_t* data, size_t length, uint8_t* dest,
-                             size_t capacity, kivra::DecodedPicture& out) {
+                             size_t capacity, fleet::format::DecodedPicture& out) {
     calls_.push_back({channel, dest, capacity});
     if (length < 5) return false;
     size_t size = fleet::load_u32(data);
@@ -101,23 +101,23 @@ bool MemorySource::read_at(int64_t offset, uint8_t* dest, size_t n) {
 
 void append_padded(std::vector<uint8_t>& out, const std::vector<uint8_t>& gop) {
     out.insert(out.end(), gop.begin(), gop.end());
-    out.resize(static_cast<size_t>(kivra::round_up_block(static_cast<int64_t>(out.size()))));
+    out.resize(static_cast<size_t>(fleet::format::round_up_block(static_cast<int64_t>(out.size()))));
 }
 
 Stream build_stream(const std::vector<size_t>& data_sizes, uint32_t first_time) {
     Stream s;
     uint32_t previous = 0;
     for (size_t i = 0; i < data_sizes.size(); ++i) {
-        dvrsim::GopSpec plan;
+        fleet::format::GopPlan plan;
         plan.version = 3;
         plan.channel_count = 1;
         plan.time = first_time + static_cast<uint32_t>(i);
         plan.previous_length = previous;
         plan.announced_frames = 1;
         plan.frames = {frame(0, true, std::vector<uint8_t>(data_sizes[i], 0x11))};
-        auto gop = dvrsim::build_gop(plan);
+        auto gop = fleet::format::build_gop(plan);
         s.starts.push_back(static_cast<int64_t>(s.bytes.size()));
-        s.stored.push_back(kivra::round_up_block(static_cast<int64_t>(gop.size())));
+        s.stored.push_back(fleet::format::round_up_block(static_cast<int64_t>(gop.size())));
         s.times.push_back(plan.time);
         append_padded(s.bytes, gop);
         previous = static_cast<uint32_t>(gop.size());

@@ -20,13 +20,13 @@ namespace fmt_test {
 // it fills the picture with.
 std::vector<uint8_t> picture_data(uint32_t claimed_size, uint8_t fill);
 
-dvrsim::FrameRecord frame(int channel, bool key = false, std::vector<uint8_t> data = {1, 2, 3});
+fleet::format::FrameRecord frame(int channel, bool key = false, std::vector<uint8_t> data = {1, 2, 3});
 
 // `per_channel` frames of each of `channels` channels, interleaved as recorders write them.
-std::vector<dvrsim::FrameRecord> interleaved(int channels, int per_channel);
+std::vector<fleet::format::FrameRecord> interleaved(int channels, int per_channel);
 
 // Byte offset of each frame record inside the GOP build_gop makes from `plan`.
-std::vector<size_t> record_offsets(const dvrsim::GopSpec& plan);
+std::vector<size_t> record_offsets(const fleet::format::GopPlan& plan);
 
 void set_word(std::vector<uint8_t>& bytes, size_t record_offset, int word, uint32_t value);
 uint32_t get_word(const std::vector<uint8_t>& bytes, size_t record_offset, int word);
@@ -58,7 +58,7 @@ private:
 
 // Reads picture_data(); claims that size. Honest: returns false when the picture does not
 // fit. Lying: reports the claimed size anyway, writing only what fits.
-class ScriptedDecoder : public kivra::FrameDecoder {
+class ScriptedDecoder : public fleet::format::FrameDecoder {
 public:
     struct Call {
         int channel;
@@ -67,7 +67,7 @@ public:
     };
     explicit ScriptedDecoder(bool lying = false) : lying_(lying) {}
     bool decode(int channel, const uint8_t* data, size_t length, uint8_t* dest, size_t capacity,
-                kivra::DecodedPicture& out) override;
+                fleet::format::DecodedPicture& out) override;
     const std::vector<Call>& calls() const { return calls_; }
 
 private:
@@ -75,7 +75,7 @@ private:
     std::vector<Call> calls_;
 };
 
-class MemorySource : public kivra::ByteSource {
+class MemorySource : public fleet::format::ByteSource {
 public:
     explicit MemorySource(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
     // Any read covering `offset` fails from now on.

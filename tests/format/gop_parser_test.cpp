@@ -14,8 +14,8 @@
 
 namespace {
 
-using dvrsim::build_gop;
-using dvrsim::GopSpec;
+using fleet::format::build_gop;
+using fleet::format::GopPlan;
 using fmt_test::frame;
 using fmt_test::get_word;
 using fmt_test::GuardedFrameSet;
@@ -23,8 +23,8 @@ using fmt_test::record_offsets;
 using fmt_test::set_word;
 
 int parse(const std::vector<uint8_t>& gop, GuardedFrameSet& set,
-          kivra::FrameDecoder* decoder = nullptr) {
-    return kivra::parse_gop(gop.data(), gop.size(), decoder, set.get());
+          fleet::format::FrameDecoder* decoder = nullptr) {
+    return fleet::format::parse_gop(gop.data(), gop.size(), decoder, set.get());
 }
 
 std::vector<uint8_t> iota_bytes(size_t n) {
@@ -41,8 +41,8 @@ std::vector<uint8_t> kept_audio(const FrameSet& set) {
 }
 
 // One channel of `frames` frames with an 8-bit mono audio block, announcing `frames`.
-GopSpec one_channel_with_audio(int frames, size_t audio_bytes) {
-    GopSpec plan;
+fleet::format::GopPlan one_channel_with_audio(int frames, size_t audio_bytes) {
+    fleet::format::GopPlan plan;
     plan.channel_count = 1;
     plan.announced_frames = frames;
     plan.frames = fmt_test::interleaved(1, frames);
@@ -59,12 +59,12 @@ TEST(GopParser, ChannelCountFollowsVersionAndCode) {
     for (const auto& row : rows) {
         SCOPED_TRACE("version " + std::to_string(row.version) + " code " +
                      std::to_string(row.code));
-        GopSpec plan;
+        fleet::format::GopPlan plan;
         plan.version = row.version;
-        auto gop = build_gop(plan);
+        auto gop = fleet::format::build_gop(plan);
         set_word(gop, 0, 2, row.code << 4);
         GuardedFrameSet set;
-        ASSERT_EQ(parse(gop, set), kivra::kParseOk);
+        ASSERT_EQ(parse(gop, set), fleet::format::kParseOk);
         EXPECT_EQ(set->channel_count, row.channels);
     }
 }
@@ -79,12 +79,12 @@ TEST(GopParser, AudioRateAndSampleSizeCodes) {
                 {4, 32000, 0, 16}, {5, 44100, 0, 16}, {6, 4000, 0, 16},  {7, 11025, 0, 16}};
     for (const auto& row : rows) {
         SCOPED_TRACE("rate code " + std::to_string(row.rate_code));
-        GopSpec plan;
+        fleet::format::GopPlan plan;
         plan.time = 0x5F000001;
-        auto gop = build_gop(plan);
+        auto gop = fleet::format::build_gop(plan);
         set_word(gop, 0, 5, row.size_code << 22 | row.rate_code << 25);
         GuardedFrameSet set;
-        ASSERT_EQ(parse(gop, set), kivra::kParseOk);
+        ASSERT_EQ(parse(gop, set), fleet::format::kParseOk);
         EXPECT_EQ(set->audio_sample_rate, row.rate);
         EXPECT_EQ(set->audio_sample_bits, row.bits);
         EXPECT_EQ(set->gop_time, 0x5F000001u);
@@ -94,7 +94,7 @@ TEST(GopParser, AudioRateAndSampleSizeCodes) {
 TEST(GopParser, AudioChannelCodes) {
     const int expected[8] = {1, 1, 2, 4, 8, 16, 1, 1};
     for (uint32_t code = 0; code < 8; ++code) {
-        kivra::GopHeader h;
+        fleet::format::GopHeader h;
         h.word[5] = code << 28 | 0xFFFFF;
         EXPECT_EQ(h.audio_channels(), expected[code]) << "code " << code;
     }
@@ -111,26 +111,26 @@ TEST(GopParser, HeaderOnlyGopKeepsDefaultFramesPerChannel) {
     for (const auto& row : rows) {
         SCOPED_TRACE("version " + std::to_string(row.version) + " word7 " +
                      std::to_string(row.word7));
-        GopSpec plan;
+        fleet::format::GopPlan plan;
         plan.version = row.version;
-        auto gop = build_gop(plan);
+        auto gop = fleet::format::build_gop(plan);
         set_word(gop, 0, 5, 12);  // the header's own data length is not walked
         set_word(gop, 0, 7, row.word7);
         GuardedFrameSet set;
-        ASSERT_EQ(parse(gop, set), kivra::kParseOk);
+        ASSERT_EQ(parse(gop, set), fleet::format::kParseOk);
         EXPECT_EQ(set->frames_per_channel, row.frames);
         for (int c = 0; c < KIVRA_MAX_CHANNELS; ++c) EXPECT_EQ(set->present[c], 0);
     }
 }
 
 TEST(GopParser, HeaderOnlyGopTakesAudioRightAfterTheHeader) {
-    GopSpec plan;
+    fleet::format::GopPlan plan;
     plan.announced_frames = 4;
     plan.audio = {8000, 8, 1, iota_bytes(40)};
-    auto gop = build_gop(plan);
+    auto gop = fleet::format::build_gop(plan);
     ASSERT_EQ(gop.size(), 80u);
     GuardedFrameSet set;
-    ASSERT_EQ(parse(gop, set), kivra::kParseOk);
+    ASSERT_EQ(parse(gop, set), fleet::format::kParseOk);
     EXPECT_EQ(set->frames_per_channel, 4);
     ASSERT_EQ(set->has_audio, 1);
     EXPECT_EQ(kept_audio(set.get()), iota_bytes(40));
@@ -149,10 +149,10 @@ TEST(GopParser, FramesPerChannelCountsTheLastRecordsChannel) {
                 {{0, 0, 0, 5}, 1}};
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.channels));
-        GopSpec plan;
+        fleet::format::GopPlan plan;
         for (int c : row.channels) plan.frames.push_back(frame(c));
         GuardedFrameSet set;
-        ASSERT_EQ(parse(build_gop(plan), set), kivra::kParseOk);
+        ASSERT_EQ(parse(fleet::format::build_gop(plan), set), fleet::format::kParseOk);
         EXPECT_EQ(set->frames_per_channel, row.frames);
         for (int c = 0; c < KIVRA_MAX_CHANNELS; ++c) {
             bool seen = std::find(row.channels.begin(), row.channels.end(), c) !=
@@ -163,13 +163,13 @@ TEST(GopParser, FramesPerChannelCountsTheLastRecordsChannel) {
 }
 
 TEST(GopParser, PicturesFollowEachOtherInTheChannelBuffer) {
-    GopSpec plan;
+    fleet::format::GopPlan plan;
     plan.frames = {frame(1, true, fmt_test::picture_data(100, 0xA1)),
                    frame(1, false, {0xEE}),  // undecodable: keeps size 0
                    frame(1, false, fmt_test::picture_data(50, 0xA3))};
     fmt_test::ScriptedDecoder decoder;
     GuardedFrameSet set;
-    ASSERT_EQ(parse(build_gop(plan), set, &decoder), kivra::kParseOk);
+    ASSERT_EQ(parse(fleet::format::build_gop(plan), set, &decoder), fleet::format::kParseOk);
     const int32_t offsets[] = {0, 100, 100}, sizes[] = {100, 0, 50};
     for (int k = 0; k < 3; ++k) {
         EXPECT_EQ(set->picture_offset[1][k], offsets[k]) << k;
@@ -185,10 +185,10 @@ TEST(GopParser, PicturesFollowEachOtherInTheChannelBuffer) {
 }
 
 TEST(GopParser, WithoutDecoderPicturesHaveSizeZero) {
-    GopSpec plan;
+    fleet::format::GopPlan plan;
     plan.frames = {frame(0), frame(2, true, fmt_test::picture_data(100, 1)), frame(2, true)};
     GuardedFrameSet set;
-    ASSERT_EQ(parse(build_gop(plan), set), kivra::kParseOk);
+    ASSERT_EQ(parse(fleet::format::build_gop(plan), set), fleet::format::kParseOk);
     EXPECT_EQ(set->present[0], 1);
     EXPECT_EQ(set->present[2], 1);
     EXPECT_EQ(set->picture_size[2][0], 0);
@@ -209,24 +209,24 @@ TEST(GopParser, KeyFrameIndexIsTheLastRecordOfKindOne) {
                 {"kinds 2 and 3 before a key", {2, 3, 1, 0}, 2}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        GopSpec plan;
+        fleet::format::GopPlan plan;
         for (size_t i = 0; i < row.kinds.size(); ++i) plan.frames.push_back(frame(0));
-        auto gop = build_gop(plan);
+        auto gop = fleet::format::build_gop(plan);
         auto at = record_offsets(plan);
         for (size_t i = 0; i < row.kinds.size(); ++i) {
             set_word(gop, at[i], 7, (get_word(gop, at[i], 7) & ~3u) | row.kinds[i]);
         }
         GuardedFrameSet set;
-        ASSERT_EQ(parse(gop, set), kivra::kParseOk);
+        ASSERT_EQ(parse(gop, set), fleet::format::kParseOk);
         EXPECT_EQ(set->key_frame_index[0], row.index);
     }
 }
 
 TEST(GopParser, KeyFrameIndexIsPerChannel) {
-    GopSpec plan;
+    fleet::format::GopPlan plan;
     plan.frames = {frame(0), frame(1), frame(0, true), frame(1), frame(0), frame(1, true)};
     GuardedFrameSet set;
-    ASSERT_EQ(parse(build_gop(plan), set), kivra::kParseOk);
+    ASSERT_EQ(parse(fleet::format::build_gop(plan), set), fleet::format::kParseOk);
     EXPECT_EQ(set->key_frame_index[0], 1);
     EXPECT_EQ(set->key_frame_index[1], 2);
 }
@@ -242,12 +242,12 @@ TEST(GopParser, AudioIsDroppedWhenFramesDifferFromTheAnnouncedNumber) {
     for (const auto& row : rows) {
         SCOPED_TRACE("version " + std::to_string(row.version) + " field " +
                      std::to_string(row.field));
-        GopSpec plan = one_channel_with_audio(3, 30);
+        fleet::format::GopPlan plan = one_channel_with_audio(3, 30);
         plan.version = row.version;
-        auto gop = build_gop(plan);
+        auto gop = fleet::format::build_gop(plan);
         set_word(gop, 0, 7, (get_word(gop, 0, 7) & 3u) | row.field << 2);
         GuardedFrameSet set;
-        ASSERT_EQ(parse(gop, set), kivra::kParseOk);
+        ASSERT_EQ(parse(gop, set), fleet::format::kParseOk);
         EXPECT_EQ(set->frames_per_channel, 3);
         EXPECT_EQ(set->has_audio, row.audio ? 1 : 0);
     }
@@ -271,11 +271,11 @@ TEST(GopParser, AudioKeepsTheSecondInterleavedChannel) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        GopSpec plan = one_channel_with_audio(1, row.block);
+        fleet::format::GopPlan plan = one_channel_with_audio(1, row.block);
         plan.audio.bits = row.bits;
         plan.audio.channels = row.channels;
         GuardedFrameSet set;
-        ASSERT_EQ(parse(build_gop(plan), set), kivra::kParseOk);
+        ASSERT_EQ(parse(fleet::format::build_gop(plan), set), fleet::format::kParseOk);
         ASSERT_EQ(set->has_audio, 1);
         EXPECT_EQ(set->audio_sample_bits, row.bits);
         EXPECT_EQ(kept_audio(set.get()), row.kept);
@@ -299,10 +299,10 @@ TEST(GopParser, AudioIsCutIntoOneChunkPerFrame) {
     for (const auto& row : rows) {
         SCOPED_TRACE(std::to_string(row.bits) + "-bit, " + std::to_string(row.block) +
                      " bytes, " + std::to_string(row.frames) + " frames");
-        GopSpec plan = one_channel_with_audio(row.frames, row.block);
+        fleet::format::GopPlan plan = one_channel_with_audio(row.frames, row.block);
         plan.audio.bits = row.bits;
         GuardedFrameSet set;
-        ASSERT_EQ(parse(build_gop(plan), set), kivra::kParseOk);
+        ASSERT_EQ(parse(fleet::format::build_gop(plan), set), fleet::format::kParseOk);
         ASSERT_EQ(set->has_audio, 1);
         EXPECT_EQ(std::vector<int32_t>(set->audio_chunk_offset,
                                        set->audio_chunk_offset + row.frames),
@@ -315,18 +315,18 @@ TEST(GopParser, AudioIsCutIntoOneChunkPerFrame) {
 
 // The frame walk ends at the audio block even when the audio starts like a frame record.
 TEST(GopParser, AudioThatLooksLikeARecordIsNotWalked) {
-    GopSpec plan = one_channel_with_audio(2, 80);
-    plan.audio.pcm = build_gop(GopSpec{});  // a 40-byte header-only GOP
+    fleet::format::GopPlan plan = one_channel_with_audio(2, 80);
+    plan.audio.pcm = fleet::format::build_gop(fleet::format::GopPlan{});  // a 40-byte header-only GOP
     plan.audio.pcm.resize(80);
     GuardedFrameSet set;
-    ASSERT_EQ(parse(build_gop(plan), set), kivra::kParseOk);
+    ASSERT_EQ(parse(fleet::format::build_gop(plan), set), fleet::format::kParseOk);
     EXPECT_EQ(set->frames_per_channel, 2);
     EXPECT_EQ(set->has_audio, 1);
     EXPECT_EQ(set->audio_buffer[0], 0xFF);
 }
 
 TEST(GopParser, VersionZeroHasNoTelemetryWhateverTheInfoField) {
-    dvrsim::InfoSpec info;
+    fleet::format::InfoBlockPlan info;
     info.speed = std::vector<uint16_t>{0x5078, 0x0032};
     struct Row {
         uint32_t version;
@@ -334,15 +334,15 @@ TEST(GopParser, VersionZeroHasNoTelemetryWhateverTheInfoField) {
     } rows[] = {{0, 0}, {1, 2}, {2, 2}, {3, 2}};
     for (const auto& row : rows) {
         SCOPED_TRACE("version " + std::to_string(row.version));
-        GopSpec plan;
+        fleet::format::GopPlan plan;
         plan.version = row.version;
         plan.frames = fmt_test::interleaved(4, 2);
         plan.announced_frames = 2;
-        plan.info = dvrsim::build_info_block(info);
-        auto gop = build_gop(plan);
+        plan.info = fleet::format::build_info_block(info);
+        auto gop = fleet::format::build_gop(plan);
         ASSERT_NE(get_word(gop, 0, 6) >> 16, 0u);
         GuardedFrameSet set;
-        ASSERT_EQ(parse(gop, set), kivra::kParseOk);
+        ASSERT_EQ(parse(gop, set), fleet::format::kParseOk);
         EXPECT_EQ(set->frames_per_channel, 2);
         EXPECT_EQ(set->speed_count, row.speeds);
     }
@@ -356,53 +356,53 @@ TEST(GopParser, RejectsMalformedGops) {
         size_t cut;  // bytes withheld from the end of the buffer
         int result;
     };
-    dvrsim::InfoSpec info;
+    fleet::format::InfoBlockPlan info;
     info.speed = std::vector<uint16_t>{1, 2};
-    GopSpec plan = one_channel_with_audio(2, 16);
-    plan.info = dvrsim::build_info_block(info);
-    const auto valid = build_gop(plan);
+    fleet::format::GopPlan plan = one_channel_with_audio(2, 16);
+    plan.info = fleet::format::build_info_block(info);
+    const auto valid = fleet::format::build_gop(plan);
     const auto at = record_offsets(plan);
     const uint32_t total = static_cast<uint32_t>(valid.size());
     const uint32_t info_length = static_cast<uint32_t>(plan.info.size());
     auto none = [](std::vector<uint8_t>&, const std::vector<size_t>&) {};
     const Row rows[] = {
-        {"valid", none, 0, kivra::kParseOk},
-        {"no magic", [](auto& g, auto&) { set_word(g, 0, 0, 0x1FE); }, 0, kivra::kParseRejected},
-        {"version 4", [](auto& g, auto&) { set_word(g, 0, 1, 4); }, 0, kivra::kParseRejected},
+        {"valid", none, 0, fleet::format::kParseOk},
+        {"no magic", [](auto& g, auto&) { set_word(g, 0, 0, 0x1FE); }, 0, fleet::format::kParseRejected},
+        {"version 4", [](auto& g, auto&) { set_word(g, 0, 1, 4); }, 0, fleet::format::kParseRejected},
         {"version bits 24-31 ignored", [](auto& g, auto&) { set_word(g, 0, 1, 0xFF000003); }, 0,
-         kivra::kParseOk},
-        {"buffer shorter than the GOP", none, 1, kivra::kParseRejected},
-        {"buffer shorter than a header", none, valid.size() - 39, kivra::kParseRejected},
+         fleet::format::kParseOk},
+        {"buffer shorter than the GOP", none, 1, fleet::format::kParseRejected},
+        {"buffer shorter than a header", none, valid.size() - 39, fleet::format::kParseRejected},
         {"total below a header", [](auto& g, auto&) { set_word(g, 0, 8, 39); }, 0,
-         kivra::kParseRejected},
-        {"total zero", [](auto& g, auto&) { set_word(g, 0, 8, 0); }, 0, kivra::kParseRejected},
+         fleet::format::kParseRejected},
+        {"total zero", [](auto& g, auto&) { set_word(g, 0, 8, 0); }, 0, fleet::format::kParseRejected},
         {"frame data runs into the audio",
          [](auto& g, auto& r) { set_word(g, r[1], 5, get_word(g, r[1], 5) + 1); }, 0,
-         kivra::kParseRejected},
+         fleet::format::kParseRejected},
         {"frame data length at its maximum",
-         [](auto& g, auto& r) { set_word(g, r[0], 5, 0xFFFFF); }, 0, kivra::kParseRejected},
+         [](auto& g, auto& r) { set_word(g, r[0], 5, 0xFFFFF); }, 0, fleet::format::kParseRejected},
         {"audio and info longer than the GOP",
          [=](auto& g, auto&) { set_word(g, 0, 9, total - 40 - info_length + 1); }, 0,
-         kivra::kParseRejected},
+         fleet::format::kParseRejected},
         {"audio and info exactly fill the GOP",
          [=](auto& g, auto&) { set_word(g, 0, 9, total - 40 - info_length); }, 0,
-         kivra::kParseOk},
+         fleet::format::kParseOk},
         {"audio length wraps 32 bits", [](auto& g, auto&) { set_word(g, 0, 9, 0xFFFFFFFF); }, 0,
-         kivra::kParseRejected},
+         fleet::format::kParseRejected},
         {"info length beyond the GOP",
-         [](auto& g, auto&) { set_word(g, 0, 6, 0xFFFFu << 16); }, 0, kivra::kParseRejected},
+         [](auto& g, auto&) { set_word(g, 0, 6, 0xFFFFu << 16); }, 0, fleet::format::kParseRejected},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         auto gop = valid;
         row.mutate(gop, at);
         GuardedFrameSet set;
-        EXPECT_EQ(kivra::parse_gop(gop.data(), gop.size() - row.cut, nullptr, set.get()),
+        EXPECT_EQ(fleet::format::parse_gop(gop.data(), gop.size() - row.cut, nullptr, set.get()),
                   row.result);
         EXPECT_TRUE(set.intact());
     }
     GuardedFrameSet set;
-    EXPECT_EQ(kivra::parse_gop(nullptr, 100, nullptr, set.get()), kivra::kParseRejected);
+    EXPECT_EQ(fleet::format::parse_gop(nullptr, 100, nullptr, set.get()), fleet::format::kParseRejected);
 }
 
 }  // namespace

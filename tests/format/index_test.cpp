@@ -23,8 +23,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using fmt_test::MemorySource;
-using kivra::IndexHeader;
-using kivra::IndexUnit;
+using fleet::format::IndexHeader;
+using fleet::format::IndexUnit;
 
 std::vector<uint8_t> read_file(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -36,8 +36,8 @@ void write_file(const fs::path& path, const std::vector<uint8_t>& bytes) {
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-IndexUnit unit_at(const std::vector<uint8_t>& index, size_t n) {
-    return IndexUnit::decode(index.data() + n * kivra::kIndexRecordSize);
+fleet::format::IndexUnit unit_at(const std::vector<uint8_t>& index, size_t n) {
+    return fleet::format::IndexUnit::decode(index.data() + n * fleet::format::kIndexRecordSize);
 }
 
 class TempDir : public ::testing::Test {
@@ -56,68 +56,68 @@ protected:
 };
 
 TEST(IndexRecords, EncodeLittleEndianAndDecodeBack) {
-    IndexHeader header{kivra::kIndexMagic, 1, 4, 0};
+    fleet::format::IndexHeader header{fleet::format::kIndexMagic, 1, 4, 0};
     const std::array<uint8_t, 16> header_bytes = {0xBE, 0xBA, 0x38, 0x17, 1, 0, 0, 0,
                                                   4,    0,    0,    0,    0, 0, 0, 0};
     EXPECT_EQ(header.encode(), header_bytes);
-    IndexHeader back = IndexHeader::decode(header_bytes.data());
-    EXPECT_EQ(back.magic, kivra::kIndexMagic);
+    fleet::format::IndexHeader back = fleet::format::IndexHeader::decode(header_bytes.data());
+    EXPECT_EQ(back.magic, fleet::format::kIndexMagic);
     EXPECT_EQ(back.last, 4u);
 
-    IndexUnit unit{0x11223344, 7, 0x0102030405060708};
+    fleet::format::IndexUnit unit{0x11223344, 7, 0x0102030405060708};
     const std::array<uint8_t, 16> unit_bytes = {0x44, 0x33, 0x22, 0x11, 7, 0, 0, 0,
                                                 8,    7,    6,    5,    4, 3, 2, 1};
     EXPECT_EQ(unit.encode(), unit_bytes);
-    IndexUnit negative{1, 0, -512};
-    EXPECT_EQ(IndexUnit::decode(negative.encode().data()).offset, -512);
+    fleet::format::IndexUnit negative{1, 0, -512};
+    EXPECT_EQ(fleet::format::IndexUnit::decode(negative.encode().data()).offset, -512);
 }
 
 TEST(IndexRecords, UnitsAndQuickRecordsAreNumberedFromOne) {
-    std::vector<uint8_t> bytes(4 * kivra::kQuickRecordSize);
+    std::vector<uint8_t> bytes(4 * fleet::format::kQuickRecordSize);
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i % 251);
     MemorySource source(bytes);
 
-    IndexUnit unit;
-    ASSERT_TRUE(kivra::read_index_unit(source, 3, unit));
+    fleet::format::IndexUnit unit;
+    ASSERT_TRUE(fleet::format::read_index_unit(source, 3, unit));
     EXPECT_EQ(unit.time, fleet::load_u32(bytes.data() + 48));
     EXPECT_EQ(unit.offset, static_cast<int64_t>(fleet::load_u64(bytes.data() + 56)));
 
-    kivra::QuickRecord quick;
-    ASSERT_TRUE(kivra::read_quick_record(source, 2, quick));
+    fleet::format::QuickRecord quick;
+    ASSERT_TRUE(fleet::format::read_quick_record(source, 2, quick));
     EXPECT_TRUE(std::equal(quick.begin(), quick.end(), bytes.begin() + 256));
 
-    IndexHeader header;
-    ASSERT_TRUE(kivra::read_index_header(source, header));
+    fleet::format::IndexHeader header;
+    ASSERT_TRUE(fleet::format::read_index_header(source, header));
     EXPECT_EQ(header.magic, fleet::load_u32(bytes.data()));
 }
 
 // Numbers below one and offsets that would overflow fail without a read.
 TEST(IndexRecords, ReadsOutsideTheFileFail) {
-    MemorySource source(std::vector<uint8_t>(4 * kivra::kQuickRecordSize));
-    IndexUnit unit;
-    kivra::QuickRecord quick;
+    MemorySource source(std::vector<uint8_t>(4 * fleet::format::kQuickRecordSize));
+    fleet::format::IndexUnit unit;
+    fleet::format::QuickRecord quick;
     for (int64_t n : {int64_t{0}, int64_t{-1}, INT64_MIN, INT64_MAX, INT64_MAX / 16 + 1}) {
         SCOPED_TRACE(n);
-        EXPECT_FALSE(kivra::read_index_unit(source, n, unit));
-        EXPECT_FALSE(kivra::read_quick_record(source, n, quick));
+        EXPECT_FALSE(fleet::format::read_index_unit(source, n, unit));
+        EXPECT_FALSE(fleet::format::read_quick_record(source, n, quick));
     }
     EXPECT_EQ(source.reads(), 0);
-    EXPECT_TRUE(kivra::read_index_unit(source, 31, unit));
-    EXPECT_FALSE(kivra::read_index_unit(source, 32, unit));
-    EXPECT_TRUE(kivra::read_quick_record(source, 3, quick));
-    EXPECT_FALSE(kivra::read_quick_record(source, 4, quick));
+    EXPECT_TRUE(fleet::format::read_index_unit(source, 31, unit));
+    EXPECT_FALSE(fleet::format::read_index_unit(source, 32, unit));
+    EXPECT_TRUE(fleet::format::read_quick_record(source, 3, quick));
+    EXPECT_FALSE(fleet::format::read_quick_record(source, 4, quick));
 
     MemorySource short_source(std::vector<uint8_t>(15));
-    IndexHeader header;
-    EXPECT_FALSE(kivra::read_index_header(short_source, header));
+    fleet::format::IndexHeader header;
+    EXPECT_FALSE(fleet::format::read_index_header(short_source, header));
 }
 
 TEST(UnitRing, RunsFromOneToTheLastNumberAndWraps) {
-    EXPECT_EQ(kivra::next_unit_number(1), 2u);
-    EXPECT_EQ(kivra::next_unit_number(0xFFFFE), 0xFFFFFu);
-    EXPECT_EQ(kivra::next_unit_number(0xFFFFF), 1u);
-    EXPECT_EQ(kivra::previous_unit_number(2), 1u);
-    EXPECT_EQ(kivra::previous_unit_number(1), 0xFFFFFu);
+    EXPECT_EQ(fleet::format::next_unit_number(1), 2u);
+    EXPECT_EQ(fleet::format::next_unit_number(0xFFFFE), 0xFFFFFu);
+    EXPECT_EQ(fleet::format::next_unit_number(0xFFFFF), 1u);
+    EXPECT_EQ(fleet::format::previous_unit_number(2), 1u);
+    EXPECT_EQ(fleet::format::previous_unit_number(1), 0xFFFFFu);
 
     struct Row {
         uint32_t first, last, units;
@@ -125,7 +125,7 @@ TEST(UnitRing, RunsFromOneToTheLastNumberAndWraps) {
                 {5, 4, 0xFFFFF}, {1, 0xFFFFF, 0xFFFFF}, {0, 4, 0}, {4, 0, 0},
                 {1, 0x100000, 0}};
     for (const auto& row : rows) {
-        EXPECT_EQ(kivra::units_between(row.first, row.last), row.units)
+        EXPECT_EQ(fleet::format::units_between(row.first, row.last), row.units)
             << std::hex << row.first << ".." << row.last;
     }
 }
@@ -133,18 +133,18 @@ TEST(UnitRing, RunsFromOneToTheLastNumberAndWraps) {
 // A unit for GOP 0 and every 120th GOP after it, each pointing at its GOP, then the closing
 // unit with the stream length.
 TEST_F(TempDir, WriterIndexesEveryHundredTwentiethGop) {
-    kivra::FilePairWriter writer;
+    fleet::format::FilePairWriter writer;
     ASSERT_TRUE(writer.create(path("rec.dvr"), path("rec.inx")));
     std::vector<int64_t> offsets;
     int64_t expected_length = 0;
     for (int i = 0; i < 250; ++i) {
-        dvrsim::GopSpec plan;
+        fleet::format::GopPlan plan;
         plan.time = 5000 + static_cast<uint32_t>(i);
         plan.frames = {fmt_test::frame(0, true, std::vector<uint8_t>(100 + 500 * (i % 3), 1))};
-        auto gop = dvrsim::build_gop(plan);
+        auto gop = fleet::format::build_gop(plan);
         offsets.push_back(writer.stream_length());
         ASSERT_TRUE(writer.append_gop(gop.data(), gop.size(), plan.time));
-        expected_length += kivra::round_up_block(static_cast<int64_t>(gop.size()));
+        expected_length += fleet::format::round_up_block(static_cast<int64_t>(gop.size()));
     }
     EXPECT_EQ(writer.gop_count(), 250);
     ASSERT_TRUE(writer.finish());
@@ -152,39 +152,39 @@ TEST_F(TempDir, WriterIndexesEveryHundredTwentiethGop) {
     EXPECT_EQ(static_cast<int64_t>(fs::file_size(path("rec.dvr"))), expected_length);
 
     auto index = read_file(path("rec.inx"));
-    ASSERT_EQ(index.size(), 5 * kivra::kIndexRecordSize);
-    IndexHeader header = IndexHeader::decode(index.data());
-    EXPECT_EQ(header.magic, kivra::kIndexMagic);
+    ASSERT_EQ(index.size(), 5 * fleet::format::kIndexRecordSize);
+    fleet::format::IndexHeader header = fleet::format::IndexHeader::decode(index.data());
+    EXPECT_EQ(header.magic, fleet::format::kIndexMagic);
     EXPECT_EQ(header.first, 1u);
     EXPECT_EQ(header.last, 4u);
     EXPECT_EQ(header.wrapped, 0u);
     const int gops[] = {0, 120, 240};
     for (size_t n = 1; n <= 3; ++n) {
-        IndexUnit unit = unit_at(index, n);
+        fleet::format::IndexUnit unit = unit_at(index, n);
         int g = gops[n - 1];
         EXPECT_EQ(unit.time, 5000u + static_cast<uint32_t>(g)) << n;
         EXPECT_EQ(unit.tag, 0u) << n;
         EXPECT_EQ(unit.offset, offsets[static_cast<size_t>(g)]) << n;
     }
-    IndexUnit closing = unit_at(index, 4);
+    fleet::format::IndexUnit closing = unit_at(index, 4);
     EXPECT_EQ(closing.time, 5249u);
     EXPECT_EQ(closing.offset, expected_length);
 
-    kivra::FilePair pair;
+    fleet::format::FilePair pair;
     ASSERT_EQ(pair.open(path("rec.dvr"), path("rec.inx")), "");
     EXPECT_EQ(pair.begin_time(), 5000u);
     EXPECT_EQ(pair.end_time(), 5249u);
     EXPECT_EQ(pair.length(), expected_length);
-    std::vector<uint8_t> storage(kivra::kWalkBufferSize);
-    kivra::WalkBuffer buffer{storage.data(), storage.size(), 0};
-    kivra::StreamCursor cursor = pair.cursor();
+    std::vector<uint8_t> storage(fleet::format::kWalkBufferSize);
+    fleet::format::WalkBuffer buffer{storage.data(), storage.size(), 0};
+    fleet::format::StreamCursor cursor = pair.cursor();
     int read = 0;
-    while (kivra::next_gop(cursor, buffer) == kivra::kWalkRead) {
+    while (fleet::format::next_gop(cursor, buffer) == fleet::format::kWalkRead) {
         EXPECT_EQ(fleet::load_u32(storage.data() + 12), 5000u + static_cast<uint32_t>(read));
         ++read;
     }
     EXPECT_EQ(read, 250);
-    ASSERT_EQ(kivra::previous_gop(cursor, buffer), kivra::kWalkRead);
+    ASSERT_EQ(fleet::format::previous_gop(cursor, buffer), fleet::format::kWalkRead);
     EXPECT_EQ(fleet::load_u32(storage.data() + 12), 5249u);
 }
 
@@ -192,26 +192,26 @@ TEST_F(TempDir, WriterIndexesEveryHundredTwentiethGop) {
 TEST_F(TempDir, FinishWithoutGopsWritesOnlyTheClosingUnit) {
     for (bool min_last_one : {true, false}) {
         SCOPED_TRACE(min_last_one ? "min_last_one" : "plain");
-        kivra::FilePairWriter writer;
+        fleet::format::FilePairWriter writer;
         ASSERT_TRUE(writer.create(path("empty.dvr"), path("empty.inx")));
         ASSERT_TRUE(writer.finish(min_last_one));
         EXPECT_EQ(fs::file_size(path("empty.dvr")), 0u);
         auto index = read_file(path("empty.inx"));
-        ASSERT_EQ(index.size(), 2 * kivra::kIndexRecordSize);
-        IndexHeader header = IndexHeader::decode(index.data());
+        ASSERT_EQ(index.size(), 2 * fleet::format::kIndexRecordSize);
+        fleet::format::IndexHeader header = fleet::format::IndexHeader::decode(index.data());
         EXPECT_EQ(header.first, 1u);
         EXPECT_EQ(header.last, 1u);
-        IndexUnit closing = unit_at(index, 1);
+        fleet::format::IndexUnit closing = unit_at(index, 1);
         EXPECT_EQ(closing.time, 0u);
         EXPECT_EQ(closing.offset, 0);
     }
 }
 
 TEST_F(TempDir, WritersRefuseWorkBeforeCreate) {
-    kivra::TimeIndexWriter index;
+    fleet::format::TimeIndexWriter index;
     EXPECT_FALSE(index.add_gop(1, 0));
     EXPECT_FALSE(index.finish(1, 0));
-    kivra::FilePairWriter pair;
+    fleet::format::FilePairWriter pair;
     const uint8_t gop[40] = {};
     EXPECT_FALSE(pair.append_gop(gop, sizeof gop, 1));
     EXPECT_FALSE(pair.finish());
@@ -219,23 +219,23 @@ TEST_F(TempDir, WritersRefuseWorkBeforeCreate) {
 }
 
 TEST_F(TempDir, FilePairOpenExplainsWhatIsWrong) {
-    kivra::FilePairWriter writer;
+    fleet::format::FilePairWriter writer;
     ASSERT_TRUE(writer.create(path("ok.dvr"), path("ok.inx")));
-    auto gop = dvrsim::build_gop(dvrsim::GopSpec{});
+    auto gop = fleet::format::build_gop(fleet::format::GopPlan{});
     ASSERT_TRUE(writer.append_gop(gop.data(), gop.size(), 77));
     ASSERT_TRUE(writer.finish());
     const auto good_index = read_file(path("ok.inx"));
     ASSERT_EQ(good_index.size(), 48u);
 
     auto header_only = [](uint32_t last) {
-        auto bytes = IndexHeader{kivra::kIndexMagic, 1, last, 0}.encode();
+        auto bytes = fleet::format::IndexHeader{fleet::format::kIndexMagic, 1, last, 0}.encode();
         return std::vector<uint8_t>(bytes.begin(), bytes.end());
     };
     auto last_too_far = good_index;
-    auto far = IndexHeader{kivra::kIndexMagic, 1, 5, 0}.encode();
+    auto far = fleet::format::IndexHeader{fleet::format::kIndexMagic, 1, 5, 0}.encode();
     std::copy(far.begin(), far.end(), last_too_far.begin());
     auto negative_last = good_index;
-    auto unit = IndexUnit{77, 0, -1}.encode();
+    auto unit = fleet::format::IndexUnit{77, 0, -1}.encode();
     std::copy(unit.begin(), unit.end(), negative_last.begin() + 32);
     struct Row {
         const char* name;
@@ -259,7 +259,7 @@ TEST_F(TempDir, FilePairOpenExplainsWhatIsWrong) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         write_file(path("bad.inx"), row.index);
-        kivra::FilePair pair;
+        fleet::format::FilePair pair;
         std::string reason = pair.open(path(row.dvr), path(row.inx));
         if (row.reason.empty()) {
             EXPECT_EQ(reason, "");
@@ -284,13 +284,13 @@ TEST(FilePairPaths, IndexPathReplacesTheExtension) {
                 {"rec.tar.dvr", "rec.tar.inx"},
                 {"/abs/ch1.DVR", "/abs/ch1.inx"}};
     for (const auto& row : rows) {
-        EXPECT_EQ(kivra::FilePair::index_path_for(row.dvr), row.inx) << row.dvr;
+        EXPECT_EQ(fleet::format::FilePair::index_path_for(row.dvr), row.inx) << row.dvr;
     }
 }
 
 TEST_F(TempDir, FileSourceReadsExactlyOrFails) {
     write_file(path("ten"), {0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
-    kivra::FileByteSource source;
+    fleet::format::FileByteSource source;
     EXPECT_EQ(source.size(), -1);
     uint8_t out[4] = {};
     EXPECT_FALSE(source.read_at(0, out, 1));

@@ -13,18 +13,18 @@
 
 namespace {
 
-using dvrsim::build_info_block;
-using dvrsim::InfoSpec;
-using dvrsim::StatusRecord;
-using dvrsim::TyreSection;
+using fleet::format::build_info_block;
+using fleet::format::InfoBlockPlan;
+using fleet::format::StatusRecord;
+using fleet::format::TyreSection;
 using fmt_test::GuardedFrameSet;
 
 constexpr size_t kHead = 4 + 3;  // block word, then the first section's head
 
 void parse(const std::vector<uint8_t>& block, GuardedFrameSet& set, uint32_t version = 3,
            int frames = KIVRA_MAX_FRAMES, bool eight_channel_v3 = false) {
-    kivra::parse_info_block(block.data(), block.size(),
-                            kivra::InfoContext{version, eight_channel_v3, frames}, set.get());
+    fleet::format::parse_info_block(block.data(), block.size(),
+                            fleet::format::InfoContext{version, eight_channel_v3, frames}, set.get());
 }
 
 std::array<int32_t, 6> summary_of(const FrameSet& set) {
@@ -39,11 +39,11 @@ TEST(InfoBlock, SpeedWordsCarryTenthsInTheTopBits) {
         float kmh;
     } rows[] = {{0x5078, 120.5f}, {0x0000, 0.0f},  {0x0FFF, 4095.0f},
                 {0x1000, 0.1f},   {0xF001, 2.5f},  {0x9064, 100.9f}};
-    InfoSpec plan;
+    fleet::format::InfoBlockPlan plan;
     plan.speed.emplace();
     for (const auto& row : rows) plan.speed->push_back(row.word);
     GuardedFrameSet set;
-    parse(build_info_block(plan), set);
+    parse(fleet::format::build_info_block(plan), set);
     ASSERT_EQ(set->speed_count, static_cast<int32_t>(std::size(rows)));
     for (size_t i = 0; i < std::size(rows); ++i) {
         EXPECT_FLOAT_EQ(set->speed[i], rows[i].kmh) << std::hex << rows[i].word;
@@ -51,10 +51,10 @@ TEST(InfoBlock, SpeedWordsCarryTenthsInTheTopBits) {
 }
 
 TEST(InfoBlock, StatusRecordsGiveIdentifierTemperatureAndFlags) {
-    InfoSpec plan;
-    plan.status = std::vector<StatusRecord>{{"ABCDEFGHIJKLMNOP", -5, 0xA5, 0x0A},
+    fleet::format::InfoBlockPlan plan;
+    plan.status = std::vector<fleet::format::StatusRecord>{{"ABCDEFGHIJKLMNOP", -5, 0xA5, 0x0A},
                                             {"OTHER", 100, 0x5A, 0x05}};
-    auto block = build_info_block(plan);
+    auto block = fleet::format::build_info_block(plan);
     block[kHead + 16] |= 0xF0;  // signal bits 4-7 carry nothing
     GuardedFrameSet set;
     parse(block, set);
@@ -76,19 +76,19 @@ TEST(InfoBlock, UpperInputFlagsNeedAnEightChannelVersionThreeGop) {
         int channel_count;
         bool upper;
     } rows[] = {{3, 8, true}, {3, 4, false}, {3, 16, false}, {3, 1, false}, {2, 8, false}};
-    InfoSpec info;
-    info.status = std::vector<StatusRecord>{{"V", 0, 0xF3, 0}};
+    fleet::format::InfoBlockPlan info;
+    info.status = std::vector<fleet::format::StatusRecord>{{"V", 0, 0xF3, 0}};
     for (const auto& row : rows) {
         SCOPED_TRACE("version " + std::to_string(row.version) + ", " +
                      std::to_string(row.channel_count) + " channels");
-        dvrsim::GopSpec plan;
+        fleet::format::GopPlan plan;
         plan.version = row.version;
         plan.channel_count = row.channel_count;
         plan.frames = {fmt_test::frame(0)};
-        plan.info = build_info_block(info);
-        auto gop = dvrsim::build_gop(plan);
+        plan.info = fleet::format::build_info_block(info);
+        auto gop = fleet::format::build_gop(plan);
         GuardedFrameSet set;
-        ASSERT_EQ(kivra::parse_gop(gop.data(), gop.size(), nullptr, set.get()), kivra::kParseOk);
+        ASSERT_EQ(fleet::format::parse_gop(gop.data(), gop.size(), nullptr, set.get()), fleet::format::kParseOk);
         ASSERT_EQ(set->flag_count, 1);
         uint8_t u = row.upper ? 1 : 0;
         const uint8_t expected[12] = {1, 1, 0, 0, u, u, u, u, 0, 0, 0, 0};
@@ -99,9 +99,9 @@ TEST(InfoBlock, UpperInputFlagsNeedAnEightChannelVersionThreeGop) {
 TEST(InfoBlock, PositionIsBytesFiveToTwentyFive) {
     const std::string text = "2237.1234N11402.5678E";
     ASSERT_EQ(text.size(), size_t{KIVRA_POSITION_SIZE});
-    InfoSpec plan;
+    fleet::format::InfoBlockPlan plan;
     plan.position = std::vector<std::string>{text};
-    auto block = build_info_block(plan);
+    auto block = fleet::format::build_info_block(plan);
     for (size_t i : {0u, 1u, 2u, 3u, 4u, 26u, 27u, 33u}) block[kHead + i] = '#';
     GuardedFrameSet set;
     parse(block, set);
@@ -110,10 +110,10 @@ TEST(InfoBlock, PositionIsBytesFiveToTwentyFive) {
 }
 
 TEST(InfoBlock, GSensorAxesAreSigned) {
-    InfoSpec plan;
+    fleet::format::InfoBlockPlan plan;
     plan.gsensor = std::vector<std::array<int8_t, 3>>{{-127, 0, 127}, {-1, 2, -3}};
     GuardedFrameSet set;
-    parse(build_info_block(plan), set);
+    parse(fleet::format::build_info_block(plan), set);
     ASSERT_EQ(set->gsensor_count, 2);
     EXPECT_EQ(set->gsensor[0].x, -127);
     EXPECT_EQ(set->gsensor[0].z, 127);
@@ -123,11 +123,11 @@ TEST(InfoBlock, GSensorAxesAreSigned) {
 }
 
 TEST(InfoBlock, VersionThreeTyreWords) {
-    InfoSpec plan;
-    plan.tyres = TyreSection{2, {{dvrsim::tyre_word_v3(7, 0x04, -12, 95),
-                                  dvrsim::tyre_word_v3(255, 0x00, 120, 0)}}, 0u};
+    fleet::format::InfoBlockPlan plan;
+    plan.tyres = fleet::format::TyreSection{2, {{fleet::format::tyre_word_v3(7, 0x04, -12, 95),
+                                  fleet::format::tyre_word_v3(255, 0x00, 120, 0)}}, 0u};
     GuardedFrameSet set;
-    parse(build_info_block(plan), set, 3);
+    parse(fleet::format::build_info_block(plan), set, 3);
     ASSERT_EQ(set->tyre_group_count, 1);
     ASSERT_EQ(set->tyres_per_group, 2);
     const TyreRecord& a = set->tyres[0][0];
@@ -147,12 +147,12 @@ TEST(InfoBlock, VersionThreeTyreStateFromStatusBits) {
         int state;
     } rows[] = {{0x00, 0}, {0xFB, 0}, {0x04, 1}, {0x14, 2}, {0x74, 2}, {0x24, 3}, {0x64, 3},
                 {0x44, 4}, {0x46, 4}, {0x06, 5}, {0x0C, 1}, {0x8C, 1}};
-    TyreSection tyres{static_cast<int>(std::size(rows)), std::vector<std::vector<uint32_t>>(1), 0u};
-    for (const auto& row : rows) tyres.groups[0].push_back(dvrsim::tyre_word_v3(1, row.bits, 0, 0));
-    InfoSpec plan;
+    fleet::format::TyreSection tyres{static_cast<int>(std::size(rows)), std::vector<std::vector<uint32_t>>(1), 0u};
+    for (const auto& row : rows) tyres.groups[0].push_back(fleet::format::tyre_word_v3(1, row.bits, 0, 0));
+    fleet::format::InfoBlockPlan plan;
     plan.tyres = tyres;
     GuardedFrameSet set;
-    parse(build_info_block(plan), set, 3);
+    parse(fleet::format::build_info_block(plan), set, 3);
     ASSERT_EQ(set->tyres_per_group, static_cast<int32_t>(std::size(rows)));
     for (size_t i = 0; i < std::size(rows); ++i) {
         EXPECT_EQ(set->tyres[0][i].state, rows[i].state) << "bits 0x" << std::hex
@@ -165,10 +165,10 @@ TEST(InfoBlock, VersionOneAndTwoTyreWords) {
     const uint32_t word = 0x25200728 | 0x07;
     for (uint32_t version : {1u, 2u}) {
         SCOPED_TRACE("version " + std::to_string(version));
-        InfoSpec plan;
-        plan.tyres = TyreSection{1, {{word}, {dvrsim::tyre_word_v12(30, 1005, 85)}}, 0x3F0000FFu};
+        fleet::format::InfoBlockPlan plan;
+        plan.tyres = fleet::format::TyreSection{1, {{word}, {fleet::format::tyre_word_v12(30, 1005, 85)}}, 0x3F0000FFu};
         GuardedFrameSet set;
-        parse(build_info_block(plan), set, version);
+        parse(fleet::format::build_info_block(plan), set, version);
         ASSERT_EQ(set->tyre_group_count, 2);
         const TyreRecord& a = set->tyres[0][0];
         EXPECT_EQ(a.id, 5);
@@ -194,10 +194,10 @@ TEST(InfoBlock, VersionThreeTyreSummary) {
                 {0x3F0000FF, {255, 0, 0, 2, 2, 2}}, {0xC0000000, {0, 0, 0, 0, 0, 0}}};
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.word));
-        InfoSpec plan;
-        plan.tyres = TyreSection{1, {{dvrsim::tyre_word_v3(1, 0x04, 0, 0)}}, row.word};
+        fleet::format::InfoBlockPlan plan;
+        plan.tyres = fleet::format::TyreSection{1, {{fleet::format::tyre_word_v3(1, 0x04, 0, 0)}}, row.word};
         GuardedFrameSet set;
-        parse(build_info_block(plan), set, 3);
+        parse(fleet::format::build_info_block(plan), set, 3);
         EXPECT_EQ(summary_of(set.get()), row.summary);
     }
 }
@@ -211,12 +211,12 @@ TEST(InfoBlock, BlockWordMustCarryTheMagic) {
                 {0x5A000100, false}};
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.magic));
-        InfoSpec plan;
+        fleet::format::InfoBlockPlan plan;
         plan.magic = row.magic;
         plan.speed = std::vector<uint16_t>{0x5078};
-        plan.status = std::vector<StatusRecord>{{"ID", 20, 1, 1}};
+        plan.status = std::vector<fleet::format::StatusRecord>{{"ID", 20, 1, 1}};
         GuardedFrameSet set;
-        parse(build_info_block(plan), set);
+        parse(fleet::format::build_info_block(plan), set);
         EXPECT_EQ(set->speed_count, row.parsed ? 1 : 0);
         EXPECT_EQ(set->temperature_count, row.parsed ? 1 : 0);
         EXPECT_EQ(set->vehicle_id[0], row.parsed ? 'I' : '\0');
@@ -224,11 +224,11 @@ TEST(InfoBlock, BlockWordMustCarryTheMagic) {
 }
 
 TEST(InfoBlock, OnlyAnnouncedSectionsAreRead) {
-    InfoSpec plan;
+    fleet::format::InfoBlockPlan plan;
     plan.speed = std::vector<uint16_t>{0x0032};
     plan.gsensor = std::vector<std::array<int8_t, 3>>{{1, 2, 3}};
     GuardedFrameSet set;
-    parse(build_info_block(plan), set);
+    parse(fleet::format::build_info_block(plan), set);
     EXPECT_EQ(set->temperature_count, 0);
     EXPECT_EQ(set->position_count, 0);
     EXPECT_EQ(set->speed_count, 1);
@@ -239,14 +239,14 @@ TEST(InfoBlock, OnlyAnnouncedSectionsAreRead) {
 
 // Records for frames the GOP does not have are passed over so later sections line up.
 TEST(InfoBlock, RecordsBeyondTheFrameCountAreConsumedNotKept) {
-    InfoSpec plan;
-    plan.status = std::vector<StatusRecord>(5, {"VEH", 1, 0, 0});
+    fleet::format::InfoBlockPlan plan;
+    plan.status = std::vector<fleet::format::StatusRecord>(5, {"VEH", 1, 0, 0});
     plan.speed = std::vector<uint16_t>{10, 11, 12, 13, 14};
     plan.position = std::vector<std::string>(3, "0000.0000N00000.0000E");
     plan.gsensor = std::vector<std::array<int8_t, 3>>{{1, 1, 1}, {2, 2, 2}, {3, 3, 3}, {4, 4, 4}};
-    plan.tyres = TyreSection{2, {{1, 2}, {3, 4}, {5, 6}, {7, 8}}, 0x00000042u};
+    plan.tyres = fleet::format::TyreSection{2, {{1, 2}, {3, 4}, {5, 6}, {7, 8}}, 0x00000042u};
     GuardedFrameSet set;
-    parse(build_info_block(plan), set, 3, 2);
+    parse(fleet::format::build_info_block(plan), set, 3, 2);
     EXPECT_EQ(set->temperature_count, 2);
     EXPECT_EQ(set->flag_count, 2);
     EXPECT_EQ(set->speed_count, 2);
@@ -264,10 +264,10 @@ TEST(InfoBlock, RecordsBeyondTheFrameCountAreConsumedNotKept) {
 
 // A section cut short keeps its complete records and ends the block.
 TEST(InfoBlock, TruncatedSectionKeepsCompleteRecords) {
-    InfoSpec plan;
+    fleet::format::InfoBlockPlan plan;
     plan.speed = std::vector<uint16_t>{1, 2, 3};
     plan.gsensor = std::vector<std::array<int8_t, 3>>{{1, 1, 1}, {2, 2, 2}};
-    const auto block = build_info_block(plan);
+    const auto block = fleet::format::build_info_block(plan);
     ASSERT_EQ(block.size(), 22u);
     struct Row {
         size_t length;
@@ -277,7 +277,7 @@ TEST(InfoBlock, TruncatedSectionKeepsCompleteRecords) {
     for (const auto& row : rows) {
         SCOPED_TRACE("length " + std::to_string(row.length));
         GuardedFrameSet set;
-        kivra::parse_info_block(block.data(), row.length, kivra::InfoContext{3, false, 16},
+        fleet::format::parse_info_block(block.data(), row.length, fleet::format::InfoContext{3, false, 16},
                                 set.get());
         EXPECT_EQ(set->speed_count, row.speeds);
         EXPECT_EQ(set->gsensor_count, row.gsensors);
@@ -285,9 +285,9 @@ TEST(InfoBlock, TruncatedSectionKeepsCompleteRecords) {
 }
 
 TEST(InfoBlock, TruncatedTyreSectionKeepsCompleteGroups) {
-    InfoSpec plan;
-    plan.tyres = TyreSection{2, {{1, 2}, {3, 4}, {5, 6}}, 0x00000042u};
-    const auto block = build_info_block(plan);
+    fleet::format::InfoBlockPlan plan;
+    plan.tyres = fleet::format::TyreSection{2, {{1, 2}, {3, 4}, {5, 6}}, 0x00000042u};
+    const auto block = fleet::format::build_info_block(plan);
     ASSERT_EQ(block.size(), 4u + 4u + 3 * 8 + 4);
     struct Row {
         size_t length;
@@ -298,7 +298,7 @@ TEST(InfoBlock, TruncatedTyreSectionKeepsCompleteGroups) {
     for (const auto& row : rows) {
         SCOPED_TRACE("length " + std::to_string(row.length));
         GuardedFrameSet set;
-        kivra::parse_info_block(block.data(), row.length, kivra::InfoContext{3, false, 16},
+        fleet::format::parse_info_block(block.data(), row.length, fleet::format::InfoContext{3, false, 16},
                                 set.get());
         EXPECT_EQ(set->tyre_group_count, row.groups);
         EXPECT_EQ(set->tyre_summary[0], row.summary0);

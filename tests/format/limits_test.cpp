@@ -13,8 +13,8 @@
 
 namespace {
 
-using dvrsim::build_gop;
-using dvrsim::GopSpec;
+using fleet::format::build_gop;
+using fleet::format::GopPlan;
 using fmt_test::frame;
 using fmt_test::GuardedFrameSet;
 using fmt_test::picture_data;
@@ -23,12 +23,12 @@ using fmt_test::ScriptedDecoder;
 constexpr int32_t kMiB = 0x100000;
 
 int parse(const std::vector<uint8_t>& gop, GuardedFrameSet& set,
-          kivra::FrameDecoder* decoder = nullptr) {
-    return kivra::parse_gop(gop.data(), gop.size(), decoder, set.get());
+          fleet::format::FrameDecoder* decoder = nullptr) {
+    return fleet::format::parse_gop(gop.data(), gop.size(), decoder, set.get());
 }
 
 TEST(Limits, SixteenChannelGopKeepsChannelsZeroToSeven) {
-    GopSpec plan;
+    fleet::format::GopPlan plan;
     plan.channel_count = 16;
     for (int k = 0; k < 2; ++k) {
         for (int c = 0; c < 16; ++c) {
@@ -38,7 +38,7 @@ TEST(Limits, SixteenChannelGopKeepsChannelsZeroToSeven) {
     plan.frames.push_back(frame(12, false, picture_data(64, 0xCC)));  // N comes from channel 12
     ScriptedDecoder decoder;
     GuardedFrameSet set;
-    ASSERT_EQ(parse(build_gop(plan), set, &decoder), kivra::kParseOk);
+    ASSERT_EQ(parse(fleet::format::build_gop(plan), set, &decoder), fleet::format::kParseOk);
     EXPECT_EQ(set->channel_count, 16);
     EXPECT_EQ(set->frames_per_channel, 3);
     ASSERT_EQ(decoder.calls().size(), 16u);
@@ -61,7 +61,7 @@ TEST(Limits, FramesBeyondSixteenPerChannelAreDropped) {
     } rows[] = {{16, true}, {17, false}, {20, false}};
     for (const auto& row : rows) {
         SCOPED_TRACE(std::to_string(row.frames) + " frames per channel");
-        GopSpec plan;
+        fleet::format::GopPlan plan;
         plan.version = 1;
         plan.announced_frames = row.frames;
         for (int k = 0; k < row.frames; ++k) {
@@ -70,14 +70,14 @@ TEST(Limits, FramesBeyondSixteenPerChannelAreDropped) {
             plan.frames.push_back(frame(1, k == 0 || k >= 16, picture_data(k >= 16 ? 99 : 20, 2)));
         }
         plan.audio = {8000, 8, 1, std::vector<uint8_t>(64, 7)};
-        dvrsim::InfoSpec info;
+        fleet::format::InfoBlockPlan info;
         info.speed = std::vector<uint16_t>(static_cast<size_t>(row.frames), 0x0001);
         info.gsensor = std::vector<std::array<int8_t, 3>>(static_cast<size_t>(row.frames),
                                                           {1, 2, 3});
-        plan.info = dvrsim::build_info_block(info);
+        plan.info = fleet::format::build_info_block(info);
         ScriptedDecoder decoder;
         GuardedFrameSet set;
-        ASSERT_EQ(parse(build_gop(plan), set, &decoder), kivra::kParseOk);
+        ASSERT_EQ(parse(fleet::format::build_gop(plan), set, &decoder), fleet::format::kParseOk);
         EXPECT_EQ(set->frames_per_channel, 16);
         EXPECT_EQ(set->has_audio, row.audio ? 1 : 0);
         EXPECT_EQ(decoder.calls().size(), 32u);
@@ -100,7 +100,7 @@ TEST(Limits, PictureThatWouldOverflowTheChannelBufferKeepsSizeZero) {
     const int32_t offsets[] = {0, 3 * kMiB, 6 * kMiB, 6 * kMiB, 8 * kMiB};
     for (bool lying : {false, true}) {
         SCOPED_TRACE(lying ? "decoder reports more than it was given" : "decoder declines");
-        GopSpec plan;
+        fleet::format::GopPlan plan;
         plan.channel_count = 8;
         for (int k = 0; k < 5; ++k) {
             plan.frames.push_back(frame(5, k == 0, picture_data(static_cast<uint32_t>(claimed[k]),
@@ -108,7 +108,7 @@ TEST(Limits, PictureThatWouldOverflowTheChannelBufferKeepsSizeZero) {
         }
         ScriptedDecoder decoder(lying);
         GuardedFrameSet set;
-        ASSERT_EQ(parse(build_gop(plan), set, &decoder), kivra::kParseOk);
+        ASSERT_EQ(parse(fleet::format::build_gop(plan), set, &decoder), fleet::format::kParseOk);
         for (int k = 0; k < 5; ++k) {
             EXPECT_EQ(set->picture_offset[5][k], offsets[k]) << k;
             EXPECT_EQ(set->picture_size[5][k], sizes[k]) << k;
@@ -141,13 +141,13 @@ TEST(Limits, KeptAudioOverOneMebibyteIsDropped) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        GopSpec plan;
+        fleet::format::GopPlan plan;
         plan.channel_count = 1;
         plan.announced_frames = 2;
         plan.frames = fmt_test::interleaved(1, 2);
         plan.audio = {8000, row.bits, row.channels, std::vector<uint8_t>(row.block, 0x3C)};
         GuardedFrameSet set;
-        ASSERT_EQ(parse(build_gop(plan), set), kivra::kParseOk);
+        ASSERT_EQ(parse(fleet::format::build_gop(plan), set), fleet::format::kParseOk);
         EXPECT_EQ(set->has_audio, row.audio ? 1 : 0);
         if (row.audio) {
             EXPECT_EQ(set->audio_chunk_offset[1] + set->audio_chunk_length[1],
@@ -161,20 +161,20 @@ TEST(Limits, KeptAudioOverOneMebibyteIsDropped) {
 // group, the summary show whether they were written anyway.
 TEST(Limits, TyreWordsBeyondThirtySixPerGroupAreSkipped) {
     constexpr int kWords = 40;
-    dvrsim::TyreSection tyres{kWords, {}, 0x00000007u};
+    fleet::format::TyreSection tyres{kWords, {}, 0x00000007u};
     for (int g = 0; g < KIVRA_MAX_FRAMES; ++g) {
         tyres.groups.emplace_back();
         for (int w = 0; w < kWords; ++w) {
-            tyres.groups.back().push_back(dvrsim::tyre_word_v3(w + 1, 0x04, 0, g));
+            tyres.groups.back().push_back(fleet::format::tyre_word_v3(w + 1, 0x04, 0, g));
         }
     }
-    dvrsim::InfoSpec info;
+    fleet::format::InfoBlockPlan info;
     info.tyres = tyres;
-    GopSpec plan;
+    fleet::format::GopPlan plan;
     plan.frames = fmt_test::interleaved(1, KIVRA_MAX_FRAMES);
-    plan.info = dvrsim::build_info_block(info);
+    plan.info = fleet::format::build_info_block(info);
     GuardedFrameSet set;
-    ASSERT_EQ(parse(build_gop(plan), set), kivra::kParseOk);
+    ASSERT_EQ(parse(fleet::format::build_gop(plan), set), fleet::format::kParseOk);
     ASSERT_EQ(set->frames_per_channel, KIVRA_MAX_FRAMES);
     EXPECT_EQ(set->tyres_per_group, KIVRA_MAX_TYRES);
     EXPECT_EQ(set->tyre_group_count, KIVRA_MAX_FRAMES);

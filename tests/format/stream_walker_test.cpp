@@ -15,8 +15,8 @@ namespace {
 
 using fmt_test::MemorySource;
 using fmt_test::Stream;
-using kivra::StreamCursor;
-using kivra::WalkBuffer;
+using fleet::format::StreamCursor;
+using fleet::format::WalkBuffer;
 
 // Stored lengths 512, 1024, 2048, 512 (exactly full), 512, 2048.
 const std::vector<size_t> kSizes = {100, 700, 1500, 472, 10, 2000};
@@ -26,7 +26,7 @@ protected:
     explicit Walker(Stream stream = fmt_test::build_stream(kSizes))
         : stream_(std::move(stream)), source_(stream_.bytes) {}
 
-    StreamCursor at(int64_t position) {
+    fleet::format::StreamCursor at(int64_t position) {
         return {&source_, 0, static_cast<int64_t>(stream_.bytes.size()), position};
     }
     int64_t end() const { return static_cast<int64_t>(stream_.bytes.size()); }
@@ -48,54 +48,54 @@ protected:
     Stream stream_;
     MemorySource source_;
     std::vector<uint8_t> storage_ = std::vector<uint8_t>(64 * 1024);
-    WalkBuffer buffer_{storage_.data(), storage_.size(), 0};
+    fleet::format::WalkBuffer buffer_{storage_.data(), storage_.size(), 0};
 };
 
 TEST_F(Walker, NextVisitsEveryGopThenReportsTheEnd) {
-    StreamCursor cursor = at(0);
+    fleet::format::StreamCursor cursor = at(0);
     for (int i = 0; i <= last(); ++i) {
-        ASSERT_EQ(kivra::next_gop(cursor, buffer_), kivra::kWalkRead) << i;
+        ASSERT_EQ(fleet::format::next_gop(cursor, buffer_), fleet::format::kWalkRead) << i;
         EXPECT_TRUE(holds(i));
         EXPECT_EQ(cursor.position, start(i) + stream_.stored[static_cast<size_t>(i)]);
     }
-    EXPECT_EQ(kivra::next_gop(cursor, buffer_), kivra::kWalkEnd);
+    EXPECT_EQ(fleet::format::next_gop(cursor, buffer_), fleet::format::kWalkEnd);
     EXPECT_EQ(cursor.position, end());
-    EXPECT_EQ(kivra::next_gop(cursor, buffer_), kivra::kWalkEnd);
+    EXPECT_EQ(fleet::format::next_gop(cursor, buffer_), fleet::format::kWalkEnd);
     EXPECT_EQ(cursor.position, end());
 }
 
 TEST_F(Walker, NextRoundsAPositionUpToTheNextBlock) {
-    StreamCursor cursor = at(1);
-    ASSERT_EQ(kivra::next_gop(cursor, buffer_), kivra::kWalkRead);
+    fleet::format::StreamCursor cursor = at(1);
+    ASSERT_EQ(fleet::format::next_gop(cursor, buffer_), fleet::format::kWalkRead);
     EXPECT_TRUE(holds(1));
 }
 
 TEST_F(Walker, PreviousFromTheEndVisitsEveryGopInReverse) {
-    StreamCursor cursor = at(end());
+    fleet::format::StreamCursor cursor = at(end());
     for (int i = last(); i >= 0; --i) {
-        ASSERT_EQ(kivra::previous_gop(cursor, buffer_), kivra::kWalkRead) << i;
+        ASSERT_EQ(fleet::format::previous_gop(cursor, buffer_), fleet::format::kWalkRead) << i;
         EXPECT_TRUE(holds(i));
         EXPECT_EQ(cursor.position, start(i));
     }
-    EXPECT_EQ(kivra::previous_gop(cursor, buffer_), kivra::kWalkBeginning);
+    EXPECT_EQ(fleet::format::previous_gop(cursor, buffer_), fleet::format::kWalkBeginning);
     EXPECT_EQ(cursor.position, 0);
 }
 
 TEST_F(Walker, PreviousReturnsTheGopEndingAtTheStartOfTheNext) {
     for (int i = 1; i <= last(); ++i) {
-        StreamCursor cursor = at(start(i));
-        ASSERT_EQ(kivra::previous_gop(cursor, buffer_), kivra::kWalkRead) << i;
+        fleet::format::StreamCursor cursor = at(start(i));
+        ASSERT_EQ(fleet::format::previous_gop(cursor, buffer_), fleet::format::kWalkRead) << i;
         EXPECT_TRUE(holds(i - 1));
         EXPECT_EQ(cursor.position, start(i - 1));
     }
 }
 
 TEST_F(Walker, ForwardThenBackwardReturnsTheSameGop) {
-    StreamCursor cursor = at(0);
-    for (int i = 0; i < 3; ++i) ASSERT_EQ(kivra::next_gop(cursor, buffer_), kivra::kWalkRead);
-    ASSERT_EQ(kivra::previous_gop(cursor, buffer_), kivra::kWalkRead);
+    fleet::format::StreamCursor cursor = at(0);
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(fleet::format::next_gop(cursor, buffer_), fleet::format::kWalkRead);
+    ASSERT_EQ(fleet::format::previous_gop(cursor, buffer_), fleet::format::kWalkRead);
     EXPECT_TRUE(holds(2));
-    ASSERT_EQ(kivra::next_gop(cursor, buffer_), kivra::kWalkRead);
+    ASSERT_EQ(fleet::format::next_gop(cursor, buffer_), fleet::format::kWalkRead);
     EXPECT_TRUE(holds(2));
 }
 
@@ -104,10 +104,10 @@ TEST(WalkerBeginning, PreviousFromInsideTheFirstGopReachesTheBeginning) {
     ASSERT_EQ(stream.stored[0], 1536);
     MemorySource source(stream.bytes);
     std::vector<uint8_t> storage(64 * 1024);
-    WalkBuffer buffer{storage.data(), storage.size(), 0};
+    fleet::format::WalkBuffer buffer{storage.data(), storage.size(), 0};
     for (int64_t position : {0, 1, 512, 1000, 1024}) {
-        StreamCursor cursor{&source, 0, static_cast<int64_t>(stream.bytes.size()), position};
-        EXPECT_EQ(kivra::previous_gop(cursor, buffer), kivra::kWalkBeginning) << position;
+        fleet::format::StreamCursor cursor{&source, 0, static_cast<int64_t>(stream.bytes.size()), position};
+        EXPECT_EQ(fleet::format::previous_gop(cursor, buffer), fleet::format::kWalkBeginning) << position;
         EXPECT_EQ(cursor.position, 0) << position;
     }
 }
@@ -118,14 +118,14 @@ TEST_F(Walker, SkipForward) {
         int n;
         int result;
         int gop;  // read, or -1 at the end
-    } rows[] = {{0, 1, kivra::kWalkRead, 1},    {0, 3, kivra::kWalkRead, 3},
-                {0, 5, kivra::kWalkRead, 5},    {0, 6, kivra::kWalkEnd, -1},
-                {0, 1000, kivra::kWalkEnd, -1}, {1536, 2, kivra::kWalkRead, 4},
-                {1537, 1, kivra::kWalkRead, 4}};
+    } rows[] = {{0, 1, fleet::format::kWalkRead, 1},    {0, 3, fleet::format::kWalkRead, 3},
+                {0, 5, fleet::format::kWalkRead, 5},    {0, 6, fleet::format::kWalkEnd, -1},
+                {0, 1000, fleet::format::kWalkEnd, -1}, {1536, 2, fleet::format::kWalkRead, 4},
+                {1537, 1, fleet::format::kWalkRead, 4}};
     for (const auto& row : rows) {
         SCOPED_TRACE("from " + std::to_string(row.from) + " skip " + std::to_string(row.n));
-        StreamCursor cursor = at(row.from);
-        ASSERT_EQ(kivra::skip_forward(cursor, row.n, buffer_), row.result);
+        fleet::format::StreamCursor cursor = at(row.from);
+        ASSERT_EQ(fleet::format::skip_forward(cursor, row.n, buffer_), row.result);
         if (row.gop >= 0) {
             EXPECT_TRUE(holds(row.gop));
             EXPECT_EQ(cursor.position, start(row.gop) + stream_.stored[static_cast<size_t>(row.gop)]);
@@ -141,14 +141,14 @@ TEST_F(Walker, SkipBackward) {
         int n;
         int result;
         int gop;  // read, or -1 at the beginning
-    } rows[] = {{-1, 1, kivra::kWalkRead, 4},       {-1, 5, kivra::kWalkRead, 0},
-                {-1, 6, kivra::kWalkBeginning, -1}, {-1, 1000, kivra::kWalkBeginning, -1},
-                {4, 1, kivra::kWalkRead, 2},        {4, 3, kivra::kWalkRead, 0},
-                {4, 4, kivra::kWalkBeginning, -1}};
+    } rows[] = {{-1, 1, fleet::format::kWalkRead, 4},       {-1, 5, fleet::format::kWalkRead, 0},
+                {-1, 6, fleet::format::kWalkBeginning, -1}, {-1, 1000, fleet::format::kWalkBeginning, -1},
+                {4, 1, fleet::format::kWalkRead, 2},        {4, 3, fleet::format::kWalkRead, 0},
+                {4, 4, fleet::format::kWalkBeginning, -1}};
     for (const auto& row : rows) {
         SCOPED_TRACE("from " + std::to_string(row.from) + " skip " + std::to_string(row.n));
-        StreamCursor cursor = at(row.from < 0 ? end() : start(static_cast<int>(row.from)));
-        ASSERT_EQ(kivra::skip_backward(cursor, row.n, buffer_), row.result);
+        fleet::format::StreamCursor cursor = at(row.from < 0 ? end() : start(static_cast<int>(row.from)));
+        ASSERT_EQ(fleet::format::skip_backward(cursor, row.n, buffer_), row.result);
         if (row.gop >= 0) {
             EXPECT_TRUE(holds(row.gop));
             EXPECT_EQ(cursor.position, start(row.gop));
@@ -162,11 +162,11 @@ TEST_F(Walker, SkipCountsBelowOneAreRefused) {
     for (int n : {0, -1, INT_MIN}) {
         for (bool forward : {true, false}) {
             SCOPED_TRACE(std::string(forward ? "forward " : "backward ") + std::to_string(n));
-            StreamCursor cursor = at(start(2));
+            fleet::format::StreamCursor cursor = at(start(2));
             int reads = source_.reads();
-            int result = forward ? kivra::skip_forward(cursor, n, buffer_)
-                                 : kivra::skip_backward(cursor, n, buffer_);
-            EXPECT_EQ(result, kivra::kWalkNotOpen);
+            int result = forward ? fleet::format::skip_forward(cursor, n, buffer_)
+                                 : fleet::format::skip_backward(cursor, n, buffer_);
+            EXPECT_EQ(result, fleet::format::kWalkNotOpen);
             EXPECT_EQ(cursor.position, start(2));
             EXPECT_EQ(source_.reads(), reads);
         }
@@ -174,35 +174,35 @@ TEST_F(Walker, SkipCountsBelowOneAreRefused) {
 }
 
 TEST_F(Walker, WalkersNeedASourceAndABuffer) {
-    using Walk = int (*)(StreamCursor&, WalkBuffer&);
+    using Walk = int (*)(fleet::format::StreamCursor&, fleet::format::WalkBuffer&);
     const Walk walks[] = {
-        kivra::next_gop, kivra::previous_gop,
-        [](StreamCursor& c, WalkBuffer& b) { return kivra::skip_forward(c, 1, b); },
-        [](StreamCursor& c, WalkBuffer& b) { return kivra::skip_backward(c, 1, b); }};
+        fleet::format::next_gop, fleet::format::previous_gop,
+        [](fleet::format::StreamCursor& c, fleet::format::WalkBuffer& b) { return fleet::format::skip_forward(c, 1, b); },
+        [](fleet::format::StreamCursor& c, fleet::format::WalkBuffer& b) { return fleet::format::skip_backward(c, 1, b); }};
     for (size_t w = 0; w < std::size(walks); ++w) {
-        StreamCursor no_source{nullptr, 0, end(), 0};
-        EXPECT_EQ(walks[w](no_source, buffer_), kivra::kWalkNotOpen) << w;
-        StreamCursor cursor = at(start(1));
-        WalkBuffer no_buffer{nullptr, 1 << 20, 0};
-        EXPECT_EQ(walks[w](cursor, no_buffer), kivra::kWalkNotOpen) << w;
+        fleet::format::StreamCursor no_source{nullptr, 0, end(), 0};
+        EXPECT_EQ(walks[w](no_source, buffer_), fleet::format::kWalkNotOpen) << w;
+        fleet::format::StreamCursor cursor = at(start(1));
+        fleet::format::WalkBuffer no_buffer{nullptr, 1 << 20, 0};
+        EXPECT_EQ(walks[w](cursor, no_buffer), fleet::format::kWalkNotOpen) << w;
     }
 }
 
 TEST_F(Walker, GopLargerThanTheBufferIsAReadErrorAtItsStart) {
-    WalkBuffer small{storage_.data(), 1024, 0};
-    StreamCursor cursor = at(start(1));
-    EXPECT_EQ(kivra::next_gop(cursor, small), kivra::kWalkRead);
-    EXPECT_EQ(kivra::next_gop(cursor, small), kivra::kWalkReadError);
+    fleet::format::WalkBuffer small{storage_.data(), 1024, 0};
+    fleet::format::StreamCursor cursor = at(start(1));
+    EXPECT_EQ(fleet::format::next_gop(cursor, small), fleet::format::kWalkRead);
+    EXPECT_EQ(fleet::format::next_gop(cursor, small), fleet::format::kWalkReadError);
     EXPECT_EQ(cursor.position, start(2));
-    EXPECT_EQ(kivra::next_gop(cursor, small), kivra::kWalkReadError);
+    EXPECT_EQ(fleet::format::next_gop(cursor, small), fleet::format::kWalkReadError);
     EXPECT_EQ(cursor.position, start(2));
     // Passing over it needs no buffer room.
-    EXPECT_EQ(kivra::skip_forward(cursor, 1, small), kivra::kWalkRead);
+    EXPECT_EQ(fleet::format::skip_forward(cursor, 1, small), fleet::format::kWalkRead);
     buffer_.length = small.length;
     EXPECT_TRUE(holds(3));
 
     cursor = at(start(3));
-    EXPECT_EQ(kivra::previous_gop(cursor, small), kivra::kWalkReadError);
+    EXPECT_EQ(fleet::format::previous_gop(cursor, small), fleet::format::kWalkReadError);
     EXPECT_EQ(cursor.position, start(2));
 }
 
@@ -224,22 +224,22 @@ TEST_F(Walker, FailedReadsAreReadErrors) {
         SCOPED_TRACE(row.name);
         MemorySource source(stream_.bytes);
         source.fail_at(row.fail_at);
-        StreamCursor cursor{&source, 0, end(), row.from};
-        int result = row.forward ? kivra::next_gop(cursor, buffer_)
-                                 : kivra::previous_gop(cursor, buffer_);
-        EXPECT_EQ(result, kivra::kWalkReadError);
+        fleet::format::StreamCursor cursor{&source, 0, end(), row.from};
+        int result = row.forward ? fleet::format::next_gop(cursor, buffer_)
+                                 : fleet::format::previous_gop(cursor, buffer_);
+        EXPECT_EQ(result, fleet::format::kWalkReadError);
         EXPECT_EQ(cursor.position, row.position);
     }
 }
 
 // The recorded region may start after other data; nothing before `begin` is returned.
 TEST_F(Walker, BackLinksDoNotLeadBeforeTheBeginning) {
-    StreamCursor cursor{&source_, start(2), end(), end()};
+    fleet::format::StreamCursor cursor{&source_, start(2), end(), end()};
     for (int i = last(); i >= 2; --i) {
-        ASSERT_EQ(kivra::previous_gop(cursor, buffer_), kivra::kWalkRead);
+        ASSERT_EQ(fleet::format::previous_gop(cursor, buffer_), fleet::format::kWalkRead);
         EXPECT_TRUE(holds(i));
     }
-    EXPECT_EQ(kivra::previous_gop(cursor, buffer_), kivra::kWalkBeginning);
+    EXPECT_EQ(fleet::format::previous_gop(cursor, buffer_), fleet::format::kWalkBeginning);
     EXPECT_EQ(cursor.position, start(2));
 }
 
@@ -248,7 +248,7 @@ std::vector<uint8_t> block_of(uint8_t fill) { return std::vector<uint8_t>(512, f
 // A block with the magic but no total length: a GOP header the recorder never finished.
 std::vector<uint8_t> unfinished_block() {
     std::vector<uint8_t> block(512, 0);
-    fleet::store_u32(block.data(), kivra::kGopMagic);
+    fleet::store_u32(block.data(), fleet::format::kGopMagic);
     fleet::store_u32(block.data() + 12, 4242);
     return block;
 }
@@ -261,7 +261,7 @@ TEST(WalkerResync, NextFindsGopsAfterBlocksThatStartNone) {
         return std::vector<uint8_t>(from, from + gops.stored[static_cast<size_t>(i)]);
     };
     std::vector<uint8_t> garbage_with_magic_inside = block_of(0x37);
-    fleet::store_u32(garbage_with_magic_inside.data() + 40, kivra::kGopMagic);
+    fleet::store_u32(garbage_with_magic_inside.data() + 40, fleet::format::kGopMagic);
     const std::vector<std::vector<uint8_t>> parts = {
         block_of(0x37), gop(0), block_of(0), garbage_with_magic_inside, gop(1),
         unfinished_block(), gop(2), block_of(0xFF)};
@@ -273,18 +273,18 @@ TEST(WalkerResync, NextFindsGopsAfterBlocksThatStartNone) {
     }
     MemorySource source(bytes);
     std::vector<uint8_t> storage(64 * 1024);
-    WalkBuffer buffer{storage.data(), storage.size(), 0};
-    StreamCursor cursor{&source, 0, static_cast<int64_t>(bytes.size()), 0};
+    fleet::format::WalkBuffer buffer{storage.data(), storage.size(), 0};
+    fleet::format::StreamCursor cursor{&source, 0, static_cast<int64_t>(bytes.size()), 0};
     for (int i = 0; i < 3; ++i) {
-        ASSERT_EQ(kivra::next_gop(cursor, buffer), kivra::kWalkRead) << i;
+        ASSERT_EQ(fleet::format::next_gop(cursor, buffer), fleet::format::kWalkRead) << i;
         EXPECT_EQ(fleet::load_u32(storage.data() + 12), gops.times[static_cast<size_t>(i)]);
         EXPECT_EQ(cursor.position, starts[static_cast<size_t>(i)] + gops.stored[static_cast<size_t>(i)]);
     }
-    EXPECT_EQ(kivra::next_gop(cursor, buffer), kivra::kWalkEnd);
+    EXPECT_EQ(fleet::format::next_gop(cursor, buffer), fleet::format::kWalkEnd);
     EXPECT_EQ(cursor.position, static_cast<int64_t>(bytes.size()));
 
     cursor.position = 0;
-    ASSERT_EQ(kivra::skip_forward(cursor, 2, buffer), kivra::kWalkRead);
+    ASSERT_EQ(fleet::format::skip_forward(cursor, 2, buffer), fleet::format::kWalkRead);
     EXPECT_EQ(fleet::load_u32(storage.data() + 12), gops.times[2]);
 }
 
@@ -295,20 +295,20 @@ TEST(WalkerResync, UnfinishedHeaderAtTheEndIsNotTheLastGop) {
     stream.bytes.insert(stream.bytes.end(), tail.begin(), tail.end());
     MemorySource source(stream.bytes);
     std::vector<uint8_t> storage(64 * 1024);
-    WalkBuffer buffer{storage.data(), storage.size(), 0};
-    StreamCursor cursor{&source, 0, static_cast<int64_t>(stream.bytes.size()),
+    fleet::format::WalkBuffer buffer{storage.data(), storage.size(), 0};
+    fleet::format::StreamCursor cursor{&source, 0, static_cast<int64_t>(stream.bytes.size()),
                         static_cast<int64_t>(stream.bytes.size())};
-    ASSERT_EQ(kivra::previous_gop(cursor, buffer), kivra::kWalkRead);
+    ASSERT_EQ(fleet::format::previous_gop(cursor, buffer), fleet::format::kWalkRead);
     EXPECT_EQ(fleet::load_u32(storage.data() + 12), stream.times[1]);
     EXPECT_EQ(cursor.position, stream.starts[1]);
-    ASSERT_EQ(kivra::previous_gop(cursor, buffer), kivra::kWalkRead);
+    ASSERT_EQ(fleet::format::previous_gop(cursor, buffer), fleet::format::kWalkRead);
     EXPECT_EQ(fleet::load_u32(storage.data() + 12), stream.times[0]);
-    EXPECT_EQ(kivra::previous_gop(cursor, buffer), kivra::kWalkBeginning);
+    EXPECT_EQ(fleet::format::previous_gop(cursor, buffer), fleet::format::kWalkBeginning);
 
     cursor.position = stream.starts[1];
-    ASSERT_EQ(kivra::next_gop(cursor, buffer), kivra::kWalkRead);
+    ASSERT_EQ(fleet::format::next_gop(cursor, buffer), fleet::format::kWalkRead);
     EXPECT_EQ(cursor.position, gop_end);
-    EXPECT_EQ(kivra::next_gop(cursor, buffer), kivra::kWalkEnd);
+    EXPECT_EQ(fleet::format::next_gop(cursor, buffer), fleet::format::kWalkEnd);
 }
 
 // An end inside the last GOP's padding: the scan back from it still goes block by block.
@@ -317,18 +317,18 @@ TEST(WalkerResync, PreviousFromAnEndOffTheBlockGridFindsTheLastGop) {
     const int64_t end = static_cast<int64_t>(stream.bytes.size()) - 100;
     MemorySource source(stream.bytes);
     std::vector<uint8_t> storage(64 * 1024);
-    WalkBuffer buffer{storage.data(), storage.size(), 0};
-    StreamCursor cursor{&source, 0, end, end};
+    fleet::format::WalkBuffer buffer{storage.data(), storage.size(), 0};
+    fleet::format::StreamCursor cursor{&source, 0, end, end};
     for (int i = 1; i >= 0; --i) {
-        ASSERT_EQ(kivra::previous_gop(cursor, buffer), kivra::kWalkRead) << i;
+        ASSERT_EQ(fleet::format::previous_gop(cursor, buffer), fleet::format::kWalkRead) << i;
         EXPECT_EQ(fleet::load_u32(storage.data() + 12), stream.times[static_cast<size_t>(i)]);
         EXPECT_EQ(cursor.position, stream.starts[static_cast<size_t>(i)]);
     }
-    EXPECT_EQ(kivra::previous_gop(cursor, buffer), kivra::kWalkBeginning);
+    EXPECT_EQ(fleet::format::previous_gop(cursor, buffer), fleet::format::kWalkBeginning);
 
     cursor.position = stream.starts[1];
-    ASSERT_EQ(kivra::next_gop(cursor, buffer), kivra::kWalkRead);
-    EXPECT_EQ(kivra::next_gop(cursor, buffer), kivra::kWalkEnd);
+    ASSERT_EQ(fleet::format::next_gop(cursor, buffer), fleet::format::kWalkRead);
+    EXPECT_EQ(fleet::format::next_gop(cursor, buffer), fleet::format::kWalkEnd);
     EXPECT_EQ(cursor.position, end);
 }
 
@@ -337,19 +337,19 @@ TEST(WalkerResync, PreviousFromAnEndOffTheBlockGridFindsTheLastGop) {
 TEST(WalkerResync, HeaderClaimingMoreThanTheDataHolds) {
     Stream stream = fmt_test::build_stream({100, 100});
     std::vector<uint8_t> damaged(512, 0);
-    fleet::store_u32(damaged.data(), kivra::kGopMagic);
+    fleet::store_u32(damaged.data(), fleet::format::kGopMagic);
     fleet::store_u32(damaged.data() + 32, 100000);
     stream.bytes.insert(stream.bytes.begin() + 512, damaged.begin(), damaged.end());
     const int64_t end = static_cast<int64_t>(stream.bytes.size());
     MemorySource source(stream.bytes);
     std::vector<uint8_t> storage(64 * 1024);
-    WalkBuffer buffer{storage.data(), storage.size(), 0};
-    StreamCursor cursor{&source, 0, end, 512};
-    EXPECT_EQ(kivra::next_gop(cursor, buffer), kivra::kWalkReadError);
+    fleet::format::WalkBuffer buffer{storage.data(), storage.size(), 0};
+    fleet::format::StreamCursor cursor{&source, 0, end, 512};
+    EXPECT_EQ(fleet::format::next_gop(cursor, buffer), fleet::format::kWalkReadError);
     EXPECT_EQ(cursor.position, 512);
-    EXPECT_EQ(kivra::skip_forward(cursor, 1, buffer), kivra::kWalkEnd);
+    EXPECT_EQ(fleet::format::skip_forward(cursor, 1, buffer), fleet::format::kWalkEnd);
     EXPECT_EQ(cursor.position, end);
-    EXPECT_EQ(kivra::next_gop(cursor, buffer), kivra::kWalkEnd);
+    EXPECT_EQ(fleet::format::next_gop(cursor, buffer), fleet::format::kWalkEnd);
     EXPECT_EQ(cursor.position, end);
 }
 

@@ -20,7 +20,7 @@ void fill_index(FakeEngine& engine, uint32_t first, uint32_t last, int64_t offse
     engine.units.clear();
     int64_t offset = 0;
     uint32_t time = time_base;
-    for (uint32_t n = first;; n = kivra::next_unit_number(n)) {
+    for (uint32_t n = first;; n = fleet::format::next_unit_number(n)) {
         engine.units[n] = {time, offset};
         offset += offset_step;
         time += time_step;
@@ -54,8 +54,8 @@ TEST(RingTest, SpansAndRangesAlongTheRing) {
     EXPECT_EQ(slider_unit_span(1048565, 40), 50u);
     EXPECT_EQ(slider_unit_span(7, 7), 0u);  // one unit spans nothing, not the whole ring
     EXPECT_EQ(slider_unit_span(0, 7), 0u);  // unit 0 is the header, not a unit
-    EXPECT_EQ(kivra::next_unit_number(0xFFFFF), 1u);
-    EXPECT_EQ(kivra::next_unit_number(7), 8u);
+    EXPECT_EQ(fleet::format::next_unit_number(0xFFFFF), 1u);
+    EXPECT_EQ(fleet::format::next_unit_number(7), 8u);
     EXPECT_TRUE(unit_in_range(1048570, 1048565, 40));
     EXPECT_TRUE(unit_in_range(3, 1048565, 40));
     EXPECT_FALSE(unit_in_range(500, 1048565, 40));

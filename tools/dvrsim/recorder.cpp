@@ -60,20 +60,20 @@ struct DamagePlan {
 
 std::vector<uint8_t> garbage_blocks(uint64_t seed) {
     Rng rng(seed ^ 0xBAD);
-    std::vector<uint8_t> bytes(3 * kivra::kBlockSize);
+    std::vector<uint8_t> bytes(3 * fleet::format::kBlockSize);
     for (auto& b : bytes) b = static_cast<uint8_t>(rng.next() | 1);  // never a zero block
     return bytes;
 }
 
 std::vector<uint8_t> zero_length_magic_block() {
-    std::vector<uint8_t> block(kivra::kBlockSize, 0);
-    fleet::store_u32(block.data(), kivra::kGopMagic);  // total length left 0
+    std::vector<uint8_t> block(fleet::format::kBlockSize, 0);
+    fleet::store_u32(block.data(), fleet::format::kGopMagic);  // total length left 0
     return block;
 }
 
 // The middle of every picture overwritten with noise: slice headers stay, so the decoder
 // takes the pictures and conceals what it cannot decode, complaining as it goes.
-void break_pictures(std::vector<FrameRecord>& frames, uint64_t seed) {
+void break_pictures(std::vector<fleet::format::FrameRecord>& frames, uint64_t seed) {
     Rng rng(seed ^ 0xB20C3);
     for (auto& frame : frames) {
         const size_t from = frame.data.size() / 3, to = frame.data.size() * 2 / 3;
@@ -82,7 +82,7 @@ void break_pictures(std::vector<FrameRecord>& frames, uint64_t seed) {
 }
 
 // Bytes without a start code carry no unit the decoder could take a picture from.
-void make_undecodable(std::vector<FrameRecord>& frames) {
+void make_undecodable(std::vector<fleet::format::FrameRecord>& frames) {
     for (auto& frame : frames) std::fill(frame.data.begin(), frame.data.end(), uint8_t{0xFF});
 }
 
@@ -120,7 +120,7 @@ public:
 
 private:
     fleet::Status write_gop(int64_t gop);
-    fleet::Result<std::vector<FrameRecord>> encode_frames(int64_t gop, uint32_t time);
+    fleet::Result<std::vector<fleet::format::FrameRecord>> encode_frames(int64_t gop, uint32_t time);
     std::vector<uint8_t> info_block(const std::vector<VehicleSample>& samples,
                                     const std::vector<TyreFrame>& tyres) const;
     fleet::Status append_filler(const std::vector<uint8_t>& bytes);
@@ -132,15 +132,15 @@ private:
     VehicleModel model_;
     std::string vehicle_id_;
     ChannelEncoders encoders_;
-    kivra::FilePairWriter writer_;
+    fleet::format::FilePairWriter writer_;
     std::ofstream truth_;
     uint32_t previous_length_ = 0;
     int64_t last_gop_length_ = 0;
     int64_t truth_lines_ = 0;
 };
 
-fleet::Result<std::vector<FrameRecord>> Recording::encode_frames(int64_t gop, uint32_t time) {
-    std::vector<FrameRecord> frames;
+fleet::Result<std::vector<fleet::format::FrameRecord>> Recording::encode_frames(int64_t gop, uint32_t time) {
+    std::vector<fleet::format::FrameRecord> frames;
     for (int k = 0; k < o_.fps; ++k) {
         for (int c = 0; c < o_.channels; ++c) {
             const int frame_index = static_cast<int>(gop * o_.fps + k);
@@ -157,14 +157,14 @@ fleet::Result<std::vector<FrameRecord>> Recording::encode_frames(int64_t gop, ui
 
 std::vector<uint8_t> Recording::info_block(const std::vector<VehicleSample>& samples,
                                            const std::vector<TyreFrame>& tyres) const {
-    InfoSpec spec;
+    fleet::format::InfoBlockPlan spec;
     spec.status.emplace();
     spec.speed.emplace();
     spec.gsensor.emplace();
     if (samples.front().gps_fix) spec.position.emplace();
     for (const auto& s : samples) {
         spec.status->push_back({vehicle_id_, s.temperature, s.inputs, s.signals});
-        spec.speed->push_back(speed_word(s.speed_tenths));
+        spec.speed->push_back(fleet::format::speed_word(s.speed_tenths));
         spec.gsensor->push_back({static_cast<int8_t>(s.gsensor[0]),
                                  static_cast<int8_t>(s.gsensor[1]),
                                  static_cast<int8_t>(s.gsensor[2])});
@@ -172,7 +172,7 @@ std::vector<uint8_t> Recording::info_block(const std::vector<VehicleSample>& sam
             spec.position->push_back(latitude_text(s.latitude) + longitude_text(s.longitude));
         }
     }
-    TyreSection section;
+    fleet::format::TyreSection section;
     section.words_per_group = kTyreCount;
     for (const auto& frame : tyres) {
         std::vector<uint32_t> words;
@@ -181,10 +181,10 @@ std::vector<uint8_t> Recording::info_block(const std::vector<VehicleSample>& sam
     }
     if (o_.stream_version == 3) {
         const TyreFrame& last = tyres.back();
-        section.summary = tyre_summary_word(last.summary_values, last.summary_states);
+        section.summary = fleet::format::tyre_summary_word(last.summary_values, last.summary_states);
     }
     spec.tyres = std::move(section);
-    return build_info_block(spec);
+    return fleet::format::build_info_block(spec);
 }
 
 fleet::Error Recording::write_error(const std::string& path) const {
@@ -212,7 +212,7 @@ fleet::Status Recording::write_gop(int64_t gop) {
                                    o_.stream_version == 3));
     }
 
-    GopSpec spec;
+    fleet::format::GopPlan spec;
     spec.version = static_cast<uint32_t>(o_.stream_version);
     spec.channel_count = o_.channels;
     spec.time = time;
@@ -229,7 +229,7 @@ fleet::Status Recording::write_gop(int64_t gop) {
     }
     if (o_.stream_version >= 1) spec.info = info_block(samples, tyres);
 
-    std::vector<uint8_t> bytes = build_gop(spec);
+    std::vector<uint8_t> bytes = fleet::format::build_gop(spec);
     if (gop == plan_.corrupt) bytes[4] = 0xFE;  // version 254: the parser must reject it
     if (!writer_.append_gop(bytes.data(), bytes.size(), time)) return write_error(o_.base + ".dvr");
     previous_length_ = static_cast<uint32_t>(bytes.size());
@@ -249,7 +249,7 @@ fleet::Status Recording::write_gop(int64_t gop) {
 
 fleet::Status Recording::truncate_last_gop() {
     std::string path = o_.base + ".dvr";
-    int64_t cut = writer_.stream_length() - kivra::round_up_block(last_gop_length_) +
+    int64_t cut = writer_.stream_length() - fleet::format::round_up_block(last_gop_length_) +
                   last_gop_length_ / 2;
     if (::truncate(path.c_str(), static_cast<off_t>(cut)) != 0) {
         return fleet::fail("cannot truncate " + path + ": " + std::strerror(errno));
@@ -310,7 +310,7 @@ fleet::Status check_options(const RecordOptions& o) {
         return fail("--fps must be 1.." + std::to_string(max_fps) + " for this stream version");
     }
     if (o.seconds < 1 || o.seconds > 86400) return fail("--seconds must be 1..86400");
-    if (kivra::audio_rate_code_for(o.audio_rate) == 0 && o.audio_rate != 22050) {
+    if (fleet::format::audio_rate_code_for(o.audio_rate) == 0 && o.audio_rate != 22050) {
         return fail("--audio-rate must be one of 4000 8000 11025 16000 22050 32000 44100");
     }
     if (o.audio_bits != 8 && o.audio_bits != 16) return fail("--audio-bits must be 8 or 16");

@@ -55,8 +55,8 @@ TyreFrame tyre_frame(uint64_t seed, int64_t gop, int frame, int speed_tenths, bo
 }
 
 uint32_t encode_tyre(const TyreReading& r, bool version3) {
-    if (version3) return tyre_word_v3(r.id, r.status_bits, r.temperature, r.pressure_tenths / 10);
-    return tyre_word_v12(r.id, r.pressure_tenths, r.temperature);
+    if (version3) return fleet::format::tyre_word_v3(r.id, r.status_bits, r.temperature, r.pressure_tenths / 10);
+    return fleet::format::tyre_word_v12(r.id, r.pressure_tenths, r.temperature);
 }
 
 }  // namespace dvrsim

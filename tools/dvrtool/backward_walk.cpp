@@ -4,14 +4,14 @@
 
 namespace dvrtool {
 
-using kivra::kBlockSize;
+using fleet::format::kBlockSize;
 
-BackwardWalk::BackwardWalk(kivra::FilePair& pair)
-    : pair_(pair), cursor_(pair.cursor()), storage_(kivra::kWalkBufferSize) {
+BackwardWalk::BackwardWalk(fleet::format::FilePair& pair)
+    : pair_(pair), cursor_(pair.cursor()), storage_(fleet::format::kWalkBufferSize) {
     buffer_ = {storage_.data(), storage_.size(), 0};
     // Data the index claims beyond the end of the file cannot be read, and stepping back
     // over it block by block could take as long as the claim is large.
-    const int64_t readable = pair.stream_file_size() / kBlockSize * kBlockSize;
+    const int64_t readable = pair.stream_file_size() / fleet::format::kBlockSize * fleet::format::kBlockSize;
     if (readable < cursor_.end) cursor_.end = readable;
     cursor_.position = cursor_.end;
 }
@@ -19,21 +19,21 @@ BackwardWalk::BackwardWalk(kivra::FilePair& pair)
 BackwardWalk::Step BackwardWalk::next() {
     if (cursor_.position <= cursor_.begin) return kBeginning;
     const int64_t before = cursor_.position;
-    const int result = kivra::previous_gop(cursor_, buffer_);
-    if (result == kivra::kWalkRead) {
+    const int result = fleet::format::previous_gop(cursor_, buffer_);
+    if (result == fleet::format::kWalkRead) {
         // The position is the GOP's start; one that did not move back would list it forever.
         if (cursor_.position >= before) return kBeginning;
         gop_ = {cursor_.position, static_cast<int64_t>(buffer_.length), buffer_.data,
                 buffer_.length};
         return kGop;
     }
-    if (result != kivra::kWalkReadError) return kBeginning;
+    if (result != fleet::format::kWalkReadError) return kBeginning;
     const int64_t at = cursor_.position;
     int64_t ignored = 0;
     failure_ = describe_read_failure(pair_, at, cursor_.end, ignored);
-    failure_.end = at + kBlockSize;
+    failure_.end = at + fleet::format::kBlockSize;
     // A failed block stays where the next search would start; step over it.
-    if (cursor_.position >= before) cursor_.position = kivra::round_up_block(before) - kBlockSize;
+    if (cursor_.position >= before) cursor_.position = fleet::format::round_up_block(before) - fleet::format::kBlockSize;
     return kFailure;
 }
 

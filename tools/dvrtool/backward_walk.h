@@ -14,7 +14,7 @@ class BackwardWalk {
 public:
     enum Step { kGop, kFailure, kBeginning };
 
-    explicit BackwardWalk(kivra::FilePair& pair);
+    explicit BackwardWalk(fleet::format::FilePair& pair);
 
     // At kFailure, failure() holds the block that could not be read; the walk steps back
     // past it on the next call.
@@ -23,10 +23,10 @@ public:
     const WalkFailure& failure() const { return failure_; }
 
 private:
-    kivra::FilePair& pair_;
-    kivra::StreamCursor cursor_;
+    fleet::format::FilePair& pair_;
+    fleet::format::StreamCursor cursor_;
     std::vector<uint8_t> storage_;
-    kivra::WalkBuffer buffer_;
+    fleet::format::WalkBuffer buffer_;
     WalkedGop gop_;
     WalkFailure failure_;
 };

@@ -47,10 +47,10 @@ struct Loaded {
 };
 
 void add_streams(const Bytes& gop, Loaded& loaded) {
-    auto layout = kivra::gop_layout(gop.data(), gop.size());
+    auto layout = fleet::format::gop_layout(gop.data(), gop.size());
     if (!layout) return;
     // The same records the GOP parser hands to its decoder, and no others.
-    kivra::for_each_frame_record(gop.data(), *layout, [&](const kivra::FrameRecordView& f) {
+    fleet::format::for_each_frame_record(gop.data(), *layout, [&](const fleet::format::FrameRecordView& f) {
         if (f.channel >= KIVRA_MAX_CHANNELS || f.index >= KIVRA_MAX_FRAMES || f.length == 0) {
             return;
         }
@@ -74,14 +74,14 @@ struct Timed {
 };
 
 // The engine allocates its FrameSet once per open recording; so does the bench.
-fleet::Result<Timed> run_engine(const Loaded& loaded, kivra::FrameSetStorage& storage) {
+fleet::Result<Timed> run_engine(const Loaded& loaded, fleet::format::FrameSetStorage& storage) {
     kivra::DecoderBank bank;
     if (!bank.ready()) return fleet::fail("the engine's H.264 decoders did not open");
     Timed t;
     const auto start = Clock::now();
     for (const Bytes& gop : loaded.gops) {
         const FrameSet& set = storage.get();
-        if (bank.parse(gop.data(), gop.size(), storage.get()) != kivra::kParseOk) continue;
+        if (bank.parse(gop.data(), gop.size(), storage.get()) != fleet::format::kParseOk) continue;
         for (int c = 0; c < KIVRA_MAX_CHANNELS; ++c) {
             for (int k = 0; k < set.frames_per_channel; ++k) {
                 if (set.picture_size[c][k] > 0) ++t.pictures;
@@ -161,7 +161,7 @@ Timed best(const Timed& a, const Timed& b) {
 }
 
 Outcome bench_decode(const CommandLine& line) {
-    kivra::FilePair pair;
+    fleet::format::FilePair pair;
     if (auto opened = open_recording(pair, line); !opened) return opened.error();
     const std::string& dvr_path = line.operands[0];
 
@@ -182,7 +182,7 @@ Outcome bench_decode(const CommandLine& line) {
 
     // A damaged recording would flood the terminal with the decoders' complaints.
     av_log_set_level(AV_LOG_QUIET);
-    kivra::FrameSetStorage storage;
+    fleet::format::FrameSetStorage storage;
     Timed engine, ffmpeg;
     // Alternating the two spreads any change in machine load over both.
     for (int run = 0; run < kRuns; ++run) {

@@ -26,9 +26,9 @@ struct Written {
 };
 
 void write_channel(const WalkedGop& gop, int channel, std::FILE* out, Written& w) {
-    auto layout = kivra::gop_layout(gop.data, gop.length);
+    auto layout = fleet::format::gop_layout(gop.data, gop.length);
     if (!layout) return;
-    kivra::for_each_frame_record(gop.data, *layout, [&](const kivra::FrameRecordView& f) {
+    fleet::format::for_each_frame_record(gop.data, *layout, [&](const fleet::format::FrameRecordView& f) {
         if (f.channel != channel || w.failed) return;
         if (std::fwrite(f.data, 1, f.length, out) != f.length) w.failed = true;
         ++w.frames;
@@ -55,7 +55,7 @@ Outcome run_extract_es(const CommandLine& line) {
     if (!parsed_channel) return parsed_channel.error();
     const int channel = *parsed_channel;
 
-    kivra::FilePair pair;
+    fleet::format::FilePair pair;
     if (auto opened = open_recording(pair, line); !opened) return opened.error();
     File out(std::fopen(out_path->c_str(), "wb"));
     if (!out) return fleet::fail("cannot create " + *out_path + ": " + std::strerror(errno));

@@ -19,14 +19,14 @@ namespace {
 struct GopLine {
     int64_t offset = 0;
     int64_t stored = 0;
-    kivra::GopHeader header;
+    fleet::format::GopHeader header;
     std::optional<std::string> rejected;
     GopRecords records;
 };
 
 GopLine describe(const WalkedGop& gop) {
-    GopLine line{gop.offset, gop.stored, kivra::GopHeader::read(gop.data), std::nullopt, {}};
-    auto layout = kivra::gop_layout(gop.data, gop.length);
+    GopLine line{gop.offset, gop.stored, fleet::format::GopHeader::read(gop.data), std::nullopt, {}};
+    auto layout = fleet::format::gop_layout(gop.data, gop.length);
     if (!layout) {
         line.rejected = "bad header";
         return line;
@@ -49,7 +49,7 @@ std::string key_frames_text(const GopRecords& r) {
 }
 
 void print_text(const GopLine& g) {
-    const kivra::GopHeader& h = g.header;
+    const fleet::format::GopHeader& h = g.header;
     std::printf("%12lld %8lld  %s", static_cast<long long>(g.offset),
                 static_cast<long long>(g.stored), time_text(h.time()).c_str());
     if (g.rejected) {
@@ -61,7 +61,7 @@ void print_text(const GopLine& g) {
 }
 
 void print_json(const GopLine& g) {
-    const kivra::GopHeader& h = g.header;
+    const fleet::format::GopHeader& h = g.header;
     nlohmann::ordered_json j{{"offset", g.offset},
                              {"stored", g.stored},
                              {"time", h.time()},
@@ -105,7 +105,7 @@ void list_gops(Walk& walk, const std::string& dvr_path, bool json) {
 }  // namespace
 
 Outcome run_gops(const CommandLine& line) {
-    kivra::FilePair pair;
+    fleet::format::FilePair pair;
     if (auto opened = open_recording(pair, line); !opened) return opened.error();
     const bool json = line.has("--json");
     if (line.has("--backward")) {

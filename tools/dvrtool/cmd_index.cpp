@@ -18,24 +18,24 @@ namespace {
 
 struct NumberedUnit {
     uint32_t number = 0;
-    kivra::IndexUnit unit;
+    fleet::format::IndexUnit unit;
 };
 
 // Units along the ring from first to last. Stops at the first unit the file does not hold
 // and returns its number, 0 when every unit was read.
-uint32_t read_units(kivra::ByteSource& source, const kivra::IndexHeader& header,
+uint32_t read_units(fleet::format::ByteSource& source, const fleet::format::IndexHeader& header,
                     std::vector<NumberedUnit>& out) {
-    uint32_t count = kivra::units_between(header.first, header.last);
+    uint32_t count = fleet::format::units_between(header.first, header.last);
     uint32_t n = header.first;
-    for (uint32_t i = 0; i < count; ++i, n = kivra::next_unit_number(n)) {
+    for (uint32_t i = 0; i < count; ++i, n = fleet::format::next_unit_number(n)) {
         NumberedUnit u{n, {}};
-        if (!kivra::read_index_unit(source, n, u.unit)) return n;
+        if (!fleet::format::read_index_unit(source, n, u.unit)) return n;
         out.push_back(u);
     }
     return 0;
 }
 
-void print_json(const kivra::IndexHeader& h, const std::vector<NumberedUnit>& units) {
+void print_json(const fleet::format::IndexHeader& h, const std::vector<NumberedUnit>& units) {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const auto& u : units) {
         list.push_back({{"number", u.number},
@@ -49,7 +49,7 @@ void print_json(const kivra::IndexHeader& h, const std::vector<NumberedUnit>& un
     std::printf("%s\n", j.dump(2).c_str());
 }
 
-void print_text(const kivra::IndexHeader& h, const std::vector<NumberedUnit>& units) {
+void print_text(const fleet::format::IndexHeader& h, const std::vector<NumberedUnit>& units) {
     std::printf("magic    %s\nfirst    %u\nlast     %u\nwrapped  %u\n\n", hex32(h.magic).c_str(),
                 h.first, h.last, h.wrapped);
     std::printf("%7s  %-19s  %-10s  %s\n", "unit", "time", "tag", "offset");
@@ -63,15 +63,15 @@ void print_text(const kivra::IndexHeader& h, const std::vector<NumberedUnit>& un
 
 Outcome run_index(const CommandLine& line) {
     const std::string& path = line.operands[0];
-    kivra::FileByteSource source;
+    fleet::format::FileByteSource source;
     if (!source.open(path)) {
         return fleet::fail("cannot open " + path + ": " + std::strerror(errno));
     }
-    kivra::IndexHeader header;
-    if (!kivra::read_index_header(source, header)) {
+    fleet::format::IndexHeader header;
+    if (!fleet::format::read_index_header(source, header)) {
         return fleet::fail(path + ": index header cannot be read (file too short)");
     }
-    if (header.magic != kivra::kIndexMagic) {
+    if (header.magic != fleet::format::kIndexMagic) {
         return fleet::fail(not_an_index(path, header.magic));
     }
     std::vector<NumberedUnit> units;

@@ -31,7 +31,7 @@ struct AudioFormat {
 
 struct Summary {
     std::set<uint32_t> versions;
-    std::optional<kivra::GopHeader> first_header;  // of the first GOP the layout accepts
+    std::optional<fleet::format::GopHeader> first_header;  // of the first GOP the layout accepts
     std::array<bool, kFormatChannels> present{};
     std::array<std::vector<uint8_t>, kFormatChannels> first_key;
     std::optional<AudioFormat> audio;
@@ -41,8 +41,8 @@ struct Summary {
     std::optional<PictureSize> picture;
 };
 
-void note_records(Summary& s, const uint8_t* gop, const kivra::GopLayout& layout) {
-    kivra::for_each_frame_record(gop, layout, [&](const kivra::FrameRecordView& f) {
+void note_records(Summary& s, const uint8_t* gop, const fleet::format::GopLayout& layout) {
+    fleet::format::for_each_frame_record(gop, layout, [&](const fleet::format::FrameRecordView& f) {
         auto c = static_cast<size_t>(f.channel);
         s.present[c] = true;
         if (f.key && s.first_key[c].empty()) s.first_key[c].assign(f.data, f.data + f.length);
@@ -58,16 +58,16 @@ void note_parsed(Summary& s, const FrameSet& set) {
 
 void add_gop(Summary& s, const WalkedGop& gop, FrameSet& set) {
     ++s.gops;
-    auto layout = kivra::gop_layout(gop.data, gop.length);
+    auto layout = fleet::format::gop_layout(gop.data, gop.length);
     if (!layout) return;
-    const kivra::GopHeader& h = layout->header;
+    const fleet::format::GopHeader& h = layout->header;
     s.versions.insert(h.version());
     if (!s.first_header) s.first_header = h;
     if (!s.audio && h.audio_length() != 0) {
         s.audio = AudioFormat{h.audio_sample_rate(), h.audio_sample_bits(), h.audio_channels()};
     }
     note_records(s, gop.data, *layout);
-    if (kivra::parse_gop(gop.data, gop.length, nullptr, set) == kivra::kParseOk) {
+    if (fleet::format::parse_gop(gop.data, gop.length, nullptr, set) == fleet::format::kParseOk) {
         note_parsed(s, set);
     }
 }
@@ -97,7 +97,7 @@ std::string resolution_text(const std::optional<PictureSize>& p) {
     return std::to_string(p->width) + "x" + std::to_string(p->height);
 }
 
-nlohmann::ordered_json summary_json(const Summary& s, kivra::FilePair& pair) {
+nlohmann::ordered_json summary_json(const Summary& s, fleet::format::FilePair& pair) {
     nlohmann::ordered_json j;
     j["stream_version"] =
         s.first_header ? nlohmann::ordered_json(s.first_header->version()) : nullptr;
@@ -139,7 +139,7 @@ std::string audio_text(const std::optional<AudioFormat>& a) {
            std::to_string(a->channels) + (a->channels == 1 ? " channel" : " channels");
 }
 
-void print_summary(const Summary& s, kivra::FilePair& pair) {
+void print_summary(const Summary& s, fleet::format::FilePair& pair) {
     auto row = [](const char* name, const std::string& value) {
         std::printf("%-20s %s\n", name, value.c_str());
     };
@@ -159,11 +159,11 @@ void print_summary(const Summary& s, kivra::FilePair& pair) {
 }  // namespace
 
 Outcome run_info(const CommandLine& line) {
-    kivra::FilePair pair;
+    fleet::format::FilePair pair;
     if (auto opened = open_recording(pair, line); !opened) return opened.error();
 
     Summary summary;
-    kivra::FrameSetStorage storage;
+    fleet::format::FrameSetStorage storage;
     ForwardWalk walk(pair);
     for (auto step = walk.next(); step != ForwardWalk::kEnd; step = walk.next()) {
         if (step == ForwardWalk::kFailure) {

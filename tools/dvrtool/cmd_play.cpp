@@ -320,7 +320,7 @@ Outcome run_play(const CommandLine& line) {
     session = &state;
 
     const std::string& dvr = line.operands[0];
-    std::string inx = line.value("--index").value_or(kivra::FilePair::index_path_for(dvr));
+    std::string inx = line.value("--index").value_or(fleet::format::FilePair::index_path_for(dvr));
     KivraVideoTarget target{nullptr, on_size, on_present};
     if (!zInit(&target, on_play, on_frame, on_disk, on_link, on_extract, on_error)) {
         session = nullptr;

@@ -70,12 +70,12 @@ void print_gop(const FrameSet& set, const GopRecords& records, int64_t gop, bool
 }  // namespace
 
 Outcome run_telemetry(const CommandLine& line) {
-    kivra::FilePair pair;
+    fleet::format::FilePair pair;
     if (auto opened = open_recording(pair, line); !opened) return opened.error();
     const bool json = line.has("--json");
     if (!json) print_header();
 
-    kivra::FrameSetStorage storage;
+    fleet::format::FrameSetStorage storage;
     ForwardWalk walk(pair);
     int64_t gop_number = 0;
     for (auto step = walk.next(); step != ForwardWalk::kEnd; step = walk.next()) {
@@ -85,11 +85,11 @@ Outcome run_telemetry(const CommandLine& line) {
         }
         const WalkedGop& gop = walk.gop();
         const int64_t number = gop_number++;
-        if (kivra::parse_gop(gop.data, gop.length, nullptr, storage.get()) != kivra::kParseOk) {
+        if (fleet::format::parse_gop(gop.data, gop.length, nullptr, storage.get()) != fleet::format::kParseOk) {
             continue;
         }
         // The parser accepted the layout, so it is there to count the records.
-        auto layout = kivra::gop_layout(gop.data, gop.length);
+        auto layout = fleet::format::gop_layout(gop.data, gop.length);
         print_gop(storage.get(), count_records(gop.data, *layout), number, json);
     }
     return kExitDone;

@@ -18,7 +18,7 @@
 namespace dvrtool {
 namespace {
 
-using kivra::kBlockSize;
+using fleet::format::kBlockSize;
 
 struct PreviousGop {
     int64_t end = 0;  // stored end
@@ -35,7 +35,7 @@ struct StreamCheck {
 
 // Recorders fill unused blocks with zeros or with a header that announces no data.
 bool is_padding(const uint8_t* block, size_t length) {
-    auto header = kivra::read_gop_header(block, length);
+    auto header = fleet::format::read_gop_header(block, length);
     if (header) return header->total_length() == 0;
     for (size_t i = 0; i < length; ++i) {
         if (block[i] != 0) return false;
@@ -44,29 +44,29 @@ bool is_padding(const uint8_t* block, size_t length) {
 }
 
 // The blocks the walk stepped over in [from, to).
-void check_skipped(kivra::ByteSource& stream, int64_t from, int64_t to, StreamCheck& s) {
-    uint8_t block[kBlockSize];
-    for (int64_t at = from; at < to; at += kBlockSize) {
+void check_skipped(fleet::format::ByteSource& stream, int64_t from, int64_t to, StreamCheck& s) {
+    uint8_t block[fleet::format::kBlockSize];
+    for (int64_t at = from; at < to; at += fleet::format::kBlockSize) {
         if (!stream.read_at(at, block, sizeof block)) {
-            s.damage.add_run(at, at + kBlockSize, "read error");
+            s.damage.add_run(at, at + fleet::format::kBlockSize, "read error");
         } else if (!is_padding(block, sizeof block)) {
-            s.damage.add_run(at, at + kBlockSize, "garbage");
+            s.damage.add_run(at, at + fleet::format::kBlockSize, "garbage");
         }
     }
 }
 
 std::string rejection(const WalkedGop& gop) {
-    return kivra::gop_layout(gop.data, gop.length)
+    return fleet::format::gop_layout(gop.data, gop.length)
                ? "GOP rejected: frame record runs past the frame area"
                : "GOP rejected: bad header";
 }
 
 void check_gop(const WalkedGop& gop, StreamCheck& s, FrameSet& set) {
-    const kivra::GopHeader header = kivra::GopHeader::read(gop.data);
+    const fleet::format::GopHeader header = fleet::format::GopHeader::read(gop.data);
     const int64_t end = gop.offset + gop.stored;
     ++s.gops;
     s.marks.push_back({gop.offset, header.time()});
-    if (kivra::parse_gop(gop.data, gop.length, nullptr, set) != kivra::kParseOk) {
+    if (fleet::format::parse_gop(gop.data, gop.length, nullptr, set) != fleet::format::kParseOk) {
         s.damage.add({Damage::kStream, gop.offset, end, rejection(gop)});
     } else if (s.previous && s.previous->end == gop.offset &&
                header.previous_length() != (s.previous->total & 0xFFFFF)) {
@@ -81,8 +81,8 @@ void check_gop(const WalkedGop& gop, StreamCheck& s, FrameSet& set) {
 }
 
 // Returns the end of the data the walk accounted for.
-int64_t check_stream(kivra::FilePair& pair, StreamCheck& s) {
-    kivra::FrameSetStorage storage;
+int64_t check_stream(fleet::format::FilePair& pair, StreamCheck& s) {
+    fleet::format::FrameSetStorage storage;
     ForwardWalk walk(pair);
     for (;;) {
         const auto step = walk.next();
@@ -104,7 +104,7 @@ int64_t check_stream(kivra::FilePair& pair, StreamCheck& s) {
 }  // namespace
 
 Outcome run_verify(const CommandLine& line) {
-    kivra::FilePair pair;
+    fleet::format::FilePair pair;
     if (auto opened = open_recording(pair, line); !opened) return opened.error();
 
     StreamCheck stream;

@@ -7,35 +7,35 @@
 
 namespace dvrtool {
 
-using kivra::kBlockSize;
+using fleet::format::kBlockSize;
 
-ForwardWalk::ForwardWalk(kivra::FilePair& pair)
-    : pair_(pair), cursor_(pair.cursor()), storage_(kivra::kWalkBufferSize) {
+ForwardWalk::ForwardWalk(fleet::format::FilePair& pair)
+    : pair_(pair), cursor_(pair.cursor()), storage_(fleet::format::kWalkBufferSize) {
     buffer_ = {storage_.data(), storage_.size(), 0};
 }
 
 ForwardWalk::Step ForwardWalk::next() {
-    skipped_from_ = kivra::round_up_block(cursor_.position);
-    int result = kivra::next_gop(cursor_, buffer_);
-    if (result == kivra::kWalkRead) {
+    skipped_from_ = fleet::format::round_up_block(cursor_.position);
+    int result = fleet::format::next_gop(cursor_, buffer_);
+    if (result == fleet::format::kWalkRead) {
         auto stored = static_cast<int64_t>(buffer_.length);
         gop_ = {cursor_.position - stored, stored, buffer_.data, buffer_.length};
         return kGop;
     }
-    if (result != kivra::kWalkReadError) return kEnd;
+    if (result != fleet::format::kWalkReadError) return kEnd;
     int64_t resume = 0;
     failure_ = describe_read_failure(pair_, cursor_.position, cursor_.end, resume);
     cursor_.position = resume;
     return kFailure;
 }
 
-WalkFailure describe_read_failure(kivra::FilePair& pair, int64_t at, int64_t data_end,
+WalkFailure describe_read_failure(fleet::format::FilePair& pair, int64_t at, int64_t data_end,
                                   int64_t& resume) {
     const int64_t file_size = pair.stream_file_size();
-    resume = at + kBlockSize;
-    uint8_t block[kBlockSize];
+    resume = at + fleet::format::kBlockSize;
+    uint8_t block[fleet::format::kBlockSize];
     if (!pair.stream().read_at(at, block, sizeof block)) {
-        if (at + kBlockSize <= file_size) return {at, resume, "read error"};
+        if (at + fleet::format::kBlockSize <= file_size) return {at, resume, "read error"};
         // Nothing further can be read: the rest of the data is missing, not damaged block
         // by block.
         resume = std::max(resume, data_end);
@@ -43,10 +43,10 @@ WalkFailure describe_read_failure(kivra::FilePair& pair, int64_t at, int64_t dat
                 "file ends at " + std::to_string(file_size) + ", before the end of the data at " +
                     std::to_string(data_end)};
     }
-    auto header = kivra::read_gop_header(block, sizeof block);
+    auto header = fleet::format::read_gop_header(block, sizeof block);
     if (!header || header->total_length() == 0) return {at, resume, "read error"};
-    const int64_t stored = kivra::round_up_block(header->total_length());
-    if (stored > static_cast<int64_t>(kivra::kWalkBufferSize)) {
+    const int64_t stored = fleet::format::round_up_block(header->total_length());
+    if (stored > static_cast<int64_t>(fleet::format::kWalkBufferSize)) {
         return {at, resume,
                 "GOP of " + std::to_string(header->total_length()) +
                     " bytes is larger than the 2 MiB buffer"};

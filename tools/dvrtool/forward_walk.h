@@ -30,7 +30,7 @@ class ForwardWalk {
 public:
     enum Step { kGop, kFailure, kEnd };
 
-    explicit ForwardWalk(kivra::FilePair& pair);
+    explicit ForwardWalk(fleet::format::FilePair& pair);
 
     // The step's details stay valid until the next call.
     Step next();
@@ -44,10 +44,10 @@ public:
     int64_t data_end() const { return cursor_.end; }
 
 private:
-    kivra::FilePair& pair_;
-    kivra::StreamCursor cursor_;
+    fleet::format::FilePair& pair_;
+    fleet::format::StreamCursor cursor_;
     std::vector<uint8_t> storage_;
-    kivra::WalkBuffer buffer_;
+    fleet::format::WalkBuffer buffer_;
     WalkedGop gop_;
     WalkFailure failure_;
     int64_t skipped_from_ = 0;
@@ -55,7 +55,7 @@ private:
 
 // Why the walker could not read at `at` (it only says that it could not), and where a walk
 // resumes: past `at` always, so a walk ends.
-WalkFailure describe_read_failure(kivra::FilePair& pair, int64_t at, int64_t data_end,
+WalkFailure describe_read_failure(fleet::format::FilePair& pair, int64_t at, int64_t data_end,
                                   int64_t& resume);
 
 // For subcommands other than verify: tells the user which bytes the walk passed over.

@@ -2,9 +2,9 @@
 
 namespace dvrtool {
 
-GopRecords count_records(const uint8_t* gop, const kivra::GopLayout& layout) {
+GopRecords count_records(const uint8_t* gop, const fleet::format::GopLayout& layout) {
     GopRecords out;
-    out.frames = kivra::for_each_frame_record(gop, layout, [&](const kivra::FrameRecordView& f) {
+    out.frames = fleet::format::for_each_frame_record(gop, layout, [&](const fleet::format::FrameRecordView& f) {
         auto c = static_cast<size_t>(f.channel);
         ++out.per_channel[c];
         if (f.key) ++out.key_frames[c];

@@ -17,7 +17,7 @@ struct GopRecords {
     std::array<int, kFormatChannels> key_frames{};
 };
 
-GopRecords count_records(const uint8_t* gop, const kivra::GopLayout& layout);
+GopRecords count_records(const uint8_t* gop, const fleet::format::GopLayout& layout);
 
 // 1-based numbers, ascending, of the channels below `limit` that have a record with index k.
 std::vector<int> channels_with_frame(const GopRecords& records, int k, int limit);

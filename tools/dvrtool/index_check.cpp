@@ -11,7 +11,7 @@ namespace {
 
 std::string unit_name(uint32_t number) { return "index unit " + std::to_string(number); }
 
-std::optional<Damage> check_unit(uint32_t number, const kivra::IndexUnit& unit,
+std::optional<Damage> check_unit(uint32_t number, const fleet::format::IndexUnit& unit,
                                  const std::vector<GopMark>& gops) {
     auto it = std::lower_bound(gops.begin(), gops.end(), unit.offset,
                                [](const GopMark& g, int64_t offset) { return g.offset < offset; });
@@ -27,7 +27,7 @@ std::optional<Damage> check_unit(uint32_t number, const kivra::IndexUnit& unit,
     return std::nullopt;
 }
 
-std::optional<Damage> check_closing(uint32_t number, const kivra::IndexUnit& unit,
+std::optional<Damage> check_closing(uint32_t number, const fleet::format::IndexUnit& unit,
                                     int64_t data_end) {
     if (unit.offset == data_end) return std::nullopt;
     return Damage{Damage::kIndexUnit, unit.offset, unit.offset,
@@ -37,10 +37,10 @@ std::optional<Damage> check_closing(uint32_t number, const kivra::IndexUnit& uni
 
 }  // namespace
 
-std::vector<Damage> check_index(kivra::ByteSource& index, const kivra::IndexHeader& header,
+std::vector<Damage> check_index(fleet::format::ByteSource& index, const fleet::format::IndexHeader& header,
                                 const std::vector<GopMark>& gops, int64_t data_end) {
     std::vector<Damage> out;
-    const uint32_t count = kivra::units_between(header.first, header.last);
+    const uint32_t count = fleet::format::units_between(header.first, header.last);
     if (count == 0) {
         out.push_back({Damage::kIndex, 0, 0,
                        "first unit " + std::to_string(header.first) + " and last unit " +
@@ -48,9 +48,9 @@ std::vector<Damage> check_index(kivra::ByteSource& index, const kivra::IndexHead
         return out;
     }
     uint32_t n = header.first;
-    for (uint32_t i = 0; i < count; ++i, n = kivra::next_unit_number(n)) {
-        kivra::IndexUnit unit;
-        if (!kivra::read_index_unit(index, n, unit)) {
+    for (uint32_t i = 0; i < count; ++i, n = fleet::format::next_unit_number(n)) {
+        fleet::format::IndexUnit unit;
+        if (!fleet::format::read_index_unit(index, n, unit)) {
             // The rest of the ring lies past the end of the file too; one line says so.
             out.push_back({Damage::kIndex, 0, 0,
                            "index units " + std::to_string(n) + " to " +

@@ -9,25 +9,25 @@ namespace {
 // True when the file has a complete index header with another magic. A file that is
 // missing or too short is left to FilePair, whose reason says so.
 bool has_foreign_header(const std::string& inx_path, uint32_t& magic) {
-    kivra::FileByteSource source;
-    kivra::IndexHeader header;
-    if (!source.open(inx_path) || !kivra::read_index_header(source, header)) return false;
+    fleet::format::FileByteSource source;
+    fleet::format::IndexHeader header;
+    if (!source.open(inx_path) || !fleet::format::read_index_header(source, header)) return false;
     magic = header.magic;
-    return magic != kivra::kIndexMagic;
+    return magic != fleet::format::kIndexMagic;
 }
 
 }  // namespace
 
 std::string not_an_index(const std::string& inx_path, uint32_t magic) {
     return inx_path + ": not a time index (magic " + hex32(magic) + ", expected " +
-           hex32(kivra::kIndexMagic) + ")";
+           hex32(fleet::format::kIndexMagic) + ")";
 }
 
 std::string index_path(const CommandLine& line) {
-    return line.value("--index").value_or(kivra::FilePair::index_path_for(line.operands.at(0)));
+    return line.value("--index").value_or(fleet::format::FilePair::index_path_for(line.operands.at(0)));
 }
 
-fleet::Status open_recording(kivra::FilePair& pair, const CommandLine& line) {
+fleet::Status open_recording(fleet::format::FilePair& pair, const CommandLine& line) {
     const std::string inx = index_path(line);
     std::string reason = pair.open(line.operands.at(0), inx);
     uint32_t magic = 0;

@@ -14,7 +14,7 @@ std::string index_path(const CommandLine& line);
 
 // Opens the pair, or says why not (an input error) with nothing open. An index whose header
 // lacks the index magic is refused: its units would be arbitrary numbers.
-fleet::Status open_recording(kivra::FilePair& pair, const CommandLine& line);
+fleet::Status open_recording(fleet::format::FilePair& pair, const CommandLine& line);
 
 std::string not_an_index(const std::string& inx_path, uint32_t magic);
 

@@ -35,7 +35,7 @@ CivilDate civil_from_days(int64_t days) {
 // Unit position along the ring for a fraction of its length; the same single-precision
 // arithmetic serves the seek and the tooltip, so the tooltip names what a release reaches.
 float ring_position(uint32_t first, float fraction, uint32_t count) {
-    constexpr auto kRingLength = static_cast<float>(kivra::kLastUnitNumber);
+    constexpr auto kRingLength = static_cast<float>(fleet::format::kLastUnitNumber);
     float w = static_cast<float>(first) + fraction * static_cast<float>(count);
     if (w > kRingLength) w -= kRingLength;
     return w;
@@ -59,7 +59,7 @@ int64_t last_step_below(int64_t base, int64_t step, int64_t goal) {
 std::optional<int64_t> offset_between_units(TimeIndexReader& index, uint32_t k, float w,
                                             uint32_t count) {
     const auto here = unit_offset(index, k);
-    const auto next = unit_offset(index, kivra::next_unit_number(k));
+    const auto next = unit_offset(index, fleet::format::next_unit_number(k));
     if (!here || !next) return std::nullopt;
     const int64_t distance = *next - *here;
     const int64_t step = distance * static_cast<int64_t>(count) / 100;
@@ -78,13 +78,13 @@ std::string time_range_text(int64_t start, int64_t end, int position) {
 }  // namespace
 
 uint32_t slider_unit_span(uint32_t first, uint32_t last) {
-    const uint32_t units = kivra::units_between(first, last);
+    const uint32_t units = fleet::format::units_between(first, last);
     return units == 0 ? 0 : units - 1;
 }
 
 bool unit_in_range(uint32_t n, uint32_t first, uint32_t last) {
-    const uint32_t reach = kivra::units_between(first, n);
-    return reach != 0 && reach <= kivra::units_between(first, last);
+    const uint32_t reach = fleet::format::units_between(first, n);
+    return reach != 0 && reach <= fleet::format::units_between(first, last);
 }
 
 std::string format_utc(int64_t seconds) {
@@ -137,7 +137,7 @@ std::string slider_time_text(TimeIndexReader& index, int position) {
     if (f <= 0.02f) return format_utc(start_time);
 
     uint32_t end_time = 0;
-    if (!index.unit(kivra::next_unit_number(i), end_time, offset)) return {};
+    if (!index.unit(fleet::format::next_unit_number(i), end_time, offset)) return {};
     int64_t start = start_time;
     int64_t end = end_time;
     if (count < 100) {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-namespace kivra {
+namespace fleet::format {
 
 class ByteSource {
 public:
@@ -34,4 +34,4 @@ private:
     int fd_ = -1;
 };
 
-}  // namespace kivra
+}  // namespace fleet::format

@@ -9,7 +9,7 @@
 #include "format/index_format.h"
 #include "format/stream_walker.h"
 
-namespace kivra {
+namespace fleet::format {
 
 // Which files of a pair closed cleanly.
 struct PairClosed {
@@ -48,4 +48,4 @@ private:
     int64_t length_ = 0;
 };
 
-}  // namespace kivra
+}  // namespace fleet::format

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-namespace kivra {
+namespace fleet::format {
 
 inline constexpr int kUnitEveryGops = 120;
 
@@ -62,4 +62,4 @@ private:
     uint32_t last_time_ = 0;
 };
 
-}  // namespace kivra
+}  // namespace fleet::format

@@ -6,7 +6,7 @@
 
 #include "kivra/kivra.h"
 
-namespace kivra {
+namespace fleet::format {
 
 class FrameSetStorage {
 public:
@@ -29,4 +29,4 @@ private:
 // Clears every field but the buffer pointers.
 void reset_frame_set(FrameSet& set);
 
-}  // namespace kivra
+}  // namespace fleet::format

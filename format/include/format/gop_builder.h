@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace dvrsim {
+namespace fleet::format {
 
 struct FrameRecord {
     int channel = 0;  // 0-15
@@ -20,7 +20,7 @@ struct GopAudio {
     std::vector<uint8_t> pcm;  // interleaved; empty = no audio block
 };
 
-struct GopSpec {
+struct GopPlan {
     uint32_t version = 3;
     int channel_count = 4;           // version 3 only: becomes the channel-count code
     uint32_t time = 0;               // seconds since 1970
@@ -32,6 +32,6 @@ struct GopSpec {
 };
 
 // The GOP without padding; its size is the header's total length.
-std::vector<uint8_t> build_gop(const GopSpec& spec);
+std::vector<uint8_t> build_gop(const GopPlan& spec);
 
-}  // namespace dvrsim
+}  // namespace fleet::format

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace kivra {
+namespace fleet::format {
 
 inline constexpr uint32_t kGopMagic = 0x1FF;
 inline constexpr size_t kGopHeaderSize = 40;
@@ -63,4 +63,4 @@ uint32_t audio_size_code_for(int bits);       // 8 -> 1, 32 -> 2, else 0 (16)
 uint32_t audio_channels_code_for(int count);  // 2 -> 2, 4 -> 3, 8 -> 4, 16 -> 5, else 0
 uint32_t channel_code_for(int channels);      // 1 -> 1, 4 -> 2, 8 -> 3, 16 -> 4, else 0
 
-}  // namespace kivra
+}  // namespace fleet::format

@@ -9,7 +9,7 @@
 #include "common/le.h"
 #include "format/gop_header.h"
 
-namespace kivra {
+namespace fleet::format {
 
 struct GopLayout {
     GopHeader header;
@@ -55,4 +55,4 @@ int for_each_frame_record(const uint8_t* data, const GopLayout& layout, Visit&& 
     }
 }
 
-}  // namespace kivra
+}  // namespace fleet::format

@@ -16,7 +16,7 @@
 
 #include "kivra/kivra.h"
 
-namespace kivra {
+namespace fleet::format {
 
 struct DecodedPicture {
     int32_t size = 0;  // bytes written to the destination
@@ -42,4 +42,4 @@ inline constexpr int kParseRejected = -1;
 // running past the GOP).
 int parse_gop(const uint8_t* data, size_t length, FrameDecoder* decoder, FrameSet& out);
 
-}  // namespace kivra
+}  // namespace fleet::format

@@ -7,7 +7,7 @@
 
 #include "format/byte_source.h"
 
-namespace kivra {
+namespace fleet::format {
 
 inline constexpr uint32_t kIndexMagic = 0x1738BABE;
 inline constexpr size_t kIndexRecordSize = 16;
@@ -46,4 +46,4 @@ inline uint32_t previous_unit_number(uint32_t n) { return n <= 1 ? kLastUnitNumb
 // Units from first to last inclusive along the ring; 0 for numbers outside the ring.
 uint32_t units_between(uint32_t first, uint32_t last);
 
-}  // namespace kivra
+}  // namespace fleet::format

@@ -6,7 +6,7 @@
 
 #include "kivra/kivra.h"
 
-namespace kivra {
+namespace fleet::format {
 
 inline constexpr uint32_t kInfoMagic = 0x5A000000;
 inline constexpr uint32_t kInfoMagicMask = 0xFFFFFF80;
@@ -40,4 +40,4 @@ float speed_from_word(uint16_t v);
 TyreRecord tyre_from_word(uint32_t word, uint32_t version);
 int tyre_state_v3(uint8_t status_bits);
 
-}  // namespace kivra
+}  // namespace fleet::format

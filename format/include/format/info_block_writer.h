@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace dvrsim {
+namespace fleet::format {
 
 struct StatusRecord {
     std::string vehicle_id;  // at most 14 characters are stored
@@ -22,7 +22,7 @@ struct TyreSection {
     std::optional<uint32_t> summary;            // version 3 only
 };
 
-struct InfoSpec {
+struct InfoBlockPlan {
     std::optional<std::vector<StatusRecord>> status;
     std::optional<std::vector<uint16_t>> speed;  // raw speed words
     std::optional<std::vector<std::string>> position;  // 21 characters: latitude + longitude
@@ -31,7 +31,7 @@ struct InfoSpec {
     uint32_t magic = 0x5A000000;  // tests write others
 };
 
-std::vector<uint8_t> build_info_block(const InfoSpec& spec);
+std::vector<uint8_t> build_info_block(const InfoBlockPlan& spec);
 
 // Value encodings.
 uint16_t speed_word(int tenths_kmh);  // whole km/h in bits 0-11, tenths in 12-15
@@ -39,4 +39,4 @@ uint32_t tyre_word_v3(int id, uint8_t status_bits, int temperature_c, int pressu
 uint32_t tyre_word_v12(int id, int pressure_tenths, int temperature_c);
 uint32_t tyre_summary_word(std::array<uint8_t, 3> values, std::array<int, 3> states);
 
-}  // namespace dvrsim
+}  // namespace fleet::format

@@ -8,7 +8,7 @@
 
 #include "format/byte_source.h"
 
-namespace kivra {
+namespace fleet::format {
 
 inline constexpr size_t kWalkBufferSize = 0x200000;  // the engine's GOP buffer, 2 MiB
 
@@ -42,4 +42,4 @@ int previous_gop(StreamCursor& cursor, WalkBuffer& buffer);
 // Follows n back-links, then reads the GOP the next one leads to.
 int skip_backward(StreamCursor& cursor, int n, WalkBuffer& buffer);
 
-}  // namespace kivra
+}  // namespace fleet::format

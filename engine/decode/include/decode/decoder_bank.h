@@ -32,7 +32,7 @@ public:
     // h-8. False when no picture came out, the picture is 8 rows high or less, or it does not
     // fit `capacity`; nothing is written then.
     bool decode(const uint8_t* data, size_t length, uint8_t* dest, size_t capacity,
-                DecodedPicture& out);
+                fleet::format::DecodedPicture& out);
 
 private:
     struct State;
@@ -40,7 +40,7 @@ private:
 };
 
 // Eight decoders (channel c uses decoder c) behind one lock; usable by one parse at a time.
-class DecoderBank final : public FrameDecoder {
+class DecoderBank final : public fleet::format::FrameDecoder {
 public:
     DecoderBank();  // initialises all eight; ready() is false when any failed
     bool ready() const { return ready_; }
@@ -50,7 +50,7 @@ public:
     int parse(const uint8_t* gop, size_t length, FrameSet& out, ChannelSizes* sizes = nullptr);
 
     bool decode(int channel, const uint8_t* data, size_t length, uint8_t* dest,
-                size_t capacity, DecodedPicture& out) override;
+                size_t capacity, fleet::format::DecodedPicture& out) override;
 
 private:
     // A picture decoded before the parser asked for it, with the request it answers.
@@ -60,7 +60,7 @@ private:
         uint8_t* dest = nullptr;
         size_t capacity = 0;
         bool decoded = false;
-        DecodedPicture picture;
+        fleet::format::DecodedPicture picture;
     };
     void decode_ahead(const uint8_t* gop, size_t length, FrameSet& out);
 
