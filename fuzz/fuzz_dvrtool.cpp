@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "commands.h"
+#include "dvrtool/commands.h"
 #include "pair_input.h"
 
 namespace {

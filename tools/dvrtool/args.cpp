@@ -1,4 +1,4 @@
-#include "args.h"
+#include "dvrtool/args.h"
 
 #include <algorithm>
 #include <charconv>

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "commands.h"
+#include "dvrtool/commands.h"
 #include "decode/decoder_bank.h"
 #include "format/frame_set.h"
 #include "format/gop_layout.h"

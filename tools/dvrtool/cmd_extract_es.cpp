@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "commands.h"
+#include "dvrtool/commands.h"
 #include "format/gop_layout.h"
 #include "forward_walk.h"
 #include "messages.h"

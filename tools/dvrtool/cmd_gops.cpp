@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "backward_walk.h"
-#include "commands.h"
+#include "dvrtool/commands.h"
 #include "format/gop_layout.h"
 #include "forward_walk.h"
 #include "gop_records.h"

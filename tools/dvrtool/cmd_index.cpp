@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "commands.h"
+#include "dvrtool/commands.h"
 #include "format/byte_source.h"
 #include "format/index_format.h"
 #include "messages.h"

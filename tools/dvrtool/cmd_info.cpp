@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "commands.h"
+#include "dvrtool/commands.h"
 #include "forward_walk.h"
 #include "format/frame_set.h"
 #include "format/gop_layout.h"

@@ -15,7 +15,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "commands.h"
+#include "dvrtool/commands.h"
 #include "kivra/kivra.h"
 #include "messages.h"
 #include "format/file_pair.h"

@@ -1,7 +1,7 @@
 #include <cstdio>
 #include <string>
 
-#include "commands.h"
+#include "dvrtool/commands.h"
 #include "format/frame_set.h"
 #include "format/gop_layout.h"
 #include "format/gop_parser.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "commands.h"
+#include "dvrtool/commands.h"
 #include "damage.h"
 #include "format/frame_set.h"
 #include "format/gop_header.h"

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "args.h"
-#include "commands.h"
+#include "dvrtool/args.h"
+#include "dvrtool/commands.h"
 #include "messages.h"
 
 namespace dvrtool {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "args.h"
+#include "dvrtool/args.h"
 #include "common/result.h"
 #include "format/file_pair.h"
 

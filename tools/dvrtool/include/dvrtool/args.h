@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "outcome.h"
+#include "dvrtool/outcome.h"
 
 namespace dvrtool {
 

@@ -1,8 +1,8 @@
 // The subcommands. Each prints its report and returns how it ended (outcome.h).
 #pragma once
 
-#include "args.h"
-#include "outcome.h"
+#include "dvrtool/args.h"
+#include "dvrtool/outcome.h"
 
 namespace dvrtool {
 
