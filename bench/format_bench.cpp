@@ -5,10 +5,10 @@
 #include <cstring>
 #include <vector>
 
-#include "format/gop_builder.h"
-#include "format/info_block_writer.h"
 #include "format/frame_set.h"
+#include "format/gop_builder.h"
 #include "format/gop_parser.h"
+#include "format/info_block_writer.h"
 
 namespace {
 
@@ -32,7 +32,8 @@ std::vector<uint8_t> sample_gop() {
     info.gsensor.emplace(kFrames, std::array<int8_t, 3>{3, -2, 64});
     fleet::format::TyreSection tyres;
     tyres.words_per_group = 6;
-    tyres.groups.assign(kFrames, std::vector<uint32_t>(6, fleet::format::tyre_word_v3(1, 0, 30, 110)));
+    tyres.groups.assign(kFrames,
+                        std::vector<uint32_t>(6, fleet::format::tyre_word_v3(1, 0, 30, 110)));
     tyres.summary = 0x06;
     info.tyres = tyres;
     spec.info = fleet::format::build_info_block(info);
@@ -43,7 +44,8 @@ void BM_ParseGop(benchmark::State& state) {
     std::vector<uint8_t> gop = sample_gop();
     fleet::format::FrameSetStorage set;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(fleet::format::parse_gop(gop.data(), gop.size(), nullptr, set.get()));
+        benchmark::DoNotOptimize(
+            fleet::format::parse_gop(gop.data(), gop.size(), nullptr, set.get()));
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * gop.size()));
 }

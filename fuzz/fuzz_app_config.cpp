@@ -49,7 +49,8 @@ struct Reader {
         const std::string whole = raw(section, key).value_or(fallback);
         check(whole.compare(0, read.size(), read) == 0);
         check(velmora::truncate_utf16_units(read, velmora::kShortTextUnits) == read);
-        const std::string longer = velmora::truncate_utf16_units(whole, velmora::kShortTextUnits + 1);
+        const std::string longer =
+            velmora::truncate_utf16_units(whole, velmora::kShortTextUnits + 1);
         check(longer.compare(0, read.size(), read) == 0);
     }
     void check_directory(const std::string& read, std::string_view section,
@@ -58,7 +59,8 @@ struct Reader {
         auto value = raw(section, "DefaultDir");
         if (!value || value->empty()) {
             check(read == fallback);
-        } else if (*value == "~" || (value->size() > 1 && (*value)[0] == '~' && (*value)[1] == '/')) {
+        } else if (*value == "~" ||
+                   (value->size() > 1 && (*value)[0] == '~' && (*value)[1] == '/')) {
             check(read.rfind(velmora::home_path(), 0) == 0);
             check(read.size() >= value->size() - 1 &&
                   read.compare(read.size() - (value->size() - 1), std::string::npos,

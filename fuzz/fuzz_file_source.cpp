@@ -46,13 +46,16 @@ void check_open_source(kivra::FileSource& source) {
     static std::vector<uint8_t> bytes(fleet::format::kWalkBufferSize);
     fleet::format::WalkBuffer buffer{bytes.data(), bytes.size(), 0};
     const int result = source.next(buffer);
-    check(one_of(result, {fleet::format::kWalkRead, fleet::format::kWalkEnd, fleet::format::kWalkReadError}));
-    if (result == fleet::format::kWalkRead) check(buffer.length > 0 && buffer.length <= bytes.size());
+    check(one_of(result, {fleet::format::kWalkRead, fleet::format::kWalkEnd,
+                          fleet::format::kWalkReadError}));
+    if (result == fleet::format::kWalkRead)
+        check(buffer.length > 0 && buffer.length <= bytes.size());
 
     check(source.seek(0) == 0 && source.tell() == 0);
     check(source.seek(-1) == KIVRA_ERROR_FILE_BEYOND_END);
     if (source.length() < std::numeric_limits<int64_t>::max() - 2 * fleet::format::kBlockSize) {
-        check(source.seek(source.length() + fleet::format::kBlockSize) == KIVRA_ERROR_FILE_BEYOND_END);
+        check(source.seek(source.length() + fleet::format::kBlockSize) ==
+              KIVRA_ERROR_FILE_BEYOND_END);
     }
     check(source.close().empty());
 }
@@ -71,7 +74,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else {
         check(!source.is_open() && source.tell() == -1);
     }
-    check(!source.is_open() &&
-          source.close() == std::vector<int>{KIVRA_ERROR_CLOSE_NOTHING_OPEN});
+    check(!source.is_open() && source.close() == std::vector<int>{KIVRA_ERROR_CLOSE_NOTHING_OPEN});
     return 0;
 }

@@ -17,7 +17,7 @@ void check(bool ok) {
 // Picture size comes from the access unit's first two bytes (times 16), so inputs can fill
 // a channel buffer and run past it; the picture is written in full, as a decoder would.
 class SizedDecoder final : public fleet::format::FrameDecoder {
-public:
+  public:
     bool decode(int channel, const uint8_t* data, size_t length, uint8_t* dest, size_t capacity,
                 fleet::format::DecodedPicture& out) override {
         check(channel >= 0 && channel < KIVRA_MAX_CHANNELS);

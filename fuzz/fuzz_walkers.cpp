@@ -25,7 +25,7 @@ void check(bool ok) {
 }
 
 class InputSource final : public fleet::format::ByteSource {
-public:
+  public:
     InputSource(const uint8_t* data, size_t size, int64_t failing)
         : data_(data), size_(size), failing_(failing) {}
     bool read_at(int64_t offset, uint8_t* dest, size_t n) override {
@@ -38,7 +38,7 @@ public:
         return true;
     }
 
-private:
+  private:
     const uint8_t* data_;
     size_t size_;
     int64_t failing_;
@@ -62,11 +62,21 @@ void walk_stream(const uint8_t* data, size_t size, const uint8_t* script, size_t
         bool forward = false;
         switch (script[i] & 7) {
             case 0:
-            case 1: result = fleet::format::next_gop(cursor, buffer); forward = true; break;
+            case 1:
+                result = fleet::format::next_gop(cursor, buffer);
+                forward = true;
+                break;
             case 2:
-            case 3: result = fleet::format::previous_gop(cursor, buffer); break;
-            case 4: result = fleet::format::skip_forward(cursor, n, buffer); forward = true; break;
-            case 5: result = fleet::format::skip_backward(cursor, n, buffer); break;
+            case 3:
+                result = fleet::format::previous_gop(cursor, buffer);
+                break;
+            case 4:
+                result = fleet::format::skip_forward(cursor, n, buffer);
+                forward = true;
+                break;
+            case 5:
+                result = fleet::format::skip_backward(cursor, n, buffer);
+                break;
             default:  // a seek: 0 is the beginning, 31 the end
                 cursor.position = begin + (end - begin) * (script[i] >> 3) / 31;
                 continue;

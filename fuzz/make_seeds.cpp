@@ -19,9 +19,9 @@
 #include "dvrsim/h264_encoder.h"
 #include "format/file_pair_writer.h"
 #include "format/gop_builder.h"
-#include "format/info_block_writer.h"
 #include "format/gop_header.h"
 #include "format/index_format.h"
+#include "format/info_block_writer.h"
 #include "kivra/kivra.h"
 
 extern "C" {
@@ -35,7 +35,8 @@ using Bytes = std::vector<uint8_t>;
 
 bool write(const fs::path& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
 }
 
@@ -67,16 +68,18 @@ Bytes info(uint32_t version, int records, int tyre_words, const std::string& veh
            const std::string& position = "2237.1234N11402.5678E") {
     fleet::format::InfoBlockPlan plan;
     plan.status = std::vector<fleet::format::StatusRecord>(static_cast<size_t>(records),
-                                                    {vehicle, -3, 0xA5, 0x05});
-    plan.speed = std::vector<uint16_t>(static_cast<size_t>(records), fleet::format::speed_word(1205));
+                                                           {vehicle, -3, 0xA5, 0x05});
+    plan.speed =
+        std::vector<uint16_t>(static_cast<size_t>(records), fleet::format::speed_word(1205));
     plan.position = std::vector<std::string>(static_cast<size_t>(records), position);
     plan.gsensor = std::vector<std::array<int8_t, 3>>(static_cast<size_t>(records), {-4, 0, 64});
     fleet::format::TyreSection tyres{tyre_words, {}, std::nullopt};
     for (int g = 0; g < records; ++g) {
         tyres.groups.emplace_back();
         for (int w = 0; w < tyre_words; ++w) {
-            tyres.groups.back().push_back(version == 3 ? fleet::format::tyre_word_v3(w, 0x14, 30, 110)
-                                                       : fleet::format::tyre_word_v12(w, 825, 30));
+            tyres.groups.back().push_back(version == 3
+                                              ? fleet::format::tyre_word_v3(w, 0x14, 30, 110)
+                                              : fleet::format::tyre_word_v12(w, 825, 30));
         }
     }
     if (version == 3) tyres.summary = fleet::format::tyre_summary_word({1, 2, 3}, {0, 1, 2});
@@ -187,7 +190,9 @@ std::vector<std::pair<std::string, Bytes>> telemetry_seeds() {
     s.version = 3;
     s.announced_frames = 2;
     s.frames = frames(4, 2);
-    s.info = info(3, 2, 2, "BUS\xE9\xFF-\xC3\xA9", "2237.12\x99" "4N11402.5678\xC0");
+    s.info = info(3, 2, 2, "BUS\xE9\xFF-\xC3\xA9",
+                  "2237.12\x99"
+                  "4N11402.5678\xC0");
     out.emplace_back("texts_not_utf8", fleet::format::build_gop(s));
     return out;
 }
@@ -222,7 +227,8 @@ struct Stream {
     }
     void block(uint8_t fill) { bytes.insert(bytes.end(), 512, fill); }
     void pad() {
-        bytes.resize(static_cast<size_t>(fleet::format::round_up_block(static_cast<int64_t>(bytes.size()))));
+        bytes.resize(
+            static_cast<size_t>(fleet::format::round_up_block(static_cast<int64_t>(bytes.size()))));
     }
 };
 
@@ -237,15 +243,18 @@ std::vector<std::pair<std::string, Bytes>> walker_seeds() {
     for (size_t size : {100u, 700u, 1500u, 472u, 10u, 2000u}) clean.gop(size, time++);
     add("forward", clean.bytes, script(0, 0, {}));
     add("backward_from_end", clean.bytes,
-        script(0, 0, {op(kSeek, 31), op(kPrevious, 0), op(kPrevious, 0), op(kPrevious, 0),
-                      op(kPrevious, 0), op(kPrevious, 0), op(kPrevious, 0), op(kPrevious, 0)}));
+        script(0, 0,
+               {op(kSeek, 31), op(kPrevious, 0), op(kPrevious, 0), op(kPrevious, 0),
+                op(kPrevious, 0), op(kPrevious, 0), op(kPrevious, 0), op(kPrevious, 0)}));
     add("skips", clean.bytes,
-        script(1, 0, {op(kSkipForward, 2), op(kSkipBackward, 1), op(kSkipForward, 9),
-                      op(kSeek, 31), op(kSkipBackward, 3), op(kSkipBackward, 0),
-                      op(kSeek, 12), op(kPrevious, 0), op(kNext, 0)}));
+        script(1, 0,
+               {op(kSkipForward, 2), op(kSkipBackward, 1), op(kSkipForward, 9), op(kSeek, 31),
+                op(kSkipBackward, 3), op(kSkipBackward, 0), op(kSeek, 12), op(kPrevious, 0),
+                op(kNext, 0)}));
     add("read_failure", clean.bytes,
-        script(0x80, 1536 + 600, {op(kNext, 0), op(kNext, 0), op(kNext, 0), op(kSeek, 31),
-                                  op(kPrevious, 0), op(kPrevious, 0), op(kPrevious, 0)}));
+        script(0x80, 1536 + 600,
+               {op(kNext, 0), op(kNext, 0), op(kNext, 0), op(kSeek, 31), op(kPrevious, 0),
+                op(kPrevious, 0), op(kPrevious, 0)}));
 
     Stream damaged;
     damaged.block(0x37);
@@ -263,8 +272,9 @@ std::vector<std::pair<std::string, Bytes>> walker_seeds() {
     damaged.gop(40, 3);
     damaged.bytes.resize(damaged.bytes.size() - 100);  // cut inside the last GOP's padding
     add("damaged", damaged.bytes,
-        script(0, 0, {op(kNext, 0), op(kNext, 0), op(kNext, 0), op(kSkipForward, 1),
-                      op(kSeek, 31), op(kPrevious, 0), op(kPrevious, 0), op(kPrevious, 0)}));
+        script(0, 0,
+               {op(kNext, 0), op(kNext, 0), op(kNext, 0), op(kSkipForward, 1), op(kSeek, 31),
+                op(kPrevious, 0), op(kPrevious, 0), op(kPrevious, 0)}));
 
     Bytes index;
     auto put = [&](const std::array<uint8_t, 16>& record) {
@@ -290,7 +300,7 @@ Bytes h264_key_frame() {
 
 // A .dvr + .inx pair, as fuzz/pair_input.h lays it out in one input.
 class PairSeed {
-public:
+  public:
     explicit PairSeed(const fs::path& dir)
         : dvr_(dir / "seed.dvr"), inx_(dir / "seed.inx"), ok_(writer_.create(dvr_, inx_)) {}
 
@@ -316,7 +326,7 @@ public:
         return out;
     }
 
-private:
+  private:
     std::string dvr_, inx_;
     fleet::format::FilePairWriter writer_;
     bool ok_;
@@ -368,7 +378,9 @@ std::optional<std::vector<std::pair<std::string, Bytes>>> pair_seeds(const fs::p
     {
         PairSeed p(scratch);
         fleet::format::GopPlan odd = pair_gop(1000, 2);
-        odd.info = info(3, 2, 4, "BUS\xE9\xFF", "2237.12\x99" "4N11402.5678E");
+        odd.info = info(3, 2, 4, "BUS\xE9\xFF",
+                        "2237.12\x99"
+                        "4N11402.5678E");
         p.gop(odd);
         ok = add("texts_not_utf8", p.finish()) && ok;
     }
@@ -395,10 +407,10 @@ std::vector<std::pair<std::string, Bytes>> app_config_seeds() {
               "[UnitSetting]\r\nDefaultSpeedUnit=+1\r\nDefaultTemperatureUnit=99999999999\r\n"
               "DefaultPressureUnit= -7x\r\nDefaultMapType=1\r\n"
               "[LogFileSetting]\r\nDefaultDir='~/logs'\r\n")},
-        {"odd",
-         text("[unitsetting]\ndefaultspeedunit = 1\n[UNITSETTING]\nDefaultMapType=1\n"
-              "[MutiLanguage]\nLangFile=\xF0\x9F\x9A\x8C\xE4\xB8\xAD\xE6\x96\x87-very-long-name-of-a-file.lang\n"
-              "[NetWorkSetting]\nServerIp\n=no key\nUserName=\xFF\xFEname\n")},
+        {"odd", text("[unitsetting]\ndefaultspeedunit = 1\n[UNITSETTING]\nDefaultMapType=1\n"
+                     "[MutiLanguage]\nLangFile=\xF0\x9F\x9A\x8C\xE4\xB8\xAD\xE6\x96\x87-very-long-"
+                     "name-of-a-file.lang\n"
+                     "[NetWorkSetting]\nServerIp\n=no key\nUserName=\xFF\xFEname\n")},
     };
 }
 
@@ -420,12 +432,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     bool ok = true;
-    for (const auto& [target, seeds] : {std::pair{"fuzz_gop_parser", gop_seeds()},
-                                        std::pair{"fuzz_walkers", walker_seeds()},
-                                        std::pair{"fuzz_telemetry_json", telemetry_seeds()},
-                                        std::pair{"fuzz_file_source", *pairs},
-                                        std::pair{"fuzz_dvrtool", *pairs},
-                                        std::pair{"fuzz_app_config", app_config_seeds()}}) {
+    for (const auto& [target, seeds] :
+         {std::pair{"fuzz_gop_parser", gop_seeds()}, std::pair{"fuzz_walkers", walker_seeds()},
+          std::pair{"fuzz_telemetry_json", telemetry_seeds()},
+          std::pair{"fuzz_file_source", *pairs}, std::pair{"fuzz_dvrtool", *pairs},
+          std::pair{"fuzz_app_config", app_config_seeds()}}) {
         fs::create_directories(root / target);
         for (const auto& [name, bytes] : seeds) ok = write(root / target / name, bytes) && ok;
     }

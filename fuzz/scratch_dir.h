@@ -18,7 +18,7 @@
 namespace fuzz {
 
 class ScratchDir {
-public:
+  public:
     explicit ScratchDir(const std::string& name)
         : path_(std::filesystem::temp_directory_path() /
                 ("fuzz-" + name + "-" + std::to_string(::getpid()))) {
@@ -33,7 +33,7 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -47,7 +47,7 @@ inline bool write_file(const std::filesystem::path& path, const uint8_t* data, s
 
 // Removes the files when the input is done, whatever the target found.
 class FileCleanup {
-public:
+  public:
     explicit FileCleanup(std::initializer_list<std::filesystem::path> paths) : paths_(paths) {}
     ~FileCleanup() {
         std::error_code ignored;
@@ -56,7 +56,7 @@ public:
     FileCleanup(const FileCleanup&) = delete;
     FileCleanup& operator=(const FileCleanup&) = delete;
 
-private:
+  private:
     std::vector<std::filesystem::path> paths_;
 };
 

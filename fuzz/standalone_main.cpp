@@ -16,7 +16,8 @@ namespace {
 
 void run_file(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in),
+                               std::istreambuf_iterator<char>()};
     // An exact-size copy so the sanitizers see reads past the input.
     auto* copy = new uint8_t[bytes.size()];
     std::copy(bytes.begin(), bytes.end(), copy);

@@ -20,8 +20,8 @@ bool Engine::init(const KivraVideoTarget* target, const Callbacks& callbacks) {
     stored.error = callbacks_.error;  // errors during init go to the previous procedure
     callbacks_ = stored;
     display_.voice_on = true;
-    player_ = std::make_unique<Player>(*this, presenter_, audio_, engine_lock_, display_,
-                                       recorder_);
+    player_ =
+        std::make_unique<Player>(*this, presenter_, audio_, engine_lock_, display_, recorder_);
     if (opened_type_ == KIVRA_SOURCE_FILE) player_->attach(&file_);
     try {
         {
@@ -129,36 +129,47 @@ std::optional<int> Engine::execute(const Command& c) {
         has_source = stored_source() != nullptr;
     }
     switch (c.cmd) {
-        case KIVRA_CMD_CLOSE: return close_source();
+        case KIVRA_CMD_CLOSE:
+            return close_source();
         case KIVRA_CMD_PLAY:
             if (!has_source) {
                 error(KIVRA_ERROR_PLAY_OUTPUT_START, 0, 0);
                 return KIVRA_RESULT_PLAY_FAILED;
             }
             return player_->play();
-        case KIVRA_CMD_PAUSE: return player_->pause();
-        case KIVRA_CMD_STEP_FORWARD: return player_->step(true);
-        case KIVRA_CMD_STEP_BACKWARD: return player_->step(false);
-        case KIVRA_CMD_FAST_FORWARD: return player_->fast(true, static_cast<int>(c.first));
-        case KIVRA_CMD_FAST_BACKWARD: return player_->fast(false, static_cast<int>(c.first));
+        case KIVRA_CMD_PAUSE:
+            return player_->pause();
+        case KIVRA_CMD_STEP_FORWARD:
+            return player_->step(true);
+        case KIVRA_CMD_STEP_BACKWARD:
+            return player_->step(false);
+        case KIVRA_CMD_FAST_FORWARD:
+            return player_->fast(true, static_cast<int>(c.first));
+        case KIVRA_CMD_FAST_BACKWARD:
+            return player_->fast(false, static_cast<int>(c.first));
         case KIVRA_CMD_SEEK: {
-            uint64_t offset = static_cast<uint32_t>(c.second) |
-                              uint64_t{static_cast<uint32_t>(c.third)} << 32;
+            uint64_t offset =
+                static_cast<uint32_t>(c.second) | uint64_t{static_cast<uint32_t>(c.third)} << 32;
             return player_->seek(static_cast<int64_t>(offset));
         }
-        case KIVRA_CMD_STOP: return player_->stop();
-        case KIVRA_CMD_SNAPSHOT: return snapshot(c);
+        case KIVRA_CMD_STOP:
+            return player_->stop();
+        case KIVRA_CMD_SNAPSHOT:
+            return snapshot(c);
         case KIVRA_CMD_JUMP:
             player_->set_jump(static_cast<int>(c.first));
             return KIVRA_RESULT_JUMP_OK;
-        case KIVRA_CMD_POLL: return std::nullopt;  // polls the realtime link, not supported yet
-        default: return last_result_;
+        case KIVRA_CMD_POLL:
+            return std::nullopt;  // polls the realtime link, not supported yet
+        default:
+            return last_result_;
     }
 }
 
 int Engine::close_source() {
     int status = player_->status();
-    if (opened_type_ == KIVRA_SOURCE_NONE || (status != KIVRA_STATUS_OPENED && status != KIVRA_STATUS_STOPPED)) {
+    if (opened_type_ == KIVRA_SOURCE_NONE ||
+        (status != KIVRA_STATUS_OPENED && status != KIVRA_STATUS_STOPPED)) {
         error(KIVRA_ERROR_CLOSE_REFUSED, 0, 0);
         return KIVRA_RESULT_CLOSE_FAILED;
     }
@@ -218,10 +229,10 @@ void Engine::frame_info(const FrameSet& s, int k) {
                      k < s.gsensor_count ? &s.gsensor[k].x : nullptr,
                      k < s.speed_count ? s.speed[k] : KIVRA_NO_SPEED,
                      k < s.temperature_count ? s.temperature[k] : KIVRA_NO_TEMPERATURE,
-                     k < s.flag_count ? s.flags[k] : nullptr, tyres ? s.tyres_per_group : KIVRA_NO_TYRES,
-                     tyres ? s.tyres[k] : nullptr, s.tyre_summary[0], s.tyre_summary[1],
-                     s.tyre_summary[2], s.tyre_summary[3], s.tyre_summary[4],
-                     s.tyre_summary[5]);
+                     k < s.flag_count ? s.flags[k] : nullptr,
+                     tyres ? s.tyres_per_group : KIVRA_NO_TYRES, tyres ? s.tyres[k] : nullptr,
+                     s.tyre_summary[0], s.tyre_summary[1], s.tyre_summary[2], s.tyre_summary[3],
+                     s.tyre_summary[4], s.tyre_summary[5]);
 }
 
 }  // namespace kivra

@@ -43,7 +43,7 @@ struct Command {
 };
 
 class Engine final : public PlayerEvents {
-public:
+  public:
     static Engine& instance();
     ~Engine() override { release(); }
 
@@ -77,7 +77,7 @@ public:
     void frame_info(const FrameSet& set, int frame) override;
     void end_of_data() override { end_event_.set(); }
 
-private:
+  private:
     Engine() = default;
 
     void command_loop();

@@ -13,9 +13,13 @@ using kivra::Engine;
 
 namespace {
 
-Engine& engine() { return Engine::instance(); }
+Engine& engine() {
+    return Engine::instance();
+}
 
-bool nothing_open() { return engine().opened_type() == KIVRA_SOURCE_NONE; }
+bool nothing_open() {
+    return engine().opened_type() == KIVRA_SOURCE_NONE;
+}
 
 // Runs fn on the open stored source under the engine lock, or answers `otherwise`.
 template <typename T, typename Fn>
@@ -59,13 +63,21 @@ uint8_t zOpenRx(const void*, const void*, const char*, int32_t, int32_t, KivraCo
     return 0;  // network sources are not supported yet
 }
 
-uint8_t zDownload(int32_t, int32_t, const char*, const char*) { return 0; }
+uint8_t zDownload(int32_t, int32_t, const char*, const char*) {
+    return 0;
+}
 
-int32_t zStopDownload(void) { return 0; }
+int32_t zStopDownload(void) {
+    return 0;
+}
 
-int32_t zTellOpenedType(void) { return engine().opened_type(); }
+int32_t zTellOpenedType(void) {
+    return engine().opened_type();
+}
 
-int32_t zTellStatusType(void) { return engine().status(); }
+int32_t zTellStatusType(void) {
+    return engine().status();
+}
 
 uint8_t zPlayMSG(int32_t cmd, intptr_t first, int32_t second, int32_t third, const char* text) {
     kivra::Command command{cmd, first, second, third, std::nullopt, std::nullopt};
@@ -81,12 +93,17 @@ uint8_t zPlayMSG(int32_t cmd, intptr_t first, int32_t second, int32_t third, con
 
 int32_t zTellScreenNum(void) {
     if (nothing_open()) return KIVRA_UNKNOWN;
-    return with_source(KIVRA_UNKNOWN, [](kivra::StoredSource& s) { return s.probe().channel_count; });
+    return with_source(KIVRA_UNKNOWN,
+                       [](kivra::StoredSource& s) { return s.probe().channel_count; });
 }
 
-int32_t zTellSampleRate(void) { return nothing_open() ? KIVRA_UNKNOWN : engine().sample_rate(); }
+int32_t zTellSampleRate(void) {
+    return nothing_open() ? KIVRA_UNKNOWN : engine().sample_rate();
+}
 
-int32_t zTellSampleBits(void) { return nothing_open() ? KIVRA_UNKNOWN : engine().sample_bits(); }
+int32_t zTellSampleBits(void) {
+    return nothing_open() ? KIVRA_UNKNOWN : engine().sample_bits();
+}
 
 int32_t zTellFullScreenIdx(void) {
     if (nothing_open() || engine().display().screen_count < 0) return KIVRA_UNKNOWN;
@@ -136,7 +153,9 @@ uint8_t zOpenVoice(void) {
     return 1;
 }
 
-void zCloseVoice(void) { engine().display().voice_on = false; }
+void zCloseVoice(void) {
+    engine().display().voice_on = false;
+}
 
 uint8_t zSetVoiceVolume(int32_t volume) {
     float gain = 0;
@@ -162,23 +181,23 @@ int64_t zTellTotalLen(void) {
 
 int32_t zTellBegTime(void) {
     if (nothing_open()) return KIVRA_UNKNOWN;
-    return with_source(0, [](kivra::StoredSource& s) {
-        return static_cast<int32_t>(s.begin_time());
-    });
+    return with_source(0,
+                       [](kivra::StoredSource& s) { return static_cast<int32_t>(s.begin_time()); });
 }
 
 int32_t zTellEndTime(void) {
     if (nothing_open()) return KIVRA_UNKNOWN;
-    return with_source(0, [](kivra::StoredSource& s) {
-        return static_cast<int32_t>(s.end_time());
-    });
+    return with_source(0,
+                       [](kivra::StoredSource& s) { return static_cast<int32_t>(s.end_time()); });
 }
 
 int32_t zStartExtract(uint32_t, int32_t, uint32_t, int32_t) {
     return -1;  // extraction is not supported yet
 }
 
-int32_t zStopExtract(void) { return 0; }
+int32_t zStopExtract(void) {
+    return 0;
+}
 
 uint8_t zTellTimeInxHd(void* out16) {
     return with_source(uint8_t{0}, [out16](kivra::StoredSource& s) {
@@ -193,10 +212,18 @@ uint8_t zTellTimeInxUnit(int32_t index, void* out16) {
 }
 
 // File pairs carry no event or quick index; disks and cards are not supported yet.
-uint8_t zTellEvtInxHd(void*) { return 0; }
-uint8_t zTellEvtInxUnit(int32_t, void*) { return 0; }
-uint8_t zTellQuickInxHd(void*) { return 0; }
-uint8_t zTellQuickInxUnit(int32_t, void*) { return 0; }
+uint8_t zTellEvtInxHd(void*) {
+    return 0;
+}
+uint8_t zTellEvtInxUnit(int32_t, void*) {
+    return 0;
+}
+uint8_t zTellQuickInxHd(void*) {
+    return 0;
+}
+uint8_t zTellQuickInxUnit(int32_t, void*) {
+    return 0;
+}
 
 uint8_t zSetRecord(const char* base_path, int32_t on) {
     if (on == 0) return engine().recorder().stop().ok() ? 1 : 0;

@@ -12,15 +12,15 @@ namespace kivra::audio_detail {
 
 // Called on the backend's playing thread (SDL's audio callback included): must not block.
 class FinishSink {
-public:
+  public:
     virtual void finished(AudioBuffer* buffer) = 0;
 
-protected:
+  protected:
     ~FinishSink() = default;
 };
 
 class Backend {
-public:
+  public:
     virtual ~Backend() = default;
     // Thread-safe; plays after everything queued before. At most kAudioBufferCount buffers
     // are ever queued at once, since only that many exist.
@@ -48,7 +48,8 @@ std::unique_ptr<Backend> open_clock_backend(const AudioFormat& format, FinishSin
 
 struct SdlOpen {
     std::unique_ptr<Backend> backend;  // null on failure
-    int error = kAudioStarted;         // KIVRA_ERROR_OUTPUT_NO_DEVICE or KIVRA_ERROR_OUTPUT_DEVICE on failure
+    int error =
+        kAudioStarted;  // KIVRA_ERROR_OUTPUT_NO_DEVICE or KIVRA_ERROR_OUTPUT_DEVICE on failure
     int checked_value = 0;
 };
 // `probing`: a missing device is expected and will be handled by falling back, so the

@@ -105,7 +105,9 @@ struct AudioOut::State final : audio_detail::FinishSink {
 
 AudioOut::AudioOut() : state_(std::make_unique<State>()) {}
 
-AudioOut::~AudioOut() { stop(); }
+AudioOut::~AudioOut() {
+    stop();
+}
 
 void AudioOut::set_completion(Completion completion) {
     std::lock_guard guard(state_->audio);
@@ -183,10 +185,16 @@ bool AudioOut::stop() {
     return true;
 }
 
-bool AudioOut::is_open() const { return state_->open.load(); }
+bool AudioOut::is_open() const {
+    return state_->open.load();
+}
 
-const char* AudioOut::backend() const { return state_->backend_name.load(); }
+const char* AudioOut::backend() const {
+    return state_->backend_name.load();
+}
 
-std::mutex& AudioOut::lock() { return state_->audio; }
+std::mutex& AudioOut::lock() {
+    return state_->audio;
+}
 
 }  // namespace kivra

@@ -3,12 +3,12 @@
 // opens, a clock backend completes each buffer after its play time, so play keeps real pace.
 #pragma once
 
-#include "kivra/kivra.h"
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include "kivra/kivra.h"
 
 namespace kivra {
 
@@ -40,7 +40,7 @@ inline constexpr int kAudioStarted = 0;
 // Backend: KIVRA_AUDIO=clock forces the clock, KIVRA_AUDIO=sdl forces SDL (start() fails if
 // no device opens); otherwise SDL is tried and the clock takes over when no device opens.
 class AudioOut {
-public:
+  public:
     // Called under the audio lock on the output's own thread for every finished buffer. The
     // callee refills `buffer` (length may be 0) and returns true to queue it again, or false
     // to let the output run dry (end of data). It must not call stop(); an exception it
@@ -60,9 +60,9 @@ public:
 
     // Allocates the four buffers, opens the output and queues them empty: after their short
     // silence they come back and start the cycle. Returns kAudioStarted (checked_value 0) or
-    // KIVRA_ERROR_OUTPUT_ALREADY_RUNNING (0); with SDL forced, KIVRA_ERROR_OUTPUT_NO_DEVICE (0 devices, or -1 when SDL audio
-    // does not initialise) or KIVRA_ERROR_OUTPUT_DEVICE (-1). Without forcing, a missing device is
-    // no error: the clock plays.
+    // KIVRA_ERROR_OUTPUT_ALREADY_RUNNING (0); with SDL forced, KIVRA_ERROR_OUTPUT_NO_DEVICE (0
+    // devices, or -1 when SDL audio does not initialise) or KIVRA_ERROR_OUTPUT_DEVICE (-1). Without
+    // forcing, a missing device is no error: the clock plays.
     int start(int& checked_value);
     // Stops the output, takes every buffer back and frees it, after waiting for a completion
     // in progress; no completion runs once it returns. False when not open. Not from the
@@ -75,7 +75,7 @@ public:
 
     std::mutex& lock();  // the audio lock: held while a completion runs
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };

@@ -19,7 +19,7 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kMaxCatchUp = std::chrono::milliseconds(50);
 
 class ClockBackend final : public Backend {
-public:
+  public:
     ClockBackend(const AudioFormat& format, FinishSink& sink)
         : format_(format), sink_(sink), thread_([this] { run(); }) {}
 
@@ -44,7 +44,7 @@ public:
         queue_.clear();
     }
 
-private:
+  private:
     // Deadlines come from a base time plus whole frames played since, so rounding never
     // accumulates over a long play.
     void run() {

@@ -85,8 +85,12 @@ void apply_gain(float gain, uint8_t* data, size_t length, const AudioFormat& for
                 data[i] = static_cast<uint8_t>(saturate<int8_t>(centred) + 128);
             }
             break;
-        case 16: scale_signed<int16_t, uint16_t>(g, data, length); break;
-        case 32: scale_signed<int32_t, uint32_t>(g, data, length); break;
+        case 16:
+            scale_signed<int16_t, uint16_t>(g, data, length);
+            break;
+        case 32:
+            scale_signed<int32_t, uint32_t>(g, data, length);
+            break;
         default:
             break;  // unplayable anyway
     }

@@ -17,7 +17,7 @@ namespace {
 // silent one. The library is reached through the already loaded copy so that nothing
 // depends on ALSA at build time.
 class QuietAlsa {
-public:
+  public:
     QuietAlsa() {
         library_ = dlopen("libasound.so.2", RTLD_NOW | RTLD_NOLOAD);
         if (library_ == nullptr) return;
@@ -39,7 +39,7 @@ public:
     QuietAlsa(const QuietAlsa&) = delete;
     QuietAlsa& operator=(const QuietAlsa&) = delete;
 
-private:
+  private:
     using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
     using SetHandler = int (*)(Handler);
 
@@ -52,9 +52,12 @@ private:
 
 SDL_AudioFormat sdl_format(int bits) {
     switch (bits) {
-        case 8: return AUDIO_U8;
-        case 32: return AUDIO_S32LSB;
-        default: return AUDIO_S16LSB;
+        case 8:
+            return AUDIO_U8;
+        case 32:
+            return AUDIO_S32LSB;
+        default:
+            return AUDIO_S16LSB;
     }
 }
 
@@ -67,7 +70,7 @@ Uint16 callback_frames(int rate) {
 }
 
 class SdlBackend final : public Backend {
-public:
+  public:
     SdlBackend(const AudioFormat& format, FinishSink& sink) : format_(format), sink_(sink) {}
 
     ~SdlBackend() override { close(); }
@@ -120,7 +123,7 @@ public:
         }
     }
 
-private:
+  private:
     struct Entry {
         AudioBuffer* buffer;
         size_t data;    // PCM bytes to copy

@@ -152,11 +152,12 @@ void DecoderBank::decode_ahead(const uint8_t* gop, size_t length, FrameSet& out)
     std::fill(std::begin(ahead_count_), std::end(ahead_count_), 0);
     const auto layout = fleet::format::gop_layout(gop, length);
     if (!layout) return;
-    fleet::format::for_each_frame_record(gop, *layout, [&](const fleet::format::FrameRecordView& f) {
-        if (f.channel >= KIVRA_MAX_CHANNELS || f.index >= KIVRA_MAX_FRAMES) return;
-        ahead_[f.channel][f.index] = Ahead{f.data, f.length, nullptr, 0, false, {}};
-        ahead_count_[f.channel] = f.index + 1;
-    });
+    fleet::format::for_each_frame_record(
+        gop, *layout, [&](const fleet::format::FrameRecordView& f) {
+            if (f.channel >= KIVRA_MAX_CHANNELS || f.index >= KIVRA_MAX_FRAMES) return;
+            ahead_[f.channel][f.index] = Ahead{f.data, f.length, nullptr, 0, false, {}};
+            ahead_count_[f.channel] = f.index + 1;
+        });
     for (int c = 0; c < KIVRA_MAX_CHANNELS; ++c) {
         size_t offset = 0;
         for (int k = 0; k < ahead_count_[c]; ++k) {

@@ -12,7 +12,7 @@ namespace kivra {
 // blocks, so bytes before the first block boundary are written in place and the partial block
 // at the end of each write waits for the next one.
 class StreamingWriter {
-public:
+  public:
     explicit StreamingWriter(uint8_t* dest);
     StreamingWriter(const StreamingWriter&) = delete;
     StreamingWriter& operator=(const StreamingWriter&) = delete;
@@ -23,7 +23,7 @@ public:
     // whoever is told of the data afterwards sees all of it.
     void finish();
 
-private:
+  private:
     static constexpr size_t kBlock = 16;
 
     uint8_t* dest_;

@@ -39,7 +39,8 @@ size_t yv12_size(int width, int height) {
            2 * half_up(width) * half_up(height);
 }
 
-bool copy_cropped_yv12(const AVFrame& frame, uint8_t* dest, size_t capacity, fleet::format::DecodedPicture& out) {
+bool copy_cropped_yv12(const AVFrame& frame, uint8_t* dest, size_t capacity,
+                       fleet::format::DecodedPicture& out) {
     out = fleet::format::DecodedPicture{};
     if (frame.format != AV_PIX_FMT_YUV420P && frame.format != AV_PIX_FMT_YUVJ420P) return false;
     const int width = frame.width;

@@ -17,6 +17,7 @@ size_t yv12_size(int width, int height);
 // Writes Y, V, U of `frame` (YUV420P or YUVJ420P) without its top kCroppedRows rows to dest.
 // False, with nothing written, for any other format, a picture 8 rows high or less, or one
 // larger than `capacity`.
-bool copy_cropped_yv12(const AVFrame& frame, uint8_t* dest, size_t capacity, fleet::format::DecodedPicture& out);
+bool copy_cropped_yv12(const AVFrame& frame, uint8_t* dest, size_t capacity,
+                       fleet::format::DecodedPicture& out);
 
 }  // namespace kivra

@@ -12,8 +12,8 @@ constexpr int kFramesWhenNoneCounted = 8;
 
 size_t silence_length(const AudioFormat& format, int frames) {
     if (frames <= 0) frames = kFramesWhenNoneCounted;
-    size_t bytes = static_cast<size_t>(format.block_align()) *
-                   static_cast<size_t>(format.rate) / static_cast<size_t>(frames);
+    size_t bytes = static_cast<size_t>(format.block_align()) * static_cast<size_t>(format.rate) /
+                   static_cast<size_t>(frames);
     return std::min((bytes + 1) & ~size_t{1}, kAudioBufferSize);
 }
 
@@ -26,8 +26,8 @@ void fill_frame_audio(const FrameSet& set, int frame, const AudioFormat& format,
         std::memset(buffer.data, silence, buffer.length);
         return;
     }
-    size_t length = std::min(static_cast<size_t>(std::max(set.audio_chunk_length[frame], 0)),
-                             kAudioBufferSize);
+    size_t length =
+        std::min(static_cast<size_t>(std::max(set.audio_chunk_length[frame], 0)), kAudioBufferSize);
     buffer.length = length;
     if (!voice_on) {
         std::memset(buffer.data, silence, length);

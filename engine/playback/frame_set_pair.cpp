@@ -17,7 +17,8 @@ void FrameSetPair::release_current() {
     std::lock_guard<std::mutex> guard(lock_);
     if (!occupied(0) && !occupied(1)) return;
     FrameSet& slot = slots_[read_].set.get();
-    slot.state = slot.state == KIVRA_FRAMESET_READY ? KIVRA_FRAMESET_EMPTY : KIVRA_FRAMESET_EMPTY_NEW;
+    slot.state =
+        slot.state == KIVRA_FRAMESET_READY ? KIVRA_FRAMESET_EMPTY : KIVRA_FRAMESET_EMPTY_NEW;
     read_ = 1 - read_;
 }
 

@@ -11,7 +11,7 @@
 namespace kivra {
 
 class FrameSetPair {
-public:
+  public:
     FrameSetPair();  // both slots empty
 
     // The slot being presented, or null when no slot holds a GOP or a marker. The slot stays
@@ -32,7 +32,7 @@ public:
     // Number of slots holding a parsed GOP (state ready).
     int ready_count();
 
-private:
+  private:
     struct Slot {
         fleet::format::FrameSetStorage set;
         ChannelSizes sizes{};

@@ -11,7 +11,7 @@
 namespace kivra {
 
 class PeriodicTimer {
-public:
+  public:
     ~PeriodicTimer() { stop(); }
 
     // False when the timer already runs or the period is not positive.
@@ -20,7 +20,7 @@ public:
     bool stop();
     bool running() const { return thread_.joinable(); }
 
-private:
+  private:
     void run(std::chrono::milliseconds period);
 
     std::function<void()> tick_;

@@ -4,8 +4,8 @@
 
 namespace kivra {
 
-Player::Player(PlayerEvents& events, Presenter& presenter, AudioOut& audio,
-               std::mutex& engine_lock, DisplaySettings& display, GopRecorder& recorder)
+Player::Player(PlayerEvents& events, Presenter& presenter, AudioOut& audio, std::mutex& engine_lock,
+               DisplaySettings& display, GopRecorder& recorder)
     : events_(events),
       presenter_(presenter),
       audio_(audio),
@@ -15,7 +15,9 @@ Player::Player(PlayerEvents& events, Presenter& presenter, AudioOut& audio,
     audio_.set_completion([this](AudioBuffer& buffer) { return on_audio_buffer(buffer); });
 }
 
-Player::~Player() { halt(); }
+Player::~Player() {
+    halt();
+}
 
 void Player::attach(StoredSource* source) {
     source_ = source;
@@ -85,7 +87,8 @@ int Player::play() {
     }
     if (from == KIVRA_STATUS_OPENED || from == KIVRA_STATUS_STOPPED) {
         if (!ensure_reader()) {
-            events_.error(from == KIVRA_STATUS_OPENED ? KIVRA_ERROR_READER_FROM_OPENED : KIVRA_ERROR_READER_FROM_STOPPED);
+            events_.error(from == KIVRA_STATUS_OPENED ? KIVRA_ERROR_READER_FROM_OPENED
+                                                      : KIVRA_ERROR_READER_FROM_STOPPED);
             return KIVRA_RESULT_PLAY_FAILED;
         }
         if (from == KIVRA_STATUS_OPENED && source_ != nullptr) {
@@ -140,7 +143,8 @@ int Player::step(bool forward) {
         return forward ? KIVRA_RESULT_STEP_FORWARD_FAILED : KIVRA_RESULT_STEP_BACKWARD_FAILED;
     }
     if (!hold_) {
-        events_.error(forward ? KIVRA_ERROR_STEP_FORWARD_PENDING : KIVRA_ERROR_STEP_BACKWARD_PENDING);
+        events_.error(forward ? KIVRA_ERROR_STEP_FORWARD_PENDING
+                              : KIVRA_ERROR_STEP_BACKWARD_PENDING);
         events_.error(failed);
         return forward ? KIVRA_RESULT_STEP_FORWARD_FAILED : KIVRA_RESULT_STEP_BACKWARD_FAILED;
     }
@@ -150,7 +154,8 @@ int Player::step(bool forward) {
 }
 
 int Player::fast(bool forward, int speed) {
-    int failed_result = forward ? KIVRA_RESULT_FAST_FORWARD_FAILED : KIVRA_RESULT_FAST_BACKWARD_FAILED;
+    int failed_result =
+        forward ? KIVRA_RESULT_FAST_FORWARD_FAILED : KIVRA_RESULT_FAST_BACKWARD_FAILED;
     int failed = forward ? KIVRA_ERROR_FAST_FORWARD_FAILED : KIVRA_ERROR_FAST_BACKWARD_FAILED;
     if (speed < 1 || speed > 7) {
         events_.error(forward ? KIVRA_ERROR_FAST_FORWARD_SPEED : KIVRA_ERROR_FAST_BACKWARD_SPEED);
@@ -227,18 +232,19 @@ int Player::seek(int64_t offset) {
         }
         return KIVRA_RESULT_SEEK_OK;
     }
-    if (from == KIVRA_STATUS_PAUSED || from == KIVRA_STATUS_FAST_FORWARD || from == KIVRA_STATUS_FAST_BACKWARD) {
+    if (from == KIVRA_STATUS_PAUSED || from == KIVRA_STATUS_FAST_FORWARD ||
+        from == KIVRA_STATUS_FAST_BACKWARD) {
         PeriodicTimer& timer = from == KIVRA_STATUS_PAUSED ? pause_timer_ : fast_timer_;
         if (!kill_timer(timer, from == KIVRA_STATUS_PAUSED ? KIVRA_ERROR_PAUSE_TIMER_NOT_RUNNING
-                                                       : KIVRA_ERROR_FAST_TIMER_NOT_RUNNING)) {
+                                                           : KIVRA_ERROR_FAST_TIMER_NOT_RUNNING)) {
             events_.error(KIVRA_ERROR_SEEK_RESTART);
             return KIVRA_RESULT_SEEK_FAILED;
         }
         status_ = KIVRA_STATUS_OPENED;
     }
-    int position_error = from == KIVRA_STATUS_OPENED ? KIVRA_ERROR_SEEK_FROM_OPENED
+    int position_error = from == KIVRA_STATUS_OPENED   ? KIVRA_ERROR_SEEK_FROM_OPENED
                          : from == KIVRA_STATUS_PAUSED ? KIVRA_ERROR_SEEK_WHILE_PAUSED
-                                                 : KIVRA_ERROR_SEEK_WHILE_FAST;
+                                                       : KIVRA_ERROR_SEEK_WHILE_FAST;
     if (position(offset) != 0) {
         events_.error(position_error);
         return KIVRA_RESULT_SEEK_FAILED;

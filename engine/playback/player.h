@@ -3,7 +3,6 @@
 // by timers while paused, stepping or fast.
 #pragma once
 
-#include "kivra/kivra.h"
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -11,6 +10,7 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include "kivra/kivra.h"
 
 #include "audio/audio_out.h"
 #include "decode/channel_sizes.h"
@@ -27,7 +27,7 @@ namespace kivra {
 
 // What the player reports to the host.
 class PlayerEvents {
-public:
+  public:
     virtual ~PlayerEvents() = default;
     virtual void play_event(int code, int value) = 0;
     virtual void error(int code, int system_error = 0, int checked = 0) = 0;
@@ -44,7 +44,7 @@ struct DisplaySettings {
 };
 
 class Player {
-public:
+  public:
     Player(PlayerEvents& events, Presenter& presenter, AudioOut& audio, std::mutex& engine_lock,
            DisplaySettings& display, GopRecorder& recorder);
     ~Player();
@@ -71,7 +71,7 @@ public:
     // Stops reader, timers and output (close, release).
     void halt();
 
-private:
+  private:
     // Output and reader.
     bool start_output();
     void stop_output();
@@ -83,8 +83,7 @@ private:
 
     // Presenting.
     bool on_audio_buffer(AudioBuffer& buffer);
-    void present_frame(const FrameSet& set, const ChannelSizes& sizes, int frame,
-                       bool key_frames);
+    void present_frame(const FrameSet& set, const ChannelSizes& sizes, int frame, bool key_frames);
     PictureSize drawing_size(int channel, const ChannelSizes& sizes);
     void on_timer_tick(bool fast_timer);
     int read_for_timer(bool fast_timer, fleet::format::WalkBuffer& buffer, bool& report);

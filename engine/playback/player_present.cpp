@@ -16,8 +16,7 @@ namespace {
 constexpr PictureSize kFallbackSize{352, 280};  // CIF without the recorder's top rows
 
 // Which cell channel c goes to, or false when it is not shown.
-bool choose_cell(int c, int channels, int full_screen, int division, int& layout,
-                 int& position) {
+bool choose_cell(int c, int channels, int full_screen, int division, int& layout, int& position) {
     if (full_screen > 0) {
         layout = 1;
         position = 0;

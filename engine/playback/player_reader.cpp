@@ -47,8 +47,12 @@ int Player::read_for_reader(fleet::format::WalkBuffer& buffer, bool& report, int
             forward = false;
             result = source_->skip_backward(kJumpGops, buffer);
             break;
-        case KIVRA_JUMP_AHEAD: result = source_->skip_forward(kJumpGops, buffer); break;
-        default: result = source_->next(buffer); break;
+        case KIVRA_JUMP_AHEAD:
+            result = source_->skip_forward(kJumpGops, buffer);
+            break;
+        default:
+            result = source_->next(buffer);
+            break;
     }
     if (result != fleet::format::kWalkReadError) {
         recovery_.ended();
@@ -61,7 +65,8 @@ int Player::read_for_reader(fleet::format::WalkBuffer& buffer, bool& report, int
         return result;
     }
     report = recovery_.failed();
-    return recovery_.move_past(*source_, forward) ? fleet::format::kWalkReadError : fleet::format::kWalkEnd;
+    return recovery_.move_past(*source_, forward) ? fleet::format::kWalkReadError
+                                                  : fleet::format::kWalkEnd;
 }
 
 // A write that fails has ended the recording; the host hears of it once, with the system's

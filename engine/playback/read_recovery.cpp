@@ -19,8 +19,8 @@ int64_t ReadRecovery::skip() const {
 bool ReadRecovery::move_past(StoredSource& source, bool forward) const {
     const int64_t at = source.tell();
     if (at < 0) return false;
-    const int64_t to = forward ? std::min(at + skip(), source.length())
-                               : std::max(at - skip(), int64_t{0});
+    const int64_t to =
+        forward ? std::min(at + skip(), source.length()) : std::max(at - skip(), int64_t{0});
     return source.seek(to) == 0;
 }
 

@@ -16,7 +16,7 @@
 namespace kivra {
 
 class ReadRecovery {
-public:
+  public:
     // A read failed. True when it starts a new stretch, which the caller reports.
     bool failed() { return failures_++ == 0; }
     // A read did not fail (a GOP, or an end or beginning): the stretch is over.
@@ -30,7 +30,7 @@ public:
     // fails costs little: 1 ms, doubling with each failure in a row, at most 100 ms.
     std::chrono::milliseconds backoff() const;
 
-private:
+  private:
     int64_t skip() const;
 
     int failures_ = 0;

@@ -9,7 +9,7 @@ namespace kivra {
 // Stays set until reset; every waiter passes while it is set. stop() ends every wait for
 // good (until restart()), so a thread told to end cannot miss it to a reset in between.
 class ManualResetEvent {
-public:
+  public:
     void set() {
         {
             std::lock_guard<std::mutex> guard(lock_);
@@ -50,7 +50,7 @@ public:
         set_ = false;
     }
 
-private:
+  private:
     std::mutex lock_;
     std::condition_variable changed_;
     bool set_ = false;

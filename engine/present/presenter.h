@@ -21,7 +21,7 @@ struct CellRect {
 bool cell_rect(int layout, int position, int width, int height, CellRect& out);
 
 class Presenter {
-public:
+  public:
     Presenter();
     ~Presenter();
     Presenter(const Presenter&) = delete;
@@ -57,10 +57,10 @@ public:
 
     // A copy of the canvas area [left, right) x [top, bottom), clipped to the canvas, as
     // packed RGB. False when nothing is left after clipping.
-    bool capture(int left, int top, int right, int bottom, std::vector<uint8_t>& rgb,
-                 int& width, int& height) const;
+    bool capture(int left, int top, int right, int bottom, std::vector<uint8_t>& rgb, int& width,
+                 int& height) const;
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };
@@ -68,7 +68,7 @@ private:
 // Writes packed RGB as a JPEG. With a time stamp other than 0, its UTC breakdown
 // "YYYY-MM-DD HH:MM:SS" is drawn white on black at the top left first, 28 pixels tall or
 // smaller for an image too narrow for that. False when the file was not written.
-bool write_snapshot_jpeg(const std::string& path, std::vector<uint8_t> rgb, int width,
-                         int height, uint32_t time_stamp);
+bool write_snapshot_jpeg(const std::string& path, std::vector<uint8_t> rgb, int width, int height,
+                         uint32_t time_stamp);
 
 }  // namespace kivra

@@ -12,7 +12,7 @@
 namespace kivra {
 
 class GopRecorder {
-public:
+  public:
     // Creates BASE.dvr and BASE.inx. A recording already running is finished first, so its
     // files stay complete. On failure (the files cannot be created) recording stays off.
     fleet::Status start(const std::string& base_path);
@@ -30,7 +30,7 @@ public:
     void forget_source_position();
     bool recording();
 
-private:
+  private:
     std::mutex lock_;
     std::unique_ptr<RecordingFiles> files_;
     int64_t recorded_up_to_ = -1;  // end of the last recorded GOP in the source, -1 none

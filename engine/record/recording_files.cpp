@@ -26,7 +26,9 @@ int create_file(const std::string& path) {
 
 }  // namespace
 
-RecordingFiles::~RecordingFiles() { close_files(); }
+RecordingFiles::~RecordingFiles() {
+    close_files();
+}
 
 void RecordingFiles::close_files() {
     if (dvr_ >= 0) ::close(dvr_);
@@ -57,8 +59,8 @@ fleet::Status RecordingFiles::create(const std::string& dvr_path, const std::str
     return {};
 }
 
-fleet::Status RecordingFiles::write_at(int fd, const uint8_t* bytes, size_t length,
-                                       int64_t offset, const std::string& path) {
+fleet::Status RecordingFiles::write_at(int fd, const uint8_t* bytes, size_t length, int64_t offset,
+                                       const std::string& path) {
     for (size_t done = 0; done < length;) {
         ssize_t n = ::pwrite(fd, bytes + done, length - done,
                              static_cast<off_t>(offset + static_cast<int64_t>(done)));
@@ -74,7 +76,8 @@ fleet::Status RecordingFiles::write_at(int fd, const uint8_t* bytes, size_t leng
 
 fleet::Status RecordingFiles::append(const uint8_t* gop, size_t length, uint32_t time) {
     if (!is_open()) return fleet::fail("no recording files are open");
-    if (length < fleet::format::kGopHeaderSize) return fleet::fail("a GOP is at least its header long");
+    if (length < fleet::format::kGopHeaderSize)
+        return fleet::fail("a GOP is at least its header long");
     uint8_t header[fleet::format::kGopHeaderSize];
     std::memcpy(header, gop, sizeof header);
     constexpr uint32_t kBackLinkBits = 0xFFFFF;
@@ -118,8 +121,8 @@ fleet::Status RecordingFiles::finish() {
     if (done) {
         inx_length_ += static_cast<int64_t>(fleet::format::kIndexRecordSize);
         fleet::format::IndexHeader header;
-        header.last =
-            static_cast<uint32_t>(inx_length_ / static_cast<int64_t>(fleet::format::kIndexRecordSize) - 1);
+        header.last = static_cast<uint32_t>(
+            inx_length_ / static_cast<int64_t>(fleet::format::kIndexRecordSize) - 1);
         const auto bytes = header.encode();
         done = write_at(inx_, bytes.data(), bytes.size(), 0, inx_path_);
     }

@@ -12,7 +12,7 @@
 namespace kivra {
 
 class RecordingFiles {
-public:
+  public:
     RecordingFiles() = default;
     ~RecordingFiles();
     RecordingFiles(const RecordingFiles&) = delete;
@@ -32,7 +32,7 @@ public:
 
     bool is_open() const { return dvr_ >= 0; }
 
-private:
+  private:
     fleet::Status write_at(int fd, const uint8_t* bytes, size_t length, int64_t offset,
                            const std::string& path);
     void close_files();

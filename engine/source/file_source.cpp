@@ -3,9 +3,9 @@
 #include <cstring>
 #include <vector>
 
-#include "format/gop_parser.h"
 #include "format/frame_set.h"
 #include "format/gop_header.h"
+#include "format/gop_parser.h"
 
 namespace kivra {
 namespace {
@@ -14,10 +14,13 @@ constexpr int kProbeAttempts = 100;
 
 }  // namespace
 
-FileSource::FileSource() { set_closer(nullptr); }
+FileSource::FileSource() {
+    set_closer(nullptr);
+}
 
 void FileSource::set_closer(PairCloser closer) {
-    closer_ = closer ? std::move(closer) : [](fleet::format::FilePair& pair) { return pair.close(); };
+    closer_ =
+        closer ? std::move(closer) : [](fleet::format::FilePair& pair) { return pair.close(); };
 }
 
 fleet::Status FileSource::open(const std::string& dvr_path, const std::string& inx_path) {
@@ -60,11 +63,13 @@ void FileSource::run_probe() {
     fleet::format::FrameSetStorage set;
     cursor_.position = 0;
     for (int attempt = 0; attempt < kProbeAttempts; ++attempt) {
-        int result = attempt == 0 ? fleet::format::next_gop(cursor_, buffer)
-                                  : skip_forward(attempt, buffer);
+        int result =
+            attempt == 0 ? fleet::format::next_gop(cursor_, buffer) : skip_forward(attempt, buffer);
         if (result == fleet::format::kWalkEnd || result == fleet::format::kWalkNotOpen) break;
         if (result != fleet::format::kWalkRead) continue;
-        if (fleet::format::parse_gop(buffer.data, buffer.length, nullptr, set.get()) != fleet::format::kParseOk) continue;
+        if (fleet::format::parse_gop(buffer.data, buffer.length, nullptr, set.get()) !=
+            fleet::format::kParseOk)
+            continue;
         probe_.channel_count = set->channel_count;
         std::memcpy(probe_.vehicle_id, set->vehicle_id, sizeof probe_.vehicle_id);
         probe_.vehicle_id[15] = '\0';

@@ -14,7 +14,7 @@
 namespace kivra {
 
 class FileSource final : public StoredSource {
-public:
+  public:
     // How the pair's files are closed. Closing a read-only file hardly ever fails, so tests
     // put in a closer that does.
     using PairCloser = std::function<fleet::format::PairClosed(fleet::format::FilePair&)>;
@@ -47,7 +47,7 @@ public:
     const std::string& dvr_path() const { return dvr_path_; }
     const std::string& inx_path() const { return inx_path_; }
 
-private:
+  private:
     void run_probe();
 
     fleet::format::FilePair pair_;

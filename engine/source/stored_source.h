@@ -17,7 +17,7 @@ struct ProbeResult {
 };
 
 class StoredSource {
-public:
+  public:
     virtual ~StoredSource() = default;
 
     virtual bool is_open() const = 0;

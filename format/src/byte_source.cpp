@@ -8,7 +8,9 @@
 
 namespace fleet::format {
 
-FileByteSource::~FileByteSource() { close(); }
+FileByteSource::~FileByteSource() {
+    close();
+}
 
 bool FileByteSource::open(const std::string& path) {
     close();
@@ -40,8 +42,8 @@ bool FileByteSource::read_at(int64_t offset, uint8_t* dest, size_t n) {
     if (fd_ < 0 || offset < 0) return false;
     size_t done = 0;
     while (done < n) {
-        ssize_t got = ::pread(fd_, dest + done, n - done, static_cast<off_t>(offset) +
-                                                              static_cast<off_t>(done));
+        ssize_t got = ::pread(fd_, dest + done, n - done,
+                              static_cast<off_t>(offset) + static_cast<off_t>(done));
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return false;
         done += static_cast<size_t>(got);

@@ -25,11 +25,10 @@ std::string FilePair::open(const std::string& dvr_path, const std::string& inx_p
     if (!read_index_header(inx_, header_)) {
         reason = inx_path + ": index header cannot be read (file too short)";
     } else if (!read_index_unit(inx_, header_.first, first)) {
-        reason = inx_path + ": first index unit " + std::to_string(header_.first) +
-                 " cannot be read";
+        reason =
+            inx_path + ": first index unit " + std::to_string(header_.first) + " cannot be read";
     } else if (!read_index_unit(inx_, header_.last, last)) {
-        reason = inx_path + ": last index unit " + std::to_string(header_.last) +
-                 " cannot be read";
+        reason = inx_path + ": last index unit " + std::to_string(header_.last) + " cannot be read";
     } else if (last.offset < 0) {
         reason = inx_path + ": last index unit has a negative offset";
     }

@@ -64,10 +64,9 @@ bool parse_speed(ByteReader& in, const InfoContext& ctx, FrameSet& out) {
 }
 
 bool parse_position(ByteReader& in, const InfoContext& ctx, FrameSet& out) {
-    return read_section(in, ctx, kPositionRecordSize, out.position_count,
-                        [&](int i, const uint8_t* r) {
-                            std::memcpy(out.position[i], r + 5, KIVRA_POSITION_SIZE);
-                        });
+    return read_section(
+        in, ctx, kPositionRecordSize, out.position_count,
+        [&](int i, const uint8_t* r) { std::memcpy(out.position[i], r + 5, KIVRA_POSITION_SIZE); });
 }
 
 bool parse_gsensor(ByteReader& in, const InfoContext& ctx, FrameSet& out) {

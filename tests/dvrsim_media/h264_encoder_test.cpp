@@ -115,7 +115,7 @@ Picture copy_out(const AVFrame* frame) {
 
 // A fresh decoder per call: what a player has when it jumps straight into one GOP.
 class GopDecoder {
-public:
+  public:
     GopDecoder() {
         const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
         context_ = avcodec_alloc_context3(codec);
@@ -153,7 +153,7 @@ public:
         return out;
     }
 
-private:
+  private:
     void drain(Decoded& out) {
         int rc = 0;
         while ((rc = avcodec_receive_frame(context_, frame_)) == 0) {
@@ -226,8 +226,8 @@ TEST(H264Encoder, EachGopDecodesAloneAndMatchesTheSource) {
 }
 
 TEST(H264Encoder, SizesThatAreNotWholeMacroblocksDecode) {
-    for (const EncoderSettings settings : {EncoderSettings{720, 488, 3, 25},
-                                           EncoderSettings{1280, 728, 3, 25}}) {
+    for (const EncoderSettings settings :
+         {EncoderSettings{720, 488, 3, 25}, EncoderSettings{1280, 728, 3, 25}}) {
         SCOPED_TRACE(std::to_string(settings.width) + "x" + std::to_string(settings.height));
         const std::vector<Picture> source = painted_sequence(settings.width, settings.height, 3);
         GopDecoder decoder;

@@ -43,13 +43,15 @@ struct Sample {
 Sample sample_at(const Picture& p, int width, int height, int x, int y) {
     const size_t luma = static_cast<size_t>(width) * static_cast<size_t>(height);
     const size_t chroma_plane = luma / 4;
-    const size_t chroma = static_cast<size_t>(y / 2) * static_cast<size_t>(width / 2) +
-                          static_cast<size_t>(x / 2);
+    const size_t chroma =
+        static_cast<size_t>(y / 2) * static_cast<size_t>(width / 2) + static_cast<size_t>(x / 2);
     return Sample{p[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)],
                   p[luma + chroma], p[luma + chroma_plane + chroma]};
 }
 
-bool near(int value, int expected) { return std::abs(value - expected) <= 2; }
+bool near(int value, int expected) {
+    return std::abs(value - expected) <= 2;
+}
 
 TEST(PicturePainter, SizeIsOneAndAHalfBytesPerPixel) {
     EXPECT_EQ(yuv420p_size(352, 296), 352u * 296u * 3u / 2u);
@@ -139,9 +141,9 @@ TEST(PicturePainter, CameraSceneAddsDetailUnderTheSameOverlays) {
 TEST(PicturePainter, StaysInsideTheBuffer) {
     constexpr uint8_t kGuard = 0xA5;
     constexpr size_t kGuardBytes = 64;
-    for (const auto& [width, height] : {std::pair{352, 296}, std::pair{720, 488},
-                                        std::pair{1280, 728}, std::pair{16, 10},
-                                        std::pair{17, 11}}) {
+    for (const auto& [width, height] :
+         {std::pair{352, 296}, std::pair{720, 488}, std::pair{1280, 728}, std::pair{16, 10},
+          std::pair{17, 11}}) {
         const size_t size = yuv420p_size(width, height);
         Picture p(size + kGuardBytes, kGuard);
         paint_picture(p.data(), width, height, content_for(15, 1000));

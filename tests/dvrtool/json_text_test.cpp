@@ -28,7 +28,10 @@ TEST(JsonText, EveryByteOutsideWellFormedUtf8IsReadAsLatin1) {
         {"above U+10FFFF", "\xF4\x90\x80\x80", "ô\xC2\x90\xC2\x80\xC2\x80"},
         {"sequence cut by the end", "x\xE2\x82", "xâ\xC2\x82"},
         {"sequence cut by ASCII", "\xE2\x82Z", "â\xC2\x82Z"},
-        {"GBK plate text", "\xD4\xC1" "B123", "ÔÁB123"},
+        {"GBK plate text",
+         "\xD4\xC1"
+         "B123",
+         "ÔÁB123"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

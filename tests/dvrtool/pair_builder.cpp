@@ -8,7 +8,8 @@ std::vector<uint8_t> payload(uint32_t time, int channel, int k) {
     std::vector<uint8_t> out(300 + 37 * static_cast<size_t>(channel) + 11 * static_cast<size_t>(k));
     for (size_t i = 0; i < out.size(); ++i) {
         out[i] = static_cast<uint8_t>(1 + (time * 31 + static_cast<uint32_t>(channel * 7 + k * 3) +
-                                           static_cast<uint32_t>(i)) % 255);
+                                           static_cast<uint32_t>(i)) %
+                                              255);
     }
     return out;
 }
@@ -42,7 +43,9 @@ void PairBuilder::add_gop(fleet::format::GopPlan fields, std::optional<uint32_t>
     last_time_ = fields.time;
 }
 
-void PairBuilder::add_raw(const std::vector<uint8_t>& bytes) { append(bytes, last_time_); }
+void PairBuilder::add_raw(const std::vector<uint8_t>& bytes) {
+    append(bytes, last_time_);
+}
 
 void PairBuilder::finish() {
     if (!writer_.finish()) throw std::runtime_error("cannot finish " + dvr_);

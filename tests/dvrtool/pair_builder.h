@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "format/gop_builder.h"
 #include "format/file_pair_writer.h"
+#include "format/gop_builder.h"
 
 namespace dvrtool_test {
 
@@ -28,7 +28,7 @@ struct Item {
 };
 
 class PairBuilder {
-public:
+  public:
     explicit PairBuilder(const std::string& base);  // writes base.dvr and base.inx
 
     // A GOP that leaves previous_length at 0 gets the previous GOP's total length.
@@ -44,7 +44,7 @@ public:
     const std::vector<Item>& items() const { return items_; }
     int64_t length() const { return writer_.stream_length(); }
 
-private:
+  private:
     void append(const std::vector<uint8_t>& bytes, uint32_t time);
 
     std::string dvr_, inx_;

@@ -17,7 +17,8 @@ inline fleet::test::ProcessResult dvrtool(std::vector<std::string> args) {
 
 inline std::vector<nlohmann::json> json_lines(const std::string& text) {
     std::vector<nlohmann::json> out;
-    for (const auto& line : fleet::test::split_lines(text)) out.push_back(nlohmann::json::parse(line));
+    for (const auto& line : fleet::test::split_lines(text))
+        out.push_back(nlohmann::json::parse(line));
     return out;
 }
 

@@ -20,8 +20,9 @@ TEST(DvrtoolTelemetry, JsonLinesCarryTheInfoBlockValues) {
 
     fleet::format::InfoBlockPlan info;
     info.status = std::vector<fleet::format::StatusRecord>{{"BUS-42", 21, 0x05, 0x02},
-                                                    {"BUS-42", -3, 0x00, 0x08}};
-    info.speed = std::vector<uint16_t>{fleet::format::speed_word(425), fleet::format::speed_word(500)};
+                                                           {"BUS-42", -3, 0x00, 0x08}};
+    info.speed =
+        std::vector<uint16_t>{fleet::format::speed_word(425), fleet::format::speed_word(500)};
     info.position = std::vector<std::string>{"N5130.1234E00007.5678", "N5130.1300E00007.5700"};
     info.gsensor = std::vector<std::array<int8_t, 3>>{{{1, -2, 64}}, {{0, 0, -64}}};
     // Format channel 9 is beyond a FrameSet's eight channels: never listed.
@@ -61,9 +62,13 @@ TEST(DvrtoolTelemetry, TextsThatAreNotUtf8StillPrintEveryGop) {
     fleet::test::TempDir dir;
     PairBuilder pair(dir.file("rec"));
     const std::vector<std::pair<std::string, std::string>> texts = {
-        {"BUS\xE9\xFF-1", "N5130.12\x99" "4E00007.5678"},
+        {"BUS\xE9\xFF-1",
+         "N5130.12\x99"
+         "4E00007.5678"},
         {"BUS-42", "N5130.1234E00007.5678"},
-        {"\xD4\xC1" "B12345", "N5130.1234E0000\xC3\xA9.567"},
+        {"\xD4\xC1"
+         "B12345",
+         "N5130.1234E0000\xC3\xA9.567"},
     };
     for (size_t i = 0; i < texts.size(); ++i) {
         fleet::format::InfoBlockPlan info;
@@ -80,9 +85,13 @@ TEST(DvrtoolTelemetry, TextsThatAreNotUtf8StillPrintEveryGop) {
     auto lines = json_lines(result.out);
     ASSERT_EQ(lines.size(), 3u);
     const std::pair<const char*, const char*> expected[] = {
-        {"BUS\xC3\xA9\xC3\xBF-1", "N5130.12\xC2\x99" "4E00007.5678"},
+        {"BUS\xC3\xA9\xC3\xBF-1",
+         "N5130.12\xC2\x99"
+         "4E00007.5678"},
         {"BUS-42", "N5130.1234E00007.5678"},
-        {"\xC3\x94\xC3\x81" "B12345", "N5130.1234E0000\xC3\xA9.567"},
+        {"\xC3\x94\xC3\x81"
+         "B12345",
+         "N5130.1234E0000\xC3\xA9.567"},
     };
     for (size_t i = 0; i < lines.size(); ++i) {
         EXPECT_EQ(lines[i]["gop"], i);

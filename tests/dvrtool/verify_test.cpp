@@ -36,7 +36,9 @@ struct Case {
     int exit_code;
 };
 
-void build_clean(PairBuilder& p) { write_three_gops(p); }
+void build_clean(PairBuilder& p) {
+    write_three_gops(p);
+}
 
 void build_with_padding(PairBuilder& p) {
     p.add_gop(make_gop(kT0, {0, 2}, 2));
@@ -97,7 +99,8 @@ void build_with_early_end(PairBuilder& p) {
 }
 
 int64_t end_of(const PairBuilder& p, size_t item) {
-    return p.items()[item].offset + fleet::format::round_up_block(static_cast<int64_t>(p.items()[item].length));
+    return p.items()[item].offset +
+           fleet::format::round_up_block(static_cast<int64_t>(p.items()[item].length));
 }
 
 const Case kCases[] = {
@@ -114,11 +117,11 @@ const Case kCases[] = {
     {"truncated", build_truncated,
      [](const PairBuilder& p) {
          const int64_t at = p.items()[2].offset;
-         return Lines{region(at, p.length(),
-                             "GOP of " + std::to_string(p.items()[2].length) +
-                                 " bytes runs past the end of the file at " +
-                                 std::to_string(at + 700)),
-                      "2 GOPs, 1 damaged regions"};
+         return Lines{
+             region(at, p.length(),
+                    "GOP of " + std::to_string(p.items()[2].length) +
+                        " bytes runs past the end of the file at " + std::to_string(at + 700)),
+             "2 GOPs, 1 damaged regions"};
      },
      1},
     {"rejected", build_with_rejected,
@@ -137,9 +140,10 @@ const Case kCases[] = {
      1},
     {"index time", build_with_index_time_off,
      [](const PairBuilder&) {
-         return Lines{"damage at 0: index unit 1 has time 2024-05-01 12:01:40, the GOP has "
-                      "2024-05-01 12:00:00",
-                      "2 GOPs, 1 damaged regions"};
+         return Lines{
+             "damage at 0: index unit 1 has time 2024-05-01 12:01:40, the GOP has "
+             "2024-05-01 12:00:00",
+             "2 GOPs, 1 damaged regions"};
      },
      1},
     {"index end inside a GOP", build_with_early_end,

@@ -137,8 +137,7 @@ TEST(LibraryExports, ListOrderIsTheDeclarationOrder) {
     ASSERT_FALSE(header.empty()) << KIVRA_HEADER_PATH;
     const std::regex declaration(R"(\nKIVRA_EXPORT\s+[\w\s\*]*?\b(\w+)\s*\()");
     std::vector<std::string> declared;
-    for (std::sregex_iterator it(header.begin(), header.end(), declaration), end; it != end;
-         ++it) {
+    for (std::sregex_iterator it(header.begin(), header.end(), declaration), end; it != end; ++it) {
         declared.push_back((*it)[1]);
     }
     EXPECT_EQ(declared, interface_names());

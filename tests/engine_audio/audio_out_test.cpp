@@ -19,7 +19,9 @@ using test::NumberedProducer;
 constexpr AudioFormat kTenthFormat{16, 1, 8000};  // 1600 bytes = 1/10 s
 constexpr size_t kTenth = 1600;
 
-double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
 
 double cpu_seconds() {
     rusage usage{};
@@ -31,7 +33,7 @@ double cpu_seconds() {
 }
 
 class ClockOut : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { setenv("KIVRA_AUDIO", "clock", 1); }
 
     int start() {
@@ -205,10 +207,12 @@ TEST_F(ClockOut, OversizedLengthIsCutToTheBuffer) {
         return true;
     });
     ASSERT_EQ(start(), kAudioStarted);
-    ASSERT_TRUE(test::wait_for([&] {
-        std::lock_guard guard(mutex);
-        return lengths.size() >= 12;
-    }, 5s));
+    ASSERT_TRUE(test::wait_for(
+        [&] {
+            std::lock_guard guard(mutex);
+            return lengths.size() >= 12;
+        },
+        5s));
     EXPECT_TRUE(out.stop());
     std::lock_guard guard(mutex);
     for (size_t i = 4; i < lengths.size(); ++i) EXPECT_EQ(lengths[i], kAudioBufferSize);
@@ -239,10 +243,12 @@ TEST_F(ClockOut, LateProducerIsNotCaughtUpInABurst) {
         return true;
     });
     ASSERT_EQ(start(), kAudioStarted);
-    ASSERT_TRUE(test::wait_for([&] {
-        std::lock_guard guard(mutex);
-        return first_after_stall != 0 && finished[first_after_stall + 3] != Clock::time_point{};
-    }, 10s));
+    ASSERT_TRUE(test::wait_for(
+        [&] {
+            std::lock_guard guard(mutex);
+            return first_after_stall != 0 && finished[first_after_stall + 3] != Clock::time_point{};
+        },
+        10s));
     EXPECT_TRUE(out.stop());
     std::lock_guard guard(mutex);
     // Four tenths queued from the stall on: 0.4 s of sound, at most 50 ms of it made up.

@@ -24,7 +24,7 @@ using Clock = std::chrono::steady_clock;
 // Puts the variables back as they were, so one test's backend choice does not leak into
 // the next when the whole binary runs in one process.
 class EnvGuard {
-public:
+  public:
     EnvGuard() {
         for (const char* name : kNames) {
             const char* value = std::getenv(name);
@@ -43,10 +43,10 @@ public:
     EnvGuard(const EnvGuard&) = delete;
     EnvGuard& operator=(const EnvGuard&) = delete;
 
-    static constexpr const char* kNames[] = {"KIVRA_AUDIO", "SDL_AUDIODRIVER",
-                                             "SDL_DISKAUDIOFILE", "SDL_DISKAUDIODELAY"};
+    static constexpr const char* kNames[] = {"KIVRA_AUDIO", "SDL_AUDIODRIVER", "SDL_DISKAUDIOFILE",
+                                             "SDL_DISKAUDIODELAY"};
 
-private:
+  private:
     std::vector<std::optional<std::string>> saved_;
 };
 
@@ -62,7 +62,7 @@ inline bool wait_for(const std::function<bool()>& done, std::chrono::millisecond
 // Gives `buffers` buffers of `bytes` bytes, each stamped with its number (from 1) in the
 // first four bytes, then returns false. Records every completion.
 class NumberedProducer {
-public:
+  public:
     struct Event {
         uint32_t number;  // 0: one of the four empty buffers start() queues
         size_t length;    // as played
@@ -86,7 +86,7 @@ public:
     // Called with each buffer before it is queued again; tests fill in sound here.
     std::function<void(AudioBuffer&, uint32_t number)> fill;
 
-private:
+  private:
     bool complete(AudioBuffer& buffer) {
         const int inside = ++inside_;
         int most = most_at_once_.load();

@@ -36,7 +36,7 @@ bool clock_forced_by_caller() {
 }
 
 class SdlOut : public ::testing::Test {
-protected:
+  protected:
     test::EnvGuard env;
     AudioOut out;
 };
@@ -144,7 +144,8 @@ TEST_F(SdlOut, ForcedOpenFailureIsReportedAutomaticFallsBack) {
     setenv("KIVRA_AUDIO", "sdl", 1);
     int checked = 99;
     const int result = out.start(checked);
-    if (result == KIVRA_ERROR_OUTPUT_NO_DEVICE) GTEST_SKIP() << "SDL's disk driver is not available";
+    if (result == KIVRA_ERROR_OUTPUT_NO_DEVICE)
+        GTEST_SKIP() << "SDL's disk driver is not available";
     EXPECT_EQ(result, KIVRA_ERROR_OUTPUT_DEVICE);
     EXPECT_EQ(checked, -1);
     EXPECT_FALSE(out.is_open());
@@ -159,7 +160,7 @@ TEST_F(SdlOut, ForcedOpenFailureIsReportedAutomaticFallsBack) {
 
 // Captures what goes to file descriptor 2, where alsa-lib writes directly.
 class StderrCapture {
-public:
+  public:
     StderrCapture() {
         std::fflush(stderr);
         file_ = std::tmpfile();
@@ -177,7 +178,7 @@ public:
         return text;
     }
 
-private:
+  private:
     std::FILE* file_ = nullptr;
     int saved_ = -1;
 };

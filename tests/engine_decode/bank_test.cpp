@@ -8,15 +8,15 @@
 #include <vector>
 
 #include "decode/decoder_bank.h"
-#include "format/gop_builder.h"
 #include "format/frame_set.h"
+#include "format/gop_builder.h"
 #include "streams.h"
 
 namespace decode_test {
 namespace {
 
-using kivra::DecoderBank;
 using fleet::format::FrameSetStorage;
+using kivra::DecoderBank;
 
 constexpr int kChannels = 4;
 constexpr int kGops = 2;
@@ -124,7 +124,8 @@ TEST(DecoderBank, AnUndecodableChannelLeavesTheOthersAndItsNextGopAlone) {
         fleet::format::FrameSetStorage storage;
         const FrameSet& set = storage.get();
 
-        ASSERT_EQ(bank.parse(damaged.data(), damaged.size(), storage.get()), fleet::format::kParseOk);
+        ASSERT_EQ(bank.parse(damaged.data(), damaged.size(), storage.get()),
+                  fleet::format::kParseOk);
         EXPECT_EQ(set.present[d.channel], 1);
         for (int k = 0; k < kFrames; ++k) {
             EXPECT_EQ(set.picture_size[d.channel][k], 0) << "frame " << k;

@@ -19,8 +19,12 @@ void size_cb(void*, int32_t* w, int32_t* h) {
     *w = harness->width();
     *h = harness->height();
 }
-void present_cb(void*, const KivraCanvas* c) { harness->on_present(c); }
-void play_cb(int32_t code, int32_t value) { harness->on_play(code, value); }
+void present_cb(void*, const KivraCanvas* c) {
+    harness->on_present(c);
+}
+void play_cb(int32_t code, int32_t value) {
+    harness->on_play(code, value);
+}
 void frame_cb(uint32_t time, const char*, const void*, const int32_t*, float speed, int32_t,
               const uint8_t*, int32_t, const void*, int32_t, int32_t, int32_t, int32_t, int32_t,
               int32_t) {
@@ -61,8 +65,8 @@ int EngineHarness::command(int cmd, intptr_t first, int64_t offset, const char* 
     zPlayMSG(cmd, first, static_cast<int32_t>(offset & 0xFFFFFFFF),
              static_cast<int32_t>(offset >> 32), text);
     guard.lock();
-    bool answered = changed_.wait_for(guard, std::chrono::seconds(10),
-                                      [&] { return results_ > before; });
+    bool answered =
+        changed_.wait_for(guard, std::chrono::seconds(10), [&] { return results_ > before; });
     last_errors_.assign(errors_.begin() + static_cast<std::ptrdiff_t>(errors_before),
                         errors_.end());
     if (!answered) return -1;
@@ -121,8 +125,8 @@ bool EngineHarness::save_canvas(const std::string& path) {
 
 std::array<int, 3> EngineHarness::pixel(int x, int y) {
     std::lock_guard<std::mutex> guard(lock_);
-    size_t at = (static_cast<size_t>(y) * static_cast<size_t>(canvas_width_) +
-                 static_cast<size_t>(x)) * 4;
+    size_t at =
+        (static_cast<size_t>(y) * static_cast<size_t>(canvas_width_) + static_cast<size_t>(x)) * 4;
     if (at + 3 > canvas_.size()) return {-1, -1, -1};
     return {canvas_[at], canvas_[at + 1], canvas_[at + 2]};
 }

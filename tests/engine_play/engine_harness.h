@@ -27,7 +27,7 @@ struct FrameEvent {
 };
 
 class EngineHarness {
-public:
+  public:
     EngineHarness(int width = 960, int height = 720);
     ~EngineHarness();
 
@@ -60,7 +60,7 @@ public:
     int width() const { return width_; }
     int height() const { return height_; }
 
-private:
+  private:
     std::mutex lock_;
     std::condition_variable changed_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();

@@ -12,8 +12,9 @@ namespace kivra {
 namespace {
 
 TEST(FileSource, ProbesPositionsAndReadsTheIndex) {
-    std::string base = fleet::test::recording("--channels 8 --stream-version 3 --seconds 3 "
-                                              "--fps 2 --audio-rate 16000 --audio-bits 8");
+    std::string base = fleet::test::recording(
+        "--channels 8 --stream-version 3 --seconds 3 "
+        "--fps 2 --audio-rate 16000 --audio-bits 8");
     FileSource source;
     ASSERT_TRUE(source.open(base + ".dvr", base + ".inx").ok());
     EXPECT_EQ(source.probe().channel_count, 8);
@@ -28,10 +29,10 @@ TEST(FileSource, ProbesPositionsAndReadsTheIndex) {
         int error;
         int64_t at;
     };
-    for (const Seek& s : {Seek{1000, 0, 1024}, Seek{512, 0, 512}, Seek{source.length(), 0,
-                                                                           source.length()},
-                          Seek{-1, KIVRA_ERROR_FILE_BEYOND_END, 512}, Seek{source.length() + 1,
-                                                               KIVRA_ERROR_FILE_BEYOND_END, 512}}) {
+    for (const Seek& s :
+         {Seek{1000, 0, 1024}, Seek{512, 0, 512}, Seek{source.length(), 0, source.length()},
+          Seek{-1, KIVRA_ERROR_FILE_BEYOND_END, 512},
+          Seek{source.length() + 1, KIVRA_ERROR_FILE_BEYOND_END, 512}}) {
         if (s.error != 0) {
             ASSERT_EQ(source.seek(512), 0);
         }
@@ -44,7 +45,8 @@ TEST(FileSource, ProbesPositionsAndReadsTheIndex) {
     EXPECT_EQ(fleet::format::IndexHeader::decode(record).magic, fleet::format::kIndexMagic);
     EXPECT_FALSE(source.time_index_unit(0, record));
     ASSERT_TRUE(source.time_index_unit(2, record));
-    EXPECT_EQ(fleet::format::IndexUnit::decode(record).offset, source.length()) << "the closing unit";
+    EXPECT_EQ(fleet::format::IndexUnit::decode(record).offset, source.length())
+        << "the closing unit";
 
     EXPECT_EQ(source.close(), std::vector<int>{});
     EXPECT_EQ(source.close(), std::vector<int>{KIVRA_ERROR_CLOSE_NOTHING_OPEN});

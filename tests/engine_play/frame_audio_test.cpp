@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "format/gop_builder.h"
 #include "format/frame_set.h"
+#include "format/gop_builder.h"
 #include "format/gop_parser.h"
 #include "playback/frame_audio.h"
 
@@ -21,10 +21,10 @@ TEST(FrameAudio, SilenceLastsOneFrame) {
         int frames;
         size_t bytes;
     } rows[] = {
-        {{16, 1, 8000}, 16, 1000},        // 16000 bytes a second over 16 frames
+        {{16, 1, 8000}, 16, 1000},  // 16000 bytes a second over 16 frames
         {{16, 1, 22050}, 15, 2940},
-        {{8, 1, 8000}, 15, 534},          // 533.3 bytes, kept even
-        {{16, 1, 8000}, 0, 2000},         // no frame count: eight frames
+        {{8, 1, 8000}, 15, 534},                // 533.3 bytes, kept even
+        {{16, 1, 8000}, 0, 2000},               // no frame count: eight frames
         {{16, 2, 44100}, 1, kAudioBufferSize},  // a second would not fit one buffer
     };
     for (const auto& row : rows) {
@@ -44,7 +44,8 @@ TEST(FrameAudio, GopWithoutFrameCountPlaysEightFramesWithoutAudio) {
     spec.audio = {8000, 16, 1, std::vector<uint8_t>(16000, 0x11)};
     const std::vector<uint8_t> gop = fleet::format::build_gop(spec);
     fleet::format::FrameSetStorage set;
-    ASSERT_EQ(fleet::format::parse_gop(gop.data(), gop.size(), nullptr, set.get()), fleet::format::kParseOk);
+    ASSERT_EQ(fleet::format::parse_gop(gop.data(), gop.size(), nullptr, set.get()),
+              fleet::format::kParseOk);
     EXPECT_EQ(set->frames_per_channel, 8);
     EXPECT_EQ(set->has_audio, 0);
     EXPECT_EQ(set->gop_time, spec.time);

@@ -9,7 +9,7 @@ namespace kivra {
 namespace {
 
 class Pair : public testing::Test {
-protected:
+  protected:
     // A parsed GOP with one picture byte and one audio byte that tell GOPs apart.
     FrameSet& gop(uint8_t mark) {
         FrameSet& set = source_.get();

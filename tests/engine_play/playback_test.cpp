@@ -16,14 +16,16 @@ namespace {
 using namespace std::chrono_literals;
 
 class Playback : public testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         setenv("KIVRA_AUDIO", "clock", 1);
         std::filesystem::create_directories(ARTIFACT_DIR);
     }
 };
 
-std::string artifact(const std::string& name) { return std::string(ARTIFACT_DIR) + "/" + name; }
+std::string artifact(const std::string& name) {
+    return std::string(ARTIFACT_DIR) + "/" + name;
+}
 
 bool near(const std::array<int, 3>& a, const std::array<int, 3>& b, int tolerance = 12) {
     for (size_t i = 0; i < 3; ++i) {
@@ -32,7 +34,9 @@ bool near(const std::array<int, 3>& a, const std::array<int, 3>& b, int toleranc
     return true;
 }
 
-bool is_black(const std::array<int, 3>& c) { return c[0] < 10 && c[1] < 10 && c[2] < 10; }
+bool is_black(const std::array<int, 3>& c) {
+    return c[0] < 10 && c[1] < 10 && c[2] < 10;
+}
 
 // A point of a cell's plain background: clear of the channel caption, time and moving box.
 std::array<int, 3> background(EngineHarness& engine, int layout, int position) {
@@ -132,8 +136,8 @@ TEST_F(Playback, RecordingDuringPlayIsAValidFilePairThatPlays) {
     EngineHarness replay;
     ASSERT_TRUE(replay.open(base));
     ASSERT_EQ(replay.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
-    EXPECT_TRUE(replay.wait(
-        [&] { return replay.count_play(KIVRA_EVENT_END_OF_DATA, 0) == 1; }, 15s));
+    EXPECT_TRUE(
+        replay.wait([&] { return replay.count_play(KIVRA_EVENT_END_OF_DATA, 0) == 1; }, 15s));
     EXPECT_GE(replay.frames().size(), 8u);
 }
 

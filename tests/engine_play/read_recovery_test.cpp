@@ -12,13 +12,17 @@ namespace {
 
 // A source that only positions: every read of a stretch fails where it stands.
 class Positions final : public StoredSource {
-public:
+  public:
     explicit Positions(int64_t length) : length_(length) {}
     bool is_open() const override { return true; }
     int next(fleet::format::WalkBuffer&) override { return fleet::format::kWalkReadError; }
-    int skip_forward(int, fleet::format::WalkBuffer&) override { return fleet::format::kWalkReadError; }
+    int skip_forward(int, fleet::format::WalkBuffer&) override {
+        return fleet::format::kWalkReadError;
+    }
     int previous(fleet::format::WalkBuffer&) override { return fleet::format::kWalkReadError; }
-    int skip_backward(int, fleet::format::WalkBuffer&) override { return fleet::format::kWalkReadError; }
+    int skip_backward(int, fleet::format::WalkBuffer&) override {
+        return fleet::format::kWalkReadError;
+    }
     int seek(int64_t logical) override {
         if (logical < 0 || logical > length_) return KIVRA_ERROR_FILE_BEYOND_END;
         at_ = logical;
@@ -32,7 +36,7 @@ public:
     bool time_index_header(uint8_t*) override { return false; }
     bool time_index_unit(int64_t, uint8_t*) override { return false; }
 
-private:
+  private:
     int64_t length_;
     int64_t at_ = 0;
     ProbeResult probe_;

@@ -22,10 +22,12 @@ struct FullRow {
     bool tmpfs;  // else the stream file is /dev/full, which refuses every write
 };
 
-void PrintTo(const FullRow& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const FullRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class RecordingOnAFullDisk : public testing::TestWithParam<FullRow> {
-protected:
+  protected:
     static void SetUpTestSuite() { setenv("KIVRA_AUDIO", "clock", 1); }
 };
 

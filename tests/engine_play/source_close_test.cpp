@@ -19,10 +19,12 @@ struct CloseRow {
     std::vector<int> errors;
 };
 
-void PrintTo(const CloseRow& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const CloseRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class SourceClose : public testing::TestWithParam<CloseRow> {
-protected:
+  protected:
     static void SetUpTestSuite() { setenv("KIVRA_AUDIO", "clock", 1); }
     // The engine outlives the test: its files close normally again afterwards.
     void TearDown() override { kivra::Engine::instance().file_source().set_closer(nullptr); }
@@ -36,7 +38,7 @@ TEST_P(SourceClose, ReportsEachFileThatDidNotClose) {
     kivra::Engine::instance().file_source().set_closer([&row](fleet::format::FilePair& pair) {
         fleet::format::PairClosed closed = pair.close();
         return fleet::format::PairClosed{closed.stream && row.stream_closes,
-                                 closed.index && row.index_closes};
+                                         closed.index && row.index_closes};
     });
     engine.clear();
     ASSERT_EQ(engine.command(KIVRA_CMD_CLOSE), KIVRA_RESULT_CLOSE_FAILED);

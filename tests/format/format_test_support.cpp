@@ -101,7 +101,8 @@ bool MemorySource::read_at(int64_t offset, uint8_t* dest, size_t n) {
 
 void append_padded(std::vector<uint8_t>& out, const std::vector<uint8_t>& gop) {
     out.insert(out.end(), gop.begin(), gop.end());
-    out.resize(static_cast<size_t>(fleet::format::round_up_block(static_cast<int64_t>(out.size()))));
+    out.resize(
+        static_cast<size_t>(fleet::format::round_up_block(static_cast<int64_t>(out.size()))));
 }
 
 Stream build_stream(const std::vector<size_t>& data_sizes, uint32_t first_time) {

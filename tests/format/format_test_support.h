@@ -9,8 +9,8 @@
 #include <set>
 #include <vector>
 
-#include "format/gop_builder.h"
 #include "format/byte_source.h"
+#include "format/gop_builder.h"
 #include "format/gop_parser.h"
 #include "kivra/kivra.h"
 
@@ -20,7 +20,8 @@ namespace fmt_test {
 // it fills the picture with.
 std::vector<uint8_t> picture_data(uint32_t claimed_size, uint8_t fill);
 
-fleet::format::FrameRecord frame(int channel, bool key = false, std::vector<uint8_t> data = {1, 2, 3});
+fleet::format::FrameRecord frame(int channel, bool key = false,
+                                 std::vector<uint8_t> data = {1, 2, 3});
 
 // `per_channel` frames of each of `channels` channels, interleaved as recorders write them.
 std::vector<fleet::format::FrameRecord> interleaved(int channels, int per_channel);
@@ -33,7 +34,7 @@ uint32_t get_word(const std::vector<uint8_t>& bytes, size_t record_offset, int w
 
 // A FrameSet with guard bytes after each buffer and around the struct itself.
 class GuardedFrameSet {
-public:
+  public:
     static constexpr size_t kGuard = 4096;
     static constexpr uint8_t kPattern = 0xA5;
 
@@ -45,7 +46,7 @@ public:
     // True when no guard byte changed and the buffer pointers are still the ones handed out.
     bool intact() const;
 
-private:
+  private:
     struct Fenced {
         std::array<uint8_t, kGuard> before;
         FrameSet set;
@@ -59,7 +60,7 @@ private:
 // Reads picture_data(); claims that size. Honest: returns false when the picture does not
 // fit. Lying: reports the claimed size anyway, writing only what fits.
 class ScriptedDecoder : public fleet::format::FrameDecoder {
-public:
+  public:
     struct Call {
         int channel;
         uint8_t* dest;
@@ -70,13 +71,13 @@ public:
                 fleet::format::DecodedPicture& out) override;
     const std::vector<Call>& calls() const { return calls_; }
 
-private:
+  private:
     bool lying_;
     std::vector<Call> calls_;
 };
 
 class MemorySource : public fleet::format::ByteSource {
-public:
+  public:
     explicit MemorySource(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
     // Any read covering `offset` fails from now on.
     void fail_at(int64_t offset) { failing_.insert(offset); }
@@ -84,7 +85,7 @@ public:
     int reads() const { return reads_; }
     const std::vector<uint8_t>& bytes() const { return bytes_; }
 
-private:
+  private:
     std::vector<uint8_t> bytes_;
     std::set<int64_t> failing_;
     int reads_ = 0;

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "format/gop_builder.h"
-#include "format/info_block_writer.h"
 #include "format/gop_header.h"
 #include "format/gop_parser.h"
+#include "format/info_block_writer.h"
 #include "format_test_support.h"
 
 namespace {
@@ -54,7 +54,7 @@ TEST(GopParser, ChannelCountFollowsVersionAndCode) {
     struct Row {
         uint32_t version, code;
         int channels;
-    } rows[] = {{0, 3, 4}, {1, 4, 4}, {2, 1, 8}, {3, 1, 1}, {3, 2, 4},
+    } rows[] = {{0, 3, 4}, {1, 4, 4},  {2, 1, 8}, {3, 1, 1}, {3, 2, 4},
                 {3, 3, 8}, {3, 4, 16}, {3, 0, 0}, {3, 5, 0}, {3, 15, 0}};
     for (const auto& row : rows) {
         SCOPED_TRACE("version " + std::to_string(row.version) + " code " +
@@ -106,8 +106,8 @@ TEST(GopParser, HeaderOnlyGopKeepsDefaultFramesPerChannel) {
         uint32_t version;
         uint32_t word7;
         int frames;
-    } rows[] = {{0, 0x28, 16}, {1, 0x28, 16}, {2, 0x28, 15}, {3, 0x28, 5}, {3, 0x7C, 15},
-                {3, 0x04, 8}};  // N = 0 plays as eight frames
+    } rows[] = {{0, 0x28, 16}, {1, 0x28, 16}, {2, 0x28, 15},
+                {3, 0x28, 5},  {3, 0x7C, 15}, {3, 0x04, 8}};  // N = 0 plays as eight frames
     for (const auto& row : rows) {
         SCOPED_TRACE("version " + std::to_string(row.version) + " word7 " +
                      std::to_string(row.word7));
@@ -155,8 +155,8 @@ TEST(GopParser, FramesPerChannelCountsTheLastRecordsChannel) {
         ASSERT_EQ(parse(fleet::format::build_gop(plan), set), fleet::format::kParseOk);
         EXPECT_EQ(set->frames_per_channel, row.frames);
         for (int c = 0; c < KIVRA_MAX_CHANNELS; ++c) {
-            bool seen = std::find(row.channels.begin(), row.channels.end(), c) !=
-                        row.channels.end();
+            bool seen =
+                std::find(row.channels.begin(), row.channels.end(), c) != row.channels.end();
             EXPECT_EQ(set->present[c], seen ? 1 : 0) << "channel " << c;
         }
     }
@@ -201,12 +201,10 @@ TEST(GopParser, KeyFrameIndexIsTheLastRecordOfKindOne) {
         const char* name;
         std::vector<uint32_t> kinds;  // of channel 0's records, in order
         int index;
-    } rows[] = {{"no key frame", {0, 0, 0, 0}, 0},
-                {"key first", {1, 0, 0, 0}, 0},
-                {"last of two keys", {0, 1, 0, 1}, 3},
-                {"kind 2 is not a key", {1, 2, 0, 0}, 0},
-                {"kind 3 is not a key", {0, 1, 3, 3}, 1},
-                {"kinds 2 and 3 before a key", {2, 3, 1, 0}, 2}};
+    } rows[] = {
+        {"no key frame", {0, 0, 0, 0}, 0},        {"key first", {1, 0, 0, 0}, 0},
+        {"last of two keys", {0, 1, 0, 1}, 3},    {"kind 2 is not a key", {1, 2, 0, 0}, 0},
+        {"kind 3 is not a key", {0, 1, 3, 3}, 1}, {"kinds 2 and 3 before a key", {2, 3, 1, 0}, 2}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         fleet::format::GopPlan plan;
@@ -297,26 +295,27 @@ TEST(GopParser, AudioIsCutIntoOneChunkPerFrame) {
         {16, 40, 1, {0}, {40}},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(std::to_string(row.bits) + "-bit, " + std::to_string(row.block) +
-                     " bytes, " + std::to_string(row.frames) + " frames");
+        SCOPED_TRACE(std::to_string(row.bits) + "-bit, " + std::to_string(row.block) + " bytes, " +
+                     std::to_string(row.frames) + " frames");
         fleet::format::GopPlan plan = one_channel_with_audio(row.frames, row.block);
         plan.audio.bits = row.bits;
         GuardedFrameSet set;
         ASSERT_EQ(parse(fleet::format::build_gop(plan), set), fleet::format::kParseOk);
         ASSERT_EQ(set->has_audio, 1);
-        EXPECT_EQ(std::vector<int32_t>(set->audio_chunk_offset,
-                                       set->audio_chunk_offset + row.frames),
-                  row.offsets);
-        EXPECT_EQ(std::vector<int32_t>(set->audio_chunk_length,
-                                       set->audio_chunk_length + row.frames),
-                  row.lengths);
+        EXPECT_EQ(
+            std::vector<int32_t>(set->audio_chunk_offset, set->audio_chunk_offset + row.frames),
+            row.offsets);
+        EXPECT_EQ(
+            std::vector<int32_t>(set->audio_chunk_length, set->audio_chunk_length + row.frames),
+            row.lengths);
     }
 }
 
 // The frame walk ends at the audio block even when the audio starts like a frame record.
 TEST(GopParser, AudioThatLooksLikeARecordIsNotWalked) {
     fleet::format::GopPlan plan = one_channel_with_audio(2, 80);
-    plan.audio.pcm = fleet::format::build_gop(fleet::format::GopPlan{});  // a 40-byte header-only GOP
+    plan.audio.pcm =
+        fleet::format::build_gop(fleet::format::GopPlan{});  // a 40-byte header-only GOP
     plan.audio.pcm.resize(80);
     GuardedFrameSet set;
     ASSERT_EQ(parse(fleet::format::build_gop(plan), set), fleet::format::kParseOk);
@@ -367,15 +366,18 @@ TEST(GopParser, RejectsMalformedGops) {
     auto none = [](std::vector<uint8_t>&, const std::vector<size_t>&) {};
     const Row rows[] = {
         {"valid", none, 0, fleet::format::kParseOk},
-        {"no magic", [](auto& g, auto&) { set_word(g, 0, 0, 0x1FE); }, 0, fleet::format::kParseRejected},
-        {"version 4", [](auto& g, auto&) { set_word(g, 0, 1, 4); }, 0, fleet::format::kParseRejected},
+        {"no magic", [](auto& g, auto&) { set_word(g, 0, 0, 0x1FE); }, 0,
+         fleet::format::kParseRejected},
+        {"version 4", [](auto& g, auto&) { set_word(g, 0, 1, 4); }, 0,
+         fleet::format::kParseRejected},
         {"version bits 24-31 ignored", [](auto& g, auto&) { set_word(g, 0, 1, 0xFF000003); }, 0,
          fleet::format::kParseOk},
         {"buffer shorter than the GOP", none, 1, fleet::format::kParseRejected},
         {"buffer shorter than a header", none, valid.size() - 39, fleet::format::kParseRejected},
         {"total below a header", [](auto& g, auto&) { set_word(g, 0, 8, 39); }, 0,
          fleet::format::kParseRejected},
-        {"total zero", [](auto& g, auto&) { set_word(g, 0, 8, 0); }, 0, fleet::format::kParseRejected},
+        {"total zero", [](auto& g, auto&) { set_word(g, 0, 8, 0); }, 0,
+         fleet::format::kParseRejected},
         {"frame data runs into the audio",
          [](auto& g, auto& r) { set_word(g, r[1], 5, get_word(g, r[1], 5) + 1); }, 0,
          fleet::format::kParseRejected},
@@ -389,8 +391,8 @@ TEST(GopParser, RejectsMalformedGops) {
          fleet::format::kParseOk},
         {"audio length wraps 32 bits", [](auto& g, auto&) { set_word(g, 0, 9, 0xFFFFFFFF); }, 0,
          fleet::format::kParseRejected},
-        {"info length beyond the GOP",
-         [](auto& g, auto&) { set_word(g, 0, 6, 0xFFFFu << 16); }, 0, fleet::format::kParseRejected},
+        {"info length beyond the GOP", [](auto& g, auto&) { set_word(g, 0, 6, 0xFFFFu << 16); }, 0,
+         fleet::format::kParseRejected},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -402,7 +404,8 @@ TEST(GopParser, RejectsMalformedGops) {
         EXPECT_TRUE(set.intact());
     }
     GuardedFrameSet set;
-    EXPECT_EQ(fleet::format::parse_gop(nullptr, 100, nullptr, set.get()), fleet::format::kParseRejected);
+    EXPECT_EQ(fleet::format::parse_gop(nullptr, 100, nullptr, set.get()),
+              fleet::format::kParseRejected);
 }
 
 }  // namespace

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "common/le.h"
-#include "format/gop_builder.h"
 #include "format/file_pair.h"
 #include "format/file_pair_writer.h"
+#include "format/gop_builder.h"
 #include "format/gop_header.h"
 #include "format/index_format.h"
 #include "format/stream_walker.h"
@@ -22,9 +22,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-using fmt_test::MemorySource;
 using fleet::format::IndexHeader;
 using fleet::format::IndexUnit;
+using fmt_test::MemorySource;
 
 std::vector<uint8_t> read_file(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -33,7 +33,8 @@ std::vector<uint8_t> read_file(const fs::path& path) {
 
 void write_file(const fs::path& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 fleet::format::IndexUnit unit_at(const std::vector<uint8_t>& index, size_t n) {
@@ -41,7 +42,7 @@ fleet::format::IndexUnit unit_at(const std::vector<uint8_t>& index, size_t n) {
 }
 
 class TempDir : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
                ("format_test_" + std::to_string(::getpid()) + "_" +
@@ -121,9 +122,9 @@ TEST(UnitRing, RunsFromOneToTheLastNumberAndWraps) {
 
     struct Row {
         uint32_t first, last, units;
-    } rows[] = {{1, 1, 1},       {1, 4, 4},         {0xFFFF0, 5, 21},  {0xFFFFF, 1, 2},
-                {5, 4, 0xFFFFF}, {1, 0xFFFFF, 0xFFFFF}, {0, 4, 0}, {4, 0, 0},
-                {1, 0x100000, 0}};
+    } rows[] = {{1, 1, 1},       {1, 4, 4},       {0xFFFF0, 5, 21},
+                {0xFFFFF, 1, 2}, {5, 4, 0xFFFFF}, {1, 0xFFFFF, 0xFFFFF},
+                {0, 4, 0},       {4, 0, 0},       {1, 0x100000, 0}};
     for (const auto& row : rows) {
         EXPECT_EQ(fleet::format::units_between(row.first, row.last), row.units)
             << std::hex << row.first << ".." << row.last;

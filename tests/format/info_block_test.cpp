@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "format/gop_builder.h"
-#include "format/info_block_writer.h"
 #include "format/gop_parser.h"
 #include "format/info_block.h"
+#include "format/info_block_writer.h"
 #include "format_test_support.h"
 
 namespace {
@@ -24,7 +24,8 @@ constexpr size_t kHead = 4 + 3;  // block word, then the first section's head
 void parse(const std::vector<uint8_t>& block, GuardedFrameSet& set, uint32_t version = 3,
            int frames = KIVRA_MAX_FRAMES, bool eight_channel_v3 = false) {
     fleet::format::parse_info_block(block.data(), block.size(),
-                            fleet::format::InfoContext{version, eight_channel_v3, frames}, set.get());
+                                    fleet::format::InfoContext{version, eight_channel_v3, frames},
+                                    set.get());
 }
 
 std::array<int32_t, 6> summary_of(const FrameSet& set) {
@@ -37,8 +38,8 @@ TEST(InfoBlock, SpeedWordsCarryTenthsInTheTopBits) {
     struct Row {
         uint16_t word;
         float kmh;
-    } rows[] = {{0x5078, 120.5f}, {0x0000, 0.0f},  {0x0FFF, 4095.0f},
-                {0x1000, 0.1f},   {0xF001, 2.5f},  {0x9064, 100.9f}};
+    } rows[] = {{0x5078, 120.5f}, {0x0000, 0.0f}, {0x0FFF, 4095.0f},
+                {0x1000, 0.1f},   {0xF001, 2.5f}, {0x9064, 100.9f}};
     fleet::format::InfoBlockPlan plan;
     plan.speed.emplace();
     for (const auto& row : rows) plan.speed->push_back(row.word);
@@ -53,7 +54,7 @@ TEST(InfoBlock, SpeedWordsCarryTenthsInTheTopBits) {
 TEST(InfoBlock, StatusRecordsGiveIdentifierTemperatureAndFlags) {
     fleet::format::InfoBlockPlan plan;
     plan.status = std::vector<fleet::format::StatusRecord>{{"ABCDEFGHIJKLMNOP", -5, 0xA5, 0x0A},
-                                            {"OTHER", 100, 0x5A, 0x05}};
+                                                           {"OTHER", 100, 0x5A, 0x05}};
     auto block = fleet::format::build_info_block(plan);
     block[kHead + 16] |= 0xF0;  // signal bits 4-7 carry nothing
     GuardedFrameSet set;
@@ -88,7 +89,8 @@ TEST(InfoBlock, UpperInputFlagsNeedAnEightChannelVersionThreeGop) {
         plan.info = fleet::format::build_info_block(info);
         auto gop = fleet::format::build_gop(plan);
         GuardedFrameSet set;
-        ASSERT_EQ(fleet::format::parse_gop(gop.data(), gop.size(), nullptr, set.get()), fleet::format::kParseOk);
+        ASSERT_EQ(fleet::format::parse_gop(gop.data(), gop.size(), nullptr, set.get()),
+                  fleet::format::kParseOk);
         ASSERT_EQ(set->flag_count, 1);
         uint8_t u = row.upper ? 1 : 0;
         const uint8_t expected[12] = {1, 1, 0, 0, u, u, u, u, 0, 0, 0, 0};
@@ -124,8 +126,10 @@ TEST(InfoBlock, GSensorAxesAreSigned) {
 
 TEST(InfoBlock, VersionThreeTyreWords) {
     fleet::format::InfoBlockPlan plan;
-    plan.tyres = fleet::format::TyreSection{2, {{fleet::format::tyre_word_v3(7, 0x04, -12, 95),
-                                  fleet::format::tyre_word_v3(255, 0x00, 120, 0)}}, 0u};
+    plan.tyres = fleet::format::TyreSection{2,
+                                            {{fleet::format::tyre_word_v3(7, 0x04, -12, 95),
+                                              fleet::format::tyre_word_v3(255, 0x00, 120, 0)}},
+                                            0u};
     GuardedFrameSet set;
     parse(fleet::format::build_info_block(plan), set, 3);
     ASSERT_EQ(set->tyre_group_count, 1);
@@ -145,18 +149,20 @@ TEST(InfoBlock, VersionThreeTyreStateFromStatusBits) {
     struct Row {
         uint8_t bits;
         int state;
-    } rows[] = {{0x00, 0}, {0xFB, 0}, {0x04, 1}, {0x14, 2}, {0x74, 2}, {0x24, 3}, {0x64, 3},
-                {0x44, 4}, {0x46, 4}, {0x06, 5}, {0x0C, 1}, {0x8C, 1}};
-    fleet::format::TyreSection tyres{static_cast<int>(std::size(rows)), std::vector<std::vector<uint32_t>>(1), 0u};
-    for (const auto& row : rows) tyres.groups[0].push_back(fleet::format::tyre_word_v3(1, row.bits, 0, 0));
+    } rows[] = {{0x00, 0}, {0xFB, 0}, {0x04, 1}, {0x14, 2}, {0x74, 2}, {0x24, 3},
+                {0x64, 3}, {0x44, 4}, {0x46, 4}, {0x06, 5}, {0x0C, 1}, {0x8C, 1}};
+    fleet::format::TyreSection tyres{static_cast<int>(std::size(rows)),
+                                     std::vector<std::vector<uint32_t>>(1), 0u};
+    for (const auto& row : rows)
+        tyres.groups[0].push_back(fleet::format::tyre_word_v3(1, row.bits, 0, 0));
     fleet::format::InfoBlockPlan plan;
     plan.tyres = tyres;
     GuardedFrameSet set;
     parse(fleet::format::build_info_block(plan), set, 3);
     ASSERT_EQ(set->tyres_per_group, static_cast<int32_t>(std::size(rows)));
     for (size_t i = 0; i < std::size(rows); ++i) {
-        EXPECT_EQ(set->tyres[0][i].state, rows[i].state) << "bits 0x" << std::hex
-                                                         << int{rows[i].bits};
+        EXPECT_EQ(set->tyres[0][i].state, rows[i].state)
+            << "bits 0x" << std::hex << int{rows[i].bits};
     }
 }
 
@@ -166,7 +172,8 @@ TEST(InfoBlock, VersionOneAndTwoTyreWords) {
     for (uint32_t version : {1u, 2u}) {
         SCOPED_TRACE("version " + std::to_string(version));
         fleet::format::InfoBlockPlan plan;
-        plan.tyres = fleet::format::TyreSection{1, {{word}, {fleet::format::tyre_word_v12(30, 1005, 85)}}, 0x3F0000FFu};
+        plan.tyres = fleet::format::TyreSection{
+            1, {{word}, {fleet::format::tyre_word_v12(30, 1005, 85)}}, 0x3F0000FFu};
         GuardedFrameSet set;
         parse(fleet::format::build_info_block(plan), set, version);
         ASSERT_EQ(set->tyre_group_count, 2);
@@ -188,14 +195,15 @@ TEST(InfoBlock, VersionThreeTyreSummary) {
     struct Row {
         uint32_t word;
         std::array<int32_t, 6> summary;
-    } rows[] = {{0x00030201, {1, 2, 3, 0, 0, 0}}, {0x01000000, {0, 0, 0, 1, 0, 0}},
-                {0x09000000, {0, 0, 0, 2, 0, 0}}, {0x08000000, {0, 0, 0, 0, 0, 0}},
-                {0x12000000, {0, 0, 0, 0, 2, 0}}, {0x04000000, {0, 0, 0, 0, 0, 1}},
+    } rows[] = {{0x00030201, {1, 2, 3, 0, 0, 0}},   {0x01000000, {0, 0, 0, 1, 0, 0}},
+                {0x09000000, {0, 0, 0, 2, 0, 0}},   {0x08000000, {0, 0, 0, 0, 0, 0}},
+                {0x12000000, {0, 0, 0, 0, 2, 0}},   {0x04000000, {0, 0, 0, 0, 0, 1}},
                 {0x3F0000FF, {255, 0, 0, 2, 2, 2}}, {0xC0000000, {0, 0, 0, 0, 0, 0}}};
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.word));
         fleet::format::InfoBlockPlan plan;
-        plan.tyres = fleet::format::TyreSection{1, {{fleet::format::tyre_word_v3(1, 0x04, 0, 0)}}, row.word};
+        plan.tyres =
+            fleet::format::TyreSection{1, {{fleet::format::tyre_word_v3(1, 0x04, 0, 0)}}, row.word};
         GuardedFrameSet set;
         parse(fleet::format::build_info_block(plan), set, 3);
         EXPECT_EQ(summary_of(set.get()), row.summary);
@@ -206,9 +214,8 @@ TEST(InfoBlock, BlockWordMustCarryTheMagic) {
     struct Row {
         uint32_t magic;  // the section bits are added by the writer
         bool parsed;
-    } rows[] = {{0x5A000000, true},  {0x5A000060, true},  {0x5A000080, false},
-                {0x5B000000, false}, {0x00000000, false}, {0xDA000000, false},
-                {0x5A000100, false}};
+    } rows[] = {{0x5A000000, true},  {0x5A000060, true},  {0x5A000080, false}, {0x5B000000, false},
+                {0x00000000, false}, {0xDA000000, false}, {0x5A000100, false}};
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.magic));
         fleet::format::InfoBlockPlan plan;
@@ -277,8 +284,8 @@ TEST(InfoBlock, TruncatedSectionKeepsCompleteRecords) {
     for (const auto& row : rows) {
         SCOPED_TRACE("length " + std::to_string(row.length));
         GuardedFrameSet set;
-        fleet::format::parse_info_block(block.data(), row.length, fleet::format::InfoContext{3, false, 16},
-                                set.get());
+        fleet::format::parse_info_block(block.data(), row.length,
+                                        fleet::format::InfoContext{3, false, 16}, set.get());
         EXPECT_EQ(set->speed_count, row.speeds);
         EXPECT_EQ(set->gsensor_count, row.gsensors);
     }
@@ -293,13 +300,16 @@ TEST(InfoBlock, TruncatedTyreSectionKeepsCompleteGroups) {
         size_t length;
         int groups;
         int32_t summary0;
-    } rows[] = {{block.size(), 3, 0x42}, {block.size() - 1, 3, 0}, {8 + 16 + 4, 2, 0},
-                {8 + 8, 1, 0}, {8 + 4, 0, 0}};
+    } rows[] = {{block.size(), 3, 0x42},
+                {block.size() - 1, 3, 0},
+                {8 + 16 + 4, 2, 0},
+                {8 + 8, 1, 0},
+                {8 + 4, 0, 0}};
     for (const auto& row : rows) {
         SCOPED_TRACE("length " + std::to_string(row.length));
         GuardedFrameSet set;
-        fleet::format::parse_info_block(block.data(), row.length, fleet::format::InfoContext{3, false, 16},
-                                set.get());
+        fleet::format::parse_info_block(block.data(), row.length,
+                                        fleet::format::InfoContext{3, false, 16}, set.get());
         EXPECT_EQ(set->tyre_group_count, row.groups);
         EXPECT_EQ(set->tyre_summary[0], row.summary0);
         if (row.groups > 0) {

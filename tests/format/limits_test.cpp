@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "format/gop_builder.h"
-#include "format/info_block_writer.h"
 #include "format/gop_parser.h"
+#include "format/info_block_writer.h"
 #include "format_test_support.h"
 
 namespace {
@@ -32,7 +32,8 @@ TEST(Limits, SixteenChannelGopKeepsChannelsZeroToSeven) {
     plan.channel_count = 16;
     for (int k = 0; k < 2; ++k) {
         for (int c = 0; c < 16; ++c) {
-            plan.frames.push_back(frame(c, k == 1, picture_data(64, static_cast<uint8_t>(c * 16 + k))));
+            plan.frames.push_back(
+                frame(c, k == 1, picture_data(64, static_cast<uint8_t>(c * 16 + k))));
         }
     }
     plan.frames.push_back(frame(12, false, picture_data(64, 0xCC)));  // N comes from channel 12
@@ -72,8 +73,8 @@ TEST(Limits, FramesBeyondSixteenPerChannelAreDropped) {
         plan.audio = {8000, 8, 1, std::vector<uint8_t>(64, 7)};
         fleet::format::InfoBlockPlan info;
         info.speed = std::vector<uint16_t>(static_cast<size_t>(row.frames), 0x0001);
-        info.gsensor = std::vector<std::array<int8_t, 3>>(static_cast<size_t>(row.frames),
-                                                          {1, 2, 3});
+        info.gsensor =
+            std::vector<std::array<int8_t, 3>>(static_cast<size_t>(row.frames), {1, 2, 3});
         plan.info = fleet::format::build_info_block(info);
         ScriptedDecoder decoder;
         GuardedFrameSet set;
@@ -103,8 +104,9 @@ TEST(Limits, PictureThatWouldOverflowTheChannelBufferKeepsSizeZero) {
         fleet::format::GopPlan plan;
         plan.channel_count = 8;
         for (int k = 0; k < 5; ++k) {
-            plan.frames.push_back(frame(5, k == 0, picture_data(static_cast<uint32_t>(claimed[k]),
-                                                                static_cast<uint8_t>(k + 1))));
+            plan.frames.push_back(frame(
+                5, k == 0,
+                picture_data(static_cast<uint32_t>(claimed[k]), static_cast<uint8_t>(k + 1))));
         }
         ScriptedDecoder decoder(lying);
         GuardedFrameSet set;
@@ -118,8 +120,7 @@ TEST(Limits, PictureThatWouldOverflowTheChannelBufferKeepsSizeZero) {
         for (size_t i = 0; i < 4; ++i) {
             const auto& call = decoder.calls()[i];
             EXPECT_EQ(call.dest, buffer + offsets[i]) << i;
-            EXPECT_EQ(call.capacity, static_cast<size_t>(KIVRA_PICTURE_CAPACITY - offsets[i]))
-                << i;
+            EXPECT_EQ(call.capacity, static_cast<size_t>(KIVRA_PICTURE_CAPACITY - offsets[i])) << i;
         }
         EXPECT_EQ(buffer[KIVRA_PICTURE_CAPACITY - 1], 4);
         EXPECT_TRUE(set.intact());

@@ -10,7 +10,8 @@ namespace {
 using fleet::LinkHeader;
 
 TEST(LinkHeader, RoundTripsEveryField) {
-    const LinkHeader rows[] = {{}, {0x1234, 0x56, 0x78, 0x9ABCDEF0}, {0xFFFF, 0xFF, 0xFF, 0xFFFFFFFF}};
+    const LinkHeader rows[] = {
+        {}, {0x1234, 0x56, 0x78, 0x9ABCDEF0}, {0xFFFF, 0xFF, 0xFF, 0xFFFFFFFF}};
     for (const auto& h : rows) {
         auto bytes = h.encode();
         auto back = LinkHeader::decode(bytes.data(), bytes.size());

@@ -13,16 +13,16 @@
 
 namespace {
 
-using fmt_test::MemorySource;
-using fmt_test::Stream;
 using fleet::format::StreamCursor;
 using fleet::format::WalkBuffer;
+using fmt_test::MemorySource;
+using fmt_test::Stream;
 
 // Stored lengths 512, 1024, 2048, 512 (exactly full), 512, 2048.
 const std::vector<size_t> kSizes = {100, 700, 1500, 472, 10, 2000};
 
 class Walker : public ::testing::Test {
-protected:
+  protected:
     explicit Walker(Stream stream = fmt_test::build_stream(kSizes))
         : stream_(std::move(stream)), source_(stream_.bytes) {}
 
@@ -37,9 +37,8 @@ protected:
         uint32_t time = fleet::load_u32(buffer_.data + 12);
         if (buffer_.length != static_cast<size_t>(stream_.stored[static_cast<size_t>(i)]) ||
             time != stream_.times[static_cast<size_t>(i)]) {
-            return ::testing::AssertionFailure()
-                   << "holds GOP of time " << time << ", length " << buffer_.length
-                   << "; expected GOP " << i;
+            return ::testing::AssertionFailure() << "holds GOP of time " << time << ", length "
+                                                 << buffer_.length << "; expected GOP " << i;
         }
         return ::testing::AssertionSuccess();
     }
@@ -92,7 +91,8 @@ TEST_F(Walker, PreviousReturnsTheGopEndingAtTheStartOfTheNext) {
 
 TEST_F(Walker, ForwardThenBackwardReturnsTheSameGop) {
     fleet::format::StreamCursor cursor = at(0);
-    for (int i = 0; i < 3; ++i) ASSERT_EQ(fleet::format::next_gop(cursor, buffer_), fleet::format::kWalkRead);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(fleet::format::next_gop(cursor, buffer_), fleet::format::kWalkRead);
     ASSERT_EQ(fleet::format::previous_gop(cursor, buffer_), fleet::format::kWalkRead);
     EXPECT_TRUE(holds(2));
     ASSERT_EQ(fleet::format::next_gop(cursor, buffer_), fleet::format::kWalkRead);
@@ -106,8 +106,10 @@ TEST(WalkerBeginning, PreviousFromInsideTheFirstGopReachesTheBeginning) {
     std::vector<uint8_t> storage(64 * 1024);
     fleet::format::WalkBuffer buffer{storage.data(), storage.size(), 0};
     for (int64_t position : {0, 1, 512, 1000, 1024}) {
-        fleet::format::StreamCursor cursor{&source, 0, static_cast<int64_t>(stream.bytes.size()), position};
-        EXPECT_EQ(fleet::format::previous_gop(cursor, buffer), fleet::format::kWalkBeginning) << position;
+        fleet::format::StreamCursor cursor{&source, 0, static_cast<int64_t>(stream.bytes.size()),
+                                           position};
+        EXPECT_EQ(fleet::format::previous_gop(cursor, buffer), fleet::format::kWalkBeginning)
+            << position;
         EXPECT_EQ(cursor.position, 0) << position;
     }
 }
@@ -128,7 +130,8 @@ TEST_F(Walker, SkipForward) {
         ASSERT_EQ(fleet::format::skip_forward(cursor, row.n, buffer_), row.result);
         if (row.gop >= 0) {
             EXPECT_TRUE(holds(row.gop));
-            EXPECT_EQ(cursor.position, start(row.gop) + stream_.stored[static_cast<size_t>(row.gop)]);
+            EXPECT_EQ(cursor.position,
+                      start(row.gop) + stream_.stored[static_cast<size_t>(row.gop)]);
         } else {
             EXPECT_EQ(cursor.position, end());
         }
@@ -141,13 +144,15 @@ TEST_F(Walker, SkipBackward) {
         int n;
         int result;
         int gop;  // read, or -1 at the beginning
-    } rows[] = {{-1, 1, fleet::format::kWalkRead, 4},       {-1, 5, fleet::format::kWalkRead, 0},
-                {-1, 6, fleet::format::kWalkBeginning, -1}, {-1, 1000, fleet::format::kWalkBeginning, -1},
-                {4, 1, fleet::format::kWalkRead, 2},        {4, 3, fleet::format::kWalkRead, 0},
-                {4, 4, fleet::format::kWalkBeginning, -1}};
+    } rows[] = {
+        {-1, 1, fleet::format::kWalkRead, 4},       {-1, 5, fleet::format::kWalkRead, 0},
+        {-1, 6, fleet::format::kWalkBeginning, -1}, {-1, 1000, fleet::format::kWalkBeginning, -1},
+        {4, 1, fleet::format::kWalkRead, 2},        {4, 3, fleet::format::kWalkRead, 0},
+        {4, 4, fleet::format::kWalkBeginning, -1}};
     for (const auto& row : rows) {
         SCOPED_TRACE("from " + std::to_string(row.from) + " skip " + std::to_string(row.n));
-        fleet::format::StreamCursor cursor = at(row.from < 0 ? end() : start(static_cast<int>(row.from)));
+        fleet::format::StreamCursor cursor =
+            at(row.from < 0 ? end() : start(static_cast<int>(row.from)));
         ASSERT_EQ(fleet::format::skip_backward(cursor, row.n, buffer_), row.result);
         if (row.gop >= 0) {
             EXPECT_TRUE(holds(row.gop));
@@ -175,10 +180,13 @@ TEST_F(Walker, SkipCountsBelowOneAreRefused) {
 
 TEST_F(Walker, WalkersNeedASourceAndABuffer) {
     using Walk = int (*)(fleet::format::StreamCursor&, fleet::format::WalkBuffer&);
-    const Walk walks[] = {
-        fleet::format::next_gop, fleet::format::previous_gop,
-        [](fleet::format::StreamCursor& c, fleet::format::WalkBuffer& b) { return fleet::format::skip_forward(c, 1, b); },
-        [](fleet::format::StreamCursor& c, fleet::format::WalkBuffer& b) { return fleet::format::skip_backward(c, 1, b); }};
+    const Walk walks[] = {fleet::format::next_gop, fleet::format::previous_gop,
+                          [](fleet::format::StreamCursor& c, fleet::format::WalkBuffer& b) {
+                              return fleet::format::skip_forward(c, 1, b);
+                          },
+                          [](fleet::format::StreamCursor& c, fleet::format::WalkBuffer& b) {
+                              return fleet::format::skip_backward(c, 1, b);
+                          }};
     for (size_t w = 0; w < std::size(walks); ++w) {
         fleet::format::StreamCursor no_source{nullptr, 0, end(), 0};
         EXPECT_EQ(walks[w](no_source, buffer_), fleet::format::kWalkNotOpen) << w;
@@ -243,7 +251,9 @@ TEST_F(Walker, BackLinksDoNotLeadBeforeTheBeginning) {
     EXPECT_EQ(cursor.position, start(2));
 }
 
-std::vector<uint8_t> block_of(uint8_t fill) { return std::vector<uint8_t>(512, fill); }
+std::vector<uint8_t> block_of(uint8_t fill) {
+    return std::vector<uint8_t>(512, fill);
+}
 
 // A block with the magic but no total length: a GOP header the recorder never finished.
 std::vector<uint8_t> unfinished_block() {
@@ -263,7 +273,7 @@ TEST(WalkerResync, NextFindsGopsAfterBlocksThatStartNone) {
     std::vector<uint8_t> garbage_with_magic_inside = block_of(0x37);
     fleet::store_u32(garbage_with_magic_inside.data() + 40, fleet::format::kGopMagic);
     const std::vector<std::vector<uint8_t>> parts = {
-        block_of(0x37), gop(0), block_of(0), garbage_with_magic_inside, gop(1),
+        block_of(0x37),     gop(0), block_of(0),   garbage_with_magic_inside, gop(1),
         unfinished_block(), gop(2), block_of(0xFF)};
     std::vector<uint8_t> bytes;
     std::vector<int64_t> starts;
@@ -278,7 +288,8 @@ TEST(WalkerResync, NextFindsGopsAfterBlocksThatStartNone) {
     for (int i = 0; i < 3; ++i) {
         ASSERT_EQ(fleet::format::next_gop(cursor, buffer), fleet::format::kWalkRead) << i;
         EXPECT_EQ(fleet::load_u32(storage.data() + 12), gops.times[static_cast<size_t>(i)]);
-        EXPECT_EQ(cursor.position, starts[static_cast<size_t>(i)] + gops.stored[static_cast<size_t>(i)]);
+        EXPECT_EQ(cursor.position,
+                  starts[static_cast<size_t>(i)] + gops.stored[static_cast<size_t>(i)]);
     }
     EXPECT_EQ(fleet::format::next_gop(cursor, buffer), fleet::format::kWalkEnd);
     EXPECT_EQ(cursor.position, static_cast<int64_t>(bytes.size()));
@@ -297,7 +308,7 @@ TEST(WalkerResync, UnfinishedHeaderAtTheEndIsNotTheLastGop) {
     std::vector<uint8_t> storage(64 * 1024);
     fleet::format::WalkBuffer buffer{storage.data(), storage.size(), 0};
     fleet::format::StreamCursor cursor{&source, 0, static_cast<int64_t>(stream.bytes.size()),
-                        static_cast<int64_t>(stream.bytes.size())};
+                                       static_cast<int64_t>(stream.bytes.size())};
     ASSERT_EQ(fleet::format::previous_gop(cursor, buffer), fleet::format::kWalkRead);
     EXPECT_EQ(fleet::load_u32(storage.data() + 12), stream.times[1]);
     EXPECT_EQ(cursor.position, stream.starts[1]);

@@ -11,7 +11,7 @@ namespace fleet::test {
 // A tmpfs of `bytes` mounted on a fresh directory, unmounted again at the end. Mounting needs
 // root (or CAP_SYS_ADMIN); mounted() tells whether it worked.
 class SmallDisk {
-public:
+  public:
     explicit SmallDisk(size_t bytes);
     ~SmallDisk();
     SmallDisk(const SmallDisk&) = delete;
@@ -22,7 +22,7 @@ public:
     // Writes a file until the disk is full; false when it never filled.
     bool fill();
 
-private:
+  private:
     TempDir dir_;
     bool mounted_ = false;
 };

@@ -21,7 +21,7 @@ using fleet::test::TempDir;
 using nlohmann::json;
 
 class Play : public testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { setenv("KIVRA_AUDIO", "clock", 1); }
 
     std::string record(const std::string& name, std::vector<std::string> options) {
@@ -73,8 +73,9 @@ TEST_F(Play, FrameTelemetryEqualsWhatWasRecorded) {
           Case{"v1", {"--channels", "4", "--stream-version", "1", "--seconds", "4", "--fps", "3"}},
           Case{"v0", {"--channels", "1", "--stream-version", "0", "--seconds", "3", "--fps", "2"}},
           // A vehicle id that is not UTF-8 still reports every frame.
-          Case{"odd_id", {"--channels", "1", "--stream-version", "3", "--seconds", "3", "--fps",
-                          "2", "--vehicle-id", "BUS\xE9\xFF-1"}}}) {
+          Case{"odd_id",
+               {"--channels", "1", "--stream-version", "3", "--seconds", "3", "--fps", "2",
+                "--vehicle-id", "BUS\xE9\xFF-1"}}}) {
         SCOPED_TRACE(c.name);
         std::string base = record(c.name, c.options);
         std::vector<json> frames = of_kind(play(base, {}), "frame");
@@ -101,8 +102,9 @@ TEST_F(Play, NormalPlayKeepsRealTimePace) {
     for (const Case& c : {Case{"with_audio", 60, {}}, Case{"without_audio", 10, {"--no-audio"}},
                           Case{"voice_off", 10, {}}}) {
         SCOPED_TRACE(c.name);
-        std::vector<std::string> options = {"--channels", "1", "--stream-version", "3",
-                                            "--seconds", std::to_string(c.seconds), "--fps", "8"};
+        std::vector<std::string> options = {"--channels", "1",         "--stream-version",
+                                            "3",          "--seconds", std::to_string(c.seconds),
+                                            "--fps",      "8"};
         options.insert(options.end(), c.extra.begin(), c.extra.end());
         bool voice_off = std::string(c.name) == "voice_off";
         std::vector<json> events = play(record(c.name, options),
@@ -149,13 +151,13 @@ TEST_F(Play, DamagedPicturesLeaveTheHostsStderrAlone) {
 
 // The channel colours of dvrsim's test pictures, channel 1 first.
 constexpr std::array<std::array<int, 3>, 8> kChannelColours = {{{70, 110, 165},
-                                                                 {60, 140, 95},
-                                                                 {185, 95, 65},
-                                                                 {125, 80, 145},
-                                                                 {175, 145, 50},
-                                                                 {45, 130, 140},
-                                                                 {170, 75, 110},
-                                                                 {105, 120, 55}}};
+                                                                {60, 140, 95},
+                                                                {185, 95, 65},
+                                                                {125, 80, 145},
+                                                                {175, 145, 50},
+                                                                {45, 130, 140},
+                                                                {170, 75, 110},
+                                                                {105, 120, 55}}};
 constexpr std::array<int, 3> kCaptionBox = {24, 24, 24};  // behind dvrsim's "CH N"
 
 struct Rgb24 {
@@ -202,20 +204,20 @@ TEST_F(Play, ChannelsOfDifferentSizesEachShowTheirOwnPicture) {
         bool paused;  // the paused picture is decoded apart from normal play
     };
     for (const Case& c : {Case{4, 2, false}, Case{8, 3, false}, Case{4, 2, true}}) {
-        const std::string name =
-            "mixed" + std::to_string(c.channels) + (c.paused ? "_paused" : "");
+        const std::string name = "mixed" + std::to_string(c.channels) + (c.paused ? "_paused" : "");
         SCOPED_TRACE(name);
-        const std::string base = record(name, {"--channels", std::to_string(c.channels),
-                                               "--stream-version", "3", "--seconds", "3", "--fps",
-                                               "4", "--resolution", "d1,cif", "--no-audio"});
+        const std::string base =
+            record(name, {"--channels", std::to_string(c.channels), "--stream-version", "3",
+                          "--seconds", "3", "--fps", "4", "--resolution", "d1,cif", "--no-audio"});
         const int cell_w = 480, cell_h = 360;  // D1 and CIF both shrink into it
         const int width = cell_w * c.columns, height = cell_h * c.columns;
         const std::string png = std::string(ARTIFACT_DIR) + "/play_" + name + "_d1_cif.png";
         std::filesystem::remove(png);
-        std::vector<std::string> args = {DVRTOOL_PATH, "play", base + ".dvr", "--headless",
-                                         "--size",
-                                         std::to_string(width) + "x" + std::to_string(height),
-                                         "--screenshot", "1.3:" + png, "--for", "1.5"};
+        std::vector<std::string> args = {
+            DVRTOOL_PATH,   "play",       base + ".dvr",
+            "--headless",   "--size",     std::to_string(width) + "x" + std::to_string(height),
+            "--screenshot", "1.3:" + png, "--for",
+            "1.5"};
         if (c.paused) args.insert(args.end(), {"--do", "0.8:pause"});
         ProcessResult r = run_process(args);
         ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -246,9 +248,9 @@ TEST_F(Play, AGopWithoutPicturesShowsBlackCellsWithTheirLabels) {
     std::filesystem::create_directories(ARTIFACT_DIR);
     // The second and last GOP is the undecodable one: its last frame stays on screen after the
     // end of the data, where the screenshot is taken.
-    const std::string base = record("undecodable", {"--channels", "4", "--stream-version", "3",
-                                                     "--seconds", "2", "--fps", "4", "--damage",
-                                                     "undecodable", "--resolution", "d1,cif"});
+    const std::string base =
+        record("undecodable", {"--channels", "4", "--stream-version", "3", "--seconds", "2",
+                               "--fps", "4", "--damage", "undecodable", "--resolution", "d1,cif"});
     const std::string png = std::string(ARTIFACT_DIR) + "/play_undecodable_gop.png";
     std::filesystem::remove(png);
     std::vector<json> events = play(base, {"--size", "960x720", "--screenshot", "3:" + png});
@@ -289,8 +291,8 @@ int count_play(const std::vector<json>& events, int code, int value, double from
 // Stepping and fast play report that once and move on past it, as normal play does, instead
 // of failing on the same block at every tick.
 TEST_F(Play, AnUnreadableTailIsReportedOnceAndPassedInEveryMode) {
-    const std::string base = record("cut", {"--channels", "1", "--stream-version", "3",
-                                            "--seconds", "20", "--fps", "1", "--no-audio"});
+    const std::string base = record("cut", {"--channels", "1", "--stream-version", "3", "--seconds",
+                                            "20", "--fps", "1", "--no-audio"});
     const auto size = std::filesystem::file_size(base + ".dvr");
     std::filesystem::resize_file(base + ".dvr", size * 6 / 10);  // GOPs 0-11 are whole
     const int read_failed = KIVRA_EVENT_READ_FAILED, source = KIVRA_READ_FAILED_SOURCE;
@@ -308,8 +310,7 @@ TEST_F(Play, AnUnreadableTailIsReportedOnceAndPassedInEveryMode) {
     }
     {
         SCOPED_TRACE("fast forward, then fast backward");
-        std::vector<json> events =
-            play(base, {"--do", "0.2:ff:2", "--do", "5:fb:1", "--for", "8"});
+        std::vector<json> events = play(base, {"--do", "0.2:ff:2", "--do", "5:fb:1", "--for", "8"});
         // Whether a fast read lands on the cut GOP or passes over it depends on the skip count.
         EXPECT_LE(count_play(events, read_failed, source, 0, 5), 1);
         EXPECT_LE(count_play(events, read_failed, source, 5, 99), 1);
@@ -324,8 +325,8 @@ TEST_F(Play, AnUnreadableTailIsReportedOnceAndPassedInEveryMode) {
 }
 
 TEST_F(Play, BenchDecodeReportsARatio) {
-    std::string base = record("bench", {"--channels", "4", "--stream-version", "3", "--seconds",
-                                        "2", "--fps", "4"});
+    std::string base = record(
+        "bench", {"--channels", "4", "--stream-version", "3", "--seconds", "2", "--fps", "4"});
     ProcessResult r = run_process({DVRTOOL_PATH, "bench", "decode", base + ".dvr"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     std::vector<std::string> lines = split_lines(r.out);

@@ -29,8 +29,13 @@ ProcessResult dvrtool(std::vector<std::string> args) {
 std::string record(const TempDir& dir, const std::string& name, int channels, int version,
                    int seconds, std::vector<std::string> extra = {}) {
     std::string base = dir.file(name);
-    std::vector<std::string> args = {"--out", base, "--channels", std::to_string(channels),
-                                     "--stream-version", std::to_string(version), "--seconds",
+    std::vector<std::string> args = {"--out",
+                                     base,
+                                     "--channels",
+                                     std::to_string(channels),
+                                     "--stream-version",
+                                     std::to_string(version),
+                                     "--seconds",
                                      std::to_string(seconds)};
     args.insert(args.end(), extra.begin(), extra.end());
     ProcessResult r = dvrsim(args);
@@ -65,7 +70,9 @@ struct TelemetryCase {
     std::vector<std::string> options;
 };
 
-void PrintTo(const TelemetryCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const TelemetryCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class TelemetryMatchesTruth : public testing::TestWithParam<TelemetryCase> {};
 
@@ -87,8 +94,12 @@ INSTANTIATE_TEST_SUITE_P(
         TelemetryCase{"v3_eight_channel_inputs", 8, 3, {"--fps", "2", "--audio-bits", "8"}},
         TelemetryCase{"v3_sixteen_channels", 16, 3, {"--fps", "1"}},
         // Bytes that are not UTF-8 read the same way in both.
-        TelemetryCase{"v3_vehicle_id_not_utf8", 1, 3,
-                      {"--fps", "1", "--vehicle-id", "\xD4\xC1" "B\xFF"}}),
+        TelemetryCase{"v3_vehicle_id_not_utf8",
+                      1,
+                      3,
+                      {"--fps", "1", "--vehicle-id",
+                       "\xD4\xC1"
+                       "B\xFF"}}),
     [](const auto& test) { return std::string(test.param.name); });
 
 int count_frames_with_ffprobe(const std::string& h264) {
@@ -105,8 +116,8 @@ int count_frames_with_ffprobe(const std::string& h264) {
 TEST(Recording, EveryChannelDecodesWithFfmpeg) {
     TempDir dir;
     for (int channels : {4, 8}) {
-        std::string base = record(dir, "ch" + std::to_string(channels), channels, 3, 3,
-                                  {"--fps", "6"});
+        std::string base =
+            record(dir, "ch" + std::to_string(channels), channels, 3, 3, {"--fps", "6"});
         ProcessResult info = dvrtool({"info", base + ".dvr", "--json"});
         ASSERT_EQ(info.exit_code, 0) << info.err;
         json summary = json::parse(info.out);
@@ -115,12 +126,12 @@ TEST(Recording, EveryChannelDecodesWithFfmpeg) {
         EXPECT_EQ(summary["frames_per_channel"], 18);
         for (int c = 1; c <= channels; ++c) {
             std::string es = dir.file("ch" + std::to_string(c) + ".h264");
-            ProcessResult x = dvrtool({"extract-es", base + ".dvr", "--channel", std::to_string(c),
-                                       "-o", es});
+            ProcessResult x =
+                dvrtool({"extract-es", base + ".dvr", "--channel", std::to_string(c), "-o", es});
             ASSERT_EQ(x.exit_code, 0) << x.err;
             EXPECT_EQ(count_frames_with_ffprobe(es), 18) << "channel " << c;
-            ProcessResult decode =
-                run_process({FFMPEG_PATH, "-v", "error", "-f", "h264", "-i", es, "-f", "null", "-"});
+            ProcessResult decode = run_process(
+                {FFMPEG_PATH, "-v", "error", "-f", "h264", "-i", es, "-f", "null", "-"});
             EXPECT_EQ(decode.exit_code, 0);
             EXPECT_EQ(decode.err, "") << "channel " << c;
         }
@@ -183,14 +194,14 @@ TEST(Recording, BadUsageExitsTwo) {
     std::string out = dir.file("x");
     const std::vector<std::vector<std::string>> bad = {
         {},                                                                            // nothing
-        {"--out", out, "--channels", "4", "--stream-version", "3"},                     // no seconds
-        {"--out", out, "--channels", "3", "--stream-version", "3", "--seconds", "1"},   // channels
-        {"--out", out, "--channels", "8", "--stream-version", "1", "--seconds", "1"},   // too many
+        {"--out", out, "--channels", "4", "--stream-version", "3"},                    // no seconds
+        {"--out", out, "--channels", "3", "--stream-version", "3", "--seconds", "1"},  // channels
+        {"--out", out, "--channels", "8", "--stream-version", "1", "--seconds", "1"},  // too many
         {"--out", out, "--channels", "16", "--stream-version", "2", "--seconds", "1"},  // 16 on v2
         {"--out", out, "--channels", "4", "--stream-version", "4", "--seconds", "1"},   // version
         {"--out", out, "--channels", "4", "--stream-version", "3", "--seconds", "1", "--fps", "16"},
-        {"--out", out, "--channels", "4", "--stream-version", "3", "--seconds", "1",
-         "--audio-rate", "48000"},
+        {"--out", out, "--channels", "4", "--stream-version", "3", "--seconds", "1", "--audio-rate",
+         "48000"},
         {"--out", out, "--channels", "4", "--stream-version", "3", "--seconds", "1", "--damage",
          "fire"},
         {"--out", out, "--channels", "4", "--stream-version", "3", "--seconds", "x"},

@@ -5,8 +5,8 @@
 #include <QObject>
 #include <QUrl>
 
-#include "ui/map_view.h"
 #include "qt_test_app.h"
+#include "ui/map_view.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // Qt WebEngine frees some of its objects with a size that differs from the allocation's, and

@@ -13,8 +13,12 @@ namespace {
 
 using velmora::AppConfig;
 
-std::string text(const std::string& s) { return s; }
-std::string text(int n) { return std::to_string(n); }
+std::string text(const std::string& s) {
+    return s;
+}
+std::string text(int n) {
+    return std::to_string(n);
+}
 
 // One row per key the start-up reads: what a missing file gives, and what a written value gives.
 // "~" in expectations stands for the test's home folder.
@@ -29,33 +33,60 @@ struct KeyRow {
 
 const std::vector<KeyRow>& key_table() {
     static const std::vector<KeyRow> rows = {
-        {"MutiLanguage", "LangFile", "Deutsch.lang", [](const AppConfig& c) { return text(c.lang_file); }, "", "Deutsch.lang"},
-        {"NetWorkSetting", "RunMode", "2", [](const AppConfig& c) { return text(c.run_mode); }, "0", "2"},
-        {"NetWorkSetting", "ServerIp", "10.1.2.3", [](const AppConfig& c) { return text(c.server_ip); }, "127.0.0.1", "10.1.2.3"},
-        {"NetWorkSetting", "UserName", "operator", [](const AppConfig& c) { return text(c.user_name); }, "admin", "operator"},
-        {"NetWorkSetting", "PassWord", "secret", [](const AppConfig& c) { return text(c.password); }, "*", "secret"},
-        {"JpegCaptureSetting", "DefaultDir", "~/shots/jpeg", [](const AppConfig& c) { return text(c.jpeg_dir); }, "~/DVR/pic", "~/shots/jpeg"},
-        {"ScreenCaptureSetting", "DefaultDir", "~/clips", [](const AppConfig& c) { return text(c.screen_capture_dir); }, "~/DVR/capture", "~/clips"},
-        {"ScreenCaptureSetting", "DefaultMAXTimeSpan", "15min", [](const AppConfig& c) { return text(c.max_time_span_minutes); }, "30", "15"},
-        {"DownloadSetting", "DefaultDir", "~/net/record", [](const AppConfig& c) { return text(c.download_dir); }, "~/DVR/record", "~/net/record"},
-        {"EventSetting", "DefaultDir", "~/ev", [](const AppConfig& c) { return text(c.event_dir); }, "~/DVR/event", "~/ev"},
-        {"EventSetting", "DefaultAlarm", "1", [](const AppConfig& c) { return text(c.events.alarm); }, "0", "1"},
-        {"EventSetting", "DefaultVLOSS", "2", [](const AppConfig& c) { return text(c.events.vloss); }, "0", "2"},
-        {"EventSetting", "DefaultRelay", "3", [](const AppConfig& c) { return text(c.events.relay); }, "0", "3"},
-        {"EventSetting", "DefaultTPMS", "4", [](const AppConfig& c) { return text(c.events.tpms); }, "0", "4"},
-        {"EventSetting", "DefaultGsensor", "5", [](const AppConfig& c) { return text(c.events.gsensor); }, "0", "5"},
-        {"EventSetting", "DefaultCarSpeed", "6", [](const AppConfig& c) { return text(c.events.car_speed); }, "0", "6"},
-        {"EventSetting", "DefaultTimeAdjust", "7", [](const AppConfig& c) { return text(c.events.time_adjust); }, "0", "7"},
-        {"EventSetting", "DefaultOverHeat", "8", [](const AppConfig& c) { return text(c.events.over_heat); }, "0", "8"},
-        {"EventSetting", "DefaultRecordError", "9", [](const AppConfig& c) { return text(c.events.record_error); }, "0", "9"},
-        {"EventSetting", "DefaultHDError", "10", [](const AppConfig& c) { return text(c.events.hd_error); }, "0", "10"},
-        {"EventSetting", "DefaultSDError", "11", [](const AppConfig& c) { return text(c.events.sd_error); }, "0", "11"},
-        {"EventSetting", "DefaultFanError", "12", [](const AppConfig& c) { return text(c.events.fan_error); }, "0", "12"},
-        {"UnitSetting", "DefaultSpeedUnit", "1", [](const AppConfig& c) { return text(c.speed_unit); }, "0", "1"},
-        {"UnitSetting", "DefaultTemperatureUnit", "1", [](const AppConfig& c) { return text(c.temperature_unit); }, "0", "1"},
-        {"UnitSetting", "DefaultPressureUnit", "1", [](const AppConfig& c) { return text(c.pressure_unit); }, "0", "1"},
-        {"UnitSetting", "DefaultMapType", "1", [](const AppConfig& c) { return text(c.map_type); }, "0", "1"},
-        {"LogFileSetting", "DefaultDir", "~/logs/op", [](const AppConfig& c) { return text(c.log_dir); }, "~/DVR/log", "~/logs/op"},
+        {"MutiLanguage", "LangFile", "Deutsch.lang",
+         [](const AppConfig& c) { return text(c.lang_file); }, "", "Deutsch.lang"},
+        {"NetWorkSetting", "RunMode", "2", [](const AppConfig& c) { return text(c.run_mode); }, "0",
+         "2"},
+        {"NetWorkSetting", "ServerIp", "10.1.2.3",
+         [](const AppConfig& c) { return text(c.server_ip); }, "127.0.0.1", "10.1.2.3"},
+        {"NetWorkSetting", "UserName", "operator",
+         [](const AppConfig& c) { return text(c.user_name); }, "admin", "operator"},
+        {"NetWorkSetting", "PassWord", "secret",
+         [](const AppConfig& c) { return text(c.password); }, "*", "secret"},
+        {"JpegCaptureSetting", "DefaultDir", "~/shots/jpeg",
+         [](const AppConfig& c) { return text(c.jpeg_dir); }, "~/DVR/pic", "~/shots/jpeg"},
+        {"ScreenCaptureSetting", "DefaultDir", "~/clips",
+         [](const AppConfig& c) { return text(c.screen_capture_dir); }, "~/DVR/capture", "~/clips"},
+        {"ScreenCaptureSetting", "DefaultMAXTimeSpan", "15min",
+         [](const AppConfig& c) { return text(c.max_time_span_minutes); }, "30", "15"},
+        {"DownloadSetting", "DefaultDir", "~/net/record",
+         [](const AppConfig& c) { return text(c.download_dir); }, "~/DVR/record", "~/net/record"},
+        {"EventSetting", "DefaultDir", "~/ev", [](const AppConfig& c) { return text(c.event_dir); },
+         "~/DVR/event", "~/ev"},
+        {"EventSetting", "DefaultAlarm", "1",
+         [](const AppConfig& c) { return text(c.events.alarm); }, "0", "1"},
+        {"EventSetting", "DefaultVLOSS", "2",
+         [](const AppConfig& c) { return text(c.events.vloss); }, "0", "2"},
+        {"EventSetting", "DefaultRelay", "3",
+         [](const AppConfig& c) { return text(c.events.relay); }, "0", "3"},
+        {"EventSetting", "DefaultTPMS", "4", [](const AppConfig& c) { return text(c.events.tpms); },
+         "0", "4"},
+        {"EventSetting", "DefaultGsensor", "5",
+         [](const AppConfig& c) { return text(c.events.gsensor); }, "0", "5"},
+        {"EventSetting", "DefaultCarSpeed", "6",
+         [](const AppConfig& c) { return text(c.events.car_speed); }, "0", "6"},
+        {"EventSetting", "DefaultTimeAdjust", "7",
+         [](const AppConfig& c) { return text(c.events.time_adjust); }, "0", "7"},
+        {"EventSetting", "DefaultOverHeat", "8",
+         [](const AppConfig& c) { return text(c.events.over_heat); }, "0", "8"},
+        {"EventSetting", "DefaultRecordError", "9",
+         [](const AppConfig& c) { return text(c.events.record_error); }, "0", "9"},
+        {"EventSetting", "DefaultHDError", "10",
+         [](const AppConfig& c) { return text(c.events.hd_error); }, "0", "10"},
+        {"EventSetting", "DefaultSDError", "11",
+         [](const AppConfig& c) { return text(c.events.sd_error); }, "0", "11"},
+        {"EventSetting", "DefaultFanError", "12",
+         [](const AppConfig& c) { return text(c.events.fan_error); }, "0", "12"},
+        {"UnitSetting", "DefaultSpeedUnit", "1",
+         [](const AppConfig& c) { return text(c.speed_unit); }, "0", "1"},
+        {"UnitSetting", "DefaultTemperatureUnit", "1",
+         [](const AppConfig& c) { return text(c.temperature_unit); }, "0", "1"},
+        {"UnitSetting", "DefaultPressureUnit", "1",
+         [](const AppConfig& c) { return text(c.pressure_unit); }, "0", "1"},
+        {"UnitSetting", "DefaultMapType", "1", [](const AppConfig& c) { return text(c.map_type); },
+         "0", "1"},
+        {"LogFileSetting", "DefaultDir", "~/logs/op",
+         [](const AppConfig& c) { return text(c.log_dir); }, "~/DVR/log", "~/logs/op"},
     };
     return rows;
 }
@@ -90,7 +121,8 @@ TEST(AppConfig, MissingFileGivesEveryDefaultAndTheDirectories) {
     HomeOverride override_home(home.path());
     const AppConfig config = velmora::load_app_config(home.file("config/AppConfig.ini"));
     for (const auto& row : key_table()) {
-        EXPECT_EQ(row.field(config), at_home(home, row.by_default)) << row.section << "/" << row.key;
+        EXPECT_EQ(row.field(config), at_home(home, row.by_default))
+            << row.section << "/" << row.key;
     }
     EXPECT_FALSE(config.miles_per_hour());
     EXPECT_FALSE(config.fahrenheit());
@@ -98,7 +130,8 @@ TEST(AppConfig, MissingFileGivesEveryDefaultAndTheDirectories) {
     EXPECT_FALSE(config.yandex_maps());
 
     EXPECT_TRUE(velmora::ensure_app_directories(config));
-    for (const char* leaf : {"DVR", "DVR/pic", "DVR/capture", "DVR/record", "DVR/event", "DVR/log"}) {
+    for (const char* leaf :
+         {"DVR", "DVR/pic", "DVR/capture", "DVR/record", "DVR/event", "DVR/log"}) {
         EXPECT_TRUE(std::filesystem::is_directory(home.file(leaf))) << leaf;
     }
     EXPECT_FALSE(std::filesystem::exists(home.file("config")));
@@ -115,7 +148,8 @@ TEST(AppConfig, EveryKeyIsReadWhateverItsCase) {
         write_text(home.file("AppConfig.ini"), config_text(respell));
         const AppConfig config = velmora::load_app_config(home.file("AppConfig.ini"));
         for (const auto& row : key_table()) {
-            EXPECT_EQ(row.field(config), at_home(home, row.loaded)) << row.section << "/" << row.key;
+            EXPECT_EQ(row.field(config), at_home(home, row.loaded))
+                << row.section << "/" << row.key;
         }
         EXPECT_TRUE(config.miles_per_hour() && config.fahrenheit() && config.kilopascal() &&
                     config.yandex_maps());
@@ -184,7 +218,8 @@ TEST(AppConfig, WritersChangeTheirKeysAndNothingElse) {
     ASSERT_TRUE(velmora::write_unit_setting(path, velmora::UnitKind::Temperature, 1));
     ASSERT_TRUE(velmora::write_unit_setting(path, velmora::UnitKind::Pressure, 0));
     ASSERT_TRUE(velmora::write_map_type(path, 1));
-    ASSERT_TRUE(velmora::write_other_settings(path, {"Deutsch.lang", "/data/log", "/data/pic", "/data/avi", "abc"}));
+    ASSERT_TRUE(velmora::write_other_settings(
+        path, {"Deutsch.lang", "/data/log", "/data/pic", "/data/avi", "abc"}));
 
     EXPECT_EQ(fleet::test::read_file(path),
               "; operator's notes\n"
@@ -227,7 +262,8 @@ TEST(AppConfig, WritersCreateTheFileButNotItsFolder) {
     HomeOverride override_home(home.path());
     EXPECT_FALSE(velmora::write_map_type(home.file("config/AppConfig.ini"), 1));
     ASSERT_TRUE(velmora::write_map_type(home.file("AppConfig.ini"), 1));
-    EXPECT_EQ(fleet::test::read_file(home.file("AppConfig.ini")), "[UnitSetting]\nDefaultMapType=1\n");
+    EXPECT_EQ(fleet::test::read_file(home.file("AppConfig.ini")),
+              "[UnitSetting]\nDefaultMapType=1\n");
 }
 
 TEST(AppConfig, ApplyingOtherSettingsTakesTheLeadingNumber) {

@@ -136,9 +136,11 @@ TEST(Utf16Text, ConvertsToUtf8AndReplacesUnpairedSurrogates) {
         {u"BUS-7", "BUS-7"},
         {u"\u00e9", "\xc3\xa9"},
         {u"\u6253\u5f00", "\xe6\x89\x93\xe5\xbc\x80"},
-        {u"\U0001F69A", "\xf0\x9f\x9a\x9a"},           // a pair: one character
+        {u"\U0001F69A", "\xf0\x9f\x9a\x9a"},             // a pair: one character
         {std::u16string(1, u'\xD83D'), "\xef\xbf\xbd"},  // a high surrogate alone
-        {std::u16string{u'\xDE9A', u'A'}, "\xef\xbf\xbd" "A"},
+        {std::u16string{u'\xDE9A', u'A'},
+         "\xef\xbf\xbd"
+         "A"},
     };
     for (const Case& c : cases) EXPECT_EQ(utf8_from_utf16(c.text), c.utf8);
 }

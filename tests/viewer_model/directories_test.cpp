@@ -21,9 +21,14 @@ TEST(Directories, ExistsTable) {
         std::string path;
         bool expected;
     } cases[] = {
-        {dir.file("d"), true},   {dir.file("d/"), true},       {dir.file("link"), true},
-        {dir.file("f"), false},  {dir.file("f/"), false},      {dir.file("missing"), false},
-        {"", false},             {"/", true},
+        {dir.file("d"), true},
+        {dir.file("d/"), true},
+        {dir.file("link"), true},
+        {dir.file("f"), false},
+        {dir.file("f/"), false},
+        {dir.file("missing"), false},
+        {"", false},
+        {"/", true},
     };
     for (const auto& c : cases) EXPECT_EQ(velmora::directory_exists(c.path), c.expected) << c.path;
 }
@@ -64,10 +69,11 @@ TEST(Directories, HomePaths) {
         const char* path;
         const char* expected;
     } expand_cases[] = {
-        {"~", "/home/op"},          {"~/x/y", "/home/op/x/y"}, {"~other/x", "~other/x"},
-        {"/abs/~/x", "/abs/~/x"},   {"rel/x", "rel/x"},        {"", ""},
+        {"~", "/home/op"},        {"~/x/y", "/home/op/x/y"}, {"~other/x", "~other/x"},
+        {"/abs/~/x", "/abs/~/x"}, {"rel/x", "rel/x"},        {"", ""},
     };
-    for (const auto& c : expand_cases) EXPECT_EQ(velmora::expand_home(c.path), c.expected) << c.path;
+    for (const auto& c : expand_cases)
+        EXPECT_EQ(velmora::expand_home(c.path), c.expected) << c.path;
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <string>
 
 class HomeOverride {
-public:
+  public:
     explicit HomeOverride(const std::string& home) {
         if (const char* old = std::getenv("HOME")) old_ = old;
         setenv("HOME", home.c_str(), 1);
@@ -21,6 +21,6 @@ public:
     HomeOverride(const HomeOverride&) = delete;
     HomeOverride& operator=(const HomeOverride&) = delete;
 
-private:
+  private:
     std::optional<std::string> old_;
 };

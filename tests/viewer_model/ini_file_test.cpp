@@ -34,8 +34,8 @@ TEST(ProfileLookup, Table) {
     const std::string long_value(1 << 20, 'x');
     const LookupCase cases[] = {
         {"plain", "[A]\nk=v\n", "A", "k", "v"},
-        {"section and key without case", "[NetWorkSetting]\nRunMode=2\n", "networksetting", "RUNMODE",
-         "2"},
+        {"section and key without case", "[NetWorkSetting]\nRunMode=2\n", "networksetting",
+         "RUNMODE", "2"},
         {"value trimmed, case and inner spaces kept", "[A]\n  k  =  Hello World \t\n", "A", "k",
          "Hello World"},
         {"names trimmed", "[ A ]\nk=v\n", " A", "k ", "v"},
@@ -83,8 +83,8 @@ TEST(ProfileWrite, Table) {
         {"new file", "", "S", "k", "v", "[S]\nk=v\n"},
         {"existing spelling and indentation kept", "[Unitsetting]\n  DEFAULTspeedunit = 0\n",
          "UnitSetting", "DefaultSpeedUnit", "1", "[Unitsetting]\n  DEFAULTspeedunit=1\n"},
-        {"new key after the section's last line", "; top\n[A]\n; c\nx=1\n\n[B]\ny=2\n", "a", "k", "v",
-         "; top\n[A]\n; c\nx=1\nk=v\n\n[B]\ny=2\n"},
+        {"new key after the section's last line", "; top\n[A]\n; c\nx=1\n\n[B]\ny=2\n", "a", "k",
+         "v", "; top\n[A]\n; c\nx=1\nk=v\n\n[B]\ny=2\n"},
         {"new key in an empty last section", "[A]", "A", "k", "v", "[A]\nk=v\n"},
         {"new section after unterminated line", "[A]\nx=1", "B", "k", "v", "[A]\nx=1\n[B]\nk=v\n"},
         {"CRLF kept", "[A]\r\nx=1\r\n", "A", "k", "v", "[A]\r\nx=1\r\nk=v\r\n"},
@@ -135,10 +135,20 @@ TEST(LeadingInt, Table) {
         const char* text;
         int expected;
     } cases[] = {
-        {"12", 12},           {"12abc", 12},          {"abc", -1},          {"", -1},
-        {"-7", -7},           {"+5", 5},              {"  3", 3},           {"-", -1},
-        {"- 5", -1},          {"0x1F", 0},            {"99999999999", INT_MAX},
-        {"-99999999999", INT_MIN}, {"2147483647", INT_MAX}, {"-2147483648", INT_MIN},
+        {"12", 12},
+        {"12abc", 12},
+        {"abc", -1},
+        {"", -1},
+        {"-7", -7},
+        {"+5", 5},
+        {"  3", 3},
+        {"-", -1},
+        {"- 5", -1},
+        {"0x1F", 0},
+        {"99999999999", INT_MAX},
+        {"-99999999999", INT_MIN},
+        {"2147483647", INT_MAX},
+        {"-2147483648", INT_MIN},
     };
     for (const auto& c : cases) EXPECT_EQ(velmora::leading_int(c.text, -1), c.expected) << c.text;
 }
@@ -152,9 +162,17 @@ TEST(TruncateUtf16Units, Table) {
         {"abcdef", 3, "abc"},
         {"abc", 31, "abc"},
         {"äöü", 2, "äö"},
-        {"\xF0\x9F\x98\x80" "a", 1, ""},  // a surrogate pair does not fit in one unit
-        {"\xF0\x9F\x98\x80" "a", 2, "\xF0\x9F\x98\x80"},
-        {"\xFF" "ab", 2, "\xFF" "a"},
+        {"\xF0\x9F\x98\x80"
+         "a",
+         1, ""},  // a surrogate pair does not fit in one unit
+        {"\xF0\x9F\x98\x80"
+         "a",
+         2, "\xF0\x9F\x98\x80"},
+        {"\xFF"
+         "ab",
+         2,
+         "\xFF"
+         "a"},
         {"a\xE2\x82", 5, "a\xE2\x82"},
         {"x", 0, ""},
     };

@@ -37,9 +37,11 @@ bool is_valid_utf8(const std::string& text) {
     size_t i = 0;
     while (i < text.size()) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        const size_t length = lead < 0x80 ? 1 : lead >> 5 == 0x6 ? 2 : lead >> 4 == 0xE ? 3
-                              : lead >> 3 == 0x1E                 ? 4
-                                                                  : 0;
+        const size_t length = lead < 0x80         ? 1
+                              : lead >> 5 == 0x6  ? 2
+                              : lead >> 4 == 0xE  ? 3
+                              : lead >> 3 == 0x1E ? 4
+                                                  : 0;
         if (length == 0 || i + length > text.size()) return false;
         for (size_t k = 1; k < length; ++k) {
             if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "model/player_session.h"
 #include "fake_engine.h"
+#include "model/player_session.h"
 
 namespace velmora::test {
 

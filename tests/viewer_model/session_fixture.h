@@ -9,9 +9,9 @@
 #include <fstream>
 #include <string>
 
-#include "model/player_session.h"
 #include "fake_engine.h"
 #include "lang/language_table.h"
+#include "model/player_session.h"
 #include "recording_view.h"
 #include "temp_folder.h"
 

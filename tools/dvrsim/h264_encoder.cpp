@@ -81,7 +81,9 @@ void copy_plane(const uint8_t* source, int width, int height, uint8_t* target, i
 
 }  // namespace
 
-H264Encoder::~H264Encoder() { close(); }
+H264Encoder::~H264Encoder() {
+    close();
+}
 
 void H264Encoder::close() {
     avcodec_free_context(&context_);

@@ -73,19 +73,32 @@ fleet::Result<dvrsim::RecordOptions> parse_record(const std::vector<std::string>
             return true;
         };
         bool ok = true;
-        if (name == "--out") o.base = value;
-        else if (name == "--channels") ok = have_channels = number(1, 64, o.channels);
-        else if (name == "--stream-version") ok = have_version = number(0, 255, o.stream_version);
-        else if (name == "--seconds") ok = have_seconds = number(1, 86400, o.seconds);
-        else if (name == "--fps") ok = number(1, 64, o.fps);
-        else if (name == "--audio-rate") ok = number(1, 1000000, o.audio_rate);
-        else if (name == "--audio-bits") ok = number(1, 64, o.audio_bits);
-        else if (name == "--audio-channels") ok = number(1, 64, o.audio_channels);
-        else if (name == "--seed") ok = number(0, INT64_MAX, o.seed);
-        else if (name == "--start") ok = number(0, UINT32_MAX, o.start_time);
-        else if (name == "--vehicle-id") o.vehicle_id = value;
-        else if (name == "--resolution") ok = dvrsim::parse_resolutions(value, o.resolutions);
-        else if (name == "--scene") ok = dvrsim::parse_scene(value, o.scene);
+        if (name == "--out")
+            o.base = value;
+        else if (name == "--channels")
+            ok = have_channels = number(1, 64, o.channels);
+        else if (name == "--stream-version")
+            ok = have_version = number(0, 255, o.stream_version);
+        else if (name == "--seconds")
+            ok = have_seconds = number(1, 86400, o.seconds);
+        else if (name == "--fps")
+            ok = number(1, 64, o.fps);
+        else if (name == "--audio-rate")
+            ok = number(1, 1000000, o.audio_rate);
+        else if (name == "--audio-bits")
+            ok = number(1, 64, o.audio_bits);
+        else if (name == "--audio-channels")
+            ok = number(1, 64, o.audio_channels);
+        else if (name == "--seed")
+            ok = number(0, INT64_MAX, o.seed);
+        else if (name == "--start")
+            ok = number(0, UINT32_MAX, o.start_time);
+        else if (name == "--vehicle-id")
+            o.vehicle_id = value;
+        else if (name == "--resolution")
+            ok = dvrsim::parse_resolutions(value, o.resolutions);
+        else if (name == "--scene")
+            ok = dvrsim::parse_scene(value, o.scene);
         else if (name == "--damage") {
             dvrsim::Damage d;
             ok = dvrsim::parse_damage(value, d);
@@ -132,10 +145,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     const dvrsim::RecordSummary& summary = *recorded;
-    std::printf("dvrsim: wrote %s.dvr, %s.inx, %s.truth.jsonl: %lld GOPs, %lld bytes, %d channels, "
-                "version %d\n",
-                options.base.c_str(), options.base.c_str(), options.base.c_str(),
-                static_cast<long long>(summary.gops), static_cast<long long>(summary.stream_bytes),
-                options.channels, options.stream_version);
+    std::printf(
+        "dvrsim: wrote %s.dvr, %s.inx, %s.truth.jsonl: %lld GOPs, %lld bytes, %d channels, "
+        "version %d\n",
+        options.base.c_str(), options.base.c_str(), options.base.c_str(),
+        static_cast<long long>(summary.gops), static_cast<long long>(summary.stream_bytes),
+        options.channels, options.stream_version);
     return 0;
 }

@@ -9,18 +9,18 @@
 #include <fstream>
 #include <memory>
 
+#include "common/le.h"
 #include "dvrsim/audio_synth.h"
-#include "format/gop_builder.h"
 #include "dvrsim/h264_encoder.h"
-#include "format/info_block_writer.h"
 #include "dvrsim/picture_painter.h"
 #include "dvrsim/rng.h"
 #include "dvrsim/truth.h"
 #include "dvrsim/tyre_model.h"
-#include "common/le.h"
 #include "dvrsim/vehicle_model.h"
 #include "format/file_pair_writer.h"
+#include "format/gop_builder.h"
 #include "format/gop_header.h"
+#include "format/info_block_writer.h"
 
 namespace dvrsim {
 namespace {
@@ -29,7 +29,9 @@ bool has(const RecordOptions& o, Damage d) {
     return std::find(o.damage.begin(), o.damage.end(), d) != o.damage.end();
 }
 
-int max_channels_for(int version) { return version <= 1 ? 4 : version == 2 ? 8 : 16; }
+int max_channels_for(int version) {
+    return version <= 1 ? 4 : version == 2 ? 8 : 16;
+}
 
 std::string vehicle_id_for(const RecordOptions& o) {
     if (!o.vehicle_id.empty()) return o.vehicle_id.substr(0, 14);
@@ -98,8 +100,8 @@ struct ChannelEncoders {
     fleet::Status open(const RecordOptions& o) {
         for (int c = 0; c < o.channels; ++c) {
             const Resolution size = resolution_of(o, c);
-            Channel channel{std::make_unique<H264Encoder>(), {}, size.width,
-                            size.height + kCroppedBandRows};
+            Channel channel{
+                std::make_unique<H264Encoder>(), {}, size.width, size.height + kCroppedBandRows};
             channel.picture.resize(yuv420p_size(channel.width, channel.height));
             if (auto opened = channel.encoder->open({channel.width, channel.height, o.fps, o.fps});
                 !opened) {
@@ -112,15 +114,16 @@ struct ChannelEncoders {
 };
 
 class Recording {
-public:
+  public:
     explicit Recording(const RecordOptions& o)
         : o_(o), plan_(o), model_(o.seed, o.fps), vehicle_id_(vehicle_id_for(o)) {}
 
     fleet::Result<RecordSummary> run();
 
-private:
+  private:
     fleet::Status write_gop(int64_t gop);
-    fleet::Result<std::vector<fleet::format::FrameRecord>> encode_frames(int64_t gop, uint32_t time);
+    fleet::Result<std::vector<fleet::format::FrameRecord>> encode_frames(int64_t gop,
+                                                                         uint32_t time);
     std::vector<uint8_t> info_block(const std::vector<VehicleSample>& samples,
                                     const std::vector<TyreFrame>& tyres) const;
     fleet::Status append_filler(const std::vector<uint8_t>& bytes);
@@ -139,7 +142,8 @@ private:
     int64_t truth_lines_ = 0;
 };
 
-fleet::Result<std::vector<fleet::format::FrameRecord>> Recording::encode_frames(int64_t gop, uint32_t time) {
+fleet::Result<std::vector<fleet::format::FrameRecord>> Recording::encode_frames(int64_t gop,
+                                                                                uint32_t time) {
     std::vector<fleet::format::FrameRecord> frames;
     for (int k = 0; k < o_.fps; ++k) {
         for (int c = 0; c < o_.channels; ++c) {
@@ -181,7 +185,8 @@ std::vector<uint8_t> Recording::info_block(const std::vector<VehicleSample>& sam
     }
     if (o_.stream_version == 3) {
         const TyreFrame& last = tyres.back();
-        section.summary = fleet::format::tyre_summary_word(last.summary_values, last.summary_states);
+        section.summary =
+            fleet::format::tyre_summary_word(last.summary_values, last.summary_states);
     }
     spec.tyres = std::move(section);
     return fleet::format::build_info_block(spec);
@@ -208,8 +213,8 @@ fleet::Status Recording::write_gop(int64_t gop) {
     std::vector<TyreFrame> tyres;
     for (int k = 0; k < o_.fps; ++k) {
         samples.push_back(model_.step());
-        tyres.push_back(tyre_frame(o_.seed, gop, k, samples.back().speed_tenths,
-                                   o_.stream_version == 3));
+        tyres.push_back(
+            tyre_frame(o_.seed, gop, k, samples.back().speed_tenths, o_.stream_version == 3));
     }
 
     fleet::format::GopPlan spec;
@@ -236,8 +241,9 @@ fleet::Status Recording::write_gop(int64_t gop) {
     last_gop_length_ = static_cast<int64_t>(bytes.size());
 
     if (!plan_.lost(gop)) {
-        TruthContext context{gop,         time, o_.stream_version, o_.channels, vehicle_id_,
-                             samples.front().gps_fix, &tyres.back()};
+        TruthContext context{gop,          time,        o_.stream_version,
+                             o_.channels,  vehicle_id_, samples.front().gps_fix,
+                             &tyres.back()};
         for (int k = 0; k < o_.fps; ++k) {
             auto i = static_cast<size_t>(k);
             truth_ << truth_line(context, k, samples[i], tyres[i]) << '\n';
@@ -350,10 +356,14 @@ bool parse_damage(const std::string& name, Damage& out) {
 namespace {
 
 bool parse_resolution(const std::string& name, Resolution& out) {
-    if (name == "cif") out = {352, 288};
-    else if (name == "d1") out = {720, 480};
-    else if (name == "720p") out = {1280, 720};
-    else return false;
+    if (name == "cif")
+        out = {352, 288};
+    else if (name == "d1")
+        out = {720, 480};
+    else if (name == "720p")
+        out = {1280, 720};
+    else
+        return false;
     return true;
 }
 
@@ -381,9 +391,12 @@ Resolution resolution_of(const RecordOptions& options, int channel) {
 }
 
 bool parse_scene(const std::string& name, Scene& out) {
-    if (name == "flat") out = Scene::Flat;
-    else if (name == "camera") out = Scene::Camera;
-    else return false;
+    if (name == "flat")
+        out = Scene::Flat;
+    else if (name == "camera")
+        out = Scene::Camera;
+    else
+        return false;
     return true;
 }
 

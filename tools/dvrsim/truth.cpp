@@ -23,8 +23,8 @@ std::array<int, 12> flags_of(const TruthContext& gop, const VehicleSample& s) {
 void add_tyres(const TruthContext& gop, const TyreFrame& tyres, fleet::FrameTelemetry& t) {
     t.tyres_per_group = static_cast<int>(tyres.tyres.size());
     for (const auto& r : tyres.tyres) {
-        t.tyres.push_back({r.id, r.pressure_tenths / 10.0, r.temperature,
-                           gop.stream_version == 3 ? r.state : 0});
+        t.tyres.push_back(
+            {r.id, r.pressure_tenths / 10.0, r.temperature, gop.stream_version == 3 ? r.state : 0});
     }
     if (gop.stream_version == 3 && gop.summary != nullptr) {
         const auto& v = gop.summary->summary_values;

@@ -11,8 +11,7 @@ struct Abnormal {
     uint8_t bits;
     int state;
 };
-constexpr Abnormal kAbnormal[] = {{0x04, 1}, {0x14, 2}, {0x24, 3},
-                                  {0x44, 4}, {0x06, 5}, {0x10, 0}};
+constexpr Abnormal kAbnormal[] = {{0x04, 1}, {0x14, 2}, {0x24, 3}, {0x44, 4}, {0x06, 5}, {0x10, 0}};
 constexpr int kAbnormalKinds = sizeof kAbnormal / sizeof kAbnormal[0];
 
 }  // namespace
@@ -55,7 +54,9 @@ TyreFrame tyre_frame(uint64_t seed, int64_t gop, int frame, int speed_tenths, bo
 }
 
 uint32_t encode_tyre(const TyreReading& r, bool version3) {
-    if (version3) return fleet::format::tyre_word_v3(r.id, r.status_bits, r.temperature, r.pressure_tenths / 10);
+    if (version3)
+        return fleet::format::tyre_word_v3(r.id, r.status_bits, r.temperature,
+                                           r.pressure_tenths / 10);
     return fleet::format::tyre_word_v12(r.id, r.pressure_tenths, r.temperature);
 }
 

@@ -33,8 +33,12 @@ std::string degrees_text(double degrees, int degree_digits, char positive, char 
 
 }  // namespace
 
-std::string latitude_text(double degrees) { return degrees_text(degrees, 2, 'N', 'S'); }
-std::string longitude_text(double degrees) { return degrees_text(degrees, 3, 'E', 'W'); }
+std::string latitude_text(double degrees) {
+    return degrees_text(degrees, 2, 'N', 'S');
+}
+std::string longitude_text(double degrees) {
+    return degrees_text(degrees, 3, 'E', 'W');
+}
 
 VehicleModel::VehicleModel(uint64_t seed, int samples_per_second)
     : rng_(seed ^ 0x5EEDCA7ULL), dt_(1.0 / samples_per_second) {
@@ -87,10 +91,10 @@ void VehicleModel::update_phase() {
 
 uint8_t VehicleModel::input_bits(double accel) const {
     uint8_t bits = 0;
-    if (accel < -3.0) bits |= 0x01;                             // hard braking alarm
-    if (phase_ == Phase::Stopped) bits |= 0x02;                 // door open at a stop
+    if (accel < -3.0) bits |= 0x01;              // hard braking alarm
+    if (phase_ == Phase::Stopped) bits |= 0x02;  // door open at a stop
     if (std::fmod(time_, 90.0) >= 30.0 && std::fmod(time_, 90.0) < 32.0) bits |= 0x04;  // panic
-    if (speed_ * 3.6 > 80.0) bits |= 0x10;                      // overspeed (8-channel units)
+    if (speed_ * 3.6 > 80.0) bits |= 0x10;  // overspeed (8-channel units)
     if (phase_ == Phase::Cruising) bits |= 0x20;
     if (std::fmod(time_, 20.0) < 1.0) bits |= 0x80;
     return bits;
@@ -137,8 +141,8 @@ VehicleSample VehicleModel::step() {
     s.longitude = longitude_;
     s.gsensor = {to_sensor(accel), to_sensor(speed_ * turn_rate_),
                  to_sensor(kGravity) + rng_.range(-2, 2)};
-    s.temperature = static_cast<int>(
-        std::lround(base_temperature_ + 6 * std::sin(time_ / 600.0 * 2 * kPi)));
+    s.temperature =
+        static_cast<int>(std::lround(base_temperature_ + 6 * std::sin(time_ / 600.0 * 2 * kPi)));
     s.inputs = input_bits(accel);
     s.signals = signal_bits(accel);
     s.gps_fix = std::fmod(time_, 60.0) < 40.0 || std::fmod(time_, 60.0) >= 45.0;

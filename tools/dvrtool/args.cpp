@@ -12,7 +12,9 @@ const Option* find_option(std::span<const Option> options, std::string_view name
     return it == options.end() ? nullptr : &*it;
 }
 
-bool is_option(std::string_view arg) { return arg.size() > 1 && arg[0] == '-'; }
+bool is_option(std::string_view arg) {
+    return arg.size() > 1 && arg[0] == '-';
+}
 
 }  // namespace
 

@@ -11,7 +11,8 @@ BackwardWalk::BackwardWalk(fleet::format::FilePair& pair)
     buffer_ = {storage_.data(), storage_.size(), 0};
     // Data the index claims beyond the end of the file cannot be read, and stepping back
     // over it block by block could take as long as the claim is large.
-    const int64_t readable = pair.stream_file_size() / fleet::format::kBlockSize * fleet::format::kBlockSize;
+    const int64_t readable =
+        pair.stream_file_size() / fleet::format::kBlockSize * fleet::format::kBlockSize;
     if (readable < cursor_.end) cursor_.end = readable;
     cursor_.position = cursor_.end;
 }
@@ -33,7 +34,8 @@ BackwardWalk::Step BackwardWalk::next() {
     failure_ = describe_read_failure(pair_, at, cursor_.end, ignored);
     failure_.end = at + fleet::format::kBlockSize;
     // A failed block stays where the next search would start; step over it.
-    if (cursor_.position >= before) cursor_.position = fleet::format::round_up_block(before) - fleet::format::kBlockSize;
+    if (cursor_.position >= before)
+        cursor_.position = fleet::format::round_up_block(before) - fleet::format::kBlockSize;
     return kFailure;
 }
 

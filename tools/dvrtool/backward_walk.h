@@ -11,7 +11,7 @@
 namespace dvrtool {
 
 class BackwardWalk {
-public:
+  public:
     enum Step { kGop, kFailure, kBeginning };
 
     explicit BackwardWalk(fleet::format::FilePair& pair);
@@ -22,7 +22,7 @@ public:
     const WalkedGop& gop() const { return gop_; }
     const WalkFailure& failure() const { return failure_; }
 
-private:
+  private:
     fleet::format::FilePair& pair_;
     fleet::format::StreamCursor cursor_;
     std::vector<uint8_t> storage_;

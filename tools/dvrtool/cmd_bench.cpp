@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "dvrtool/commands.h"
 #include "decode/decoder_bank.h"
+#include "dvrtool/commands.h"
 #include "format/frame_set.h"
 #include "format/gop_layout.h"
 #include "forward_walk.h"
@@ -50,17 +50,18 @@ void add_streams(const Bytes& gop, Loaded& loaded) {
     auto layout = fleet::format::gop_layout(gop.data(), gop.size());
     if (!layout) return;
     // The same records the GOP parser hands to its decoder, and no others.
-    fleet::format::for_each_frame_record(gop.data(), *layout, [&](const fleet::format::FrameRecordView& f) {
-        if (f.channel >= KIVRA_MAX_CHANNELS || f.index >= KIVRA_MAX_FRAMES || f.length == 0) {
-            return;
-        }
-        Stream& s = loaded.streams[static_cast<size_t>(f.channel)];
-        s.offsets.push_back(s.bytes.size());
-        s.lengths.push_back(static_cast<int>(f.length));
-        s.bytes.insert(s.bytes.end(), f.data, f.data + f.length);
-        s.bytes.insert(s.bytes.end(), AV_INPUT_BUFFER_PADDING_SIZE, 0);
-        ++loaded.frames;
-    });
+    fleet::format::for_each_frame_record(
+        gop.data(), *layout, [&](const fleet::format::FrameRecordView& f) {
+            if (f.channel >= KIVRA_MAX_CHANNELS || f.index >= KIVRA_MAX_FRAMES || f.length == 0) {
+                return;
+            }
+            Stream& s = loaded.streams[static_cast<size_t>(f.channel)];
+            s.offsets.push_back(s.bytes.size());
+            s.lengths.push_back(static_cast<int>(f.length));
+            s.bytes.insert(s.bytes.end(), f.data, f.data + f.length);
+            s.bytes.insert(s.bytes.end(), AV_INPUT_BUFFER_PADDING_SIZE, 0);
+            ++loaded.frames;
+        });
 }
 
 double seconds_since(Clock::time_point start) {

@@ -28,12 +28,14 @@ struct Written {
 void write_channel(const WalkedGop& gop, int channel, std::FILE* out, Written& w) {
     auto layout = fleet::format::gop_layout(gop.data, gop.length);
     if (!layout) return;
-    fleet::format::for_each_frame_record(gop.data, *layout, [&](const fleet::format::FrameRecordView& f) {
-        if (f.channel != channel || w.failed) return;
-        if (std::fwrite(f.data, 1, f.length, out) != f.length) w.failed = true;
-        ++w.frames;
-        w.bytes += f.length;
-    });
+    fleet::format::for_each_frame_record(gop.data, *layout,
+                                         [&](const fleet::format::FrameRecordView& f) {
+                                             if (f.channel != channel || w.failed) return;
+                                             if (std::fwrite(f.data, 1, f.length, out) != f.length)
+                                                 w.failed = true;
+                                             ++w.frames;
+                                             w.bytes += f.length;
+                                         });
 }
 
 // Every output path leaves nothing half-written behind.
@@ -73,8 +75,9 @@ Outcome run_extract_es(const CommandLine& line) {
         return give_up(out, *out_path, "cannot write " + *out_path + ": " + std::strerror(errno));
     }
     if (written.frames == 0) {
-        return give_up(out, *out_path,
-                       line.operands[0] + ": channel " + std::to_string(channel) + " has no frames");
+        return give_up(
+            out, *out_path,
+            line.operands[0] + ": channel " + std::to_string(channel) + " has no frames");
     }
     std::printf("wrote %lld frames (%lld bytes) of channel %d to %s\n",
                 static_cast<long long>(written.frames), static_cast<long long>(written.bytes),

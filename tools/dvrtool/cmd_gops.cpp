@@ -25,7 +25,8 @@ struct GopLine {
 };
 
 GopLine describe(const WalkedGop& gop) {
-    GopLine line{gop.offset, gop.stored, fleet::format::GopHeader::read(gop.data), std::nullopt, {}};
+    GopLine line{
+        gop.offset, gop.stored, fleet::format::GopHeader::read(gop.data), std::nullopt, {}};
     auto layout = fleet::format::gop_layout(gop.data, gop.length);
     if (!layout) {
         line.rejected = "bad header";
@@ -87,8 +88,8 @@ void print_json(const GopLine& g) {
 template <typename Walk>
 void list_gops(Walk& walk, const std::string& dvr_path, bool json) {
     if (!json) {
-        std::printf("%12s %8s  %-19s %3s %3s %3s %8s %6s  %s\n", "offset", "stored", "time",
-                    "ver", "ch", "N", "audio", "info", "key frames (channel:count)");
+        std::printf("%12s %8s  %-19s %3s %3s %3s %8s %6s  %s\n", "offset", "stored", "time", "ver",
+                    "ch", "N", "audio", "info", "key frames (channel:count)");
     }
     for (;;) {
         auto step = walk.next();

@@ -44,8 +44,11 @@ void print_json(const fleet::format::IndexHeader& h, const std::vector<NumberedU
                         {"tag", u.unit.tag},
                         {"offset", u.unit.offset}});
     }
-    nlohmann::ordered_json j{{"magic", h.magic},     {"first", h.first}, {"last", h.last},
-                             {"wrapped", h.wrapped}, {"units", list}};
+    nlohmann::ordered_json j{{"magic", h.magic},
+                             {"first", h.first},
+                             {"last", h.last},
+                             {"wrapped", h.wrapped},
+                             {"units", list}};
     std::printf("%s\n", j.dump(2).c_str());
 }
 

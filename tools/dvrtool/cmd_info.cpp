@@ -9,10 +9,10 @@
 #include <nlohmann/json.hpp>
 
 #include "dvrtool/commands.h"
-#include "forward_walk.h"
 #include "format/frame_set.h"
 #include "format/gop_layout.h"
 #include "format/gop_parser.h"
+#include "forward_walk.h"
 #include "gop_records.h"
 #include "h264_probe.h"
 #include "messages.h"

@@ -16,9 +16,9 @@
 #include <nlohmann/json.hpp>
 
 #include "dvrtool/commands.h"
+#include "format/file_pair.h"
 #include "kivra/kivra.h"
 #include "messages.h"
-#include "format/file_pair.h"
 #include "report/json_text.h"
 #include "report/png_writer.h"
 #include "report/telemetry_json.h"
@@ -120,14 +120,12 @@ fleet::FrameTelemetry frame_telemetry(uint32_t time, const char* id, const void*
     return t;
 }
 
-void on_frame(uint32_t time, const char* id, const void* position, const int32_t* g,
-              float speed, int32_t temperature, const uint8_t* flags, int32_t tyres_per_group,
-              const void* tyres, int32_t s1, int32_t s2, int32_t s3, int32_t s4, int32_t s5,
-              int32_t s6) {
+void on_frame(uint32_t time, const char* id, const void* position, const int32_t* g, float speed,
+              int32_t temperature, const uint8_t* flags, int32_t tyres_per_group, const void* tyres,
+              int32_t s1, int32_t s2, int32_t s3, int32_t s4, int32_t s5, int32_t s6) {
     const int32_t summary[6] = {s1, s2, s3, s4, s5, s6};
-    ordered_json fields = fleet::to_json(frame_telemetry(time, id, position, g, speed,
-                                                         temperature, flags, tyres_per_group,
-                                                         tyres, summary));
+    ordered_json fields = fleet::to_json(frame_telemetry(time, id, position, g, speed, temperature,
+                                                         flags, tyres_per_group, tyres, summary));
     for (const char* key : {"gop", "frame", "channels"}) fields.erase(key);
     std::lock_guard<std::mutex> guard(session->lock);
     session->last_time = time;
@@ -207,10 +205,10 @@ fleet::Result<Action> parse_action(const std::string& spec, bool screenshot) {
     auto second = rest.find(':');
     a.verb = rest.substr(0, second);
     a.value = second == std::string::npos ? "" : rest.substr(second + 1);
-    static const std::vector<std::string> kPlain = {"pause", "play", "step", "stepback",
-                                                    "stop", "close"};
-    static const std::vector<std::string> kValued = {"ff", "fb", "seek", "full", "div",
-                                                     "voice", "volume", "snapshot"};
+    static const std::vector<std::string> kPlain = {"pause",    "play", "step",
+                                                    "stepback", "stop", "close"};
+    static const std::vector<std::string> kValued = {"ff",  "fb",    "seek",   "full",
+                                                     "div", "voice", "volume", "snapshot"};
     bool plain = std::find(kPlain.begin(), kPlain.end(), a.verb) != kPlain.end();
     bool valued = std::find(kValued.begin(), kValued.end(), a.verb) != kValued.end();
     if (!plain && !valued) return usage_error("unknown command '" + a.verb + "'");
@@ -241,23 +239,38 @@ void save_screenshot(const std::string& path) {
 void run_action(const Action& a) {
     const auto number = static_cast<intptr_t>(a.number);
     const auto number32 = static_cast<int32_t>(a.number);
-    if (a.verb == "screenshot") save_screenshot(a.value);
-    else if (a.verb == "play") send_command(KIVRA_CMD_PLAY);
-    else if (a.verb == "pause") send_command(KIVRA_CMD_PAUSE);
-    else if (a.verb == "step") send_command(KIVRA_CMD_STEP_FORWARD);
-    else if (a.verb == "stepback") send_command(KIVRA_CMD_STEP_BACKWARD);
-    else if (a.verb == "ff") send_command(KIVRA_CMD_FAST_FORWARD, number);
-    else if (a.verb == "fb") send_command(KIVRA_CMD_FAST_BACKWARD, number);
-    else if (a.verb == "seek") send_command(KIVRA_CMD_SEEK, 0, a.number);
-    else if (a.verb == "stop") send_command(KIVRA_CMD_STOP);
-    else if (a.verb == "close") send_command(KIVRA_CMD_CLOSE);
-    else if (a.verb == "full") zSetFullScreen(number32);
-    else if (a.verb == "div") zSetDivStatus(number32);
-    else if (a.verb == "voice") a.value == "on" ? static_cast<void>(zOpenVoice()) : zCloseVoice();
-    else if (a.verb == "volume") zSetVoiceVolume(number32);
+    if (a.verb == "screenshot")
+        save_screenshot(a.value);
+    else if (a.verb == "play")
+        send_command(KIVRA_CMD_PLAY);
+    else if (a.verb == "pause")
+        send_command(KIVRA_CMD_PAUSE);
+    else if (a.verb == "step")
+        send_command(KIVRA_CMD_STEP_FORWARD);
+    else if (a.verb == "stepback")
+        send_command(KIVRA_CMD_STEP_BACKWARD);
+    else if (a.verb == "ff")
+        send_command(KIVRA_CMD_FAST_FORWARD, number);
+    else if (a.verb == "fb")
+        send_command(KIVRA_CMD_FAST_BACKWARD, number);
+    else if (a.verb == "seek")
+        send_command(KIVRA_CMD_SEEK, 0, a.number);
+    else if (a.verb == "stop")
+        send_command(KIVRA_CMD_STOP);
+    else if (a.verb == "close")
+        send_command(KIVRA_CMD_CLOSE);
+    else if (a.verb == "full")
+        zSetFullScreen(number32);
+    else if (a.verb == "div")
+        zSetDivStatus(number32);
+    else if (a.verb == "voice")
+        a.value == "on" ? static_cast<void>(zOpenVoice()) : zCloseVoice();
+    else if (a.verb == "volume")
+        zSetVoiceVolume(number32);
     else if (a.verb == "snapshot") {
         int32_t rect[4] = {0, 0, session->width, session->height};
-        send_command(KIVRA_CMD_SNAPSHOT, reinterpret_cast<intptr_t>(rect), session->last_time, a.value.c_str());
+        send_command(KIVRA_CMD_SNAPSHOT, reinterpret_cast<intptr_t>(rect), session->last_time,
+                     a.value.c_str());
     }
 }
 

@@ -37,9 +37,9 @@ std::string flags_text(const std::array<int, 12>& flags) {
 }
 
 void print_header() {
-    std::printf("%6s %5s  %-19s  %-15s  %-14s  %6s  %4s  %-13s  %-21s  %-12s  %s\n", "gop",
-                "frame", "time", "channels", "car_id", "km/h", "temp", "gsensor", "position",
-                "flags", "tyres");
+    std::printf("%6s %5s  %-19s  %-15s  %-14s  %6s  %4s  %-13s  %-21s  %-12s  %s\n", "gop", "frame",
+                "time", "channels", "car_id", "km/h", "temp", "gsensor", "position", "flags",
+                "tyres");
 }
 
 void print_row(const fleet::FrameTelemetry& t) {
@@ -85,7 +85,8 @@ Outcome run_telemetry(const CommandLine& line) {
         }
         const WalkedGop& gop = walk.gop();
         const int64_t number = gop_number++;
-        if (fleet::format::parse_gop(gop.data, gop.length, nullptr, storage.get()) != fleet::format::kParseOk) {
+        if (fleet::format::parse_gop(gop.data, gop.length, nullptr, storage.get()) !=
+            fleet::format::kParseOk) {
             continue;
         }
         // The parser accepted the layout, so it is there to count the records.

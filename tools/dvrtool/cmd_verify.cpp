@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "dvrtool/commands.h"
 #include "damage.h"
+#include "dvrtool/commands.h"
 #include "format/frame_set.h"
 #include "format/gop_header.h"
 #include "format/gop_layout.h"

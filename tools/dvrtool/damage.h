@@ -16,7 +16,7 @@ struct Damage {
 };
 
 class DamageList {
-public:
+  public:
     void add(Damage damage);
     // Garbage and unreadable blocks: a run of them that directly follows another such run is
     // the same damage, so it extends that region instead of starting one.
@@ -24,7 +24,7 @@ public:
 
     const std::vector<Damage>& regions() const { return regions_; }
 
-private:
+  private:
     std::vector<Damage> regions_;
     bool last_is_run_ = false;
 };

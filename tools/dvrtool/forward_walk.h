@@ -16,7 +16,7 @@ struct WalkedGop {
     int64_t offset = 0;
     int64_t stored = 0;  // total length rounded up to whole blocks
     const uint8_t* data = nullptr;
-    size_t length = 0;   // == stored
+    size_t length = 0;  // == stored
 };
 
 // Bytes [begin, end) that could not be read as a GOP.
@@ -27,7 +27,7 @@ struct WalkFailure {
 };
 
 class ForwardWalk {
-public:
+  public:
     enum Step { kGop, kFailure, kEnd };
 
     explicit ForwardWalk(fleet::format::FilePair& pair);
@@ -43,7 +43,7 @@ public:
     int64_t position() const { return cursor_.position; }
     int64_t data_end() const { return cursor_.end; }
 
-private:
+  private:
     fleet::format::FilePair& pair_;
     fleet::format::StreamCursor cursor_;
     std::vector<uint8_t> storage_;

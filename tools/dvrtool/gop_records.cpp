@@ -4,11 +4,12 @@ namespace dvrtool {
 
 GopRecords count_records(const uint8_t* gop, const fleet::format::GopLayout& layout) {
     GopRecords out;
-    out.frames = fleet::format::for_each_frame_record(gop, layout, [&](const fleet::format::FrameRecordView& f) {
-        auto c = static_cast<size_t>(f.channel);
-        ++out.per_channel[c];
-        if (f.key) ++out.key_frames[c];
-    });
+    out.frames = fleet::format::for_each_frame_record(gop, layout,
+                                                      [&](const fleet::format::FrameRecordView& f) {
+                                                          auto c = static_cast<size_t>(f.channel);
+                                                          ++out.per_channel[c];
+                                                          if (f.key) ++out.key_frames[c];
+                                                      });
     return out;
 }
 

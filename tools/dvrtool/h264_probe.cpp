@@ -37,7 +37,8 @@ Context open_decoder() {
 // av_new_packet adds the zeroed padding the bitstream reader may over-read into.
 Packet packet_of(const uint8_t* data, size_t length) {
     Packet packet(av_packet_alloc());
-    if (!packet || length > INT32_MAX || av_new_packet(packet.get(), static_cast<int>(length)) < 0) {
+    if (!packet || length > INT32_MAX ||
+        av_new_packet(packet.get(), static_cast<int>(length)) < 0) {
         return nullptr;
     }
     std::memcpy(packet->data, data, length);

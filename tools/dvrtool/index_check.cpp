@@ -9,7 +9,9 @@
 namespace dvrtool {
 namespace {
 
-std::string unit_name(uint32_t number) { return "index unit " + std::to_string(number); }
+std::string unit_name(uint32_t number) {
+    return "index unit " + std::to_string(number);
+}
 
 std::optional<Damage> check_unit(uint32_t number, const fleet::format::IndexUnit& unit,
                                  const std::vector<GopMark>& gops) {
@@ -21,8 +23,8 @@ std::optional<Damage> check_unit(uint32_t number, const fleet::format::IndexUnit
     }
     if (it->time != unit.time) {
         return Damage{Damage::kIndexUnit, unit.offset, unit.offset,
-                      unit_name(number) + " has time " + time_text(unit.time) +
-                          ", the GOP has " + time_text(it->time)};
+                      unit_name(number) + " has time " + time_text(unit.time) + ", the GOP has " +
+                          time_text(it->time)};
     }
     return std::nullopt;
 }
@@ -30,14 +32,15 @@ std::optional<Damage> check_unit(uint32_t number, const fleet::format::IndexUnit
 std::optional<Damage> check_closing(uint32_t number, const fleet::format::IndexUnit& unit,
                                     int64_t data_end) {
     if (unit.offset == data_end) return std::nullopt;
-    return Damage{Damage::kIndexUnit, unit.offset, unit.offset,
-                  unit_name(number) + " closes the data here, but it ends at " +
-                      std::to_string(data_end)};
+    return Damage{
+        Damage::kIndexUnit, unit.offset, unit.offset,
+        unit_name(number) + " closes the data here, but it ends at " + std::to_string(data_end)};
 }
 
 }  // namespace
 
-std::vector<Damage> check_index(fleet::format::ByteSource& index, const fleet::format::IndexHeader& header,
+std::vector<Damage> check_index(fleet::format::ByteSource& index,
+                                const fleet::format::IndexHeader& header,
                                 const std::vector<GopMark>& gops, int64_t data_end) {
     std::vector<Damage> out;
     const uint32_t count = fleet::format::units_between(header.first, header.last);
@@ -57,7 +60,8 @@ std::vector<Damage> check_index(fleet::format::ByteSource& index, const fleet::f
                                std::to_string(header.last) + " cannot be read"});
             break;
         }
-        auto problem = i + 1 == count ? check_closing(n, unit, data_end) : check_unit(n, unit, gops);
+        auto problem =
+            i + 1 == count ? check_closing(n, unit, data_end) : check_unit(n, unit, gops);
         if (problem) out.push_back(std::move(*problem));
     }
     return out;

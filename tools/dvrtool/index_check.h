@@ -17,7 +17,8 @@ struct GopMark {
 
 // Every unit but the closing one must name the start of a walked GOP and carry its time; the
 // closing unit must name the end of the walked data. `gops` is in stream order.
-std::vector<Damage> check_index(fleet::format::ByteSource& index, const fleet::format::IndexHeader& header,
+std::vector<Damage> check_index(fleet::format::ByteSource& index,
+                                const fleet::format::IndexHeader& header,
                                 const std::vector<GopMark>& gops, int64_t data_end);
 
 }  // namespace dvrtool

@@ -24,7 +24,8 @@ std::string not_an_index(const std::string& inx_path, uint32_t magic) {
 }
 
 std::string index_path(const CommandLine& line) {
-    return line.value("--index").value_or(fleet::format::FilePair::index_path_for(line.operands.at(0)));
+    return line.value("--index").value_or(
+        fleet::format::FilePair::index_path_for(line.operands.at(0)));
 }
 
 fleet::Status open_recording(fleet::format::FilePair& pair, const CommandLine& line) {

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "dvrtool/args.h"
 #include "common/result.h"
+#include "dvrtool/args.h"
 #include "format/file_pair.h"
 
 namespace dvrtool {

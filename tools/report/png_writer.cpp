@@ -52,11 +52,10 @@ bool encode(AVCodecContext& context, const AVFrame* frame, AVPacket& packet,
     }
 }
 
-Result<std::vector<uint8_t>> encode_png(const uint8_t* bgrx, int width, int height,
-                                        int stride) {
+Result<std::vector<uint8_t>> encode_png(const uint8_t* bgrx, int width, int height, int stride) {
     if (!bgrx || width <= 0 || height <= 0 || stride < width * 4) {
-        return fail("no picture to write (" + std::to_string(width) + "x" +
-                    std::to_string(height) + ", stride " + std::to_string(stride) + ")");
+        return fail("no picture to write (" + std::to_string(width) + "x" + std::to_string(height) +
+                    ", stride " + std::to_string(stride) + ")");
     }
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_PNG);
     if (!codec) return fail("libavcodec has no PNG encoder");

@@ -59,8 +59,8 @@ AppConfig load_app_config(const std::string& path) {
 
 bool ensure_app_directories(const AppConfig& config) {
     bool all = ensure_directory(home_dvr_path(""));
-    for (const std::string* dir : {&config.jpeg_dir, &config.screen_capture_dir, &config.download_dir,
-                                   &config.event_dir, &config.log_dir}) {
+    for (const std::string* dir : {&config.jpeg_dir, &config.screen_capture_dir,
+                                   &config.download_dir, &config.event_dir, &config.log_dir}) {
         all = ensure_directory(*dir) && all;
     }
     return all;
@@ -74,7 +74,8 @@ bool write_unit_setting(const std::string& config_path, UnitKind kind, int value
 }
 
 bool write_map_type(const std::string& config_path, int map_type) {
-    return IniFile(config_path).write_string("UnitSetting", "DefaultMapType", std::to_string(map_type));
+    return IniFile(config_path)
+        .write_string("UnitSetting", "DefaultMapType", std::to_string(map_type));
 }
 
 bool write_other_settings(const std::string& config_path, const OtherSettings& settings) {
@@ -83,7 +84,8 @@ bool write_other_settings(const std::string& config_path, const OtherSettings& s
            ini.write_string("LogFileSetting", "DefaultDir", settings.log_dir) &&
            ini.write_string("JpegCaptureSetting", "DefaultDir", settings.jpeg_dir) &&
            ini.write_string("ScreenCaptureSetting", "DefaultDir", settings.screen_capture_dir) &&
-           ini.write_string("ScreenCaptureSetting", "DefaultMAXTimeSpan", settings.max_time_span_text);
+           ini.write_string("ScreenCaptureSetting", "DefaultMAXTimeSpan",
+                            settings.max_time_span_text);
 }
 
 void apply_other_settings(AppConfig& config, const OtherSettings& settings) {

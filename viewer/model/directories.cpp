@@ -9,7 +9,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool is_separator(char c) { return c == '/' || c == static_cast<char>(fs::path::preferred_separator); }
+bool is_separator(char c) {
+    return c == '/' || c == static_cast<char>(fs::path::preferred_separator);
+}
 
 std::string without_trailing_separator(std::string path) {
     if (path.size() > 1 && is_separator(path.back())) path.pop_back();
@@ -53,7 +55,8 @@ std::string expand_home(const std::string& path) {
     if (path == "~") return home_path();
     if (path.size() >= 2 && path[0] == '~' && is_separator(path[1])) {
         const std::string home = home_path();
-        return (is_separator(home.back()) ? home.substr(0, home.size() - 1) : home) + path.substr(1);
+        return (is_separator(home.back()) ? home.substr(0, home.size() - 1) : home) +
+               path.substr(1);
     }
     return path;
 }

@@ -23,7 +23,9 @@ std::string_view trim(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
-char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char fold(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool same_name(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -51,7 +53,8 @@ std::vector<Line> split_lines(std::string_view text) {
             break;
         }
         const std::size_t end =
-            (text[brk] == '\r' && brk + 1 < text.size() && text[brk + 1] == '\n') ? brk + 2 : brk + 1;
+            (text[brk] == '\r' && brk + 1 < text.size() && text[brk + 1] == '\n') ? brk + 2
+                                                                                  : brk + 1;
         lines.push_back({begin, brk, end});
         begin = end;
     }
@@ -83,7 +86,8 @@ ParsedLine parse_line(std::string_view content) {
 
 std::string_view line_content(std::string_view text, const Line& line, bool first) {
     std::string_view content = text.substr(line.begin, line.content_end - line.begin);
-    if (first && content.substr(0, kUtf8Bom.size()) == kUtf8Bom) content.remove_prefix(kUtf8Bom.size());
+    if (first && content.substr(0, kUtf8Bom.size()) == kUtf8Bom)
+        content.remove_prefix(kUtf8Bom.size());
     return content;
 }
 
@@ -95,7 +99,9 @@ std::string_view unquote(std::string_view value) {
     return value;
 }
 
-bool has_line_break(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+bool has_line_break(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
 
 // nullopt: no such file (or not a regular one). Oversized files are flagged, not read whole.
 struct FileText {
@@ -112,8 +118,7 @@ std::optional<FileText> read_profile_file(const fs::path& path) {
     // Chunk by chunk: every value read opens the file afresh, so a buffer sized for the limit
     // would cost megabytes per value for a file of a few hundred bytes.
     char chunk[16384];
-    while (file.text.size() <= kMaxProfileFileBytes &&
-           in.read(chunk, sizeof chunk).gcount() > 0) {
+    while (file.text.size() <= kMaxProfileFileBytes && in.read(chunk, sizeof chunk).gcount() > 0) {
         file.text.append(chunk, static_cast<std::size_t>(in.gcount()));
     }
     if (file.text.size() > kMaxProfileFileBytes) {
@@ -175,10 +180,10 @@ std::optional<std::string> apply_profile_write(std::string_view text, std::strin
     const std::string_view eol =
         (!lines.empty() && lines[0].end - lines[0].content_end == 2) ? "\r\n" : "\n";
 
-    std::optional<std::size_t> header;   // line of the section header
-    std::optional<std::size_t> last;     // last non-blank line of the section
-    std::optional<std::size_t> entry;    // line of the key
-    std::size_t key_end = 0;             // offset in the line just past the key as written
+    std::optional<std::size_t> header;  // line of the section header
+    std::optional<std::size_t> last;    // last non-blank line of the section
+    std::optional<std::size_t> entry;   // line of the key
+    std::size_t key_end = 0;            // offset in the line just past the key as written
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string_view content = line_content(text, lines[i], i == 0);
         const ParsedLine parsed = parse_line(content);
@@ -191,8 +196,9 @@ std::optional<std::string> apply_profile_write(std::string_view text, std::strin
         if (!trim(content).empty()) last = i;
         if (parsed.kind == LineKind::Entry && same_name(parsed.name, key)) {
             entry = i;
-            key_end = static_cast<std::size_t>(parsed.name.data() + parsed.name.size() - text.data()) -
-                      lines[i].begin;
+            key_end =
+                static_cast<std::size_t>(parsed.name.data() + parsed.name.size() - text.data()) -
+                lines[i].begin;
             break;
         }
     }

@@ -97,7 +97,8 @@ void PlayerSession::arrow_right() {
 }
 
 void PlayerSession::next_division() {
-    if (engine_.zTellFullScreenIdx() != KIVRA_FULL_SCREEN_GRID) engine_.zSetFullScreen(KIVRA_FULL_SCREEN_GRID);
+    if (engine_.zTellFullScreenIdx() != KIVRA_FULL_SCREEN_GRID)
+        engine_.zSetFullScreen(KIVRA_FULL_SCREEN_GRID);
     division_ = (division_ + 1) % kDivisionCount;
     engine_.zSetDivStatus(division_);
 }
@@ -109,7 +110,8 @@ void PlayerSession::select_channel(int width, int height, int x, int y) {
         engine_.zSetFullScreen(KIVRA_FULL_SCREEN_GRID);
         return;
     }
-    const int32_t division = screen_count == kFourScreens ? KIVRA_DIVISION_ALL : engine_.zTellDivStatus();
+    const int32_t division =
+        screen_count == kFourScreens ? KIVRA_DIVISION_ALL : engine_.zTellDivStatus();
     const int channel = channel_at(screen_count, division, width, height, x, y);
     if (channel > 0) engine_.zSetFullScreen(channel);
 }

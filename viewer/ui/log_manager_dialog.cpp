@@ -3,8 +3,8 @@
 #include <QListWidget>
 
 #include "lang/language_table.h"
-#include "skin/skin_scroll.h"
 #include "model/operation_log.h"
+#include "skin/skin_scroll.h"
 
 namespace velmora {
 namespace {

@@ -13,9 +13,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "lang/language_table.h"
 #include "model/app_config.h"
 #include "model/directories.h"
-#include "lang/language_table.h"
 #include "model/operation_log.h"
 
 namespace velmora {

@@ -17,8 +17,7 @@ inline uint16_t load_u16(const uint8_t* p) {
     return static_cast<uint16_t>(p[0] | (p[1] << 8));
 }
 inline uint32_t load_u32(const uint8_t* p) {
-    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) |
-           (uint32_t{p[3]} << 24);
+    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
 }
 inline uint64_t load_u64(const uint8_t* p) {
     return uint64_t{load_u32(p)} | (uint64_t{load_u32(p + 4)} << 32);
@@ -39,7 +38,7 @@ inline void store_u64(uint8_t* p, uint64_t v) {
 // Sequential bounds-checked reader. A read past the end fails and leaves the reader
 // exhausted, so a parser can read a record and check `ok()` once afterwards.
 class ByteReader {
-public:
+  public:
     ByteReader(const uint8_t* data, size_t length) : data_(data), length_(length) {}
     explicit ByteReader(std::span<const uint8_t> bytes) : ByteReader(bytes.data(), bytes.size()) {}
 
@@ -76,7 +75,7 @@ public:
         return p ? load_u64(p) : 0;
     }
 
-private:
+  private:
     bool take(size_t n) {
         if (ok_ && fits(length_, offset_, n)) return true;
         ok_ = false;

@@ -72,9 +72,9 @@ typedef struct FrameSet {
     int32_t current_frame;
     int32_t frames_per_channel; /* N, at most KIVRA_MAX_FRAMES */
     int32_t reserved;
-    int32_t picture_width; /* of the last picture decoded: recorders that write channels at */
+    int32_t picture_width;  /* of the last picture decoded: recorders that write channels at */
     int32_t picture_height; /* different sizes (D1 and CIF) have pictures of other sizes too */
-    int32_t channel_count; /* 1, 4, 8, 16 or 0, as the GOP header announces */
+    int32_t channel_count;  /* 1, 4, 8, 16 or 0, as the GOP header announces */
     uint8_t present[KIVRA_MAX_CHANNELS];
     uint8_t* picture_buffer[KIVRA_MAX_CHANNELS]; /* KIVRA_PICTURE_CAPACITY bytes each */
     int32_t picture_offset[KIVRA_MAX_CHANNELS][KIVRA_MAX_FRAMES];
@@ -220,7 +220,7 @@ typedef enum KivraLinkEvent {
     /* 11, 12, 98 and 99 come from a host-supplied connector, never from the engine. */
     KIVRA_LINK_NAT_READY = 11,
     KIVRA_LINK_NAT_RELAY = 12,
-    KIVRA_LINK_LISTENING = 13, /* value: the port; extra: KivraListenPurpose */
+    KIVRA_LINK_LISTENING = 13,  /* value: the port; extra: KivraListenPurpose */
     KIVRA_LINK_INDEX_UNIT = 20, /* extra: pointer to the unit's 16 bytes */
     KIVRA_LINK_INDEX_DONE = 21,
     KIVRA_LINK_REQUEST_REFUSED = 22,
@@ -252,8 +252,8 @@ typedef enum KivraDivision {
 
 /* ExtractDataProc kinds. */
 typedef enum KivraExtractKind {
-    KIVRA_EXTRACT_FAILED = -3,     /* range not found or extraction failed; ends it */
-    KIVRA_EXTRACT_READ_ERROR = -2, /* the extraction goes on */
+    KIVRA_EXTRACT_FAILED = -3,      /* range not found or extraction failed; ends it */
+    KIVRA_EXTRACT_READ_ERROR = -2,  /* the extraction goes on */
     KIVRA_EXTRACT_CANNOT_OPEN = -1, /* the source cannot be opened a second time; ends it */
     KIVRA_EXTRACT_INDEX = 0,        /* an index record of 16 bytes */
     KIVRA_EXTRACT_GOP = 1,          /* one GOP with its FrameSet */
@@ -264,72 +264,74 @@ typedef enum KivraExtractKind {
 /* Numbered errors of ErrorProc: X(name, code, English text). KivraErrorText gives the text.
  * Addition: 40058, a recording made while playing (zSetRecord) could not be written on and was
  * ended; its files hold every GOP up to the failed one. */
-#define KIVRA_FOR_EACH_ERROR(X) \
-    X(READER_FROM_OPENED, 40000, "play: the reader thread cannot be created") \
-    X(PLAY_AUDIO_FORMAT, 40001, "play: the audio format cannot be set") \
-    X(PLAY_STOP_PAUSE_TIMER, 40002, "play from pause: the pause timer cannot be stopped") \
-    X(PLAY_STOP_FAST_TIMER, 40003, "play from fast mode: the fast timer cannot be stopped") \
-    X(READER_FROM_STOPPED, 40004, "play from stop: the reader thread cannot be created") \
-    X(PLAY_OUTPUT_START, 40005, "play: the audio output cannot be started") \
-    X(REALTIME_READER_FROM_OPENED, 40006, "realtime play: the reader thread cannot be created") \
-    X(REALTIME_OUTPUT_FROM_OPENED, 40007, "realtime play: the audio output cannot be started") \
-    X(REALTIME_READER_FROM_STOPPED, 40008, "realtime play from stop: the reader thread cannot be created") \
-    X(REALTIME_OUTPUT_FROM_STOPPED, 40009, "realtime play from stop: the audio output cannot be started") \
+#define KIVRA_FOR_EACH_ERROR(X)                                                                  \
+    X(READER_FROM_OPENED, 40000, "play: the reader thread cannot be created")                    \
+    X(PLAY_AUDIO_FORMAT, 40001, "play: the audio format cannot be set")                          \
+    X(PLAY_STOP_PAUSE_TIMER, 40002, "play from pause: the pause timer cannot be stopped")        \
+    X(PLAY_STOP_FAST_TIMER, 40003, "play from fast mode: the fast timer cannot be stopped")      \
+    X(READER_FROM_STOPPED, 40004, "play from stop: the reader thread cannot be created")         \
+    X(PLAY_OUTPUT_START, 40005, "play: the audio output cannot be started")                      \
+    X(REALTIME_READER_FROM_OPENED, 40006, "realtime play: the reader thread cannot be created")  \
+    X(REALTIME_OUTPUT_FROM_OPENED, 40007, "realtime play: the audio output cannot be started")   \
+    X(REALTIME_READER_FROM_STOPPED, 40008,                                                       \
+      "realtime play from stop: the reader thread cannot be created")                            \
+    X(REALTIME_OUTPUT_FROM_STOPPED, 40009,                                                       \
+      "realtime play from stop: the audio output cannot be started")                             \
     X(AUDIO_FORMAT_WHILE_OPEN, 40010, "the audio format cannot change while the output is open") \
-    X(PAUSE_TIMER_NOT_RUNNING, 40011, "the pause timer is not running") \
-    X(FAST_TIMER_NOT_RUNNING, 40012, "the fast timer is not running") \
-    X(OUTPUT_NO_DEVICE, 40013, "no audio output device") \
-    X(OUTPUT_DEVICE, 40014, "the audio output device cannot be opened") \
-    X(OUTPUT_ALREADY_RUNNING, 40015, "the audio output is already running") \
-    X(CLOSE_REFUSED, 40016, "close refused: nothing open, or playback not stopped") \
-    X(CLOSE_NOTHING_OPEN, 40017, "close: nothing is open") \
-    X(CLOSE_UNKNOWN_TYPE, 40018, "close: unknown source type") \
-    X(CLOSE_FAILED, 40019, "close: the source cannot be closed") \
-    X(CLOSE_DVR, 40020, "close: the .dvr file cannot be closed") \
-    X(CLOSE_INX, 40021, "close: the .inx file cannot be closed") \
-    X(PAUSE_NETWORK, 40022, "pause is not available for network sources") \
-    X(PAUSE_TIMER_START, 40023, "the pause timer cannot be started") \
-    X(PAUSE_FAILED, 40024, "pause failed: not playing") \
-    X(STEP_FORWARD_NETWORK, 40025, "step forward is not available for network sources") \
-    X(STEP_FORWARD_FAILED, 40026, "step forward failed: not paused") \
-    X(STEP_FORWARD_PENDING, 40027, "step forward: the previous step is not shown yet") \
-    X(STEP_BACKWARD_NETWORK, 40028, "step backward is not available for network sources") \
-    X(STEP_BACKWARD_FAILED, 40029, "step backward failed: not paused") \
-    X(STEP_BACKWARD_PENDING, 40030, "step backward: the previous step is not shown yet") \
-    X(FAST_FORWARD_NETWORK, 40031, "fast forward is not available for network sources") \
-    X(FAST_FORWARD_SPEED, 40032, "fast forward speed must be 1 to 7") \
-    X(FAST_TIMER_SPEED, 40033, "fast timer started with a speed of 0 or less") \
-    X(FAST_TIMER_START, 40034, "the fast timer cannot be started") \
-    X(FAST_FORWARD_FAILED, 40035, "fast forward failed") \
-    X(FAST_BACKWARD_NETWORK, 40036, "fast backward is not available for network sources") \
-    X(FAST_BACKWARD_SPEED, 40037, "fast backward speed must be 1 to 7") \
-    X(FAST_BACKWARD_FAILED, 40038, "fast backward failed") \
-    X(SEEK_NETWORK, 40039, "seek is not available for network sources") \
-    X(SEEK_LENGTH_UNKNOWN, 40040, "seek: the length of the recording is unknown") \
-    X(SEEK_OUT_OF_RANGE, 40041, "seek: offset outside the recording") \
-    X(SEEK_NOTHING_OPEN, 40042, "seek: no source is open") \
-    X(SEEK_FROM_OPENED, 40043, "seek from opened: positioning failed") \
-    X(SEEK_WHILE_PLAYING, 40044, "seek while playing: positioning failed") \
-    X(SEEK_WHILE_PAUSED, 40045, "seek while paused: positioning failed") \
-    X(SEEK_WHILE_FAST, 40046, "seek in fast mode: positioning failed") \
-    X(SEEK_RESTART, 40047, "seek: playback cannot restart from this state") \
-    X(POSITION_NOTHING_OPEN, 40048, "positioning: nothing is open") \
-    X(POSITION_UNSUPPORTED, 40049, "positioning is not supported by this source") \
-    X(FILE_NOT_OPEN, 40050, "positioning: the .dvr file is not open") \
-    X(FILE_BEYOND_END, 40051, "positioning beyond the end of the recording") \
-    X(FILE_SEEK, 40052, "positioning: the seek failed") \
-    X(DISK_OFFSET, 40053, "disk: the offset is outside the recorded ring") \
-    X(CARD_OFFSET, 40054, "card: the offset is outside the recorded ring") \
-    X(STOP_FAILED, 40055, "stop failed: not playing") \
-    X(SNAPSHOT_NOTHING_OPEN, 40056, "snapshot: nothing is open") \
-    X(SNAPSHOT_NO_SCREENS, 40057, "snapshot: the channel count is unknown") \
+    X(PAUSE_TIMER_NOT_RUNNING, 40011, "the pause timer is not running")                          \
+    X(FAST_TIMER_NOT_RUNNING, 40012, "the fast timer is not running")                            \
+    X(OUTPUT_NO_DEVICE, 40013, "no audio output device")                                         \
+    X(OUTPUT_DEVICE, 40014, "the audio output device cannot be opened")                          \
+    X(OUTPUT_ALREADY_RUNNING, 40015, "the audio output is already running")                      \
+    X(CLOSE_REFUSED, 40016, "close refused: nothing open, or playback not stopped")              \
+    X(CLOSE_NOTHING_OPEN, 40017, "close: nothing is open")                                       \
+    X(CLOSE_UNKNOWN_TYPE, 40018, "close: unknown source type")                                   \
+    X(CLOSE_FAILED, 40019, "close: the source cannot be closed")                                 \
+    X(CLOSE_DVR, 40020, "close: the .dvr file cannot be closed")                                 \
+    X(CLOSE_INX, 40021, "close: the .inx file cannot be closed")                                 \
+    X(PAUSE_NETWORK, 40022, "pause is not available for network sources")                        \
+    X(PAUSE_TIMER_START, 40023, "the pause timer cannot be started")                             \
+    X(PAUSE_FAILED, 40024, "pause failed: not playing")                                          \
+    X(STEP_FORWARD_NETWORK, 40025, "step forward is not available for network sources")          \
+    X(STEP_FORWARD_FAILED, 40026, "step forward failed: not paused")                             \
+    X(STEP_FORWARD_PENDING, 40027, "step forward: the previous step is not shown yet")           \
+    X(STEP_BACKWARD_NETWORK, 40028, "step backward is not available for network sources")        \
+    X(STEP_BACKWARD_FAILED, 40029, "step backward failed: not paused")                           \
+    X(STEP_BACKWARD_PENDING, 40030, "step backward: the previous step is not shown yet")         \
+    X(FAST_FORWARD_NETWORK, 40031, "fast forward is not available for network sources")          \
+    X(FAST_FORWARD_SPEED, 40032, "fast forward speed must be 1 to 7")                            \
+    X(FAST_TIMER_SPEED, 40033, "fast timer started with a speed of 0 or less")                   \
+    X(FAST_TIMER_START, 40034, "the fast timer cannot be started")                               \
+    X(FAST_FORWARD_FAILED, 40035, "fast forward failed")                                         \
+    X(FAST_BACKWARD_NETWORK, 40036, "fast backward is not available for network sources")        \
+    X(FAST_BACKWARD_SPEED, 40037, "fast backward speed must be 1 to 7")                          \
+    X(FAST_BACKWARD_FAILED, 40038, "fast backward failed")                                       \
+    X(SEEK_NETWORK, 40039, "seek is not available for network sources")                          \
+    X(SEEK_LENGTH_UNKNOWN, 40040, "seek: the length of the recording is unknown")                \
+    X(SEEK_OUT_OF_RANGE, 40041, "seek: offset outside the recording")                            \
+    X(SEEK_NOTHING_OPEN, 40042, "seek: no source is open")                                       \
+    X(SEEK_FROM_OPENED, 40043, "seek from opened: positioning failed")                           \
+    X(SEEK_WHILE_PLAYING, 40044, "seek while playing: positioning failed")                       \
+    X(SEEK_WHILE_PAUSED, 40045, "seek while paused: positioning failed")                         \
+    X(SEEK_WHILE_FAST, 40046, "seek in fast mode: positioning failed")                           \
+    X(SEEK_RESTART, 40047, "seek: playback cannot restart from this state")                      \
+    X(POSITION_NOTHING_OPEN, 40048, "positioning: nothing is open")                              \
+    X(POSITION_UNSUPPORTED, 40049, "positioning is not supported by this source")                \
+    X(FILE_NOT_OPEN, 40050, "positioning: the .dvr file is not open")                            \
+    X(FILE_BEYOND_END, 40051, "positioning beyond the end of the recording")                     \
+    X(FILE_SEEK, 40052, "positioning: the seek failed")                                          \
+    X(DISK_OFFSET, 40053, "disk: the offset is outside the recorded ring")                       \
+    X(CARD_OFFSET, 40054, "card: the offset is outside the recorded ring")                       \
+    X(STOP_FAILED, 40055, "stop failed: not playing")                                            \
+    X(SNAPSHOT_NOTHING_OPEN, 40056, "snapshot: nothing is open")                                 \
+    X(SNAPSHOT_NO_SCREENS, 40057, "snapshot: the channel count is unknown")                      \
     X(RECORD_WRITE, 40058, "recording: a write failed; the recording was ended")
 
 typedef enum KivraError {
 #define KIVRA_ERROR_ENUMERATOR(name, code, text) KIVRA_ERROR_##name = code,
     KIVRA_FOR_EACH_ERROR(KIVRA_ERROR_ENUMERATOR)
 #undef KIVRA_ERROR_ENUMERATOR
-    KIVRA_ERROR_FIRST = KIVRA_ERROR_READER_FROM_OPENED,
+        KIVRA_ERROR_FIRST = KIVRA_ERROR_READER_FROM_OPENED,
     KIVRA_ERROR_LAST = KIVRA_ERROR_RECORD_WRITE
 } KivraError;
 
@@ -353,8 +355,8 @@ typedef struct KivraIndexHeader {
 
 /* Records 1..n of a time or event index. */
 typedef struct KivraIndexUnit {
-    uint32_t time; /* seconds since 1970 of the GOP */
-    uint32_t tag;  /* the recorder's; 0 in every unit the engine writes */
+    uint32_t time;  /* seconds since 1970 of the GOP */
+    uint32_t tag;   /* the recorder's; 0 in every unit the engine writes */
     int64_t offset; /* logical offset of the GOP start; -1 outside the recorded data */
 } KivraIndexUnit;
 
@@ -407,8 +409,8 @@ typedef void (*PlayEventProc)(int32_t code, int32_t value);
 #define KIVRA_NO_TYRES (-1)
 
 /* Telemetry of every presented frame. Absent values: null pointers, KIVRA_NO_SPEED,
- * KIVRA_NO_TEMPERATURE, KIVRA_NO_TYRES as tyres per group, summary values 0. position: 10 + 11 characters, not terminated.
- * tyres: tyres_per_group TyreRecords. */
+ * KIVRA_NO_TEMPERATURE, KIVRA_NO_TYRES as tyres per group, summary values 0. position: 10 + 11
+ * characters, not terminated. tyres: tyres_per_group TyreRecords. */
 typedef void (*FrameInfoProc)(uint32_t gop_time, const char* vehicle_id, const void* position,
                               const int32_t* gsensor, float speed, int32_t temperature,
                               const uint8_t* flags, int32_t tyres_per_group, const void* tyres,
@@ -454,9 +456,9 @@ KIVRA_EXPORT void KivraInfo(char* version, char* time, char* date);
 
 /* Starts the engine's threads and stores the callbacks (null callbacks are skipped). False
  * when target is null or a thread cannot start. Call once before everything else. */
-KIVRA_EXPORT uint8_t zInit(const KivraVideoTarget* target, PlayEventProc play,
-                           FrameInfoProc frame, DiskEventProc disk, LinkEventProc link,
-                           ExtractDataProc extract, ErrorProc error);
+KIVRA_EXPORT uint8_t zInit(const KivraVideoTarget* target, PlayEventProc play, FrameInfoProc frame,
+                           DiskEventProc disk, LinkEventProc link, ExtractDataProc extract,
+                           ErrorProc error);
 /* Stops the engine's threads. Does not close an open source. Always true. */
 KIVRA_EXPORT uint8_t zRelease(void);
 
@@ -468,8 +470,8 @@ KIVRA_EXPORT uint8_t zOpenEx(LiveParams params, int32_t connect_mode, int32_t fa
                              const void* address6, const void* recorder_name32,
                              KivraConnector connector);
 KIVRA_EXPORT uint8_t zOpenRx(const void* address6, const void* recorder_name32,
-                             const char* recorder_address, int32_t use_connector,
-                             int32_t mode_byte, KivraConnector connector);
+                             const char* recorder_address, int32_t use_connector, int32_t mode_byte,
+                             KivraConnector connector);
 KIVRA_EXPORT uint8_t zDownload(int32_t first_unit, int32_t last_unit, const char* dvr_path,
                                const char* inx_path);
 KIVRA_EXPORT int32_t zStopDownload(void);
@@ -541,46 +543,45 @@ KIVRA_EXPORT uint8_t zSetRecord(const char* base_path, int32_t on);
  * text is static. */
 KIVRA_EXPORT const char* KivraErrorText(int32_t error_code);
 
-
 /* Every export, in the order hosts bind them by name; the declarations above give the types.
  * Binding tables, version scripts and tests are made from this list. */
 #define KIVRA_FOR_EACH_EXPORT(X) \
-    X(KivraInfo) \
-    X(zInit) \
-    X(zRelease) \
-    X(zOpen) \
-    X(zOpenEx) \
-    X(zOpenRx) \
-    X(zDownload) \
-    X(zStopDownload) \
-    X(zTellOpenedType) \
-    X(zTellStatusType) \
-    X(zPlayMSG) \
-    X(zTellScreenNum) \
-    X(zTellSampleRate) \
-    X(zTellSampleBits) \
-    X(zTellFullScreenIdx) \
-    X(zSetFullScreen) \
-    X(zTellDivStatus) \
-    X(zSetDivStatus) \
-    X(zTellCarId) \
-    X(zOpenVoice) \
-    X(zCloseVoice) \
-    X(zSetVoiceVolume) \
-    X(zTellVoiceVolume) \
-    X(zTellp) \
-    X(zTellTotalLen) \
-    X(zTellBegTime) \
-    X(zTellEndTime) \
-    X(zStartExtract) \
-    X(zStopExtract) \
-    X(zTellTimeInxHd) \
-    X(zTellTimeInxUnit) \
-    X(zTellEvtInxHd) \
-    X(zTellEvtInxUnit) \
-    X(zTellQuickInxHd) \
-    X(zTellQuickInxUnit) \
-    X(zSetRecord) \
+    X(KivraInfo)                 \
+    X(zInit)                     \
+    X(zRelease)                  \
+    X(zOpen)                     \
+    X(zOpenEx)                   \
+    X(zOpenRx)                   \
+    X(zDownload)                 \
+    X(zStopDownload)             \
+    X(zTellOpenedType)           \
+    X(zTellStatusType)           \
+    X(zPlayMSG)                  \
+    X(zTellScreenNum)            \
+    X(zTellSampleRate)           \
+    X(zTellSampleBits)           \
+    X(zTellFullScreenIdx)        \
+    X(zSetFullScreen)            \
+    X(zTellDivStatus)            \
+    X(zSetDivStatus)             \
+    X(zTellCarId)                \
+    X(zOpenVoice)                \
+    X(zCloseVoice)               \
+    X(zSetVoiceVolume)           \
+    X(zTellVoiceVolume)          \
+    X(zTellp)                    \
+    X(zTellTotalLen)             \
+    X(zTellBegTime)              \
+    X(zTellEndTime)              \
+    X(zStartExtract)             \
+    X(zStopExtract)              \
+    X(zTellTimeInxHd)            \
+    X(zTellTimeInxUnit)          \
+    X(zTellEvtInxHd)             \
+    X(zTellEvtInxUnit)           \
+    X(zTellQuickInxHd)           \
+    X(zTellQuickInxUnit)         \
+    X(zSetRecord)                \
     X(KivraErrorText)
 
 #ifdef __cplusplus

@@ -87,10 +87,10 @@ OMBREL_EXPORT uint8_t zIsExtractOpened(void);
 
 /* Every export, in the order hosts bind them by name. */
 #define OMBREL_FOR_EACH_EXPORT(X) \
-    X(zExtractInfo) \
-    X(zExtractPre) \
-    X(zExtractWrite) \
-    X(zExtractFin) \
+    X(zExtractInfo)               \
+    X(zExtractPre)                \
+    X(zExtractWrite)              \
+    X(zExtractFin)                \
     X(zIsExtractOpened)
 
 #ifdef __cplusplus

@@ -9,7 +9,7 @@
 namespace fleet::format {
 
 class ByteSource {
-public:
+  public:
     virtual ~ByteSource() = default;
     // Reads exactly n bytes at offset; false on any failure or short read.
     virtual bool read_at(int64_t offset, uint8_t* dest, size_t n) = 0;
@@ -17,7 +17,7 @@ public:
 
 // A read-only file. Not copyable; closes on destruction.
 class FileByteSource final : public ByteSource {
-public:
+  public:
     FileByteSource() = default;
     ~FileByteSource() override;
     FileByteSource(const FileByteSource&) = delete;
@@ -30,7 +30,7 @@ public:
     int64_t size() const;  // -1 when not open
     bool read_at(int64_t offset, uint8_t* dest, size_t n) override;
 
-private:
+  private:
     int fd_ = -1;
 };
 

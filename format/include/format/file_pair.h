@@ -18,7 +18,7 @@ struct PairClosed {
 };
 
 class FilePair {
-public:
+  public:
     // Opens both files and reads the index header, the first and the last unit. On failure
     // returns a one-line reason and leaves nothing open.
     std::string open(const std::string& dvr_path, const std::string& inx_path);
@@ -39,7 +39,7 @@ public:
     // The `.inx` path beside a `.dvr` path (same stem).
     static std::string index_path_for(const std::string& dvr_path);
 
-private:
+  private:
     FileByteSource dvr_;
     FileByteSource inx_;
     IndexHeader header_;

@@ -12,7 +12,7 @@ namespace fleet::format {
 inline constexpr int kUnitEveryGops = 120;
 
 class TimeIndexWriter {
-public:
+  public:
     TimeIndexWriter() = default;
     ~TimeIndexWriter();
     TimeIndexWriter(const TimeIndexWriter&) = delete;
@@ -27,7 +27,7 @@ public:
     bool finish(uint32_t last_time, int64_t stream_length, bool min_last_one = false);
     bool is_open() const { return file_ != nullptr; }
 
-private:
+  private:
     bool append_unit(uint32_t time, int64_t offset);
 
     std::FILE* file_ = nullptr;
@@ -36,7 +36,7 @@ private:
 };
 
 class FilePairWriter {
-public:
+  public:
     // Creates BASE.dvr and BASE.inx; errno tells why on failure.
     bool create(const std::string& dvr_path, const std::string& inx_path);
     // Appends one GOP (its bytes as they start the stored GOP) padded with zeros to 512.
@@ -54,7 +54,7 @@ public:
     FilePairWriter(const FilePairWriter&) = delete;
     FilePairWriter& operator=(const FilePairWriter&) = delete;
 
-private:
+  private:
     std::FILE* dvr_ = nullptr;
     TimeIndexWriter index_;
     int64_t length_ = 0;

@@ -9,7 +9,7 @@
 namespace fleet::format {
 
 class FrameSetStorage {
-public:
+  public:
     FrameSetStorage();  // state KIVRA_FRAMESET_EMPTY_NEW
     ~FrameSetStorage();
     FrameSetStorage(const FrameSetStorage&) = delete;
@@ -20,7 +20,7 @@ public:
     FrameSet* operator->() { return set_.get(); }
     const FrameSet* operator->() const { return set_.get(); }
 
-private:
+  private:
     void release_buffers();
 
     std::unique_ptr<FrameSet> set_;

@@ -22,13 +22,13 @@ struct GopAudio {
 
 struct GopPlan {
     uint32_t version = 3;
-    int channel_count = 4;           // version 3 only: becomes the channel-count code
-    uint32_t time = 0;               // seconds since 1970
-    uint32_t previous_length = 0;    // total length of the GOP before, 0 = none
-    int announced_frames = 0;        // frames per channel the header announces
-    std::vector<FrameRecord> frames; // in recording order; empty = header only
+    int channel_count = 4;            // version 3 only: becomes the channel-count code
+    uint32_t time = 0;                // seconds since 1970
+    uint32_t previous_length = 0;     // total length of the GOP before, 0 = none
+    int announced_frames = 0;         // frames per channel the header announces
+    std::vector<FrameRecord> frames;  // in recording order; empty = header only
     GopAudio audio;
-    std::vector<uint8_t> info;       // info block bytes, empty = none
+    std::vector<uint8_t> info;  // info block bytes, empty = none
 };
 
 // The GOP without padding; its size is the header's total length.

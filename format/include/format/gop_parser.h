@@ -26,7 +26,7 @@ struct DecodedPicture {
 
 // Decodes one H.264 access unit of a channel into YV12 with the top 8 rows cropped.
 class FrameDecoder {
-public:
+  public:
     virtual ~FrameDecoder() = default;
     // Writes at most `capacity` bytes to `dest`. Returns false when nothing usable was
     // decoded or the picture does not fit.

@@ -41,8 +41,12 @@ bool read_index_unit(ByteSource& source, int64_t n, IndexUnit& out);
 bool read_quick_record(ByteSource& source, int64_t n, QuickRecord& out);
 
 // Ring order: 0xFFFFF is followed by 1.
-inline uint32_t next_unit_number(uint32_t n) { return n >= kLastUnitNumber ? 1 : n + 1; }
-inline uint32_t previous_unit_number(uint32_t n) { return n <= 1 ? kLastUnitNumber : n - 1; }
+inline uint32_t next_unit_number(uint32_t n) {
+    return n >= kLastUnitNumber ? 1 : n + 1;
+}
+inline uint32_t previous_unit_number(uint32_t n) {
+    return n <= 1 ? kLastUnitNumber : n - 1;
+}
 // Units from first to last inclusive along the ring; 0 for numbers outside the ring.
 uint32_t units_between(uint32_t first, uint32_t last);
 

@@ -24,7 +24,7 @@ struct TyreSection {
 
 struct InfoBlockPlan {
     std::optional<std::vector<StatusRecord>> status;
-    std::optional<std::vector<uint16_t>> speed;  // raw speed words
+    std::optional<std::vector<uint16_t>> speed;        // raw speed words
     std::optional<std::vector<std::string>> position;  // 21 characters: latitude + longitude
     std::optional<std::vector<std::array<int8_t, 3>>> gsensor;
     std::optional<TyreSection> tyres;

@@ -17,7 +17,7 @@ inline constexpr int kCroppedRows = 8;
 
 // One channel's decoder over FFmpeg's send/receive interface.
 class H264Decoder {
-public:
+  public:
     H264Decoder();
     ~H264Decoder();
     H264Decoder(const H264Decoder&) = delete;
@@ -34,14 +34,14 @@ public:
     bool decode(const uint8_t* data, size_t length, uint8_t* dest, size_t capacity,
                 fleet::format::DecodedPicture& out);
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };
 
 // Eight decoders (channel c uses decoder c) behind one lock; usable by one parse at a time.
 class DecoderBank final : public fleet::format::FrameDecoder {
-public:
+  public:
     DecoderBank();  // initialises all eight; ready() is false when any failed
     bool ready() const { return ready_; }
 
@@ -49,10 +49,10 @@ public:
     // `sizes`, if given, receives each channel's picture size (that of its last picture).
     int parse(const uint8_t* gop, size_t length, FrameSet& out, ChannelSizes* sizes = nullptr);
 
-    bool decode(int channel, const uint8_t* data, size_t length, uint8_t* dest,
-                size_t capacity, fleet::format::DecodedPicture& out) override;
+    bool decode(int channel, const uint8_t* data, size_t length, uint8_t* dest, size_t capacity,
+                fleet::format::DecodedPicture& out) override;
 
-private:
+  private:
     // A picture decoded before the parser asked for it, with the request it answers.
     struct Ahead {
         const uint8_t* data = nullptr;

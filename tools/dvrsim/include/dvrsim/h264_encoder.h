@@ -22,7 +22,7 @@ struct EncoderSettings {
 };
 
 class H264Encoder {
-public:
+  public:
     H264Encoder() = default;
     H264Encoder(const H264Encoder&) = delete;
     H264Encoder& operator=(const H264Encoder&) = delete;
@@ -37,7 +37,7 @@ public:
     // Returns the Annex-B access unit for this very picture.
     fleet::Result<std::vector<uint8_t>> encode(const uint8_t* yuv420p, bool force_key);
 
-private:
+  private:
     void close();
     fleet::Status load_picture(const uint8_t* yuv420p);
 

@@ -7,7 +7,7 @@
 namespace dvrsim {
 
 class Rng {
-public:
+  public:
     explicit Rng(uint64_t seed) : state_(seed) {}
 
     uint64_t next() {  // splitmix64
@@ -22,7 +22,7 @@ public:
         return lo + static_cast<int>(next() % static_cast<uint64_t>(hi - lo + 1));
     }
 
-private:
+  private:
     uint64_t state_;
 };
 

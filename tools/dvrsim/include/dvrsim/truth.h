@@ -16,8 +16,8 @@ struct TruthContext {
     int stream_version = 3;
     int channels = 4;
     std::string vehicle_id;
-    bool gps_fix = true;                  // the GOP carries positions
-    const TyreFrame* summary = nullptr;   // the frame whose summary the GOP carries
+    bool gps_fix = true;                 // the GOP carries positions
+    const TyreFrame* summary = nullptr;  // the frame whose summary the GOP carries
 };
 
 // One JSON line in the schema of `dvrtool telemetry --json`.

@@ -23,12 +23,12 @@ struct VehicleSample {
 };
 
 class VehicleModel {
-public:
+  public:
     VehicleModel(uint64_t seed, int samples_per_second);
     // Advances by one frame interval and returns the sample at its end.
     VehicleSample step();
 
-private:
+  private:
     enum class Phase { Stopped, Accelerating, Cruising, Braking };
 
     void enter(Phase phase);

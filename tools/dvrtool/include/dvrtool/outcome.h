@@ -16,7 +16,9 @@ enum ExitCode : int { kExitDone = 0, kExitFailed = 1, kExitBadUsage = 2 };
 inline fleet::Error usage_error(std::string message) {
     return fleet::fail(std::move(message), kExitBadUsage);
 }
-inline bool is_usage_error(const fleet::Error& error) { return error.code == kExitBadUsage; }
+inline bool is_usage_error(const fleet::Error& error) {
+    return error.code == kExitBadUsage;
+}
 
 // The exit code of a command that ran: kExitDone, or kExitFailed from verify when it found
 // damage, which it has listed itself.

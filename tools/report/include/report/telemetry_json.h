@@ -25,7 +25,7 @@ struct FrameTelemetry {
     int64_t gop = 0;
     int frame = 0;
     uint32_t time = 0;
-    std::vector<int> channels;  // channels (1-based) with a picture record for this frame
+    std::vector<int> channels;            // channels (1-based) with a picture record for this frame
     std::optional<std::string> car_id;    // bytes as recorded; JSON shows them with utf8_text
     std::optional<std::string> position;  // 21 bytes, likewise
     std::optional<std::array<int, 3>> gsensor;

@@ -39,7 +39,7 @@ int leading_int(std::string_view text, int fallback);
 std::string truncate_utf16_units(std::string_view text, std::size_t max_units);
 
 class IniFile {
-public:
+  public:
     explicit IniFile(std::string path) : path_(std::move(path)) {}
 
     const std::string& path() const { return path_; }
@@ -53,7 +53,7 @@ public:
     bool write_string(std::string_view section, std::string_view key,
                       std::optional<std::string_view> value);
 
-private:
+  private:
     std::string path_;
 };
 

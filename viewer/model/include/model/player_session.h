@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "model/engine_api.h"
 #include "lang/language_table.h"
+#include "model/engine_api.h"
 
 namespace velmora {
 
