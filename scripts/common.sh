@@ -24,3 +24,14 @@ build() {
   cmake -S "$root_dir" -B "$root_dir/$dir" -G Ninja "$@" >/dev/null
   ninja -C "$root_dir/$dir" -j "$jobs"
 }
+
+# Everything but the viewer configures with Qt not even looked for; the plain build then
+# compiles those same targets.
+configure_without_viewer() {
+  local dir="$root_dir/build-noviewer"
+  cmake -S "$root_dir" -B "$dir" -G Ninja -DFLEET_VIEWER=OFF >/dev/null
+  if grep -qE '^Qt6[A-Za-z]*_DIR:' "$dir/CMakeCache.txt"; then
+    echo "scripts: -DFLEET_VIEWER=OFF still looked for Qt" >&2
+    return 1
+  fi
+}

@@ -6,6 +6,13 @@ source "$(dirname "$0")/common.sh"
 
 install_deps
 
+echo "== formatting and layering"
+bash "$root_dir/scripts/check-format.sh"
+bash "$root_dir/scripts/check-layers.sh"
+
+echo "== configure without the viewer (Qt must not be looked for)"
+configure_without_viewer
+
 echo "== plain build"
 build build
 ctest --test-dir "$root_dir/build" --output-on-failure -j "$jobs"
