@@ -15,16 +15,16 @@ namespace {
 // An 8-channel GOP of 15 frames per channel with stereo audio and a full info block.
 std::vector<uint8_t> sample_gop() {
     constexpr int kFrames = 15, kChannels = 8;
-    fleet::format::GopPlan spec;
-    spec.version = 3;
-    spec.channel_count = kChannels;
-    spec.announced_frames = kFrames;
+    fleet::format::GopPlan plan;
+    plan.version = 3;
+    plan.channel_count = kChannels;
+    plan.announced_frames = kFrames;
     for (int k = 0; k < kFrames; ++k) {
         for (int c = 0; c < kChannels; ++c) {
-            spec.frames.push_back({c, k == 0, std::vector<uint8_t>(k == 0 ? 12000 : 2500, 0x5A)});
+            plan.frames.push_back({c, k == 0, std::vector<uint8_t>(k == 0 ? 12000 : 2500, 0x5A)});
         }
     }
-    spec.audio = {16000, 16, 2, std::vector<uint8_t>(64000, 0x11)};
+    plan.audio = {16000, 16, 2, std::vector<uint8_t>(64000, 0x11)};
     fleet::format::InfoBlockPlan info;
     info.status.emplace(kFrames, fleet::format::StatusRecord{"BUS-0042", 21, 0x13, 0x05});
     info.speed.emplace(kFrames, fleet::format::speed_word(654));
@@ -36,8 +36,8 @@ std::vector<uint8_t> sample_gop() {
                         std::vector<uint32_t>(6, fleet::format::tyre_word_v3(1, 0, 30, 110)));
     tyres.summary = 0x06;
     info.tyres = tyres;
-    spec.info = fleet::format::build_info_block(info);
-    return fleet::format::build_gop(spec);
+    plan.info = fleet::format::build_info_block(info);
+    return fleet::format::build_gop(plan);
 }
 
 void BM_ParseGop(benchmark::State& state) {

@@ -304,11 +304,11 @@ class PairSeed {
     explicit PairSeed(const fs::path& dir)
         : dvr_(dir / "seed.dvr"), inx_(dir / "seed.inx"), ok_(writer_.create(dvr_, inx_)) {}
 
-    void gop(fleet::format::GopPlan spec) {
-        spec.previous_length = previous_;
-        Bytes bytes = fleet::format::build_gop(spec);
+    void gop(fleet::format::GopPlan plan) {
+        plan.previous_length = previous_;
+        Bytes bytes = fleet::format::build_gop(plan);
         previous_ = static_cast<uint32_t>(bytes.size());
-        ok_ = writer_.append_gop(bytes.data(), bytes.size(), spec.time) && ok_;
+        ok_ = writer_.append_gop(bytes.data(), bytes.size(), plan.time) && ok_;
     }
     void filler(const Bytes& block) {
         ok_ = writer_.append_filler(block.data(), block.size()) && ok_;

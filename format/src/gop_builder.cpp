@@ -20,21 +20,21 @@ GopHeader frame_header(const FrameRecord& frame) {
     return h;
 }
 
-void fill_gop_fields(GopHeader& h, const GopPlan& spec, uint32_t total) {
-    h.word[1] = spec.version;
-    if (spec.version == 3) h.word[2] |= fleet::format::channel_code_for(spec.channel_count) << 4;
-    h.word[3] = spec.time;
-    h.word[4] = spec.previous_length & 0xFFFFF;
-    if (!spec.audio.pcm.empty()) {
-        h.word[5] |= fleet::format::audio_size_code_for(spec.audio.bits) << 22 |
-                     fleet::format::audio_rate_code_for(spec.audio.rate) << 25 |
-                     fleet::format::audio_channels_code_for(spec.audio.channels) << 28;
+void fill_gop_fields(GopHeader& h, const GopPlan& plan, uint32_t total) {
+    h.word[1] = plan.version;
+    if (plan.version == 3) h.word[2] |= fleet::format::channel_code_for(plan.channel_count) << 4;
+    h.word[3] = plan.time;
+    h.word[4] = plan.previous_length & 0xFFFFF;
+    if (!plan.audio.pcm.empty()) {
+        h.word[5] |= fleet::format::audio_size_code_for(plan.audio.bits) << 22 |
+                     fleet::format::audio_rate_code_for(plan.audio.rate) << 25 |
+                     fleet::format::audio_channels_code_for(plan.audio.channels) << 28;
     }
-    h.word[6] = static_cast<uint32_t>(spec.info.size()) << 16;
-    uint32_t frames = static_cast<uint32_t>(spec.announced_frames);
-    h.word[7] |= ((spec.version == 3 ? frames * 2 : frames) & 0x1F) << 2;
+    h.word[6] = static_cast<uint32_t>(plan.info.size()) << 16;
+    uint32_t frames = static_cast<uint32_t>(plan.announced_frames);
+    h.word[7] |= ((plan.version == 3 ? frames * 2 : frames) & 0x1F) << 2;
     h.word[8] = total;
-    h.word[9] = static_cast<uint32_t>(spec.audio.pcm.size());
+    h.word[9] = static_cast<uint32_t>(plan.audio.pcm.size());
 }
 
 void append(std::vector<uint8_t>& out, const std::vector<uint8_t>& bytes) {
@@ -43,25 +43,25 @@ void append(std::vector<uint8_t>& out, const std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-std::vector<uint8_t> build_gop(const GopPlan& spec) {
-    std::vector<FrameRecord> frames = spec.frames;
+std::vector<uint8_t> build_gop(const GopPlan& plan) {
+    std::vector<FrameRecord> frames = plan.frames;
     if (frames.empty()) frames.push_back({});  // the GOP header alone, without data
 
-    size_t total = spec.audio.pcm.size() + spec.info.size();
+    size_t total = plan.audio.pcm.size() + plan.info.size();
     for (const auto& f : frames) total += kGopHeaderSize + f.data.size();
 
     std::vector<uint8_t> out;
     out.reserve(total);
     for (size_t i = 0; i < frames.size(); ++i) {
         GopHeader h = frame_header(frames[i]);
-        if (i == 0) fill_gop_fields(h, spec, static_cast<uint32_t>(total));
+        if (i == 0) fill_gop_fields(h, plan, static_cast<uint32_t>(total));
         size_t at = out.size();
         out.resize(at + kGopHeaderSize);
         h.write(out.data() + at);
         append(out, frames[i].data);
     }
-    append(out, spec.audio.pcm);
-    append(out, spec.info);
+    append(out, plan.audio.pcm);
+    append(out, plan.info);
     return out;
 }
 

@@ -55,29 +55,29 @@ void put_tyres(std::vector<uint8_t>& out, const TyreSection& tyres) {
 
 }  // namespace
 
-std::vector<uint8_t> build_info_block(const InfoBlockPlan& spec) {
-    uint32_t w = spec.magic;
-    if (spec.status) w |= 0x01;
-    if (spec.speed) w |= 0x02;
-    if (spec.position) w |= 0x04;
-    if (spec.gsensor) w |= 0x08;
-    if (spec.tyres) w |= 0x10;
+std::vector<uint8_t> build_info_block(const InfoBlockPlan& plan) {
+    uint32_t w = plan.magic;
+    if (plan.status) w |= 0x01;
+    if (plan.speed) w |= 0x02;
+    if (plan.position) w |= 0x04;
+    if (plan.gsensor) w |= 0x08;
+    if (plan.tyres) w |= 0x10;
 
     std::vector<uint8_t> out;
     put_u32(out, w);
-    if (spec.status) put_status(out, *spec.status);
-    if (spec.speed) {
-        put_section_head(out, spec.speed->size());
-        for (uint16_t v : *spec.speed) put_u16(out, v);
+    if (plan.status) put_status(out, *plan.status);
+    if (plan.speed) {
+        put_section_head(out, plan.speed->size());
+        for (uint16_t v : *plan.speed) put_u16(out, v);
     }
-    if (spec.position) put_position(out, *spec.position);
-    if (spec.gsensor) {
-        put_section_head(out, spec.gsensor->size());
-        for (const auto& g : *spec.gsensor) {
+    if (plan.position) put_position(out, *plan.position);
+    if (plan.gsensor) {
+        put_section_head(out, plan.gsensor->size());
+        for (const auto& g : *plan.gsensor) {
             for (int8_t v : g) out.push_back(static_cast<uint8_t>(v));
         }
     }
-    if (spec.tyres) put_tyres(out, *spec.tyres);
+    if (plan.tyres) put_tyres(out, *plan.tyres);
     return out;
 }
 

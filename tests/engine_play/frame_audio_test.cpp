@@ -36,19 +36,19 @@ TEST(FrameAudio, SilenceLastsOneFrame) {
 // A GOP with no frame records that announces no frame count (N = 0) plays as eight frames of
 // silence: its audio cannot be cut into zero chunks.
 TEST(FrameAudio, GopWithoutFrameCountPlaysEightFramesWithoutAudio) {
-    fleet::format::GopPlan spec;
-    spec.version = 3;
-    spec.channel_count = 4;
-    spec.time = 1773475200;
-    spec.announced_frames = 0;
-    spec.audio = {8000, 16, 1, std::vector<uint8_t>(16000, 0x11)};
-    const std::vector<uint8_t> gop = fleet::format::build_gop(spec);
+    fleet::format::GopPlan plan;
+    plan.version = 3;
+    plan.channel_count = 4;
+    plan.time = 1773475200;
+    plan.announced_frames = 0;
+    plan.audio = {8000, 16, 1, std::vector<uint8_t>(16000, 0x11)};
+    const std::vector<uint8_t> gop = fleet::format::build_gop(plan);
     fleet::format::FrameSetStorage set;
     ASSERT_EQ(fleet::format::parse_gop(gop.data(), gop.size(), nullptr, set.get()),
               fleet::format::kParseOk);
     EXPECT_EQ(set->frames_per_channel, 8);
     EXPECT_EQ(set->has_audio, 0);
-    EXPECT_EQ(set->gop_time, spec.time);
+    EXPECT_EQ(set->gop_time, plan.time);
 }
 
 }  // namespace

@@ -161,19 +161,19 @@ fleet::Result<std::vector<fleet::format::FrameRecord>> Recording::encode_frames(
 
 std::vector<uint8_t> Recording::info_block(const std::vector<VehicleSample>& samples,
                                            const std::vector<TyreFrame>& tyres) const {
-    fleet::format::InfoBlockPlan spec;
-    spec.status.emplace();
-    spec.speed.emplace();
-    spec.gsensor.emplace();
-    if (samples.front().gps_fix) spec.position.emplace();
+    fleet::format::InfoBlockPlan plan;
+    plan.status.emplace();
+    plan.speed.emplace();
+    plan.gsensor.emplace();
+    if (samples.front().gps_fix) plan.position.emplace();
     for (const auto& s : samples) {
-        spec.status->push_back({vehicle_id_, s.temperature, s.inputs, s.signals});
-        spec.speed->push_back(fleet::format::speed_word(s.speed_tenths));
-        spec.gsensor->push_back({static_cast<int8_t>(s.gsensor[0]),
+        plan.status->push_back({vehicle_id_, s.temperature, s.inputs, s.signals});
+        plan.speed->push_back(fleet::format::speed_word(s.speed_tenths));
+        plan.gsensor->push_back({static_cast<int8_t>(s.gsensor[0]),
                                  static_cast<int8_t>(s.gsensor[1]),
                                  static_cast<int8_t>(s.gsensor[2])});
-        if (spec.position) {
-            spec.position->push_back(latitude_text(s.latitude) + longitude_text(s.longitude));
+        if (plan.position) {
+            plan.position->push_back(latitude_text(s.latitude) + longitude_text(s.longitude));
         }
     }
     fleet::format::TyreSection section;
@@ -188,8 +188,8 @@ std::vector<uint8_t> Recording::info_block(const std::vector<VehicleSample>& sam
         section.summary =
             fleet::format::tyre_summary_word(last.summary_values, last.summary_states);
     }
-    spec.tyres = std::move(section);
-    return fleet::format::build_info_block(spec);
+    plan.tyres = std::move(section);
+    return fleet::format::build_info_block(plan);
 }
 
 fleet::Error Recording::write_error(const std::string& path) const {
@@ -217,24 +217,24 @@ fleet::Status Recording::write_gop(int64_t gop) {
             tyre_frame(o_.seed, gop, k, samples.back().speed_tenths, o_.stream_version == 3));
     }
 
-    fleet::format::GopPlan spec;
-    spec.version = static_cast<uint32_t>(o_.stream_version);
-    spec.channel_count = o_.channels;
-    spec.time = time;
-    spec.previous_length = previous_length_;
-    spec.announced_frames = o_.fps;
+    fleet::format::GopPlan plan;
+    plan.version = static_cast<uint32_t>(o_.stream_version);
+    plan.channel_count = o_.channels;
+    plan.time = time;
+    plan.previous_length = previous_length_;
+    plan.announced_frames = o_.fps;
     auto frames = encode_frames(gop, time);
     if (!frames) return frames.error();
-    spec.frames = std::move(*frames);
-    if (gop == plan_.broken_pictures) break_pictures(spec.frames, o_.seed);
-    if (gop == plan_.undecodable) make_undecodable(spec.frames);
+    plan.frames = std::move(*frames);
+    if (gop == plan_.broken_pictures) break_pictures(plan.frames, o_.seed);
+    if (gop == plan_.undecodable) make_undecodable(plan.frames);
     if (o_.audio) {
-        spec.audio = {o_.audio_rate, o_.audio_bits, o_.audio_channels,
+        plan.audio = {o_.audio_rate, o_.audio_bits, o_.audio_channels,
                       synth_audio_second({o_.audio_rate, o_.audio_bits, o_.audio_channels}, gop)};
     }
-    if (o_.stream_version >= 1) spec.info = info_block(samples, tyres);
+    if (o_.stream_version >= 1) plan.info = info_block(samples, tyres);
 
-    std::vector<uint8_t> bytes = fleet::format::build_gop(spec);
+    std::vector<uint8_t> bytes = fleet::format::build_gop(plan);
     if (gop == plan_.corrupt) bytes[4] = 0xFE;  // version 254: the parser must reject it
     if (!writer_.append_gop(bytes.data(), bytes.size(), time)) return write_error(o_.base + ".dvr");
     previous_length_ = static_cast<uint32_t>(bytes.size());

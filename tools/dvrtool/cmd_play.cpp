@@ -189,14 +189,14 @@ fleet::Result<double> parse_seconds(std::string_view text, const std::string& co
     return v;
 }
 
-fleet::Result<Action> parse_action(const std::string& spec, bool screenshot) {
-    auto colon = spec.find(':');
-    if (colon == std::string::npos) return usage_error("expected T:... in '" + spec + "'");
+fleet::Result<Action> parse_action(const std::string& plan, bool screenshot) {
+    auto colon = plan.find(':');
+    if (colon == std::string::npos) return usage_error("expected T:... in '" + plan + "'");
     Action a;
-    auto at = parse_seconds(std::string_view(spec).substr(0, colon), "bad time in '" + spec + "'");
+    auto at = parse_seconds(std::string_view(plan).substr(0, colon), "bad time in '" + plan + "'");
     if (!at) return at.error();
     a.at = *at;
-    std::string rest = spec.substr(colon + 1);
+    std::string rest = plan.substr(colon + 1);
     if (screenshot) {
         a.verb = "screenshot";
         a.value = rest;
@@ -301,8 +301,8 @@ void run_timeline(std::vector<Action> actions, double run_for) {
 fleet::Result<std::vector<Action>> parse_actions(const CommandLine& line) {
     std::vector<Action> actions;
     for (const auto& [option, screenshot] : {std::pair{"--do", false}, {"--screenshot", true}}) {
-        for (const auto& spec : line.all(option)) {
-            auto action = parse_action(spec, screenshot);
+        for (const auto& plan : line.all(option)) {
+            auto action = parse_action(plan, screenshot);
             if (!action) return action.error();
             actions.push_back(std::move(*action));
         }

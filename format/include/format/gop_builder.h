@@ -32,6 +32,6 @@ struct GopPlan {
 };
 
 // The GOP without padding; its size is the header's total length.
-std::vector<uint8_t> build_gop(const GopPlan& spec);
+std::vector<uint8_t> build_gop(const GopPlan& plan);
 
 }  // namespace fleet::format

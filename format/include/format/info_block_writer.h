@@ -31,7 +31,7 @@ struct InfoBlockPlan {
     uint32_t magic = 0x5A000000;  // tests write others
 };
 
-std::vector<uint8_t> build_info_block(const InfoBlockPlan& spec);
+std::vector<uint8_t> build_info_block(const InfoBlockPlan& plan);
 
 // Value encodings.
 uint16_t speed_word(int tenths_kmh);  // whole km/h in bits 0-11, tenths in 12-15
