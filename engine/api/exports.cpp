@@ -123,13 +123,14 @@ uint8_t zSetFullScreen(int32_t index) {
 }
 
 int32_t zTellDivStatus(void) {
-    if (nothing_open() || engine().display().screen_count != 8) return KIVRA_UNKNOWN;
+    if (nothing_open() || engine().display().screen_count != KIVRA_MAX_CHANNELS)
+        return KIVRA_UNKNOWN;
     return engine().display().division;
 }
 
 uint8_t zSetDivStatus(int32_t division) {
-    if (nothing_open() || engine().display().screen_count != 8 || division < KIVRA_DIVISION_ALL ||
-        division > KIVRA_DIVISION_LAST_FOUR) {
+    if (nothing_open() || engine().display().screen_count != KIVRA_MAX_CHANNELS ||
+        division < KIVRA_DIVISION_ALL || division > KIVRA_DIVISION_LAST_FOUR) {
         return 0;
     }
     engine().display().division = division;
@@ -141,8 +142,8 @@ int32_t zTellCarId(char* out) {
     if (nothing_open()) return KIVRA_UNKNOWN;
     return with_source(KIVRA_UNKNOWN, [out](kivra::StoredSource& s) {
         if (out == nullptr) return KIVRA_UNKNOWN;
-        std::memcpy(out, s.probe().vehicle_id, 16);
-        out[15] = '\0';
+        std::memcpy(out, s.probe().vehicle_id, sizeof s.probe().vehicle_id);
+        out[sizeof s.probe().vehicle_id - 1] = '\0';
         return 0;
     });
 }

@@ -60,9 +60,10 @@ class AudioOut {
 
     // Allocates the four buffers, opens the output and queues them empty: after their short
     // silence they come back and start the cycle. Returns kAudioStarted (checked_value 0) or
-    // KIVRA_ERROR_OUTPUT_ALREADY_RUNNING (0); with SDL forced, KIVRA_ERROR_OUTPUT_NO_DEVICE (0
-    // devices, or -1 when SDL audio does not initialise) or KIVRA_ERROR_OUTPUT_DEVICE (-1). Without
-    // forcing, a missing device is no error: the clock plays.
+    // KIVRA_ERROR_OUTPUT_ALREADY_RUNNING (0); with SDL forced, KIVRA_ERROR_OUTPUT_NO_DEVICE
+    // (KIVRA_CHECKED_NO_AUDIO_DEVICE, or -1 when SDL audio does not initialise) or
+    // KIVRA_ERROR_OUTPUT_DEVICE (-1). Without forcing, a missing device is no error: the clock
+    // plays.
     int start(int& checked_value);
     // Stops the output, takes every buffer back and frees it, after waiting for a completion
     // in progress; no completion runs once it returns. False when not open. Not from the

@@ -185,7 +185,7 @@ SdlOpen open_sdl_backend(const AudioFormat& format, FinishSink& sink, bool probi
     if (!probing && SDL_GetNumAudioDevices(0) == 0) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         result.error = KIVRA_ERROR_OUTPUT_NO_DEVICE;
-        result.checked_value = 0;
+        result.checked_value = KIVRA_CHECKED_NO_AUDIO_DEVICE;
         return result;
     }
     auto backend = std::make_unique<SdlBackend>(format, sink);

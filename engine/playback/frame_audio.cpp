@@ -3,15 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "format/gop_parser.h"
+
 namespace kivra {
-namespace {
-
-constexpr int kFramesWhenNoneCounted = 8;
-
-}  // namespace
 
 size_t silence_length(const AudioFormat& format, int frames) {
-    if (frames <= 0) frames = kFramesWhenNoneCounted;
+    if (frames <= 0) frames = fleet::format::kFramesWhenNoneAnnounced;
     size_t bytes = static_cast<size_t>(format.block_align()) * static_cast<size_t>(format.rate) /
                    static_cast<size_t>(frames);
     return std::min((bytes + 1) & ~size_t{1}, kAudioBufferSize);

@@ -38,8 +38,10 @@ class FrameSetPair {
         ChannelSizes sizes{};
     };
 
-    bool occupied(int slot) const { return slots_[slot].set->state >= 0; }
-    static bool is_marker(const FrameSet& set) { return set.state >= 1; }
+    bool occupied(int slot) const { return slots_[slot].set->state >= KIVRA_FRAMESET_READY; }
+    static bool is_marker(const FrameSet& set) {
+        return set.state == KIVRA_FRAMESET_END_OF_DATA || set.state == KIVRA_FRAMESET_NO_DATA_YET;
+    }
     void receive(int slot, FrameSet& set, const ChannelSizes& sizes);
 
     std::mutex lock_;

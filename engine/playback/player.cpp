@@ -21,6 +21,7 @@ Player::~Player() {
 
 void Player::attach(StoredSource* source) {
     source_ = source;
+    recovery_.ended();
     recorder_.forget_source_position();
 }
 
@@ -157,7 +158,7 @@ int Player::fast(bool forward, int speed) {
     int failed_result =
         forward ? KIVRA_RESULT_FAST_FORWARD_FAILED : KIVRA_RESULT_FAST_BACKWARD_FAILED;
     int failed = forward ? KIVRA_ERROR_FAST_FORWARD_FAILED : KIVRA_ERROR_FAST_BACKWARD_FAILED;
-    if (speed < 1 || speed > 7) {
+    if (speed < KIVRA_FAST_SPEED_MIN || speed > KIVRA_FAST_SPEED_MAX) {
         events_.error(forward ? KIVRA_ERROR_FAST_FORWARD_SPEED : KIVRA_ERROR_FAST_BACKWARD_SPEED);
         return failed_result;
     }
@@ -174,7 +175,7 @@ int Player::fast(bool forward, int speed) {
         return failed_result;
     }
     fast_forward_ = forward;
-    fast_skip_ = 1 << (speed - 1);
+    fast_skip_ = 1 << (speed - KIVRA_FAST_SPEED_MIN);
     if (!start_timer(fast_timer_, 500, true)) {
         events_.error(KIVRA_ERROR_FAST_TIMER_START);
         events_.error(failed);
@@ -191,6 +192,8 @@ int Player::position(int64_t offset) {
     if (source_ != nullptr) {
         std::lock_guard<std::mutex> guard(engine_lock_);
         error = source_->seek(offset);
+        // Damage met elsewhere is news again, and is passed from the smallest step.
+        if (error == 0) recovery_.ended();
     }
     if (error != 0) events_.error(error);
     return error;

@@ -135,8 +135,7 @@ int Player::read_for_timer(bool fast_timer, fleet::format::WalkBuffer& buffer, b
         return result;
     }
     report = recovery_.failed();
-    recovery_.move_past(*source_, forward);
-    return result;
+    return recovery_.move_past(*source_, forward) ? result : fleet::format::kWalkEnd;
 }
 
 void Player::on_timer_tick(bool fast_timer) {
@@ -165,6 +164,8 @@ void Player::on_timer_tick(bool fast_timer) {
         DecoderBank bank;
         FrameSet& set = timer_set_->get();
         if (bank.parse(buffer.data, buffer.length, set, &timer_sizes_) != 0) {
+            // The failed parse left the set half written: a redraw must not show it.
+            timer_set_.reset();
             events_.play_event(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_PARSE);
             return;
         }

@@ -4,7 +4,6 @@
 #include <thread>
 #include <vector>
 
-#include "common/le.h"
 #include "decode/decoder_bank.h"
 #include "format/gop_header.h"
 #include "kivra/kivra.h"
@@ -72,7 +71,7 @@ int Player::read_for_reader(fleet::format::WalkBuffer& buffer, bool& report, int
 // A write that fails has ended the recording; the host hears of it once, with the system's
 // error number (a full disk: ENOSPC).
 void Player::record(const fleet::format::WalkBuffer& buffer, uint32_t time, int64_t gop_start) {
-    const size_t total = fleet::load_u32(buffer.data + 32);
+    const size_t total = fleet::format::GopHeader::read(buffer.data).total_length();
     fleet::Status written =
         recorder_.write(buffer.data, std::min(total, buffer.length), time, gop_start);
     if (!written) events_.error(KIVRA_ERROR_RECORD_WRITE, written.error().code, 0);

@@ -19,9 +19,13 @@ int64_t ReadRecovery::skip() const {
 bool ReadRecovery::move_past(StoredSource& source, bool forward) const {
     const int64_t at = source.tell();
     if (at < 0) return false;
+    // Seeks land on blocks: an index whose length is not a whole number of blocks must not
+    // make the last step past the damage impossible.
+    const int64_t last_block =
+        source.length() / fleet::format::kBlockSize * fleet::format::kBlockSize;
     const int64_t to =
-        forward ? std::min(at + skip(), source.length()) : std::max(at - skip(), int64_t{0});
-    return source.seek(to) == 0;
+        forward ? std::min(at + skip(), last_block) : std::max(at - skip(), int64_t{0});
+    return to != at && source.seek(to) == 0;
 }
 
 std::chrono::milliseconds ReadRecovery::backoff() const {

@@ -6,7 +6,12 @@ namespace kivra {
 
 fleet::Status GopRecorder::start(const std::string& base_path) {
     std::lock_guard<std::mutex> guard(lock_);
-    if (files_) (void)files_->finish();
+    if (files_) {
+        // The recording that runs ends first; if it cannot end whole, say so and begin none.
+        fleet::Status finished = files_->finish();
+        files_.reset();
+        if (!finished) return finished;
+    }
     files_ = std::make_unique<RecordingFiles>();
     recorded_up_to_ = -1;
     if (auto created = files_->create(base_path + ".dvr", base_path + ".inx"); !created) {

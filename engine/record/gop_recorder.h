@@ -14,7 +14,8 @@ namespace kivra {
 class GopRecorder {
   public:
     // Creates BASE.dvr and BASE.inx. A recording already running is finished first, so its
-    // files stay complete. On failure (the files cannot be created) recording stays off.
+    // files stay complete; if it cannot be finished whole, that failure is returned and no new
+    // recording begins. On failure recording stays off.
     fleet::Status start(const std::string& base_path);
     // Appends the closing unit, rewrites the index header and closes. Succeeds also when no
     // recording runs. Waits for a GOP being written.

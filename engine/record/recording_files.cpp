@@ -7,7 +7,6 @@
 #include <cstring>
 #include <vector>
 
-#include "common/le.h"
 #include "format/file_pair_writer.h"
 #include "format/gop_header.h"
 #include "format/index_format.h"
@@ -36,6 +35,14 @@ void RecordingFiles::close_files() {
     dvr_ = inx_ = -1;
 }
 
+// A recording that could not begin leaves no empty or headless files behind.
+void RecordingFiles::remove_files() {
+    const bool had_index = inx_ >= 0;
+    close_files();
+    ::unlink(dvr_path_.c_str());
+    if (had_index) ::unlink(inx_path_.c_str());
+}
+
 fleet::Status RecordingFiles::create(const std::string& dvr_path, const std::string& inx_path) {
     close_files();
     dvr_path_ = dvr_path;
@@ -45,14 +52,14 @@ fleet::Status RecordingFiles::create(const std::string& dvr_path, const std::str
     inx_ = create_file(inx_path);
     if (inx_ < 0) {
         fleet::Error error = system_failure("cannot create", inx_path);
-        close_files();
+        remove_files();
         return error;
     }
     dvr_length_ = inx_length_ = gops_ = 0;
     last_time_ = last_length_ = 0;
     const auto header = fleet::format::IndexHeader{}.encode();
     if (auto written = write_at(inx_, header.data(), header.size(), 0, inx_path); !written) {
-        close_files();
+        remove_files();
         return written;
     }
     inx_length_ = static_cast<int64_t>(header.size());
@@ -79,10 +86,9 @@ fleet::Status RecordingFiles::append(const uint8_t* gop, size_t length, uint32_t
     if (length < fleet::format::kGopHeaderSize)
         return fleet::fail("a GOP is at least its header long");
     uint8_t header[fleet::format::kGopHeaderSize];
-    std::memcpy(header, gop, sizeof header);
-    constexpr uint32_t kBackLinkBits = 0xFFFFF;
-    const uint32_t word4 = fleet::load_u32(header + 16);
-    fleet::store_u32(header + 16, (word4 & ~kBackLinkBits) | (last_length_ & kBackLinkBits));
+    fleet::format::GopHeader fields = fleet::format::GopHeader::read(gop);
+    fields.set_previous_length(last_length_);
+    fields.write(header);
 
     const int64_t stored = fleet::format::round_up_block(static_cast<int64_t>(length));
     std::vector<uint8_t> padding(static_cast<size_t>(stored) - length, 0);
@@ -118,14 +124,15 @@ fleet::Status RecordingFiles::finish() {
     if (!is_open()) return {};
     const auto unit = fleet::format::IndexUnit{last_time_, 0, dvr_length_}.encode();
     fleet::Status done = write_at(inx_, unit.data(), unit.size(), inx_length_, inx_path_);
-    if (done) {
-        inx_length_ += static_cast<int64_t>(fleet::format::kIndexRecordSize);
-        fleet::format::IndexHeader header;
-        header.last = static_cast<uint32_t>(
-            inx_length_ / static_cast<int64_t>(fleet::format::kIndexRecordSize) - 1);
-        const auto bytes = header.encode();
-        done = write_at(inx_, bytes.data(), bytes.size(), 0, inx_path_);
-    }
+    if (done) inx_length_ += static_cast<int64_t>(fleet::format::kIndexRecordSize);
+    // Without its closing unit (a full disk) the index still names the units it has, so the
+    // pair stays readable up to the last of them; the header takes no new space.
+    fleet::format::IndexHeader header;
+    header.last = static_cast<uint32_t>(
+        inx_length_ / static_cast<int64_t>(fleet::format::kIndexRecordSize) - 1);
+    const auto bytes = header.encode();
+    fleet::Status header_written = write_at(inx_, bytes.data(), bytes.size(), 0, inx_path_);
+    if (done) done = std::move(header_written);
     const bool dvr_closed = ::close(dvr_) == 0;
     fleet::Error dvr_error =
         dvr_closed ? fleet::Error{} : system_failure("cannot close", dvr_path_);

@@ -36,6 +36,7 @@ class RecordingFiles {
     fleet::Status write_at(int fd, const uint8_t* bytes, size_t length, int64_t offset,
                            const std::string& path);
     void close_files();
+    void remove_files();
 
     int dvr_ = -1;
     int inx_ = -1;

@@ -8,12 +8,9 @@
 namespace fleet::format {
 namespace {
 
-using fleet::format::GopHeader;
-using fleet::format::kGopHeaderSize;
-
 GopHeader frame_header(const FrameRecord& frame) {
     GopHeader h;
-    h.word[0] = fleet::format::kGopMagic;
+    h.word[0] = kGopMagic;
     h.word[2] = static_cast<uint32_t>(frame.channel) & 0xF;
     h.word[5] = static_cast<uint32_t>(frame.data.size()) & 0xFFFFF;
     h.word[7] = frame.key ? 1u : 0u;
@@ -22,13 +19,13 @@ GopHeader frame_header(const FrameRecord& frame) {
 
 void fill_gop_fields(GopHeader& h, const GopPlan& plan, uint32_t total) {
     h.word[1] = plan.version;
-    if (plan.version == 3) h.word[2] |= fleet::format::channel_code_for(plan.channel_count) << 4;
+    if (plan.version == 3) h.word[2] |= channel_code_for(plan.channel_count) << 4;
     h.word[3] = plan.time;
-    h.word[4] = plan.previous_length & 0xFFFFF;
+    h.set_previous_length(plan.previous_length);
     if (!plan.audio.pcm.empty()) {
-        h.word[5] |= fleet::format::audio_size_code_for(plan.audio.bits) << 22 |
-                     fleet::format::audio_rate_code_for(plan.audio.rate) << 25 |
-                     fleet::format::audio_channels_code_for(plan.audio.channels) << 28;
+        h.word[5] |= audio_size_code_for(plan.audio.bits) << 22 |
+                     audio_rate_code_for(plan.audio.rate) << 25 |
+                     audio_channels_code_for(plan.audio.channels) << 28;
     }
     h.word[6] = static_cast<uint32_t>(plan.info.size()) << 16;
     uint32_t frames = static_cast<uint32_t>(plan.announced_frames);

@@ -99,9 +99,7 @@ int parse_gop(const uint8_t* data, size_t length, FrameDecoder* decoder, FrameSe
         InfoContext context{h.version(), h.version() == 3 && h.channel_code() == 3, frames};
         parse_info_block(data + layout->info_offset, h.info_length(), context, out);
     }
-    // No frame count (N = 0): the audio was not cut into chunks, and the GOP plays as eight
-    // frames of silence.
-    if (out.frames_per_channel == 0) out.frames_per_channel = 8;
+    if (out.frames_per_channel == 0) out.frames_per_channel = kFramesWhenNoneAnnounced;
     out.state = KIVRA_FRAMESET_READY;
     out.current_frame = 0;
     return kParseOk;

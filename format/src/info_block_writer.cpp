@@ -24,7 +24,7 @@ void put_section_head(std::vector<uint8_t>& out, size_t count) {
 void put_status(std::vector<uint8_t>& out, const std::vector<StatusRecord>& records) {
     put_section_head(out, records.size());
     for (const auto& r : records) {
-        std::array<uint8_t, 18> bytes{};
+        std::array<uint8_t, kStatusRecordSize> bytes{};
         std::copy_n(r.vehicle_id.begin(), std::min<size_t>(r.vehicle_id.size(), 14), bytes.begin());
         bytes[14] = static_cast<uint8_t>(static_cast<int8_t>(r.temperature));
         bytes[15] = r.inputs;
@@ -36,7 +36,7 @@ void put_status(std::vector<uint8_t>& out, const std::vector<StatusRecord>& reco
 void put_position(std::vector<uint8_t>& out, const std::vector<std::string>& records) {
     put_section_head(out, records.size());
     for (const auto& text : records) {
-        std::array<uint8_t, 34> bytes{};
+        std::array<uint8_t, kPositionRecordSize> bytes{};
         std::copy_n(text.begin(), std::min<size_t>(text.size(), 21), bytes.begin() + 5);
         out.insert(out.end(), bytes.begin(), bytes.end());
     }
@@ -57,11 +57,11 @@ void put_tyres(std::vector<uint8_t>& out, const TyreSection& tyres) {
 
 std::vector<uint8_t> build_info_block(const InfoBlockPlan& plan) {
     uint32_t w = plan.magic;
-    if (plan.status) w |= 0x01;
-    if (plan.speed) w |= 0x02;
-    if (plan.position) w |= 0x04;
-    if (plan.gsensor) w |= 0x08;
-    if (plan.tyres) w |= 0x10;
+    if (plan.status) w |= kSectionStatus;
+    if (plan.speed) w |= kSectionSpeed;
+    if (plan.position) w |= kSectionPosition;
+    if (plan.gsensor) w |= kSectionGSensor;
+    if (plan.tyres) w |= kSectionTyres;
 
     std::vector<uint8_t> out;
     put_u32(out, w);

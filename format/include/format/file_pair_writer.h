@@ -1,6 +1,6 @@
-// Writes a `.dvr` stream with its `.inx` time index, the way the recorder and the engine's
-// recording and download do: a unit for the first GOP and every 120th after it, written
-// before the GOP, and a closing unit that marks the end of the data.
+// Writes a `.dvr` stream with its `.inx` time index, the way a recorder does: a unit for the first
+// GOP and every 120th after it, written before the GOP, and a closing unit that marks the end of
+// the data.
 #pragma once
 
 #include <cstdint>

@@ -23,6 +23,7 @@ struct GopHeader {
     uint32_t channel_code() const { return (word[2] >> 4) & 0xF; }
     uint32_t time() const { return word[3]; }
     uint32_t previous_length() const { return word[4] & 0xFFFFF; }
+    void set_previous_length(uint32_t n) { word[4] = (word[4] & ~0xFFFFFu) | (n & 0xFFFFF); }
     uint32_t data_length() const { return word[5] & 0xFFFFF; }
     uint32_t audio_size_code() const { return (word[5] >> 22) & 0x3; }
     uint32_t audio_rate_code() const { return (word[5] >> 25) & 0x7; }

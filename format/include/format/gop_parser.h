@@ -34,6 +34,10 @@ class FrameDecoder {
                         size_t capacity, DecodedPicture& out) = 0;
 };
 
+// A GOP that announces no frame count plays as this many frames (of silence: its audio was
+// not cut into chunks).
+inline constexpr int kFramesWhenNoneAnnounced = 8;
+
 inline constexpr int kParseOk = 0;
 inline constexpr int kParseRejected = -1;
 

@@ -6,13 +6,14 @@
 #include <cstdint>
 
 #include "format/byte_source.h"
+#include "kivra/kivra.h"
 
 namespace fleet::format {
 
-inline constexpr uint32_t kIndexMagic = 0x1738BABE;
-inline constexpr size_t kIndexRecordSize = 16;
-inline constexpr size_t kQuickRecordSize = 128;
-inline constexpr uint32_t kLastUnitNumber = 0xFFFFF;  // the ring runs 1..0xFFFFF
+inline constexpr uint32_t kIndexMagic = KIVRA_INDEX_MAGIC;
+inline constexpr size_t kIndexRecordSize = KIVRA_INDEX_RECORD_SIZE;
+inline constexpr size_t kQuickRecordSize = KIVRA_QUICK_RECORD_SIZE;
+inline constexpr uint32_t kLastUnitNumber = KIVRA_LAST_UNIT_NUMBER;  // the ring runs 1..this
 
 struct IndexHeader {
     uint32_t magic = kIndexMagic;

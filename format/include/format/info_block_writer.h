@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "format/info_block.h"
+
 namespace fleet::format {
 
 struct StatusRecord {
@@ -28,7 +30,7 @@ struct InfoBlockPlan {
     std::optional<std::vector<std::string>> position;  // 21 characters: latitude + longitude
     std::optional<std::vector<std::array<int8_t, 3>>> gsensor;
     std::optional<TyreSection> tyres;
-    uint32_t magic = 0x5A000000;  // tests write others
+    uint32_t magic = kInfoMagic;  // tests write others
 };
 
 std::vector<uint8_t> build_info_block(const InfoBlockPlan& plan);
