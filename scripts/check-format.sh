@@ -3,7 +3,12 @@
 # (.clang-format at the top). `scripts/check-format.sh --fix` rewrites the files instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-mapfile -t files < <(git ls-files '*.c' '*.cpp' '*.h')
+files_listed=$(git ls-files '*.c' '*.cpp' '*.h')
+mapfile -t files <<<"$files_listed"
+if [ -z "$files_listed" ]; then
+  echo "check-format: git lists no source files here" >&2
+  exit 1
+fi
 if [ "${1:-}" = --fix ]; then
   clang-format -i "${files[@]}"
   exit 0

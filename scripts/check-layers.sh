@@ -38,6 +38,7 @@ allow_only viewer/model 'model/' 'lang/' 'common/' 'format/' 'kivra/kivra\.h' 'o
 allow_only viewer/skin 'skin/'
 allow_only tools/report 'report/' 'common/' 'format/' 'kivra/kivra\.h'
 allow_only tools/dvrsim 'dvrsim/' 'report/' 'common/' 'format/' 'kivra/kivra\.h'
+allow_only tools/dvrtool 'dvrtool/' 'report/' 'common/' 'format/' 'kivra/kivra\.h' 'decode/'
 
 # The widget-free model has no Qt at all.
 if grep -rnE '^#include <Q' viewer/model; then

@@ -158,7 +158,9 @@ TEST_F(Playback, RecordingAcrossPauseStepsAndFastPlayKeepsEachGopOnce) {
         frames_after(engine, engine.frames().size() + 1);
         for (int cmd : {KIVRA_CMD_STEP_FORWARD, KIVRA_CMD_STEP_FORWARD, KIVRA_CMD_STEP_BACKWARD}) {
             const size_t shown = engine.frames().size();
-            ASSERT_GT(engine.command(cmd), 0);
+            ASSERT_EQ(engine.command(cmd), cmd == KIVRA_CMD_STEP_FORWARD
+                                               ? KIVRA_RESULT_STEP_FORWARD_OK
+                                               : KIVRA_RESULT_STEP_BACKWARD_OK);
             frames_after(engine, shown + 1);
         }
         struct Phase {

@@ -324,6 +324,22 @@ TEST_F(Play, AnUnreadableTailIsReportedOnceAndPassedInEveryMode) {
     }
 }
 
+// A screenshot that cannot be saved warns, lets the play go on to its end, and makes the
+// command fail, so a script never takes a missing picture for a saved one.
+TEST_F(Play, AScreenshotThatCannotBeSavedEndsWithExitOne) {
+    const std::string base =
+        record("unsaved", {"--channels", "1", "--stream-version", "3", "--seconds", "2"});
+    const std::string png = dir_.file("no-such-folder") + "/shot.png";
+    ProcessResult r = run_process({DVRTOOL_PATH, "play", base + ".dvr", "--headless", "--events",
+                                   "--screenshot", "0.5:" + png, "--for", "1"});
+    EXPECT_EQ(r.exit_code, 1) << r.err;
+    EXPECT_NE(r.err.find(png), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(png));
+    size_t frames = 0;
+    for (const auto& line : split_lines(r.out)) frames += json::parse(line)["cb"] == "frame";
+    EXPECT_GT(frames, 4u) << "play stopped at the failed screenshot";
+}
+
 TEST_F(Play, BenchDecodeReportsARatio) {
     std::string base = record(
         "bench", {"--channels", "4", "--stream-version", "3", "--seconds", "2", "--fps", "4"});

@@ -4,8 +4,6 @@
 
 namespace dvrtool {
 
-using fleet::format::kBlockSize;
-
 BackwardWalk::BackwardWalk(fleet::format::FilePair& pair)
     : pair_(pair), cursor_(pair.cursor()), storage_(fleet::format::kWalkBufferSize) {
     buffer_ = {storage_.data(), storage_.size(), 0};

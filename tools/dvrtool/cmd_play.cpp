@@ -49,6 +49,7 @@ struct Session {
     int last_result = -1;
     bool end_of_data = false;
     uint32_t last_time = 0;
+    bool screenshot_failed = false;
 };
 
 Session* session = nullptr;
@@ -224,16 +225,21 @@ fleet::Result<Action> parse_action(const std::string& plan, bool screenshot) {
     return a;
 }
 
-// A screenshot that cannot be taken is a warning: the play goes on.
+// A screenshot that cannot be taken is a warning and the play goes on, but the command then
+// ends with exit 1: a script must not take a missing picture for a saved one.
 void save_screenshot(const std::string& path) {
     std::lock_guard<std::mutex> guard(session->lock);
     if (session->canvas.empty()) {
         warn("no picture yet for " + path);
+        session->screenshot_failed = true;
         return;
     }
     auto written = fleet::write_png(path, session->canvas.data(), session->canvas_width,
                                     session->canvas_height, session->canvas_stride);
-    if (!written) warn(written.error().message);
+    if (!written) {
+        warn(written.error().message);
+        session->screenshot_failed = true;
+    }
 }
 
 void run_action(const Action& a) {
@@ -355,7 +361,7 @@ Outcome run_play(const CommandLine& line) {
     if (zTellOpenedType() != KIVRA_SOURCE_NONE) send_command(KIVRA_CMD_CLOSE);
     zRelease();
     session = nullptr;
-    return kExitDone;
+    return state.screenshot_failed ? kExitFailed : kExitDone;
 }
 
 }  // namespace dvrtool

@@ -18,8 +18,6 @@
 namespace dvrtool {
 namespace {
 
-using fleet::format::kBlockSize;
-
 struct PreviousGop {
     int64_t end = 0;  // stored end
     uint32_t total = 0;

@@ -11,13 +11,14 @@ namespace dvrtool {
 
 enum ExitCode : int { kExitDone = 0, kExitFailed = 1, kExitBadUsage = 2 };
 
-// Bad usage is told apart by its code: it ends with exit 2 and a pointer to --help. Every
-// other Error (fleet::fail) ends with exit 1.
+// Bad usage is told apart by its code, which no system error number can be: it ends with
+// exit 2 and a pointer to --help. Every other Error (fleet::fail) ends with exit 1.
+inline constexpr int kUsageErrorCode = -2;
 inline fleet::Error usage_error(std::string message) {
-    return fleet::fail(std::move(message), kExitBadUsage);
+    return fleet::fail(std::move(message), kUsageErrorCode);
 }
 inline bool is_usage_error(const fleet::Error& error) {
-    return error.code == kExitBadUsage;
+    return error.code == kUsageErrorCode;
 }
 
 // The exit code of a command that ran: kExitDone, or kExitFailed from verify when it found
