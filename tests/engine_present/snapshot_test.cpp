@@ -171,6 +171,7 @@ TEST(SnapshotFull, FullFileSystemIsAFailure) {
     ASSERT_TRUE(disk.fill());
     std::vector<uint8_t> rgb(64 * 48 * 3, 128);
     EXPECT_FALSE(write_snapshot_jpeg(disk.file("snapshot.jpg"), rgb, 64, 48, 0));
+    EXPECT_FALSE(std::filesystem::exists(disk.file("snapshot.jpg"))) << "a partial picture stayed";
 }
 
 // A capture of a composed canvas goes through to a JPEG of the captured size.

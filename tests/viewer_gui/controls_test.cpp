@@ -136,6 +136,7 @@ TEST_F(ControlsTest, KeysGoToTheVehicleListMenu) {
 TEST_F(ControlsTest, ButtonsNeverTakeTheFocus) {
     start_window();
     QApplication::setActiveWindow(window_.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get())) << "no window can hold the focus";
     for (CommandId id : {CommandId::Channels, CommandId::StepForward, CommandId::FindPlayButton}) {
         click(static_cast<int>(id));
         const QWidget* focused = QApplication::focusWidget();
