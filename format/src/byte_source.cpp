@@ -1,6 +1,8 @@
 #include "format/byte_source.h"
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,7 +37,10 @@ bool FileByteSource::close() {
 int64_t FileByteSource::size() const {
     struct stat st;
     if (fd_ < 0 || ::fstat(fd_, &st) != 0) return -1;
-    return st.st_size;
+    if (!S_ISBLK(st.st_mode)) return st.st_size;
+    uint64_t bytes = 0;
+    if (::ioctl(fd_, BLKGETSIZE64, &bytes) != 0) return -1;
+    return static_cast<int64_t>(bytes);
 }
 
 bool FileByteSource::read_at(int64_t offset, uint8_t* dest, size_t n) {
@@ -49,6 +54,11 @@ bool FileByteSource::read_at(int64_t offset, uint8_t* dest, size_t n) {
         done += static_cast<size_t>(got);
     }
     return true;
+}
+
+bool WindowByteSource::read_at(int64_t offset, uint8_t* dest, size_t n) {
+    if (offset < 0 || offset > length_ || static_cast<int64_t>(n) > length_ - offset) return false;
+    return inner_.read_at(offset_ + offset, dest, n);
 }
 
 }  // namespace fleet::format

@@ -27,11 +27,27 @@ class FileByteSource final : public ByteSource {
     // False when the system reports that the close failed; the file is released either way.
     bool close();
     bool is_open() const { return fd_ >= 0; }
-    int64_t size() const;  // -1 when not open
+    // The file's length, or a block device's capacity; -1 when not open or not known.
+    int64_t size() const;
+    int fd() const { return fd_; }
     bool read_at(int64_t offset, uint8_t* dest, size_t n) override;
 
   private:
     int fd_ = -1;
+};
+
+// A window [offset, offset + length) of another source, read as if it started at 0: a
+// partition of a disk, an area of a card. Reads that run past the window fail.
+class WindowByteSource final : public ByteSource {
+  public:
+    WindowByteSource(ByteSource& inner, int64_t offset, int64_t length)
+        : inner_(inner), offset_(offset), length_(length) {}
+    bool read_at(int64_t offset, uint8_t* dest, size_t n) override;
+    int64_t length() const { return length_; }
+
+  private:
+    ByteSource& inner_;
+    int64_t offset_, length_;
 };
 
 }  // namespace fleet::format
