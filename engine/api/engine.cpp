@@ -11,6 +11,10 @@ Engine& Engine::instance() {
     return engine;
 }
 
+Engine::~Engine() {
+    release();
+}
+
 bool Engine::init(const KivraVideoTarget* target, const Callbacks& callbacks) {
     if (target == nullptr) return false;
     if (command_thread_.joinable()) release();
@@ -22,7 +26,10 @@ bool Engine::init(const KivraVideoTarget* target, const Callbacks& callbacks) {
     display_.voice_on = true;
     player_ =
         std::make_unique<Player>(*this, presenter_, audio_, engine_lock_, display_, recorder_);
-    if (opened_type_ == KIVRA_SOURCE_FILE) player_->attach(&file_);
+    {
+        std::lock_guard<std::mutex> guard(engine_lock_);
+        player_->attach(stored_source());
+    }
     try {
         {
             std::lock_guard<std::mutex> mailbox(mailbox_lock_);
@@ -57,7 +64,15 @@ void Engine::stop_threads() {
     }
 }
 
+// The search and the removal monitor are engine threads too: a search stopped here does not
+// resume, the host closes and searches again.
+void Engine::stop_device_threads() {
+    search_.stop();
+    monitor_.stop();
+}
+
 void Engine::release() {
+    stop_device_threads();
     stop_threads();
     player_.reset();  // stops reader, timers and output; the source stays open
     presenter_.release();
@@ -67,10 +82,7 @@ bool Engine::open(int type, const char* dvr_path, const char* inx_path) {
     std::lock_guard<std::mutex> guard(engine_lock_);
     if (opened_type_ != KIVRA_SOURCE_NONE || !player_) return false;
     if (type == KIVRA_SOURCE_DISK || type == KIVRA_SOURCE_CARD) {
-        // Searching for a recorder's disk or card is not supported yet: it never finds one.
-        opened_type_ = type;
-        display_.screen_count = -1;
-        return true;
+        return start_search(type, dvr_path);
     }
     if (type != KIVRA_SOURCE_FILE || dvr_path == nullptr || inx_path == nullptr) return false;
     if (!file_.open(dvr_path, inx_path)) return false;
@@ -87,7 +99,61 @@ bool Engine::open(int type, const char* dvr_path, const char* inx_path) {
 }
 
 StoredSource* Engine::stored_source() {
-    return opened_type_ == KIVRA_SOURCE_FILE && file_.is_open() ? &file_ : nullptr;
+    switch (opened_type_) {
+        case KIVRA_SOURCE_FILE:
+            return file_.is_open() ? &file_ : nullptr;
+        case KIVRA_SOURCE_DISK:
+        case KIVRA_SOURCE_CARD:
+            return ring_ && ring_->is_open() ? ring_.get() : nullptr;
+        default:
+            return nullptr;
+    }
+}
+
+// Called under the engine lock. A path names the device or image to open instead of a search.
+bool Engine::start_search(int type, const char* path) {
+    const MediumKind kind = type == KIVRA_SOURCE_DISK ? MediumKind::Disk : MediumKind::Card;
+    auto report = [this, type](SearchOutcome outcome) { medium_found(type, std::move(outcome)); };
+    if (!search_.start(kind, path != nullptr ? path : "", std::move(report))) return false;
+    opened_type_ = type;
+    display_.screen_count = -1;
+    return true;
+}
+
+void Engine::medium_found(int type, SearchOutcome outcome) {
+    if (!outcome.source) {
+        disk_event(type, outcome.device_path.c_str(), KIVRA_DISK_OPEN_FAILED);
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> guard(engine_lock_);
+        ring_ = std::move(outcome.source);
+        const ProbeResult& probe = ring_->probe();
+        display_.screen_count = probe.channel_count;
+        display_.full_screen = 0;
+        display_.division = 0;
+        sample_rate_ = probe.sample_rate;
+        sample_bits_ = probe.sample_bits;
+        if (player_) {
+            player_->attach(ring_.get());
+            player_->set_status(KIVRA_STATUS_OPENED);
+        }
+    }
+    watch_for_removal(type, outcome);
+    disk_event(type, outcome.device_path.c_str(), KIVRA_DISK_OPENED);
+}
+
+void Engine::watch_for_removal(int type, const SearchOutcome& outcome) {
+    const int fd = ring_->device_fd();
+    auto identity = fleet::identify_device(fd, outcome.device_path, outcome.sysfs_dir);
+    if (!identity) return;  // an unknown device cannot be told apart from a new one
+    monitor_.start(*identity, fd, [this, type](const std::string&) {
+        disk_event(type, nullptr, KIVRA_DISK_REMOVED);
+    });
+}
+
+void Engine::disk_event(int type, const char* device_path, int event) {
+    if (callbacks_.disk != nullptr) callbacks_.disk(type, device_path, event);
 }
 
 void Engine::post(Command command) {
@@ -174,11 +240,13 @@ int Engine::close_source() {
         return KIVRA_RESULT_CLOSE_FAILED;
     }
     player_->halt();
+    stop_device_threads();
     std::vector<int> failures;
     {
         std::lock_guard<std::mutex> guard(engine_lock_);
         player_->attach(nullptr);
         if (opened_type_ == KIVRA_SOURCE_FILE) failures = file_.close();
+        ring_.reset();
         opened_type_ = KIVRA_SOURCE_NONE;
         display_.screen_count = -1;
     }

@@ -18,7 +18,10 @@
 #include "playback/sync.h"
 #include "present/presenter.h"
 #include "record/gop_recorder.h"
+#include "source/device_search.h"
 #include "source/file_source.h"
+#include "source/removal_monitor.h"
+#include "source/ring_source.h"
 
 namespace kivra {
 
@@ -45,7 +48,7 @@ struct Command {
 class Engine final : public PlayerEvents {
   public:
     static Engine& instance();
-    ~Engine() override { release(); }
+    ~Engine() override;
 
     bool init(const KivraVideoTarget* target, const Callbacks& callbacks);
     void release();
@@ -85,6 +88,13 @@ class Engine final : public PlayerEvents {
     // The result to report; none for a command that answers nothing.
     std::optional<int> execute(const Command& command);
     int close_source();
+    bool start_search(int type, const char* path);
+    // The search found a medium of the kind `type`: it becomes the open source, or the host
+    // hears why not.
+    void medium_found(int type, SearchOutcome outcome);
+    void watch_for_removal(int type, const SearchOutcome& outcome);
+    void disk_event(int type, const char* device_path, int event);
+    void stop_device_threads();
     int snapshot(const Command& command);
     void stop_threads();
 
@@ -97,6 +107,9 @@ class Engine final : public PlayerEvents {
 
     std::mutex engine_lock_;
     FileSource file_;
+    std::unique_ptr<RingSource> ring_;  // the open disk or card
+    DeviceSearch search_;
+    RemovalMonitor monitor_;
     std::atomic<int> opened_type_{KIVRA_SOURCE_NONE};
     std::atomic<int> sample_rate_{22050};
     std::atomic<int> sample_bits_{16};

@@ -212,18 +212,29 @@ uint8_t zTellTimeInxUnit(int32_t index, void* out16) {
     });
 }
 
-// File pairs carry no event or quick index; disks and cards are not supported yet.
-uint8_t zTellEvtInxHd(void*) {
-    return 0;
+// File pairs carry no event or quick index: their sources answer false.
+uint8_t zTellEvtInxHd(void* out16) {
+    return with_source(uint8_t{0}, [out16](kivra::StoredSource& s) {
+        return static_cast<uint8_t>(s.event_index_header(static_cast<uint8_t*>(out16)));
+    });
 }
-uint8_t zTellEvtInxUnit(int32_t, void*) {
-    return 0;
+
+uint8_t zTellEvtInxUnit(int32_t index, void* out16) {
+    return with_source(uint8_t{0}, [index, out16](kivra::StoredSource& s) {
+        return static_cast<uint8_t>(s.event_index_unit(index, static_cast<uint8_t*>(out16)));
+    });
 }
-uint8_t zTellQuickInxHd(void*) {
-    return 0;
+
+uint8_t zTellQuickInxHd(void* out128) {
+    return with_source(uint8_t{0}, [out128](kivra::StoredSource& s) {
+        return static_cast<uint8_t>(s.quick_index_header(static_cast<uint8_t*>(out128)));
+    });
 }
-uint8_t zTellQuickInxUnit(int32_t, void*) {
-    return 0;
+
+uint8_t zTellQuickInxUnit(int32_t index, void* out128) {
+    return with_source(uint8_t{0}, [index, out128](kivra::StoredSource& s) {
+        return static_cast<uint8_t>(s.quick_index_unit(index, static_cast<uint8_t*>(out128)));
+    });
 }
 
 uint8_t zSetRecord(const char* base_path, int32_t on) {

@@ -3,17 +3,9 @@
 #include <cstring>
 #include <vector>
 
-#include "format/frame_set.h"
 #include "format/gop_header.h"
-#include "format/gop_parser.h"
 
 namespace kivra {
-namespace {
-
-constexpr int kProbeAttempts = 100;
-
-}  // namespace
-
 FileSource::FileSource() {
     set_closer(nullptr);
 }
@@ -52,32 +44,8 @@ std::vector<int> FileSource::close() {
     return errors;
 }
 
-// Learns the channel count, vehicle and audio format from the first GOP that parses, trying
-// GOPs 0, 2, 5, 9, ... so a damaged start does not hide a good recording. None of these
-// depends on the pictures, so nothing is decoded: opening stays quick and touches no picture
-// memory.
 void FileSource::run_probe() {
-    probe_ = {};
-    std::vector<uint8_t> bytes(fleet::format::kWalkBufferSize);
-    fleet::format::WalkBuffer buffer{bytes.data(), bytes.size(), 0};
-    fleet::format::FrameSetStorage set;
-    cursor_.position = 0;
-    for (int attempt = 0; attempt < kProbeAttempts; ++attempt) {
-        int result =
-            attempt == 0 ? fleet::format::next_gop(cursor_, buffer) : skip_forward(attempt, buffer);
-        if (result == fleet::format::kWalkEnd || result == fleet::format::kWalkNotOpen) break;
-        if (result != fleet::format::kWalkRead) continue;
-        if (fleet::format::parse_gop(buffer.data, buffer.length, nullptr, set.get()) !=
-            fleet::format::kParseOk)
-            continue;
-        probe_.channel_count = set->channel_count;
-        std::memcpy(probe_.vehicle_id, set->vehicle_id, sizeof probe_.vehicle_id);
-        probe_.vehicle_id[15] = '\0';
-        probe_.sample_rate = set->audio_sample_rate;
-        probe_.sample_bits = set->audio_sample_bits;
-        break;
-    }
-    cursor_.position = 0;
+    probe_ = probe_stream(cursor_);
 }
 
 int FileSource::next(fleet::format::WalkBuffer& buffer) {

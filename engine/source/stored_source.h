@@ -1,5 +1,5 @@
 // What playback needs from a recording on storage: the walkers, positioning and the facts
-// learned when it was opened. File pairs implement it now; disks and cards will too.
+// learned when it was opened. File pairs, recorder disks and cards implement it.
 #pragma once
 
 #include <cstdint>
@@ -36,6 +36,18 @@ class StoredSource {
     // 16-byte time-index records; unit numbers from 1.
     virtual bool time_index_header(uint8_t* out16) = 0;
     virtual bool time_index_unit(int64_t n, uint8_t* out16) = 0;
+    // Event (16-byte) and quick (128-byte) index records: only recorder disks and cards
+    // carry them.
+    virtual bool event_index_header(uint8_t*) { return false; }
+    virtual bool event_index_unit(int64_t, uint8_t*) { return false; }
+    virtual bool quick_index_header(uint8_t*) { return false; }
+    virtual bool quick_index_unit(int64_t, uint8_t*) { return false; }
 };
+
+// Learns the channel count, vehicle and audio format from the first GOP that parses, trying
+// GOPs 0, 2, 5, 9, ... from the cursor's beginning so a damaged start does not hide a good
+// recording; the cursor is back at the beginning afterwards. Nothing is decoded: none of these
+// depends on the pictures, so opening stays quick.
+ProbeResult probe_stream(fleet::format::StreamCursor& cursor);
 
 }  // namespace kivra

@@ -462,8 +462,11 @@ KIVRA_EXPORT uint8_t zInit(const KivraVideoTarget* target, PlayEventProc play, F
 /* Stops the engine's threads. Does not close an open source. Always true. */
 KIVRA_EXPORT uint8_t zRelease(void);
 
-/* type 0: opens dvr_path with its index inx_path (synchronously). Types 1 and 2: disk and card
- * search (not yet supported: returns true and never finds one). */
+/* type 0: opens dvr_path with its index inx_path (synchronously). Types 1 and 2: searches the
+ * machine's whole disks every 250 ms for a recorder's hard disk (1) or SD card (2) and returns
+ * true at once; the outcome comes through DiskEventProc. With dvr_path set, types 1 and 2 open
+ * that device or image file instead of searching, with the same reports. The environment
+ * variable KIVRA_SCAN_DEVICES (colon-separated paths) replaces the list of disks searched. */
 KIVRA_EXPORT uint8_t zOpen(int32_t type, const char* dvr_path, const char* inx_path,
                            int32_t unused1, int32_t unused2);
 KIVRA_EXPORT uint8_t zOpenEx(LiveParams params, int32_t connect_mode, int32_t fallback_to_nat,

@@ -1,0 +1,48 @@
+// The search for a recorder's disk or card: the machine's whole disks (or the devices an
+// override names) are looked at every 250 ms until one is found or the search is stopped.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "playback/sync.h"
+#include "format/recorder_medium.h"
+#include "source/ring_source.h"
+
+namespace kivra {
+
+using fleet::format::MediumKind;
+
+struct SearchOutcome {
+    std::string device_path;
+    std::string sysfs_dir;               // empty for image files and named paths
+    std::unique_ptr<RingSource> source;  // null: found, but it cannot be opened
+    std::string why;                     // why not, when null
+};
+
+class DeviceSearch {
+  public:
+    using Report = std::function<void(SearchOutcome)>;
+
+    ~DeviceSearch() { stop(); }
+
+    // Starts the search thread; `report` runs on it once, when a medium of the kind is found.
+    // With a path only that device or image file is tried, once: anything but a usable medium
+    // is reported as a failure. False when the thread cannot start.
+    bool start(MediumKind kind, std::string path, Report report,
+               std::chrono::milliseconds interval = std::chrono::milliseconds(250));
+    // Ends the search and waits for its thread; call it from any thread but the report.
+    void stop();
+
+  private:
+    void run(MediumKind kind, const std::string& path, const Report& report,
+             std::chrono::milliseconds interval);
+
+    ManualResetEvent stop_event_;
+    std::thread thread_;
+};
+
+}  // namespace kivra
