@@ -6,11 +6,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <thread>
 
+#include "loop_device.h"
 #include "process.h"
 #include "scoped_env.h"
 
@@ -45,6 +49,8 @@ TEST(ListWholeDisks, SysfsScanKeepsWholeSearchableDisksInKernelOrder) {
         {"sdb", {"size"}},
         {"sdaa", {"size"}},
         {"sdc1", {"partition"}},
+        {"mmcblk0p1", {"partition"}},
+        {"loop2p1", {"partition"}},
         {"sr0", {"size"}},
         {"ram0", {"size"}},
         {"zram0", {"size"}},
@@ -91,6 +97,34 @@ TEST(ListWholeDisks, NoSysfsBlockFolderMeansNoDisks) {
     ScopedEnv no_override(kScanDevicesVariable, std::nullopt);
     TempDir sys;
     EXPECT_TRUE(list_whole_disks(sys.path()).empty());
+}
+
+bool lists(const std::vector<WholeDisk>& disks, const WholeDisk& wanted) {
+    return std::any_of(disks.begin(), disks.end(), [&](const WholeDisk& disk) {
+        return disk.path == wanted.path && disk.sysfs_dir == wanted.sysfs_dir;
+    });
+}
+
+// The machine's own sysfs, read only: a loop device is a disk while a file is attached to it.
+TEST(ListWholeDisks, SysfsScanListsALoopDeviceWhileAttached) {
+    ScopedEnv no_override(kScanDevicesVariable, std::nullopt);
+    TempDir dir;
+    const std::string backing = dir.file("disk.img");
+    std::ofstream(backing).close();
+    fs::resize_file(backing, 1024 * 1024);
+    test::LoopDevice loop;
+    if (!loop.attach(backing)) GTEST_SKIP() << loop.failure();
+    const std::string name = fs::path(loop.path()).filename().string();
+    const WholeDisk attached{loop.path(), fs::canonical("/sys/block/" + name).string()};
+
+    EXPECT_TRUE(lists(list_whole_disks(), attached));
+    ASSERT_TRUE(loop.detach()) << loop.failure();
+    // A reader such as udev's probe may still hold the device; the kernel detaches on its close.
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (lists(list_whole_disks(), attached) && std::chrono::steady_clock::now() < give_up) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_FALSE(lists(list_whole_disks(), attached));
 }
 
 // The override names an image file and a real loop device (attached or not, its node exists);
