@@ -74,17 +74,19 @@ uint8_t short_name_checksum(const uint8_t* name11) {
     return sum;
 }
 
-std::string short_name_text(const uint8_t* name11) {
-    auto part = [&](size_t from, size_t count) {
+std::string short_name_text(const uint8_t* name11, uint8_t case_flags) {
+    auto part = [&](size_t from, size_t count, bool lower) {
         std::string s;
         for (size_t i = from; i < from + count; ++i) {
             uint8_t b = name11[i];
             if (i == 0 && b == kEntryKanjiE5) b = kEntryDeleted;
-            s += b < 0x80 ? static_cast<char>(b) : '?';
+            char c = b < 0x80 ? static_cast<char>(b) : '?';
+            s += lower ? ascii_lower(c) : c;
         }
         return s.erase(s.find_last_not_of(' ') + 1);
     };
-    std::string base = part(0, 8), ext = part(8, 3);
+    std::string base = part(0, 8, (case_flags & kLowerCaseBase) != 0);
+    std::string ext = part(8, 3, (case_flags & kLowerCaseExtension) != 0);
     return ext.empty() ? base : base + "." + ext;
 }
 

@@ -41,8 +41,14 @@ inline constexpr size_t kLongNameCharOffsets[kLongNameCharsPerEntry] = {1,  3,  
                                                                         18, 20, 22, 24, 28, 30};
 
 uint8_t short_name_checksum(const uint8_t* name11);
-// "NAME.EXT", or "NAME" without an extension; bytes outside ASCII become '?'.
-std::string short_name_text(const uint8_t* name11);
+// Case flags some systems set instead of storing a long name for an all-lower-case 8.3 name.
+inline constexpr size_t kCaseFlagsOffset = 12;
+inline constexpr uint8_t kLowerCaseBase = 0x08;
+inline constexpr uint8_t kLowerCaseExtension = 0x10;
+
+// "NAME.EXT", or "NAME" without an extension; bytes outside ASCII become '?'. The parts the
+// case flags mark come out in lower case.
+std::string short_name_text(const uint8_t* name11, uint8_t case_flags = 0);
 // nullopt for text that is not UTF-8.
 std::optional<std::u16string> utf8_to_utf16(const std::string& text);
 // Unpaired surrogates become U+FFFD.

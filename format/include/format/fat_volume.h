@@ -16,7 +16,9 @@
 namespace fleet::format {
 
 struct FatEntry {
-    std::string name;        // the long name when the entry has one, else "NAME.EXT"/"NAME"
+    // The long name when the entry has one, else "NAME.EXT"/"NAME" (parts in lower case where
+    // the entry's case flags say so, as other systems show them).
+    std::string name;
     std::string short_name;  // the 8.3 name as "NAME.EXT"
     bool directory = false;
     uint32_t first_cluster = 0;
@@ -41,13 +43,12 @@ class FatVolume {
     fleet::Result<std::unique_ptr<FatFile>> open_file(const FatEntry& entry);
 
     uint32_t cluster_count() const { return clusters_; }
-    int64_t cluster_size() const { return cluster_bytes_; }
+    int64_t cluster_size() const { return cluster_bytes_; }  // bytes
 
   private:
     struct Chain;
     fleet::Result<uint32_t> fat_entry(uint32_t cluster);
-    fleet::Result<Chain> follow_chain(uint32_t first, int64_t max_clusters, bool exact);
-    fleet::Result<std::vector<uint8_t>> read_root_bytes();
+    fleet::Result<Chain> follow_chain(uint32_t first, int64_t max_clusters);
     int64_t cluster_offset(uint32_t cluster) const;
 
     ByteSource* device_ = nullptr;
@@ -66,6 +67,9 @@ class FatVolume {
     int64_t fat_cache_start_ = -1;
 };
 
+// The first entry whose long or short name is `name`, without ASCII case; null when none is.
+const FatEntry* find_entry(const std::vector<FatEntry>& entries, const std::string& name);
+
 class FatFile final : public ByteSource {
   public:
     // A run of clusters that lie one after another on the device.
@@ -74,7 +78,7 @@ class FatFile final : public ByteSource {
         int64_t device_offset = 0;
         int64_t length = 0;
     };
-    static constexpr size_t kCacheSize = 0x10000;
+    static constexpr size_t kCacheSize = 0x10000;  // bytes per cached chunk
 
     FatFile(ByteSource& device, int64_t size, std::vector<Extent> extents);
     int64_t size() const { return size_; }
@@ -82,14 +86,20 @@ class FatFile final : public ByteSource {
     bool read_at(int64_t offset, uint8_t* dest, size_t n) override;  // fails past size
 
   private:
+    // An aligned chunk of the file. Two are kept, so records that straddle a chunk edge do
+    // not reload the chunk a walk is in.
+    struct Chunk {
+        int64_t start = -1;
+        std::vector<uint8_t> bytes;
+    };
     bool read_direct(int64_t offset, uint8_t* dest, size_t n);
-    bool load_chunk(int64_t chunk_start);
+    const Chunk* chunk_at(int64_t chunk_start);
 
     ByteSource& device_;
     int64_t size_;
     std::vector<Extent> extents_;
-    std::vector<uint8_t> cache_;
-    int64_t cache_start_ = -1;
+    Chunk chunks_[2];
+    size_t recent_ = 0;  // the chunk used last
 };
 
 }  // namespace fleet::format
