@@ -106,7 +106,9 @@ class DiskImageTest : public EngineTest,
 
     void TearDown() override {
         EngineTest::TearDown();
-        if (!image_.path.empty()) EXPECT_EQ(checksum(image_.path), before_) << "the medium changed";
+        if (!image_.path.empty()) {
+            EXPECT_EQ(checksum(image_.path), before_) << "the medium changed";
+        }
     }
 
     static const char* kivra_scan_devices() { return "KIVRA_SCAN_DEVICES"; }
