@@ -54,8 +54,9 @@ fleet::Result<DevicePlan> plan_disk(const ImageOptions& o, const IndexSchedule& 
     plan.data_length = plan.device_size - plan.data_offset;
     if (plan.data_length <= kDiskReserve) {
         return fleet::fail("--size " + std::to_string(plan.device_size) +
-                           " leaves no ring: the index partition and the 10 MiB reserve need " +
-                           std::to_string(plan.data_offset + kDiskReserve) + " bytes and more");
+                           " leaves no ring: the index partition and the 10 MiB reserve alone "
+                           "take " +
+                           std::to_string(plan.data_offset + kDiskReserve) + " bytes");
     }
     plan.physical_origin = plan.data_offset;
     plan.ring_begin = 0;

@@ -1,6 +1,7 @@
 #include "dvrsim/image_session.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace dvrsim {
@@ -9,13 +10,20 @@ IndexSchedule schedule_of(const ImageOptions& o) {
     return {o.unit_every, o.first_unit, o.event_every};
 }
 
+ImageSession::~ImageSession() {
+    if (created_.empty()) return;
+    for (const char* suffix : {"", ".truth.json", ".truth.jsonl"}) {
+        std::remove((created_ + suffix).c_str());
+    }
+}
+
 fleet::Status ImageSession::begin(const ImageOptions& options, const IndexVolume& volume) {
     auto planned = plan_device(options, schedule_of(options), volume);
     if (!planned) return planned.error();
     plan = *planned;
-    if (auto created = image.create(options.record.base, plan.device_size); !created) {
-        return created;
-    }
+    auto created = image.create(options.record.base, plan.device_size);
+    if (image.fd() >= 0) created_ = options.record.base;
+    if (!created) return created;
     auto written = write_device_tables(image, plan, options.decoy);
     if (!written) return written.error();
     areas = *written;

@@ -34,6 +34,7 @@ fleet::Result<ImageSummary> make_full_image(const ImageOptions& o) {
     if (auto written = spool.write_renumbered(o.record.base + ".truth.jsonl", played); !written) {
         return written.error();
     }
+    session.keep();
     return ImageSummary{session.plan.device_size, std::ssize(sink.gops()), std::ssize(played),
                         end.laps};
 }

@@ -42,8 +42,10 @@ fleet::Status RingSink::store(const ProducedGop& gop) {
         cursor_ = plan_.ring_begin;
         ++lap_;
     }
-    if (!fits_at(cursor_, stored)) {
-        return fleet::fail("the ring is too small for one GOP of " + std::to_string(stored) +
+    const int64_t ring = plan_.ring_end - plan_.ring_begin;
+    if (!fits_at(cursor_, stored) || stored > ring) {
+        return fleet::fail("the ring (" + std::to_string(ring) +
+                           " bytes) is too small for one GOP of " + std::to_string(stored) +
                            " bytes");
     }
     if (auto written = write_gop_at(image_, plan_.physical_origin + cursor_, gop.bytes); !written) {

@@ -116,6 +116,7 @@ fleet::Result<ImageSummary> make_sparse_image(const ImageOptions& o) {
     const std::string lines = o.record.base + ".truth.jsonl";
     std::ofstream empty(lines, std::ios::trunc);
     if (!empty) return fleet::fail("cannot create " + lines);
+    session.keep();
     return ImageSummary{session.plan.device_size, recording.written(), 0, end.laps};
 }
 

@@ -20,7 +20,13 @@ namespace dvrsim {
 
 IndexSchedule schedule_of(const ImageOptions& options);
 
+// A session that ends without keep() removes what it wrote: a failed image leaves no files.
 struct ImageSession {
+    ImageSession() = default;
+    ~ImageSession();
+    ImageSession(const ImageSession&) = delete;
+    ImageSession& operator=(const ImageSession&) = delete;
+
     DevicePlan plan;
     ImageFile image;
     IndexAreas areas;
@@ -31,6 +37,10 @@ struct ImageSession {
     // Writes the headers and IMG.truth.json; returns the headers written.
     fleet::Result<IndexHeaders> finish(const ImageOptions& options,
                                        const std::vector<PlacedGop>& gops, const RingEnd& end);
+    void keep() { created_.clear(); }
+
+  private:
+    std::string created_;  // the image path once the image exists
 };
 
 }  // namespace dvrsim
