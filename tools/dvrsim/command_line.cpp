@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "dvrsim/ring_image.h"
+
 namespace dvrsim {
 
 const char* const kUsage =
@@ -206,6 +208,7 @@ fleet::Result<ImageOptions> parse_image_args(ImageKind kind, const std::vector<s
         return fleet::fail("--sparse-units sets the recording's length; leave out --seconds");
     }
     if (auto checked = check_image_options(o); !checked) return checked.error();
+    if (auto planned = plan_image(o); !planned) return planned.error();
     return o;
 }
 
