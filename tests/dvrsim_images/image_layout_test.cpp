@@ -220,6 +220,44 @@ void expect_valid_units_at_played_gops(const MadeImage& m) {
     }
 }
 
+// Units follow the cadence the options asked for; an event's tag carries its type, cycling
+// 1..15 with the event's number, and the number of the time unit at or before it; a time unit
+// at the GOP of an event carries the type too.
+void expect_cadence_and_tags(const MadeImage& m) {
+    const json& t = m.truth;
+    const json& units = t["time_units"];
+    const json& events = t["event_units"];
+    const uint32_t unit_every = t["unit_every"].get<uint32_t>();
+    const uint32_t event_every = t["event_every"].get<uint32_t>();
+    std::map<uint32_t, int> event_type_at;  // by time
+    for (size_t i = 0; i < events.size(); ++i) {
+        const json& e = events[i];
+        const uint32_t tag = e["tag"].get<uint32_t>(), time = e["time"].get<uint32_t>();
+        const uint32_t n = e["n"].get<uint32_t>();
+        EXPECT_EQ(static_cast<int>(tag >> 20), static_cast<int>((n - 1) % 15) + 1) << e.dump();
+        EXPECT_EQ((time - kRecordingStart) % event_every, 0u) << e.dump();
+        if (i > 0) {
+            EXPECT_EQ(time, events[i - 1]["time"].get<uint32_t>() + event_every);
+        }
+        event_type_at[time] = static_cast<int>(tag >> 20);
+        const uint32_t at_or_before = time - (time - kRecordingStart) % unit_every;
+        for (const json& u : units) {
+            if (u["time"].get<uint32_t>() == at_or_before) {
+                EXPECT_EQ(tag & 0xFFFFF, u["n"]);
+            }
+        }
+    }
+    for (size_t i = 0; i < units.size(); ++i) {
+        const uint32_t time = units[i]["time"].get<uint32_t>();
+        if (i > 0) {
+            EXPECT_EQ(time, units[i - 1]["time"].get<uint32_t>() + unit_every);
+        }
+        const auto event = event_type_at.find(time);
+        const uint32_t type = event == event_type_at.end() ? 0 : event->second;
+        EXPECT_EQ(units[i]["tag"].get<uint32_t>(), type << 20) << units[i].dump();
+    }
+}
+
 json without_channels(json frame) {
     frame.erase("channels");
     return frame;
@@ -298,6 +336,10 @@ TEST_P(EveryImage, ReadsBackAsItsTruthSays) {
     {
         SCOPED_TRACE("GOPs");
         expect_gops_as_truth(m);
+    }
+    {
+        SCOPED_TRACE("cadence and tags");
+        expect_cadence_and_tags(m);
     }
     {
         SCOPED_TRACE("valid units");

@@ -23,6 +23,10 @@ struct DecoyCase {
     const char* decoy;
 };
 
+void PrintTo(const DecoyCase& c, std::ostream* os) {
+    *os << c.kind << " " << c.decoy;
+}
+
 class Decoys : public testing::TestWithParam<DecoyCase> {};
 
 // Everything but the decoy is a complete image: its first played GOP is where the truth says.
