@@ -51,6 +51,13 @@ TEST_P(Decoys, SpoilTheDeviceTablesAndNothingElse) {
         EXPECT_EQ((*table)[0].type, 0x0C);
         EXPECT_EQ((*table)[0].offset(), made.truth["index_partition"]["offset"].get<int64_t>());
         for (size_t i = 1; i < 4; ++i) EXPECT_TRUE((*table)[i].empty()) << i;
+        // The index volume is still there, with its time index.
+        if (std::string(MCOPY_PATH).empty()) return;
+        const std::string volume = path + "@@" + made.truth["index_partition"]["offset"].dump();
+        const auto copied =
+            fleet::test::run_process({MCOPY_PATH, "-i", volume, "::timeindex", "-"});
+        EXPECT_EQ(copied.exit_code, 0) << copied.err;
+        EXPECT_EQ(std::ssize(copied.out), made.truth["index_files"]["timeindex"].get<int64_t>());
         return;
     }
     const auto sector = image.read(format::kCardMarkOffset, format::kSectorSize);
