@@ -25,20 +25,13 @@ struct DiskOrder {
     auto operator<=>(const DiskOrder&) const = default;
 };
 
-bool all_of_class(std::string_view text, int (*test)(int)) {
+bool all_in(std::string_view text, char first, char last) {
     return !text.empty() &&
-           std::all_of(text.begin(), text.end(), [test](char c) { return test(c) != 0; });
-}
-
-int is_lower(int c) {
-    return c >= 'a' && c <= 'z';
-}
-int is_digit(int c) {
-    return c >= '0' && c <= '9';
+           std::all_of(text.begin(), text.end(), [=](char c) { return c >= first && c <= last; });
 }
 
 std::optional<uint64_t> decimal(std::string_view text) {
-    if (!all_of_class(text, is_digit) || text.size() > 18) return std::nullopt;
+    if (!all_in(text, '0', '9') || text.size() > 18) return std::nullopt;
     uint64_t value = 0;
     for (char c : text) value = value * 10 + static_cast<uint64_t>(c - '0');
     return value;
@@ -46,7 +39,7 @@ std::optional<uint64_t> decimal(std::string_view text) {
 
 // sd/vd/xvd letters count like spreadsheet columns: a..z, then aa, ab...
 std::optional<uint64_t> drive_letters(std::string_view text) {
-    if (!all_of_class(text, is_lower) || text.size() > 12) return std::nullopt;
+    if (!all_in(text, 'a', 'z') || text.size() > 12) return std::nullopt;
     uint64_t value = 0;
     for (char c : text) value = value * 26 + static_cast<uint64_t>(c - 'a' + 1);
     return value;
@@ -74,8 +67,8 @@ std::optional<DiskOrder> nvme_namespace(std::string_view rest) {
     return DiskOrder{"nvme", {*controller, *space}};
 }
 
-// The order of a whole-disk name of a kind we search; nothing for every other name. Only
-// mmcblk<N> itself matches, so its boot and rpmb areas stay out.
+// The order of a whole-disk name of a kind we search; nothing for every other name. The
+// patterns leave out partitions (sda1, mmcblk0p1, nvme0n1p1) and mmcblk's boot and rpmb areas.
 std::optional<DiskOrder> searchable_disk(std::string_view name) {
     struct Kind {
         std::string_view prefix;
@@ -99,11 +92,9 @@ bool present(const fs::path& path) {
     return fs::exists(path, ignored);
 }
 
-// A loop device without a backing file is an empty slot; partitions carry a "partition" file.
+// A loop device without a backing file is an empty slot.
 bool holds_a_disk(const std::string& name, const fs::path& dir) {
-    if (present(dir / "partition")) return false;
-    if (name.starts_with("loop")) return present(dir / "loop" / "backing_file");
-    return true;
+    return !name.starts_with("loop") || present(dir / "loop" / "backing_file");
 }
 
 std::string resolved(const fs::path& path) {
