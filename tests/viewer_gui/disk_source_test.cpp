@@ -1,82 +1,26 @@
 // Recorder disks and cards over the real engine: a search limited to the devices the test names
 // (KIVRA_SCAN_DEVICES, read by the engine when a search starts), an image chosen from the File
 // menu, and a search finding a real loop device.
-#include <unistd.h>
-
 #include <QAction>
 #include <QMenu>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <optional>
 
+#include "loop_device.h"
 #include "qt_test_app.h"
+#include "scoped_env.h"
 #include "skin/slide_button.h"
 #include "viewer_fixture.h"
 
 namespace velmora::test {
 namespace {
 
+using fleet::test::LoopDevice;
+using fleet::test::ScopedEnv;
 using fleet_test::process_events_for;
 using fleet_test::wait_until;
 
 constexpr const char* kScanDevices = "KIVRA_SCAN_DEVICES";
 constexpr int kOpenTimeoutMs = 20000;
-
-// An environment variable set for one test and put back after it.
-class ScopedEnvironment {
-  public:
-    ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnvironment() {
-        if (old_)
-            setenv(name_, old_->c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
-std::string losetup_path() {
-    for (const char* path : {"/usr/sbin/losetup", "/sbin/losetup", "/usr/bin/losetup"}) {
-        if (access(path, X_OK) == 0) return path;
-    }
-    return "losetup";
-}
-
-// A read-only loop device over a file for one test, detached at its end. path() is empty, and
-// error() says why, when none could be attached.
-class AttachedLoop {
-  public:
-    explicit AttachedLoop(const std::string& file) {
-        const auto result =
-            fleet::test::run_process({losetup_path(), "--find", "--show", "--read-only", file});
-        const auto lines = fleet::test::split_lines(result.out);
-        if (result.exit_code == 0 && !lines.empty())
-            path_ = lines.front();
-        else
-            error_ = "losetup: " + result.err;
-    }
-    ~AttachedLoop() {
-        if (!path_.empty()) fleet::test::run_process({losetup_path(), "--detach", path_});
-    }
-    AttachedLoop(const AttachedLoop&) = delete;
-    AttachedLoop& operator=(const AttachedLoop&) = delete;
-
-    const std::string& path() const { return path_; }
-    const std::string& error() const { return error_; }
-
-  private:
-    std::string path_;
-    std::string error_;
-};
 
 // What differs between a recorder's hard disk and its SD card, on the screen and in the log.
 struct DiskKind {
@@ -146,7 +90,7 @@ class DiskSourceTest : public ViewerTest {
 TEST_F(DiskSourceTest, SearchOverAnEmptyFileRunsUntilClosed) {
     const std::string empty = dir_.file("empty.img");
     std::ofstream(empty).close();
-    ScopedEnvironment scan(kScanDevices, empty);
+    ScopedEnv scan(kScanDevices, empty);
     start_window();
 
     click(kHardDisk.search_button);
@@ -169,7 +113,7 @@ TEST_P(DiskKindTest, SearchFindsTheNamedImagePlaysAndCloses) {
     const DiskKind& kind = GetParam();
     const std::string image = make_image(kind);
     ASSERT_FALSE(image.empty());
-    ScopedEnvironment scan(kScanDevices, image);
+    ScopedEnv scan(kScanDevices, image);
     start_window();
 
     click(kind.search_button);
@@ -185,7 +129,7 @@ TEST_P(DiskKindTest, FileMenuOpensTheChosenImagePlaysAndCloses) {
     const DiskKind& kind = GetParam();
     const std::string image = make_image(kind);
     ASSERT_FALSE(image.empty());
-    ScopedEnvironment scan(kScanDevices, "");  // a search would find nothing
+    ScopedEnv scan(kScanDevices, "");  // a search would find nothing
     start_window();
     std::vector<QString> titles;
     window_->image_dialog = [&](const QString& title) {
@@ -223,12 +167,11 @@ TEST_F(DiskSourceTest, FileMenuImageCancelledOpensNothing) {
 
 // The image attached to a real loop device, found by a search as a recorder's disk would be.
 TEST_F(DiskSourceTest, SearchFindsTheDiskOnALoopDevice) {
-    if (geteuid() != 0) GTEST_SKIP() << "attaching a loop device needs root";
     const std::string image = make_image(kHardDisk);
     ASSERT_FALSE(image.empty());
-    const AttachedLoop loop(image);
-    if (loop.path().empty()) GTEST_SKIP() << "no loop device: " << loop.error();
-    ScopedEnvironment scan(kScanDevices, loop.path());
+    LoopDevice loop;
+    if (!loop.attach(image)) GTEST_SKIP() << "no loop device: " << loop.failure();
+    ScopedEnv scan(kScanDevices, loop.path());
     start_window();
 
     click(kHardDisk.search_button);

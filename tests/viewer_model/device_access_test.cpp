@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "model/device_access.h"
+#include "scoped_env.h"
 #include "temp_folder.h"
 
 namespace velmora::test {
@@ -16,20 +16,14 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-class ScanDevicesVariable {
-  public:
-    explicit ScanDevicesVariable(const std::string& value) {
-        setenv("KIVRA_SCAN_DEVICES", value.c_str(), 1);
-    }
-    ~ScanDevicesVariable() { unsetenv("KIVRA_SCAN_DEVICES"); }
-};
+constexpr const char* kScanDevices = "KIVRA_SCAN_DEVICES";
 
 TEST(SystemDeviceAccess, SurveysTheDevicesNamedForTheEngine) {
     const TempFolder folder;
     const std::string open = folder.touch("open.img");
     const std::string locked = folder.touch("locked.img");
     std::filesystem::permissions(locked, std::filesystem::perms::none);
-    const ScanDevicesVariable scan(open + ":" + locked);
+    const fleet::test::ScopedEnv scan(kScanDevices, open + ":" + locked);
 
     const DeviceSurvey survey = system_device_access().survey();
     EXPECT_THAT(survey.listed, ElementsAre(open, locked));
@@ -44,7 +38,7 @@ TEST(SystemDeviceAccess, SurveysTheDevicesNamedForTheEngine) {
 }
 
 TEST(SystemDeviceAccess, NothingNamedListsNothing) {
-    const ScanDevicesVariable scan("");
+    const fleet::test::ScopedEnv scan(kScanDevices, "");
     const DeviceSurvey survey = system_device_access().survey();
     EXPECT_THAT(survey.listed, IsEmpty());
     EXPECT_FALSE(search_blocked(survey));
