@@ -48,7 +48,7 @@ void make_image(const TempDir& dir, const std::string& kind, const std::string& 
 }
 
 std::string checksum(const std::string& path) {
-    auto summed = fleet::test::run_process({"sha256sum", path});
+    auto summed = fleet::test::run_process({"/usr/bin/sha256sum", path});
     EXPECT_EQ(summed.exit_code, 0) << summed.err;
     return summed.out.substr(0, 64);
 }
@@ -297,9 +297,8 @@ class DiskDeviceTest : public EngineTest {
 };
 
 TEST_F(DiskDeviceTest, ADeviceAttachedAfterTheSearchStartedIsFound) {
-    auto free_device = fleet::test::run_process({"losetup", "-f"});
-    if (free_device.exit_code != 0 || geteuid() != 0) GTEST_SKIP() << "needs root and losetup";
-    std::string device = free_device.out.substr(0, free_device.out.find('\n'));
+    const std::string device = LoopDevice::first_free();
+    if (device.empty()) GTEST_SKIP() << "needs root, losetup and a free loop device";
     ScopedEnv env("KIVRA_SCAN_DEVICES", device);
     const size_t mark = reports().disk_mark();
     ASSERT_EQ(zOpen(KIVRA_SOURCE_DISK, nullptr, nullptr, 0, 0), 1);
@@ -315,7 +314,7 @@ TEST_F(DiskDeviceTest, ADeviceAttachedAfterTheSearchStartedIsFound) {
 
 TEST_F(DiskDeviceTest, ADeviceRemovedWhilePlayingIsReportedAndCloses) {
     const std::string copy = dir_.file("backing.img");
-    ASSERT_EQ(fleet::test::run_process({"cp", "--sparse=always", image_.path, copy}).exit_code, 0);
+    ASSERT_EQ(fleet::test::run_process({"/bin/cp", "--sparse=always", image_.path, copy}).exit_code, 0);
     LoopDevice loop;
     if (!loop.attach(copy)) GTEST_SKIP() << loop.failure();
     ScopedEnv env("KIVRA_SCAN_DEVICES", loop.path());
@@ -340,7 +339,7 @@ TEST_F(DiskDeviceTest, AnImageReplacedUnderItsNameCountsAsRemoved) {
     ASSERT_TRUE(reports().wait_disk(mark, KIVRA_DISK_OPENED, kFoundLimit));
     mark = reports().disk_mark();
     const std::string other = dir_.file("other");
-    fleet::test::run_process({"cp", "--sparse=always", image_.path, other});
+    fleet::test::run_process({"/bin/cp", "--sparse=always", image_.path, other});
     ASSERT_EQ(std::rename(other.c_str(), image_.path.c_str()), 0);
     EXPECT_TRUE(reports().wait_disk(mark, KIVRA_DISK_REMOVED, kRemovedLimit));
 }

@@ -25,6 +25,13 @@ std::string trimmed(std::string text) {
 
 }  // namespace
 
+std::string LoopDevice::first_free() {
+    const std::string program = losetup_program();
+    if (::geteuid() != 0 || program.empty()) return {};
+    ProcessResult result = run_process({program, "--find"});
+    return result.exit_code == 0 ? trimmed(result.out) : std::string();
+}
+
 LoopDevice::~LoopDevice() {
     detach();
 }

@@ -22,6 +22,9 @@ class LoopDevice {
     // marks it to detach on the last close.
     bool detach();
 
+    // The loop device `attach` would take now, or empty (not root, no losetup, none free).
+    static std::string first_free();
+
     bool attached() const { return !path_.empty(); }
     const std::string& path() const { return path_; }  // "/dev/loopN" while attached
     const std::string& failure() const { return failure_; }
