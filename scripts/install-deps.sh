@@ -14,6 +14,8 @@ packages=(
   qt6-base-dev qt6-webengine-dev qt6-svg-dev xvfb xauth
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev python3
+  # FAT volumes made and checked by the system's own tools in the layout tests
+  dosfstools mtools
 )
 
 if [ "$(id -u)" -ne 0 ]; then
