@@ -7,58 +7,20 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <memory>
 
 #include "common/le.h"
-#include "dvrsim/audio_synth.h"
-#include "dvrsim/h264_encoder.h"
-#include "dvrsim/picture_painter.h"
+#include "dvrsim/damage_plan.h"
+#include "dvrsim/gop_producer.h"
 #include "dvrsim/rng.h"
-#include "dvrsim/truth.h"
-#include "dvrsim/tyre_model.h"
-#include "dvrsim/vehicle_model.h"
 #include "format/file_pair_writer.h"
-#include "format/gop_builder.h"
 #include "format/gop_header.h"
-#include "format/info_block_writer.h"
 
 namespace dvrsim {
 namespace {
 
-bool has(const RecordOptions& o, Damage d) {
-    return std::find(o.damage.begin(), o.damage.end(), d) != o.damage.end();
-}
-
 int max_channels_for(int version) {
     return version <= 1 ? 4 : version == 2 ? 8 : 16;
 }
-
-std::string vehicle_id_for(const RecordOptions& o) {
-    if (!o.vehicle_id.empty()) return o.vehicle_id.substr(0, 14);
-    char text[16];
-    std::snprintf(text, sizeof text, "BUS-%04u", static_cast<unsigned>(o.seed % 10000));
-    return text;
-}
-
-// Which GOPs the damage options touch; -1 where the option is not given.
-struct DamagePlan {
-    int64_t garbage_before = -1;
-    int64_t filler_before = -1;
-    int64_t corrupt = -1;
-    int64_t truncate = -1;
-    int64_t broken_pictures = -1;
-    int64_t undecodable = -1;
-
-    explicit DamagePlan(const RecordOptions& o) {
-        if (has(o, Damage::Garbage)) garbage_before = std::max(1, o.seconds / 3);
-        if (has(o, Damage::ZeroLengthMagic)) filler_before = std::max(1, o.seconds / 4);
-        if (has(o, Damage::CorruptHeader)) corrupt = o.seconds / 2;
-        if (has(o, Damage::Truncate)) truncate = o.seconds - 1;
-        if (has(o, Damage::BrokenPictures)) broken_pictures = o.seconds / 2;
-        if (has(o, Damage::Undecodable)) undecodable = o.seconds / 2;
-    }
-    bool lost(int64_t gop) const { return gop == corrupt || gop == truncate; }
-};
 
 std::vector<uint8_t> garbage_blocks(uint64_t seed) {
     Rng rng(seed ^ 0xBAD);
@@ -73,124 +35,26 @@ std::vector<uint8_t> zero_length_magic_block() {
     return block;
 }
 
-// The middle of every picture overwritten with noise: slice headers stay, so the decoder
-// takes the pictures and conceals what it cannot decode, complaining as it goes.
-void break_pictures(std::vector<fleet::format::FrameRecord>& frames, uint64_t seed) {
-    Rng rng(seed ^ 0xB20C3);
-    for (auto& frame : frames) {
-        const size_t from = frame.data.size() / 3, to = frame.data.size() * 2 / 3;
-        for (size_t i = from; i < to; ++i) frame.data[i] = static_cast<uint8_t>(rng.next());
-    }
-}
-
-// Bytes without a start code carry no unit the decoder could take a picture from.
-void make_undecodable(std::vector<fleet::format::FrameRecord>& frames) {
-    for (auto& frame : frames) std::fill(frame.data.begin(), frame.data.end(), uint8_t{0xFF});
-}
-
-// One encoder per channel, each at its channel's size.
-struct ChannelEncoders {
-    struct Channel {
-        std::unique_ptr<H264Encoder> encoder;
-        std::vector<uint8_t> picture;
-        int width = 0, height = 0;  // the band included
-    };
-    std::vector<Channel> channels;
-
-    fleet::Status open(const RecordOptions& o) {
-        for (int c = 0; c < o.channels; ++c) {
-            const Resolution size = resolution_of(o, c);
-            Channel channel{
-                std::make_unique<H264Encoder>(), {}, size.width, size.height + kCroppedBandRows};
-            channel.picture.resize(yuv420p_size(channel.width, channel.height));
-            if (auto opened = channel.encoder->open({channel.width, channel.height, o.fps, o.fps});
-                !opened) {
-                return opened;
-            }
-            channels.push_back(std::move(channel));
-        }
-        return {};
-    }
-};
-
-class Recording {
+// A recording into a file pair: BASE.dvr with BASE.inx, and the truth beside them.
+class Recording final : public GopSink {
   public:
-    explicit Recording(const RecordOptions& o)
-        : o_(o), plan_(o), model_(o.seed, o.fps), vehicle_id_(vehicle_id_for(o)) {}
+    explicit Recording(const RecordOptions& o) : o_(o), plan_(o) {}
 
     fleet::Result<RecordSummary> run();
+    fleet::Status store(const ProducedGop& gop) override;
 
   private:
-    fleet::Status write_gop(int64_t gop);
-    fleet::Result<std::vector<fleet::format::FrameRecord>> encode_frames(int64_t gop,
-                                                                         uint32_t time);
-    std::vector<uint8_t> info_block(const std::vector<VehicleSample>& samples,
-                                    const std::vector<TyreFrame>& tyres) const;
     fleet::Status append_filler(const std::vector<uint8_t>& bytes);
     fleet::Status truncate_last_gop();
     fleet::Error write_error(const std::string& path) const;
 
     const RecordOptions& o_;
     DamagePlan plan_;
-    VehicleModel model_;
-    std::string vehicle_id_;
-    ChannelEncoders encoders_;
     fleet::format::FilePairWriter writer_;
     std::ofstream truth_;
-    uint32_t previous_length_ = 0;
     int64_t last_gop_length_ = 0;
     int64_t truth_lines_ = 0;
 };
-
-fleet::Result<std::vector<fleet::format::FrameRecord>> Recording::encode_frames(int64_t gop,
-                                                                                uint32_t time) {
-    std::vector<fleet::format::FrameRecord> frames;
-    for (int k = 0; k < o_.fps; ++k) {
-        for (int c = 0; c < o_.channels; ++c) {
-            const int frame_index = static_cast<int>(gop * o_.fps + k);
-            PictureContent content{c, frame_index, time, k, o_.fps, o_.scene};
-            auto& channel = encoders_.channels[static_cast<size_t>(c)];
-            paint_picture(channel.picture.data(), channel.width, channel.height, content);
-            auto unit = channel.encoder->encode(channel.picture.data(), k == 0);
-            if (!unit) return fleet::fail("H.264 encoding failed: " + unit.error().message);
-            frames.push_back({c, k == 0, std::move(*unit)});
-        }
-    }
-    return frames;
-}
-
-std::vector<uint8_t> Recording::info_block(const std::vector<VehicleSample>& samples,
-                                           const std::vector<TyreFrame>& tyres) const {
-    fleet::format::InfoBlockPlan plan;
-    plan.status.emplace();
-    plan.speed.emplace();
-    plan.gsensor.emplace();
-    if (samples.front().gps_fix) plan.position.emplace();
-    for (const auto& s : samples) {
-        plan.status->push_back({vehicle_id_, s.temperature, s.inputs, s.signals});
-        plan.speed->push_back(fleet::format::speed_word(s.speed_tenths));
-        plan.gsensor->push_back({static_cast<int8_t>(s.gsensor[0]),
-                                 static_cast<int8_t>(s.gsensor[1]),
-                                 static_cast<int8_t>(s.gsensor[2])});
-        if (plan.position) {
-            plan.position->push_back(latitude_text(s.latitude) + longitude_text(s.longitude));
-        }
-    }
-    fleet::format::TyreSection section;
-    section.words_per_group = kTyreCount;
-    for (const auto& frame : tyres) {
-        std::vector<uint32_t> words;
-        for (const auto& r : frame.tyres) words.push_back(encode_tyre(r, o_.stream_version == 3));
-        section.groups.push_back(std::move(words));
-    }
-    if (o_.stream_version == 3) {
-        const TyreFrame& last = tyres.back();
-        section.summary =
-            fleet::format::tyre_summary_word(last.summary_values, last.summary_states);
-    }
-    plan.tyres = std::move(section);
-    return fleet::format::build_info_block(plan);
-}
 
 fleet::Error Recording::write_error(const std::string& path) const {
     return fleet::fail("cannot write " + path + ": " + std::strerror(errno));
@@ -201,54 +65,20 @@ fleet::Status Recording::append_filler(const std::vector<uint8_t>& bytes) {
     return {};
 }
 
-fleet::Status Recording::write_gop(int64_t gop) {
-    if (gop == plan_.garbage_before) {
+fleet::Status Recording::store(const ProducedGop& gop) {
+    if (gop.index == plan_.garbage_before) {
         if (auto written = append_filler(garbage_blocks(o_.seed)); !written) return written;
     }
-    if (gop == plan_.filler_before) {
+    if (gop.index == plan_.filler_before) {
         if (auto written = append_filler(zero_length_magic_block()); !written) return written;
     }
-    uint32_t time = o_.start_time + static_cast<uint32_t>(gop);
-    std::vector<VehicleSample> samples;
-    std::vector<TyreFrame> tyres;
-    for (int k = 0; k < o_.fps; ++k) {
-        samples.push_back(model_.step());
-        tyres.push_back(
-            tyre_frame(o_.seed, gop, k, samples.back().speed_tenths, o_.stream_version == 3));
+    if (!writer_.append_gop(gop.bytes.data(), gop.bytes.size(), gop.time)) {
+        return write_error(o_.base + ".dvr");
     }
-
-    fleet::format::GopPlan plan;
-    plan.version = static_cast<uint32_t>(o_.stream_version);
-    plan.channel_count = o_.channels;
-    plan.time = time;
-    plan.previous_length = previous_length_;
-    plan.announced_frames = o_.fps;
-    auto frames = encode_frames(gop, time);
-    if (!frames) return frames.error();
-    plan.frames = std::move(*frames);
-    if (gop == plan_.broken_pictures) break_pictures(plan.frames, o_.seed);
-    if (gop == plan_.undecodable) make_undecodable(plan.frames);
-    if (o_.audio) {
-        plan.audio = {o_.audio_rate, o_.audio_bits, o_.audio_channels,
-                      synth_audio_second({o_.audio_rate, o_.audio_bits, o_.audio_channels}, gop)};
-    }
-    if (o_.stream_version >= 1) plan.info = info_block(samples, tyres);
-
-    std::vector<uint8_t> bytes = fleet::format::build_gop(plan);
-    if (gop == plan_.corrupt) bytes[4] = 0xFE;  // version 254: the parser must reject it
-    if (!writer_.append_gop(bytes.data(), bytes.size(), time)) return write_error(o_.base + ".dvr");
-    previous_length_ = static_cast<uint32_t>(bytes.size());
-    last_gop_length_ = static_cast<int64_t>(bytes.size());
-
-    if (!plan_.lost(gop)) {
-        TruthContext context{gop,          time,        o_.stream_version,
-                             o_.channels,  vehicle_id_, samples.front().gps_fix,
-                             &tyres.back()};
-        for (int k = 0; k < o_.fps; ++k) {
-            auto i = static_cast<size_t>(k);
-            truth_ << truth_line(context, k, samples[i], tyres[i]) << '\n';
-            ++truth_lines_;
-        }
+    last_gop_length_ = static_cast<int64_t>(gop.bytes.size());
+    for (const auto& line : gop.truth_lines) {
+        truth_ << line << '\n';
+        ++truth_lines_;
     }
     return {};
 }
@@ -264,7 +94,8 @@ fleet::Status Recording::truncate_last_gop() {
 }
 
 fleet::Result<RecordSummary> Recording::run() {
-    if (auto opened = encoders_.open(o_); !opened) return opened.error();
+    GopProducer producer(o_);
+    if (auto opened = producer.open(); !opened) return opened.error();
     std::string dvr = o_.base + ".dvr", inx = o_.base + ".inx", truth = o_.base + ".truth.jsonl";
     if (!writer_.create(dvr, inx)) {
         return fleet::fail("cannot create " + dvr + " / " + inx + ": " + std::strerror(errno));
@@ -272,14 +103,9 @@ fleet::Result<RecordSummary> Recording::run() {
     truth_.open(truth, std::ios::trunc);
     if (!truth_) return fleet::fail("cannot create " + truth + ": " + std::strerror(errno));
 
-    for (int64_t gop = 0; gop < o_.seconds; ++gop) {
-        if (auto written = write_gop(gop); !written) return written.error();
-        if (o_.progress && (gop + 1) % 10 == 0) {
-            std::fprintf(stderr, "\rdvrsim: %lld/%d s", static_cast<long long>(gop + 1),
-                         o_.seconds);
-        }
+    if (auto made = produce_into(producer, o_.seconds, *this, o_.progress); !made) {
+        return made.error();
     }
-    if (o_.progress) std::fprintf(stderr, "\r");
     RecordSummary summary;
     summary.gops = writer_.gop_count();
     summary.stream_bytes = writer_.stream_length();
@@ -323,7 +149,7 @@ fleet::Status check_options(const RecordOptions& o) {
     if (o.audio_channels != 1 && o.audio_channels != 2) {
         return fail("--audio-channels must be 1 or 2");
     }
-    bool needs_two = has(o, Damage::Garbage) || has(o, Damage::ZeroLengthMagic);
+    bool needs_two = has_damage(o, Damage::Garbage) || has_damage(o, Damage::ZeroLengthMagic);
     if (needs_two && o.seconds < 2) return fail("this damage needs at least 2 seconds");
     return {};
 }

@@ -1,0 +1,212 @@
+#include "dvrsim/command_line.h"
+
+#include <cstdint>
+#include <type_traits>
+
+namespace dvrsim {
+
+const char* const kUsage =
+    "usage: dvrsim record --out BASE --channels N --stream-version V --seconds S\n"
+    "                     [--resolution R[,R]...] [--fps F] [--audio-rate HZ]\n"
+    "                     [--audio-bits 8|16] [--audio-channels 1|2] [--no-audio]\n"
+    "                     [--seed K] [--start EPOCH] [--vehicle-id TEXT]\n"
+    "                     [--scene flat|camera]\n"
+    "                     [--damage garbage|corrupt-header|truncate|zero-length-magic|\n"
+    "                               broken-pictures|undecodable]...\n"
+    "       dvrsim disk --out IMG [--size BYTES | --ring-size BYTES] [--seconds S]\n"
+    "                   [--unit-every K] [--first-unit N] [--stale-header] [--event-every E]\n"
+    "                   [--decoy one-partition] [--sparse-units N] [--progress]\n"
+    "                   [recording options]\n"
+    "       dvrsim card --out IMG [--size BYTES | --ring-size BYTES] [--base B] [--seconds S]\n"
+    "                   [--unit-every K] [--first-unit N] [--stale-header] [--event-every E]\n"
+    "                   [--decoy mark|base-unaligned|data-outside] [--progress]\n"
+    "                   [recording options]\n"
+    "\n"
+    "record writes BASE.dvr (GOP stream), BASE.inx (time index) and BASE.truth.jsonl (what\n"
+    "each frame carries, in the schema of 'dvrtool telemetry --json'). One GOP per second\n"
+    "with F frames per channel of real H.264; the same seed gives the same files.\n"
+    "  --channels       1, 4, 8 or 16 (16 needs stream version 3)\n"
+    "  --stream-version 0 (no telemetry), 1, 2 or 3\n"
+    "  --resolution     cif (default), d1 or 720p; a list gives channel 1, 2, ... its own\n"
+    "                   size and the last one to the channels after it (d1,cif: D1 first,\n"
+    "                   CIF the rest)\n"
+    "  --fps            frames per channel per second, 1..16 (1..15 for version 3; default 8)\n"
+    "  --audio-rate     4000 8000 11025 16000 22050 32000 44100 (default 8000)\n"
+    "  --scene          flat: flat colours, small and quick to decode (default);\n"
+    "                   camera: detail and grain, the bitrate and decoding cost of footage\n"
+    "\n"
+    "disk and card write a recorder's whole device as the sparse image IMG, with IMG.truth.json\n"
+    "(what a reader finds: layout, ring, start, seam, end, indexes, GOPs in play order) and\n"
+    "IMG.truth.jsonl (the frames of those GOPs, numbered in play order). The GOPs are those\n"
+    "of 'record' (the recording options are its options, except --out and --damage; here\n"
+    "they default to 1 channel, stream version 3 and 60 seconds); a recording longer than\n"
+    "the ring holds wraps around it over the oldest GOPs. Sizes take K, M, G or T.\n"
+    "  disk: an MBR; partition 1 a FAT32 file system holding timeindex, eventindex and\n"
+    "        quickindex; partition 2 the data ring (1 MiB aligned, to the device end, of\n"
+    "        which the last 10 MiB are only run into by a lap's last GOP).\n"
+    "  card: the sector at 0x3E00 marked \"SD RAW FORMAT\" with the base B (default 1M); the\n"
+    "        time, event and quick index areas at B, B+16M, B+32M; data from B+160M.\n"
+    "  --size           the device; default: what the layout needs plus --ring-size\n"
+    "  --ring-size      the ring's size when --size is not given (default 4M)\n"
+    "  --unit-every     a time unit for the first GOP and every K-th (default 10)\n"
+    "  --first-unit     the first time unit's number, 1..0xFFFFF (default 1)\n"
+    "  --stale-header   the headers keep the first unit ever written, even when overwritten\n"
+    "  --event-every    an event every E-th GOP, types cycling 1..15 (default 30)\n"
+    "  --decoy          spoil the image so a reader must refuse it\n"
+    "  --sparse-units   disk only, to measure opening huge images: the time index holds N\n"
+    "                   units over the whole ring, which has wrapped, but GOPs are written only\n"
+    "                   for the first and last 100 units and the 100 around the seam. The\n"
+    "                   truth says \"sparse\": true and lists no GOPs and no units; there is no\n"
+    "                   --seconds (the recording is N times --unit-every seconds long)\n"
+    "  --progress       report progress and the laps made on standard error\n";
+
+namespace {
+
+bool parse_int(const std::string& text, long long lo, long long hi, long long& out) {
+    int64_t v = 0;
+    if (!parse_number(text, lo, hi, v)) return false;
+    out = v;
+    return true;
+}
+
+enum class Taken { No, Yes, Bad };
+
+// The options a recording has wherever it is stored.
+Taken take_recording_option(const std::string& name, const std::string& value, RecordOptions& o) {
+    long long n = 0;
+    auto number = [&](long long lo, long long hi, auto& field) {
+        if (!parse_int(value, lo, hi, n)) return false;
+        field = static_cast<std::remove_reference_t<decltype(field)>>(n);
+        return true;
+    };
+    bool ok = true;
+    if (name == "--channels")
+        ok = number(1, 64, o.channels);
+    else if (name == "--stream-version")
+        ok = number(0, 255, o.stream_version);
+    else if (name == "--seconds")
+        ok = number(1, 86400, o.seconds);
+    else if (name == "--fps")
+        ok = number(1, 64, o.fps);
+    else if (name == "--audio-rate")
+        ok = number(1, 1000000, o.audio_rate);
+    else if (name == "--audio-bits")
+        ok = number(1, 64, o.audio_bits);
+    else if (name == "--audio-channels")
+        ok = number(1, 64, o.audio_channels);
+    else if (name == "--seed")
+        ok = number(0, INT64_MAX, o.seed);
+    else if (name == "--start")
+        ok = number(0, UINT32_MAX, o.start_time);
+    else if (name == "--vehicle-id")
+        o.vehicle_id = value;
+    else if (name == "--resolution")
+        ok = parse_resolutions(value, o.resolutions);
+    else if (name == "--scene")
+        ok = parse_scene(value, o.scene);
+    else
+        return Taken::No;
+    return ok ? Taken::Yes : Taken::Bad;
+}
+
+fleet::Error bad_value(const std::string& name, const std::string& value) {
+    return fleet::fail("bad value for " + name + ": " + value);
+}
+
+Taken take_image_option(const std::string& name, const std::string& value, ImageOptions& o) {
+    int64_t n = 0;
+    bool ok = true;
+    if (name == "--out") {
+        o.record.base = value;
+    } else if (name == "--size") {
+        ok = parse_size(value, o.size) && o.size > 0;
+    } else if (name == "--ring-size") {
+        ok = parse_size(value, o.ring_size);
+        o.ring_size_given = true;
+    } else if (name == "--base" && o.kind == ImageKind::Card) {
+        ok = parse_size(value, o.base);
+    } else if (name == "--unit-every") {
+        ok = parse_number(value, 1, INT32_MAX, n);
+        o.unit_every = static_cast<int>(n);
+    } else if (name == "--first-unit") {
+        ok = parse_number(value, 1, UINT32_MAX, n);
+        o.first_unit = static_cast<uint32_t>(n);
+    } else if (name == "--event-every") {
+        ok = parse_number(value, 1, INT32_MAX, n);
+        o.event_every = static_cast<int>(n);
+    } else if (name == "--decoy") {
+        ok = parse_decoy(o.kind, value, o.decoy);
+    } else if (name == "--sparse-units" && o.kind == ImageKind::Disk) {
+        ok = parse_number(value, 1, INT32_MAX, o.sparse_units);
+    } else {
+        return Taken::No;
+    }
+    return ok ? Taken::Yes : Taken::Bad;
+}
+
+}  // namespace
+
+fleet::Result<RecordOptions> parse_record_args(const std::vector<std::string>& args) {
+    RecordOptions o;
+    bool have_channels = false, have_version = false, have_seconds = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& name = args[i];
+        if (name == "--no-audio") {
+            o.audio = false;
+            continue;
+        }
+        if (i + 1 >= args.size()) return fleet::fail(name + " needs a value");
+        const std::string& value = args[++i];
+        Taken taken = take_recording_option(name, value, o);
+        if (taken == Taken::No) {
+            if (name == "--out") {
+                o.base = value;
+                taken = Taken::Yes;
+            } else if (name == "--damage") {
+                Damage d;
+                taken = parse_damage(value, d) ? Taken::Yes : Taken::Bad;
+                if (taken == Taken::Yes) o.damage.push_back(d);
+            } else {
+                return fleet::fail("unknown option " + name);
+            }
+        }
+        if (taken == Taken::Bad) return bad_value(name, value);
+        have_channels |= name == "--channels";
+        have_version |= name == "--stream-version";
+        have_seconds |= name == "--seconds";
+    }
+    if (o.base.empty() || !have_channels || !have_version || !have_seconds) {
+        return fleet::fail("record needs --out, --channels, --stream-version and --seconds");
+    }
+    if (auto checked = check_options(o); !checked) return checked.error();
+    return o;
+}
+
+fleet::Result<ImageOptions> parse_image_args(ImageKind kind, const std::vector<std::string>& args) {
+    ImageOptions o = default_image_options(kind);
+    bool have_seconds = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& name = args[i];
+        if (name == "--no-audio" || name == "--stale-header" || name == "--progress") {
+            o.record.audio = o.record.audio && name != "--no-audio";
+            o.stale_header = o.stale_header || name == "--stale-header";
+            o.progress = o.progress || name == "--progress";
+            continue;
+        }
+        if (i + 1 >= args.size()) return fleet::fail(name + " needs a value");
+        const std::string& value = args[++i];
+        Taken taken = take_image_option(name, value, o);
+        if (taken == Taken::No) taken = take_recording_option(name, value, o.record);
+        if (taken == Taken::No) return fleet::fail("unknown option " + name);
+        if (taken == Taken::Bad) return bad_value(name, value);
+        have_seconds |= name == "--seconds";
+    }
+    if (o.record.base.empty()) return fleet::fail("--out is required");
+    if (o.sparse_units != 0 && have_seconds) {
+        return fleet::fail("--sparse-units sets the recording's length; leave out --seconds");
+    }
+    if (auto checked = check_image_options(o); !checked) return checked.error();
+    return o;
+}
+
+}  // namespace dvrsim

@@ -1,0 +1,22 @@
+// `dvrsim disk` and `dvrsim card`: a whole recorder device as a sparse image file, with the
+// truth of what a reader finds on it (IMG.truth.json) and of every frame it plays
+// (IMG.truth.jsonl).
+#pragma once
+
+#include <cstdint>
+
+#include "common/result.h"
+#include "dvrsim/image_options.h"
+
+namespace dvrsim {
+
+struct ImageSummary {
+    int64_t device_size = 0;
+    int64_t gops_written = 0;
+    int64_t gops_played = 0;
+    int64_t laps = 0;
+};
+
+fleet::Result<ImageSummary> make_image(const ImageOptions& options);
+
+}  // namespace dvrsim
