@@ -1,3 +1,5 @@
+#include <cerrno>
+#include <cstring>
 #include <utility>
 
 #include "recording_kinds.h"
@@ -11,7 +13,14 @@ class MediumRecording final : public Recording {
   public:
     explicit MediumRecording(std::string path) : name_(std::move(path)) {}
 
-    fleet::Status open(ff::MediumKind kind) { return ring_.open(kind, name_); }
+    fleet::Status open(ff::MediumKind kind) {
+        // A path that cannot be opened says nothing about being a disk or a card.
+        ff::FileByteSource device;
+        if (!device.open(name_)) {
+            return fleet::fail("cannot open " + name_ + ": " + std::strerror(errno));
+        }
+        return ring_.open(kind, name_);
+    }
 
     const std::string& name() const override { return name_; }
     ff::ByteSource& stream() override { return *ring_.cursor().source; }
