@@ -166,18 +166,17 @@ void print_ring(const fleet::format::RingRecording& ring) {
 }
 
 void print_summary(const Summary& s, Recording& recording) {
-    const auto& row = print_row;
-    row("stream version", versions_text(s.versions));
-    row("channels", std::to_string(s.first_header ? s.first_header->channel_count() : 0));
-    row("channels present", list_text(present_channels(s)));
-    row("resolution", resolution_text(s.picture));
-    row("audio", audio_text(s.audio));
-    row("begin", time_text(recording.begin_time()));
-    row("end", time_text(recording.end_time()));
-    row("length", std::to_string(recording.length()) + " bytes");
-    row("GOPs", std::to_string(s.gops));
-    row("frames per channel", std::to_string(s.frames_per_channel));
-    row("vehicle", s.vehicle_id.value_or("none"));
+    print_row("stream version", versions_text(s.versions));
+    print_row("channels", std::to_string(s.first_header ? s.first_header->channel_count() : 0));
+    print_row("channels present", list_text(present_channels(s)));
+    print_row("resolution", resolution_text(s.picture));
+    print_row("audio", audio_text(s.audio));
+    print_row("begin", time_text(recording.begin_time()));
+    print_row("end", time_text(recording.end_time()));
+    print_row("length", std::to_string(recording.length()) + " bytes");
+    print_row("GOPs", std::to_string(s.gops));
+    print_row("frames per channel", std::to_string(s.frames_per_channel));
+    print_row("vehicle", s.vehicle_id.value_or("none"));
     if (const auto* ring = recording.ring()) print_ring(*ring);
 }
 
