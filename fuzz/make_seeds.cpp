@@ -1,28 +1,40 @@
 // Writes the seed corpus: valid GOPs of each version and shape for fuzz_gop_parser and
 // fuzz_telemetry_json; short streams and an index, each followed by a walk script, for
 // fuzz_walkers; small file pairs, clean and damaged, for fuzz_file_source and fuzz_dvrtool;
-// configuration files for fuzz_app_config.
+// configuration files for fuzz_app_config; disks, volumes and card sectors for fuzz_mbr,
+// fuzz_fat and fuzz_card_sector.
 //   make_fuzz_seeds DIR   (writes DIR/<target>/*)
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "common/le.h"
 #include "dvrsim/h264_encoder.h"
+#include "format/byte_source.h"
+#include "format/card_layout.h"
+#include "format/fat_writer.h"
 #include "format/file_pair_writer.h"
 #include "format/gop_builder.h"
 #include "format/gop_header.h"
 #include "format/index_format.h"
 #include "format/info_block_writer.h"
+#include "format/mbr.h"
 #include "kivra/kivra.h"
+#include "sparse_image.h"
 
 extern "C" {
 #include <libavutil/log.h>
@@ -414,6 +426,160 @@ std::vector<std::pair<std::string, Bytes>> app_config_seeds() {
     };
 }
 
+// ---- disks, volumes, cards ----
+
+// An image file made by `make`, in the sparse form fuzz/sparse_image.h reads.
+std::optional<Bytes> sparse_seed(const fs::path& scratch, int64_t size,
+                                 const std::function<bool(int fd)>& make) {
+    const fs::path path = scratch / "image";
+    fs::remove(path);
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) return std::nullopt;
+    bool made = ::ftruncate(fd, size) == 0 && make(fd);
+    made = ::close(fd) == 0 && made;
+    fleet::format::FileByteSource image;
+    if (!made || !image.open(path.string())) return std::nullopt;
+    return fuzz::encode_sparse_image(image, size);
+}
+
+bool put(int fd, int64_t at, const Bytes& bytes) {
+    return ::pwrite(fd, bytes.data(), bytes.size(), at) == static_cast<ssize_t>(bytes.size());
+}
+
+// A FAT32 volume with the files filled by a pattern that differs from file to file.
+bool fat32_volume(int fd, int64_t offset, int64_t length,
+                  const std::vector<fleet::format::FatFilePlan>& files) {
+    auto placed = fleet::format::write_fat32_volume(fd, offset, length, files);
+    if (!placed) return false;
+    uint8_t fill = 0x30;
+    for (const auto& f : *placed) {
+        Bytes bytes(static_cast<size_t>(f.size));
+        for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(fill + i);
+        if (!put(fd, offset + f.data_offset, bytes)) return false;
+        fill = static_cast<uint8_t>(fill + 0x20);
+    }
+    return true;
+}
+
+// A FAT16 volume set down field by field: 1 KiB clusters, a file whose chain jumps, a
+// directory, a deleted entry and an 8.3 name flagged as lower case.
+bool fat16_volume(int fd) {
+    constexpr int64_t kReserved = 1, kFatSectors = 32, kRootSectors = 32, kClusterBytes = 1024;
+    Bytes boot(512, 0);
+    boot[0] = 0xEB, boot[1] = 0x3C, boot[2] = 0x90;
+    fleet::store_u16(&boot[11], 512);
+    boot[13] = 2;
+    fleet::store_u16(&boot[14], kReserved);
+    boot[16] = 2;
+    fleet::store_u16(&boot[17], 512);    // root entries
+    fleet::store_u16(&boot[19], 16384);  // sectors
+    boot[21] = 0xF8;
+    fleet::store_u16(&boot[22], kFatSectors);
+    boot[510] = 0x55, boot[511] = 0xAA;
+
+    Bytes fat(32, 0);
+    auto link = [&](int cluster, uint16_t next) { fleet::store_u16(&fat[cluster * 2], next); };
+    link(0, 0xFFF8), link(1, 0xFFFF);
+    link(2, 3), link(3, 9), link(9, 0xFFFF);  // TIMEINDX.DAT
+    link(4, 0xFFFF);                          // FOLDER
+    link(5, 0xFFFF);                          // a.txt
+
+    Bytes root(4 * 32, 0);
+    auto entry = [&](int n, const char* name, uint8_t attributes, uint8_t case_flags,
+                     uint16_t cluster, uint32_t size) {
+        uint8_t* e = &root[static_cast<size_t>(n) * 32];
+        std::memcpy(e, name, 11);
+        e[11] = attributes, e[12] = case_flags;
+        fleet::store_u16(e + 26, cluster);
+        fleet::store_u32(e + 28, size);
+    };
+    entry(0, "TIMEINDXDAT", 0x20, 0, 2, 3000);
+    entry(1, "\xE5LD     BIN", 0x20, 0, 6, 100);
+    entry(2, "FOLDER     ", 0x10, 0, 4, 0);
+    entry(3, "A       TXT", 0x20, 0x18, 5, 10);
+
+    const int64_t fat_at = kReserved * 512, root_at = fat_at + 2 * kFatSectors * 512;
+    const int64_t data_at = root_at + kRootSectors * 512;
+    auto cluster = [&](int c) { return data_at + (c - 2) * kClusterBytes; };
+    return put(fd, 0, boot) && put(fd, fat_at, fat) && put(fd, fat_at + kFatSectors * 512, fat) &&
+           put(fd, root_at, root) && put(fd, cluster(2), Bytes(1024, 0x41)) &&
+           put(fd, cluster(3), Bytes(1024, 0x42)) && put(fd, cluster(9), Bytes(952, 0x43)) &&
+           put(fd, cluster(5), Bytes(10, 0x61));
+}
+
+const std::vector<fleet::format::FatFilePlan> kIndexFiles = {
+    {"timeindex", 4096}, {"eventindex", 48}, {"quickindex", 600}};
+
+// A recorder disk: its table, the FAT32 index partition at 1 MiB and the data partition.
+bool recorder_disk(int fd, const std::vector<fleet::format::FatFilePlan>& files, int partitions) {
+    constexpr int64_t kIndexBytes = 40 << 20;
+    constexpr uint32_t kIndexSectors = kIndexBytes / 512;
+    std::vector<fleet::format::MbrPartition> table = {{0x0C, 2048, kIndexSectors}};
+    if (partitions > 1) table.push_back({0x83, 2048 + kIndexSectors, 16384});
+    auto mbr = fleet::format::build_mbr(table);
+    return put(fd, 0, Bytes(mbr.begin(), mbr.end())) &&
+           fat32_volume(fd, table[0].offset(), kIndexBytes, files);
+}
+
+using Seeds = std::vector<std::pair<std::string, Bytes>>;
+
+std::optional<Seeds> volume_seeds(const fs::path& scratch) {
+    Seeds out;
+    auto add = [&](const std::string& name, int64_t size, const std::function<bool(int)>& make) {
+        std::optional<Bytes> seed = sparse_seed(scratch, size, make);
+        if (seed) out.emplace_back(name, std::move(*seed));
+        return seed.has_value();
+    };
+    bool ok = add("fat32_long_names", 64 << 20, [](int fd) {
+        return fat32_volume(fd, 0, 64 << 20,
+                            {{"timeindex", 5000},
+                             {"EVENTIDX.DAT", 16},
+                             {"quickindex", 0},
+                             {"Fahrtenbuch \xC3\xBC"
+                              "ber 2024 \xE2\x80\x93 Woche 52.bin",
+                              700}});
+    });
+    ok = add("fat32_4k_clusters", int64_t{300} << 20,
+             [](int fd) {
+                 return fat32_volume(fd, 0, int64_t{300} << 20, {{"a", 9000}, {"b", 1}});
+             }) &&
+         ok;
+    ok = add("fat16_by_hand", int64_t{16384} * 512, fat16_volume) && ok;
+    if (!ok) return std::nullopt;
+    return out;
+}
+
+std::optional<Seeds> disk_seeds(const fs::path& scratch) {
+    Seeds out;
+    const int64_t size = (2048 + (40 << 20) / 512 + 16384) * int64_t{512};
+    for (const auto& [name, files, partitions] :
+         {std::tuple{"recorder_disk", kIndexFiles, 2},
+          std::tuple{"no_quickindex", std::vector(kIndexFiles.begin(), kIndexFiles.end() - 1), 2},
+          std::tuple{"one_partition", kIndexFiles, 1}}) {
+        std::optional<Bytes> seed = sparse_seed(
+            scratch, size, [&](int fd) { return recorder_disk(fd, files, partitions); });
+        if (!seed) return std::nullopt;
+        out.emplace_back(name, std::move(*seed));
+    }
+    return out;
+}
+
+Seeds card_seeds() {
+    auto card = [](int64_t base, int64_t device_size, const std::string& mark = "") {
+        auto sector = fleet::format::build_card_sector(base);
+        Bytes out(sector.begin(), sector.end());
+        std::copy(mark.begin(), mark.end(), out.begin());
+        out.resize(out.size() + 8);
+        fleet::store_u64(&out[512], static_cast<uint64_t>(device_size));
+        return out;
+    };
+    const int64_t k8GiB = int64_t{8} << 30;
+    return {{"card_8gib", card(0x400000, k8GiB)},
+            {"data_at_the_end", card(0x400000, 0x400000 + fleet::format::kCardDataOffset)},
+            {"base_off_sector", card(0x400100, k8GiB)},
+            {"mark_without_zero", card(0x400000, k8GiB, "SD RAW FORMATX")}};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -426,9 +592,11 @@ int main(int argc, char** argv) {
     const fs::path scratch = fs::temp_directory_path() / "make-fuzz-seeds";
     fs::create_directories(scratch);
     auto pairs = pair_seeds(scratch);
+    auto volumes = volume_seeds(scratch);
+    auto disks = disk_seeds(scratch);
     fs::remove_all(scratch);
-    if (!pairs) {
-        std::fprintf(stderr, "make_fuzz_seeds: cannot write file pairs in %s\n", scratch.c_str());
+    if (!pairs || !volumes || !disks) {
+        std::fprintf(stderr, "make_fuzz_seeds: cannot write images in %s\n", scratch.c_str());
         return 1;
     }
     bool ok = true;
@@ -436,7 +604,8 @@ int main(int argc, char** argv) {
          {std::pair{"fuzz_gop_parser", gop_seeds()}, std::pair{"fuzz_walkers", walker_seeds()},
           std::pair{"fuzz_telemetry_json", telemetry_seeds()},
           std::pair{"fuzz_file_source", *pairs}, std::pair{"fuzz_dvrtool", *pairs},
-          std::pair{"fuzz_app_config", app_config_seeds()}}) {
+          std::pair{"fuzz_app_config", app_config_seeds()}, std::pair{"fuzz_fat", *volumes},
+          std::pair{"fuzz_mbr", *disks}, std::pair{"fuzz_card_sector", card_seeds()}}) {
         fs::create_directories(root / target);
         for (const auto& [name, bytes] : seeds) ok = write(root / target / name, bytes) && ok;
     }

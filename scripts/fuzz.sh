@@ -10,7 +10,7 @@ source "$(dirname "$0")/common.sh"
 seconds=${1:-60}
 shift || true
 all=(fuzz_gop_parser fuzz_walkers fuzz_ini fuzz_language_file fuzz_file_source fuzz_dvrtool
-     fuzz_telemetry_json fuzz_app_config)
+     fuzz_telemetry_json fuzz_app_config fuzz_mbr fuzz_fat fuzz_card_sector)
 if [ $# -gt 0 ]; then targets=("$@"); else targets=("${all[@]}"); fi
 
 # Options beyond the defaults, per target.
@@ -19,6 +19,9 @@ declare -A extra=(
   [fuzz_gop_parser]="-max_len=2200000"
   [fuzz_telemetry_json]="-max_len=65536"
   [fuzz_file_source]="-max_len=65536"
+  # Disk and volume images in their sparse form (fuzz/sparse_image.h).
+  [fuzz_mbr]="-max_len=65536"
+  [fuzz_fat]="-max_len=65536"
   # The commands print their reports; sanitizer reports still reach libFuzzer's output.
   [fuzz_dvrtool]="-max_len=65536 -close_fd_mask=3"
 )

@@ -117,6 +117,7 @@ bool Engine::start_search(int type, const char* path) {
     if (!search_.start(kind, path != nullptr ? path : "", std::move(report))) return false;
     opened_type_ = type;
     display_.screen_count = -1;
+    player_->set_status(KIVRA_STATUS_OPENED);
     return true;
 }
 

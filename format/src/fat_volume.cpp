@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 #include "common/le.h"
 #include "fat_names.h"
@@ -105,6 +106,7 @@ fleet::Status FatVolume::open(ByteSource& device, int64_t offset, int64_t length
     if (offset < 0 || length < static_cast<int64_t>(kSectorSize)) {
         return refuse("no room for a boot sector");
     }
+    if (length > std::numeric_limits<int64_t>::max() - offset) return refuse("past any device");
     std::array<uint8_t, kSectorSize> boot;
     if (!device.read_at(offset, boot.data(), boot.size())) {
         return refuse("cannot read the boot sector");

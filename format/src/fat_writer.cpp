@@ -7,7 +7,10 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "common/le.h"
 #include "fat_names.h"

@@ -39,6 +39,8 @@ struct Reports::State {
     std::condition_variable changed;
     std::vector<PlayEvent> plays;
     std::vector<ErrorEvent> errors;
+    std::vector<DiskEvent> disks;
+    std::vector<uint32_t> frame_times;
     std::string vehicle;
     int frames = 0;
     int other_vehicles = 0;
@@ -108,8 +110,41 @@ bool Reports::saw_play(size_t from, int32_t code, int32_t value) {
     return false;
 }
 
+size_t Reports::disk_mark() {
+    std::lock_guard<std::mutex> guard(state().lock);
+    return state().disks.size();
+}
+
+std::optional<DiskEvent> Reports::wait_disk(size_t from, int32_t event, Millis limit) {
+    State& s = state();
+    std::unique_lock<std::mutex> guard(s.lock);
+    std::optional<DiskEvent> found;
+    s.changed.wait_for(guard, limit, [&] {
+        for (size_t i = from; i < s.disks.size(); ++i) {
+            if (s.disks[i].event == event) {
+                found = s.disks[i];
+                return true;
+            }
+        }
+        return false;
+    });
+    return found;
+}
+
+std::vector<DiskEvent> Reports::disks_since(size_t from) {
+    std::lock_guard<std::mutex> guard(state().lock);
+    const auto& disks = state().disks;
+    return {disks.begin() + static_cast<std::ptrdiff_t>(std::min(from, disks.size())), disks.end()};
+}
+
+std::vector<uint32_t> Reports::frame_times() {
+    std::lock_guard<std::mutex> guard(state().lock);
+    return state().frame_times;
+}
+
 void Reports::reset_frames(const std::string& id) {
     std::lock_guard<std::mutex> guard(state().lock);
+    state().frame_times.clear();
     state().vehicle = id;
     state().frames = 0;
     state().other_vehicles = 0;
@@ -141,9 +176,18 @@ void Reports::on_error(int32_t code, int32_t system, int32_t checked) {
     state().changed.notify_all();
 }
 
-void Reports::on_frame(const char* vehicle_id) {
+void Reports::on_disk(int32_t type, const char* device, int32_t event) {
+    {
+        std::lock_guard<std::mutex> guard(state().lock);
+        state().disks.push_back({type, device != nullptr ? device : "", event});
+    }
+    state().changed.notify_all();
+}
+
+void Reports::on_frame(uint32_t gop_time, const char* vehicle_id) {
     std::lock_guard<std::mutex> guard(state().lock);
     ++state().frames;
+    state().frame_times.push_back(gop_time);
     if (vehicle_id == nullptr ||
         state().vehicle != std::string(vehicle_id, strnlen(vehicle_id, 16))) {
         ++state().other_vehicles;
@@ -239,10 +283,14 @@ void error_proc(int32_t code, int32_t system, int32_t checked) {
     reports().on_error(code, system, checked);
 }
 
-void frame_proc(uint32_t, const char* vehicle_id, const void*, const int32_t*, float, int32_t,
-                const uint8_t*, int32_t, const void*, int32_t, int32_t, int32_t, int32_t, int32_t,
-                int32_t) {
-    reports().on_frame(vehicle_id);
+void frame_proc(uint32_t gop_time, const char* vehicle_id, const void*, const int32_t*, float,
+                int32_t, const uint8_t*, int32_t, const void*, int32_t, int32_t, int32_t, int32_t,
+                int32_t, int32_t) {
+    reports().on_frame(gop_time, vehicle_id);
+}
+
+void disk_proc(int32_t type, const char* device, int32_t event) {
+    reports().on_disk(type, device, event);
 }
 
 }  // namespace
@@ -250,7 +298,7 @@ void frame_proc(uint32_t, const char* vehicle_id, const void*, const int32_t*, f
 void start_engine() {
     if (g_started) return;
     KivraVideoTarget target = video().target();
-    ASSERT_EQ(zInit(&target, play_proc, frame_proc, nullptr, nullptr, nullptr, error_proc), 1);
+    ASSERT_EQ(zInit(&target, play_proc, frame_proc, disk_proc, nullptr, nullptr, error_proc), 1);
     g_started = true;
 }
 

@@ -40,6 +40,12 @@ struct ErrorEvent {
     int32_t checked;
 };
 
+struct DiskEvent {
+    int32_t type;
+    std::string device;  // empty when the engine passed none
+    int32_t event;
+};
+
 // Codes that answer a command (end of data, read and drawing failures do not).
 bool is_command_result(int32_t code);
 
@@ -57,14 +63,22 @@ class Reports {
     std::vector<ErrorEvent> errors_since(size_t from);
     bool saw_play(size_t from, int32_t code, int32_t value);
 
+    size_t disk_mark();
+    // The first disk event at or after `from` with this event code, waiting up to `limit`.
+    std::optional<DiskEvent> wait_disk(size_t from, int32_t event, Millis limit);
+    std::vector<DiskEvent> disks_since(size_t from);
+
     // Frame telemetry: how many frames, and how many named a vehicle other than `id`.
     void reset_frames(const std::string& id);
     int frames();
     int frames_of_other_vehicles();
+    // The GOP time of every frame reported since the last reset.
+    std::vector<uint32_t> frame_times();
 
     void on_play(int32_t code, int32_t value);
     void on_error(int32_t code, int32_t system, int32_t checked);
-    void on_frame(const char* vehicle_id);
+    void on_frame(uint32_t gop_time, const char* vehicle_id);
+    void on_disk(int32_t type, const char* device, int32_t event);
 
   private:
     struct State;

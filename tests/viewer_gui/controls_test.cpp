@@ -9,7 +9,6 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "model/raw_disk_access.h"
 #include "qt_test_app.h"
 #include "skin/slide_button.h"
 #include "skin/theme.h"
@@ -261,33 +260,6 @@ TEST_F(ControlsTest, DoubleScreenMovesThePanelIntoTheMapWindow) {
     window_->run_command(CommandId::SingleScreen);
     EXPECT_FALSE(map_window->isVisible());
     EXPECT_EQ(window_->info_panel()->window(), window_.get());
-}
-
-}  // namespace
-}  // namespace velmora::test
-
-namespace velmora::test {
-namespace {
-
-// The engine cannot find a recorder's disk yet: a search that may start waits until it is
-// closed; without read access to block devices the permission message comes instead.
-TEST_F(ViewerTest, SearchHddStartsOrAsksForPermissionAndCloseEndsIt) {
-    start_window();
-    click(10016);
-    if (can_read_raw_block_devices()) {
-        EXPECT_EQ(status(), QStringLiteral("opening hdd.."));
-        EXPECT_EQ(window_->session().state(), PlayerState::Opened);
-        click(10007);  // play waits while a search runs
-        process_events_for(200);
-        EXPECT_EQ(window_->session().state(), PlayerState::Opened);
-        click(10018);
-        ASSERT_TRUE(wait_status(QStringLiteral("ready..")));
-        EXPECT_TRUE(in_order(log_lines(), {"searching local hdd.", "close ok."}));
-    } else {
-        ASSERT_EQ(messages_.size(), 1u);
-        EXPECT_EQ(messages_[0], QStringLiteral("Please run as administrator!"));
-        EXPECT_EQ(window_->session().state(), PlayerState::Idle);
-    }
 }
 
 }  // namespace

@@ -238,19 +238,29 @@ void PrintTo(const DiskEventCase& c, std::ostream* out) {
 
 class DiskEventTable : public SessionTest, public ::testing::WithParamInterface<DiskEventCase> {};
 
-TEST_P(DiskEventTable, ReportsTheSearchOutcome) {
+// A search and an image opened directly hear the same reports.
+TEST_P(DiskEventTable, ReportsTheOutcomeOfASearchOrAnImage) {
     const DiskEventCase& c = GetParam();
-    session_.search_disk(c.source != KIVRA_SOURCE_DISK);
-    forget();
-    session_.on_disk_event(c.source, c.event);
-    if (c.status)
-        EXPECT_THAT(view_.statuses, ElementsAre(*c.status));
-    else
-        EXPECT_THAT(view_.statuses, IsEmpty());
-    EXPECT_EQ(view_.logs, c.logs);
-    EXPECT_EQ(view_.messages, c.messages);
-    EXPECT_EQ(commands(), c.commands);
-    EXPECT_EQ(session_.state(), PlayerState::Opened);  // a failed search stays open
+    const bool card = c.source != KIVRA_SOURCE_DISK;
+    for (bool image : {false, true}) {
+        SCOPED_TRACE(image ? "image" : "search");
+        if (image)
+            session_.open_image(folder_.touch("disk.img"), card);
+        else
+            session_.search_disk(card);
+        forget();
+        session_.on_disk_event(c.source, c.event);
+        if (c.status)
+            EXPECT_THAT(view_.statuses, ElementsAre(*c.status));
+        else
+            EXPECT_THAT(view_.statuses, IsEmpty());
+        EXPECT_EQ(view_.logs, c.logs);
+        EXPECT_EQ(view_.messages, c.messages);
+        EXPECT_EQ(commands(), c.commands);
+        EXPECT_EQ(session_.state(), PlayerState::Opened);  // a failed open stays open
+        session_.on_play_event(KIVRA_RESULT_CLOSE_OK, 0);
+        ASSERT_EQ(session_.state(), PlayerState::Idle);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

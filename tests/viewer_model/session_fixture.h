@@ -17,13 +17,24 @@
 
 namespace velmora::test {
 
+// The device survey a search asks for, answered by the test; nothing listed by default, so
+// searches start.
+class FakeDevices : public DeviceAccess {
+  public:
+    DeviceSurvey survey() const override {
+        ++surveys;
+        return answer;
+    }
+    DeviceSurvey answer;
+    mutable int surveys = 0;
+};
+
 class SessionTest : public ::testing::Test {
   protected:
     SessionTest()
         : api_(make_fake_engine_api()),
           texts_(folder_.path().string()),
-          session_(api_, view_, texts_) {
-        session_.can_read_raw_disks = [] { return true; };
+          session_(api_, view_, texts_, devices_) {
         recording_ = folder_.touch("rec.dvr");
         folder_.touch("rec.inx");
     }
@@ -63,6 +74,7 @@ class SessionTest : public ::testing::Test {
     EngineApi api_;
     RecordingView view_;
     LanguageTable texts_;
+    FakeDevices devices_;
     PlayerSession session_;
     std::string recording_;
 };

@@ -129,18 +129,73 @@ TEST_F(SessionTest, CloseOfAnOpenedSourceSendsTheCloseAtOnce) {
     EXPECT_EQ(session_.status_text(), "ready..");
 }
 
-TEST_F(SessionTest, SearchWithoutPermissionShowsTheMessageAndChangesNothing) {
-    session_.can_read_raw_disks = [] { return false; };
-    for (bool card : {false, true}) {
-        session_.search_disk(card);
-        EXPECT_EQ(session_.state(), PlayerState::Idle);
-    }
-    EXPECT_THAT(view_.messages,
-                ElementsAre("Please run as administrator!", "Please run as administrator!"));
-    EXPECT_THAT(engine().calls, IsEmpty());
-    EXPECT_THAT(view_.statuses, IsEmpty());
-    EXPECT_EQ(session_.pending_action(), PendingAction::None);
+// ---- Permission to read the devices a search scans --------------------------------------
+
+struct PermissionCase {
+    std::string name;
+    std::vector<std::string> listed;
+    std::vector<std::string> refused;
+    bool searches;
+};
+
+void PrintTo(const PermissionCase& c, std::ostream* out) {
+    *out << c.name;
 }
+
+class SearchPermission : public SessionTest,
+                         public ::testing::WithParamInterface<PermissionCase> {};
+
+const std::string kRefusedHead = "No permission to read these disks:";
+const std::string kAccessHint =
+    "To read them, join the disk group (sudo usermod -aG disk $USER, then log in again) or add a "
+    "udev rule that gives your user read access to them.";
+
+TEST_P(SearchPermission, SearchesUnlessEveryListedDeviceRefuses) {
+    const PermissionCase& c = GetParam();
+    devices_.answer = {c.listed, c.refused};
+    for (bool card : {false, true}) {
+        SCOPED_TRACE(card ? "card" : "disk");
+        session_.search_disk(card);
+        if (c.searches) {
+            const int32_t type = card ? KIVRA_SOURCE_CARD : KIVRA_SOURCE_DISK;
+            EXPECT_THAT(engine().open_calls, ElementsAre(OpenCall{type, "<null>", "<null>"}));
+            EXPECT_EQ(session_.state(), PlayerState::Opened);
+            EXPECT_THAT(view_.messages, IsEmpty());
+            session_.on_play_event(KIVRA_RESULT_CLOSE_OK, 0);
+        } else {
+            std::string message = kRefusedHead;
+            for (const std::string& device : c.refused) message += "\n" + device;
+            EXPECT_THAT(view_.messages, ElementsAre(message + "\n\n" + kAccessHint));
+            EXPECT_THAT(engine().calls, IsEmpty());
+            EXPECT_EQ(session_.state(), PlayerState::Idle);
+            EXPECT_THAT(view_.statuses, IsEmpty());
+        }
+        forget();
+    }
+    EXPECT_EQ(devices_.surveys, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Devices, SearchPermission,
+    ::testing::Values(PermissionCase{"NoneListed", {}, {}, true},
+                      PermissionCase{"AllReadable", {"/dev/sda", "/dev/sdb"}, {}, true},
+                      PermissionCase{"OneRefused", {"/dev/sda"}, {"/dev/sda"}, false},
+                      PermissionCase{
+                          "AllRefused", {"/dev/sda", "/dev/sdb"}, {"/dev/sda", "/dev/sdb"}, false},
+                      PermissionCase{"OneReadable", {"/dev/sda", "/dev/sdb"}, {"/dev/sda"}, true}),
+    [](const ::testing::TestParamInfo<PermissionCase>& row) { return row.param.name; });
+
+TEST_F(SessionTest, RefusedSearchWhilePlayingLeavesThePlayAlone) {
+    bring_to(PlayerState::Playing);
+    devices_.answer = {{"/dev/sdc"}, {"/dev/sdc"}};
+    session_.search_disk(false);
+    EXPECT_THAT(view_.messages, ElementsAre(kRefusedHead + "\n/dev/sdc\n\n" + kAccessHint));
+    EXPECT_THAT(commands(), IsEmpty());
+    EXPECT_EQ(session_.pending_action(), PendingAction::None);
+    EXPECT_EQ(session_.state(), PlayerState::Playing);
+}
+
+// ---- Searching -----------------------------------------------------------------------------
 
 TEST_F(SessionTest, SearchStartsAndPlayWaitsForTheDiskToBeFound) {
     session_.search_disk(false);
@@ -190,6 +245,114 @@ TEST_F(SessionTest, LaterRequestReplacesTheParkedOne) {
     session_.open_file(recording_);
     EXPECT_EQ(session_.pending_action(), PendingAction::OpenChosenFile);
 }
+
+TEST_F(SessionTest, CloseDuringASearchSendsTheCloseAndEndsIt) {
+    session_.search_disk(false);
+    forget();
+    session_.close_source();
+    EXPECT_THAT(commands(), ElementsAre(KIVRA_CMD_CLOSE));
+    session_.on_play_event(KIVRA_RESULT_CLOSE_OK, 0);
+    EXPECT_EQ(session_.state(), PlayerState::Idle);
+    EXPECT_EQ(session_.status_text(), "ready..");
+    EXPECT_THAT(view_.logs, ElementsAre("close ok."));
+    EXPECT_THAT(engine().open_calls, IsEmpty());
+}
+
+// ---- Disk and card images ------------------------------------------------------------------
+
+struct ImageCase {
+    bool card;
+    int32_t type;
+    std::string status;
+    std::string log;
+    std::string completed;
+    std::string failed;
+};
+
+void PrintTo(const ImageCase& c, std::ostream* out) {
+    *out << (c.card ? "card" : "disk");
+}
+
+class ImageOpen : public SessionTest, public ::testing::WithParamInterface<ImageCase> {};
+
+// Opened like a search, without asking about the machine's devices: the image is the device.
+TEST_P(ImageOpen, OpensTheImageAndPlayWaitsForTheEngine) {
+    const ImageCase& c = GetParam();
+    devices_.answer = {{"/dev/sda"}, {"/dev/sda"}};
+    const std::string image = folder_.touch("recorder.img");
+
+    session_.open_image(image, c.card);
+    EXPECT_THAT(engine().open_calls, ElementsAre(OpenCall{c.type, image, "<null>"}));
+    EXPECT_EQ(devices_.surveys, 0);
+    EXPECT_EQ(session_.status_text(), c.status);
+    EXPECT_EQ(session_.state(), PlayerState::Opened);
+    EXPECT_THAT(view_.logs, ElementsAre(c.log));
+    EXPECT_THAT(view_.messages, IsEmpty());
+
+    session_.play();
+    EXPECT_THAT(commands(), IsEmpty());
+    session_.on_disk_event(c.type, KIVRA_DISK_OPENED);
+    EXPECT_EQ(session_.status_text(), "opened..");
+    EXPECT_THAT(view_.logs, ElementsAre(c.log, c.completed));
+    session_.play();
+    EXPECT_THAT(commands(), ElementsAre(KIVRA_CMD_PLAY));
+}
+
+TEST_P(ImageOpen, EngineRefusingTheImageLeavesNothingOpen) {
+    const ImageCase& c = GetParam();
+    engine().open_result = false;
+    session_.open_image(folder_.touch("recorder.img"), c.card);
+    EXPECT_EQ(session_.state(), PlayerState::Idle);
+    EXPECT_THAT(view_.logs, ElementsAre(c.log, "open fail."));
+    EXPECT_THAT(view_.messages, ElementsAre(c.failed));
+    EXPECT_THAT(view_.statuses, IsEmpty());
+}
+
+// The playing source stops and closes first; the image opens on the close report.
+TEST_P(ImageOpen, WhilePlayingClosesFirstThenOpens) {
+    const ImageCase& c = GetParam();
+    bring_to(PlayerState::Playing);
+    const std::string image = folder_.touch("recorder.img");
+
+    session_.open_image(image, c.card);
+    EXPECT_EQ(session_.pending_action(),
+              c.card ? PendingAction::OpenCardImage : PendingAction::OpenDiskImage);
+    EXPECT_THAT(commands(), ElementsAre(KIVRA_CMD_STOP));
+    session_.on_play_event(KIVRA_RESULT_STOP_OK, 0);
+    EXPECT_THAT(commands(), ElementsAre(KIVRA_CMD_STOP, KIVRA_CMD_CLOSE));
+    EXPECT_THAT(engine().open_calls, IsEmpty());
+
+    session_.on_play_event(KIVRA_RESULT_CLOSE_OK, 0);
+    EXPECT_THAT(engine().open_calls, ElementsAre(OpenCall{c.type, image, "<null>"}));
+    EXPECT_EQ(session_.pending_action(), PendingAction::None);
+    EXPECT_EQ(session_.state(), PlayerState::Opened);
+    EXPECT_EQ(session_.status_text(), c.status);
+    EXPECT_THAT(commands(), ElementsAre(KIVRA_CMD_STOP, KIVRA_CMD_CLOSE));  // no play of its own
+}
+
+// A running search is closed before the image opens.
+TEST_P(ImageOpen, DuringASearchClosesItFirst) {
+    const ImageCase& c = GetParam();
+    session_.search_disk(!c.card);
+    forget();
+    const std::string image = folder_.touch("recorder.img");
+    session_.open_image(image, c.card);
+    EXPECT_THAT(commands(), ElementsAre(KIVRA_CMD_CLOSE));
+    EXPECT_THAT(engine().open_calls, IsEmpty());
+    session_.on_play_event(KIVRA_RESULT_CLOSE_OK, 0);
+    EXPECT_THAT(engine().open_calls, ElementsAre(OpenCall{c.type, image, "<null>"}));
+    EXPECT_EQ(session_.status_text(), c.status);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, ImageOpen,
+    ::testing::Values(ImageCase{false, KIVRA_SOURCE_DISK, "opening hdd..", "open hdd image.",
+                                "open hdd completed.", "open hdd fail!"},
+                      ImageCase{true, KIVRA_SOURCE_CARD, "opening sd..", "open sd image.",
+                                "open sd completed.", "open sd fail!"}),
+    [](const ::testing::TestParamInfo<ImageCase>& row) {
+        return std::string(row.param.card ? "Card" : "Disk");
+    });
 
 TEST_F(SessionTest, FinishedDownloadOpensAndPlaysThenOffersToKeepIt) {
     const std::string dvr = folder_.touch("down/rec.dvr");

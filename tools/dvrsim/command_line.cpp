@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "dvrsim/ring_image.h"
+
 namespace dvrsim {
 
 const char* const kUsage =
@@ -144,6 +146,19 @@ Taken take_image_option(const std::string& name, const std::string& value, Image
     return ok ? Taken::Yes : Taken::Bad;
 }
 
+// Options without a value.
+bool take_image_flag(const std::string& name, ImageOptions& o) {
+    if (name == "--no-audio")
+        o.record.audio = false;
+    else if (name == "--stale-header")
+        o.stale_header = true;
+    else if (name == "--progress")
+        o.progress = true;
+    else
+        return false;
+    return true;
+}
+
 }  // namespace
 
 fleet::Result<RecordOptions> parse_record_args(const std::vector<std::string>& args) {
@@ -187,12 +202,7 @@ fleet::Result<ImageOptions> parse_image_args(ImageKind kind, const std::vector<s
     bool have_seconds = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& name = args[i];
-        if (name == "--no-audio" || name == "--stale-header" || name == "--progress") {
-            o.record.audio = o.record.audio && name != "--no-audio";
-            o.stale_header = o.stale_header || name == "--stale-header";
-            o.progress = o.progress || name == "--progress";
-            continue;
-        }
+        if (take_image_flag(name, o)) continue;
         if (i + 1 >= args.size()) return fleet::fail(name + " needs a value");
         const std::string& value = args[++i];
         Taken taken = take_image_option(name, value, o);
@@ -206,6 +216,7 @@ fleet::Result<ImageOptions> parse_image_args(ImageKind kind, const std::vector<s
         return fleet::fail("--sparse-units sets the recording's length; leave out --seconds");
     }
     if (auto checked = check_image_options(o); !checked) return checked.error();
+    if (auto planned = plan_image(o); !planned) return planned.error();
     return o;
 }
 

@@ -17,10 +17,8 @@ ImageSession::~ImageSession() {
     }
 }
 
-fleet::Status ImageSession::begin(const ImageOptions& options, const IndexVolume& volume) {
-    auto planned = plan_device(options, schedule_of(options), volume);
-    if (!planned) return planned.error();
-    plan = *planned;
+fleet::Status ImageSession::begin(const ImageOptions& options, const DevicePlan& device) {
+    plan = device;
     auto created = image.create(options.record.base, plan.device_size);
     if (image.fd() >= 0) created_ = options.record.base;
     if (!created) return created;

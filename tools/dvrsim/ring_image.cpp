@@ -10,11 +10,10 @@ namespace dvrsim {
 namespace {
 
 fleet::Result<ImageSummary> make_full_image(const ImageOptions& o) {
-    const IndexSchedule schedule = schedule_of(o);
+    auto plan = plan_image(o);
+    if (!plan) return plan.error();
     ImageSession session;
-    const IndexVolume volume{time_unit_count(schedule, o.record.seconds),
-                             event_count(schedule, o.record.seconds)};
-    if (auto begun = session.begin(o, volume); !begun) return begun.error();
+    if (auto begun = session.begin(o, *plan); !begun) return begun.error();
 
     TruthSpool spool;
     if (auto opened = spool.open(o.record.base + ".truth.spool"); !opened) return opened.error();
@@ -40,6 +39,15 @@ fleet::Result<ImageSummary> make_full_image(const ImageOptions& o) {
 }
 
 }  // namespace
+
+fleet::Result<DevicePlan> plan_image(const ImageOptions& o) {
+    const IndexSchedule schedule = schedule_of(o);
+    // A sparse image holds one GOP per unit at most; the others one every second.
+    const int64_t count = o.sparse_units != 0 ? o.sparse_units : o.record.seconds;
+    const int64_t step = o.sparse_units != 0 ? o.unit_every : 1;
+    return plan_device(
+        o, schedule, {time_unit_count(schedule, count, step), event_count(schedule, count, step)});
+}
 
 fleet::Result<ImageSummary> make_image(const ImageOptions& options) {
     if (auto checked = check_image_options(options); !checked) return checked.error();

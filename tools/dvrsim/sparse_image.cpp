@@ -97,11 +97,10 @@ fleet::Result<ImageSummary> make_sparse_image(const ImageOptions& o) {
     const int64_t n = o.sparse_units;
     const int64_t last_time = int64_t{o.record.start_time} + (n - 1) * o.unit_every;
     if (last_time > UINT32_MAX) return fleet::fail("the units' times run past 2106");
-    const IndexSchedule schedule = schedule_of(o);
+    auto plan = plan_image(o);
+    if (!plan) return plan.error();
     ImageSession session;
-    const IndexVolume volume{time_unit_count(schedule, n, o.unit_every),
-                             event_count(schedule, n, o.unit_every)};
-    if (auto begun = session.begin(o, volume); !begun) return begun.error();
+    if (auto begun = session.begin(o, *plan); !begun) return begun.error();
 
     const int64_t slot =
         session.plan.ring_end / n / fleet::format::kBlockSize * fleet::format::kBlockSize;

@@ -66,6 +66,8 @@ constexpr LanguageEntry kEntries[] = {
     {"ID_MENU_OPENFILE", "Open File"},
     {"ID_MENU_SEARCH_HDD", "Search HDD"},
     {"ID_MENU_SEARCH_SD", "Search SD"},
+    {"ID_MENU_OPEN_HDD_IMAGE", "Open disk image..."},
+    {"ID_MENU_OPEN_SD_IMAGE", "Open card image..."},
     {"ID_MENU_CLOSE", "Close/Stop Search"},
     {"ID_MENU_WINDOW", "Windows"},
     {"ID_MENU_WINDOW_TYPE", "Layout"},
@@ -219,6 +221,10 @@ constexpr LanguageEntry kEntries[] = {
     {"IDS_STRING368", "Can't create the event file default directory!"},
     {"IDS_STRING415", "Reach the maximum of connection!"},
     {"IDS_STRING417", "Please run as administrator!"},
+    {"IDS_STRING418", "No permission to read these disks:"},
+    {"IDS_STRING419",
+     "To read them, join the disk group (sudo usermod -aG disk $USER, then log in again) or add "
+     "a udev rule that gives your user read access to them."},
     {"IDS_STRING297", "Dvr ini file is not exist!"},
     {"IDS_STRING336", "Can't connect to server. WSockError:"},
     {"IDS_STRING337", "Send username & password fail. WSockError:"},
@@ -232,6 +238,8 @@ constexpr LanguageEntry kEntries[] = {
     {"IDS_STRING375", "open fail."},
     {"IDS_STRING376", "open hdd completed."},
     {"IDS_STRING377", "open sd completed."},
+    {"IDS_STRING378", "open hdd image."},
+    {"IDS_STRING379", "open sd image."},
     {"IDS_STRING380", "close ok."},
     {"IDS_STRING381", "close fail."},
     {"IDS_STRING382", "play ok."},
@@ -294,7 +302,7 @@ constexpr LanguageEntry kEntries[] = {
 };
 
 constexpr size_t kKeyedCount = std::size(kEntries) - 1;
-static_assert(std::size(kEntries) == 272);
+static_assert(std::size(kEntries) == 278);
 static_assert(kEntries[kKeyedCount].key.empty());
 
 constexpr std::string_view kLangDir = "config/lang/";

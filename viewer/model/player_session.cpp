@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include "model/raw_disk_access.h"
 #include "session_texts.h"
 
 namespace velmora {
@@ -24,8 +23,9 @@ bool file_exists(const std::string& path) {
 
 }  // namespace
 
-PlayerSession::PlayerSession(const EngineApi& engine, SessionView& view, const LanguageTable& texts)
-    : can_read_raw_disks(can_read_raw_block_devices), engine_(engine), view_(view), texts_(texts) {}
+PlayerSession::PlayerSession(const EngineApi& engine, SessionView& view, const LanguageTable& texts,
+                             const DeviceAccess& devices)
+    : engine_(engine), view_(view), texts_(texts), devices_(devices) {}
 
 PlayerState PlayerSession::state() const {
     return state_;
@@ -139,10 +139,7 @@ bool PlayerSession::open_file_pair(const std::string& dvr_path, const std::strin
 }
 
 void PlayerSession::search_disk(bool sd_card) {
-    if (!can_read_raw_disks || !can_read_raw_disks()) {
-        message_text(kRunAsAdministrator);
-        return;
-    }
+    if (!search_allowed()) return;
     if (state_ == PlayerState::Idle) {
         start_search(sd_card);
         return;
@@ -151,12 +148,50 @@ void PlayerSession::search_disk(bool sd_card) {
     close_source();
 }
 
+// Names the devices that refuse reading and how to be let in, when that leaves nothing to read.
+bool PlayerSession::search_allowed() {
+    const DeviceSurvey survey = devices_.survey();
+    if (!search_blocked(survey)) return true;
+    std::string message = texts_.text(kDisksRefuseReading);
+    for (const std::string& device : survey.refused) message += "\n" + device;
+    message += "\n\n" + texts_.text(kDiskAccessHint);
+    view_.show_message(message);
+    return false;
+}
+
 void PlayerSession::start_search(bool sd_card) {
     if (engine_.zOpen(sd_card ? KIVRA_SOURCE_CARD : KIVRA_SOURCE_DISK, nullptr, nullptr, 0, 0) == 0)
         return;
+    begin_disk_open(sd_card);
+    log_text(sd_card ? kSearchingSd : kSearchingHdd);
+}
+
+void PlayerSession::open_image(const std::string& image_path, bool sd_card) {
+    image_path_ = image_path;
+    if (state_ == PlayerState::Idle) {
+        start_image(sd_card);
+        return;
+    }
+    pending_ = sd_card ? PendingAction::OpenCardImage : PendingAction::OpenDiskImage;
+    close_source();
+}
+
+void PlayerSession::start_image(bool sd_card) {
+    log_text(sd_card ? kOpenSdImage : kOpenHddImage);
+    const int32_t type = sd_card ? KIVRA_SOURCE_CARD : KIVRA_SOURCE_DISK;
+    if (engine_.zOpen(type, image_path_.c_str(), nullptr, 0, 0) == 0) {
+        log_text(kOpenFail);
+        message_text(sd_card ? kOpenSdFailMsg : kOpenHddFailMsg);
+        return;
+    }
+    begin_disk_open(sd_card);
+}
+
+// A search and an image open look the same from here on: the engine reports through
+// on_disk_event whether the disk or card opened.
+void PlayerSession::begin_disk_open(bool sd_card) {
     set_status_text(sd_card ? "opening sd.." : "opening hdd..");
     state_ = PlayerState::Opened;
-    log_text(sd_card ? kSearchingSd : kSearchingHdd);
 }
 
 // ---- Closing -------------------------------------------------------------------------------
@@ -212,6 +247,10 @@ void PlayerSession::run_pending_action() {
             return;
         case PendingAction::CloseWindow:
             view_.request_close_window();
+            return;
+        case PendingAction::OpenDiskImage:
+        case PendingAction::OpenCardImage:
+            start_image(action == PendingAction::OpenCardImage);
             return;
     }
 }

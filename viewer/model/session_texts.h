@@ -11,6 +11,8 @@ inline constexpr const char* kOpenCompleted = "IDS_STRING374";     // "open comp
 inline constexpr const char* kOpenFail = "IDS_STRING375";          // "open fail."
 inline constexpr const char* kOpenHddCompleted = "IDS_STRING376";  // "open hdd completed."
 inline constexpr const char* kOpenSdCompleted = "IDS_STRING377";   // "open sd completed."
+inline constexpr const char* kOpenHddImage = "IDS_STRING378";      // "open hdd image."
+inline constexpr const char* kOpenSdImage = "IDS_STRING379";       // "open sd image."
 inline constexpr const char* kCloseOk = "IDS_STRING380";           // "close ok."
 inline constexpr const char* kPlayOk = "IDS_STRING382";            // "play ok."
 inline constexpr const char* kPlayFail = "IDS_STRING383";          // "play fail."
@@ -70,7 +72,9 @@ inline constexpr const char* kPlugSpeaker =
 inline constexpr const char* kDownloadFailMsg =
     "IDS_STRING317";  // "Download recorded data fail, unkown error!"
 inline constexpr const char* kSaveDownloaded = "IDS_STRING320";  // "Save downloaded files?"
-inline constexpr const char* kRunAsAdministrator =
-    "IDS_STRING417";  // "Please run as administrator!"
+inline constexpr const char* kDisksRefuseReading =
+    "IDS_STRING418";  // "No permission to read these disks:" (the devices follow)
+inline constexpr const char* kDiskAccessHint =
+    "IDS_STRING419";  // "To read them, join the disk group (sudo usermod -aG disk $USER) ..."
 
 }  // namespace velmora::session_text

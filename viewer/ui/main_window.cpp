@@ -86,6 +86,11 @@ MainWindow::MainWindow(ViewerContext& context, EngineHost& engine, QWidget* pare
             this, QString(), QStringLiteral("*.dvr"),
             QStringLiteral("Dvr Files (*.dvr *.DVR);;All Files (*)"));
     };
+    // Images are written by tools and copied off recorders under any name, so every file shows.
+    image_dialog = [this](const QString& title) {
+        return QFileDialog::getOpenFileName(this, title, QString(),
+                                            QStringLiteral("All Files (*)"));
+    };
     session_ = std::make_unique<PlayerSession>(engine_.engine(), static_cast<SessionView&>(*this),
                                                *ctx_.texts);
     event_type_names_ = velmora::event_type_names(*ctx_.texts);

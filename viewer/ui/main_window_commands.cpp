@@ -78,6 +78,8 @@ std::span<const Command> MainWindow::command_table() {
     static constexpr auto search_hdd = [](W& w, const Command&) { w.session_->search_disk(false); };
     static constexpr auto search_sd = [](W& w, const Command&) { w.session_->search_disk(true); };
     static constexpr auto close_source = [](W& w, const Command&) { w.session_->close_source(); };
+    static constexpr auto disk_image = [](W& w, const Command& c) { w.choose_image(c, false); };
+    static constexpr auto card_image = [](W& w, const Command& c) { w.choose_image(c, true); };
     static constexpr auto not_available = [](W& w, const Command& c) { w.not_available(c); };
     static constexpr auto layout = [](W& w, const Command& c) { w.set_layout_mode(c.value == 1); };
     static constexpr auto g_range = [](W& w, const Command& c) {
@@ -118,6 +120,10 @@ std::span<const Command> MainWindow::command_table() {
          .handler = search_hdd},
         {.id = Id::SearchSd, .text_key = "ID_MENU_SEARCH_SD", .menu = Menu::File,
          .handler = search_sd},
+        {.id = Id::OpenDiskImage, .text_key = "ID_MENU_OPEN_HDD_IMAGE", .menu = Menu::File,
+         .handler = disk_image},
+        {.id = Id::OpenCardImage, .text_key = "ID_MENU_OPEN_SD_IMAGE", .menu = Menu::File,
+         .handler = card_image},
         {.id = Id::CloseSource, .text_key = "ID_MENU_CLOSE", .menu = Menu::File,
          .handler = close_source},
         {.id = Id::OpenFileButton, .text_key = "ID_MENU_OPENFILE",
@@ -399,6 +405,11 @@ void MainWindow::not_available(const Command& command) {
 void MainWindow::choose_open_file() {
     const QString path = file_dialog();
     if (!path.isEmpty()) open_path(path);
+}
+
+void MainWindow::choose_image(const Command& command, bool sd_card) {
+    const QString path = image_dialog(text(command.text_key));
+    if (!path.isEmpty()) session_->open_image(path.toStdString(), sd_card);
 }
 
 void MainWindow::open_path(const QString& path) {

@@ -38,7 +38,8 @@ class FatVolume {
     // Deleted entries and volume labels left out; long names (VFAT LFN, checksum verified,
     // UCS-2 -> UTF-8) included.
     fleet::Result<std::vector<FatEntry>> root_entries();
-    // Root entry by name, matched without case (ASCII) against the long and the short name.
+    // Root entry by name, matched without case (ASCII) against the long and the short name;
+    // nullopt also when the root cannot be read.
     std::optional<FatEntry> find_in_root(const std::string& name);
     fleet::Result<std::unique_ptr<FatFile>> open_file(const FatEntry& entry);
 

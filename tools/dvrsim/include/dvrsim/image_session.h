@@ -32,8 +32,8 @@ struct ImageSession {
     IndexAreas areas;
     std::unique_ptr<IndexWriter> index;
 
-    // Plans the device for that many units, creates the image and writes its tables.
-    fleet::Status begin(const ImageOptions& options, const IndexVolume& volume);
+    // Creates the image as planned and writes its tables.
+    fleet::Status begin(const ImageOptions& options, const DevicePlan& device);
     // Writes the headers and IMG.truth.json; returns the headers written.
     fleet::Result<IndexHeaders> finish(const ImageOptions& options,
                                        const std::vector<PlacedGop>& gops, const RingEnd& end);

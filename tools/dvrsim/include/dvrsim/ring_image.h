@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "common/result.h"
+#include "dvrsim/device_plan.h"
 #include "dvrsim/image_options.h"
 
 namespace dvrsim {
@@ -16,6 +17,9 @@ struct ImageSummary {
     int64_t gops_played = 0;
     int64_t laps = 0;
 };
+
+// The device the options ask for, or why there is none: checked before anything is written.
+fleet::Result<DevicePlan> plan_image(const ImageOptions& options);
 
 fleet::Result<ImageSummary> make_image(const ImageOptions& options);
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "lang/language_table.h"
+#include "model/device_access.h"
 #include "model/engine_api.h"
 
 namespace velmora {
@@ -23,7 +24,9 @@ enum class PendingAction {
     SearchDisk = 4,
     SearchCard = 5,
     StartRealtime = 6,
-    CloseWindow = 7
+    CloseWindow = 7,
+    OpenDiskImage = 8,
+    OpenCardImage = 9
 };
 
 // Connect modes of a realtime source as zOpenEx takes them (kivra.h does not name them): 5
@@ -61,7 +64,9 @@ class SessionView {
 // given to run_later capture the session, so it must outlive them (the window owns both).
 class PlayerSession {
   public:
-    PlayerSession(const EngineApi& engine, SessionView& view, const LanguageTable& texts);
+    // `devices` answers before every search whether it could read anything.
+    PlayerSession(const EngineApi& engine, SessionView& view, const LanguageTable& texts,
+                  const DeviceAccess& devices = system_device_access());
     PlayerState state() const;
     PendingAction pending_action() const;
     std::string status_text() const;  // last text given to set_status
@@ -73,10 +78,11 @@ class PlayerSession {
     // Source opening and closing
     void open_file(const std::string& dvr_path);  // the path chosen in the file dialog
     void search_disk(bool sd_card);               // hard disk (false) or SD card (true)
-    void close_source();                          // close / stop search
-    bool request_close_window();                  // true: the window may close now (Idle)
-    std::function<bool()> can_read_raw_disks;     // permission check; default: readable /dev block
-                                                  // devices (root or disk group)
+    // A disk or card image file (or a device path) opened directly instead of searched for;
+    // the engine reports the outcome as it does a search's.
+    void open_image(const std::string& image_path, bool sd_card);
+    void close_source();          // close / stop search
+    bool request_close_window();  // true: the window may close now (Idle)
     // Engine reports, already moved to the GUI thread
     void on_play_event(int code, int value);
     void on_disk_event(int source_type, int event);
@@ -132,7 +138,10 @@ class PlayerSession {
 
     void open_chosen_file();
     bool open_file_pair(const std::string& dvr_path, const std::string& inx_path);
+    bool search_allowed();
     void start_search(bool sd_card);
+    void start_image(bool sd_card);
+    void begin_disk_open(bool sd_card);
     void open_download();
     void offer_keep_download();
     void run_pending_action();
@@ -148,6 +157,7 @@ class PlayerSession {
     const EngineApi& engine_;
     SessionView& view_;
     const LanguageTable& texts_;
+    const DeviceAccess& devices_;
 
     PlayerState state_ = PlayerState::Idle;
     PendingAction pending_ = PendingAction::None;
@@ -167,6 +177,7 @@ class PlayerSession {
     bool realtime_stop_ = false;
     int pointed_position_ = 0;
     std::string chosen_path_;
+    std::string image_path_;
     std::string snapshot_path_;
     std::string downloaded_dvr_;
     std::string downloaded_inx_;

@@ -17,6 +17,8 @@ enum class CommandId : int {
     SearchHdd = 32853,
     SearchSd = 32854,
     CloseSource = 32855,
+    OpenDiskImage = 32872,
+    OpenCardImage = 32873,
     OpenFileButton = 10015,
     SearchHddButton = 10016,
     SearchSdButton = 10017,

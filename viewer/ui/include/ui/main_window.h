@@ -66,6 +66,9 @@ class MainWindow : public QWidget, private SessionView {
     std::function<bool(const QString&)> question_sink;
     // The open-file dialog: the chosen path, or empty when cancelled.
     std::function<QString()> file_dialog;
+    // The dialog choosing a disk or card image (any file, or a device): its title is the menu
+    // item's text; the chosen path, or empty when cancelled.
+    std::function<QString(const QString& title)> image_dialog;
 
     PlayerSession& session() { return *session_; }
     VideoView* video() { return video_; }
@@ -136,6 +139,7 @@ class MainWindow : public QWidget, private SessionView {
     int current_choice(MenuId radio_menu) const;
     const Command* command_for_key(int key) const;
     void choose_open_file();
+    void choose_image(const Command& command, bool sd_card);
     void not_available(const Command& command);
     void set_unit(UnitKind kind, int value);
     void set_map_type(int map_type);
