@@ -18,6 +18,13 @@ for scene in flat camera; do
   python3 "$root_dir/bench/ratio.py" "$out" "BM_PaintPicture/$scene" BM_FillPictureReference
 done
 
+echo "== opening a 1 TB recorder disk (1M time units) against reading its time index once"
+out="$root_dir/build-bench/disk_open_bench.json"
+"$root_dir/build-bench/bin/disk_open_bench" --benchmark_out="$out" --benchmark_out_format=json
+for cache in warm cold; do
+  python3 "$root_dir/bench/ratio.py" "$out" "BM_OpenDisk/$cache" "BM_ReadTimeIndex/$cache"
+done
+
 # Camera-like detail costs the decoder what footage does; flat test pictures decode so fast
 # that the engine's copy of every picture into its frame set weighs several times more.
 for scene in camera flat; do

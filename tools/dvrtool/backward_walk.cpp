@@ -4,13 +4,13 @@
 
 namespace dvrtool {
 
-BackwardWalk::BackwardWalk(fleet::format::FilePair& pair)
-    : pair_(pair), cursor_(pair.cursor()), storage_(fleet::format::kWalkBufferSize) {
+BackwardWalk::BackwardWalk(Recording& recording)
+    : recording_(recording), cursor_(recording.cursor()), storage_(fleet::format::kWalkBufferSize) {
     buffer_ = {storage_.data(), storage_.size(), 0};
     // Data the index claims beyond the end of the file cannot be read, and stepping back
     // over it block by block could take as long as the claim is large.
     const int64_t readable =
-        pair.stream_file_size() / fleet::format::kBlockSize * fleet::format::kBlockSize;
+        recording.readable_length() / fleet::format::kBlockSize * fleet::format::kBlockSize;
     if (readable < cursor_.end) cursor_.end = readable;
     cursor_.position = cursor_.end;
 }
@@ -29,7 +29,7 @@ BackwardWalk::Step BackwardWalk::next() {
     if (result != fleet::format::kWalkReadError) return kBeginning;
     const int64_t at = cursor_.position;
     int64_t ignored = 0;
-    failure_ = describe_read_failure(pair_, at, cursor_.end, ignored);
+    failure_ = describe_read_failure(recording_, at, cursor_.end, ignored);
     failure_.end = at + fleet::format::kBlockSize;
     // A failed block stays where the next search would start; step over it.
     if (cursor_.position >= before)

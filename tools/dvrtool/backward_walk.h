@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "format/file_pair.h"
 #include "format/stream_walker.h"
 #include "forward_walk.h"
 
@@ -14,7 +13,7 @@ class BackwardWalk {
   public:
     enum Step { kGop, kFailure, kBeginning };
 
-    explicit BackwardWalk(fleet::format::FilePair& pair);
+    explicit BackwardWalk(Recording& recording);
 
     // At kFailure, failure() holds the block that could not be read; the walk steps back
     // past it on the next call.
@@ -23,7 +22,7 @@ class BackwardWalk {
     const WalkFailure& failure() const { return failure_; }
 
   private:
-    fleet::format::FilePair& pair_;
+    Recording& recording_;
     fleet::format::StreamCursor cursor_;
     std::vector<uint8_t> storage_;
     fleet::format::WalkBuffer buffer_;

@@ -162,15 +162,15 @@ Timed best(const Timed& a, const Timed& b) {
 }
 
 Outcome bench_decode(const CommandLine& line) {
-    fleet::format::FilePair pair;
-    if (auto opened = open_recording(pair, line); !opened) return opened.error();
-    const std::string& dvr_path = line.operands[0];
+    auto recording = open_recording(line);
+    if (!recording) return recording.error();
+    const std::string& dvr_path = (*recording)->name();
 
     Loaded loaded;
-    ForwardWalk walk(pair);
+    ForwardWalk walk(**recording);
     for (auto step = walk.next(); step != ForwardWalk::kEnd; step = walk.next()) {
         if (step == ForwardWalk::kFailure) {
-            warn_skipped(dvr_path, walk.failure());
+            warn_skipped(**recording, walk.failure());
             continue;
         }
         const WalkedGop& g = walk.gop();
@@ -210,11 +210,13 @@ Outcome bench_decode(const CommandLine& line) {
 }  // namespace
 
 Outcome run_bench(const CommandLine& line) {
-    const std::string& what = line.operands.at(0);
+    if (line.operands.empty()) return usage_error("missing the benchmark's name (try 'decode')");
+    const std::string& what = line.operands[0];
     if (what != "decode") return usage_error("unknown benchmark '" + what + "' (try 'decode')");
-    if (line.operands.size() < 2) return usage_error("missing FILE");
-    if (line.operands.size() > 2) {
-        return usage_error("unexpected argument '" + line.operands[2] + "'");
+    const size_t operands = names_medium(line) ? 1 : 2;
+    if (line.operands.size() < operands) return usage_error("missing FILE");
+    if (line.operands.size() > operands) {
+        return usage_error("unexpected argument '" + line.operands[operands] + "'");
     }
     CommandLine file_line = line;
     file_line.operands.erase(file_line.operands.begin());

@@ -57,16 +57,16 @@ Outcome run_extract_es(const CommandLine& line) {
     if (!parsed_channel) return parsed_channel.error();
     const int channel = *parsed_channel;
 
-    fleet::format::FilePair pair;
-    if (auto opened = open_recording(pair, line); !opened) return opened.error();
+    auto recording = open_recording(line);
+    if (!recording) return recording.error();
     File out(std::fopen(out_path->c_str(), "wb"));
     if (!out) return fleet::fail("cannot create " + *out_path + ": " + std::strerror(errno));
 
     Written written;
-    ForwardWalk walk(pair);
+    ForwardWalk walk(**recording);
     for (auto step = walk.next(); step != ForwardWalk::kEnd; step = walk.next()) {
         if (step == ForwardWalk::kFailure) {
-            warn_skipped(line.operands[0], walk.failure());
+            warn_skipped(**recording, walk.failure());
         } else {
             write_channel(walk.gop(), channel - 1, out.get(), written);
         }
@@ -77,7 +77,7 @@ Outcome run_extract_es(const CommandLine& line) {
     if (written.frames == 0) {
         return give_up(
             out, *out_path,
-            line.operands[0] + ": channel " + std::to_string(channel) + " has no frames");
+            (*recording)->name() + ": channel " + std::to_string(channel) + " has no frames");
     }
     std::printf("wrote %lld frames (%lld bytes) of channel %d to %s\n",
                 static_cast<long long>(written.frames), static_cast<long long>(written.bytes),

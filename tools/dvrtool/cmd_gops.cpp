@@ -24,9 +24,12 @@ struct GopLine {
     GopRecords records;
 };
 
-GopLine describe(const WalkedGop& gop) {
-    GopLine line{
-        gop.offset, gop.stored, fleet::format::GopHeader::read(gop.data), std::nullopt, {}};
+GopLine describe(const WalkedGop& gop, const Recording& recording) {
+    GopLine line{recording.shown_offset(gop.offset),
+                 gop.stored,
+                 fleet::format::GopHeader::read(gop.data),
+                 std::nullopt,
+                 {}};
     auto layout = fleet::format::gop_layout(gop.data, gop.length);
     if (!layout) {
         line.rejected = "bad header";
@@ -86,7 +89,7 @@ void print_json(const GopLine& g) {
 }
 
 template <typename Walk>
-void list_gops(Walk& walk, const std::string& dvr_path, bool json) {
+void list_gops(Walk& walk, const Recording& recording, bool json) {
     if (!json) {
         std::printf("%12s %8s  %-19s %3s %3s %3s %8s %6s  %s\n", "offset", "stored", "time", "ver",
                     "ch", "N", "audio", "info", "key frames (channel:count)");
@@ -94,11 +97,11 @@ void list_gops(Walk& walk, const std::string& dvr_path, bool json) {
     for (;;) {
         auto step = walk.next();
         if (step == Walk::kFailure) {
-            warn_skipped(dvr_path, walk.failure());
+            warn_skipped(recording, walk.failure());
             continue;
         }
         if (step != Walk::kGop) return;
-        GopLine line = describe(walk.gop());
+        GopLine line = describe(walk.gop(), recording);
         json ? print_json(line) : print_text(line);
     }
 }
@@ -106,15 +109,15 @@ void list_gops(Walk& walk, const std::string& dvr_path, bool json) {
 }  // namespace
 
 Outcome run_gops(const CommandLine& line) {
-    fleet::format::FilePair pair;
-    if (auto opened = open_recording(pair, line); !opened) return opened.error();
+    auto recording = open_recording(line);
+    if (!recording) return recording.error();
     const bool json = line.has("--json");
     if (line.has("--backward")) {
-        BackwardWalk walk(pair);
-        list_gops(walk, line.operands[0], json);
+        BackwardWalk walk(**recording);
+        list_gops(walk, **recording, json);
     } else {
-        ForwardWalk walk(pair);
-        list_gops(walk, line.operands[0], json);
+        ForwardWalk walk(**recording);
+        list_gops(walk, **recording, json);
     }
     return kExitDone;
 }

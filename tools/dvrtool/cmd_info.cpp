@@ -97,7 +97,18 @@ std::string resolution_text(const std::optional<PictureSize>& p) {
     return std::to_string(p->width) + "x" + std::to_string(p->height);
 }
 
-nlohmann::ordered_json summary_json(const Summary& s, fleet::format::FilePair& pair) {
+// A ring's physical offsets are the recorder's own; the seam exists only with two runs.
+nlohmann::ordered_json ring_json(const fleet::format::RingRecording& ring) {
+    const fleet::format::RingLayout& r = ring.layout();
+    return {{"wrapped", r.wrapped},
+            {"oldest_unit", ring.scan().oldest_unit},
+            {"start", r.start},
+            {"seam", r.wrapped ? nlohmann::ordered_json(r.seam) : nullptr},
+            {"end_of_data", r.end_of_data},
+            {"length", r.length()}};
+}
+
+nlohmann::ordered_json summary_json(const Summary& s, Recording& recording) {
     nlohmann::ordered_json j;
     j["stream_version"] =
         s.first_header ? nlohmann::ordered_json(s.first_header->version()) : nullptr;
@@ -111,15 +122,16 @@ nlohmann::ordered_json summary_json(const Summary& s, fleet::format::FilePair& p
                                                   {"bits", s.audio->bits},
                                                   {"channels", s.audio->channels}}
                          : nlohmann::ordered_json(nullptr);
-    j["begin_time"] = pair.begin_time();
-    j["end_time"] = pair.end_time();
-    j["begin"] = time_text(pair.begin_time());
-    j["end"] = time_text(pair.end_time());
-    j["length"] = pair.length();
+    j["begin_time"] = recording.begin_time();
+    j["end_time"] = recording.end_time();
+    j["begin"] = time_text(recording.begin_time());
+    j["end"] = time_text(recording.end_time());
+    j["length"] = recording.length();
     j["gops"] = s.gops;
     j["frames_per_channel"] = s.frames_per_channel;
     j["vehicle_id"] = s.vehicle_id ? nlohmann::ordered_json(fleet::utf8_text(*s.vehicle_id))
                                    : nlohmann::ordered_json(nullptr);
+    if (const auto* ring = recording.ring()) j["ring"] = ring_json(*ring);
     return j;
 }
 
@@ -139,35 +151,48 @@ std::string audio_text(const std::optional<AudioFormat>& a) {
            std::to_string(a->channels) + (a->channels == 1 ? " channel" : " channels");
 }
 
-void print_summary(const Summary& s, fleet::format::FilePair& pair) {
-    auto row = [](const char* name, const std::string& value) {
-        std::printf("%-20s %s\n", name, value.c_str());
-    };
-    row("stream version", versions_text(s.versions));
-    row("channels", std::to_string(s.first_header ? s.first_header->channel_count() : 0));
-    row("channels present", list_text(present_channels(s)));
-    row("resolution", resolution_text(s.picture));
-    row("audio", audio_text(s.audio));
-    row("begin", time_text(pair.begin_time()));
-    row("end", time_text(pair.end_time()));
-    row("length", std::to_string(pair.length()) + " bytes");
-    row("GOPs", std::to_string(s.gops));
-    row("frames per channel", std::to_string(s.frames_per_channel));
-    row("vehicle", s.vehicle_id.value_or("none"));
+void print_row(const char* name, const std::string& value) {
+    std::printf("%-20s %s\n", name, value.c_str());
+}
+
+void print_ring(const fleet::format::RingRecording& ring) {
+    const fleet::format::RingLayout& r = ring.layout();
+    print_row("ring wrapped", r.wrapped ? "yes" : "no");
+    print_row("oldest unit", std::to_string(ring.scan().oldest_unit));
+    print_row("ring start", std::to_string(r.start));
+    print_row("seam", r.wrapped ? std::to_string(r.seam) : "none");
+    print_row("end of data", std::to_string(r.end_of_data));
+    print_row("ring length", std::to_string(r.length()) + " bytes");
+}
+
+void print_summary(const Summary& s, Recording& recording) {
+    print_row("stream version", versions_text(s.versions));
+    print_row("channels", std::to_string(s.first_header ? s.first_header->channel_count() : 0));
+    print_row("channels present", list_text(present_channels(s)));
+    print_row("resolution", resolution_text(s.picture));
+    print_row("audio", audio_text(s.audio));
+    print_row("begin", time_text(recording.begin_time()));
+    print_row("end", time_text(recording.end_time()));
+    print_row("length", std::to_string(recording.length()) + " bytes");
+    print_row("GOPs", std::to_string(s.gops));
+    print_row("frames per channel", std::to_string(s.frames_per_channel));
+    print_row("vehicle", s.vehicle_id.value_or("none"));
+    if (const auto* ring = recording.ring()) print_ring(*ring);
 }
 
 }  // namespace
 
 Outcome run_info(const CommandLine& line) {
-    fleet::format::FilePair pair;
-    if (auto opened = open_recording(pair, line); !opened) return opened.error();
+    auto opened = open_recording(line);
+    if (!opened) return opened.error();
+    Recording& recording = **opened;
 
     Summary summary;
     fleet::format::FrameSetStorage storage;
-    ForwardWalk walk(pair);
+    ForwardWalk walk(recording);
     for (auto step = walk.next(); step != ForwardWalk::kEnd; step = walk.next()) {
         if (step == ForwardWalk::kFailure) {
-            warn_skipped(line.operands[0], walk.failure());
+            warn_skipped(recording, walk.failure());
         } else {
             add_gop(summary, walk.gop(), storage.get());
         }
@@ -175,9 +200,9 @@ Outcome run_info(const CommandLine& line) {
     summary.picture = first_picture_size(summary);
 
     if (line.has("--json")) {
-        std::printf("%s\n", summary_json(summary, pair).dump(2).c_str());
+        std::printf("%s\n", summary_json(summary, recording).dump(2).c_str());
     } else {
-        print_summary(summary, pair);
+        print_summary(summary, recording);
     }
     return kExitDone;
 }

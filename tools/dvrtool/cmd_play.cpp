@@ -16,9 +16,9 @@
 #include <nlohmann/json.hpp>
 
 #include "dvrtool/commands.h"
-#include "format/file_pair.h"
 #include "kivra/kivra.h"
 #include "messages.h"
+#include "recording.h"
 #include "report/json_text.h"
 #include "report/png_writer.h"
 #include "report/telemetry_json.h"
@@ -50,6 +50,7 @@ struct Session {
     bool end_of_data = false;
     uint32_t last_time = 0;
     bool screenshot_failed = false;
+    int disk_event = -1;  // the first disk report, once the engine has looked at the medium
 };
 
 Session* session = nullptr;
@@ -138,6 +139,8 @@ void on_disk(int32_t type, const char* path, int32_t event) {
     emit("disk", {{"type", type},
                   {"path", path ? ordered_json(fleet::utf8_text(path)) : nullptr},
                   {"event", event}});
+    if (session->disk_event < 0) session->disk_event = event;
+    session->changed.notify_all();
 }
 
 void on_link(int32_t link, int32_t code, int32_t value, intptr_t extra) {
@@ -316,6 +319,46 @@ fleet::Result<std::vector<Action>> parse_actions(const CommandLine& line) {
     return actions;
 }
 
+// The engine reads a disk or card on its search thread and reports the outcome; the wait is
+// long because a device may spin up first.
+int wait_for_disk_report() {
+    std::unique_lock<std::mutex> guard(session->lock);
+    session->changed.wait_for(guard, std::chrono::seconds(60),
+                              [] { return session->disk_event >= 0; });
+    return session->disk_event;
+}
+
+fleet::Status open_medium(const CommandLine& line, int type, const std::string& path) {
+    if (!zOpen(type, path.c_str(), nullptr, 0, 0)) {
+        return fleet::fail("the engine cannot start reading " + path);
+    }
+    const int report = wait_for_disk_report();
+    if (report == KIVRA_DISK_OPENED) return {};
+    if (report < 0) return fleet::fail(path + ": the engine did not report on it in time");
+    // The engine only tells that it failed; opening the medium here tells why.
+    auto opened = open_recording(line);
+    if (!opened) return opened.error();
+    return fleet::fail(path + ": the engine cannot open it");
+}
+
+fleet::Status open_in_engine(const CommandLine& line) {
+    if (auto disk = line.value("--disk")) return open_medium(line, KIVRA_SOURCE_DISK, *disk);
+    if (auto card = line.value("--card")) return open_medium(line, KIVRA_SOURCE_CARD, *card);
+    const std::string& dvr = line.operands[0];
+    const std::string inx = index_path(line);
+    if (!zOpen(KIVRA_SOURCE_FILE, dvr.c_str(), inx.c_str(), 0, 0)) {
+        return fleet::fail("cannot open " + dvr + " with " + inx + " as a recording");
+    }
+    return {};
+}
+
+// Leaves the engine with nothing open and its threads stopped.
+void close_engine() {
+    if (zTellOpenedType() != KIVRA_SOURCE_NONE) send_command(KIVRA_CMD_CLOSE);
+    zRelease();
+    session = nullptr;
+}
+
 }  // namespace
 
 Outcome run_play(const CommandLine& line) {
@@ -338,17 +381,14 @@ Outcome run_play(const CommandLine& line) {
     }
     session = &state;
 
-    const std::string& dvr = line.operands[0];
-    std::string inx = line.value("--index").value_or(fleet::format::FilePair::index_path_for(dvr));
     KivraVideoTarget target{nullptr, on_size, on_present};
     if (!zInit(&target, on_play, on_frame, on_disk, on_link, on_extract, on_error)) {
         session = nullptr;
         return fleet::fail("the engine cannot start");
     }
-    if (!zOpen(KIVRA_SOURCE_FILE, dvr.c_str(), inx.c_str(), 0, 0)) {
-        zRelease();
-        session = nullptr;
-        return fleet::fail("cannot open " + dvr + " with " + inx + " as a recording");
+    if (auto opened = open_in_engine(line); !opened) {
+        close_engine();
+        return opened.error();
     }
     state.start = Clock::now();
     send_command(KIVRA_CMD_PLAY);
@@ -358,9 +398,7 @@ Outcome run_play(const CommandLine& line) {
     if (open && status != KIVRA_STATUS_OPENED && status != KIVRA_STATUS_STOPPED) {
         send_command(KIVRA_CMD_STOP);
     }
-    if (zTellOpenedType() != KIVRA_SOURCE_NONE) send_command(KIVRA_CMD_CLOSE);
-    zRelease();
-    session = nullptr;
+    close_engine();
     return state.screenshot_failed ? kExitFailed : kExitDone;
 }
 

@@ -70,17 +70,17 @@ void print_gop(const FrameSet& set, const GopRecords& records, int64_t gop, bool
 }  // namespace
 
 Outcome run_telemetry(const CommandLine& line) {
-    fleet::format::FilePair pair;
-    if (auto opened = open_recording(pair, line); !opened) return opened.error();
+    auto recording = open_recording(line);
+    if (!recording) return recording.error();
     const bool json = line.has("--json");
     if (!json) print_header();
 
     fleet::format::FrameSetStorage storage;
-    ForwardWalk walk(pair);
+    ForwardWalk walk(**recording);
     int64_t gop_number = 0;
     for (auto step = walk.next(); step != ForwardWalk::kEnd; step = walk.next()) {
         if (step == ForwardWalk::kFailure) {
-            warn_skipped(line.operands[0], walk.failure());
+            warn_skipped(**recording, walk.failure());
             continue;
         }
         const WalkedGop& gop = walk.gop();

@@ -79,36 +79,54 @@ void check_gop(const WalkedGop& gop, StreamCheck& s, FrameSet& set) {
 }
 
 // Returns the end of the data the walk accounted for.
-int64_t check_stream(fleet::format::FilePair& pair, StreamCheck& s) {
+int64_t check_stream(Recording& recording, StreamCheck& s) {
     fleet::format::FrameSetStorage storage;
-    ForwardWalk walk(pair);
+    ForwardWalk walk(recording);
+    fleet::format::ByteSource& stream = recording.stream();
     for (;;) {
         const auto step = walk.next();
         if (step == ForwardWalk::kGop) {
-            check_skipped(pair.stream(), walk.skipped_from(), walk.gop().offset, s);
+            check_skipped(stream, walk.skipped_from(), walk.gop().offset, s);
             check_gop(walk.gop(), s, storage.get());
         } else if (step == ForwardWalk::kFailure) {
             const WalkFailure& f = walk.failure();
-            check_skipped(pair.stream(), walk.skipped_from(), f.begin, s);
+            check_skipped(stream, walk.skipped_from(), f.begin, s);
             s.damage.add_run(f.begin, f.end, f.reason);
             s.previous.reset();
         } else {
-            check_skipped(pair.stream(), walk.skipped_from(), walk.data_end(), s);
+            check_skipped(stream, walk.skipped_from(), walk.data_end(), s);
             return std::max(walk.position(), s.last_gop_end);
         }
     }
 }
 
+// The walk moves in walk addressing; the user and the index see the shown offsets. Both are in
+// the same order, so the marks stay sorted.
+void show_offsets(const Recording& recording, StreamCheck& s) {
+    for (GopMark& mark : s.marks) mark.offset = recording.shown_offset(mark.offset);
+}
+
+std::vector<Damage> shown_damage(const Recording& recording, const DamageList& list) {
+    std::vector<Damage> out = list.regions();
+    for (Damage& d : out) {
+        d.begin = recording.shown_offset(d.begin);
+        d.end = recording.shown_offset(d.end);
+    }
+    return out;
+}
+
 }  // namespace
 
 Outcome run_verify(const CommandLine& line) {
-    fleet::format::FilePair pair;
-    if (auto opened = open_recording(pair, line); !opened) return opened.error();
+    auto opened = open_recording(line);
+    if (!opened) return opened.error();
+    Recording& recording = **opened;
 
     StreamCheck stream;
-    const int64_t data_end = check_stream(pair, stream);
-    std::vector<Damage> damage = stream.damage.regions();
-    for (auto& d : check_index(pair.index(), pair.header(), stream.marks, data_end)) {
+    const int64_t data_end = recording.shown_offset(check_stream(recording, stream));
+    show_offsets(recording, stream);
+    std::vector<Damage> damage = shown_damage(recording, stream.damage);
+    for (auto& d : check_index(recording, stream.marks, data_end)) {
         damage.push_back(std::move(d));
     }
     for (const auto& d : damage) std::printf("%s\n", damage_text(d).c_str());

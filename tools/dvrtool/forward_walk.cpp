@@ -7,8 +7,8 @@
 
 namespace dvrtool {
 
-ForwardWalk::ForwardWalk(fleet::format::FilePair& pair)
-    : pair_(pair), cursor_(pair.cursor()), storage_(fleet::format::kWalkBufferSize) {
+ForwardWalk::ForwardWalk(Recording& recording)
+    : recording_(recording), cursor_(recording.cursor()), storage_(fleet::format::kWalkBufferSize) {
     buffer_ = {storage_.data(), storage_.size(), 0};
 }
 
@@ -22,23 +22,27 @@ ForwardWalk::Step ForwardWalk::next() {
     }
     if (result != fleet::format::kWalkReadError) return kEnd;
     int64_t resume = 0;
-    failure_ = describe_read_failure(pair_, cursor_.position, cursor_.end, resume);
+    failure_ = describe_read_failure(recording_, cursor_.position, cursor_.end, resume);
     cursor_.position = resume;
     return kFailure;
 }
 
-WalkFailure describe_read_failure(fleet::format::FilePair& pair, int64_t at, int64_t data_end,
+WalkFailure describe_read_failure(Recording& recording, int64_t at, int64_t data_end,
                                   int64_t& resume) {
-    const int64_t file_size = pair.stream_file_size();
+    const int64_t readable = recording.readable_length();
+    // A ring's walk ends where its recorded data does; a file may end before its index says.
+    const std::string readable_end =
+        (recording.ring() ? "the end of the recorded data at " : "the end of the file at ") +
+        std::to_string(recording.shown_offset(readable));
     resume = at + fleet::format::kBlockSize;
     uint8_t block[fleet::format::kBlockSize];
-    if (!pair.stream().read_at(at, block, sizeof block)) {
-        if (at + fleet::format::kBlockSize <= file_size) return {at, resume, "read error"};
+    if (!recording.stream().read_at(at, block, sizeof block)) {
+        if (at + fleet::format::kBlockSize <= readable) return {at, resume, "read error"};
         // Nothing further can be read: the rest of the data is missing, not damaged block
         // by block.
         resume = std::max(resume, data_end);
         return {at, resume,
-                "file ends at " + std::to_string(file_size) + ", before the end of the data at " +
+                "file ends at " + std::to_string(readable) + ", before the end of the data at " +
                     std::to_string(data_end)};
     }
     auto header = fleet::format::read_gop_header(block, sizeof block);
@@ -49,17 +53,18 @@ WalkFailure describe_read_failure(fleet::format::FilePair& pair, int64_t at, int
                 "GOP of " + std::to_string(header->total_length()) +
                     " bytes is larger than the 2 MiB buffer"};
     }
-    if (at + stored > file_size) {
+    if (at + stored > readable) {
         return {at, resume,
-                "GOP of " + std::to_string(header->total_length()) +
-                    " bytes runs past the end of the file at " + std::to_string(file_size)};
+                "GOP of " + std::to_string(header->total_length()) + " bytes runs past " +
+                    readable_end};
     }
     return {at, resume, "read error"};
 }
 
-void warn_skipped(const std::string& dvr_path, const WalkFailure& failure) {
-    warn(dvr_path + ": skipped bytes " + std::to_string(failure.begin) + "-" +
-         std::to_string(failure.end) + ": " + failure.reason);
+void warn_skipped(const Recording& recording, const WalkFailure& failure) {
+    warn(recording.name() + ": skipped bytes " +
+         std::to_string(recording.shown_offset(failure.begin)) + "-" +
+         std::to_string(recording.shown_offset(failure.end)) + ": " + failure.reason);
 }
 
 }  // namespace dvrtool

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "format/file_pair.h"
 #include "format/stream_walker.h"
+#include "recording.h"
 
 namespace dvrtool {
 
@@ -30,7 +30,7 @@ class ForwardWalk {
   public:
     enum Step { kGop, kFailure, kEnd };
 
-    explicit ForwardWalk(fleet::format::FilePair& pair);
+    explicit ForwardWalk(Recording& recording);
 
     // The step's details stay valid until the next call.
     Step next();
@@ -44,7 +44,7 @@ class ForwardWalk {
     int64_t data_end() const { return cursor_.end; }
 
   private:
-    fleet::format::FilePair& pair_;
+    Recording& recording_;
     fleet::format::StreamCursor cursor_;
     std::vector<uint8_t> storage_;
     fleet::format::WalkBuffer buffer_;
@@ -55,10 +55,10 @@ class ForwardWalk {
 
 // Why the walker could not read at `at` (it only says that it could not), and where a walk
 // resumes: past `at` always, so a walk ends.
-WalkFailure describe_read_failure(fleet::format::FilePair& pair, int64_t at, int64_t data_end,
+WalkFailure describe_read_failure(Recording& recording, int64_t at, int64_t data_end,
                                   int64_t& resume);
 
 // For subcommands other than verify: tells the user which bytes the walk passed over.
-void warn_skipped(const std::string& dvr_path, const WalkFailure& failure);
+void warn_skipped(const Recording& recording, const WalkFailure& failure);
 
 }  // namespace dvrtool

@@ -37,11 +37,20 @@ std::optional<Damage> check_closing(uint32_t number, const fleet::format::IndexU
         unit_name(number) + " closes the data here, but it ends at " + std::to_string(data_end)};
 }
 
+// A ring's newest unit names a GOP, or the end of the data where the recorder stopped.
+std::optional<Damage> check_last(const Recording& recording, uint32_t number,
+                                 const fleet::format::IndexUnit& unit,
+                                 const std::vector<GopMark>& gops, int64_t data_end) {
+    if (recording.last_unit_closes()) return check_closing(number, unit, data_end);
+    if (unit.offset == data_end) return std::nullopt;
+    return check_unit(number, unit, gops);
+}
+
 }  // namespace
 
-std::vector<Damage> check_index(fleet::format::ByteSource& index,
-                                const fleet::format::IndexHeader& header,
-                                const std::vector<GopMark>& gops, int64_t data_end) {
+std::vector<Damage> check_index(Recording& recording, const std::vector<GopMark>& gops,
+                                int64_t data_end) {
+    const fleet::format::IndexHeader header = recording.time_header();
     std::vector<Damage> out;
     const uint32_t count = fleet::format::units_between(header.first, header.last);
     if (count == 0) {
@@ -53,15 +62,15 @@ std::vector<Damage> check_index(fleet::format::ByteSource& index,
     uint32_t n = header.first;
     for (uint32_t i = 0; i < count; ++i, n = fleet::format::next_unit_number(n)) {
         fleet::format::IndexUnit unit;
-        if (!fleet::format::read_index_unit(index, n, unit)) {
+        if (!recording.time_unit(n, unit)) {
             // The rest of the ring lies past the end of the file too; one line says so.
             out.push_back({Damage::kIndex, 0, 0,
                            "index units " + std::to_string(n) + " to " +
                                std::to_string(header.last) + " cannot be read"});
             break;
         }
-        auto problem =
-            i + 1 == count ? check_closing(n, unit, data_end) : check_unit(n, unit, gops);
+        auto problem = i + 1 == count ? check_last(recording, n, unit, gops, data_end)
+                                      : check_unit(n, unit, gops);
         if (problem) out.push_back(std::move(*problem));
     }
     return out;

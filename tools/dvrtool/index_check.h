@@ -5,8 +5,7 @@
 #include <vector>
 
 #include "damage.h"
-#include "format/byte_source.h"
-#include "format/index_format.h"
+#include "recording.h"
 
 namespace dvrtool {
 
@@ -15,10 +14,10 @@ struct GopMark {
     uint32_t time = 0;
 };
 
-// Every unit but the closing one must name the start of a walked GOP and carry its time; the
-// closing unit must name the end of the walked data. `gops` is in stream order.
-std::vector<Damage> check_index(fleet::format::ByteSource& index,
-                                const fleet::format::IndexHeader& header,
-                                const std::vector<GopMark>& gops, int64_t data_end);
+// Every unit from the time header's first to its last must name the start of a walked GOP and
+// carry its time, but the last: it names the end of the walked data when it closes the data,
+// else either. `gops` is in stream order; offsets are the shown ones.
+std::vector<Damage> check_index(Recording& recording, const std::vector<GopMark>& gops,
+                                int64_t data_end);
 
 }  // namespace dvrtool

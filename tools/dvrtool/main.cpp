@@ -9,12 +9,15 @@
 #include "dvrtool/args.h"
 #include "dvrtool/commands.h"
 #include "messages.h"
+#include "recording.h"
 
 namespace dvrtool {
 namespace {
 
 constexpr Option kJson{"--json"};
 constexpr Option kIndex{"--index", true};
+constexpr Option kDisk{"--disk", true};
+constexpr Option kCard{"--card", true};
 
 struct Command {
     std::string_view name;
@@ -29,38 +32,40 @@ const std::vector<Command>& commands() {
     static const std::vector<Command> table = {
         {"info",
          "FILE.dvr [--index PATH] [--json]",
-         "Summarises a recording: versions, channels, resolution, audio, times, GOPs.",
-         {kJson, kIndex},
+         "Summarises a recording: versions, channels, resolution, audio, times, GOPs; on a\n"
+         "disk or card also its ring.",
+         {kJson, kIndex, kDisk, kCard},
          run_info},
         {"gops",
          "FILE.dvr [--index PATH] [--backward] [--json]",
          "Lists every GOP; --backward walks from the end to the beginning.",
-         {kJson, kIndex, {"--backward"}},
+         {kJson, kIndex, kDisk, kCard, {"--backward"}},
          run_gops},
         {"index",
-         "FILE.inx [--json]",
-         "Lists the time index: its header and every unit from first to last.",
-         {kJson},
+         "FILE.inx [--json] | (--disk IMG | --card IMG) [--event | --quick] [--json]",
+         "Lists the time index: its header and every unit from first to last. On a disk or\n"
+         "card, --event lists the event index and --quick the quick index instead.",
+         {kJson, kDisk, kCard, {"--event"}, {"--quick"}},
          run_index},
         {"telemetry",
          "FILE.dvr [--index PATH] [--json]",
          "Prints the telemetry of every video frame; --json gives one object per line.",
-         {kJson, kIndex},
+         {kJson, kIndex, kDisk, kCard},
          run_telemetry},
         {"verify",
          "FILE.dvr [--index PATH]",
          "Lists damaged regions of the stream and index; exits 1 when there are any.",
-         {kIndex},
+         {kIndex, kDisk, kCard},
          run_verify},
         {"extract-es",
          "FILE.dvr --channel N -o OUT.h264 [--index PATH]",
          "Writes the raw H.264 of channel N (1-16) to OUT.h264.",
-         {kIndex, {"--channel", true}, {"-o", true}},
+         {kIndex, kDisk, kCard, {"--channel", true}, {"-o", true}},
          run_extract_es},
         {"bench",
          "decode FILE.dvr [--index PATH]",
          "Times the engine's decoding of every GOP against FFmpeg's decoder alone.",
-         {kIndex},
+         {kIndex, kDisk, kCard},
          run_bench,
          2},
         {"play",
@@ -69,8 +74,10 @@ const std::vector<Command>& commands() {
          "Plays through the engine without a window. COMMAND: pause play step stepback ff:N\n"
          "fb:N seek:OFFSET stop close full:N div:N voice:on|off volume:N snapshot:PATH.jpg.\n"
          "--events prints every callback as a JSON line; --for ends after SECONDS, else\n"
-         "the end of the data ends it.",
+         "the end of the data ends it. Offsets on a disk or card are logical.",
          {kIndex,
+          kDisk,
+          kCard,
           {"--headless"},
           {"--events"},
           {"--for", true},
@@ -83,13 +90,16 @@ const std::vector<Command>& commands() {
 }
 
 void print_usage() {
-    std::printf("usage: dvrtool COMMAND FILE [options]\n\ncommands:\n");
+    std::printf("usage: dvrtool COMMAND (FILE | --disk IMG | --card IMG) [options]\n\ncommands:\n");
     for (const auto& c : commands()) {
         std::printf("  %-10s %.*s\n", std::string(c.name).c_str(),
                     static_cast<int>(c.description.size()), c.description.data());
     }
     std::printf(
         "\nThe index is read from the .inx beside the .dvr unless --index names one.\n"
+        "--disk IMG or --card IMG reads a recorder's hard disk or SD card (a device or an\n"
+        "image of one) instead of FILE; offsets shown for them are logical, counted from the\n"
+        "oldest recorded byte.\n"
         "Channels are numbered from 1. Times are UTC.\n"
         "Run 'dvrtool COMMAND --help' for a command's options.\n");
 }
@@ -97,6 +107,9 @@ void print_usage() {
 void print_command_usage(const Command& c) {
     std::printf("usage: dvrtool %s %s\n%s\n", std::string(c.name).c_str(),
                 std::string(c.synopsis).c_str(), std::string(c.description).c_str());
+    if (c.name != "index") {
+        std::printf("--disk IMG or --card IMG reads a recorder's disk or card instead of FILE.\n");
+    }
 }
 
 int print_usage_error(const std::string& message, const std::string& hint) {
@@ -111,14 +124,28 @@ const Command* find_command(std::string_view name) {
     return nullptr;
 }
 
+// One recording at a time; a disk or card has no separate index file.
+fleet::Status check_medium_options(const CommandLine& line) {
+    const bool disk = line.value("--disk").has_value(), card = line.value("--card").has_value();
+    if (disk && card) return usage_error("give --disk or --card, not both");
+    if ((disk || card) && line.value("--index")) {
+        return usage_error("--index goes with FILE, not with --disk or --card");
+    }
+    return {};
+}
+
 Outcome run_parsed(const Command& command, const CommandLine& line) {
     if (line.help) {
         print_command_usage(command);
         return kExitDone;
     }
-    if (line.operands.empty()) return usage_error("missing FILE");
-    if (line.operands.size() > command.operands) {
-        return usage_error("unexpected argument '" + line.operands[command.operands] + "'");
+    const bool medium = names_medium(line);
+    if (auto checked = check_medium_options(line); !checked) return checked.error();
+    if (line.operands.empty() && !medium) return usage_error("missing FILE");
+    // A disk or card takes the place of the FILE operand.
+    const size_t most = command.operands - (medium ? 1 : 0);
+    if (line.operands.size() > most) {
+        return usage_error("unexpected argument '" + line.operands[most] + "'");
     }
     return command.run(line);
 }

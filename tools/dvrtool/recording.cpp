@@ -1,26 +1,18 @@
 #include "recording.h"
 
-#include "format/index_format.h"
+#include "format/file_pair.h"
 #include "messages.h"
+#include "recording_kinds.h"
 
 namespace dvrtool {
-namespace {
-
-// True when the file has a complete index header with another magic. A file that is
-// missing or too short is left to FilePair, whose reason says so.
-bool has_foreign_header(const std::string& inx_path, uint32_t& magic) {
-    fleet::format::FileByteSource source;
-    fleet::format::IndexHeader header;
-    if (!source.open(inx_path) || !fleet::format::read_index_header(source, header)) return false;
-    magic = header.magic;
-    return magic != fleet::format::kIndexMagic;
-}
-
-}  // namespace
 
 std::string not_an_index(const std::string& inx_path, uint32_t magic) {
     return inx_path + ": not a time index (magic " + hex32(magic) + ", expected " +
            hex32(fleet::format::kIndexMagic) + ")";
+}
+
+bool names_medium(const CommandLine& line) {
+    return line.value("--disk") || line.value("--card");
 }
 
 std::string index_path(const CommandLine& line) {
@@ -28,16 +20,14 @@ std::string index_path(const CommandLine& line) {
         fleet::format::FilePair::index_path_for(line.operands.at(0)));
 }
 
-fleet::Status open_recording(fleet::format::FilePair& pair, const CommandLine& line) {
-    const std::string inx = index_path(line);
-    std::string reason = pair.open(line.operands.at(0), inx);
-    uint32_t magic = 0;
-    if (has_foreign_header(inx, magic)) {
-        pair.close();
-        return fleet::fail(not_an_index(inx, magic));
+fleet::Result<std::unique_ptr<Recording>> open_recording(const CommandLine& line) {
+    if (auto disk = line.value("--disk")) {
+        return open_medium_recording(fleet::format::MediumKind::Disk, *disk);
     }
-    if (!reason.empty()) return fleet::fail(std::move(reason));
-    return {};
+    if (auto card = line.value("--card")) {
+        return open_medium_recording(fleet::format::MediumKind::Card, *card);
+    }
+    return open_file_pair_recording(line.operands.at(0), index_path(line));
 }
 
 }  // namespace dvrtool
