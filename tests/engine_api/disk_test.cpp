@@ -15,11 +15,14 @@
 #include <vector>
 
 #include "engine_host.h"
+#include "format/gop_header.h"
 #include "format/index_format.h"
+#include "format/recorder_medium.h"
 #include "kivra/kivra.h"
 #include "loop_device.h"
 #include "process.h"
 #include "scoped_env.h"
+#include "source/ring_source.h"
 
 namespace engine_api {
 namespace {
@@ -65,6 +68,15 @@ struct ImageCase {
     std::vector<std::string> options;
     bool wrapped;
 };
+
+void PrintTo(const ImageCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+void PrintTo(Access a, std::ostream* os) {
+    const char* names[] = {"named", "searched", "on a loop device"};
+    *os << names[static_cast<int>(a)];
+}
 
 std::vector<ImageCase> image_cases() {
     const std::vector<std::string> small = {"--fps", "2", "--ring-size", "1M"};
@@ -230,6 +242,44 @@ TEST_P(DiskSeamTest, PlaysOverTheSeamBothWays) {
     }
 }
 
+class DiskWalkTest : public DiskImageTest {};
+
+// Every GOP of the truth, in order, with its logical offset, forwards and backwards through
+// the source the player reads, on the medium itself.
+TEST_P(DiskWalkTest, TheSourceWalksTheWholeRingBothWays) {
+    const auto& [c, access] = GetParam();
+    ASSERT_NO_FATAL_FAILURE(make_image(dir_, c.kind, c.name, c.options, image_));
+    before_ = checksum(image_.path);
+    std::string device = image_.path;
+    if (access == Access::LoopDevice) {
+        if (!loop_.attach(image_.path)) GTEST_SKIP() << loop_.failure();
+        device = loop_.path();
+    }
+    const auto kind = std::string(c.kind) == "disk" ? fleet::format::MediumKind::Disk
+                                                    : fleet::format::MediumKind::Card;
+    auto found = fleet::format::find_medium_at(kind, device);
+    ASSERT_EQ(found.verdict, fleet::format::MediumFound::Usable) << found.why;
+    kivra::RingSource source(KIVRA_ERROR_DISK_OFFSET);
+    ASSERT_TRUE(source.open(std::move(found.medium)));
+
+    std::vector<uint8_t> bytes(fleet::format::kWalkBufferSize);
+    fleet::format::WalkBuffer buffer{bytes.data(), bytes.size(), 0};
+    const json& gops = image_.truth["gops"];
+    for (const json& g : gops) {
+        const int64_t at = source.tell();
+        ASSERT_EQ(source.next(buffer), fleet::format::kWalkRead) << "at " << at;
+        EXPECT_EQ(fleet::format::GopHeader::read(buffer.data).time(), g["time"].get<uint32_t>());
+        EXPECT_EQ(at, g["logical"].get<int64_t>());
+    }
+    EXPECT_EQ(source.next(buffer), fleet::format::kWalkEnd);
+    EXPECT_EQ(source.tell(), image_.truth["length"].get<int64_t>());
+    for (auto g = gops.rbegin(); g != gops.rend(); ++g) {
+        ASSERT_EQ(source.previous(buffer), fleet::format::kWalkRead);
+        EXPECT_EQ(fleet::format::GopHeader::read(buffer.data).time(), (*g)["time"].get<uint32_t>());
+    }
+    EXPECT_EQ(source.previous(buffer), fleet::format::kWalkBeginning);
+}
+
 std::string case_name(const testing::TestParamInfo<std::tuple<ImageCase, Access>>& info) {
     const char* how[] = {"Named", "Searched", "OnLoopDevice"};
     return std::string(std::get<0>(info.param).name) +
@@ -250,6 +300,11 @@ std::vector<ImageCase> wrapped_cases() {
     return cases;
 }
 
+INSTANTIATE_TEST_SUITE_P(Images, DiskWalkTest,
+                         testing::Combine(testing::ValuesIn(image_cases()),
+                                          testing::Values(Access::Named, Access::LoopDevice)),
+                         case_name);
+
 // Playing takes real time: the seam is crossed on the image itself and on a loop device.
 INSTANTIATE_TEST_SUITE_P(Images, DiskSeamTest,
                          testing::Combine(testing::ValuesIn(wrapped_cases()),
@@ -269,9 +324,8 @@ TEST_F(DiskDecoyTest, DecoysAreNeverFoundAndNamedOnesAreReportedAsFailures) {
     for (const Decoy& d : decoys) {
         SCOPED_TRACE(std::string(d.kind) + " " + d.decoy);
         Image image;
-        ASSERT_NO_FATAL_FAILURE(make_image(dir_, d.kind, d.decoy,
-                                           {"--decoy", d.decoy, "--seconds", "5", "--fps", "2"},
-                                           image));
+        ASSERT_NO_FATAL_FAILURE(make_image(
+            dir_, d.kind, d.decoy, {"--decoy", d.decoy, "--seconds", "5", "--fps", "2"}, image));
         ScopedEnv env("KIVRA_SCAN_DEVICES", image.path);
         size_t mark = reports().disk_mark();
         ASSERT_EQ(zOpen(source_type(d.kind), nullptr, nullptr, 0, 0), 1);
@@ -314,7 +368,8 @@ TEST_F(DiskDeviceTest, ADeviceAttachedAfterTheSearchStartedIsFound) {
 
 TEST_F(DiskDeviceTest, ADeviceRemovedWhilePlayingIsReportedAndCloses) {
     const std::string copy = dir_.file("backing.img");
-    ASSERT_EQ(fleet::test::run_process({"/bin/cp", "--sparse=always", image_.path, copy}).exit_code, 0);
+    ASSERT_EQ(fleet::test::run_process({"/bin/cp", "--sparse=always", image_.path, copy}).exit_code,
+              0);
     LoopDevice loop;
     if (!loop.attach(copy)) GTEST_SKIP() << loop.failure();
     ScopedEnv env("KIVRA_SCAN_DEVICES", loop.path());

@@ -148,8 +148,8 @@ TEST_F(EngineOpen, TellsTheRecordingsFacts) {
     EXPECT_EQ(zTellCarId(car), -1);
 }
 
-// Disk and card search is accepted but never finds anything: the type is open without a
-// source behind it.
+// A disk or card search that has found nothing yet (the suite's device list is empty): the
+// type is open without a source behind it.
 class EngineOpenSearch : public EngineTest, public ::testing::WithParamInterface<int32_t> {};
 
 TEST_P(EngineOpenSearch, OpensWithoutASource) {

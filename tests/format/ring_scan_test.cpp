@@ -28,6 +28,10 @@ struct RingCase {
     bool stale_header;
 };
 
+void PrintTo(const RingCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 // A recorder writing GOPs of 1..3 blocks into a small ring and indexing every few of them.
 struct RecordedRing {
     ff::RingBounds bounds;
