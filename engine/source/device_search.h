@@ -8,8 +8,8 @@
 #include <string>
 #include <thread>
 
-#include "playback/sync.h"
 #include "format/recorder_medium.h"
+#include "playback/sync.h"
 #include "source/ring_source.h"
 
 namespace kivra {
