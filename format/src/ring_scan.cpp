@@ -92,7 +92,9 @@ class RingScanner {
 // Walking back from the newest unit, the oldest is the last unit met at or after the end of
 // the data before one whose predecessor lies before the end of the data (the newer lap wrote
 // over it) or after the unit itself (it belongs to an earlier lap, all written over since).
-// Unreadable units are passed over; without such a boundary the header's first stays the oldest.
+// The end of the data, not the newest unit's offset, is the mark: an older lap's unit between
+// the two lies in bytes the newer lap has already written. Unreadable units are passed over;
+// without such a boundary the header's first stays the oldest.
 void RingScanner::find_oldest_unit(int64_t end_of_data) {
     const uint32_t first = scan_.header.first;
     const uint32_t count = units_between(first, scan_.header.last);
@@ -145,7 +147,7 @@ std::optional<int64_t> RingScanner::lap_end_after(int64_t from, uint32_t time) c
 }
 
 // Reads GOPs on from the newest unit while they are not older than the one before; the data
-// ends where a read fails, finds nothing or finds an older GOP. On a wrapped ring, when that
+// ends where the read that fails, finds nothing or finds an older GOP started. On a wrapped ring, when that
 // happens in the lap the newest unit lies in and the ring's beginning holds a GOP that is not
 // older, the newer lap has begun there without a unit yet: the scan follows it over the seam.
 void RingScanner::find_end_of_data() {

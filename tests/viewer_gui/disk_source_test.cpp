@@ -150,6 +150,24 @@ TEST_P(DiskKindTest, FileMenuOpensTheChosenImagePlaysAndCloses) {
     EXPECT_TRUE(messages_.empty()) << messages_.front().toStdString();
 }
 
+// The image attached to a real loop device, found by a search as the recorder's disk or card
+// would be.
+TEST_P(DiskKindTest, SearchFindsItOnALoopDevice) {
+    const DiskKind& kind = GetParam();
+    const std::string image = make_image(kind);
+    ASSERT_FALSE(image.empty());
+    LoopDevice loop;
+    if (!loop.attach(image)) GTEST_SKIP() << "no loop device: " << loop.failure();
+    ScopedEnv scan(kScanDevices, loop.path());
+    start_window();
+
+    click(kind.search_button);
+    ASSERT_TRUE(wait_status(QStringLiteral("opened.."), kOpenTimeoutMs));
+    EXPECT_TRUE(in_order(log_lines(), {kind.searching_log, kind.opened_log})) << joined_log();
+    play_until_progress_moves();
+    close_to_idle();
+}
+
 INSTANTIATE_TEST_SUITE_P(Kinds, DiskKindTest, ::testing::Values(kHardDisk, kCard),
                          [](const ::testing::TestParamInfo<DiskKind>& row) {
                              return std::string(row.param.dvrsim_command) == "disk" ? "Disk"
@@ -163,21 +181,6 @@ TEST_F(DiskSourceTest, FileMenuImageCancelledOpensNothing) {
     process_events_for(200);
     EXPECT_EQ(window_->session().state(), PlayerState::Idle);
     EXPECT_EQ(engine_.engine().zTellOpenedType(), KIVRA_SOURCE_NONE);
-}
-
-// The image attached to a real loop device, found by a search as a recorder's disk would be.
-TEST_F(DiskSourceTest, SearchFindsTheDiskOnALoopDevice) {
-    const std::string image = make_image(kHardDisk);
-    ASSERT_FALSE(image.empty());
-    LoopDevice loop;
-    if (!loop.attach(image)) GTEST_SKIP() << "no loop device: " << loop.failure();
-    ScopedEnv scan(kScanDevices, loop.path());
-    start_window();
-
-    click(kHardDisk.search_button);
-    ASSERT_TRUE(wait_status(QStringLiteral("opened.."), kOpenTimeoutMs));
-    play_until_progress_moves();
-    close_to_idle();
 }
 
 }  // namespace
