@@ -106,11 +106,13 @@ std::string resolved(const fs::path& path) {
 std::vector<WholeDisk> scan_sysfs(const std::string& sys_root) {
     std::vector<std::pair<DiskOrder, WholeDisk>> found;
     std::error_code failed;
-    for (const fs::directory_entry& entry : fs::directory_iterator(sys_root + "/block", failed)) {
-        const std::string name = entry.path().filename().string();
+    // Stepped with error codes: a directory read that fails ends the list, never the thread.
+    for (fs::directory_iterator it(sys_root + "/block", failed), end; !failed && it != end;
+         it.increment(failed)) {
+        const std::string name = it->path().filename().string();
         auto order = searchable_disk(name);
-        if (!order || !holds_a_disk(name, entry.path())) continue;
-        found.push_back({std::move(*order), WholeDisk{"/dev/" + name, resolved(entry.path())}});
+        if (!order || !holds_a_disk(name, it->path())) continue;
+        found.push_back({std::move(*order), WholeDisk{"/dev/" + name, resolved(it->path())}});
     }
     std::sort(found.begin(), found.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });

@@ -37,6 +37,10 @@ class ManualResetEvent {
         changed_.wait(guard, [this] { return set_ || stopped_; });
         return !stopped_;
     }
+    bool stopped() {
+        std::lock_guard<std::mutex> guard(lock_);
+        return stopped_;
+    }
     void stop() {
         {
             std::lock_guard<std::mutex> guard(lock_);

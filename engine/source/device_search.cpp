@@ -40,6 +40,7 @@ bool DeviceSearch::start(MediumKind kind, std::string path, Report report,
                          std::chrono::milliseconds interval) {
     stop();
     stop_event_.restart();
+    std::lock_guard<std::mutex> guard(thread_lock_);
     try {
         thread_ = std::thread([this, kind, path = std::move(path), report = std::move(report),
                                interval] { run(kind, path, report, interval); });
@@ -51,7 +52,17 @@ bool DeviceSearch::start(MediumKind kind, std::string path, Report report,
 
 void DeviceSearch::stop() {
     stop_event_.stop();
-    if (thread_.joinable()) thread_.join();
+    std::thread ending;
+    {
+        std::lock_guard<std::mutex> guard(thread_lock_);
+        ending = std::move(thread_);
+    }
+    if (!ending.joinable()) return;
+    if (ending.get_id() == std::this_thread::get_id()) {
+        ending.detach();
+    } else {
+        ending.join();
+    }
 }
 
 void DeviceSearch::run(MediumKind kind, const std::string& path, const Report& report,
@@ -62,15 +73,18 @@ void DeviceSearch::run(MediumKind kind, const std::string& path, const Report& r
             attempt.outcome.why =
                 kind == MediumKind::Disk ? "not a recorder disk" : "not a recorder card";
         }
-        report(std::move(attempt.outcome));
+        if (!stop_event_.stopped()) report(std::move(attempt.outcome));
         return;
     }
     do {
         for (const fleet::WholeDisk& disk : fleet::list_whole_disks()) {
+            // A close waits for the search: it waits for one device at most, and hears of
+            // nothing found after it began.
+            if (stop_event_.stopped()) return;
             Attempt attempt = try_device(kind, disk.path);
             if (attempt.verdict == ff::MediumFound::NotThisKind) continue;
             attempt.outcome.sysfs_dir = disk.sysfs_dir;
-            report(std::move(attempt.outcome));
+            if (!stop_event_.stopped()) report(std::move(attempt.outcome));
             return;
         }
     } while (stop_event_.sleep_unless_stopped(interval));

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -34,7 +35,9 @@ class DeviceSearch {
     // is reported as a failure. False when the thread cannot start.
     bool start(MediumKind kind, std::string path, Report report,
                std::chrono::milliseconds interval = std::chrono::milliseconds(250));
-    // Ends the search and waits for its thread; call it from any thread but the report.
+    // Ends the search and waits for its thread. From the report itself (a host answering the
+    // outcome by stopping the engine) the thread is let go instead: it ends when the report
+    // returns and touches nothing of this object afterwards.
     void stop();
 
   private:
@@ -42,6 +45,7 @@ class DeviceSearch {
              std::chrono::milliseconds interval);
 
     ManualResetEvent stop_event_;
+    std::mutex thread_lock_;  // close and release may stop the search from two threads
     std::thread thread_;
 };
 

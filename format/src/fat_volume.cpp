@@ -15,7 +15,8 @@ constexpr uint32_t kMinFat16Clusters = 4085;
 constexpr uint32_t kMinFat32Clusters = 65525;
 constexpr uint32_t kMaxFat32Clusters = 0x0FFFFFF5;
 constexpr int64_t kMaxClusterBytes = 0x10000;
-constexpr int64_t kFatWindow = 0x10000;
+// One page of the FAT per miss: a chain that jumps about costs a page per cluster, not more.
+constexpr int64_t kFatWindow = 0x1000;
 // Directories hold at most 65536 entries; a root chain longer than that is damage.
 constexpr int64_t kMaxDirectoryBytes = 65536 * static_cast<int64_t>(fat::kEntrySize);
 constexpr int64_t kDirectoryChunk = 0x4000;

@@ -2,6 +2,9 @@
 
 #include <array>
 #include <optional>
+#include <string>
+
+#include "format/index_format.h"
 
 namespace fleet::format {
 namespace {
@@ -16,6 +19,13 @@ bool inside(const MbrPartition& p, int64_t device_size) {
     return p.offset() <= device_size && p.length() <= device_size - p.offset();
 }
 
+// The most an index can hold: every unit number of the ring and its header.
+int64_t largest_index(const char* name) {
+    const int64_t records = int64_t{kLastUnitNumber} + 1;
+    return records * static_cast<int64_t>(std::string(name) == kQuickIndexName ? kQuickRecordSize
+                                                                               : kIndexRecordSize);
+}
+
 // Opens one index file of the root; the error says which file and why it cannot be used.
 fleet::Result<std::unique_ptr<FatFile>> open_index(FatVolume& volume,
                                                    const std::vector<FatEntry>& root,
@@ -23,6 +33,11 @@ fleet::Result<std::unique_ptr<FatFile>> open_index(FatVolume& volume,
     const FatEntry* entry = find_entry(root, name);
     if (entry == nullptr || entry->directory) {
         return fleet::fail(std::string("no ") + name + " in the index partition");
+    }
+    // A larger size is damage, and following its cluster chain would only cost time.
+    if (int64_t{entry->size} > largest_index(name)) {
+        return fleet::fail(std::string(name) +
+                           " is larger than any index: " + std::to_string(entry->size) + " bytes");
     }
     fleet::Result<std::unique_ptr<FatFile>> file = volume.open_file(*entry);
     if (!file) return fleet::fail(std::string("cannot open ") + name + ": " + file.error().message);

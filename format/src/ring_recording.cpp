@@ -25,7 +25,12 @@ fleet::Status RingRecording::open(MediumKind kind, const std::string& path) {
 
 void RingRecording::close() {
     walk_bytes_.reset();
-    medium_ = {};
+    // The readers go before the device they read through.
+    medium_.data.reset();
+    medium_.time_index.reset();
+    medium_.event_index.reset();
+    medium_.quick_index.reset();
+    medium_.device.reset();
     scan_ = {};
 }
 

@@ -1,5 +1,6 @@
 #include "format/ring_scan.h"
 
+#include <utility>
 #include <vector>
 
 #include "common/le.h"
@@ -74,6 +75,16 @@ class RingScanner {
     bool inside_ring(int64_t offset) const {
         return offset >= bounds_.begin && offset < bounds_.end;
     }
+    // A unit whose offset lies off the ring counts as one that cannot be read.
+    bool read_ring_unit(uint32_t n, IndexUnit& out) {
+        return units_.read(n, out) && inside_ring(out.offset);
+    }
+    bool consistent(const RingLayout& ring) const {
+        if (!inside_ring(ring.start) || ring.end_of_data > bounds_.limit) return false;
+        if (!ring.wrapped) return ring.start <= ring.end_of_data;
+        return ring.end_of_data >= bounds_.begin && ring.end_of_data <= ring.start &&
+               ring.seam > ring.start && ring.seam <= bounds_.limit;
+    }
     void find_oldest_unit(int64_t end_of_data);
     std::optional<int64_t> lap_end_after(int64_t from, uint32_t time) const;
     void find_end_of_data();
@@ -100,17 +111,18 @@ void RingScanner::find_oldest_unit(int64_t end_of_data) {
     const uint32_t count = units_between(first, scan_.header.last);
     uint32_t n = scan_.header.last;
     IndexUnit unit, before;
-    bool have_unit = units_.read(n, unit);
+    bool have_unit = read_ring_unit(n, unit);
     bool in_newer_lap = true;
     int64_t newer_lap_offset = end_of_data;
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t p = previous_unit_number(n);
-        const bool have_before = units_.read(p, before);
-        if (have_unit && in_newer_lap && unit.offset < end_of_data) {
-            // Offsets fall towards the newer lap's start; one that rises again belongs to a lap
-            // that lies written over.
-            in_newer_lap = unit.offset <= newer_lap_offset;
-            if (in_newer_lap) oldest_newer_lap_unit_ = n;
+        const bool have_before = read_ring_unit(p, before);
+        if (have_unit && unit.offset < end_of_data) {
+            // Offsets fall towards the newer lap's start. One that rises again, or one the
+            // newer lap wrote over after an older lap's units, belongs to a lap long gone:
+            // nothing further back survives.
+            if (!in_newer_lap || unit.offset > newer_lap_offset) break;
+            oldest_newer_lap_unit_ = n;
             newer_lap_offset = unit.offset;
         }
         if (have_unit && unit.offset >= end_of_data) {
@@ -147,18 +159,28 @@ std::optional<int64_t> RingScanner::lap_end_after(int64_t from, uint32_t time) c
 }
 
 // Reads GOPs on from the newest unit while they are not older than the one before; the data
-// ends where the read that fails, finds nothing or finds an older GOP started. On a wrapped ring, when that
-// happens in the lap the newest unit lies in and the ring's beginning holds a GOP that is not
-// older, the newer lap has begun there without a unit yet: the scan follows it over the seam.
+// ends where the read that fails, finds nothing or finds an older GOP started. On a wrapped ring,
+// when that happens in the lap the newest unit lies in and the ring's beginning holds a GOP that is
+// not older, the newer lap has begun there without a unit yet: the scan follows it over the seam.
 void RingScanner::find_end_of_data() {
     RingLayout& ring = scan_.layout;
-    int64_t p = round_up_block(last_.offset);
+    const int64_t scan_from = round_up_block(last_.offset);
+    std::pair<int64_t, uint32_t> before_crossing;  // end of data and time
+    int64_t p = scan_from;
     uint32_t time = last_.time;
     ring.end_of_data = p;
     scan_.end_time = time;
     for (;;) {
         std::optional<GopStart> gop;
         if (p < bounds_.end) gop = find_gop(data_, p, bounds_.limit, kEndScanBlocks);
+        if (gop && crossed_ && gop->at >= scan_from) {
+            // Round to where the scan began: the ring's beginning was this lap's own start.
+            crossed_ = false;
+            ring.seam = 0;
+            ring.end_of_data = before_crossing.first;
+            scan_.end_time = before_crossing.second;
+            return;
+        }
         if (gop && gop->time >= time) {
             time = gop->time;
             p = gop->at + gop->stored;
@@ -166,9 +188,10 @@ void RingScanner::find_end_of_data() {
             scan_.end_time = time;
             continue;
         }
-        if (!ring.wrapped || crossed_) return;
+        if (!ring.wrapped || crossed_ || scan_from == bounds_.begin) return;
         auto next = find_gop(data_, bounds_.begin, bounds_.limit, 1);
         if (!next || next->time < time) return;
+        before_crossing = {ring.end_of_data, scan_.end_time};
         ring.seam = p;
         crossed_ = true;
         p = bounds_.begin;
@@ -198,7 +221,7 @@ fleet::Result<RingScan> RingScanner::run() {
     scan_.oldest_unit = h.first;
     if (ring.wrapped) find_oldest_unit(ring.end_of_data);
     IndexUnit oldest = first;
-    if (scan_.oldest_unit != h.first && !units_.read(scan_.oldest_unit, oldest)) {
+    if (scan_.oldest_unit != h.first && !read_ring_unit(scan_.oldest_unit, oldest)) {
         return fleet::fail("the oldest unit cannot be read");
     }
     ring.start = oldest.offset;
@@ -208,11 +231,12 @@ fleet::Result<RingScan> RingScanner::run() {
         ring.wrapped = false;
     } else if (ring.wrapped && !crossed_) {
         IndexUnit lap_unit = oldest;
-        if (newest_older_lap_unit_ != 0) units_.read(newest_older_lap_unit_, lap_unit);
+        if (newest_older_lap_unit_ != 0) read_ring_unit(newest_older_lap_unit_, lap_unit);
         auto seam = lap_end_after(lap_unit.offset, lap_unit.time);
         if (!seam) return fleet::fail("the older lap's data cannot be read");
         ring.seam = *seam;
     }
+    if (!consistent(ring)) return fleet::fail("the time index's units do not describe a ring");
     if (ring.end_of_data < ring.start && !ring.wrapped) {
         return fleet::fail("the time index's units are out of order");
     }

@@ -32,11 +32,35 @@ void PrintTo(const RingCase& c, std::ostream* os) {
     *os << c.name;
 }
 
+// An index as records by number: a full ring of unit numbers is 16 MiB, of which a test
+// writes a few hundred records.
+class RecordIndex : public fleet::format::ByteSource {
+  public:
+    void put(uint32_t n, const std::array<uint8_t, 16>& record) { records_[n] = record; }
+    bool read_at(int64_t offset, uint8_t* dest, size_t n) override {
+        const int64_t size = (int64_t{ff::kLastUnitNumber} + 1) * 16;
+        if (offset < 0 || static_cast<int64_t>(n) > size - offset) return false;
+        std::fill_n(dest, n, uint8_t{0});
+        for (auto it = records_.lower_bound(static_cast<uint32_t>(offset / 16));
+             it != records_.end() && int64_t{it->first} * 16 < offset + static_cast<int64_t>(n);
+             ++it) {
+            for (int64_t b = 0; b < 16; ++b) {
+                const int64_t at = int64_t{it->first} * 16 + b - offset;
+                if (at >= 0 && at < static_cast<int64_t>(n)) dest[at] = it->second[b];
+            }
+        }
+        return true;
+    }
+
+  private:
+    std::map<uint32_t, std::array<uint8_t, 16>> records_;
+};
+
 // A recorder writing GOPs of 1..3 blocks into a small ring and indexing every few of them.
 struct RecordedRing {
     ff::RingBounds bounds;
     std::vector<uint8_t> data;
-    std::vector<uint8_t> index;
+    RecordIndex index;
     std::vector<int64_t> at;      // where each GOP went
     std::vector<uint32_t> times;  // each GOP's time
     std::vector<int> owner;       // per block: the GOP that wrote it last (-1 none)
@@ -68,7 +92,6 @@ RecordedRing record(const RingCase& c) {
     int64_t p = r.bounds.begin;
     bool wrapped = false;
     uint32_t unit = c.first_unit, first_written = c.first_unit, last = 0;
-    r.index.assign((ff::kLastUnitNumber + 1) * ff::kIndexRecordSize, 0);
     for (int g = 0; g < c.gops; ++g) {
         const int64_t n = r.stored(g);
         const bool past = c.card ? p + n > r.bounds.end : p >= r.bounds.end;
@@ -83,7 +106,7 @@ RecordedRing record(const RingCase& c) {
         r.times.push_back(r.stream.times[static_cast<size_t>(g)]);
         if (g % c.unit_every == 0) {
             auto rec = ff::IndexUnit{r.times.back(), 0, p}.encode();
-            std::copy(rec.begin(), rec.end(), r.index.begin() + unit * ff::kIndexRecordSize);
+            r.index.put(unit, rec);
             r.unit_gop[unit] = g;
             last = unit;
             unit = ff::next_unit_number(unit);
@@ -101,7 +124,7 @@ RecordedRing record(const RingCase& c) {
         }
     }
     auto header = ff::IndexHeader{ff::kIndexMagic, first, last, wrapped ? 1u : 0u}.encode();
-    std::copy(header.begin(), header.end(), r.index.begin());
+    r.index.put(0, header);
     return r;
 }
 
@@ -128,8 +151,8 @@ class RingScanTest : public testing::TestWithParam<RingCase> {};
 TEST_P(RingScanTest, FindsTheRecordedRunsAndWalksThemBothWays) {
     const RingCase& c = GetParam();
     RecordedRing r = record(c);
-    fmt_test::MemorySource data(r.data), index(r.index);
-    auto scan = ff::scan_ring(data, index, r.bounds);
+    fmt_test::MemorySource data(r.data);
+    auto scan = ff::scan_ring(data, r.index, r.bounds);
     ASSERT_TRUE(scan) << scan.error().message;
     const std::vector<uint32_t> want = expected_times(r);
     ASSERT_FALSE(want.empty());
@@ -202,26 +225,69 @@ TEST(RingLayoutTest, LogicalOffsetsFollowTheRunsWithInclusiveBounds) {
 }
 
 TEST(RingScanRefusalTest, IndexesThatNameNothingInsideTheRingAreRefused) {
-    RecordedRing r = record({"", false, 12, 3, 1, false});
+    const RecordedRing r = record({"", false, 12, 3, 1, false});
     struct Case {
         const char* what;
         ff::IndexHeader header;
+        uint32_t unit = 0;  // a unit put in, pointing past the data
     } cases[] = {{"no units", {ff::kIndexMagic, 0, 0, 0}},
                  {"unit numbers off the ring", {ff::kIndexMagic, 1, 0x100000, 0}},
-                 {"a last unit never written", {ff::kIndexMagic, 1, 900, 0}}};
+                 {"a last unit off the ring", {ff::kIndexMagic, 1, 900, 0}, 900}};
     for (const Case& c : cases) {
-        std::vector<uint8_t> index = r.index;
-        auto header = c.header.encode();
-        std::copy(header.begin(), header.end(), index.begin());
-        fmt_test::MemorySource data(r.data), source(index);
-        if (c.header.last == 900) {
-            // A unit of zeros points at offset 0 with time 0: inside the ring, so it is read
-            // as data; only an offset outside the ring is refused.
-            auto unit = ff::IndexUnit{1, 0, r.bounds.limit + kBlock}.encode();
-            std::copy(unit.begin(), unit.end(), index.begin() + 900 * ff::kIndexRecordSize);
-            source = fmt_test::MemorySource(index);
+        RecordIndex index = r.index;
+        index.put(0, c.header.encode());
+        if (c.unit != 0) index.put(c.unit, ff::IndexUnit{1, 0, r.bounds.limit + kBlock}.encode());
+        fmt_test::MemorySource data(r.data);
+        EXPECT_FALSE(ff::scan_ring(data, index, r.bounds)) << c.what;
+    }
+}
+
+// A unit between the first and the last with an absurd offset is read as damage: whatever
+// opens keeps its runs inside the ring.
+TEST(RingScanRefusalTest, AUnitOffTheRingNeverBecomesTheStart) {
+    const ff::RingBounds bounds{0, 48 * kBlock, 56 * kBlock};
+    std::vector<uint8_t> bytes(static_cast<size_t>(bounds.limit), 0);
+    const fmt_test::Stream s = fmt_test::build_stream({100, 100}, 5);
+    std::copy(s.bytes.begin(), s.bytes.end(), bytes.begin());
+    RecordIndex index;
+    index.put(0, ff::IndexHeader{ff::kIndexMagic, 1, 3, 1}.encode());
+    index.put(1, ff::IndexUnit{s.times[0], 0, 0}.encode());
+    index.put(2, ff::IndexUnit{s.times[0], 0, INT64_MIN}.encode());
+    index.put(3, ff::IndexUnit{s.times[1], 0, s.starts[1]}.encode());
+    fmt_test::MemorySource data(bytes);
+    auto scan = ff::scan_ring(data, index, bounds);
+    ASSERT_TRUE(scan) << scan.error().message;
+    EXPECT_EQ(scan->layout.start, 0);
+    EXPECT_EQ(scan->layout.length(), s.starts[1] + s.stored[1]);
+}
+
+// Every recording length from a few GOPs to several laps, so the ring ends at every point of
+// a lap: right after a wrap, with the newest unit on the ring's first GOP, one GOP before the
+// seam, and so on.
+TEST(RingScanSweepTest, EveryRecordingLengthOpensToWhatSurvived) {
+    for (bool card : {false, true}) {
+        for (int every : {1, 2, 3}) {
+            for (bool stale : {false, true}) {
+                for (int gops = 5; gops < 110; ++gops) {
+                    RecordedRing r = record({"", card, gops, every, stale ? 0xFFFF0u : 1u, stale});
+                    fmt_test::MemorySource data(r.data);
+                    auto scan = ff::scan_ring(data, r.index, r.bounds);
+                    const std::string what = std::string(card ? "card" : "disk") + " unit every " +
+                                             std::to_string(every) + ", " + std::to_string(gops) +
+                                             " GOPs" + (stale ? ", stale header" : "");
+                    ASSERT_TRUE(scan) << what << ": " << scan.error().message;
+                    ff::RingByteSource walk(data, scan->layout);
+                    ff::StreamCursor cursor{&walk, 0, scan->layout.walk_length(), 0};
+                    std::vector<uint8_t> bytes(ff::kWalkBufferSize);
+                    ff::WalkBuffer buffer{bytes.data(), bytes.size(), 0};
+                    std::vector<uint32_t> forward;
+                    while (ff::next_gop(cursor, buffer) == ff::kWalkRead) {
+                        forward.push_back(time_of(buffer));
+                    }
+                    ASSERT_EQ(forward, expected_times(r)) << what;
+                }
+            }
         }
-        EXPECT_FALSE(ff::scan_ring(data, source, r.bounds)) << c.what;
     }
 }
 
