@@ -1,5 +1,6 @@
 // Images a reader must refuse, and options dvrsim itself refuses.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -118,6 +119,9 @@ TEST(Images, ImpossibleOptionsAreRefusedInOneLineAndLeaveNoFiles) {
         {"disk", {"--unit-every", "0"}, 2, "--unit-every"},
         {"disk", {"--damage", "garbage"}, 2, "--damage"},
         {"disk", {"--channels", "3"}, 2, "--channels"},
+        {"disk", {"--ring-size", "0x7FFFFFFFFFFFFE00"}, 2, "1 PiB"},
+        {"card", {"--base", "0x7FFFFFFFFFFFFE00"}, 2, "1 PiB"},
+        {"disk", {"--first-unit", "0x0x10"}, 2, "--first-unit"},
     };
     for (const Refusal& r : refusals) {
         SCOPED_TRACE(std::string(r.kind) + " " + testing::PrintToString(r.args));
@@ -134,6 +138,20 @@ TEST(Images, ImpossibleOptionsAreRefusedInOneLineAndLeaveNoFiles) {
             EXPECT_NE(::access((path + suffix).c_str(), F_OK), 0) << suffix;
         }
     }
+}
+
+// A path that names something other than a file (a device given by mistake, here a FIFO)
+// is neither written nor removed.
+TEST(Images, AnOutputThatIsNotARegularFileIsLeftAlone) {
+    TempDir dir;
+    const std::string path = dir.file("not-a-file");
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    const auto run = fleet::test::run_dvrsim_image("card", path, {"--seconds", "2"});
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_NE(run.err.find("not a regular file"), std::string::npos) << run.err;
+    struct stat st;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0) << "the FIFO was removed";
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 }  // namespace

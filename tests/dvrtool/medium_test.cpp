@@ -12,6 +12,7 @@
 #include "kivra/kivra.h"
 #include "process.h"
 #include "run_dvrtool.h"
+#include "scoped_env.h"
 
 namespace dvrtool_test {
 namespace {
@@ -233,7 +234,7 @@ std::vector<json> of_kind(const std::vector<json>& events, const std::string& cb
 // The engine opens the disk on its own thread; play starts once it reports the disk opened,
 // at the oldest frame on the ring.
 TEST(DvrtoolMedium, PlayOpensADiskThroughTheEngine) {
-    setenv("KIVRA_AUDIO", "clock", 1);
+    fleet::test::ScopedEnv clock("KIVRA_AUDIO", "clock");
     TempDir dir;
     const std::string image = dir.file("disk.img");
     ProcessResult made = make_image("disk", image, {"--ring-size", "1100K", "--seconds", "80"});

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "common/block_devices.h"
 #include "engine_host.h"
 #include "format/gop_header.h"
 #include "format/index_format.h"
@@ -107,7 +108,7 @@ class DiskImageTest : public EngineTest,
             device = loop_.path();
         }
         const bool named = access == Access::Named;
-        env_.emplace(kivra_scan_devices(), named ? std::string("/nonexistent") : device);
+        env_.emplace(fleet::kScanDevicesVariable, named ? std::string("/nonexistent") : device);
         const size_t mark = reports().disk_mark();
         ASSERT_EQ(zOpen(source_type(c.kind), named ? device.c_str() : nullptr, nullptr, 0, 0), 1);
         auto found = reports().wait_disk(mark, KIVRA_DISK_OPENED, kFoundLimit);
@@ -122,8 +123,6 @@ class DiskImageTest : public EngineTest,
             EXPECT_EQ(checksum(image_.path), before_) << "the medium changed";
         }
     }
-
-    static const char* kivra_scan_devices() { return "KIVRA_SCAN_DEVICES"; }
 
     Image image_;
     std::string before_;
@@ -326,7 +325,7 @@ TEST_F(DiskDecoyTest, DecoysAreNeverFoundAndNamedOnesAreReportedAsFailures) {
         Image image;
         ASSERT_NO_FATAL_FAILURE(make_image(
             dir_, d.kind, d.decoy, {"--decoy", d.decoy, "--seconds", "5", "--fps", "2"}, image));
-        ScopedEnv env("KIVRA_SCAN_DEVICES", image.path);
+        ScopedEnv env(fleet::kScanDevicesVariable, image.path);
         size_t mark = reports().disk_mark();
         ASSERT_EQ(zOpen(source_type(d.kind), nullptr, nullptr, 0, 0), 1);
         EXPECT_FALSE(reports().wait_disk(mark, KIVRA_DISK_OPENED, Millis(700)));
@@ -353,7 +352,7 @@ class DiskDeviceTest : public EngineTest {
 TEST_F(DiskDeviceTest, ADeviceAttachedAfterTheSearchStartedIsFound) {
     const std::string device = LoopDevice::first_free();
     if (device.empty()) GTEST_SKIP() << "needs root, losetup and a free loop device";
-    ScopedEnv env("KIVRA_SCAN_DEVICES", device);
+    ScopedEnv env(fleet::kScanDevicesVariable, device);
     const size_t mark = reports().disk_mark();
     ASSERT_EQ(zOpen(KIVRA_SOURCE_DISK, nullptr, nullptr, 0, 0), 1);
     std::this_thread::sleep_for(Millis(600));
@@ -372,7 +371,7 @@ TEST_F(DiskDeviceTest, ADeviceRemovedWhilePlayingIsReportedAndCloses) {
               0);
     LoopDevice loop;
     if (!loop.attach(copy)) GTEST_SKIP() << loop.failure();
-    ScopedEnv env("KIVRA_SCAN_DEVICES", loop.path());
+    ScopedEnv env(fleet::kScanDevicesVariable, loop.path());
     size_t mark = reports().disk_mark();
     ASSERT_EQ(zOpen(KIVRA_SOURCE_DISK, nullptr, nullptr, 0, 0), 1);
     ASSERT_TRUE(reports().wait_disk(mark, KIVRA_DISK_OPENED, kFoundLimit));
@@ -400,7 +399,7 @@ TEST_F(DiskDeviceTest, AnImageReplacedUnderItsNameCountsAsRemoved) {
 }
 
 TEST_F(DiskDeviceTest, CloseEndsASearchThatFindsNothing) {
-    ScopedEnv env("KIVRA_SCAN_DEVICES", dir_.file("nothing-here"));
+    ScopedEnv env(fleet::kScanDevicesVariable, dir_.file("nothing-here"));
     const size_t mark = reports().disk_mark();
     ASSERT_EQ(zOpen(KIVRA_SOURCE_CARD, nullptr, nullptr, 0, 0), 1);
     EXPECT_EQ(zTellOpenedType(), KIVRA_SOURCE_CARD);

@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <fstream>
 
+#include "common/block_devices.h"
 #include "loop_device.h"
 #include "qt_test_app.h"
 #include "scoped_env.h"
@@ -19,7 +20,7 @@ using fleet::test::ScopedEnv;
 using fleet_test::process_events_for;
 using fleet_test::wait_until;
 
-constexpr const char* kScanDevices = "KIVRA_SCAN_DEVICES";
+constexpr const char* kScanDevices = fleet::kScanDevicesVariable;
 constexpr int kOpenTimeoutMs = 20000;
 
 // What differs between a recorder's hard disk and its SD card, on the screen and in the log.

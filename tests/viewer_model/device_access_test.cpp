@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "common/block_devices.h"
 #include "model/device_access.h"
 #include "scoped_env.h"
 #include "temp_folder.h"
@@ -16,7 +17,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-constexpr const char* kScanDevices = "KIVRA_SCAN_DEVICES";
+constexpr const char* kScanDevices = fleet::kScanDevicesVariable;
 
 TEST(SystemDeviceAccess, SurveysTheDevicesNamedForTheEngine) {
     const TempFolder folder;

@@ -296,6 +296,20 @@ INSTANTIATE_TEST_SUITE_P(
                       {KIVRA_CMD_CLOSE}},
         DiskEventCase{KIVRA_SOURCE_DISK, 7, {}, {}, {}, {}}));
 
+// The operator closed before the removal report arrived: nothing is left to close or to say.
+TEST_F(SessionTest, ARemovalReportAfterTheCloseSaysNothing) {
+    session_.search_disk(false);
+    session_.on_disk_event(KIVRA_SOURCE_DISK, KIVRA_DISK_OPENED);
+    session_.close_source();
+    session_.on_play_event(KIVRA_RESULT_CLOSE_OK, 0);
+    ASSERT_EQ(session_.state(), PlayerState::Idle);
+    forget();
+    session_.on_disk_event(KIVRA_SOURCE_DISK, KIVRA_DISK_REMOVED);
+    EXPECT_THAT(view_.messages, IsEmpty());
+    EXPECT_THAT(view_.logs, IsEmpty());
+    EXPECT_THAT(commands(), IsEmpty());
+}
+
 // ---- Link reports --------------------------------------------------------------------------
 
 struct LinkEventCase {

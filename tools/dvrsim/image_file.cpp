@@ -1,6 +1,7 @@
 #include "dvrsim/image_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,6 +15,11 @@ ImageFile::~ImageFile() {
 
 fleet::Status ImageFile::create(const std::string& path, int64_t size) {
     path_ = path;
+    // An image is a file; a device named by mistake is never written (nor removed on failure).
+    struct stat existing;
+    if (::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+        return fleet::fail("will not write over " + path + ": it is not a regular file");
+    }
     fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd_ < 0) return fleet::fail("cannot create " + path + ": " + std::strerror(errno));
     if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) {

@@ -38,6 +38,10 @@ bool parse_unsigned(const std::string& text, int64_t& out, size_t& used) {
     if (from >= text.size() || !std::isxdigit(static_cast<unsigned char>(text[from]))) {
         return false;
     }
+    // strtoull would take a second "0x" after ours.
+    if (hex && text.size() > from + 1 && (text[from + 1] == 'x' || text[from + 1] == 'X')) {
+        return false;
+    }
     char* end = nullptr;
     errno = 0;
     const unsigned long long v = std::strtoull(text.c_str() + from, &end, hex ? 16 : 10);
@@ -118,11 +122,16 @@ const char* decoy_name(Decoy decoy) {
 fleet::Status check_image_options(const ImageOptions& o) {
     using fleet::fail;
     if (auto checked = check_options(o.record); !checked) return checked;
-    if (!o.record.damage.empty()) return fail("--damage applies to 'record' only");
     if (o.size != 0 && o.ring_size_given) return fail("give --size or --ring-size, not both");
     if (o.size % kSector != 0) return fail("--size must be a multiple of 512");
     if (o.ring_size <= 0 || o.ring_size % kSector != 0) {
         return fail("--ring-size must be a positive multiple of 512");
+    }
+    // Far beyond any disk an MBR describes, and small enough that the layout's sums of
+    // sizes cannot overflow.
+    constexpr int64_t kLargest = int64_t{1} << 50;
+    if (o.size > kLargest || o.ring_size > kLargest || o.base > kLargest) {
+        return fail("--size, --ring-size and --base must be at most 1 PiB");
     }
     if (o.unit_every < 1 || o.unit_every > kMaxUnitEvery) {
         return fail("--unit-every must be 1.." + std::to_string(kMaxUnitEvery));

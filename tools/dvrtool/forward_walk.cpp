@@ -42,8 +42,10 @@ WalkFailure describe_read_failure(Recording& recording, int64_t at, int64_t data
         // by block.
         resume = std::max(resume, data_end);
         return {at, resume,
-                "file ends at " + std::to_string(readable) + ", before the end of the data at " +
-                    std::to_string(data_end)};
+                (recording.ring() ? "the recorded data ends at " : "file ends at ") +
+                    std::to_string(recording.shown_offset(readable)) +
+                    ", before the end of the data at " +
+                    std::to_string(recording.shown_offset(data_end))};
     }
     auto header = fleet::format::read_gop_header(block, sizeof block);
     if (!header || header->total_length() == 0) return {at, resume, "read error"};

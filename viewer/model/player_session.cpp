@@ -159,6 +159,8 @@ bool PlayerSession::search_allowed() {
     return false;
 }
 
+// A search the engine refuses changes nothing, as the original did; an image it refuses is
+// the operator's explicit choice, so that is said.
 void PlayerSession::start_search(bool sd_card) {
     if (engine_.zOpen(sd_card ? KIVRA_SOURCE_CARD : KIVRA_SOURCE_DISK, nullptr, nullptr, 0, 0) == 0)
         return;

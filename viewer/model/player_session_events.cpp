@@ -183,6 +183,8 @@ void PlayerSession::on_disk_event(int source_type, int event) {
             return;
         }
         case KIVRA_DISK_REMOVED:
+            // A report overtaken by the operator's own close says nothing new.
+            if (state_ == PlayerState::Idle) return;
             close_source();
             log_text(hard_disk ? kHddRemovedLog : kSdRemovedLog);
             message_text(hard_disk ? kHddRemovedMsg : kSdRemovedMsg);
