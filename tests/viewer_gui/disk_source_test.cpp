@@ -10,6 +10,7 @@
 #include "qt_test_app.h"
 #include "scoped_env.h"
 #include "skin/slide_button.h"
+#include "ui/video_view.h"
 #include "viewer_fixture.h"
 
 namespace velmora::test {
@@ -166,6 +167,13 @@ TEST_P(DiskKindTest, SearchFindsItOnALoopDevice) {
     ASSERT_TRUE(wait_status(QStringLiteral("opened.."), kOpenTimeoutMs));
     EXPECT_TRUE(in_order(log_lines(), {kind.searching_log, kind.opened_log})) << joined_log();
     play_until_progress_moves();
+    // The recorder's pictures are on screen: the test scene has many colours, the idle video
+    // area one.
+    const QImage shot = fleet_test::grab_screenshot(
+        *window_, QStringLiteral("viewer_%1_on_loop_device").arg(kind.dvrsim_command));
+    ASSERT_FALSE(shot.isNull());
+    const QRect video = fleet_test::region_of(*window_->video(), *window_);
+    EXPECT_GT(fleet_test::colour_count(shot, video), 16) << "no picture in the video area";
     close_to_idle();
 }
 
