@@ -126,9 +126,11 @@ void Engine::medium_found(int type, SearchOutcome outcome) {
         disk_event(type, outcome.device_path.c_str(), KIVRA_DISK_OPEN_FAILED);
         return;
     }
+    int fd = -1;
     {
         std::lock_guard<std::mutex> guard(engine_lock_);
         ring_ = std::move(outcome.source);
+        fd = ring_->device_fd();
         const ProbeResult& probe = ring_->probe();
         display_.screen_count = probe.channel_count;
         display_.full_screen = 0;
@@ -140,12 +142,12 @@ void Engine::medium_found(int type, SearchOutcome outcome) {
             player_->set_status(KIVRA_STATUS_OPENED);
         }
     }
-    watch_for_removal(type, outcome);
+    watch_for_removal(type, outcome, fd);
     disk_event(type, outcome.device_path.c_str(), KIVRA_DISK_OPENED);
 }
 
-void Engine::watch_for_removal(int type, const SearchOutcome& outcome) {
-    const int fd = ring_->device_fd();
+// The descriptor stays open until close, which stops the monitor first.
+void Engine::watch_for_removal(int type, const SearchOutcome& outcome, int fd) {
     auto identity = fleet::identify_device(fd, outcome.device_path, outcome.sysfs_dir);
     if (!identity) return;  // an unknown device cannot be told apart from a new one
     monitor_.start(*identity, fd, [this, type](const std::string&) {

@@ -92,7 +92,7 @@ class Engine final : public PlayerEvents {
     // The search found a medium of the kind `type`: it becomes the open source, or the host
     // hears why not.
     void medium_found(int type, SearchOutcome outcome);
-    void watch_for_removal(int type, const SearchOutcome& outcome);
+    void watch_for_removal(int type, const SearchOutcome& outcome, int fd);
     void disk_event(int type, const char* device_path, int event);
     void stop_device_threads();
     int snapshot(const Command& command);
