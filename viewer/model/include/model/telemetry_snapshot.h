@@ -35,6 +35,7 @@ struct TelemetrySnapshot {
     int32_t tyre_count = 0;
     std::array<TyreRecordBytes, kMaxTyreRecords> tyres{};
     std::array<int32_t, kTyreSummaryCount> tyre_summary{};
+    bool operator==(const TelemetrySnapshot&) const = default;
 };
 
 bool temperature_present(int32_t celsius);
