@@ -239,13 +239,13 @@ TEST_F(TelemetryCycleTest, ClosedGateShowsNothing) {
 TEST_F(TelemetryCycleTest, FeedCycleForgetsTheSnapshotOnReset) {
     TelemetryFeed feed;
     const char id[kVehicleIdBytes] = "VAN";
-    feed.record(kTime, id, nullptr, nullptr, 40.0f, 10, nullptr, 0, nullptr, {});
+    feed.record(kTime, id, nullptr, nullptr, 40.0f, 10, nullptr, 0, nullptr, 0, 0, 0, 0, 0, 0);
     EXPECT_EQ(run_telemetry_cycle(feed, cycle_, kMetric).speed, 40);
     EXPECT_EQ(feed.snapshot().speed, 40.0f);
 
     // A later frame without speed keeps the previous one.
     feed.record(kTime + 1, nullptr, nullptr, nullptr, KIVRA_NO_SPEED, KIVRA_NO_TEMPERATURE, nullptr,
-                KIVRA_NO_TYRES, nullptr, {});
+                KIVRA_NO_TYRES, nullptr, 0, 0, 0, 0, 0, 0);
     EXPECT_EQ(run_telemetry_cycle(feed, cycle_, kMetric).speed, 40);
 
     cycle_.request_seek_reset();

@@ -99,11 +99,15 @@ TEST(TelemetrySnapshotTest, TemperatureBoundsAreCopied) {
 TEST(TelemetrySnapshotTest, FeedCopiesOutAndForgets) {
     TelemetryFeed feed;
     const char id[kVehicleIdBytes] = "BUS";
-    feed.record(5, id, nullptr, nullptr, 12.0f, 30, nullptr, 0, nullptr, kSummary);
+    const uint8_t tyre[kTyreRecordBytes] = {42};
+    feed.record(5, id, nullptr, nullptr, 12.0f, 30, nullptr, 1, tyre, 1, 2, 3, 4, 5, 6);
     TelemetrySnapshot copy = feed.snapshot();
     EXPECT_EQ(copy.time, 5u);
     EXPECT_STREQ(copy.vehicle_id.data(), "BUS");
     EXPECT_EQ(copy.speed, 12.0f);
+    EXPECT_EQ(copy.tyre_count, 1);
+    EXPECT_EQ(copy.tyres[0][0], 42);
+    EXPECT_EQ(copy.tyre_summary, (std::array<int32_t, kTyreSummaryCount>{1, 2, 3, 4, 5, 6}));
 
     feed.forget();
     copy = feed.snapshot();

@@ -39,7 +39,10 @@ void apply_frame(TelemetrySnapshot& snapshot, uint32_t gop_time, const char* veh
 void TelemetryFeed::record(uint32_t gop_time, const char* vehicle_id, const void* position,
                            const int32_t* gsensor, float speed, int32_t temperature,
                            const uint8_t* flags, int32_t tyres_per_group, const void* tyres,
-                           const std::array<int32_t, kTyreSummaryCount>& summary) {
+                           int32_t summary1, int32_t summary2, int32_t summary3, int32_t summary4,
+                           int32_t summary5, int32_t summary6) {
+    const std::array<int32_t, kTyreSummaryCount> summary{summary1, summary2, summary3,
+                                                         summary4, summary5, summary6};
     std::lock_guard lock(mutex_);
     apply_frame(snapshot_, gop_time, vehicle_id, position, gsensor, speed, temperature, flags,
                 tyres_per_group, tyres, summary);

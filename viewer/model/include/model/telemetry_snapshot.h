@@ -50,10 +50,11 @@ void apply_frame(TelemetrySnapshot& snapshot, uint32_t gop_time, const char* veh
 // The snapshot shared between the engine's callback thread and the GUI thread.
 class TelemetryFeed {
   public:
+    // FrameInfoProc's arguments as they come; only copies, so the engine's lock is held briefly.
     void record(uint32_t gop_time, const char* vehicle_id, const void* position,
                 const int32_t* gsensor, float speed, int32_t temperature, const uint8_t* flags,
-                int32_t tyres_per_group, const void* tyres,
-                const std::array<int32_t, kTyreSummaryCount>& summary);
+                int32_t tyres_per_group, const void* tyres, int32_t summary1, int32_t summary2,
+                int32_t summary3, int32_t summary4, int32_t summary5, int32_t summary6);
     TelemetrySnapshot snapshot() const;
     void forget();  // every value absent again
 
