@@ -76,7 +76,8 @@ TEST_F(TelemetryCycleTest, FullSnapshotInEveryPart) {
     EXPECT_FALSE(display.clear_wave_history);
     EXPECT_FALSE(display.clear_map);
     EXPECT_FALSE(display.tyres.has_value());
-    const WaveSample expected{CivilTime{2023, 11, 14, 22, 13, 20}, 100, 37, true};
+    const WaveSample expected{CivilTime{2023, 11, 14, 22, 13, 20}, 100, 37,
+                              std::array<double, 3>{2.0, 0.0, -2.0}};
     EXPECT_EQ(display.appended_sample, expected);
 }
 
@@ -163,7 +164,7 @@ TEST_F(TelemetryCycleTest, AbsentGLeavesTheGauges) {
     snapshot.g[0] = kNoGValue;
     const TelemetryDisplay display = run(snapshot);
     EXPECT_FALSE(display.g.has_value());
-    EXPECT_FALSE(display.appended_sample->g);
+    EXPECT_FALSE(display.appended_sample->g.has_value());
 }
 
 TEST_F(TelemetryCycleTest, TyresByTheirLayout) {

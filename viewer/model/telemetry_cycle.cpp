@@ -14,7 +14,11 @@ constexpr const char* kLongitudeKey = "IDC_STATIC_LO";  // "longitude"
 constexpr const char* kLatitudeKey = "IDC_STATIC_LA";   // "latitude"
 constexpr const char* kBlank = " ";
 constexpr double kMphPerKmh = 0.622;
-constexpr double kGPerStep = 2.0 / 127.0;  // the sensor's -127..127 span -2 g..+2 g
+
+// The sensor's -127..127 spans -2 g..+2 g.
+double g_of(int32_t step) {
+    return step * 2.0 / 127.0;
+}
 
 std::string time_text(const CivilTime& t) {
     char buffer[32];
@@ -107,9 +111,9 @@ TelemetryDisplay TelemetryCycle::show(const TelemetrySnapshot& snapshot, Telemet
     if (snapshot.vehicle_id[0] != '\0') display.plate_text = plate_text(snapshot.vehicle_id);
     show_position(snapshot, display);
     if (snapshot.g[0] != kNoGValue) {
-        display.g = std::array<double, 3>{snapshot.g[0] * kGPerStep, snapshot.g[1] * kGPerStep,
-                                          snapshot.g[2] * kGPerStep};
-        sample_.g = true;
+        display.g =
+            std::array<double, 3>{g_of(snapshot.g[0]), g_of(snapshot.g[1]), g_of(snapshot.g[2])};
+        sample_.g = display.g;
     }
     if (snapshot.speed >= 0.0f) show_speed(snapshot.speed, units.speed, display);
     if (temperature_present(snapshot.temperature)) {

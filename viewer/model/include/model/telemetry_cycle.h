@@ -34,7 +34,7 @@ struct WaveSample {
     std::optional<CivilTime> time;
     std::optional<int> speed;
     std::optional<int> temperature;
-    bool g = false;  // the G values of the cycle were shown
+    std::optional<std::array<double, 3>> g;  // in g
     bool operator==(const WaveSample&) const = default;
 };
 
