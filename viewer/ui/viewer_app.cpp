@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QThreadPool>
 #include <cstdio>
 #include <cstdlib>
 
@@ -92,7 +93,10 @@ int run_viewer(int argc, char** argv) {
         window.open_path(line.file);
         if (line.play) window.session().play();
     }
-    return app.exec();
+    const int code = app.exec();
+    // Pool threads the raster engine started end here rather than during static destruction.
+    QThreadPool::globalInstance()->waitForDone();
+    return code;
 }
 
 }  // namespace velmora
