@@ -37,6 +37,7 @@ class RecordingView : public SessionView {
     }
     void telemetry_gate(bool open) override { gates.push_back(open); }
     void telemetry_reset(bool full) override { resets.push_back(full); }
+    void telemetry_step() override { ++telemetry_steps; }
     void clear_picture() override { ++pictures_cleared; }
 
     // Runs the delayed actions as their timers would, oldest first.
@@ -64,6 +65,7 @@ class RecordingView : public SessionView {
     std::vector<bool> gates;
     std::vector<bool> resets;
     int pictures_cleared = 0;
+    int telemetry_steps = 0;
 };
 
 }  // namespace velmora::test

@@ -166,6 +166,17 @@ TEST_F(SessionTest, FastForwardThreeTimesShowsDoublingFactorsAndAStepResetsThem)
     EXPECT_EQ(engine().play_calls.back(), (PlayCall{KIVRA_CMD_FAST_FORWARD, 1, 0, 0}));
 }
 
+// A step while paused presents one GOP with the gate closed: the dashboard must be told once
+// per successful step, and never for a refused one.
+TEST_F(SessionTest, OnlySuccessfulStepsAskForOneTelemetryCycle) {
+    bring_to(PlayerState::Paused);
+    session_.on_play_event(KIVRA_RESULT_STEP_FORWARD_OK, 0);
+    session_.on_play_event(KIVRA_RESULT_STEP_BACKWARD_OK, 0);
+    session_.on_play_event(KIVRA_RESULT_STEP_FORWARD_FAILED, 0);
+    session_.on_play_event(KIVRA_RESULT_STEP_BACKWARD_FAILED, 0);
+    EXPECT_EQ(view_.telemetry_steps, 2);
+}
+
 TEST_F(SessionTest, FastResultsResetTheOtherDirection) {
     bring_to(PlayerState::Playing);
     session_.fast_backward();

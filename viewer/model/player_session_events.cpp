@@ -54,12 +54,14 @@ void PlayerSession::on_play_event(int code, int value) {
             return;
         case KIVRA_RESULT_STEP_FORWARD_OK:
             fast_forward_level_ = 0;
+            view_.telemetry_step();
             log_text(kStepForwardOk);
             return;
         case KIVRA_RESULT_STEP_BACKWARD_FAILED:
             log_text(kStepBackwardFail);
             return;
         case KIVRA_RESULT_STEP_BACKWARD_OK:
+            view_.telemetry_step();
             log_text(kStepBackwardOk);
             return;
         case KIVRA_RESULT_FAST_FORWARD_FAILED:

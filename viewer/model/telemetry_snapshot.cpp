@@ -46,6 +46,12 @@ void TelemetryFeed::record(uint32_t gop_time, const char* vehicle_id, const void
     std::lock_guard lock(mutex_);
     apply_frame(snapshot_, gop_time, vehicle_id, position, gsensor, speed, temperature, flags,
                 tyres_per_group, tyres, summary);
+    ++frames_;
+}
+
+uint64_t TelemetryFeed::frames() const {
+    std::lock_guard lock(mutex_);
+    return frames_;
 }
 
 TelemetrySnapshot TelemetryFeed::snapshot() const {

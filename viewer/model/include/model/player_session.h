@@ -57,7 +57,8 @@ class SessionView {
     virtual void stop_screen_recording() = 0;                  // end of data while recording
     virtual void telemetry_gate(bool open) = 0;                // signal / reset the telemetry gate
     virtual void telemetry_reset(bool full) = 0;               // full reset (stop) or seek reset
-    virtual void clear_picture() = 0;                          // nothing of the source shows
+    virtual void telemetry_step() = 0;  // paused: show the telemetry of the GOP a step presents
+    virtual void clear_picture() = 0;   // nothing of the source shows
 };
 
 // Lives on the GUI thread; engine reports must be moved there before they reach it. Actions

@@ -57,10 +57,13 @@ class TelemetryFeed {
                 int32_t summary3, int32_t summary4, int32_t summary5, int32_t summary6);
     TelemetrySnapshot snapshot() const;
     void forget();  // every value absent again
+    // Frames recorded so far, so a caller can wait for the frame a step presents.
+    uint64_t frames() const;
 
   private:
     mutable std::mutex mutex_;
     TelemetrySnapshot snapshot_;
+    uint64_t frames_ = 0;
 };
 
 }  // namespace velmora
