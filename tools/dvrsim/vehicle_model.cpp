@@ -1,6 +1,7 @@
 #include "dvrsim/vehicle_model.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -31,7 +32,29 @@ std::string degrees_text(double degrees, int degree_digits, char positive, char 
     return text;
 }
 
+bool parse_degrees(std::string_view text, double limit, double& out) {
+    double v = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (error != std::errc() || end != text.data() + text.size()) return false;
+    if (!(v >= -limit && v <= limit)) return false;  // NaN fails too
+    out = v;
+    return true;
+}
+
 }  // namespace
+
+bool parse_origin(const std::string& text, Origin& out) {
+    const size_t comma = text.find(',');
+    if (comma == std::string::npos) return false;
+    const std::string_view all(text);
+    Origin origin;
+    if (!parse_degrees(all.substr(0, comma), 89, origin.latitude) ||
+        !parse_degrees(all.substr(comma + 1), 179, origin.longitude)) {
+        return false;
+    }
+    out = origin;
+    return true;
+}
 
 std::string latitude_text(double degrees) {
     return degrees_text(degrees, 2, 'N', 'S');
@@ -40,10 +63,15 @@ std::string longitude_text(double degrees) {
     return degrees_text(degrees, 3, 'E', 'W');
 }
 
-VehicleModel::VehicleModel(uint64_t seed, int samples_per_second)
+VehicleModel::VehicleModel(uint64_t seed, int samples_per_second, std::optional<Origin> origin)
     : rng_(seed ^ 0x5EEDCA7ULL), dt_(1.0 / samples_per_second) {
+    // Drawn even when an origin replaces them, so the drive itself stays that of the seed.
     latitude_ = rng_.uniform(22.45, 22.65);
     longitude_ = rng_.uniform(113.85, 114.25);
+    if (origin) {
+        latitude_ = origin->latitude;
+        longitude_ = origin->longitude;
+    }
     heading_ = rng_.uniform(0, 2 * kPi);
     base_temperature_ = rng_.uniform(18, 30);
     enter(Phase::Stopped);
@@ -109,6 +137,21 @@ uint8_t VehicleModel::signal_bits(double accel) const {
     return bits;
 }
 
+// A long drive from a far origin may cross a pole or the date line: the position stays a
+// real one, latitude within +-90 and longitude within +-180.
+void VehicleModel::move(double distance) {
+    latitude_ += distance * std::cos(heading_) / kMetresPerDegree;
+    if (std::fabs(latitude_) > 90) {
+        latitude_ = std::copysign(180.0, latitude_) - latitude_;
+        longitude_ += 180;
+        heading_ += kPi;
+    }
+    const double metres_per_degree =
+        std::max(kMetresPerDegree * std::cos(latitude_ * kPi / 180), 1.0);
+    longitude_ += distance * std::sin(heading_) / metres_per_degree;
+    longitude_ = std::remainder(longitude_, 360.0);
+}
+
 VehicleSample VehicleModel::step() {
     time_ += dt_;
     phase_left_ -= dt_;
@@ -130,10 +173,7 @@ VehicleSample VehicleModel::step() {
     if (speed_ <= 0) turn_rate_ = 0;
     heading_ += turn_rate_ * dt_;
 
-    double distance = speed_ * dt_;
-    latitude_ += distance * std::cos(heading_) / kMetresPerDegree;
-    longitude_ +=
-        distance * std::sin(heading_) / (kMetresPerDegree * std::cos(latitude_ * kPi / 180));
+    move(speed_ * dt_);
 
     VehicleSample s;
     s.speed_tenths = static_cast<int>(std::lround(speed_ * 3.6 * 10));

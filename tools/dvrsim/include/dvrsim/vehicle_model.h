@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "dvrsim/rng.h"
@@ -22,9 +23,19 @@ struct VehicleSample {
     bool gps_fix = true;
 };
 
+// Where the vehicle starts, in degrees.
+struct Origin {
+    double latitude = 0;   // -89..89, north positive
+    double longitude = 0;  // -179..179, east positive
+};
+
+// "LAT,LON" in decimal degrees within the ranges of Origin.
+bool parse_origin(const std::string& text, Origin& out);
+
 class VehicleModel {
   public:
-    VehicleModel(uint64_t seed, int samples_per_second);
+    // Without an origin the vehicle starts somewhere in the seed's default area.
+    VehicleModel(uint64_t seed, int samples_per_second, std::optional<Origin> origin = {});
     // Advances by one frame interval and returns the sample at its end.
     VehicleSample step();
 
@@ -33,6 +44,7 @@ class VehicleModel {
 
     void enter(Phase phase);
     void update_phase();
+    void move(double distance);
     uint8_t input_bits(double accel) const;
     uint8_t signal_bits(double accel) const;
 
