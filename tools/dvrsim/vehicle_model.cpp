@@ -56,6 +56,22 @@ bool parse_origin(const std::string& text, Origin& out) {
     return true;
 }
 
+Course travel(Course from, double distance) {
+    Course to = from;
+    to.latitude += distance * std::cos(from.heading) / kMetresPerDegree;
+    if (std::fabs(to.latitude) > 90) {
+        to.latitude = std::copysign(180.0, to.latitude) - to.latitude;
+        to.longitude += 180;
+        to.heading = kPi - to.heading;  // going round the pole keeps its sense: east stays east
+    }
+    // Near a pole a metre is many degrees of longitude, but never infinitely many.
+    const double metres_per_degree =
+        std::max(kMetresPerDegree * std::cos(to.latitude * kPi / 180), 1.0);
+    to.longitude += distance * std::sin(to.heading) / metres_per_degree;
+    to.longitude = std::remainder(to.longitude, 360.0);
+    return to;
+}
+
 std::string latitude_text(double degrees) {
     return degrees_text(degrees, 2, 'N', 'S');
 }
@@ -66,13 +82,13 @@ std::string longitude_text(double degrees) {
 VehicleModel::VehicleModel(uint64_t seed, int samples_per_second, std::optional<Origin> origin)
     : rng_(seed ^ 0x5EEDCA7ULL), dt_(1.0 / samples_per_second) {
     // Drawn even when an origin replaces them, so the drive itself stays that of the seed.
-    latitude_ = rng_.uniform(22.45, 22.65);
-    longitude_ = rng_.uniform(113.85, 114.25);
+    course_.latitude = rng_.uniform(22.45, 22.65);
+    course_.longitude = rng_.uniform(113.85, 114.25);
     if (origin) {
-        latitude_ = origin->latitude;
-        longitude_ = origin->longitude;
+        course_.latitude = origin->latitude;
+        course_.longitude = origin->longitude;
     }
-    heading_ = rng_.uniform(0, 2 * kPi);
+    course_.heading = rng_.uniform(0, 2 * kPi);
     base_temperature_ = rng_.uniform(18, 30);
     enter(Phase::Stopped);
     phase_left_ = rng_.uniform(1, 2);
@@ -137,21 +153,6 @@ uint8_t VehicleModel::signal_bits(double accel) const {
     return bits;
 }
 
-// A long drive from a far origin may cross a pole or the date line: the position stays a
-// real one, latitude within +-90 and longitude within +-180.
-void VehicleModel::move(double distance) {
-    latitude_ += distance * std::cos(heading_) / kMetresPerDegree;
-    if (std::fabs(latitude_) > 90) {
-        latitude_ = std::copysign(180.0, latitude_) - latitude_;
-        longitude_ += 180;
-        heading_ += kPi;
-    }
-    const double metres_per_degree =
-        std::max(kMetresPerDegree * std::cos(latitude_ * kPi / 180), 1.0);
-    longitude_ += distance * std::sin(heading_) / metres_per_degree;
-    longitude_ = std::remainder(longitude_, 360.0);
-}
-
 VehicleSample VehicleModel::step() {
     time_ += dt_;
     phase_left_ -= dt_;
@@ -171,14 +172,14 @@ VehicleSample VehicleModel::step() {
         turn_left_ = rng_.uniform(3, 6);
     }
     if (speed_ <= 0) turn_rate_ = 0;
-    heading_ += turn_rate_ * dt_;
+    course_.heading += turn_rate_ * dt_;
 
-    move(speed_ * dt_);
+    course_ = travel(course_, speed_ * dt_);
 
     VehicleSample s;
     s.speed_tenths = static_cast<int>(std::lround(speed_ * 3.6 * 10));
-    s.latitude = latitude_;
-    s.longitude = longitude_;
+    s.latitude = course_.latitude;
+    s.longitude = course_.longitude;
     s.gsensor = {to_sensor(accel), to_sensor(speed_ * turn_rate_),
                  to_sensor(kGravity) + rng_.range(-2, 2)};
     s.temperature =

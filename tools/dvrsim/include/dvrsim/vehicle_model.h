@@ -32,6 +32,17 @@ struct Origin {
 // "LAT,LON" in decimal degrees within the ranges of Origin.
 bool parse_origin(const std::string& text, Origin& out);
 
+struct Course {
+    double latitude = 0;   // degrees
+    double longitude = 0;  // degrees
+    double heading = 0;    // radians from north
+};
+
+// Where `distance` metres along the heading lead. Across a pole the course comes down the
+// other side, half the world round, heading south instead of north (or the reverse);
+// longitudes stay within +-180.
+Course travel(Course from, double distance);
+
 class VehicleModel {
   public:
     // Without an origin the vehicle starts somewhere in the seed's default area.
@@ -44,7 +55,6 @@ class VehicleModel {
 
     void enter(Phase phase);
     void update_phase();
-    void move(double distance);
     uint8_t input_bits(double accel) const;
     uint8_t signal_bits(double accel) const;
 
@@ -56,11 +66,9 @@ class VehicleModel {
     double speed_ = 0;       // m/s
     double target_ = 0;      // m/s
     double accel_ = 0;       // m/s^2 of the current phase
-    double heading_ = 0;     // radians from north
     double turn_rate_ = 0;   // rad/s
     double turn_left_ = 0;   // seconds
-    double latitude_;
-    double longitude_;
+    Course course_;
     double base_temperature_;
 };
 
