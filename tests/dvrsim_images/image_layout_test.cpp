@@ -59,7 +59,11 @@ const ImageCase kCardWrapped{"card-wrapped",
                              "card",
                              {"--ring-size", "2M", "--seconds", "250", "--unit-every", "4",
                               "--event-every", "7", "--base", "0x4000"}};
-const ImageCase kDiskUnwrapped{"disk-unwrapped", "disk", {"--seconds", "45", "--event-every", "9"}};
+// A three-unit vehicle's 34 tyres fill the quick record; positions south and west.
+const ImageCase kDiskUnwrapped{"disk-unwrapped",
+                               "disk",
+                               {"--seconds", "45", "--event-every", "9", "--tyre-layout", "6,14,14",
+                                "--origin", "-33.5,-70.25"}};
 const ImageCase kCardOtherStream{
     "card-other-stream",
     "card",

@@ -1,7 +1,9 @@
 // End to end: recordings made by dvrsim, inspected by dvrtool and checked by FFmpeg's tools.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -101,6 +103,139 @@ INSTANTIATE_TEST_SUITE_P(
                        "\xD4\xC1"
                        "B\xFF"}}),
     [](const auto& test) { return std::string(test.param.name); });
+
+std::vector<json> telemetry_of(const std::string& base) {
+    ProcessResult r = dvrtool({"telemetry", base + ".dvr", "--json"});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    return json_lines(r.out);
+}
+
+struct UnitsCase {
+    const char* layout;
+    std::vector<int> types;       // of units 1, 2, 3
+    std::vector<int> unit_tyres;  // tyres of each unit present
+};
+
+void PrintTo(const UnitsCase& c, std::ostream* os) {
+    *os << c.layout;
+}
+
+class TyreLayoutDecodes : public testing::TestWithParam<UnitsCase> {};
+
+// What a dashboard takes from the decoded frames: the units' layout types and alarm flags in
+// the summary, each unit's tyres in turn in the records; a unit is in alarm for an abnormal
+// tyre or for its own flag, and both happen.
+TEST_P(TyreLayoutDecodes, UnitsTyresAndAlarms) {
+    const UnitsCase& c = GetParam();
+    TempDir dir;
+    const std::string base =
+        record(dir, "units", 1, 3, 40, {"--fps", "2", "--no-audio", "--tyre-layout", c.layout});
+    expect_telemetry_matches_truth(base);
+    int tyres = 0;
+    for (int n : c.unit_tyres) tyres += n;
+    bool tyre_alarm = false, flag_alarm = false;
+    std::set<int> states;
+    for (const json& frame : telemetry_of(base)) {
+        SCOPED_TRACE(frame.dump());
+        const json& summary = frame["tyre_summary"];
+        ASSERT_EQ(frame["tyres_per_group"], tyres);
+        ASSERT_EQ(frame["tyres"].size(), static_cast<size_t>(tyres));
+        size_t at = 0;
+        for (size_t u = 0; u < 3; ++u) {
+            ASSERT_EQ(summary[u], c.types[u]);
+            const int flag = summary[3 + u];
+            if (u >= c.unit_tyres.size()) {
+                EXPECT_EQ(flag, 0);
+                continue;
+            }
+            EXPECT_TRUE(flag == 1 || flag == 2) << flag;
+            bool abnormal = false;
+            for (int k = 0; k < c.unit_tyres[u]; ++k, ++at) {
+                const json& t = frame["tyres"][at];
+                const int state = t["state"];
+                states.insert(state);
+                abnormal |= state != 1;
+                EXPECT_GE(t["temperature"].get<int>(), 20);
+                EXPECT_LE(t["temperature"].get<int>(), 70);
+                if (state == 1) {
+                    EXPECT_GE(t["pressure"].get<double>(), 100);
+                    EXPECT_LE(t["pressure"].get<double>(), 120);
+                }
+            }
+            if (abnormal) {
+                EXPECT_EQ(flag, 2);
+            }
+            tyre_alarm |= abnormal;
+            flag_alarm |= flag == 2 && !abnormal;
+        }
+    }
+    EXPECT_TRUE(tyre_alarm);
+    EXPECT_TRUE(flag_alarm);
+    EXPECT_EQ(states, (std::set<int>{1, 2, 3, 4, 5}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Vehicles, TyreLayoutDecodes,
+                         testing::Values(UnitsCase{"2,4", {2, 4, 0}, {6, 6}},
+                                         UnitsCase{"3,14,14", {3, 14, 14}, {6, 12, 12}},
+                                         // The most tyres a vehicle has.
+                                         UnitsCase{"6,14,14", {6, 14, 14}, {10, 12, 12}}),
+                         [](const auto& test) {
+                             std::string name = test.param.layout;
+                             std::replace(name.begin(), name.end(), ',', '_');
+                             return "types_" + name;
+                         });
+
+// Version 2 words carry no tyre state: a hot tyre (above 80 C) is the alarm. One of the first
+// four tyres gets there, passing exactly 80; all other readings stay at or below 80.
+TEST(Recording, Version2HasAHotFrontTyre) {
+    TempDir dir;
+    const std::string base = record(dir, "hot", 4, 2, 40, {"--fps", "2", "--no-audio"});
+    expect_telemetry_matches_truth(base);
+    int hot = 0, at_limit = 0, cool = 0;
+    for (const json& frame : telemetry_of(base)) {
+        ASSERT_EQ(frame["tyre_summary"], json::array({0, 0, 0, 0, 0, 0}));
+        const json& tyres = frame["tyres"];
+        ASSERT_EQ(tyres.size(), 6u);
+        for (size_t i = 0; i < tyres.size(); ++i) {
+            const int t = tyres[i]["temperature"];
+            EXPECT_EQ(tyres[i]["state"], 0);
+            if (t > 80) {
+                EXPECT_LT(i, 4u) << frame.dump();
+            }
+            hot += t > 80;
+            at_limit += t == 80;
+            cool += t < 80;
+        }
+    }
+    EXPECT_GT(hot, 0);
+    EXPECT_GT(at_limit, 0);
+    EXPECT_GT(cool, hot);
+}
+
+// South and west positions reach the reader as the recorder wrote them, including values
+// whose minutes round up into the next degree.
+TEST(Recording, OriginSouthAndWest) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"-33.5,-70.25", "3330.0000S07015.0000W"},
+        {"-12.99999999,-77.99999999", "1300.0000S07800.0000W"},
+        {"51.5,-0.5", "5130.0000N00030.0000W"},
+    };
+    TempDir dir;
+    for (const auto& [origin, first] : cases) {
+        SCOPED_TRACE(origin);
+        const std::string base =
+            record(dir, "origin", 1, 3, 3, {"--fps", "2", "--no-audio", "--origin", origin});
+        expect_telemetry_matches_truth(base);
+        const std::vector<json> frames = telemetry_of(base);
+        ASSERT_FALSE(frames.empty());
+        EXPECT_EQ(frames.front()["position"], first);
+        for (const json& frame : frames) {
+            const std::string position = frame["position"];
+            EXPECT_EQ(position[9], first[9]) << position;
+            EXPECT_EQ(position[20], first[20]) << position;
+        }
+    }
+}
 
 int count_frames_with_ffprobe(const std::string& h264) {
     ProcessResult r = run_process({FFPROBE_PATH, "-v", "error", "-count_frames", "-select_streams",
@@ -215,6 +350,39 @@ TEST(Recording, BadUsageExitsTwo) {
     }
     EXPECT_EQ(run_process({DVRSIM_PATH, "--help"}).exit_code, 0);
     EXPECT_EQ(run_process({DVRSIM_PATH, "play"}).exit_code, 2);
+}
+
+// Values the recorder cannot take are refused, naming the option.
+TEST(Recording, BadTyreLayoutOrOriginIsRefused) {
+    TempDir dir;
+    const std::vector<std::string> v3 = {
+        "--out", dir.file("x"), "--channels", "1", "--stream-version", "3", "--seconds", "1"};
+    const struct {
+        const char* option;
+        const char* value;
+        const char* version;
+        const char* message;
+    } cases[] = {
+        {"--tyre-layout", "7", "3", "bad value for --tyre-layout: 7 (one to three layout types"},
+        {"--tyre-layout", "0", "3", "bad value for --tyre-layout"},
+        {"--tyre-layout", "1,15", "3", "bad value for --tyre-layout"},
+        {"--tyre-layout", "1,2,3,4", "3", "bad value for --tyre-layout"},
+        {"--tyre-layout", "2,", "3", "bad value for --tyre-layout"},
+        {"--tyre-layout", "2,4", "2", "--tyre-layout needs stream version 3"},
+        {"--tyre-layout", "2", "1", "--tyre-layout needs stream version 3"},
+        {"--origin", "90,0", "3", "bad value for --origin: 90,0 (LAT,LON in decimal degrees"},
+        {"--origin", "0,-180", "3", "bad value for --origin"},
+        {"--origin", "-33.5", "3", "bad value for --origin"},
+        {"--origin", "south,west", "3", "bad value for --origin"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = v3;
+        args[5] = c.version;
+        args.insert(args.end(), {c.option, c.value});
+        ProcessResult r = dvrsim(args);
+        EXPECT_EQ(r.exit_code, 2) << c.option << " " << c.value;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    }
 }
 
 TEST(Recording, UnwritableOutputFailsWithAReason) {

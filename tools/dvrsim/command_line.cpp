@@ -4,6 +4,8 @@
 #include <type_traits>
 
 #include "dvrsim/ring_image.h"
+#include "dvrsim/tyre_layout.h"
+#include "dvrsim/vehicle_model.h"
 
 namespace dvrsim {
 
@@ -12,7 +14,7 @@ const char* const kUsage =
     "                     [--resolution R[,R]...] [--fps F] [--audio-rate HZ]\n"
     "                     [--audio-bits 8|16] [--audio-channels 1|2] [--no-audio]\n"
     "                     [--seed K] [--start EPOCH] [--vehicle-id TEXT]\n"
-    "                     [--scene flat|camera]\n"
+    "                     [--scene flat|camera] [--origin LAT,LON] [--tyre-layout T1[,T2[,T3]]]\n"
     "                     [--damage garbage|corrupt-header|truncate|zero-length-magic|\n"
     "                               broken-pictures|undecodable]...\n"
     "       dvrsim disk --out IMG [--size BYTES | --ring-size BYTES] [--seconds S]\n"
@@ -36,6 +38,19 @@ const char* const kUsage =
     "  --audio-rate     4000 8000 11025 16000 22050 32000 44100 (default 8000)\n"
     "  --scene          flat: flat colours, small and quick to decode (default);\n"
     "                   camera: detail and grain, the bitrate and decoding cost of footage\n"
+    "  --origin         where the vehicle starts, in decimal degrees (latitude -89..89,\n"
+    "                   longitude -179..179; south and west negative); default: near\n"
+    "                   22.5N 114E, the place set by the seed\n"
+    "  --tyre-layout    version 3 only: the tyre monitor of a vehicle of up to three units\n"
+    "                   (tractor and trailers), given by each unit's layout type: unit 1\n"
+    "                   1..6 (4, 6, 6, 8, 8, 10 tyres), units 2 and 3 1..14 (2, 4, 4, 6, 6,\n"
+    "                   8, 6, 8, 8, 10, 8, 10, 10, 12 tyres). Every frame carries the tyres\n"
+    "                   of all units, unit 1's first; the summary gives the layout types and\n"
+    "                   each unit's alarm flag. Without it: six tyres, the summary holding\n"
+    "                   the tyre and alarm counts\n"
+    "  Tyres: one is abnormal 3 s of every 10 (version 3; with --tyre-layout a unit also\n"
+    "  raises its alarm alone 2 s later); versions 1 and 2 have one of the first four tyres\n"
+    "  at 80 C and then above it every 10 to 20 s.\n"
     "\n"
     "disk and card write a recorder's whole device as the sparse image IMG, with IMG.truth.json\n"
     "(what a reader finds: layout, ring, start, seam, end, indexes, GOPs in play order) and\n"
@@ -106,13 +121,28 @@ Taken take_recording_option(const std::string& name, const std::string& value, R
         ok = parse_resolutions(value, o.resolutions);
     else if (name == "--scene")
         ok = parse_scene(value, o.scene);
+    else if (name == "--origin")
+        ok = parse_origin(value, o.origin.emplace());
+    else if (name == "--tyre-layout")
+        ok = parse_tyre_layout(value, o.tyre_layout);
     else
         return Taken::No;
     return ok ? Taken::Yes : Taken::Bad;
 }
 
+// What an option with a composite value takes, for the error message.
+std::string expected_form(const std::string& name) {
+    if (name == "--origin") {
+        return " (LAT,LON in decimal degrees, latitude -89..89, longitude -179..179)";
+    }
+    if (name == "--tyre-layout") {
+        return " (one to three layout types: unit 1 1..6, units 2 and 3 1..14)";
+    }
+    return "";
+}
+
 fleet::Error bad_value(const std::string& name, const std::string& value) {
-    return fleet::fail("bad value for " + name + ": " + value);
+    return fleet::fail("bad value for " + name + ": " + value + expected_form(name));
 }
 
 Taken take_image_option(const std::string& name, const std::string& value, ImageOptions& o) {

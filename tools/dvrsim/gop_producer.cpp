@@ -8,6 +8,7 @@
 #include "dvrsim/picture_painter.h"
 #include "dvrsim/rng.h"
 #include "dvrsim/truth.h"
+#include "dvrsim/tyre_layout.h"
 #include "format/gop_header.h"
 #include "format/info_block_writer.h"
 
@@ -66,7 +67,7 @@ struct GopProducer::Encoders {
 GopProducer::GopProducer(const RecordOptions& o)
     : o_(o),
       damage_(o),
-      model_(o.seed, o.fps),
+      model_(o.seed, o.fps, o.origin),
       vehicle_id_(vehicle_id_for(o)),
       encoders_(std::make_unique<Encoders>()) {}
 
@@ -111,7 +112,7 @@ std::vector<uint8_t> GopProducer::info_block(const std::vector<VehicleSample>& s
         }
     }
     fleet::format::TyreSection section;
-    section.words_per_group = kTyreCount;
+    section.words_per_group = static_cast<int>(tyres.front().tyres.size());
     for (const auto& frame : tyres) {
         std::vector<uint32_t> words;
         for (const auto& r : frame.tyres) words.push_back(encode_tyre(r, o_.stream_version == 3));
@@ -132,8 +133,10 @@ fleet::Result<ProducedGop> GopProducer::next(int64_t index) {
     std::vector<TyreFrame> tyres;
     for (int k = 0; k < o_.fps; ++k) {
         samples.push_back(model_.step());
-        tyres.push_back(
-            tyre_frame(o_.seed, index, k, samples.back().speed_tenths, o_.stream_version == 3));
+        const int speed = samples.back().speed_tenths;
+        tyres.push_back(has_units(o_.tyre_layout)
+                            ? unit_tyre_frame(o_.tyre_layout, o_.seed, index, k, speed)
+                            : tyre_frame(o_.seed, index, k, speed, o_.stream_version == 3));
     }
 
     fleet::format::GopPlan plan;

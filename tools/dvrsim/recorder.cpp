@@ -149,6 +149,9 @@ fleet::Status check_options(const RecordOptions& o) {
     if (o.audio_channels != 1 && o.audio_channels != 2) {
         return fail("--audio-channels must be 1 or 2");
     }
+    if (has_units(o.tyre_layout) && o.stream_version != 3) {
+        return fail("--tyre-layout needs stream version 3");
+    }
     bool needs_two = has_damage(o, Damage::Garbage) || has_damage(o, Damage::ZeroLengthMagic);
     if (needs_two && o.seconds < 2) return fail("this damage needs at least 2 seconds");
     return {};

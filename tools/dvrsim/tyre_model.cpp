@@ -14,6 +14,24 @@ struct Abnormal {
 constexpr Abnormal kAbnormal[] = {{0x04, 1}, {0x14, 2}, {0x24, 3}, {0x44, 4}, {0x06, 5}, {0x10, 0}};
 constexpr int kAbnormalKinds = sizeof kAbnormal / sizeof kAbnormal[0];
 
+// Version 1/2 words carry no state: a reader calls a tyre hot above 80 C. Every 10..20 s (the
+// period set by the seed) one of the first four tyres is at exactly 80 C for a second, then
+// above it for three; all other readings stay well below.
+constexpr int kHotLimit = 80;
+constexpr int kHotTyres = 4;
+constexpr int kHotSeconds = 3;
+
+int legacy_temperature(uint64_t seed, int64_t gop, int frame, int tyre, int normal) {
+    const auto period = static_cast<int64_t>(10 + seed % 11);
+    const int64_t cycle = gop / period;
+    const int64_t second = gop % period;
+    const bool this_tyre =
+        tyre == static_cast<int>((cycle + static_cast<int64_t>(seed % kHotTyres)) % kHotTyres);
+    if (!this_tyre || second > kHotSeconds) return normal;
+    if (second == 0) return kHotLimit;
+    return kHotLimit + 1 + 3 * static_cast<int>(second - 1) + frame % 2;
+}
+
 }  // namespace
 
 TyreFrame tyre_frame(uint64_t seed, int64_t gop, int frame, int speed_tenths, bool version3) {
@@ -39,6 +57,7 @@ TyreFrame tyre_frame(uint64_t seed, int64_t gop, int frame, int speed_tenths, bo
             }
         } else {
             r.pressure_tenths = 300 + 5 * i + static_cast<int>(gop % 7) + frame;
+            r.temperature = legacy_temperature(seed, gop, frame, i, r.temperature);
         }
         if (r.state != 0) ++abnormal_count;
         out.tyres.push_back(r);

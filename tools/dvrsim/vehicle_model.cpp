@@ -1,6 +1,7 @@
 #include "dvrsim/vehicle_model.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -31,7 +32,45 @@ std::string degrees_text(double degrees, int degree_digits, char positive, char 
     return text;
 }
 
+bool parse_degrees(std::string_view text, double limit, double& out) {
+    double v = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (error != std::errc() || end != text.data() + text.size()) return false;
+    if (!(v >= -limit && v <= limit)) return false;  // NaN fails too
+    out = v;
+    return true;
+}
+
 }  // namespace
+
+bool parse_origin(const std::string& text, Origin& out) {
+    const size_t comma = text.find(',');
+    if (comma == std::string::npos) return false;
+    const std::string_view all(text);
+    Origin origin;
+    if (!parse_degrees(all.substr(0, comma), 89, origin.latitude) ||
+        !parse_degrees(all.substr(comma + 1), 179, origin.longitude)) {
+        return false;
+    }
+    out = origin;
+    return true;
+}
+
+Course travel(Course from, double distance) {
+    Course to = from;
+    to.latitude += distance * std::cos(from.heading) / kMetresPerDegree;
+    if (std::fabs(to.latitude) > 90) {
+        to.latitude = std::copysign(180.0, to.latitude) - to.latitude;
+        to.longitude += 180;
+        to.heading = kPi - to.heading;  // going round the pole keeps its sense: east stays east
+    }
+    // Near a pole a metre is many degrees of longitude, but never infinitely many.
+    const double metres_per_degree =
+        std::max(kMetresPerDegree * std::cos(to.latitude * kPi / 180), 1.0);
+    to.longitude += distance * std::sin(to.heading) / metres_per_degree;
+    to.longitude = std::remainder(to.longitude, 360.0);
+    return to;
+}
 
 std::string latitude_text(double degrees) {
     return degrees_text(degrees, 2, 'N', 'S');
@@ -40,11 +79,16 @@ std::string longitude_text(double degrees) {
     return degrees_text(degrees, 3, 'E', 'W');
 }
 
-VehicleModel::VehicleModel(uint64_t seed, int samples_per_second)
+VehicleModel::VehicleModel(uint64_t seed, int samples_per_second, std::optional<Origin> origin)
     : rng_(seed ^ 0x5EEDCA7ULL), dt_(1.0 / samples_per_second) {
-    latitude_ = rng_.uniform(22.45, 22.65);
-    longitude_ = rng_.uniform(113.85, 114.25);
-    heading_ = rng_.uniform(0, 2 * kPi);
+    // Drawn even when an origin replaces them, so the drive itself stays that of the seed.
+    course_.latitude = rng_.uniform(22.45, 22.65);
+    course_.longitude = rng_.uniform(113.85, 114.25);
+    if (origin) {
+        course_.latitude = origin->latitude;
+        course_.longitude = origin->longitude;
+    }
+    course_.heading = rng_.uniform(0, 2 * kPi);
     base_temperature_ = rng_.uniform(18, 30);
     enter(Phase::Stopped);
     phase_left_ = rng_.uniform(1, 2);
@@ -128,17 +172,14 @@ VehicleSample VehicleModel::step() {
         turn_left_ = rng_.uniform(3, 6);
     }
     if (speed_ <= 0) turn_rate_ = 0;
-    heading_ += turn_rate_ * dt_;
+    course_.heading += turn_rate_ * dt_;
 
-    double distance = speed_ * dt_;
-    latitude_ += distance * std::cos(heading_) / kMetresPerDegree;
-    longitude_ +=
-        distance * std::sin(heading_) / (kMetresPerDegree * std::cos(latitude_ * kPi / 180));
+    course_ = travel(course_, speed_ * dt_);
 
     VehicleSample s;
     s.speed_tenths = static_cast<int>(std::lround(speed_ * 3.6 * 10));
-    s.latitude = latitude_;
-    s.longitude = longitude_;
+    s.latitude = course_.latitude;
+    s.longitude = course_.longitude;
     s.gsensor = {to_sensor(accel), to_sensor(speed_ * turn_rate_),
                  to_sensor(kGravity) + rng_.range(-2, 2)};
     s.temperature =

@@ -3,11 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/result.h"
 #include "dvrsim/picture_painter.h"
+#include "dvrsim/tyre_layout.h"
+#include "dvrsim/vehicle_model.h"
 
 namespace dvrsim {
 
@@ -42,6 +45,8 @@ struct RecordOptions {
     uint64_t seed = 1;
     uint32_t start_time = 1773475200;  // 2026-03-14 08:00:00
     std::string vehicle_id;            // empty: derived from the seed
+    std::optional<Origin> origin;      // none: the seed's default area
+    TyreLayout tyre_layout{};          // version 3: the units' layout types; none: six tyres
     std::vector<Damage> damage;
     bool progress = false;  // report progress on standard error
 };

@@ -24,7 +24,9 @@ struct TyreFrame {
 
 inline constexpr int kTyreCount = 6;
 
-// Readings at one video frame; `version3` selects which encoding's value ranges are used.
+// Readings of the plain six-tyre monitor at one video frame; `version3` selects which
+// encoding's value ranges are used. Version 1/2 readings have a tyre above 80 C now and then,
+// the only abnormal condition those words can tell.
 TyreFrame tyre_frame(uint64_t seed, int64_t gop, int frame, int speed_tenths, bool version3);
 
 // The encoded tyre word for a reading.

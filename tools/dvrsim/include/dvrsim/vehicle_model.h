@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "dvrsim/rng.h"
@@ -22,9 +23,30 @@ struct VehicleSample {
     bool gps_fix = true;
 };
 
+// Where the vehicle starts, in degrees.
+struct Origin {
+    double latitude = 0;   // -89..89, north positive
+    double longitude = 0;  // -179..179, east positive
+};
+
+// "LAT,LON" in decimal degrees within the ranges of Origin.
+bool parse_origin(const std::string& text, Origin& out);
+
+struct Course {
+    double latitude = 0;   // degrees
+    double longitude = 0;  // degrees
+    double heading = 0;    // radians from north
+};
+
+// Where `distance` metres along the heading lead. Across a pole the course comes down the
+// other side, half the world round, heading south instead of north (or the reverse);
+// longitudes stay within +-180.
+Course travel(Course from, double distance);
+
 class VehicleModel {
   public:
-    VehicleModel(uint64_t seed, int samples_per_second);
+    // Without an origin the vehicle starts somewhere in the seed's default area.
+    VehicleModel(uint64_t seed, int samples_per_second, std::optional<Origin> origin = {});
     // Advances by one frame interval and returns the sample at its end.
     VehicleSample step();
 
@@ -44,11 +66,9 @@ class VehicleModel {
     double speed_ = 0;       // m/s
     double target_ = 0;      // m/s
     double accel_ = 0;       // m/s^2 of the current phase
-    double heading_ = 0;     // radians from north
     double turn_rate_ = 0;   // rad/s
     double turn_left_ = 0;   // seconds
-    double latitude_;
-    double longitude_;
+    Course course_;
     double base_temperature_;
 };
 
