@@ -18,5 +18,12 @@ inline const QColor kTabText{211, 208, 200};
 inline const QColor kTabBackground{231, 236, 247};
 inline const QColor kTabEdgeDark{64, 64, 64};
 inline const QColor kTabEdgeGrey{128, 128, 128};
+// The telemetry colours: the G readout and speed text share them with the wave chart's curves.
+inline const QColor kGx{216, 0, 0};
+inline const QColor kGy{237, 184, 0};
+inline const QColor kGz{18, 124, 0};
+inline const QColor kSpeed{38, 215, 234};
+inline const QColor kTemperatureCurve{255, 255, 255};
+inline const QColor kChartAxis{75, 75, 75};
 
 }  // namespace velmora::theme
