@@ -17,7 +17,6 @@
 #include <QTimer>
 
 #include "caption_bar.h"
-#include "dashboard_panel.h"
 #include "engine_bridge.h"
 #include "lang/language_table.h"
 #include "main_layout.h"
@@ -32,6 +31,7 @@
 #include "splitter_button.h"
 #include "ui/car_info_panel.h"
 #include "ui/car_list_box.h"
+#include "ui/dashboard_panel.h"
 #include "ui/map_view.h"
 #include "ui/video_view.h"
 

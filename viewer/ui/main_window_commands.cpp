@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "caption_bar.h"
-#include "dashboard_panel.h"
 #include "lang/language_table.h"
 #include "model/engine_host.h"
 #include "model/operation_log.h"
@@ -17,6 +16,7 @@
 #include "ui/about_dialog.h"
 #include "ui/car_info_panel.h"
 #include "ui/car_list_box.h"
+#include "ui/dashboard_panel.h"
 #include "ui/log_manager_dialog.h"
 #include "ui/main_window.h"
 #include "ui/map_view.h"

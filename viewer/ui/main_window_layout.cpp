@@ -3,7 +3,6 @@
 #include <QTimer>
 
 #include "caption_bar.h"
-#include "dashboard_panel.h"
 #include "main_layout.h"
 #include "model/engine_host.h"
 #include "skin/skin_button.h"
@@ -11,6 +10,7 @@
 #include "skin/slide_button.h"
 #include "splitter_button.h"
 #include "ui/car_info_panel.h"
+#include "ui/dashboard_panel.h"
 #include "ui/main_window.h"
 #include "ui/map_view.h"
 #include "ui/video_view.h"
