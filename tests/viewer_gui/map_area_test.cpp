@@ -1,8 +1,7 @@
 // The map pages in the real browser (Qt WebEngine), loaded from the built program folder: calls
 // queued before the load, the track and its segments read back from the page, clicks on the
 // drawn track, texts that look like markup, the tiles from a dead port and from a tile server
-// of the test's own, a reload of the other map type, and the double-screen map window. In a
-// program of its own: the browser's own code trips a sanitizer check that ours must keep.
+// of the test's own, a reload of the other map type, and the double-screen map window.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -25,17 +24,6 @@
 #include "qt_test_app.h"
 #include "ui/car_info_panel.h"
 #include "ui/map_view.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-// Qt WebEngine frees some of its objects with a size that differs from the allocation's, and
-// leaves some allocated at exit; neither is this program's memory.
-extern "C" const char* __asan_default_options() {
-    return "new_delete_type_mismatch=0";
-}
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libQt6WebEngineCore.so\nleak:libfontconfig.so\n";
-}
-#endif
 
 namespace velmora::test {
 namespace {
@@ -490,10 +478,3 @@ TEST(MapWindow, CaptionSplitterAndMapTakeTheirPlacesAndThePanelFolds) {
 
 }  // namespace
 }  // namespace velmora::test
-
-int main(int argc, char** argv) {
-    velmora::register_map_link_scheme();  // before the application exists
-    ::testing::InitGoogleTest(&argc, argv);
-    ::testing::AddGlobalTestEnvironment(new fleet_test::QtTestApp);
-    return RUN_ALL_TESTS();
-}
