@@ -12,6 +12,8 @@ packages=(
   libsdl2-dev libturbojpeg0-dev libjpeg62-turbo-dev
   # the viewer: Qt 6 Widgets, WebEngine for the map pages, SVG; a virtual display for the demo
   qt6-base-dev qt6-webengine-dev qt6-svg-dev xvfb xauth
+  # Leaflet, copied beside the map pages
+  libjs-leaflet
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev python3
   # FAT volumes made and checked by the system's own tools in the layout tests

@@ -145,6 +145,29 @@ uint8_t zTellTimeInxUnit(int32_t index, void* out16) {
     return 1;
 }
 
+// Quick records as the recorder writes them: little-endian words, the rest zero.
+void put_word(uint8_t* record, std::size_t index, uint32_t value) {
+    for (std::size_t i = 0; i < 4; ++i)
+        record[index * 4 + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+uint8_t zTellQuickInxHd(void* out128) {
+    if (!g_engine.has_quick_index) return 0;
+    auto* record = static_cast<uint8_t*>(out128);
+    std::memset(record, 0, KIVRA_QUICK_RECORD_SIZE);
+    put_word(record, 0, KIVRA_INDEX_MAGIC);
+    put_word(record, 1, g_engine.quick_first);
+    put_word(record, 2, g_engine.quick_last);
+    return 1;
+}
+uint8_t zTellQuickInxUnit(int32_t index, void* out128) {
+    const auto found = g_engine.quick_records.find(static_cast<uint32_t>(index));
+    if (!g_engine.has_quick_index || found == g_engine.quick_records.end()) return 0;
+    auto* record = static_cast<uint8_t*>(out128);
+    std::memset(record, 0, KIVRA_QUICK_RECORD_SIZE);
+    put_word(record, 0, found->second);
+    return 1;
+}
+
 }  // namespace
 
 FakeEngine& fake_engine() {
@@ -175,6 +198,8 @@ EngineApi make_fake_engine_api() {
     api.zTellEndTime = zTellEndTime;
     api.zTellTimeInxHd = zTellTimeInxHd;
     api.zTellTimeInxUnit = zTellTimeInxUnit;
+    api.zTellQuickInxHd = zTellQuickInxHd;
+    api.zTellQuickInxUnit = zTellQuickInxUnit;
     return api;
 }
 

@@ -49,6 +49,11 @@ struct FakeEngine {
     uint32_t first_unit = 1;
     uint32_t last_unit = 1;
     std::map<uint32_t, FakeUnit> units;
+    // Quick index: header words 1 and 2, and each record's first word (a time index unit).
+    bool has_quick_index = false;
+    uint32_t quick_first = 1;
+    uint32_t quick_last = 0;
+    std::map<uint32_t, uint32_t> quick_records;
 
     // Calls, in order; `calls` names every call but those of the scripted queries, so tests can
     // check sequences across kinds.

@@ -53,6 +53,13 @@ AppConfig load_app_config(const std::string& path) {
     c.temperature_unit = ini.get_int("UnitSetting", "DefaultTemperatureUnit", c.temperature_unit);
     c.pressure_unit = ini.get_int("UnitSetting", "DefaultPressureUnit", c.pressure_unit);
     c.map_type = ini.get_int("UnitSetting", "DefaultMapType", c.map_type);
+    c.map_tile_url = ini.get_string("UnitSetting", "MapTileUrl", c.map_tile_url);
+    c.map_alternate_tile_url =
+        ini.get_string("UnitSetting", "MapAlternateTileUrl", c.map_alternate_tile_url);
+    c.map_tile_attribution =
+        ini.get_string("UnitSetting", "MapTileAttribution", c.map_tile_attribution);
+    const int max_zoom = ini.get_int("UnitSetting", "MapMaxZoom", c.map_max_zoom);
+    if (max_zoom >= 1 && max_zoom <= kMaxMapZoom) c.map_max_zoom = max_zoom;
     c.log_dir = read_directory(ini, "LogFileSetting", c.log_dir);
     return c;
 }

@@ -150,6 +150,7 @@ void MainWindow::build_widgets() {
     map_window_ = new MapWindow(ctx_.web_maps, this);
     map_window_->take_panel(info_panel_);
     map_window_->hide();
+    connect_map_bridge();
     frame_ = new WindowFrame(this);
     frame_->raise();
 
@@ -412,11 +413,10 @@ void MainWindow::clear_picture() {
     video_->clear();
 }
 
-QString MainWindow::map_page_url(const char* google_page, const char* yandex_page) const {
+QUrl MainWindow::map_page_url(const char* google_page, const char* yandex_page) const {
     const char* page = ctx_.config.yandex_maps() ? yandex_page : google_page;
-    return QUrl::fromLocalFile(from_utf8(ctx_.program_dir) + QStringLiteral("/utilities/dep/") +
-                               QString::fromLatin1(page))
-        .toString();
+    return velmora::map_page_url(from_utf8(ctx_.program_dir), QString::fromLatin1(page),
+                                 ctx_.config);
 }
 
 }  // namespace velmora

@@ -20,7 +20,6 @@ namespace velmora {
 namespace {
 
 constexpr int kMapRefreshNothingPlaying = 4;
-const QString kClearMap = QStringLiteral("if (typeof ClearAll_O === 'function') ClearAll_O();");
 
 }  // namespace
 
@@ -103,7 +102,7 @@ void MainWindow::set_layout_mode(bool single_screen) {
                                [this] { emit map_refresh_requested(kMapRefreshNothingPlaying); });
         }
     }
-    map_window_->map()->run_script(kClearMap);
+    map_window_->map()->call(QStringLiteral("ClearAll_O"));
     info_panel_->clear_selection();
     refresh_checks();
     lay_out();

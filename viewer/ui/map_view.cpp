@@ -1,21 +1,61 @@
 #include "ui/map_view.h"
 
 #include <QLabel>
+#include <QUrlQuery>
 #include <QWebEngineView>
+#include <string>
+#include <vector>
 
+#include "main_layout.h"
+#include "map_page.h"
+#include "model/map_calls.h"
+#include "model/map_navigation.h"
 #include "skin/artwork.h"
+#include "skin/skin_static.h"
 #include "skin/theme.h"
+#include "splitter_button.h"
 #include "ui/car_info_panel.h"
 
 namespace velmora {
 
-MapView::MapView(bool web, QWidget* parent) : QWidget(parent) {
+namespace {
+
+QString from_utf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string to_utf8(const QString& text) {
+    return text.toStdString();
+}
+
+constexpr const char* kMapStateScript =
+    "typeof MapState_N === 'function' ? String(MapState_N()) : ''";
+
+}  // namespace
+
+QUrl map_page_url(const QString& program_dir, const QString& page, const AppConfig& config) {
+    QUrl url = QUrl::fromLocalFile(program_dir + QStringLiteral("/utilities/dep/") + page);
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("tiles"), from_utf8(config.map_tile_url));
+    query.addQueryItem(QStringLiteral("alternate"), from_utf8(config.map_alternate_tile_url));
+    query.addQueryItem(QStringLiteral("attribution"), from_utf8(config.map_tile_attribution));
+    query.addQueryItem(QStringLiteral("maxzoom"), QString::number(config.map_max_zoom));
+    url.setQuery(query.query(QUrl::FullyEncoded), QUrl::StrictMode);
+    return url;
+}
+
+// ---- MapView ------------------------------------------------------------------------------
+
+MapView::MapView(bool web, QWidget* parent)
+    : QWidget(parent), calls_(std::make_unique<MapCallQueue>()) {
     setObjectName(QStringLiteral("10002"));
     if (web) {
-        auto* view = new QWebEngineView(this);
-        view->setObjectName(QStringLiteral("browser"));
-        connect(view, &QWebEngineView::loadFinished, this, &MapView::page_loaded);
-        web_ = view;
+        web_ = new QWebEngineView(this);
+        web_->setObjectName(QStringLiteral("browser"));
+        auto* page = new MapPage(web_);
+        web_->setPage(page);
+        connect(page, &QWebEnginePage::loadFinished, this, &MapView::on_load_finished);
+        connect(page, &MapPage::link_navigated, this, &MapView::on_link);
     } else {
         still_ = new QLabel(this);
         still_->setAlignment(Qt::AlignCenter);
@@ -24,23 +64,88 @@ MapView::MapView(bool web, QWidget* parent) : QWidget(parent) {
     }
 }
 
+MapView::~MapView() = default;
+
 void MapView::load(const QUrl& url) {
     url_ = url;
-    if (auto* view = qobject_cast<QWebEngineView*>(web_)) view->load(url);
+    if (web_ != nullptr) {
+        calls_->page_loading();
+        web_->load(url);
+    }
     if (still_ != nullptr) still_->setToolTip(url.toString());
 }
 
-void MapView::run_script(const QString& script) {
-    if (auto* view = qobject_cast<QWebEngineView*>(web_)) view->page()->runJavaScript(script);
+void MapView::call(const QString& function, const QStringList& texts) {
+    if (web_ == nullptr) return;
+    MapCall made{to_utf8(function), {}};
+    made.texts.reserve(static_cast<size_t>(texts.size()));
+    for (const QString& text : texts) made.texts.push_back(to_utf8(text));
+    if (const auto now = calls_->call(std::move(made))) run(*now);
+}
+
+void MapView::run(const MapCall& call) {
+    const std::string script = script_call(call.function, call.texts);
+    if (!script.empty()) web_->page()->runJavaScript(from_utf8(script));
+}
+
+void MapView::map_state(std::function<void(const QString& json)> done) {
+    if (web_ == nullptr || !calls_->ready()) {
+        done(QString());
+        return;
+    }
+    web_->page()->runJavaScript(
+        QString::fromLatin1(kMapStateScript),
+        [done = std::move(done)](const QVariant& result) { done(result.toString()); });
+}
+
+void MapView::focus_browser() {
+    if (web_ != nullptr) web_->setFocus(Qt::OtherFocusReason);
+}
+
+// A cancelled "app:" navigation of the main frame ends in a failed load of the page that is
+// still there: nothing changed.
+void MapView::on_load_finished(bool ok) {
+    auto* page = static_cast<MapPage*>(web_->page());
+    if (!ok && page->take_cancelled_link()) return;
+    if (ok) {
+        for (const MapCall& call : calls_->page_loaded()) run(call);
+    }
+    emit page_loaded(ok);
+}
+
+void MapView::on_link(const QString& address) {
+    const std::optional<MapLink> link = parse_map_link(to_utf8(address));
+    if (!link) return;
+    switch (link->kind) {
+        case MapLinkKind::SeekToTime:
+            if (const auto time = link_number(link->argument)) emit seek_to_time_requested(*time);
+            return;
+        case MapLinkKind::PlayQuickEntry:
+            if (const auto record = link_number(link->argument))
+                emit quick_record_requested(*record);
+            return;
+        case MapLinkKind::Focus:
+            focus_browser();
+            emit focus_requested();
+            return;
+        case MapLinkKind::PushAnswer:
+            if (const auto status = link_status(link->argument)) emit push_answered(*status);
+            return;
+        case MapLinkKind::Online:
+            return;  // the page is up; nothing to do
+    }
 }
 
 void MapView::resizeEvent(QResizeEvent* event) {
-    QWidget* child = web_ != nullptr ? web_ : static_cast<QWidget*>(still_);
+    QWidget* child = web_ != nullptr ? static_cast<QWidget*>(web_) : still_;
     child->setGeometry(rect());
     QWidget::resizeEvent(event);
 }
 
-MapWindow::MapWindow(bool web, QWidget* parent) : QDialog(parent, Qt::Window) {
+// ---- MapWindow ----------------------------------------------------------------------------
+
+MapWindow::MapWindow(bool web, QWidget* parent)
+    : QDialog(parent, Qt::Window), panel_width_(kPanelWidth) {
     setObjectName(QStringLiteral("map_window"));
     setWindowTitle(QStringLiteral("VelmoraPlayer"));
     setWindowIcon(app_icon());
@@ -48,14 +153,34 @@ MapWindow::MapWindow(bool web, QWidget* parent) : QDialog(parent, Qt::Window) {
     palette.setColor(QPalette::Window, theme::kWindow);
     setPalette(palette);
     setAutoFillBackground(true);
+    caption_ = new SkinStatic(0, this);
+    caption_->setObjectName(QStringLiteral("map_window_caption"));
+    caption_->set_text(QStringLiteral(" "), 6, theme::kAccent, theme::kPanel);
+    splitter_ = new SplitterButton(this);
+    splitter_->setObjectName(QStringLiteral("17000"));
+    connect(splitter_, &QAbstractButton::clicked, this, &MapWindow::toggle_panel);
     map_ = new MapView(web, this);
+    map_->setObjectName(QStringLiteral("18001"));
     resize(900, 600);
 }
 
 void MapWindow::take_panel(CarInfoPanel* panel) {
     panel_ = panel;
     panel->setParent(this);
-    panel->show();
+    panel->setVisible(panel_width_ > 0);
+    place_children();
+}
+
+void MapWindow::set_caption(const QString& text) {
+    caption_->set_text(text);
+}
+
+QString MapWindow::caption() const {
+    return caption_->text();
+}
+
+void MapWindow::toggle_panel() {
+    panel_width_ = panel_width_ > 0 ? 0 : kPanelWidth;
     place_children();
 }
 
@@ -64,10 +189,19 @@ void MapWindow::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
 }
 
+// Panel (0, 0, p, h), splitter (p, 20, 3, h - 20), caption (p, 0, rest, 20), map
+// (p + 3, 20, rest, h - 20), p being the panel width.
 void MapWindow::place_children() {
-    const int panel_width = panel_ != nullptr && panel_->parent() == this ? 170 : 0;
-    if (panel_width > 0) panel_->setGeometry(0, 0, panel_width, height());
-    map_->setGeometry(panel_width, 0, width() - panel_width, height());
+    const int p = panel_width_;
+    const int below_caption = height() - kCaptionHeight;
+    if (panel_ != nullptr && panel_->parent() == this) {
+        panel_->setGeometry(0, 0, p, height());
+        panel_->setVisible(p > 0);
+    }
+    splitter_->setGeometry(p, kCaptionHeight, kSplitterWidth, below_caption);
+    caption_->setGeometry(p, 0, width() - p, kCaptionHeight);
+    const int map_left = p + kSplitterWidth;
+    map_->setGeometry(map_left, kCaptionHeight, width() - map_left, below_caption);
 }
 
 }  // namespace velmora

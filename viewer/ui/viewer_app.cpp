@@ -13,6 +13,7 @@
 #include "model/engine_host.h"
 #include "model/library_binding.h"
 #include "ui/main_window.h"
+#include "ui/map_view.h"
 
 namespace velmora {
 
@@ -60,6 +61,7 @@ CommandLine parse_command_line(const QStringList& arguments) {
 
 int run_viewer(int argc, char** argv) {
     prepare_web_engine();
+    register_map_link_scheme();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // the browser needs it first
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("VelmoraPlayer"));

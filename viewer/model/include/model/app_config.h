@@ -15,6 +15,9 @@ inline constexpr const char* kAppConfigPath = "./config/AppConfig.ini";
 // Short text keys were read into 32-character buffers; longer values are cut the same way.
 inline constexpr std::size_t kShortTextUnits = 31;
 
+// The deepest zoom a map page accepts.
+inline constexpr int kMaxMapZoom = 22;
+
 // "EventSetting" flags: read and kept, used by nothing yet.
 struct EventDefaults {
     int alarm = 0;
@@ -48,6 +51,13 @@ struct AppConfig {
     int temperature_unit = 0;
     int pressure_unit = 0;
     int map_type = 0;
+    // Map tiles the pages draw under the track: one address per map type ({z}/{x}/{y}
+    // templates; empty = no tiles, the page draws its plain grid), the credit line shown on the
+    // map and the deepest zoom the tiles offer (1..kMaxMapZoom, anything else gives the default).
+    std::string map_tile_url = "https://tile.openstreetmap.org/{z}/{x}/{y}.png";
+    std::string map_alternate_tile_url = "https://tile.openstreetmap.fr/hot/{z}/{x}/{y}.png";
+    std::string map_tile_attribution = "\u00a9 OpenStreetMap contributors";
+    int map_max_zoom = 19;
     std::string log_dir = home_dvr_path("log");
 
     // Only exactly 1 selects the alternative; any other stored number means the first choice.

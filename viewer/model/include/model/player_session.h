@@ -110,7 +110,10 @@ class PlayerSession {
     void slider_pointed(int position);
     void slider_released(int position, int minimum, int maximum);
     void seek_to_offset_text(const std::string& decimal_offset);  // message 1140
-    std::string slider_tooltip() const;                           // from the last pointed position
+    // The map page's clicks: a time on the track, a quick index record of a search result.
+    void seek_to_time(uint32_t time);
+    void play_quick_entry(uint32_t record);
+    std::string slider_tooltip() const;  // from the last pointed position
     void set_screen_recording(bool running);
 
     // Additions beyond the window's core contract.

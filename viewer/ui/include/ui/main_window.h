@@ -20,6 +20,7 @@
 class QAction;
 class QMenu;
 class QTimer;
+class QUrl;
 
 namespace velmora {
 
@@ -38,6 +39,7 @@ class SlideButton;
 class SlideVolume;
 class SplitterButton;
 class VideoView;
+struct VehicleRecord;
 class WindowFrame;
 
 // What start-up hands to the window besides the engine.
@@ -154,10 +156,15 @@ class MainWindow : public QWidget, private SessionView {
     void set_layout_mode(bool single_screen);
     void toggle_panel();
 
+    // The map pages' requests and the vehicle marks (main_window_map.cpp)
+    void connect_map_bridge();
+    void show_vehicle_on_map(const VehicleRecord* record);
+    void answer_map_push(int status);
+
     void handle_engine_event(QEvent* event);
     bool handle_key(int key);
     void shutdown();
-    QString map_page_url(const char* google_page, const char* yandex_page) const;
+    QUrl map_page_url(const char* google_page, const char* yandex_page) const;
     void update_telemetry_texts();
 
     ViewerContext& ctx_;

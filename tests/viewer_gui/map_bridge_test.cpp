@@ -1,0 +1,183 @@
+// The main window's map pages over the real engine: a time from the page seeks the playing
+// recording, vehicle selections mark the page the layout names, and a failed push is logged.
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <algorithm>
+
+#include "model/engine_time_index.h"
+#include "qt_test_app.h"
+#include "skin/skin_static.h"
+#include "ui/car_info_panel.h"
+#include "ui/car_list_box.h"
+#include "ui/map_view.h"
+#include "viewer_fixture.h"
+
+namespace velmora::test {
+namespace {
+
+using fleet_test::process_events_for;
+using fleet_test::wait_until;
+
+constexpr int kPageTimeoutMs = 30000;
+
+class MapBridgeTest : public ViewerTest {
+  protected:
+    void SetUp() override {
+        ViewerTest::SetUp();
+        context_.web_maps = true;
+        context_.config.map_tile_url.clear();  // no tile server: the plain grid
+        context_.config.map_alternate_tile_url.clear();
+    }
+
+    MapView* main_map() { return window_->findChild<MapView*>(QStringLiteral("10002")); }
+    MapView* window_map() { return window_->findChild<MapView*>(QStringLiteral("18001")); }
+
+    QJsonObject state(MapView* map) {
+        QString text;
+        bool done = false;
+        map->map_state([&](const QString& json) {
+            text = json;
+            done = true;
+        });
+        EXPECT_TRUE(wait_until([&] { return done; }, kPageTimeoutMs));
+        return QJsonDocument::fromJson(text.toUtf8()).object();
+    }
+
+    void wait_pages() {
+        for (MapView* map : {main_map(), window_map()}) {
+            ASSERT_NE(map, nullptr);
+            ASSERT_TRUE(wait_until([&] { return !state(map).isEmpty(); }, kPageTimeoutMs));
+        }
+    }
+
+    void run_in_page(MapView* map, const QString& script) {
+        bool done = false;
+        map->browser()->page()->runJavaScript(script, [&](const QVariant&) { done = true; });
+        ASSERT_TRUE(wait_until([&] { return done; }, kPageTimeoutMs));
+    }
+
+    // Adds a vehicle to the list and selects it as a click would.
+    void select_vehicle(const std::u16string& name, double lat, double lon) {
+        auto record = std::make_unique<VehicleRecord>();
+        record->name = name;
+        record->address = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+        record->state = vehicle_state::kOnline;
+        record->latitude = QString::number(lat, 'f', 6).toStdString();
+        record->longitude = QString::number(lon, 'f', 6).toStdString();
+        CarListBox* list = window_->info_panel()->list();
+        const int row = list->add(std::move(record));
+        list->setCurrentRow(row);
+        process_events_for(50);
+    }
+
+    QStringList mark_names(MapView* map) {
+        QStringList names;
+        for (const QJsonValue mark : state(map).value(QStringLiteral("marks")).toArray())
+            names << mark.toObject().value(QStringLiteral("name")).toString();
+        return names;
+    }
+
+    QString main_caption() {
+        return window_->findChild<SkinStatic*>(QStringLiteral("10004"))->text();
+    }
+};
+
+TEST_F(MapBridgeTest, ATimeFromTheTrackSeeksThePlayingRecording) {
+    const Recording rec = make_recording(dir_, "route", 1, 60);
+    start_window();
+    wait_pages();
+    window_->open_path(QString::fromStdString(rec.dvr));
+    window_->session().play();
+    ASSERT_TRUE(wait_status(QStringLiteral("playing..")));
+
+    // A file pair's index holds its first and last GOP: a time between seeks proportionally.
+    EngineTimeIndex index(engine_.engine());
+    uint32_t first = 0;
+    uint32_t last = 0;
+    ASSERT_TRUE(index.header(first, last));
+    uint32_t t0 = 0;
+    uint32_t t1 = 0;
+    int64_t o0 = 0;
+    int64_t o1 = 0;
+    ASSERT_TRUE(index.unit(first, t0, o0));
+    ASSERT_TRUE(index.unit(last, t1, o1));
+    ASSERT_GE(t1, t0 + 40);
+    const uint32_t time = t0 + (t1 - t0) * 3 / 4;
+    const int64_t offset = o0 + (o1 - o0) * (time - t0) / (t1 - t0);
+    ASSERT_LT(engine_.engine().zTellp(), offset);
+
+    // Letter case differs: the page's request is not one of the viewer's.
+    run_in_page(main_map(), QStringLiteral("location.href = 'app:NOMAL&%1'; 1").arg(time));
+    process_events_for(1000);
+    EXPECT_LT(engine_.engine().zTellp(), offset);
+
+    run_in_page(main_map(), QStringLiteral("location.href = 'app:nomal&%1'; 1").arg(time));
+    EXPECT_TRUE(wait_until([&] { return engine_.engine().zTellp() >= offset; }, 10000))
+        << engine_.engine().zTellp() << " < " << offset;
+    EXPECT_TRUE(wait_status(QStringLiteral("playing..")));
+}
+
+TEST_F(MapBridgeTest, ASelectedVehicleIsMarkedOnThePageTheLayoutNames) {
+    start_window();
+    wait_pages();
+    // Single screen, nothing playing: the main page and the main map caption.
+    select_vehicle(u"Truck 7", 24.5, 121.25);
+    EXPECT_EQ(mark_names(main_map()), QStringList{QStringLiteral("Truck 7")});
+    EXPECT_TRUE(mark_names(window_map()).isEmpty());
+    EXPECT_EQ(main_caption(), QStringLiteral("longitude:121.250000,latitude:24.500000"));
+    const QJsonObject mark =
+        state(main_map()).value(QStringLiteral("marks")).toArray()[0].toObject();
+    EXPECT_EQ(mark.value(QStringLiteral("status")).toString(), QStringLiteral("online"));
+    EXPECT_EQ(mark.value(QStringLiteral("address")).toString(),
+              QStringLiteral("00-1A-2B-3C-4D-5E"));
+    window_->info_panel()->list()->setCurrentRow(-1);
+    process_events_for(50);
+    EXPECT_EQ(main_caption(), QStringLiteral(" "));
+
+    // Double screen: the map window's page and caption.
+    window_->run_command(CommandId::DoubleScreen);
+    auto* map_window = window_->findChild<MapWindow*>(QStringLiteral("map_window"));
+    ASSERT_NE(map_window, nullptr);
+    select_vehicle(u"Bus <9>", 30.0, 10.0);
+    EXPECT_EQ(mark_names(window_map()), QStringList{QStringLiteral("Bus <9>")});
+    EXPECT_EQ(map_window->caption(), QStringLiteral("longitude:10.000000,latitude:30.000000"));
+    EXPECT_EQ(mark_names(main_map()), QStringList{QStringLiteral("Truck 7")});
+    process_events_for(500);
+    const QImage shot =
+        fleet_test::grab_screenshot(*map_window, QStringLiteral("map_double_screen"));
+    EXPECT_FALSE(shot.isNull());
+}
+
+TEST_F(MapBridgeTest, DuringPlaybackInSingleScreenASelectionChangesNothing) {
+    const Recording rec = make_recording(dir_, "route", 1, 30);
+    start_window();
+    wait_pages();
+    window_->open_path(QString::fromStdString(rec.dvr));
+    window_->session().play();
+    ASSERT_TRUE(wait_status(QStringLiteral("playing..")));
+    const QString caption = main_caption();
+    select_vehicle(u"Truck 7", 24.5, 121.25);
+    process_events_for(300);
+    EXPECT_TRUE(mark_names(main_map()).isEmpty());
+    EXPECT_EQ(main_caption(), caption);
+}
+
+TEST_F(MapBridgeTest, APushThatFailedIsLoggedWithItsStatus) {
+    start_window();
+    wait_pages();
+    run_in_page(main_map(), QStringLiteral("GCMPush_O('delivered'); 1"));
+    run_in_page(main_map(), QStringLiteral("GCMPush_O(); 1"));
+    const auto logged = [&](const std::string& line) {
+        const auto lines = log_lines();
+        return std::count(lines.begin(), lines.end(), line);
+    };
+    EXPECT_TRUE(wait_until([&] { return logged("GCM push fail(400)") == 1; }, 10000))
+        << joined_log();
+    EXPECT_EQ(logged("GCM push fail(200)"), 0);
+}
+
+}  // namespace
+}  // namespace velmora::test
