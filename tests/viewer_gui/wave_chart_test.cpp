@@ -21,16 +21,17 @@ using fleet_test::shows_colour;
 constexpr uint32_t kStart = 1700000000;
 constexpr int kWidth = 550;
 constexpr int kHeight = 250;
-// At 550x250 with the standard ranges: x0 = 25, one second = 9 pixels; rows T = 4, G zero 64,
+// At 550x250 with the standard ranges: x0 = 25, one second = 8 pixels; rows T = 4, G zero 64,
 // T + 4c = 124, speed zero 184, temperature zero 214, B = 244.
 constexpr int kX0 = 25;
-constexpr int kStep = 9;
+constexpr int kStep = 8;
+constexpr int kLineEnd = kX0 + 59 * kStep + 5;  // inside the widget: the whole minute shows
 constexpr int kAxisRows[] = {4, 64, 124, 184, 214, 244};
 constexpr int kSpeedRow = 154;        // 125 of 250
 constexpr int kGxRow = 34;            // 1 g
 constexpr int kGyRow = 64;            // 0 g, over the G zero line
 constexpr int kGzRow = 94;            // -1 g
-constexpr int kTemperatureRow = 204;  // 25 degrees
+constexpr int kTemperatureRow = 206;  // 25 degrees
 
 WaveSample sample(int second, std::optional<int> speed, std::optional<std::array<double, 3>> g) {
     return WaveSample{utc_civil_time(kStart + static_cast<uint32_t>(second)), speed, 25, g};
@@ -170,7 +171,8 @@ TEST_P(WaveChartTest, EmptyChartShowsAxesAndLabelsOnly) {
     const Picture shot = paint("empty");
 
     for (const int row : kAxisRows) {
-        EXPECT_TRUE(shot.row_is(row, kX0, kWidth - 1, theme::kChartAxis)) << "row " << row;
+        EXPECT_TRUE(shot.row_is(row, kX0, kLineEnd - 1, theme::kChartAxis)) << "row " << row;
+        EXPECT_TRUE(shot.row_is(row, kLineEnd + 1, kWidth - 1, theme::kPanel)) << "row " << row;
     }
     for (int y = 0; y < kAxisRows[5]; ++y) {
         ASSERT_EQ(shot.at(kX0, y), theme::kChartAxis) << "axis at row " << y;

@@ -16,10 +16,10 @@ struct SizeCase {
 
 TEST(WaveGeometryTest, ColumnsAndBandsFromTheSize) {
     const SizeCase cases[] = {
-        {550, 250, 9, 556, 561, 30, 4, 244}, {67, 100, 1, 84, 89, 11, 6, 94},
-        {66, 100, 0, 25, 30, 11, 6, 94},  // below 67 pixels every sample is at x0
+        {550, 250, 8, 497, 502, 30, 4, 244}, {92, 100, 1, 84, 89, 11, 6, 94},
+        {91, 100, 0, 25, 30, 11, 6, 94},  // below 92 pixels every sample is at x0
         {8, 14, 0, 25, 30, 1, 0, 8},         {0, 0, 0, 25, 30, 0, -6, -6},
-        {480, 87, 8, 497, 502, 10, 1, 81},
+        {480, 87, 7, 438, 443, 10, 1, 81},
     };
     for (const SizeCase& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
@@ -66,9 +66,14 @@ TEST(WaveGeometryTest, RowOfAValue) {
         {"speed with a 150 maximum", WaveCurve::Speed, WaveRanges{-2, 2, 150, -50, 100}, 150.0,
          124},
         {"temperature 0 on B - c", WaveCurve::Temperature, standard, 0.0, 214},
-        {"temperature 100 of -50..100", WaveCurve::Temperature, standard, 100.0, 174},
-        {"temperature -50 of -50..100", WaveCurve::Temperature, standard, -50.0, 234},
-        {"temperature 25", WaveCurve::Temperature, standard, 25.0, 204},
+        {"temperature 100 of -50..100 beside its label", WaveCurve::Temperature, standard, 100.0,
+         184},
+        {"temperature -50 of -50..100 on the bottom axis", WaveCurve::Temperature, standard, -50.0,
+         244},
+        {"temperature 25", WaveCurve::Temperature, standard, 25.0, 206},
+        {"temperature -25 halfway below zero", WaveCurve::Temperature, standard, -25.0, 229},
+        {"temperature 50 of -50..50", WaveCurve::Temperature, WaveRanges{-2, 2, 250, -50, 50}, 50.0,
+         184},
         {"an empty G range is flat", WaveCurve::Gx, WaveRanges{2, 2, 250, -50, 100}, 1.0, 64},
         {"a zero speed maximum is flat", WaveCurve::Speed, WaveRanges{-2, 2, 0, -50, 100}, 80.0,
          184},
@@ -97,24 +102,24 @@ WaveHistory five_seconds() {
 
 TEST(WaveGeometryTest, CurvePointsFromTheNewestAndAcrossGaps) {
     const WaveHistory history = five_seconds();
-    const WaveGeometry g = wave_geometry(550, 250);  // step 9
+    const WaveGeometry g = wave_geometry(550, 250);  // step 8
     const WaveRanges ranges;
     using P = WavePoint;
     EXPECT_EQ(wave_points(history, g, ranges, WaveCurve::Speed),
-              (std::vector<P>{{25, 184}, {34, 124}, {52, 154}, {61, 154}}));
+              (std::vector<P>{{25, 184}, {33, 124}, {49, 154}, {57, 154}}));
     EXPECT_EQ(wave_points(history, g, ranges, WaveCurve::Gx),
-              (std::vector<P>{{25, 4}, {43, 34}, {52, 34}, {61, 34}}));
+              (std::vector<P>{{25, 4}, {41, 34}, {49, 34}, {57, 34}}));
     EXPECT_EQ(wave_points(history, g, ranges, WaveCurve::Gy),
-              (std::vector<P>{{25, 124}, {43, 64}, {52, 64}, {61, 64}}));
+              (std::vector<P>{{25, 124}, {41, 64}, {49, 64}, {57, 64}}));
     EXPECT_EQ(wave_points(history, g, ranges, WaveCurve::Gz),
-              (std::vector<P>{{25, 49}, {43, 94}, {52, 94}, {61, 94}}));
+              (std::vector<P>{{25, 49}, {41, 94}, {49, 94}, {57, 94}}));
     EXPECT_EQ(wave_points(history, g, ranges, WaveCurve::Temperature),
-              (std::vector<P>{{25, 206}, {34, 206}, {43, 206}, {52, 206}, {61, 206}}));
+              (std::vector<P>{{25, 208}, {33, 208}, {41, 208}, {49, 208}, {57, 208}}));
 }
 
 TEST(WaveGeometryTest, NarrowChartPutsEverySampleAtTheAxis) {
     const std::vector<WavePoint> points =
-        wave_points(five_seconds(), wave_geometry(66, 250), WaveRanges{}, WaveCurve::Speed);
+        wave_points(five_seconds(), wave_geometry(91, 250), WaveRanges{}, WaveCurve::Speed);
     ASSERT_EQ(points.size(), 4u);
     for (const WavePoint& p : points) EXPECT_EQ(p.x, 25);
 }

@@ -8,9 +8,9 @@ namespace velmora {
 namespace {
 
 constexpr int kColumns = WaveHistory::kSlots - 1;
-constexpr int kSideMargin = 8;    // what the width gives up before it is shared into steps
 constexpr int kLabelStrip = 25;   // left of x0, for the scale labels
 constexpr int kLineOverhang = 5;  // the lines reach past the oldest sample
+constexpr int kRightMargin = 3;   // keeps the line ends inside the widget
 constexpr int kBottomMargin = 6;
 constexpr int kUnits = 8;  // G 4c, speed 2c, temperature 2c
 // Far outside any widget, and small enough that the conversion to int is always defined.
@@ -47,7 +47,9 @@ std::optional<double> value_of(const WaveSample& sample, WaveCurve curve) {
 
 WaveGeometry wave_geometry(int width, int height) {
     WaveGeometry g;
-    g.step = std::max(0, (width - kSideMargin) / kColumns);
+    // The minute must fit right of the labels: sharing the whole width into steps put the
+    // oldest seconds past the right edge.
+    g.step = std::max(0, (width - kLabelStrip - kLineOverhang - kRightMargin) / kColumns);
     g.x0 = kLabelStrip;
     g.x1 = g.x0 + kColumns * g.step;
     g.line_end = g.x1 + kLineOverhang;
@@ -67,8 +69,11 @@ int wave_row(const WaveGeometry& geometry, const WaveRanges& ranges, WaveCurve c
     int baseline = geometry.g_zero;
     double scale = scale_of(4 * c, ranges.g_max - ranges.g_min);
     if (curve == WaveCurve::Temperature) {
+        // Zero sits at B - c with the maximum c above it and the minimum c below, where the
+        // labels are; one scale over the whole range put -50..100 beside its labels.
         baseline = geometry.temperature_zero;
-        scale = scale_of(2 * c, ranges.temperature_max - ranges.temperature_min);
+        scale =
+            value >= 0 ? scale_of(c, ranges.temperature_max) : scale_of(c, -ranges.temperature_min);
     } else if (curve == WaveCurve::Speed) {
         baseline = geometry.speed_zero;
         scale = scale_of(2 * c, ranges.speed_max);

@@ -16,6 +16,7 @@
 #include "gauges/unit_selector.h"
 #include "model/dashboard_layout.h"
 #include "model/gauge_texts.h"
+#include "ui/wave_chart.h"
 
 namespace velmora {
 
@@ -31,13 +32,6 @@ const QColor kSpeedTextColour(38, 215, 234);
 constexpr QRect kGroups[] = {
     {8, 14, 322, 298}, {343, 18, 230, 296}, {608, 16, 600, 298}, {1258, 24, 722, 278}};
 
-// The history chart's widget.
-QWidget* make_wave_chart(QWidget* parent) {
-    auto* chart = new QWidget(parent);
-    chart->setObjectName(QString::number(dash_id::kWaveChart));
-    return chart;
-}
-
 QString text_of(const std::string& utf8) {
     return QString::fromStdString(utf8);
 }
@@ -48,7 +42,8 @@ DashboardPanel::DashboardPanel(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("dashboard"));
     build_tyre_display();
     build_gauges();
-    wave_chart_ = make_wave_chart(this);
+    wave_chart_ = new WaveChart(this);
+    show_ranges();  // the chart starts with the scales the menus mark
     show_speed();
     show_temperature();
     show_tyres();
@@ -82,15 +77,27 @@ void DashboardPanel::build_tyre_display() {
 
 void DashboardPanel::set_g_range(int limit) {
     g_range_ = limit;
+    show_ranges();
 }
 
 void DashboardPanel::set_speed_range(int limit) {
     speed_range_ = limit;
     show_speed();
+    show_ranges();
 }
 
 void DashboardPanel::set_temperature_range(int limit) {
     temperature_range_ = limit;
+    show_ranges();
+}
+
+void DashboardPanel::show_ranges() {
+    WaveRanges ranges;
+    ranges.g_min = -g_range_;
+    ranges.g_max = g_range_;
+    ranges.speed_max = speed_range_;
+    ranges.temperature_max = temperature_range_;
+    wave_chart_->set_ranges(ranges);
 }
 
 void DashboardPanel::set_speed_unit(int unit) {
@@ -145,9 +152,14 @@ void DashboardPanel::request_relayout() {
     tyres_.request_relayout();
 }
 
-void DashboardPanel::append_wave_sample(const WaveSample&) {}
+void DashboardPanel::append_wave_sample(const WaveSample& sample) {
+    if (wave_history_.append(sample)) wave_chart_->set_history(wave_history_);
+}
 
-void DashboardPanel::clear_wave_history() {}
+void DashboardPanel::clear_wave_history() {
+    wave_history_.clear();
+    wave_chart_->set_history(wave_history_);
+}
 
 void DashboardPanel::show_speed() {
     speed_bar_->set_frame(speed_bar_frame(speed_, speed_range_));

@@ -2,16 +2,12 @@
 
 #include <QCoreApplication>
 #include <atomic>
-#include <cstring>
 
 namespace velmora {
 
 namespace {
 
 std::atomic<QObject*> g_receiver{nullptr};
-
-// The engine hands the identifier field of its frame set, which need not be terminated.
-constexpr size_t kVehicleIdBytes = 16;
 
 void post(EngineEvent* event) {
     QObject* receiver = g_receiver.load();
@@ -26,13 +22,15 @@ void on_play(int32_t code, int32_t value) {
     post(new EngineEvent(EngineEvent::Kind::Play, code, value, 0));
 }
 
-// Called for every presented frame under the engine's audio lock: copy two values, return.
-void on_frame(uint32_t gop_time, const char* vehicle_id, const void*, const int32_t*, float,
-              int32_t, const uint8_t*, int32_t, const void*, int32_t, int32_t, int32_t, int32_t,
-              int32_t, int32_t) {
-    auto* event = new EngineEvent(EngineEvent::Kind::Frame, static_cast<int32_t>(gop_time), 0, 0);
-    if (vehicle_id != nullptr) event->text.assign(vehicle_id, strnlen(vehicle_id, kVehicleIdBytes));
-    post(event);
+// Called for every presented frame under the engine's audio lock: copy, return. The dashboard
+// reads the feed on its own beat, so nothing is posted per frame.
+void on_frame(uint32_t gop_time, const char* vehicle_id, const void* position,
+              const int32_t* gsensor, float speed, int32_t temperature, const uint8_t* flags,
+              int32_t tyres_per_group, const void* tyres, int32_t summary1, int32_t summary2,
+              int32_t summary3, int32_t summary4, int32_t summary5, int32_t summary6) {
+    telemetry_feed().record(gop_time, vehicle_id, position, gsensor, speed, temperature, flags,
+                            tyres_per_group, tyres, summary1, summary2, summary3, summary4,
+                            summary5, summary6);
 }
 
 void on_disk(int32_t source_type, const char*, int32_t disk_event) {
@@ -57,6 +55,13 @@ EngineCallbacks engine_callbacks() {
 
 void set_engine_event_receiver(QObject* receiver) {
     g_receiver.store(receiver);
+}
+
+TelemetryFeed& telemetry_feed() {
+    // Process-wide, so a frame callback still running while a window closes never writes into
+    // a destroyed feed.
+    static TelemetryFeed feed;
+    return feed;
 }
 
 }  // namespace velmora

@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QMenu>
@@ -13,7 +12,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
-#include <QTimeZone>
 #include <QTimer>
 
 #include "caption_bar.h"
@@ -38,6 +36,8 @@
 namespace velmora {
 
 namespace {
+
+constexpr int kMapRefreshClearMarks = 4;
 
 constexpr int kMenuTitleCount = 5;
 constexpr int kFirstMenuTitleId = 10029;
@@ -145,6 +145,13 @@ void MainWindow::build_widgets() {
 
     build_control_bar();
     dashboard_ = new DashboardPanel(this);
+    dashboard_->set_speed_unit(ctx_.config.speed_unit);
+    dashboard_->set_temperature_unit(ctx_.config.temperature_unit);
+    dashboard_->set_pressure_unit(ctx_.config.pressure_unit);
+    dashboard_->is_playing = [this] {
+        const auto status = engine_.engine().zTellStatusType;
+        return status != nullptr && status() == KIVRA_STATUS_PLAYING;
+    };
     info_panel_ = new CarInfoPanel(ctx_.texts, nullptr);
     info_panel_->list()->set_run_mode(ctx_.config.run_mode);
     map_window_ = new MapWindow(ctx_.web_maps, this);
@@ -154,9 +161,7 @@ void MainWindow::build_widgets() {
     frame_ = new WindowFrame(this);
     frame_->raise();
 
-    telemetry_timer_ = new QTimer(this);
-    telemetry_timer_->setInterval(500);
-    connect(telemetry_timer_, &QTimer::timeout, this, &MainWindow::update_telemetry_texts);
+    build_telemetry();
 }
 
 void MainWindow::build_control_bar() {
@@ -245,6 +250,7 @@ void MainWindow::shutdown() {
     if (shut_down_) return;
     shut_down_ = true;
     telemetry_timer_->stop();
+    step_timer_->stop();
     if (!engine_.stop()) message_sink(text("IDS_STRING253"));
     set_engine_event_receiver(nullptr);
     log(ctx_.texts->text("IDS_STRING370"));
@@ -274,10 +280,6 @@ void MainWindow::handle_engine_event(QEvent* event) {
             break;
         case EngineEvent::Kind::Error:
             session_->on_error(e->a, e->b, e->c);
-            break;
-        case EngineEvent::Kind::Frame:
-            latest_time_ = static_cast<uint32_t>(e->a);
-            latest_plate_ = e->text;
             break;
     }
 }
@@ -363,6 +365,9 @@ void MainWindow::log(const std::string& text) {
 }
 
 void MainWindow::request_map_refresh(int reason) {
+    // Play started in single-screen mode, or nothing plays: the main page drops the other
+    // vehicles' marks so the track stands alone.
+    if (reason == kMapRefreshClearMarks) map_view_->call(QStringLiteral("ClearAll_O"));
     emit map_refresh_requested(reason);
 }
 
@@ -376,38 +381,6 @@ void MainWindow::request_close_window() {
 
 // Screen recording is not built yet, so there is never one to stop.
 void MainWindow::stop_screen_recording() {}
-
-void MainWindow::telemetry_gate(bool open) {
-    if (open) {
-        telemetry_timer_->start();
-    } else {
-        telemetry_timer_->stop();
-    }
-}
-
-// The time and plate of the frame on screen, twice a second while playing.
-void MainWindow::update_telemetry_texts() {
-    if (latest_time_ != 0 && latest_time_ != shown_time_) {
-        shown_time_ = latest_time_;
-        const QDateTime t = QDateTime::fromSecsSinceEpoch(latest_time_, QTimeZone::utc());
-        time_->set_text(t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-    }
-    if (!latest_plate_.empty() && latest_plate_ != shown_plate_) {
-        shown_plate_ = latest_plate_;
-        plate_->set_text(from_utf8(latest_plate_));
-    }
-}
-
-void MainWindow::telemetry_reset(bool full) {
-    if (!full) return;
-    telemetry_timer_->stop();
-    latest_time_ = shown_time_ = 0;
-    latest_plate_.clear();
-    shown_plate_.clear();
-    time_->set_text(QStringLiteral(" "));
-    plate_->set_text(QStringLiteral(" "));
-    map_caption_->set_text(QStringLiteral(" "));
-}
 
 void MainWindow::clear_picture() {
     video_->clear();

@@ -99,7 +99,7 @@ void MainWindow::set_layout_mode(bool single_screen) {
         map_window_->show();
         if (engine_.engine().zTellStatusType() == KIVRA_STATUS_OPENED) {
             QTimer::singleShot(10, this,
-                               [this] { emit map_refresh_requested(kMapRefreshNothingPlaying); });
+                               [this] { request_map_refresh(kMapRefreshNothingPlaying); });
         }
     }
     map_window_->map()->call(QStringLiteral("ClearAll_O"));

@@ -1,7 +1,7 @@
 // Where the wave chart puts its lines, labels and curve points, in whole pixels of the widget.
 // The chart has one time axis and five curves, each in a horizontal band with its own scale:
 // G from the top to T + 4c (zero at T + 2c), speed from T + 4c to T + 6c (zero at the bottom),
-// temperature from T + 6c to the bottom axis (zero at B - c).
+// temperature from T + 6c to the bottom axis (zero at B - c, each side scaled to its end).
 #pragma once
 
 #include <array>

@@ -13,6 +13,7 @@
 
 #include "model/telemetry_cycle.h"
 #include "model/tyre_panel.h"
+#include "model/wave_history.h"
 
 namespace velmora {
 
@@ -26,6 +27,7 @@ class TyreRepeater;
 class TyreText;
 class UnitOutline;
 class UnitSelector;
+class WaveChart;
 
 class DashboardPanel : public QWidget {
     Q_OBJECT
@@ -83,6 +85,7 @@ class DashboardPanel : public QWidget {
     void place_controls();
     void show_speed();
     void show_temperature();
+    void show_ranges();
     void show_tyres();
     void select_unit(int unit);
     TyreUnits tyre_units() const { return {temperature_unit_, pressure_unit_}; }
@@ -96,6 +99,7 @@ class DashboardPanel : public QWidget {
     int speed_ = 0;
     int temperature_ = 0;
     TyrePanel tyres_;
+    WaveHistory wave_history_;  // the chart gets a copy after every change
 
     UnitOutline* outline_ = nullptr;  // first, so the tyre icons lie over it
     SpeedBarGauge* speed_bar_ = nullptr;
@@ -108,7 +112,7 @@ class DashboardPanel : public QWidget {
     std::array<TyreIcon*, kTyrePositions> tyre_icons_{};
     std::array<TyreText*, kTyrePositions> tyre_texts_{};
     TyreRepeater* repeater_ = nullptr;
-    QWidget* wave_chart_ = nullptr;
+    WaveChart* wave_chart_ = nullptr;
 };
 
 }  // namespace velmora

@@ -38,6 +38,8 @@ class SkinStatic;
 class SlideButton;
 class SlideVolume;
 class SplitterButton;
+class TelemetryCycle;
+struct TelemetryDisplay;
 class VideoView;
 struct VehicleRecord;
 class WindowFrame;
@@ -123,6 +125,7 @@ class MainWindow : public QWidget, private SessionView {
     void stop_screen_recording() override;
     void telemetry_gate(bool open) override;
     void telemetry_reset(bool full) override;
+    void telemetry_step() override;
     void clear_picture() override;
 
     // Widgets (main_window.cpp)
@@ -165,7 +168,13 @@ class MainWindow : public QWidget, private SessionView {
     bool handle_key(int key);
     void shutdown();
     QUrl map_page_url(const char* google_page, const char* yandex_page) const;
-    void update_telemetry_texts();
+
+    // Telemetry on screen (main_window_telemetry.cpp)
+    void build_telemetry();
+    void run_telemetry_cycle();
+    void poll_step_frames();
+    void show_telemetry(const TelemetryDisplay& display);
+    void show_gauges(const TelemetryDisplay& display);
 
     ViewerContext& ctx_;
     EngineHost& engine_;
@@ -192,6 +201,8 @@ class MainWindow : public QWidget, private SessionView {
     std::map<MenuId, QMenu*> menus_;
     std::array<SkinMenuText*, 5> menu_titles_{};
     QTimer* telemetry_timer_ = nullptr;
+    QTimer* step_timer_ = nullptr;
+    std::unique_ptr<TelemetryCycle> telemetry_cycle_;
 
     bool single_screen_ = true;
     bool panel_in_main_ = false;  // the panel starts inside the hidden map window
@@ -201,10 +212,10 @@ class MainWindow : public QWidget, private SessionView {
     int g_range_ = 2;
     int speed_range_ = 150;
     int temperature_range_ = 50;
-    uint32_t shown_time_ = 0;
-    uint32_t latest_time_ = 0;
-    std::string latest_plate_;
-    std::string shown_plate_;
+    std::string map_plate_;  // the vehicle the map's track belongs to
+    uint64_t step_frames_ = 0;
+    uint64_t last_step_poll_frames_ = 0;
+    int step_polls_ = 0;
     EventTypeNames event_type_names_{};
 };
 
