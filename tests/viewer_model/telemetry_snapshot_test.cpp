@@ -109,11 +109,17 @@ TEST(TelemetrySnapshotTest, FeedCopiesOutAndForgets) {
     EXPECT_EQ(copy.tyres[0][0], 42);
     EXPECT_EQ(copy.tyre_summary, (std::array<int32_t, kTyreSummaryCount>{1, 2, 3, 4, 5, 6}));
 
+    EXPECT_EQ(feed.frames(), 1u);
+
     feed.forget();
     copy = feed.snapshot();
     EXPECT_EQ(copy.time, 0u);
     EXPECT_EQ(copy.vehicle_id[0], '\0');
     EXPECT_LT(copy.speed, 0.0f);
+    // The count goes on across a reset, so a step after one still sees its frame arrive.
+    EXPECT_EQ(feed.frames(), 1u);
+    feed.record(6, nullptr, nullptr, nullptr, -1.0f, 255, nullptr, -1, nullptr, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(feed.frames(), 2u);
 }
 
 }  // namespace

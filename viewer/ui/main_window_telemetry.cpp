@@ -14,9 +14,10 @@ namespace velmora {
 namespace {
 
 constexpr int kCycleMs = 500;
-// A step's GOP is presented a little after its result: poll the feed until its frames settle.
+// A step's GOP is presented a little after its result (or, with a busy window, before it is
+// read): one cycle at once, and one more when the feed records the next frame.
 constexpr int kStepPollMs = 40;
-constexpr int kStepPollLimit = 50;  // 2 s, then show whatever arrived
+constexpr int kStepPollLimit = 25;  // 1 s
 
 QString text_of(const std::string& utf8) {
     return QString::fromStdString(utf8);
@@ -41,17 +42,21 @@ void MainWindow::telemetry_gate(bool open) {
         telemetry_timer_->stop();
         return;
     }
+    step_timer_->stop();  // playing: the beat shows every GOP
     if (!telemetry_timer_->isActive()) telemetry_timer_->start();
     // The first cycle runs at once, after whatever reset the same report asks for.
     QMetaObject::invokeMethod(this, &MainWindow::run_telemetry_cycle, Qt::QueuedConnection);
 }
 
+// A stop clears the dashboard at once. A seek's reset waits for the beat: the engine seeks on
+// its own thread, and clearing now could let a frame from before the seek in again.
 void MainWindow::telemetry_reset(bool full) {
-    if (full) {
-        telemetry_cycle_->request_full_reset();
-    } else {
+    if (!full) {
         telemetry_cycle_->request_seek_reset();
+        return;
     }
+    step_timer_->stop();
+    telemetry_cycle_->request_full_reset();
     if (telemetry_cycle_->gate_open()) {
         QMetaObject::invokeMethod(this, &MainWindow::run_telemetry_cycle, Qt::QueuedConnection);
     }
@@ -60,16 +65,19 @@ void MainWindow::telemetry_reset(bool full) {
 void MainWindow::telemetry_step() {
     step_frames_ = telemetry_feed().frames();
     step_polls_ = 0;
+    run_paused_cycle();
     step_timer_->start();
 }
 
-// Runs one cycle once the stepped GOP's frames have arrived and stopped coming.
 void MainWindow::poll_step_frames() {
-    const uint64_t frames = telemetry_feed().frames();
-    const bool settled = frames != step_frames_ && frames == last_step_poll_frames_;
-    last_step_poll_frames_ = frames;
-    if (!settled && ++step_polls_ < kStepPollLimit) return;
+    const bool arrived = telemetry_feed().frames() != step_frames_;
+    if (!arrived && ++step_polls_ < kStepPollLimit) return;
     step_timer_->stop();
+    if (arrived) run_paused_cycle();
+}
+
+// One cycle with the gate closed, as pausing left it.
+void MainWindow::run_paused_cycle() {
     if (telemetry_cycle_->gate_open()) return;  // playing again: the beat shows it
     telemetry_cycle_->set_gate(true);
     run_telemetry_cycle();
@@ -85,6 +93,7 @@ void MainWindow::run_telemetry_cycle() {
 void MainWindow::show_telemetry(const TelemetryDisplay& display) {
     if (display.clear_map) {
         map_plate_.clear();
+        last_map_point_.clear();
         map_view_->call(QStringLiteral("ClearAll_N"));
     }
     if (display.time_text) time_->set_text(text_of(*display.time_text));
@@ -92,12 +101,8 @@ void MainWindow::show_telemetry(const TelemetryDisplay& display) {
         plate_->set_text(text_of(*display.plate_text));
         if (!display.clear_map) map_plate_ = *display.plate_text;
     }
-    if (display.map && display.map->time_text) {
-        const GpsPosition& p = display.map->position;
-        map_view_->call(QStringLiteral("AddGLatLng_N"),
-                        {text_of(map_plate_), text_of(*display.map->time_text),
-                         text_of(p.latitude_text), text_of(p.longitude_text)});
-    }
+    if (display.map && display.map->time_text)
+        show_map_point(display.map->position, *display.map->time_text);
     if (display.caption) map_caption_->set_text(text_of(*display.caption));
     show_gauges(display);
     if (display.reset_tyres) {
@@ -111,6 +116,15 @@ void MainWindow::show_telemetry(const TelemetryDisplay& display) {
             dashboard_->update_tyres(display.tyres->summary, display.tyres->records);
         }
     }
+}
+
+// Twice a second the same GOP is often still on screen: the track gets each point once.
+void MainWindow::show_map_point(const GpsPosition& position, const std::string& time_text) {
+    const QStringList point{text_of(map_plate_), text_of(time_text),
+                            text_of(position.latitude_text), text_of(position.longitude_text)};
+    if (point == last_map_point_) return;
+    last_map_point_ = point;
+    map_view_->call(QStringLiteral("AddGLatLng_N"), point);
 }
 
 void MainWindow::show_gauges(const TelemetryDisplay& display) {

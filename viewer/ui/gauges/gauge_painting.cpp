@@ -16,7 +16,9 @@ QFont font_for(const FittedFont& fitted) {
     font.setWeight(fitted.weight);
     font.setPixelSize(static_cast<int>(kProbeSize));
     const double probe_height = QFontMetricsF(font).height();
-    const double size = fitted.cell_height * kProbeSize / probe_height;
+    // Without a usable font the metrics are empty: take the cell height as it is.
+    const double size =
+        probe_height > 0 ? fitted.cell_height * kProbeSize / probe_height : fitted.cell_height;
     font.setPixelSize(qMax(1, static_cast<int>(size)));
     return font;
 }

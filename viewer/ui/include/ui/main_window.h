@@ -4,6 +4,7 @@
 // command table.
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -38,6 +39,7 @@ class SkinStatic;
 class SlideButton;
 class SlideVolume;
 class SplitterButton;
+struct GpsPosition;
 class TelemetryCycle;
 struct TelemetryDisplay;
 class VideoView;
@@ -173,6 +175,8 @@ class MainWindow : public QWidget, private SessionView {
     void build_telemetry();
     void run_telemetry_cycle();
     void poll_step_frames();
+    void run_paused_cycle();
+    void show_map_point(const GpsPosition& position, const std::string& time_text);
     void show_telemetry(const TelemetryDisplay& display);
     void show_gauges(const TelemetryDisplay& display);
 
@@ -214,7 +218,7 @@ class MainWindow : public QWidget, private SessionView {
     int temperature_range_ = 50;
     std::string map_plate_;  // the vehicle the map's track belongs to
     uint64_t step_frames_ = 0;
-    uint64_t last_step_poll_frames_ = 0;
+    QStringList last_map_point_;  // plate, time, latitude, longitude
     int step_polls_ = 0;
     EventTypeNames event_type_names_{};
 };
