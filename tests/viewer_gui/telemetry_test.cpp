@@ -71,20 +71,28 @@ DashboardPanel::Reading expected_reading(const json& frame, Units units) {
     std::array<int32_t, kTyreSummaryCount> summary{};
     for (size_t i = 0; i < summary.size(); ++i) summary[i] = frame.at("tyre_summary")[i];
     TyrePanel tyres;
-    tyres.update(summary, records, TyreUnits{units.temperature, units.pressure});
+    const TyreUnits tyre_units{units.temperature, units.pressure};
+    if (summary[0] < 1) {
+        tyres.update_legacy(records, tyre_units);
+    } else {
+        tyres.update(summary, records, tyre_units);
+    }
     r.tyres = tyres.state();
     return r;
 }
 
 class TelemetryTest : public ViewerTest {
   protected:
-    // A 16-second recording of a tractor and one trailer, with its frames by time text.
-    void record_and_open() {
+    // A 16-second recording, by default of a tractor and one trailer, with its frames by time
+    // text.
+    void record_and_open(const std::vector<std::string>& kind = {"--stream-version", "3",
+                                                                 "--tyre-layout", "2,4"}) {
         const std::string base = dir_.file("truck");
-        const auto result = fleet::test::run_process(
-            {DVRSIM_PATH, "record", "--out", base, "--channels", "1", "--stream-version", "3",
-             "--seconds", "16", "--fps", "8", "--tyre-layout", "2,4", "--vehicle-id", "TRUCK-9",
-             "--seed", "5"});
+        std::vector<std::string> command{
+            DVRSIM_PATH, "record", "--out", base,           "--channels", "1",      "--seconds",
+            "16",        "--fps",  "8",     "--vehicle-id", "TRUCK-9",    "--seed", "5"};
+        command.insert(command.end(), kind.begin(), kind.end());
+        const auto result = fleet::test::run_process(command);
         ASSERT_EQ(result.exit_code, 0) << result.err;
         std::istringstream lines(fleet::test::read_file(base + ".truth.jsonl"));
         for (std::string line; std::getline(lines, line);) {
@@ -178,6 +186,18 @@ TEST_F(TelemetryTest, TheDashboardFollowsTheFrameOnScreenInTheChosenUnits) {
     EXPECT_TRUE(fleet_test::shows_colour(panel, QColor(38, 215, 234)));  // speed text and curve
     const QRect chart_area = chart_->geometry();
     EXPECT_TRUE(fleet_test::shows_colour(panel, QColor(216, 0, 0), chart_area));  // the Gx curve
+}
+
+// Older recorders send four tyres and no layout: the fixed four-wheel display, a tyre over 80 C
+// shown hot.
+TEST_F(TelemetryTest, OlderTyreDataShowsOnTheFourCornerWheels) {
+    record_and_open({"--stream-version", "2"});
+    click(static_cast<int>(CommandId::Play));
+    ASSERT_TRUE(wait_status(QStringLiteral("playing..")));
+    EXPECT_GE(sample_for(3000, Units{}), 8);
+    const TyrePanelState tyres = dashboard_->reading().tyres;
+    for (const int position : {0, 3, 8, 11}) EXPECT_TRUE(tyres.tyres[position].visible);
+    EXPECT_EQ(tyres.layout_types, (std::array<int, 3>{0, 0, 0}));
 }
 
 TEST_F(TelemetryTest, AStepWhilePausedShowsTheSteppedGopAndStopClearsEverything) {
