@@ -1,0 +1,141 @@
+// Finding moments in a recording by its indexes: the time and event listings, the quick-index
+// searches and the date search, with the texts an operator is shown. The reads go through
+// IndexReader, so the viewer answers them from the engine and dvrtool from the files. No
+// threads here: a caller that wants a worker runs these on it and stops them through `emit`.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "format/index_format.h"
+
+namespace fleet::format {
+
+class IndexReader {
+  public:
+    virtual ~IndexReader() = default;
+    virtual bool time_header(IndexHeader& out) = 0;
+    virtual bool time_unit(uint32_t n, IndexUnit& out) = 0;
+    // A file pair has no event index: false.
+    virtual bool event_header(IndexHeader& out) = 0;
+    virtual bool event_unit(uint32_t n, IndexUnit& out) = 0;
+    // The quick index header is a 128-byte record; its second and third u32 are first and last.
+    virtual bool quick_header(QuickRecord& out) = 0;
+    virtual bool quick_unit(uint32_t n, QuickRecord& out) = 0;
+};
+
+inline constexpr int kEventTypeShift = 20;
+inline constexpr uint32_t kTimeUnitMask = 0xFFFFF;  // an event unit's time-unit number
+
+// A listed time or event unit.
+struct UnitRow {
+    uint32_t unit = 0;  // its number in its own index
+    uint32_t time = 0;
+    int64_t offset = 0;
+    int event_type = 0;  // tag bits 20..23
+    bool operator==(const UnitRow&) const = default;
+};
+
+// Gets each row as it is found; returning false stops the walk (a closed dialog, a new view).
+using UnitSink = std::function<bool(const UnitRow&)>;
+
+// The time view: units walked along the ring from the header's first to its last; listed are
+// the first, a unit exactly on an hour (it becomes the mark), a unit an hour or more after the
+// mark (the mark becomes its time rounded down to the minute), and any unit with an event type.
+// False when the header cannot be read or the sink stopped the walk.
+bool list_time_units(IndexReader& reader, const UnitSink& emit);
+// The event view: event units whose time-unit number lies in the time index's recorded range.
+// False without an event index (a file pair) or a time index.
+bool list_event_units(IndexReader& reader, const UnitSink& emit);
+
+// "%04d/%02d/%02d %02d:%02d:%02d" of a unit time, as UTC.
+std::string unit_time_text(uint32_t time);
+// An event type's name from the fifteen names of types 0..14; type 15 shows as "15".
+std::string event_type_text(int type, const std::array<std::string, 15>& names);
+
+// The date search: the offset of the unit at exactly `time`, else of the last unit before the
+// first one after it; nothing when no unit lies before `time` or the index ends before it.
+std::optional<int64_t> find_time(IndexReader& reader, uint32_t time);
+
+// One quick record as the finder reads it.
+struct QuickTyre {
+    int pressure_psi = 0;
+    std::optional<int> temperature_c;  // nothing: the sensor reported an error (byte above 185)
+    bool operator==(const QuickTyre&) const = default;
+};
+struct QuickPosition {
+    double latitude = 0;   // degrees, negative south
+    double longitude = 0;  // degrees, negative west
+    bool operator==(const QuickPosition&) const = default;
+};
+struct QuickFields {
+    uint32_t time_unit = 0;
+    int speed_kmh = 0;
+    int temperature_c = 0;  // the low byte as a signed value
+    std::array<int, 3> g{};  // -128..127; 127 = 2 g
+    std::vector<QuickTyre> tyres;  // at most the 34 the record has room for
+    std::optional<QuickPosition> position;  // nothing when either text is not a position
+    bool operator==(const QuickFields&) const = default;
+};
+QuickFields decode_quick_record(const QuickRecord& record);
+
+// The dashboard's units the searches and texts follow: 1 = mile/h, 1 = Fahrenheit.
+struct FindUnits {
+    int speed = 0;
+    int temperature = 0;
+};
+
+enum class QuickSearch {
+    SpeedOver,            // value: speed in the chosen unit
+    GOver,                // value: g, accepted 0.1..2.0; any axis beyond +value or -value
+    TemperatureOver,      // value: temperature in the chosen unit
+    TyreTemperatureOver,  // value: tyre temperature in the chosen unit; error bytes never match
+    PressureOver,         // value: psi
+    PressureUnder,        // value: psi
+    PositionBox,          // longitude, its tolerance, latitude, its tolerance
+};
+
+struct QuickQuery {
+    QuickSearch search = QuickSearch::SpeedOver;
+    std::array<double, 4> values{};  // one value, or the position box's four
+    FindUnits units;
+};
+
+// A query made ready to test records: thresholds converted to the stored scale (rounding half
+// away from zero). Nothing when the query is refused (a G value outside 0.1..2.0).
+struct QuickFilter {
+    QuickSearch search = QuickSearch::SpeedOver;
+    std::array<double, 4> thresholds{};
+};
+std::optional<QuickFilter> make_quick_filter(const QuickQuery& query);
+bool quick_matches(const QuickFilter& filter, const QuickFields& fields);
+
+// The quick records of a source, read once (the dialog searches them again and again): only
+// those whose time-unit number lies in the time index's recorded range, walked along the ring.
+// `keep_going` is asked every few thousand records with the share done (0..1); false stops.
+struct QuickEntry {
+    uint32_t record = 0;  // its number in the quick index
+    QuickFields fields;
+};
+std::optional<std::vector<QuickEntry>> read_quick_entries(
+    IndexReader& reader, const std::function<bool(double done)>& keep_going = {});
+
+// A search over the entries read; rows in index order.
+std::vector<const QuickEntry*> search_quick_entries(const std::vector<QuickEntry>& entries,
+                                                    const QuickFilter& filter);
+
+// The texts of a quick row: tindex, Time ("-" when the time unit cannot be read), speed, G,
+// temperature, longitude/latitude ("-" when invalid), wheel number, pressure/temperature (each
+// tyre " i:psi/temp" or " i:psi/error").
+std::array<std::string, 8> quick_row_texts(const QuickFields& fields, IndexReader& reader,
+                                           FindUnits units);
+
+// Where a quick row's double click lands: the offset of its time-index unit, when that unit
+// lies in the time index's recorded range and can be read.
+std::optional<int64_t> quick_row_offset(IndexReader& reader, uint32_t time_unit);
+
+}  // namespace fleet::format
