@@ -23,8 +23,8 @@ bool TimeIndexWriter::create(const std::string& path) {
     return true;
 }
 
-bool TimeIndexWriter::append_unit(uint32_t time, int64_t offset) {
-    IndexUnit unit{time, 0, offset};
+bool TimeIndexWriter::append_unit(uint32_t time, uint32_t tag, int64_t offset) {
+    IndexUnit unit{time, tag, offset};
     auto bytes = unit.encode();
     if (std::fseek(file_, 0, SEEK_END) != 0 ||
         std::fwrite(bytes.data(), bytes.size(), 1, file_) != 1) {
@@ -34,16 +34,16 @@ bool TimeIndexWriter::append_unit(uint32_t time, int64_t offset) {
     return true;
 }
 
-bool TimeIndexWriter::add_gop(uint32_t time, int64_t offset) {
+bool TimeIndexWriter::add_gop(uint32_t time, int64_t offset, uint32_t tag) {
     if (file_ == nullptr) return false;
-    bool due = gops_ % kUnitEveryGops == 0;
+    const bool due = gops_ % unit_every_ == 0 || tag != 0;
     ++gops_;
-    return !due || append_unit(time, offset);
+    return !due || append_unit(time, tag, offset);
 }
 
 bool TimeIndexWriter::finish(uint32_t last_time, int64_t stream_length, bool min_last_one) {
     if (file_ == nullptr) return false;
-    bool ok = append_unit(last_time, stream_length);
+    bool ok = append_unit(last_time, 0, stream_length);
     IndexHeader header;
     header.last = records_ - 1;
     if (min_last_one && header.last == 0) header.last = 1;
@@ -72,8 +72,8 @@ bool FilePairWriter::create(const std::string& dvr_path, const std::string& inx_
     return true;
 }
 
-bool FilePairWriter::append_gop(const uint8_t* gop, size_t length, uint32_t time) {
-    if (dvr_ == nullptr || !index_.add_gop(time, length_)) return false;
+bool FilePairWriter::append_gop(const uint8_t* gop, size_t length, uint32_t time, uint32_t tag) {
+    if (dvr_ == nullptr || !index_.add_gop(time, length_, tag)) return false;
     static const std::vector<uint8_t> zeros(kBlockSize, 0);
     int64_t stored = round_up_block(static_cast<int64_t>(length));
     size_t padding = static_cast<size_t>(stored - static_cast<int64_t>(length));

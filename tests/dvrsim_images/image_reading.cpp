@@ -1,6 +1,8 @@
 #include "image_reading.h"
 
 #include <fstream>
+#include <map>
+#include <stdexcept>
 
 #include "process.h"
 
@@ -22,6 +24,17 @@ MadeImage load_made_image(const std::string& path) {
         made.lines.push_back(nlohmann::json::parse(line));
     }
     return made;
+}
+
+const MadeImage& made_once(const std::string& name, const std::string& kind,
+                           const std::vector<std::string>& args) {
+    static TempDir dir;
+    static std::map<std::string, MadeImage> images;
+    if (auto found = images.find(name); found != images.end()) return found->second;
+    const std::string path = dir.file(name + ".img");
+    const auto run = run_dvrsim_image(kind, path, args);
+    if (run.exit_code != 0) throw std::runtime_error(name + ": " + run.err);
+    return images.emplace(name, load_made_image(path)).first->second;
 }
 
 ImageBytes::ImageBytes(const std::string& path) {

@@ -30,6 +30,10 @@ DvrsimRun run_dvrsim_image(const std::string& kind, const std::string& path,
                            const std::vector<std::string>& args);
 // Reads the image's truth files.
 MadeImage load_made_image(const std::string& path);
+// Images take seconds to make, so each is made once per test program under its name and shared
+// by the tests; throws when dvrsim fails.
+const MadeImage& made_once(const std::string& name, const std::string& kind,
+                           const std::vector<std::string>& args);
 
 class ImageBytes {
   public:

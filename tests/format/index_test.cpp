@@ -189,6 +189,30 @@ TEST_F(TempDir, WriterIndexesEveryHundredTwentiethGop) {
     EXPECT_EQ(fleet::load_u32(storage.data() + 12), 5249u);
 }
 
+// Another cadence, and a GOP with a tag gets a unit of its own whether or not one is due.
+TEST_F(TempDir, WriterFollowsItsCadenceAndGivesTaggedGopsAUnit) {
+    fleet::format::TimeIndexWriter index;
+    ASSERT_TRUE(index.create(path("tags.inx")));
+    index.set_unit_every(4);
+    const uint32_t tags[] = {0, 0, 0x300000, 0, 0x100000, 0, 0, 0, 0};
+    for (uint32_t gop = 0; gop < std::size(tags); ++gop) {
+        ASSERT_TRUE(index.add_gop(100 + gop, 512 * int64_t{gop}, tags[gop]));
+    }
+    ASSERT_TRUE(index.finish(108, 512 * 9));
+    const auto bytes = read_file(path("tags.inx"));
+    ASSERT_EQ(bytes.size(), 6 * fleet::format::kIndexRecordSize);
+    EXPECT_EQ(IndexHeader::decode(bytes.data()).last, 5u);
+    const IndexUnit expected[] = {
+        {100, 0, 0}, {102, 0x300000, 1024}, {104, 0x100000, 2048}, {108, 0, 4096}};
+    for (size_t n = 1; n <= std::size(expected); ++n) {
+        const IndexUnit unit = unit_at(bytes, n);
+        EXPECT_EQ(unit.time, expected[n - 1].time) << n;
+        EXPECT_EQ(unit.tag, expected[n - 1].tag) << n;
+        EXPECT_EQ(unit.offset, expected[n - 1].offset) << n;
+    }
+    EXPECT_EQ(unit_at(bytes, 5).offset, 512 * 9);
+}
+
 // The closing unit always counts, so an empty recording still says last = 1.
 TEST_F(TempDir, FinishWithoutGopsWritesOnlyTheClosingUnit) {
     for (bool min_last_one : {true, false}) {

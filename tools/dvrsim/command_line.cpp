@@ -15,14 +15,17 @@ const char* const kUsage =
     "                     [--audio-bits 8|16] [--audio-channels 1|2] [--no-audio]\n"
     "                     [--seed K] [--start EPOCH] [--vehicle-id TEXT]\n"
     "                     [--scene flat|camera] [--origin LAT,LON] [--tyre-layout T1[,T2[,T3]]]\n"
+    "                     [--unit-every K] [--event-every E]\n"
     "                     [--damage garbage|corrupt-header|truncate|zero-length-magic|\n"
     "                               broken-pictures|undecodable]...\n"
     "       dvrsim disk --out IMG [--size BYTES | --ring-size BYTES] [--seconds S]\n"
     "                   [--unit-every K] [--first-unit N] [--stale-header] [--event-every E]\n"
+    "                   [--quick-tyre-count N]\n"
     "                   [--decoy one-partition] [--sparse-units N] [--progress]\n"
     "                   [recording options]\n"
     "       dvrsim card --out IMG [--size BYTES | --ring-size BYTES] [--base B] [--seconds S]\n"
     "                   [--unit-every K] [--first-unit N] [--stale-header] [--event-every E]\n"
+    "                   [--quick-tyre-count N]\n"
     "                   [--decoy mark|base-unaligned|data-outside] [--progress]\n"
     "                   [recording options]\n"
     "\n"
@@ -41,6 +44,9 @@ const char* const kUsage =
     "  --origin         where the vehicle starts, in decimal degrees (latitude -89..89,\n"
     "                   longitude -179..179; south and west negative); default: near\n"
     "                   22.5N 114E, the place set by the seed\n"
+    "  --unit-every     a time unit for the first GOP and every K-th (1..3600, default 120)\n"
+    "  --event-every    an event every E-th GOP, types cycling 1..15 in the tag of a time unit\n"
+    "                   of its own GOP; default: no events\n"
     "  --tyre-layout    version 3 only: the tyre monitor of a vehicle of up to three units\n"
     "                   (tractor and trailers), given by each unit's layout type: unit 1\n"
     "                   1..6 (4, 6, 6, 8, 8, 10 tyres), units 2 and 3 1..14 (2, 4, 4, 6, 6,\n"
@@ -56,8 +62,9 @@ const char* const kUsage =
     "(what a reader finds: layout, ring, start, seam, end, indexes, GOPs in play order) and\n"
     "IMG.truth.jsonl (the frames of those GOPs, numbered in play order). The GOPs are those\n"
     "of 'record' (the recording options are its options, except --out and --damage; here\n"
-    "they default to 1 channel, stream version 3 and 60 seconds); a recording longer than\n"
-    "the ring holds wraps around it over the oldest GOPs. Sizes take K, M, G or T.\n"
+    "they default to 1 channel, stream version 3 and 60 seconds; --unit-every and\n"
+    "--event-every are the image's, below); a recording longer than the ring holds wraps\n"
+    "around it over the oldest GOPs. Sizes take K, M, G or T.\n"
     "  disk: an MBR; partition 1 a FAT32 file system holding timeindex, eventindex and\n"
     "        quickindex; partition 2 the data ring (1 MiB aligned, to the device end, of\n"
     "        which the last 10 MiB are only run into by a lap's last GOP).\n"
@@ -69,6 +76,10 @@ const char* const kUsage =
     "  --first-unit     the first time unit's number, 1..0xFFFFF (default 1)\n"
     "  --stale-header   the headers keep the first unit ever written, even when overwritten\n"
     "  --event-every    an event every E-th GOP, types cycling 1..15 (default 30)\n"
+    "  --quick-tyre-count  the count byte of every quick record (1..255); the record holds\n"
+    "                   only the tyres that fit (34), so readers must clamp. Default: the tyres\n"
+    "                   it holds. In one unit of every seven one tyre's temperature byte is a\n"
+    "                   sensor error (186..255), chosen by the seed\n"
     "  --decoy          spoil the image so a reader must refuse it\n"
     "  --sparse-units   disk only, to measure opening huge images: the time index holds N\n"
     "                   units over the whole ring, which has wrapped, but GOPs are written only\n"
@@ -130,6 +141,14 @@ Taken take_recording_option(const std::string& name, const std::string& value, R
     return ok ? Taken::Yes : Taken::Bad;
 }
 
+// A file pair's index cadence; disks and cards take the same names as image options.
+Taken take_pair_index_option(const std::string& name, const std::string& value, PairIndex& o) {
+    int64_t n = 0;
+    if (!parse_number(value, 1, INT32_MAX, n)) return Taken::Bad;
+    (name == "--unit-every" ? o.unit_every : o.event_every) = static_cast<int>(n);
+    return Taken::Yes;
+}
+
 // What an option with a composite value takes, for the error message.
 std::string expected_form(const std::string& name) {
     if (name == "--origin") {
@@ -166,6 +185,9 @@ Taken take_image_option(const std::string& name, const std::string& value, Image
     } else if (name == "--event-every") {
         ok = parse_number(value, 1, INT32_MAX, n);
         o.event_every = static_cast<int>(n);
+    } else if (name == "--quick-tyre-count") {
+        ok = parse_number(value, 1, 255, n);
+        o.quick_tyre_count = static_cast<int>(n);
     } else if (name == "--decoy") {
         ok = parse_decoy(o.kind, value, o.decoy);
     } else if (name == "--sparse-units" && o.kind == ImageKind::Disk) {
@@ -207,6 +229,8 @@ fleet::Result<RecordOptions> parse_record_args(const std::vector<std::string>& a
             if (name == "--out") {
                 o.base = value;
                 taken = Taken::Yes;
+            } else if (name == "--unit-every" || name == "--event-every") {
+                taken = take_pair_index_option(name, value, o.pair_index);
             } else if (name == "--damage") {
                 Damage d;
                 taken = parse_damage(value, d) ? Taken::Yes : Taken::Bad;

@@ -137,6 +137,9 @@ fleet::Status check_image_options(const ImageOptions& o) {
         return fail("--unit-every must be 1.." + std::to_string(kMaxUnitEvery));
     }
     if (o.event_every < 1) return fail("--event-every must be at least 1");
+    if (o.quick_tyre_count < 0 || o.quick_tyre_count > 255) {
+        return fail("--quick-tyre-count must be 1..255");
+    }
     if (o.first_unit < 1 || o.first_unit > fleet::format::kLastUnitNumber) {
         return fail("--first-unit must be 1..0xFFFFF");
     }

@@ -25,7 +25,9 @@ fleet::Status ImageSession::begin(const ImageOptions& options, const DevicePlan&
     auto written = write_device_tables(image, plan, options.decoy);
     if (!written) return written.error();
     areas = *written;
-    index = std::make_unique<IndexWriter>(image, areas, schedule_of(options));
+    const QuickStyle quick{options.record.seed, options.quick_tyre_count};
+    index = std::make_unique<IndexWriter>(image, areas, schedule_of(options), quick,
+                                          options.sparse_units == 0);
     return {};
 }
 

@@ -1,5 +1,9 @@
 #include "dvrsim/image_truth.h"
 
+#include <algorithm>
+#include <string>
+#include <utility>
+
 #include "format/index_format.h"
 
 namespace dvrsim {
@@ -36,18 +40,66 @@ ordered_json layout_json(const ImageRecord& r) {
     return j;
 }
 
+enum class UnitKind { Time, Event };
+
 ordered_json units_json(const ImageRecord& r, const std::vector<UnitEntry>& units, size_t from,
-                        const PlayRuns& runs) {
+                        const PlayRuns& runs, UnitKind kind) {
     ordered_json list = ordered_json::array();
     for (size_t i = from; i < units.size(); ++i) {
         const UnitEntry& u = units[i];
-        list.push_back({{"n", u.n},
-                        {"time", u.unit.time},
-                        {"tag", u.unit.tag},
-                        {"physical", u.unit.offset},
-                        {"logical", runs.logical(u.unit.offset)},
-                        {"valid", is_valid(r.gops[u.gop], r.end)}});
+        ordered_json unit{{"n", u.n},
+                          {"time", u.unit.time},
+                          {"tag", u.unit.tag},
+                          {"event_type", (u.unit.tag >> kEventTypeShift) & 0xF}};
+        if (kind == UnitKind::Event) {
+            unit["time_unit"] = u.unit.tag & fleet::format::kLastUnitNumber;
+        }
+        unit["physical"] = u.unit.offset;
+        unit["logical"] = runs.logical(u.unit.offset);
+        unit["valid"] = is_valid(r.gops[u.gop], r.end);
+        list.push_back(std::move(unit));
     }
+    return list;
+}
+
+ordered_json text_or_null(const std::string& text) {
+    return text.empty() ? ordered_json(nullptr) : ordered_json(text);
+}
+
+// A record's tyres as a reader takes them: as many entries as the count byte says, up to the
+// room the record has; entries past the stored ones read as zero bytes.
+ordered_json quick_tyres_json(const QuickContent& c) {
+    ordered_json list = ordered_json::array();
+    const size_t read = std::min<size_t>(c.tyre_count, kQuickMaxTyres);
+    for (size_t i = 0; i < read; ++i) {
+        const QuickTyreBytes t = i < c.tyres.size() ? c.tyres[i] : QuickTyreBytes{};
+        const bool error = t.temperature > kQuickHighestTemperature;
+        list.push_back(
+            {{"pressure", t.pressure},
+             {"temperature_byte", t.temperature},
+             {"temperature",
+              error ? ordered_json(nullptr) : ordered_json(t.temperature - kQuickTemperatureBias)},
+             {"error", error}});
+    }
+    return list;
+}
+
+ordered_json quick_json(const QuickContent& c) {
+    return {{"n", c.unit},
+            {"time_unit", c.unit},
+            {"speed", c.speed},
+            {"temperature", c.temperature},
+            {"g", {c.g[0], c.g[1], c.g[2]}},
+            {"tyre_count", c.tyre_count},
+            {"stored_tyres", c.tyres.size()},
+            {"tyres", quick_tyres_json(c)},
+            {"latitude", text_or_null(c.latitude)},
+            {"longitude", text_or_null(c.longitude)}};
+}
+
+ordered_json quick_records_json(const std::vector<QuickContent>& contents, size_t from) {
+    ordered_json list = ordered_json::array();
+    for (size_t i = from; i < contents.size(); ++i) list.push_back(quick_json(contents[i]));
     return list;
 }
 
@@ -120,17 +172,26 @@ nlohmann::ordered_json image_truth(const ImageRecord& r) {
     j["event_every"] = r.options.event_every;
     j["first_unit"] = r.options.first_unit;
     j["stale_header"] = r.options.stale_header;
+    j["quick_tyre_count"] = r.options.quick_tyre_count != 0
+                                ? ordered_json(r.options.quick_tyre_count)
+                                : ordered_json(nullptr);
     j["gops"] = gops_json(r, runs);
     const auto& times = r.index.time_units();
     const auto& events = r.index.event_units();
+    const size_t times_from = listed_from(times, r.headers.time.first);
     if (r.options.sparse_units != 0) {
         j["time_unit_count"] = times.size();
         j["event_unit_count"] = events.size();
     } else {
-        j["time_units"] = units_json(r, times, listed_from(times, r.headers.time.first), runs);
-        j["event_units"] = units_json(r, events, listed_from(events, r.headers.event.first), runs);
+        j["time_units"] = units_json(r, times, times_from, runs, UnitKind::Time);
+        j["event_units"] = units_json(r, events, listed_from(events, r.headers.event.first), runs,
+                                      UnitKind::Event);
     }
     j["quick"] = {{"count", times.size()}, {"header", header_json(r.headers.time)}};
+    // Beside each listed time unit, its quick record as a reader decodes it.
+    if (r.options.sparse_units == 0) {
+        j["quick"]["records"] = quick_records_json(r.index.quick_contents(), times_from);
+    }
     return j;
 }
 

@@ -1,6 +1,6 @@
 #include "dvrsim/index_writer.h"
 
-#include "dvrsim/quick_record.h"
+#include <utility>
 
 namespace dvrsim {
 namespace {
@@ -26,6 +26,15 @@ fleet::Status IndexWriter::write_record(int64_t area, uint32_t n,
                            bytes.size());
 }
 
+fleet::Status IndexWriter::write_quick(uint32_t unit_number, const IndexedGop& gop) {
+    const int64_t sequence = gop.index / schedule_.unit_every;
+    QuickContent content = quick_content(unit_number, sequence, *gop.sample, *gop.tyres, quick_);
+    const auto quick = encode_quick(content);
+    if (keep_quick_) quick_contents_.push_back(std::move(content));
+    const int64_t at = areas_.quick + int64_t{unit_number} * int64_t{kQuickRecordSize};
+    return image_.write_at(at, quick.data(), quick.size());
+}
+
 fleet::Status IndexWriter::add(const IndexedGop& gop) {
     const int type = event_type(schedule_, gop.index);
     const uint32_t tag = static_cast<uint32_t>(type) << kEventTypeShift;
@@ -34,11 +43,7 @@ fleet::Status IndexWriter::add(const IndexedGop& gop) {
         const fleet::format::IndexUnit unit{gop.time, tag, gop.physical};
         time_units_.push_back({unit_number, unit, gop.position});
         if (auto written = write_record(areas_.time, unit_number, unit); !written) return written;
-        const auto quick = quick_record(unit_number, *gop.sample, *gop.tyres);
-        const int64_t at = areas_.quick + int64_t{unit_number} * int64_t{kQuickRecordSize};
-        if (auto written = image_.write_at(at, quick.data(), quick.size()); !written) {
-            return written;
-        }
+        if (auto written = write_quick(unit_number, gop); !written) return written;
     }
     if (type != 0) {
         const uint32_t n =

@@ -11,6 +11,7 @@
 #include "common/le.h"
 #include "dvrsim/damage_plan.h"
 #include "dvrsim/gop_producer.h"
+#include "dvrsim/index_schedule.h"
 #include "dvrsim/rng.h"
 #include "format/file_pair_writer.h"
 #include "format/gop_header.h"
@@ -65,6 +66,13 @@ fleet::Status Recording::append_filler(const std::vector<uint8_t>& bytes) {
     return {};
 }
 
+// The tag of a GOP's time unit: its event type, if it carries an event.
+uint32_t pair_tag(const PairIndex& index, int64_t gop) {
+    if (index.event_every <= 0) return 0;
+    const IndexSchedule schedule{index.unit_every, 1, index.event_every};
+    return static_cast<uint32_t>(event_type(schedule, gop)) << kEventTypeShift;
+}
+
 fleet::Status Recording::store(const ProducedGop& gop) {
     if (gop.index == plan_.garbage_before) {
         if (auto written = append_filler(garbage_blocks(o_.seed)); !written) return written;
@@ -72,7 +80,8 @@ fleet::Status Recording::store(const ProducedGop& gop) {
     if (gop.index == plan_.filler_before) {
         if (auto written = append_filler(zero_length_magic_block()); !written) return written;
     }
-    if (!writer_.append_gop(gop.bytes.data(), gop.bytes.size(), gop.time)) {
+    const uint32_t tag = pair_tag(o_.pair_index, gop.index);
+    if (!writer_.append_gop(gop.bytes.data(), gop.bytes.size(), gop.time, tag)) {
         return write_error(o_.base + ".dvr");
     }
     last_gop_length_ = static_cast<int64_t>(gop.bytes.size());
@@ -100,6 +109,7 @@ fleet::Result<RecordSummary> Recording::run() {
     if (!writer_.create(dvr, inx)) {
         return fleet::fail("cannot create " + dvr + " / " + inx + ": " + std::strerror(errno));
     }
+    writer_.set_unit_every(o_.pair_index.unit_every);
     truth_.open(truth, std::ios::trunc);
     if (!truth_) return fleet::fail("cannot create " + truth + ": " + std::strerror(errno));
 
@@ -142,6 +152,10 @@ fleet::Status check_options(const RecordOptions& o) {
         return fail("--fps must be 1.." + std::to_string(max_fps) + " for this stream version");
     }
     if (o.seconds < 1 || o.seconds > 86400) return fail("--seconds must be 1..86400");
+    if (o.pair_index.unit_every < 1 || o.pair_index.unit_every > 3600) {
+        return fail("--unit-every must be 1..3600");
+    }
+    if (o.pair_index.event_every < 0) return fail("--event-every must be at least 1");
     if (fleet::format::audio_rate_code_for(o.audio_rate) == 0 && o.audio_rate != 22050) {
         return fail("--audio-rate must be one of 4000 8000 11025 16000 22050 32000 44100");
     }

@@ -28,6 +28,7 @@ struct ImageOptions {
     uint32_t first_unit = 1;    // number of the first time unit
     bool stale_header = false;  // the headers keep the first unit ever written
     int event_every = 30;       // GOPs from one event to the next
+    int quick_tyre_count = 0;   // the quick records' count byte; 0: the tyres they hold
     Decoy decoy = Decoy::None;
     int64_t sparse_units = 0;  // disk: that many units over the whole ring, few GOPs written
     bool progress = false;

@@ -12,6 +12,7 @@
 #include "dvrsim/device_tables.h"
 #include "dvrsim/image_file.h"
 #include "dvrsim/index_schedule.h"
+#include "dvrsim/quick_record.h"
 #include "dvrsim/tyre_model.h"
 #include "dvrsim/vehicle_model.h"
 #include "format/index_format.h"
@@ -42,22 +43,34 @@ struct IndexHeaders {
 
 class IndexWriter {
   public:
-    IndexWriter(ImageFile& image, IndexAreas areas, IndexSchedule schedule)
-        : image_(image), areas_(areas), schedule_(schedule) {}
+    // With `keep_quick`, the content of every quick record written is kept for the truth.
+    IndexWriter(ImageFile& image, IndexAreas areas, IndexSchedule schedule, QuickStyle quick,
+                bool keep_quick)
+        : image_(image),
+          areas_(areas),
+          schedule_(schedule),
+          quick_(quick),
+          keep_quick_(keep_quick) {}
 
     fleet::Status add(const IndexedGop& gop);
     fleet::Status write_headers(const IndexHeaders& headers);
 
     const std::vector<UnitEntry>& time_units() const { return time_units_; }
     const std::vector<UnitEntry>& event_units() const { return event_units_; }
+    // One per time unit, in the same order; empty without `keep_quick`.
+    const std::vector<QuickContent>& quick_contents() const { return quick_contents_; }
 
   private:
     fleet::Status write_record(int64_t area, uint32_t n, const fleet::format::IndexUnit& unit);
+    fleet::Status write_quick(uint32_t unit_number, const IndexedGop& gop);
 
     ImageFile& image_;
     IndexAreas areas_;
     IndexSchedule schedule_;
+    QuickStyle quick_;
+    bool keep_quick_;
     std::vector<UnitEntry> time_units_, event_units_;
+    std::vector<QuickContent> quick_contents_;
 };
 
 // What an up-to-date recorder writes in its headers: first = the oldest unit whose GOP is

@@ -28,6 +28,13 @@ struct Resolution {
     int height = 288;  // as shown; the stream carries 8 more rows
 };
 
+// The time index of a file pair: a unit every `unit_every` GOPs and, with `event_every` above 0,
+// an event every that many GOPs (types cycling 1..15), each on a unit of its own GOP.
+struct PairIndex {
+    int unit_every = 120;
+    int event_every = 0;  // 0: no events
+};
+
 struct RecordOptions {
     std::string base;  // writes BASE.dvr, BASE.inx, BASE.truth.jsonl
     int channels = 4;
@@ -48,6 +55,7 @@ struct RecordOptions {
     std::optional<Origin> origin;      // none: the seed's default area
     TyreLayout tyre_layout{};          // version 3: the units' layout types; none: six tyres
     std::vector<Damage> damage;
+    PairIndex pair_index;   // file pairs only; disks and cards have their own index options
     bool progress = false;  // report progress on standard error
 };
 
