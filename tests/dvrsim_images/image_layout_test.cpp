@@ -436,12 +436,26 @@ TEST(DiskImages, AGibibyteImageTakesLittleRoom) {
     EXPECT_LT(int64_t{st.st_blocks} * 512, (int64_t{1} << 30) / 64);
 }
 
+// The degrees of a quick record's "DDMM.MMMMN" or "DDDMM.MMMME" text, south and west negative.
+double quick_degrees(const std::string& text) {
+    const size_t point = text.find('.');
+    if (point == std::string::npos || point < 2) return NAN;
+    const double degrees = std::stod(text.substr(0, point - 2));
+    const double minutes = std::stod(text.substr(point - 2, text.size() - point + 1));
+    const double value = degrees + minutes / 60;
+    return text.back() == 'S' || text.back() == 'W' ? -value : value;
+}
+
+// Every unit, with a GOP or without, has the recording's vehicle in its quick record: near its
+// origin, with the tyres of its layout (34 for a three-unit vehicle).
 TEST(DiskImages, SparseUnitsSpreadOverTheWholeRingWithGopsOnlyAtTheEndsAndTheSeam) {
     TempDir dir;
     const std::string path = dir.file("sparse.img");
     constexpr int kUnits = 3000, kNewestLap = kUnits / 3;
     const auto run =
-        fleet::test::run_dvrsim_image("disk", path, {"--size", "64G", "--sparse-units", "3000"});
+        fleet::test::run_dvrsim_image("disk", path,
+                                      {"--size", "64G", "--sparse-units", "3000", "--origin",
+                                       "-33.5,-70.25", "--tyre-layout", "6,14,14"});
     ASSERT_EQ(run.exit_code, 0) << run.err;
     const MadeImage m = fleet::test::load_made_image(path);
     const json& t = m.truth;
@@ -479,6 +493,21 @@ TEST(DiskImages, SparseUnitsSpreadOverTheWholeRingWithGopsOnlyAtTheEndsAndTheSea
         unit(kUnits - kNewestLap).offset + format::round_up_block(before_seam->total_length()),
         i64(t["seam"]));
     EXPECT_FALSE(gop_of(kUnits / 2).has_value());  // the middle of the ring holds no GOPs
+
+    for (int n : {2, kUnits / 2, kUnits}) {
+        SCOPED_TRACE("unit " + std::to_string(n));
+        const auto q =
+            image.read(i64(t["index_areas"]["quick"]) + n * int64_t{format::kQuickRecordSize},
+                       format::kQuickRecordSize);
+        ASSERT_EQ(q.size(), format::kQuickRecordSize);
+        EXPECT_EQ(fleet::load_u32(q.data()), static_cast<uint32_t>(n));
+        EXPECT_EQ(q[12], 34);
+        const std::string latitude(reinterpret_cast<const char*>(q.data() + 84), 10);
+        const std::string longitude(reinterpret_cast<const char*>(q.data() + 96), 11);
+        // An hour of driving at most since the origin: well within a degree of it.
+        EXPECT_NEAR(quick_degrees(latitude), -33.5, 1.0) << latitude;
+        EXPECT_NEAR(quick_degrees(longitude), -70.25, 1.0) << longitude;
+    }
 }
 
 TEST(Images, TheSameOptionsMakeTheSameImage) {

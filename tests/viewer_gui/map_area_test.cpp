@@ -1,11 +1,15 @@
 // The map pages in the real browser (Qt WebEngine), loaded from the built program folder: calls
 // queued before the load, the track and its segments read back from the page, clicks on the
-// drawn track, texts that look like markup, the tiles from a dead port and from a tile server
-// of the test's own, a reload of the other map type, and the double-screen map window.
+// drawn track, texts that look like markup, tile settings read back as given, the tiles from a
+// dead port and from a tile server of the test's own, a reload of the other map type, the page
+// kept against leaving it and brought back after its renderer died, and the double-screen map
+// window.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QAbstractButton>
 #include <QBuffer>
+#include <QFile>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -17,8 +21,12 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QWebEnginePage>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <csignal>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "qt_test_app.h"
@@ -105,27 +113,22 @@ class MapPageTest : public ::testing::Test {
         ASSERT_TRUE(loaded.takeFirst().at(0).toBool());
     }
 
+    // The answers live in shared results, so one that comes after a timeout writes into
+    // nothing gone.
     QVariant eval(const QString& script) {
-        QVariant result;
-        bool done = false;
-        map_->browser()->page()->runJavaScript(script, [&](const QVariant& value) {
-            result = value;
-            done = true;
-        });
-        EXPECT_TRUE(fleet_test::wait_until([&] { return done; }, kPageTimeoutMs))
+        const auto result = std::make_shared<std::optional<QVariant>>();
+        map_->browser()->page()->runJavaScript(
+            script, [result](const QVariant& value) { *result = value; });
+        EXPECT_TRUE(fleet_test::wait_until([&] { return result->has_value(); }, kPageTimeoutMs))
             << qPrintable(script);
-        return result;
+        return result->value_or(QVariant());
     }
 
     QJsonObject state() {
-        QString text;
-        bool done = false;
-        map_->map_state([&](const QString& json) {
-            text = json;
-            done = true;
-        });
-        EXPECT_TRUE(fleet_test::wait_until([&] { return done; }, kPageTimeoutMs));
-        return QJsonDocument::fromJson(text.toUtf8()).object();
+        const auto text = std::make_shared<std::optional<QString>>();
+        map_->map_state([text](const QString& json) { *text = json; });
+        EXPECT_TRUE(fleet_test::wait_until([&] { return text->has_value(); }, kPageTimeoutMs));
+        return QJsonDocument::fromJson(text->value_or(QString()).toUtf8()).object();
     }
 
     bool wait_tiles(const QString& expected) {
@@ -381,6 +384,34 @@ TEST_F(MapPageTest, OnlyExactAppAddressesAreHandledAndThePageStays) {
     EXPECT_FALSE(state().isEmpty());
 }
 
+TEST_F(MapPageTest, TileSettingsReachThePageAsTheyAre) {
+    config_.map_tile_url = "http://127.0.0.1:1/{z}/{x}/{y}.png?layer=a%3Ab&key=a+b";
+    config_.map_alternate_tile_url = "http://127.0.0.1:1/{z}/{x}/{y}.png?k=100%25&s= &t=#x";
+    config_.map_tile_attribution = "Tiles + data & 50% \u00a9 Zürich";
+    config_.map_max_zoom = 12;
+    load(QStringLiteral("init.html"));
+    const std::pair<const char*, std::string> settings[] = {
+        {"tiles", config_.map_tile_url},
+        {"alternate", config_.map_alternate_tile_url},
+        {"attribution", config_.map_tile_attribution},
+        {"maxzoom", "12"},
+    };
+    for (const auto& [key, value] : settings) {
+        EXPECT_EQ(eval(QStringLiteral("new URLSearchParams(location.search).get('%1')")
+                           .arg(QLatin1String(key)))
+                      .toString()
+                      .toStdString(),
+                  value)
+            << key;
+    }
+    EXPECT_EQ(eval(QStringLiteral("document.querySelector('.leaflet-control-attribution')"
+                                  ".textContent"))
+                  .toString()
+                  .toStdString(),
+              config_.map_tile_attribution);
+    EXPECT_EQ(eval(QStringLiteral("VelmoraMap.map().getMaxZoom()")).toInt(), 12);
+}
+
 TEST_F(MapPageTest, TilesFromALocalServerAreAskedForByZoomAndPlaceAndShowOnline) {
     TileServer server;
     config_.map_tile_url = tile_template(server.port()).toStdString();
@@ -424,6 +455,48 @@ TEST_F(MapPageTest, AMapTypeChangeReplaysTheTrackOnTheOtherTypesTiles) {
                  {{kT + 100, 24.2, 121.2}, {kT + 101, 24.3, 121.3}, {kT + 102, 24.4, 121.4}});
     EXPECT_TRUE(wait_tiles(QStringLiteral("online")));
     EXPECT_FALSE(alternate.paths().isEmpty());
+}
+
+// A script, a drop or the browser's menu cannot lead the map away from its page.
+TEST_F(MapPageTest, ThePageCannotBeLeftForAnotherPage) {
+    load(QStringLiteral("init.html"));
+    add_point(QStringLiteral("AB-1"), kT, QStringLiteral("24.1"), QStringLiteral("121.1"));
+    QSignalSpy loads(map_.get(), &MapView::page_loaded);
+    const QUrl other = map_page_url(kProgramDir, QStringLiteral("gis.html"), config_);
+    ASSERT_TRUE(QFile::exists(other.toLocalFile()));
+    eval(QStringLiteral("location.href = '%1'; 1").arg(other.toString(QUrl::FullyEncoded)));
+    eval(QStringLiteral("window.open('%1', '_self'); 1").arg(other.toString(QUrl::FullyEncoded)));
+    fleet_test::process_events_for(1000);
+    EXPECT_TRUE(loads.isEmpty());
+    EXPECT_EQ(map_->browser()->url(), map_->url());
+    add_point(QStringLiteral("AB-1"), kT + 1, QStringLiteral("24.2"), QStringLiteral("121.2"));
+    expect_track(state(), QStringLiteral("AB-1"), {{kT, 24.1, 121.1}, {kT + 1, 24.2, 121.2}});
+    EXPECT_EQ(map_->browser()->contextMenuPolicy(), Qt::NoContextMenu);
+    EXPECT_FALSE(map_->browser()->page()->settings()->testAttribute(
+        QWebEngineSettings::NavigateOnDropEnabled));
+}
+
+// The renderer killed under the page: the page comes back with the track and the calls made
+// while it was gone.
+TEST_F(MapPageTest, APageWhoseRendererDiedIsLoadedAgainWithItsTrack) {
+    load(QStringLiteral("init.html"));
+    add_point(QStringLiteral("AB-1"), kT, QStringLiteral("24.1"), QStringLiteral("121.1"));
+    add_point(QStringLiteral("AB-1"), kT + 1, QStringLiteral("24.2"), QStringLiteral("121.2"));
+    const qint64 renderer = map_->browser()->page()->renderProcessPid();
+    ASSERT_GT(renderer, 0);
+    ASSERT_NE(renderer, static_cast<qint64>(getpid()));
+    QSignalSpy died(map_->browser()->page(), &QWebEnginePage::renderProcessTerminated);
+    QSignalSpy loaded(map_.get(), &MapView::page_loaded);
+    ASSERT_EQ(::kill(static_cast<pid_t>(renderer), SIGKILL), 0);
+    ASSERT_TRUE(fleet_test::wait_until([&] { return !died.isEmpty(); }, kLoadTimeoutMs));
+    map_->call(QStringLiteral("ModifyMark_O"),
+               {QStringLiteral("online"), QStringLiteral("01-02-03-04-05-06"),
+                QStringLiteral("Truck 7"), QStringLiteral("25.0"), QStringLiteral("121.5")});
+    ASSERT_TRUE(fleet_test::wait_until([&] { return !loaded.isEmpty(); }, kLoadTimeoutMs));
+    EXPECT_TRUE(loaded.takeFirst().at(0).toBool());
+    const QJsonObject back = state();
+    expect_track(back, QStringLiteral("AB-1"), {{kT, 24.1, 121.1}, {kT + 1, 24.2, 121.2}});
+    EXPECT_EQ(back.value(QStringLiteral("marks")).toArray().size(), 1);
 }
 
 TEST(MapView, WithoutABrowserCallsAreDroppedAndThereIsNoState) {

@@ -1,5 +1,6 @@
 // The main window's map pages over the real engine: a time from the page seeks the playing
-// recording, vehicle selections mark the page the layout names, and a failed push is logged.
+// recording, vehicle selections mark the page the layout names and removals take the mark off,
+// and a failed push is logged.
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -8,6 +9,8 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
+#include <optional>
 #include <sstream>
 
 #include "model/engine_time_index.h"
@@ -39,15 +42,13 @@ class MapBridgeTest : public ViewerTest {
     MapView* main_map() { return window_->findChild<MapView*>(QStringLiteral("10002")); }
     MapView* window_map() { return window_->findChild<MapView*>(QStringLiteral("18001")); }
 
+    // The answers live in shared results, so one that comes after a timeout writes into
+    // nothing gone.
     QJsonObject state(MapView* map) {
-        QString text;
-        bool done = false;
-        map->map_state([&](const QString& json) {
-            text = json;
-            done = true;
-        });
-        EXPECT_TRUE(wait_until([&] { return done; }, kPageTimeoutMs));
-        return QJsonDocument::fromJson(text.toUtf8()).object();
+        const auto text = std::make_shared<std::optional<QString>>();
+        map->map_state([text](const QString& json) { *text = json; });
+        EXPECT_TRUE(wait_until([&] { return text->has_value(); }, kPageTimeoutMs));
+        return QJsonDocument::fromJson(text->value_or(QString()).toUtf8()).object();
     }
 
     void wait_pages() {
@@ -57,23 +58,36 @@ class MapBridgeTest : public ViewerTest {
         }
     }
 
-    void run_in_page(MapView* map, const QString& script) {
-        bool done = false;
-        map->browser()->page()->runJavaScript(script, [&](const QVariant&) { done = true; });
-        ASSERT_TRUE(wait_until([&] { return done; }, kPageTimeoutMs));
+    QVariant run_in_page(MapView* map, const QString& script) {
+        const auto answer = std::make_shared<std::optional<QVariant>>();
+        map->browser()->page()->runJavaScript(script,
+                                              [answer](const QVariant& value) { *answer = value; });
+        EXPECT_TRUE(wait_until([&] { return answer->has_value(); }, kPageTimeoutMs))
+            << qPrintable(script);
+        return answer->value_or(QVariant());
+    }
+
+    static constexpr uint8_t kAddress[6] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+
+    // Adds a vehicle to the list; returns its row.
+    int add_vehicle(const std::u16string& name, double lat, double lon) {
+        auto record = std::make_unique<VehicleRecord>();
+        record->name = name;
+        std::copy(std::begin(kAddress), std::end(kAddress), record->address.begin());
+        record->state = vehicle_state::kOnline;
+        record->latitude = QString::number(lat, 'f', 6).toStdString();
+        record->longitude = QString::number(lon, 'f', 6).toStdString();
+        return window_->info_panel()->list()->add(std::move(record));
     }
 
     // Adds a vehicle to the list and selects it as a click would.
     void select_vehicle(const std::u16string& name, double lat, double lon) {
-        auto record = std::make_unique<VehicleRecord>();
-        record->name = name;
-        record->address = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
-        record->state = vehicle_state::kOnline;
-        record->latitude = QString::number(lat, 'f', 6).toStdString();
-        record->longitude = QString::number(lon, 'f', 6).toStdString();
-        CarListBox* list = window_->info_panel()->list();
-        const int row = list->add(std::move(record));
-        list->setCurrentRow(row);
+        window_->info_panel()->list()->setCurrentRow(add_vehicle(name, lat, lon));
+        process_events_for(50);
+    }
+
+    void remove_vehicle(const char* name) {
+        ASSERT_TRUE(window_->info_panel()->list()->remove(name, kAddress)) << name;
         process_events_for(50);
     }
 
@@ -192,11 +206,10 @@ TEST_F(MapBridgeTest, ThePlayedTrackIsTheRecordedPositionsAndNoSegmentCrossesASe
         }
     }
     // The plate reached the page as text: nothing of it became an element.
-    bool no_element = false;
-    main_map()->browser()->page()->runJavaScript(
-        QStringLiteral("document.querySelectorAll('b').length === 0"),
-        [&](const QVariant& answer) { no_element = answer.toBool(); });
-    EXPECT_TRUE(wait_until([&] { return no_element; }, kPageTimeoutMs));
+    EXPECT_EQ(run_in_page(main_map(), QStringLiteral("document.querySelectorAll('b').length "
+                                                     "=== 0 ? 'none' : 'some'"))
+                  .toString(),
+              QStringLiteral("none"));
 }
 
 TEST_F(MapBridgeTest, ASelectedVehicleIsMarkedOnThePageTheLayoutNames) {
@@ -231,17 +244,51 @@ TEST_F(MapBridgeTest, ASelectedVehicleIsMarkedOnThePageTheLayoutNames) {
     EXPECT_FALSE(shot.isNull());
 }
 
-TEST_F(MapBridgeTest, DuringPlaybackInSingleScreenASelectionChangesNothing) {
+TEST_F(MapBridgeTest, ARemovedVehicleLeavesThePageTheLayoutNames) {
+    start_window();
+    wait_pages();
+    // Single screen, nothing playing: the main page, the selected vehicle or another one.
+    add_vehicle(u"Van 3", 24.0, 121.0);
+    select_vehicle(u"Truck 7", 24.5, 121.25);
+    select_vehicle(u"Bus 9", 24.6, 121.35);
+    ASSERT_EQ(mark_names(main_map()),
+              (QStringList{QStringLiteral("Truck 7"), QStringLiteral("Bus 9")}));
+    remove_vehicle("Van 3");  // never marked: nothing to take off
+    remove_vehicle("Truck 7");
+    EXPECT_EQ(mark_names(main_map()), QStringList{QStringLiteral("Bus 9")});
+    remove_vehicle("Bus 9");
+    EXPECT_TRUE(mark_names(main_map()).isEmpty());
+
+    // Double screen: the map window's page.
+    window_->run_command(CommandId::DoubleScreen);
+    select_vehicle(u"Bus <9>", 30.0, 10.0);
+    ASSERT_EQ(mark_names(window_map()), QStringList{QStringLiteral("Bus <9>")});
+    remove_vehicle("Bus <9>");
+    EXPECT_TRUE(mark_names(window_map()).isEmpty());
+}
+
+// Paused still counts as playing: the page keeps the track, its caption the played position.
+TEST_F(MapBridgeTest, DuringPlaybackInSingleScreenASelectionOrRemovalChangesNothing) {
     const Recording rec = make_recording(dir_, "route", 1, 30);
     start_window();
     wait_pages();
     window_->open_path(QString::fromStdString(rec.dvr));
     window_->session().play();
     ASSERT_TRUE(wait_status(QStringLiteral("playing..")));
+    window_->session().pause();
+    ASSERT_TRUE(wait_status(QStringLiteral("paused..")));
+    // A mark the page holds from before, of a vehicle in the list.
+    add_vehicle(u"Van 3", 24.0, 121.0);
+    main_map()->call(QStringLiteral("ModifyMark_O"),
+                     {QStringLiteral("online"), QStringLiteral("00-1A-2B-3C-4D-5E"),
+                      QStringLiteral("Van 3"), QStringLiteral("24.0"), QStringLiteral("121.0")});
+    ASSERT_EQ(mark_names(main_map()), QStringList{QStringLiteral("Van 3")});
     const QString caption = main_caption();
+
     select_vehicle(u"Truck 7", 24.5, 121.25);
-    process_events_for(300);
-    EXPECT_TRUE(mark_names(main_map()).isEmpty());
+    remove_vehicle("Van 3");
+    process_events_for(1000);
+    EXPECT_EQ(mark_names(main_map()), QStringList{QStringLiteral("Van 3")});
     EXPECT_EQ(main_caption(), caption);
 }
 

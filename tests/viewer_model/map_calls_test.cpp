@@ -1,5 +1,5 @@
-// Script calls to the map pages: the argument encoding, and the calls held back while a page
-// loads and given again (the track) to a page loaded afresh.
+// Script calls to the map pages: the argument encoding, the calls held back while a page loads
+// (no more than a bounded number) and given again (the track) to a page loaded afresh.
 #include "model/map_calls.h"
 
 #include <gmock/gmock.h>
@@ -97,6 +97,26 @@ TEST(MapCalls, AClearWhileThePageLoadsLeavesNothingToReplay) {
     queue.call(point("300"));
     EXPECT_THAT(queue.page_loaded(), ElementsAre(point("300")));
     EXPECT_THAT(queue.track(), ElementsAre(point("300")));
+}
+
+TEST(MapCalls, APageThatNeverLoadsKeepsTheNewestMarkCallsAndTheWholeTrack) {
+    MapCallQueue queue;
+    const std::size_t made = MapCallQueue::kMaxWaitingCalls + 5;
+    const auto mark = [](std::size_t n) { return MapCall{"ModifyMark_O", {std::to_string(n)}}; };
+    for (std::size_t n = 0; n < made; ++n) {
+        queue.call(mark(n));
+        if (n % 500 == 0) queue.call(point(std::to_string(n).c_str()));
+    }
+    ASSERT_EQ(queue.waiting().size(), MapCallQueue::kMaxWaitingCalls);
+    EXPECT_EQ(queue.waiting().front(), mark(5));
+    EXPECT_EQ(queue.waiting().back(), mark(made - 1));
+    EXPECT_THAT(queue.track(), ElementsAre(point("0"), point("500"), point("1000")));
+
+    const std::vector<MapCall> calls = queue.page_loaded();
+    ASSERT_EQ(calls.size(), 3 + MapCallQueue::kMaxWaitingCalls);
+    EXPECT_EQ(calls[2], point("1000"));
+    EXPECT_EQ(calls[3], mark(5));
+    EXPECT_EQ(calls.back(), mark(made - 1));
 }
 
 }  // namespace

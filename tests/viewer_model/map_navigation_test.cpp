@@ -23,7 +23,6 @@ TEST(MapNavigation, EachPrefixIsReadExactlyAndOthersAreNotHandled) {
         {"app:nomal&12&34", MapLink{K::SeekToTime, "12&34"}},
         {"app:Nomal&1600000000", std::nullopt},
         {"app:NOMAL&1600000000", std::nullopt},
-        {"App:nomal&1600000000", std::nullopt},
         {"app:getfocus&", std::nullopt},
         {"app:online&", std::nullopt},
         {"app:nomal1600000000", std::nullopt},

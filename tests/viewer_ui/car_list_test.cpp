@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "lang/language_table.h"
@@ -153,20 +155,29 @@ TEST(CarListBox, MarkingOneVehicleReturnsEveryOtherConnectedOneToOnline) {
     EXPECT_EQ(state_of("FOUR"), 1);
 }
 
-TEST(CarListBox, RemoveDeletesTheFoundEntryOnly) {
+TEST(CarListBox, RemoveDeletesTheFoundEntryOnlyAndReportsIt) {
     CarListBox list;
+    std::vector<std::pair<std::u16string, Address>> reported;
+    QObject::connect(&list, &CarListBox::removed, [&](const VehicleRecord& record) {
+        reported.emplace_back(record.name, record.address);
+    });
     list.add(vehicle(u"KEEP", kAddrA, 1));
     list.add(vehicle(u"DROP", kAddrA, 1));
     list.add(vehicle(u"DROP", kAddrB, 0));
     const Address other_address{};
     EXPECT_FALSE(list.remove("DROP", other_address.data()));
+    EXPECT_TRUE(reported.empty());
     EXPECT_TRUE(list.remove("DROP", kAddrA.data()));
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_TRUE(reported[0].first == u"DROP");
+    EXPECT_EQ(reported[0].second, kAddrA);
     EXPECT_EQ(list.count(), 2);
     EXPECT_EQ(list.QListWidget::count(), 2);
     EXPECT_EQ(list.find("DROP", kAddrA.data()), -1);
     EXPECT_GE(list.find("DROP", kAddrB.data()), 0);
     EXPECT_GE(list.find("KEEP", kAddrA.data()), 0);
     EXPECT_FALSE(list.remove("GHOST", kAddrA.data()));
+    EXPECT_EQ(reported.size(), 1u);
 }
 
 TEST(CarListBox, SelectionChangesAreReportedWithTheRecord) {

@@ -64,6 +64,12 @@ struct GopProducer::Encoders {
     }
 };
 
+TyreFrame recorded_tyre_frame(const RecordOptions& o, int64_t gop, int frame, int speed_tenths) {
+    if (has_units(o.tyre_layout))
+        return unit_tyre_frame(o.tyre_layout, o.seed, gop, frame, speed_tenths);
+    return tyre_frame(o.seed, gop, frame, speed_tenths, o.stream_version == 3);
+}
+
 GopProducer::GopProducer(const RecordOptions& o)
     : o_(o),
       damage_(o),
@@ -134,9 +140,7 @@ fleet::Result<ProducedGop> GopProducer::next(int64_t index) {
     for (int k = 0; k < o_.fps; ++k) {
         samples.push_back(model_.step());
         const int speed = samples.back().speed_tenths;
-        tyres.push_back(has_units(o_.tyre_layout)
-                            ? unit_tyre_frame(o_.tyre_layout, o_.seed, index, k, speed)
-                            : tyre_frame(o_.seed, index, k, speed, o_.stream_version == 3));
+        tyres.push_back(recorded_tyre_frame(o_, index, k, speed));
     }
 
     fleet::format::GopPlan plan;

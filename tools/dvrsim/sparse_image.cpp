@@ -30,7 +30,11 @@ struct SparseRing {
 class SparseRecording {
   public:
     SparseRecording(const ImageOptions& o, ImageSession& session, const SparseRing& ring)
-        : o_(o), session_(session), ring_(ring), producer_(o.record), coarse_(o.record.seed, 1) {}
+        : o_(o),
+          session_(session),
+          ring_(ring),
+          producer_(o.record),
+          coarse_(o.record.seed, 1, o.record.origin) {}
 
     fleet::Status run();
     const std::vector<PlacedGop>& gops() const { return gops_; }
@@ -43,7 +47,8 @@ class SparseRecording {
     ImageSession& session_;
     const SparseRing& ring_;
     GopProducer producer_;
-    VehicleModel coarse_;  // the vehicle at the units without GOPs, one step per unit
+    // The vehicle at the units without GOPs, one step per unit, from the recording's origin.
+    VehicleModel coarse_;
     std::vector<PlacedGop> gops_;
     int64_t written_ = 0;
 };
@@ -55,8 +60,7 @@ fleet::Status SparseRecording::add_unit(int64_t j) {
         index, o_.record.start_time + static_cast<uint32_t>(index), physical, 0, 0, ring_.lap_of(j),
         {}};
     VehicleSample sample = coarse_.step();
-    TyreFrame tyres =
-        tyre_frame(o_.record.seed, index, 0, sample.speed_tenths, o_.record.stream_version == 3);
+    TyreFrame tyres = recorded_tyre_frame(o_.record, index, 0, sample.speed_tenths);
     if (ring_.written(j)) {
         producer_.forget_previous();  // the GOP before it is not the one stored before it
         auto gop = producer_.next(index);

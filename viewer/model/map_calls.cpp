@@ -1,6 +1,7 @@
 #include "model/map_calls.h"
 
 #include <cstdio>
+#include <iterator>
 
 namespace velmora {
 
@@ -101,7 +102,9 @@ std::optional<MapCall> MapCallQueue::call(MapCall call) {
     if (call.function == kAddTrackPointFunction) track_.push_back(call);
     if (ready_) return call;
     // A page still loading is given the track list as a whole once it is there.
-    if (!track_call) waiting_.push_back(std::move(call));
+    if (track_call) return std::nullopt;
+    waiting_.push_back(std::move(call));
+    if (waiting_.size() > kMaxWaitingCalls) waiting_.pop_front();
     return std::nullopt;
 }
 

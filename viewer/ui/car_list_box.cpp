@@ -178,6 +178,7 @@ bool CarListBox::remove(std::string_view name_utf8, const uint8_t* address6) {
         delete takeItem(row);
         reporting_suspended_ = was_suspended;
     }
+    const std::unique_ptr<VehicleRecord> record = std::move(records_[static_cast<size_t>(row)]);
     records_.erase(records_.begin() + row);
     if (removing_selected) {
         // The selected record is gone: whoever holds a pointer to it must drop it.
@@ -187,6 +188,7 @@ bool CarListBox::remove(std::string_view name_utf8, const uint8_t* address6) {
     } else if (selected_index_ > row) {
         --selected_index_;
     }
+    emit removed(*record);
     return true;
 }
 

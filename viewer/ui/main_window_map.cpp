@@ -1,5 +1,5 @@
 // The main window's side of the map pages: what their clicks ask of the session, and the
-// vehicle marks the vehicle list's selection puts on the right page.
+// vehicle marks the vehicle list's selection puts on the right page and its removals take off.
 #include <cstdio>
 
 #include "model/engine_host.h"
@@ -49,6 +49,7 @@ void MainWindow::connect_map_bridge() {
     connect(map_view_, &MapView::push_answered, this, &MainWindow::answer_map_push);
     connect(info_panel_->list(), &CarListBox::selection_changed, this,
             [this](VehicleRecord* record) { show_vehicle_on_map(record); });
+    connect(info_panel_->list(), &CarListBox::removed, this, &MainWindow::remove_vehicle_from_map);
 }
 
 void MainWindow::answer_map_push(int status) {
@@ -58,13 +59,20 @@ void MainWindow::answer_map_push(int status) {
     log(line);
 }
 
-// Single screen: the main page, only while nothing plays (during playback it shows the track);
-// double screen: the map window's page, always. Null: no vehicle selected any more.
-void MainWindow::show_vehicle_on_map(const VehicleRecord* record) {
+// The page that shows the vehicles: in single screen the main page, only while nothing plays
+// (during playback, paused too, it shows the track); in double screen the map window's page,
+// always. Null when the vehicles are not to be shown now.
+MapView* MainWindow::vehicle_map_page() const {
+    if (!single_screen_) return map_window_->map();
     const int32_t status = engine_.engine().zTellStatusType();
     const bool nothing_playing = status == KIVRA_STATUS_OPENED || status == KIVRA_STATUS_STOPPED;
-    if (single_screen_ && !nothing_playing) return;
-    MapView* page = single_screen_ ? map_view_ : map_window_->map();
+    return nothing_playing ? map_view_ : nullptr;
+}
+
+// Null: no vehicle selected any more.
+void MainWindow::show_vehicle_on_map(const VehicleRecord* record) {
+    MapView* page = vehicle_map_page();
+    if (page == nullptr) return;
     const auto set_caption = [this](const QString& text) {
         single_screen_ ? map_caption_->set_text(text) : map_window_->set_caption(text);
     };
@@ -82,6 +90,13 @@ void MainWindow::show_vehicle_on_map(const VehicleRecord* record) {
                {status_text(record->state), address, name, latitude, longitude});
     // The vehicle just selected is the one to centre on.
     page->call(QStringLiteral("FindAndPanto_O"), {name, address});
+}
+
+void MainWindow::remove_vehicle_from_map(const VehicleRecord& record) {
+    MapView* page = vehicle_map_page();
+    if (page == nullptr) return;
+    page->call(QStringLiteral("DelMark_O"),
+               {QString::fromStdU16String(record.name), address_text(record.address)});
 }
 
 }  // namespace velmora

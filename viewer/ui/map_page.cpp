@@ -48,21 +48,28 @@ void register_map_link_scheme() {
     QWebEngineUrlScheme::registerScheme(scheme);
 }
 
-// The pages are files of the program folder; their tiles come from a tile server.
+// The pages are files of the program folder; their tiles come from a tile server. A file or
+// link dropped on the map would replace the page.
 MapPage::MapPage(QObject* parent) : QWebEnginePage(profile_with_handler(), parent) {
     settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    settings()->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
 }
 
-bool MapPage::take_cancelled_link() {
-    return std::exchange(cancelled_link_, false);
+bool MapPage::take_refused_navigation() {
+    return std::exchange(refused_navigation_, false);
 }
 
 bool MapPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool main_frame) {
-    if (url.scheme() != QLatin1String(kScheme))
-        return QWebEnginePage::acceptNavigationRequest(url, type, main_frame);
-    if (main_frame) cancelled_link_ = true;
-    emit link_navigated(url.toString());
-    return false;
+    if (url.scheme() == QLatin1String(kScheme)) {
+        if (main_frame) refused_navigation_ = true;
+        emit link_navigated(url.toString());
+        return false;
+    }
+    if (main_frame && url.adjusted(QUrl::RemoveFragment) != page_url_) {
+        refused_navigation_ = true;
+        return false;
+    }
+    return QWebEnginePage::acceptNavigationRequest(url, type, main_frame);
 }
 
 // Failed calls stay silent for the operator.

@@ -1,7 +1,9 @@
 // The browser page of a map view: every navigation to an "app:" address is the page talking
-// to the viewer, so it is reported and cancelled, never loaded.
+// to the viewer, so it is reported and cancelled, never loaded. The main frame stays on the page
+// the view loaded: a drop, a link or a script cannot lead it elsewhere.
 #pragma once
 
+#include <QUrl>
 #include <QWebEnginePage>
 
 namespace velmora {
@@ -12,9 +14,12 @@ class MapPage : public QWebEnginePage {
     // Uses the default profile, on which the scheme's handler is installed once.
     explicit MapPage(QObject* parent = nullptr);
 
-    // Whether the last failed load was an "app:" navigation of the main frame being cancelled;
-    // reading it clears it.
-    bool take_cancelled_link();
+    // The only address the main frame may load (fragments aside); set before loading it.
+    void set_page_url(const QUrl& url) { page_url_ = url.adjusted(QUrl::RemoveFragment); }
+
+    // Whether the last failed load was a navigation of the main frame being refused (an "app:"
+    // address or another page); reading it clears it.
+    bool take_refused_navigation();
 
   signals:
     // An "app:" address the page navigated to, as text.
@@ -26,7 +31,8 @@ class MapPage : public QWebEnginePage {
                                   int line, const QString& source) override;
 
   private:
-    bool cancelled_link_ = false;
+    QUrl page_url_;
+    bool refused_navigation_ = false;
 };
 
 }  // namespace velmora

@@ -1,9 +1,10 @@
 #include "ui/map_view.h"
 
 #include <QLabel>
-#include <QUrlQuery>
+#include <QTimer>
 #include <QWebEngineView>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "main_layout.h"
@@ -33,14 +34,24 @@ constexpr const char* kMapStateScript =
 
 }  // namespace
 
+// Every value is percent-encoded whole ('%' and '+' included): the page reads the query with
+// URLSearchParams, which would take a bare '+' for a space and decode an escape the value holds.
 QUrl map_page_url(const QString& program_dir, const QString& page, const AppConfig& config) {
+    const std::pair<const char*, QString> items[] = {
+        {"tiles", from_utf8(config.map_tile_url)},
+        {"alternate", from_utf8(config.map_alternate_tile_url)},
+        {"attribution", from_utf8(config.map_tile_attribution)},
+        {"maxzoom", QString::number(config.map_max_zoom)},
+    };
+    QByteArray query;
+    for (const auto& [name, value] : items) {
+        if (!query.isEmpty()) query += '&';
+        query += name;
+        query += '=';
+        query += QUrl::toPercentEncoding(value);
+    }
     QUrl url = QUrl::fromLocalFile(program_dir + QStringLiteral("/utilities/dep/") + page);
-    QUrlQuery query;
-    query.addQueryItem(QStringLiteral("tiles"), from_utf8(config.map_tile_url));
-    query.addQueryItem(QStringLiteral("alternate"), from_utf8(config.map_alternate_tile_url));
-    query.addQueryItem(QStringLiteral("attribution"), from_utf8(config.map_tile_attribution));
-    query.addQueryItem(QStringLiteral("maxzoom"), QString::number(config.map_max_zoom));
-    url.setQuery(query.query(QUrl::FullyEncoded), QUrl::StrictMode);
+    url.setQuery(QString::fromLatin1(query), QUrl::StrictMode);
     return url;
 }
 
@@ -52,9 +63,12 @@ MapView::MapView(bool web, QWidget* parent)
     if (web) {
         web_ = new QWebEngineView(this);
         web_->setObjectName(QStringLiteral("browser"));
+        web_->setContextMenuPolicy(Qt::NoContextMenu);  // its Back and Reload leave the page
         auto* page = new MapPage(web_);
         web_->setPage(page);
         connect(page, &QWebEnginePage::loadFinished, this, &MapView::on_load_finished);
+        connect(page, &QWebEnginePage::renderProcessTerminated, this,
+                &MapView::on_renderer_terminated);
         connect(page, &MapPage::link_navigated, this, &MapView::on_link);
     } else {
         still_ = new QLabel(this);
@@ -70,6 +84,7 @@ void MapView::load(const QUrl& url) {
     url_ = url;
     if (web_ != nullptr) {
         calls_->page_loading();
+        static_cast<MapPage*>(web_->page())->set_page_url(url);
         web_->load(url);
     }
     if (still_ != nullptr) still_->setToolTip(url.toString());
@@ -102,15 +117,24 @@ void MapView::focus_browser() {
     if (web_ != nullptr) web_->setFocus(Qt::OtherFocusReason);
 }
 
-// A cancelled "app:" navigation of the main frame ends in a failed load of the page that is
-// still there: nothing changed.
+// A refused navigation of the main frame ends in a failed load of the page that is still there:
+// nothing changed.
 void MapView::on_load_finished(bool ok) {
     auto* page = static_cast<MapPage*>(web_->page());
-    if (!ok && page->take_cancelled_link()) return;
+    if (!ok && page->take_refused_navigation()) return;
     if (ok) {
         for (const MapCall& call : calls_->page_loaded()) run(call);
     }
     emit page_loaded(ok);
+}
+
+// The page died with its renderer; loaded again, it is given the track once more. Calls wait
+// from now on, not only from the load, which is left to the event loop, outside the browser's
+// report of the death.
+void MapView::on_renderer_terminated(QWebEnginePage::RenderProcessTerminationStatus status) {
+    if (status == QWebEnginePage::NormalTerminationStatus) return;
+    calls_->page_loading();
+    QTimer::singleShot(0, this, [this] { load(url_); });
 }
 
 void MapView::on_link(const QString& address) {

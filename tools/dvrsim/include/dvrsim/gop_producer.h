@@ -26,6 +26,10 @@ struct ProducedGop {
     TyreFrame first_tyres;
 };
 
+// The tyres the recorder reads at one frame: every unit of the options' tyre layout, or the
+// plain six-tyre monitor without one.
+TyreFrame recorded_tyre_frame(const RecordOptions& o, int64_t gop, int frame, int speed_tenths);
+
 class GopProducer {
   public:
     explicit GopProducer(const RecordOptions& options);

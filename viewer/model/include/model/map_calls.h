@@ -3,6 +3,8 @@
 // it was last cleared, so a page loaded afresh (map type change) shows it again.
 #pragma once
 
+#include <cstddef>
+#include <deque>
 #include <optional>
 #include <span>
 #include <string>
@@ -34,8 +36,12 @@ struct MapCall {
 // The calls of one page, across its loads. Track calls always update the track list; while
 // the page loads, mark calls wait in order. When a page has loaded it is given the whole track
 // list and then the waiting calls, so a call made before the load is neither lost nor doubled.
+// A page that never loads must not gather calls without end: beyond kMaxWaitingCalls the oldest
+// waiting call is dropped (the track list is kept whole).
 class MapCallQueue {
   public:
+    static constexpr std::size_t kMaxWaitingCalls = 1000;
+
     // A page starts loading: calls wait from now on.
     void page_loading();
     // The page has loaded: the calls to make now, in order (track first, then waiting calls).
@@ -45,12 +51,12 @@ class MapCallQueue {
 
     bool ready() const { return ready_; }
     const std::vector<MapCall>& track() const { return track_; }
-    const std::vector<MapCall>& waiting() const { return waiting_; }
+    const std::deque<MapCall>& waiting() const { return waiting_; }
 
   private:
     bool ready_ = false;
-    std::vector<MapCall> track_;    // the track points added since the last clear
-    std::vector<MapCall> waiting_;  // mark calls made while the page loads
+    std::vector<MapCall> track_;   // the track points added since the last clear
+    std::deque<MapCall> waiting_;  // mark calls made while the page loads, the newest last
 };
 
 }  // namespace velmora

@@ -26,7 +26,8 @@ struct MapLink {
     bool operator==(const MapLink&) const = default;
 };
 
-// The request an address makes; nothing for an address no prefix matches exactly.
+// The request an address makes; nothing for an address no prefix matches exactly. Only the
+// letters after "app:" can differ in case here: the browser lowercases the scheme first.
 std::optional<MapLink> parse_map_link(std::string_view address);
 
 // The argument as an unsigned decimal number that fits 32 bits (digits only).

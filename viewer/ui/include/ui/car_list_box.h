@@ -40,7 +40,8 @@ class CarListBox : public QListWidget {
     // See apply_connection_mark; repaints the entries whose state changed.
     void mark_connected(std::string_view name_utf8, const uint8_t* address6, bool on,
                         int connection_type);
-    // Removes the entry Find gives and frees its record. False when there is none.
+    // Removes the entry Find gives, reports it (removed) and frees its record. False when there
+    // is none.
     bool remove(std::string_view name_utf8, const uint8_t* address6);
 
     int count() const;
@@ -58,6 +59,8 @@ class CarListBox : public QListWidget {
   signals:
     // The selected record changed; null when nothing is selected any more.
     void selection_changed(velmora::VehicleRecord* record);
+    // An entry was removed; its record is freed when the signal returns.
+    void removed(const velmora::VehicleRecord& record);
     // A command of the vehicle menu was chosen for the record under the click.
     void command_chosen(velmora::VehicleCommand command, velmora::VehicleRecord* record);
 

@@ -163,7 +163,9 @@ class MainWindow : public QWidget, private SessionView {
 
     // The map pages' requests and the vehicle marks (main_window_map.cpp)
     void connect_map_bridge();
+    MapView* vehicle_map_page() const;
     void show_vehicle_on_map(const VehicleRecord* record);
+    void remove_vehicle_from_map(const VehicleRecord& record);
     void answer_map_push(int status);
 
     void handle_engine_event(QEvent* event);

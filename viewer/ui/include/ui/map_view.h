@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QStringList>
 #include <QUrl>
+#include <QWebEnginePage>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -38,10 +39,12 @@ class MapView : public QWidget {
     explicit MapView(bool web, QWidget* parent = nullptr);
     ~MapView() override;
 
+    // Loads the page; the browser stays on it, and loads it again when its renderer dies.
     void load(const QUrl& url);
     QUrl url() const { return url_; }
     // Calls a page function with the texts as its arguments (passed as string literals). Calls
-    // wait while a page loads, also after a reload; without a browser they are dropped.
+    // wait while a page loads, also after a reload or the renderer's death (see MapCallQueue);
+    // without a browser they are dropped.
     void call(const QString& function, const QStringList& texts = {});
     // The page's MapState_N() text; "" without a loaded page.
     void map_state(std::function<void(const QString& json)> done);
@@ -68,6 +71,7 @@ class MapView : public QWidget {
 
   private:
     void on_load_finished(bool ok);
+    void on_renderer_terminated(QWebEnginePage::RenderProcessTerminationStatus status);
     void on_link(const QString& address);
     void run(const MapCall& call);
 
