@@ -45,7 +45,8 @@ std::optional<double> degrees_of(const uint8_t* text, size_t degree_digits, char
     double minutes = 0;
     std::from_chars(minutes_text, minutes_text + 7, minutes);
     const double degrees = whole + minutes / 60;
-    return letter == negative ? -degrees : degrees;
+    // 0 - x, not -x: nought degrees west shows as 0, not -0.
+    return letter == negative ? 0.0 - degrees : degrees;
 }
 
 std::optional<QuickPosition> position_of(const QuickRecord& record) {
