@@ -3,8 +3,8 @@
 #include <charconv>
 
 #include "common/le.h"
+#include "format/find_units.h"
 #include "format/index_find.h"
-#include "quick_units.h"
 
 namespace fleet::format {
 namespace {

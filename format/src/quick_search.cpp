@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "common/le.h"
+#include "format/find_units.h"
 #include "format/index_find.h"
 #include "index_find_ring.h"
-#include "quick_units.h"
 
 namespace fleet::format {
 namespace {
@@ -14,10 +14,6 @@ constexpr double kLeastG = 0.1;
 constexpr double kMostG = 2.0;
 // Records between two questions to the caller whether to go on.
 constexpr uint32_t kRecordsPerProgress = 4096;
-
-double g_of(int stored) {
-    return stored * 2.0 / 127;
-}
 
 double speed_threshold(double value, const FindUnits& units) {
     return units.speed == 1 ? rounded(kmh_of_mph(value)) : value;
@@ -82,7 +78,7 @@ bool quick_matches(const QuickFilter& filter, const QuickFields& fields) {
             return fields.speed_kmh > threshold;
         case QuickSearch::GOver:
             return std::any_of(fields.g.begin(), fields.g.end(), [threshold](int g) {
-                return g_of(g) > threshold || g_of(g) < -threshold;
+                return g_of_stored(g) > threshold || g_of_stored(g) < -threshold;
             });
         case QuickSearch::TemperatureOver:
             return fields.temperature_c > threshold;

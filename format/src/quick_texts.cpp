@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <string>
 
+#include "format/find_units.h"
 #include "format/index_find.h"
-#include "quick_units.h"
 
 namespace fleet::format {
 namespace {
@@ -17,18 +17,10 @@ std::string time_text(IndexReader& reader, uint32_t time_unit) {
     return reader.time_unit(time_unit, unit) ? unit_time_text(unit.time) : std::string("-");
 }
 
-int shown_speed(int kmh, const FindUnits& units) {
-    return units.speed == 1 ? rounded(mph_of_kmh(kmh)) : kmh;
-}
-
-int shown_temperature(int celsius, const FindUnits& units) {
-    return units.temperature == 1 ? rounded(fahrenheit_of_celsius(celsius)) : celsius;
-}
-
 std::string g_text(const std::array<int, 3>& g) {
     char text[64];
-    std::snprintf(text, sizeof text, "%.2f/%.2f/%.2f", g[0] * 2.0 / 127, g[1] * 2.0 / 127,
-                  g[2] * 2.0 / 127);
+    std::snprintf(text, sizeof text, "%.2f/%.2f/%.2f", g_of_stored(g[0]), g_of_stored(g[1]),
+                  g_of_stored(g[2]));
     return text;
 }
 
