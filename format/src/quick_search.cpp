@@ -6,6 +6,7 @@
 #include "format/find_units.h"
 #include "format/index_find.h"
 #include "index_find_ring.h"
+#include "quick_record_decode.h"
 
 namespace fleet::format {
 namespace {
@@ -119,7 +120,9 @@ std::optional<std::vector<QuickEntry>> read_quick_entries(
         // Checked before decoding: records outside the range cost no more than their read.
         const uint32_t unit = fleet::load_u32(record.data());
         if (on_recorded_arc(time.first, time.last, unit)) {
-            entries.push_back({n, decode_quick_record(record)});
+            QuickEntry& entry = entries.emplace_back();
+            entry.record = n;
+            decode_quick_record_into(record, entry.fields);
         }
         return true;
     });
