@@ -1,3 +1,4 @@
+#include <array>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -62,6 +63,7 @@ Outcome list_units(RecordingIndexReader& reader, const std::string& name, bool j
 Outcome list_events(RecordingIndexReader& reader, const std::string& name, bool json) {
     if (!reader.has_ring()) return kExitDone;
     const bool listed = ff::list_event_units(reader, [&reader, json](const ff::UnitRow& row) {
+        // A row names the event by its own number; the time unit it belongs to is in its tag.
         ff::IndexUnit unit;
         const uint32_t time_unit =
             reader.event_unit(row.unit, unit) ? unit.tag & ff::kTimeUnitMask : 0;
