@@ -3,11 +3,9 @@
 // `timeindex` file once from start to end through the FAT, the least an open that looked at
 // every unit would cost. The goal is an open well under a second.
 //
-// The image is made once per run by `dvrsim disk --size 1T --sparse-units 1000000` in a
-// temporary directory (a sparse file of about 150 MB on disk, made in a few seconds) and
-// removed at exit; DISK_OPEN_BENCH_IMAGE=PATH reuses an image made by that command instead.
-// Before timing, the open is checked against the image's truth: a wrong open is an error, not
-// a number.
+// The image is made once per run (big_disk.h); DISK_OPEN_BENCH_IMAGE=PATH reuses one made
+// before. Before timing, the open is checked against the image's truth: a wrong open is an error,
+// not a number.
 //
 //   ninja -C build disk_open_bench
 //   build/bin/disk_open_bench --benchmark_out=open.json --benchmark_out_format=json
@@ -19,95 +17,24 @@
 // the machine's disk again, as at a recorder disk's first open.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
-#include <system_error>
 #include <vector>
 
+#include "big_disk.h"
 #include "format/byte_source.h"
 #include "format/recorder_disk.h"
 #include "format/ring_recording.h"
-
-extern char** environ;
 
 namespace {
 
 namespace ff = fleet::format;
 
-// Runs dvrsim with its output thrown away; its exit code, or -1 when it did not run or end.
-int run_dvrsim(std::vector<std::string> args) {
-    args.insert(args.begin(), DVRSIM_PATH);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    if (spawned != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
-}
-
-// The image for the whole run, with the truth dvrsim wrote beside it.
-class BigDisk {
-  public:
-    BigDisk() {
-        if (const char* given = std::getenv("DISK_OPEN_BENCH_IMAGE")) {
-            path_ = given;
-        } else if (!make()) {
-            return;
-        }
-        std::ifstream in(path_ + ".truth.json");
-        truth_ = nlohmann::json::parse(in, nullptr, false);
-        if (truth_.is_discarded()) error_ = "no truth beside " + path_;
-    }
-    ~BigDisk() {
-        std::error_code ignored;
-        if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
-    }
-    BigDisk(const BigDisk&) = delete;
-    BigDisk& operator=(const BigDisk&) = delete;
-
-    const std::string& path() const { return path_; }
-    const nlohmann::json& truth() const { return truth_; }
-    const std::string& error() const { return error_; }
-
-  private:
-    bool make() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "disk-open-bench-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            error_ = "cannot make a temporary directory";
-            return false;
-        }
-        dir_ = pattern;
-        path_ = dir_ + "/disk.img";
-        const int made =
-            run_dvrsim({"disk", "--out", path_, "--size", "1T", "--sparse-units", "1000000"});
-        if (made != 0) error_ = "dvrsim disk failed (exit " + std::to_string(made) + ")";
-        return made == 0;
-    }
-
-    std::string dir_;  // made here, removed at exit
-    std::string path_;
-    nlohmann::json truth_;
-    std::string error_;
-};
-
-const BigDisk& big_disk() {
-    static const BigDisk disk;
+const bench::BigDisk& big_disk() {
+    static const bench::BigDisk disk("DISK_OPEN_BENCH_IMAGE");
     return disk;
 }
 
@@ -139,7 +66,7 @@ void drop_cached_pages(const std::string& path) {
 }
 
 bool prepared(benchmark::State& state) {
-    const BigDisk& disk = big_disk();
+    const bench::BigDisk& disk = big_disk();
     if (!disk.error().empty()) {
         state.SkipWithError(disk.error().c_str());
         return false;

@@ -1,0 +1,112 @@
+// A quick record's bytes as the finder reads them.
+#include <algorithm>
+
+#include "common/le.h"
+#include "format/find_units.h"
+#include "format/index_find.h"
+#include "quick_record_decode.h"
+
+namespace fleet::format {
+namespace {
+
+constexpr size_t kUnitAt = 0;
+constexpr size_t kSpeedAt = 4;
+constexpr size_t kTemperatureAt = 6;
+constexpr size_t kGAt = 8;
+constexpr size_t kTyreCountAt = 12;
+constexpr size_t kTyresAt = 16;
+constexpr size_t kLatitudeAt = 84;
+constexpr size_t kLongitudeAt = 96;
+// The tyre entries end where the latitude text begins: a larger count would read the texts
+// and past the record.
+constexpr size_t kMostTyres = (kLatitudeAt - kTyresAt) / 2;
+constexpr int kHighestTyreTemperatureByte = 185;
+
+int8_t signed_byte(uint8_t b) {
+    return static_cast<int8_t>(b);
+}
+
+bool is_digit(uint8_t c) {
+    return c >= '0' && c <= '9';
+}
+
+// The digits of text[from, to) as a number; false when one is not a digit.
+// Summed in a local: bytes may alias `out`, which would be stored at every digit.
+bool number_of(const uint8_t* text, size_t from, size_t to, int& out) {
+    int value = 0;
+    for (size_t i = from; i < to; ++i) {
+        if (!is_digit(text[i])) return false;
+        value = value * 10 + (text[i] - '0');
+    }
+    out = value;
+    return true;
+}
+
+// "DD" (or "DDD") "MM.MMMM" then the hemisphere letter, read as whole degrees and minutes in
+// ten-thousandths; false when the text is not a position.
+struct Angle {
+    int whole = 0;
+    int minutes = 0;
+    int ten_thousandths = 0;
+    bool negative = false;
+};
+
+bool angle_of(const uint8_t* text, size_t degree_digits, char positive, char negative, Angle& out) {
+    const size_t point = degree_digits + 2, hemisphere = point + 5;
+    const char letter = static_cast<char>(text[hemisphere]);
+    out.negative = letter == negative;
+    return number_of(text, 0, degree_digits, out.whole) &&
+           number_of(text, degree_digits, point, out.minutes) && text[point] == '.' &&
+           number_of(text, point + 1, hemisphere, out.ten_thousandths) &&
+           (letter == positive || letter == negative);
+}
+
+double degrees_of(const Angle& a) {
+    const double degrees = a.whole + (a.minutes * 10000 + a.ten_thousandths) / 600000.0;
+    // 0 - x, not -x: nought degrees west shows as 0, not -0.
+    return a.negative ? 0.0 - degrees : degrees;
+}
+
+// Written in place: an optional position made aside and copied in costs a stalled load per
+// record.
+void decode_position(const QuickRecord& record, std::optional<QuickPosition>& out) {
+    Angle latitude, longitude;
+    if (!angle_of(record.data() + kLatitudeAt, 2, 'N', 'S', latitude) ||
+        !angle_of(record.data() + kLongitudeAt, 3, 'E', 'W', longitude)) {
+        out.reset();
+        return;
+    }
+    out.emplace(degrees_of(latitude), degrees_of(longitude));
+}
+
+}  // namespace
+
+void decode_quick_record_into(const QuickRecord& record, QuickFields& fields) {
+    const uint8_t* p = record.data();
+    fields.time_unit = fleet::load_u32(p + kUnitAt);
+    fields.speed_kmh = fleet::load_u16(p + kSpeedAt);
+    fields.temperature_c = signed_byte(p[kTemperatureAt]);
+    for (size_t axis = 0; axis < 3; ++axis) fields.g[axis] = signed_byte(p[kGAt + axis]);
+    const size_t count = std::min<size_t>(p[kTyreCountAt], kMostTyres);
+    // Filled in place: a tyre built aside and copied in costs a stalled load each.
+    fields.tyres.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t* entry = p + kTyresAt + 2 * i;
+        QuickTyre& tyre = fields.tyres[i];
+        tyre.pressure_psi = entry[0];
+        if (entry[1] <= kHighestTyreTemperatureByte) {
+            tyre.temperature_c = entry[1] - kTyreTemperatureBias;
+        } else {
+            tyre.temperature_c.reset();
+        }
+    }
+    decode_position(record, fields.position);
+}
+
+QuickFields decode_quick_record(const QuickRecord& record) {
+    QuickFields fields;
+    decode_quick_record_into(record, fields);
+    return fields;
+}
+
+}  // namespace fleet::format
