@@ -88,19 +88,39 @@ void decode_quick_record_into(const QuickRecord& record, QuickFields& fields) {
     fields.temperature_c = signed_byte(p[kTemperatureAt]);
     for (size_t axis = 0; axis < 3; ++axis) fields.g[axis] = signed_byte(p[kGAt + axis]);
     const size_t count = std::min<size_t>(p[kTyreCountAt], kMostTyres);
-    // Filled in place: a tyre built aside and copied in costs a stalled load each.
-    fields.tyres.resize(count);
-    for (size_t i = 0; i < count; ++i) {
-        const uint8_t* entry = p + kTyresAt + 2 * i;
-        QuickTyre& tyre = fields.tyres[i];
-        tyre.pressure_psi = entry[0];
-        if (entry[1] <= kHighestTyreTemperatureByte) {
-            tyre.temperature_c = entry[1] - kTyreTemperatureBias;
-        } else {
-            tyre.temperature_c.reset();
-        }
-    }
+    fields.tyres.assign_stored(p + kTyresAt, count);
     decode_position(record, fields.position);
+}
+
+QuickTyre QuickTyres::operator[](size_t i) const {
+    const uint8_t pressure = bytes_[2 * i];
+    const uint8_t temperature = bytes_[2 * i + 1];
+    QuickTyre tyre{pressure, std::nullopt};
+    if (temperature <= kHighestTyreTemperatureByte) {
+        tyre.temperature_c = temperature - kTyreTemperatureBias;
+    }
+    return tyre;
+}
+
+void QuickTyres::push_back(const QuickTyre& tyre) {
+    if (count_ >= kCapacity) return;
+    const int temperature =
+        tyre.temperature_c
+            ? std::clamp(*tyre.temperature_c + kTyreTemperatureBias, 0, kHighestTyreTemperatureByte)
+            : 0xFF;
+    bytes_[2 * count_] = static_cast<uint8_t>(std::clamp(tyre.pressure_psi, 0, 0xFF));
+    bytes_[2 * count_ + 1] = static_cast<uint8_t>(temperature);
+    ++count_;
+}
+
+void QuickTyres::assign_stored(const uint8_t* entries, size_t count) {
+    count_ = static_cast<uint8_t>(std::min(count, kCapacity));
+    std::copy_n(entries, 2 * count_, bytes_.begin());
+}
+
+// Equal as read: any two error bytes are the same "error".
+bool QuickTyres::operator==(const QuickTyres& other) const {
+    return count_ == other.count_ && std::equal(begin(), end(), other.begin());
 }
 
 QuickFields decode_quick_record(const QuickRecord& record) {

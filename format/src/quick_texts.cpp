@@ -32,11 +32,11 @@ std::string position_text(const std::optional<QuickPosition>& position) {
     return std::string(longitude) + "/" + latitude;
 }
 
-std::string tyres_text(const std::vector<QuickTyre>& tyres, const FindUnits& units) {
+std::string tyres_text(const QuickTyres& tyres, const FindUnits& units) {
     std::string out;
     char entry[48];
     for (size_t i = 0; i < tyres.size(); ++i) {
-        const QuickTyre& t = tyres[i];
+        const QuickTyre t = tyres[i];
         const int number = static_cast<int>(i) + 1;
         if (t.temperature_c) {
             std::snprintf(entry, sizeof entry, " %d:%d/%d", number, t.pressure_psi,

@@ -56,6 +56,8 @@ const Image kImages[] = {
 
 class FinderOnImage : public testing::TestWithParam<Image> {
   protected:
+    const json& quick_truth(uint32_t n) const;
+
     void SetUp() override {
         const Image& image = GetParam();
         path_ = dir_.file(std::string(image.name) + ".img");
@@ -184,6 +186,16 @@ ff::QuickFields fields_of(const json& frame, uint32_t unit) {
     return f;
 }
 
+// The image truth's quick record number n.
+const json& FinderOnImage::quick_truth(uint32_t n) const {
+    for (const json& record : truth_["quick"]["records"]) {
+        if (record["n"].get<uint32_t>() == n) return record;
+    }
+    ADD_FAILURE() << "no quick record " << n << " in the truth";
+    static const json none = json::object({{"tyres", json::array()}});
+    return none;
+}
+
 TEST_P(FinderOnImage, QuickEntriesAreTheRecordedUnitsVehicle) {
     std::map<int64_t, int> gop_at;
     for (size_t g = 0; g < truth_["gops"].size(); ++g) {
@@ -200,6 +212,16 @@ TEST_P(FinderOnImage, QuickEntriesAreTheRecordedUnitsVehicle) {
         EXPECT_EQ(e.record, n);
         const json& frame = first_frames_.at(gop_at.at(recorded_[i]["logical"]));
         ff::QuickFields expected = fields_of(frame, n);
+        // Now and then a tyre sensor reports an error in the quick record only: the GOP still
+        // has the reading. Such a tyre reads as an error, every other one as the GOP has it.
+        const json& stored = quick_truth(n);
+        ff::QuickTyres tyres;
+        for (size_t t = 0; t < expected.tyres.size(); ++t) {
+            ff::QuickTyre tyre = expected.tyres[t];
+            if (stored["tyres"][t]["error"].get<bool>()) tyre.temperature_c.reset();
+            tyres.push_back(tyre);
+        }
+        expected.tyres = tyres;
         // Positions to the last bits of a double: the truth's decimal minutes may be divided
         // otherwise.
         ASSERT_EQ(e.fields.position.has_value(), expected.position.has_value()) << "unit " << n;

@@ -4,9 +4,12 @@
 // threads here: a caller that wants a worker runs these on it and stops them through `emit`.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -72,12 +75,68 @@ struct QuickPosition {
     double longitude = 0;  // degrees, negative west
     bool operator==(const QuickPosition&) const = default;
 };
+
+// A record's tyres kept as stored, two bytes each (pressure, temperature + 40), so a million
+// records read for searching need no allocation apiece; read back as QuickTyre values.
+class QuickTyres {
+  public:
+    static constexpr size_t kCapacity = 34;  // the record's room
+
+    class const_iterator {
+      public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = QuickTyre;
+        using difference_type = std::ptrdiff_t;
+        using pointer = void;
+        using reference = QuickTyre;
+        const_iterator() = default;
+        const_iterator(const QuickTyres* tyres, size_t i) : tyres_(tyres), i_(i) {}
+        QuickTyre operator*() const { return (*tyres_)[i_]; }
+        const_iterator& operator++() {
+            ++i_;
+            return *this;
+        }
+        const_iterator operator++(int) {
+            const_iterator before = *this;
+            ++i_;
+            return before;
+        }
+        bool operator==(const const_iterator& other) const { return i_ == other.i_; }
+
+      private:
+        const QuickTyres* tyres_ = nullptr;
+        size_t i_ = 0;
+    };
+    using iterator = const_iterator;
+
+    size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    QuickTyre operator[](size_t i) const;
+    QuickTyre back() const { return (*this)[count_ - 1]; }
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, count_}; }
+    // Beyond the capacity nothing is kept; values are stored as a record holds them.
+    void push_back(const QuickTyre& tyre);
+    // `count` entries of a record's bytes as they are (at most the capacity).
+    void assign_stored(const uint8_t* entries, size_t count);
+
+    bool operator==(const QuickTyres& other) const;
+    friend bool operator==(const QuickTyres& tyres, const std::vector<QuickTyre>& values) {
+        return tyres.size() == values.size() &&
+               std::equal(values.begin(), values.end(), tyres.begin());
+    }
+
+  private:
+    std::array<uint8_t, 2 * kCapacity> bytes_{};
+    uint8_t count_ = 0;
+};
+
 struct QuickFields {
     uint32_t time_unit = 0;
     int speed_kmh = 0;
-    int temperature_c = 0;  // the low byte as a signed value
-    std::array<int, 3> g{};  // -128..127; 127 = 2 g
-    std::vector<QuickTyre> tyres;  // at most the 34 the record has room for
+    int temperature_c = 0;                  // the low byte as a signed value
+    std::array<int, 3> g{};                 // -128..127; 127 = 2 g
+    QuickTyres tyres;                       // at most the 34 the record has room for
     std::optional<QuickPosition> position;  // nothing when either text is not a position
     bool operator==(const QuickFields&) const = default;
 };
