@@ -381,8 +381,16 @@ class FindOnImage : public testing::TestWithParam<FindImage> {
             const json frame = json::parse(line);
             if (frame["frame"] == 0) first_frames[frame["gop"]] = frame;
         }
+        // A tyre sensor error lives in the quick record only; the GOP keeps the reading.
+        std::map<uint32_t, json> quick;
+        for (const json& record : truth_["quick"]["records"]) quick[record["n"]] = record;
         for (const Unit& u : units_) {
-            vehicles_.push_back(vehicle_of(u, first_frames.at(gop_at.at(u.offset))));
+            Vehicle v = vehicle_of(u, first_frames.at(gop_at.at(u.offset)));
+            const json& stored = quick.at(u.n)["tyres"];
+            for (size_t t = 0; t < v.tyres.size(); ++t) {
+                if (stored[t]["error"].get<bool>()) v.tyres[t].temperature.reset();
+            }
+            vehicles_.push_back(std::move(v));
         }
     }
 
