@@ -67,4 +67,15 @@ bool RingRecording::quick_unit(int64_t n, QuickRecord& out) {
     return is_open() && medium_.quick_index && read_quick_record(*medium_.quick_index, n, out);
 }
 
+bool RingRecording::quick_units(int64_t n, std::span<QuickRecord> out) {
+    static_assert(sizeof(QuickRecord) == kQuickRecordSize, "records lie back to back");
+    const int64_t record = static_cast<int64_t>(kQuickRecordSize);
+    if (!is_open() || !medium_.quick_index || n <= 0 ||
+        n > (INT64_MAX - static_cast<int64_t>(out.size_bytes())) / record) {
+        return false;
+    }
+    return medium_.quick_index->read_at(n * record, reinterpret_cast<uint8_t*>(out.data()),
+                                        out.size_bytes());
+}
+
 }  // namespace fleet::format

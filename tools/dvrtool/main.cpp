@@ -47,6 +47,30 @@ const std::vector<Command>& commands() {
          "card, --event lists the event index and --quick the quick index instead.",
          {kJson, kDisk, kCard, {"--event"}, {"--quick"}},
          run_index},
+        {"find",
+         "FILE.dvr --view time|event|quick [--speed-over X] [--g-over X]\n"
+         "       [--temperature-over X] [--tyre-temperature-over X] [--pressure-over X]\n"
+         "       [--pressure-under X] [--position LON,DLON,LAT,DLAT] [--imperial] [--json]",
+         "Lists index entries to jump to: the time view lists the first unit, one an hour\n"
+         "and those with an event; the event view the events of recorded units (a disk or\n"
+         "card); the quick view the quick records matching its one search (a disk or card).\n"
+         "Speeds are km/h and temperatures Celsius, mile/h and Fahrenheit with --imperial;\n"
+         "pressures psi, G 0.1 to 2.0. Rows are tab-separated; --json gives one object per\n"
+         "line.",
+         {kJson,
+          kIndex,
+          kDisk,
+          kCard,
+          {"--view", true},
+          {"--speed-over", true},
+          {"--g-over", true},
+          {"--temperature-over", true},
+          {"--tyre-temperature-over", true},
+          {"--pressure-over", true},
+          {"--pressure-under", true},
+          {"--position", true},
+          {"--imperial"}},
+         run_find},
         {"telemetry",
          "FILE.dvr [--index PATH] [--json]",
          "Prints the telemetry of every video frame; --json gives one object per line.",

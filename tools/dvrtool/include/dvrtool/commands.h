@@ -9,6 +9,7 @@ namespace dvrtool {
 Outcome run_info(const CommandLine& line);
 Outcome run_gops(const CommandLine& line);
 Outcome run_index(const CommandLine& line);
+Outcome run_find(const CommandLine& line);
 Outcome run_telemetry(const CommandLine& line);
 Outcome run_verify(const CommandLine& line);
 Outcome run_extract_es(const CommandLine& line);
