@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 #include <fstream>
@@ -18,6 +19,7 @@
 #include "common/le.h"
 #include "format/index_format.h"
 #include "qt_test_app.h"
+#include "skin/theme.h"
 #include "ui/find_dialog.h"
 #include "ui/find_timeline.h"
 #include "ui/map_view.h"
@@ -553,6 +555,39 @@ TEST_F(FindDialogTest, TheStripSeeksToTheRowUnderAClick) {
     EXPECT_EQ(window_->session().pending_seek(), offset);
     ASSERT_TRUE(wait_status(QStringLiteral("playing..")));
     EXPECT_TRUE(wait_until([&] { return engine_.engine().zTellp() >= offset; }, 10000));
+}
+
+// The strip alone: a click within reach of a mark picks its row, elsewhere the moment there.
+TEST(FindTimelineTest, AClickPicksTheNearbyRowOrTheMomentUnderIt) {
+    FindTimeline strip;
+    strip.resize(1008, strip.sizeHint().height());
+    QSignalSpy rows(&strip, &FindTimeline::row_clicked);
+    QSignalSpy times(&strip, &FindTimeline::time_clicked);
+    const auto click_at = [&](int x) {
+        QTest::mouseClick(&strip, Qt::LeftButton, {}, QPoint(x, strip.height() / 2));
+    };
+    FoundRow early;
+    early.time = 1250;
+    FoundRow late;
+    late.time = 1750;
+    late.event_type = 3;
+    strip.add_rows({early, late});
+    click_at(500);
+    EXPECT_TRUE(rows.isEmpty() && times.isEmpty()) << "no recording, no clicks";
+
+    strip.set_span(RecordingSpan{1000, 2000});
+    EXPECT_EQ(strip.mark_count(), 2);
+    click_at(strip.x_of(1750) + 3);
+    click_at(strip.x_of(1250) - 2);
+    click_at(strip.x_of(1500));
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0][0].toInt(), 1);
+    EXPECT_EQ(rows[1][0].toInt(), 0);
+    ASSERT_EQ(times.size(), 1);
+    EXPECT_NEAR(times[0][0].toDouble(), 1500, 1);
+    const QImage shot = fleet_test::grab_screenshot(strip, QStringLiteral("find_timeline_alone"));
+    EXPECT_TRUE(fleet_test::shows_colour(shot, theme::kGy));      // the event's mark
+    EXPECT_TRUE(fleet_test::shows_colour(shot, theme::kAccent));  // the plain row's
 }
 
 // ---- a long index -------------------------------------------------------------------------
