@@ -76,6 +76,9 @@ TEST_F(SessionTest, OpeningWhilePlayingStopsClosesThenOpensWithoutPlaying) {
     bring_to(PlayerState::Playing);
     const std::string other = folder_.touch("next.dvr");
     folder_.touch("next.inx");
+    // The close is told before the next source opens, and only once.
+    std::vector<size_t> opens_at_close;
+    session_.source_closed = [&] { opens_at_close.push_back(engine().open_calls.size()); };
 
     session_.open_file(other);
     EXPECT_EQ(session_.pending_action(), PendingAction::OpenChosenFile);
@@ -85,8 +88,10 @@ TEST_F(SessionTest, OpeningWhilePlayingStopsClosesThenOpensWithoutPlaying) {
     session_.on_play_event(KIVRA_RESULT_STOP_OK, 0);
     EXPECT_THAT(commands(), ElementsAre(KIVRA_CMD_STOP, KIVRA_CMD_CLOSE));
     EXPECT_THAT(engine().open_calls, IsEmpty());
+    EXPECT_THAT(opens_at_close, IsEmpty());
 
     session_.on_play_event(KIVRA_RESULT_CLOSE_OK, 0);
+    EXPECT_THAT(opens_at_close, ElementsAre(0u));
     ASSERT_EQ(engine().open_calls.size(), 1u);
     EXPECT_EQ(engine().open_calls[0].dvr, other);
     EXPECT_EQ(session_.state(), PlayerState::Opened);

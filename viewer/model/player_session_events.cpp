@@ -168,6 +168,7 @@ void PlayerSession::on_closed(int /*value*/) {
     log_text(kCloseOk);
     set_status_text("ready..");
     state_ = PlayerState::Idle;
+    if (source_closed) source_closed();
     run_pending_action();
 }
 

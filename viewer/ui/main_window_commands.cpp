@@ -107,6 +107,7 @@ std::span<const Command> MainWindow::command_table() {
     static constexpr auto log_manager = [](W& w, const Command&) { w.show_log_manager(); };
     static constexpr auto settings = [](W& w, const Command&) { w.show_settings(); };
     static constexpr auto about = [](W& w, const Command&) { w.show_about(); };
+    static constexpr auto find_play = [](W& w, const Command&) { w.show_find_dialog(); };
     static constexpr auto splitter = [](W& w, const Command&) { w.toggle_panel(); };
     using P = PlayerSession;
 
@@ -135,7 +136,7 @@ std::span<const Command> MainWindow::command_table() {
         {.id = Id::CloseSourceButton, .text_key = "ID_MENU_CLOSE",
          .button = toolbar(3, art::kCloseSource), .handler = close_source},
         {.id = Id::FindPlayButton, .text_key = "ID_MENU_FINDLOCATE",
-         .button = toolbar(4, art::kFindPlay), .handler = not_available},
+         .button = toolbar(4, art::kFindPlay), .handler = find_play},
         {.id = Id::ScreenRecordButton, .text_key = "ID_MENU_SCREEN_RECORD",
          .button = toolbar(5, art::kScreenRecord), .handler = not_available},
         {.id = Id::StopScreenRecordButton, .text_key = "IDS_STRING216",
@@ -189,7 +190,7 @@ std::span<const Command> MainWindow::command_table() {
          .handler = map_type},
         // Control, Settings and Help menus
         {.id = Id::FindPlay, .text_key = "ID_MENU_FINDLOCATE", .menu = Menu::Control,
-         .handler = not_available},
+         .handler = find_play},
         {.id = Id::ScreenRecord, .text_key = "ID_MENU_SCREEN_RECORD", .menu = Menu::Control,
          .handler = not_available},
         {.id = Id::OperationLog, .text_key = "ID_MENU_LOG_MGR", .menu = Menu::Settings,

@@ -123,6 +123,9 @@ class PlayerSession {
     void set_snapshot_path(const std::string& path);
     // Called after a snapshot result, so the window frees what it prepared for it.
     std::function<void()> snapshot_finished;
+    // Called when the engine reports the source closed, before any action parked for that
+    // moment runs: what was read from the source no longer describes what is open.
+    std::function<void()> source_closed;
     // The file pair of the last finished download (opened by pending action 1, offered by 2).
     void set_downloaded_pair(const std::string& dvr_path, const std::string& inx_path);
     // The connect mode of the running realtime source.

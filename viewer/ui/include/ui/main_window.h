@@ -29,6 +29,7 @@ class CaptionBar;
 class CarInfoPanel;
 class DashboardPanel;
 class EngineHost;
+class FindDialog;
 class LanguageTable;
 struct MainLayout;
 class MapView;
@@ -173,6 +174,9 @@ class MainWindow : public QWidget, private SessionView {
     void shutdown();
     QUrl map_page_url(const char* google_page, const char* yandex_page) const;
 
+    // The Find dialog (main_window_find.cpp)
+    void show_find_dialog();
+
     // Telemetry on screen (main_window_telemetry.cpp)
     void build_telemetry();
     void run_telemetry_cycle();
@@ -209,6 +213,7 @@ class MainWindow : public QWidget, private SessionView {
     QTimer* telemetry_timer_ = nullptr;
     QTimer* step_timer_ = nullptr;
     std::unique_ptr<TelemetryCycle> telemetry_cycle_;
+    FindDialog* find_dialog_ = nullptr;  // made on first use
 
     bool single_screen_ = true;
     bool panel_in_main_ = false;  // the panel starts inside the hidden map window
