@@ -222,6 +222,21 @@ TEST_F(SessionTest, ReplayIsDroppedWhenTheSourceClosedMeanwhile) {
     EXPECT_THAT(commands(), IsEmpty());
 }
 
+// A seek while opened plays first; closing the window before "play ok" must still close: the
+// play's result does not send the waiting seek but stops and closes.
+TEST_F(SessionTest, AWindowClosedWhileAPlayIsOnItsWayStillCloses) {
+    bring_to(PlayerState::Opened);
+    engine().total_length = 1000;
+    session_.seek_to_offset_text("10");
+    EXPECT_FALSE(session_.request_close_window());
+    forget();
+    session_.on_play_event(KIVRA_RESULT_PLAY_OK, 0);
+    EXPECT_THAT(commands(), ElementsAre(KIVRA_CMD_STOP));
+    session_.on_play_event(KIVRA_RESULT_STOP_OK, 0);
+    session_.on_play_event(KIVRA_RESULT_CLOSE_OK, 0);
+    EXPECT_EQ(view_.close_requests, 1);
+}
+
 TEST_F(SessionTest, SeekDoneClearsAWaitingSeekWithASeekReset) {
     bring_to(PlayerState::Paused);
     engine().total_length = 1000;

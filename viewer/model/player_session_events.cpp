@@ -117,6 +117,13 @@ void PlayerSession::on_play_done() {
     if (single_screen_) view_.request_map_refresh(kMapRefreshOnPlay);
     view_.telemetry_gate(true);
     log_text(kPlayOk);
+    if (pending_ == PendingAction::CloseWindow) {
+        // The window was closed while the play was on its way: the engine keeps only its
+        // latest command, so the close sent then may have been overtaken. Close again.
+        seek_after_play_ = false;
+        close_source();
+        return;
+    }
     if (seek_after_play_) {
         seek_after_play_ = false;
         send_seek(seek_offset_);
