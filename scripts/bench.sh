@@ -25,6 +25,13 @@ for cache in warm cold; do
   python3 "$root_dir/bench/ratio.py" "$out" "BM_OpenDisk/$cache" "BM_ReadTimeIndex/$cache"
 done
 
+echo "== a quick-index speed search over 1M records against a plain read of the quick index"
+out="$root_dir/build-bench/find_bench.json"
+"$root_dir/build-bench/bin/find_bench" --benchmark_out="$out" --benchmark_out_format=json
+for search in BM_SpeedSearch BM_SpeedSearchAgain; do
+  python3 "$root_dir/bench/ratio.py" "$out" "$search" BM_ReadQuickIndex
+done
+
 # Camera-like detail costs the decoder what footage does; flat test pictures decode so fast
 # that the engine's copy of every picture into its frame set weighs several times more.
 for scene in camera flat; do
