@@ -145,6 +145,18 @@ class FindDialogTest : public ViewerTest {
         return base;
     }
 
+    // Sixty-five minutes from a minute before an hour, a unit a minute and an event every five:
+    // every clause of the time view's rule has rows to pick.
+    std::string make_long_pair() {
+        const std::string base = dir_.file("long");
+        const auto made = fleet::test::run_process(
+            {DVRSIM_PATH, "record", "--out", base, "--channels", "1", "--stream-version", "3",
+             "--seconds", "3900", "--fps", "1", "--no-audio", "--unit-every", "60", "--event-every",
+             "300", "--start", std::to_string(kHour - 60)});
+        EXPECT_EQ(made.exit_code, 0) << made.err;
+        return base;
+    }
+
     Image make_image(const std::vector<std::string>& options) {
         Image image{dir_.file("disk.img"), {}};
         std::vector<std::string> command = {DVRSIM_PATH, "disk", "--out", image.path, "--fps", "2"};
@@ -269,12 +281,16 @@ TEST_F(FindDialogTest, TheToolbarAndTheMenuOpenOneDialog) {
 // ---- a file pair --------------------------------------------------------------------------
 
 TEST_F(FindDialogTest, TheTimeViewOfAFilePairListsTheRuleRows) {
-    const std::string base = make_pair();
+    const std::string base = make_long_pair();
     const std::vector<Unit> units = read_inx(base + ".inx");
     ASSERT_GE(units.size(), 3u);
+    ASSERT_GT(units.back().time - units.front().time, 3600u);  // longer than an hour
     const std::vector<Unit> listed = time_view_units(units);
     ASSERT_GE(listed.size(), 2u);            // the hour is crossed
     ASSERT_LT(listed.size(), units.size());  // and a unit is left out
+    ASSERT_TRUE(std::any_of(listed.begin(), listed.end(), [](const Unit& u) {
+        return event_type(u.tag) != 0;  // units listed for their event
+    }));
     start_window();
     open_pair(base);
 
