@@ -15,6 +15,7 @@
 #include <QTest>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "common/le.h"
 #include "format/index_format.h"
@@ -508,6 +509,58 @@ TEST_F(FindDialogTest, TheSpeedSearchOfADiskMatchesTheTruthInBothUnits) {
         const int kmh_value = speeds.at(static_cast<uint32_t>(std::stoul(row[0])));
         EXPECT_EQ(row[2], std::to_string(static_cast<int>(kmh_value * 0.622 + 0.5)));
     }
+}
+
+// dvrtool find is the dialog on the command line: the same rows, text for text, for the same
+// view or search, in either unit system.
+TEST_F(FindDialogTest, DvrtoolFindGivesTheDialogsRows) {
+    const Image image = make_image(kEventfulDisk);
+    const auto dvrtool_rows = [&](const std::vector<std::string>& options) {
+        std::vector<std::string> command = {DVRTOOL_PATH, "find", "--disk", image.path};
+        command.insert(command.end(), options.begin(), options.end());
+        const auto result = fleet::test::run_process(command);
+        EXPECT_EQ(result.exit_code, 0) << result.err;
+        Rows rows;
+        std::istringstream lines(result.out);
+        for (std::string line; std::getline(lines, line);) {
+            std::vector<std::string> row;  // an empty last cell (no event name) counts too
+            for (size_t from = 0;;) {
+                const size_t tab = line.find('\t', from);
+                row.push_back(line.substr(from, tab - from));
+                if (tab == std::string::npos) break;
+                from = tab + 1;
+            }
+            rows.push_back(row);
+        }
+        return rows;
+    };
+    start_window();
+    open_image(image);
+    FindDialog* find = open_find();
+    ASSERT_NE(find, nullptr);
+    const Rows time_rows = shown(find);
+    ASSERT_FALSE(time_rows.empty());
+    EXPECT_EQ(time_rows, dvrtool_rows({"--view", "time"}));
+
+    click_in(find, 11001);
+    ASSERT_TRUE(wait_idle(find));
+    ASSERT_FALSE(shown(find).empty());
+    EXPECT_EQ(shown(find), dvrtool_rows({"--view", "event"}));
+
+    click_in(find, 11002);
+    ASSERT_TRUE(wait_idle(find));
+    search(find, 11020, 11022, QStringLiteral("30"));
+    ASSERT_FALSE(shown(find).empty());
+    EXPECT_EQ(shown(find), dvrtool_rows({"--view", "quick", "--tyre-temperature-over", "30"}));
+
+    window_->run_command(CommandId::SpeedMile);
+    window_->run_command(CommandId::Fahrenheit);
+    find->hide();
+    click(static_cast<int>(CommandId::FindPlayButton));
+    ASSERT_TRUE(wait_idle(find));
+    search(find, 11007, 11009, QStringLiteral("20"));
+    ASSERT_FALSE(shown(find).empty());
+    EXPECT_EQ(shown(find), dvrtool_rows({"--view", "quick", "--speed-over", "20", "--imperial"}));
 }
 
 // A double click on a quick row seeks to its time unit's offset, as the map's search link does.
