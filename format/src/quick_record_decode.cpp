@@ -51,14 +51,20 @@ struct Angle {
     bool negative = false;
 };
 
-bool angle_of(const uint8_t* text, size_t degree_digits, char positive, char negative, Angle& out) {
+// A place on the globe only: minutes of 60 and more, or degrees past `most`, are no position
+// (the dashboard's position reader refuses them as well).
+bool angle_of(const uint8_t* text, size_t degree_digits, char positive, char negative, int most,
+              Angle& out) {
     const size_t point = degree_digits + 2, hemisphere = point + 5;
     const char letter = static_cast<char>(text[hemisphere]);
     out.negative = letter == negative;
-    return number_of(text, 0, degree_digits, out.whole) &&
-           number_of(text, degree_digits, point, out.minutes) && text[point] == '.' &&
-           number_of(text, point + 1, hemisphere, out.ten_thousandths) &&
-           (letter == positive || letter == negative);
+    const bool read = number_of(text, 0, degree_digits, out.whole) &&
+                      number_of(text, degree_digits, point, out.minutes) && text[point] == '.' &&
+                      number_of(text, point + 1, hemisphere, out.ten_thousandths) &&
+                      (letter == positive || letter == negative);
+    return read && out.minutes < 60 &&
+           (out.whole < most ||
+            (out.whole == most && out.minutes == 0 && out.ten_thousandths == 0));
 }
 
 double degrees_of(const Angle& a) {
@@ -71,12 +77,12 @@ double degrees_of(const Angle& a) {
 // record.
 void decode_position(const QuickRecord& record, std::optional<QuickPosition>& out) {
     Angle latitude, longitude;
-    if (!angle_of(record.data() + kLatitudeAt, 2, 'N', 'S', latitude) ||
-        !angle_of(record.data() + kLongitudeAt, 3, 'E', 'W', longitude)) {
+    if (!angle_of(record.data() + kLatitudeAt, 2, 'N', 'S', 90, latitude) ||
+        !angle_of(record.data() + kLongitudeAt, 3, 'E', 'W', 180, longitude)) {
         out.reset();
         return;
     }
-    out.emplace(degrees_of(latitude), degrees_of(longitude));
+    out = QuickPosition{degrees_of(latitude), degrees_of(longitude)};
 }
 
 }  // namespace

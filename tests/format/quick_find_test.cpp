@@ -70,6 +70,14 @@ TEST(QuickDecode, PositionsAreValidOnlyAsWhole) {
         {"2230.0000N", "1141.50000E", std::nullopt},
         {"2230.0000N", "11415.0000N", std::nullopt},
         {"2230.0000E", "11415.0000E", std::nullopt},
+        // Only places on the globe: minutes below 60, degrees up to 90 and 180.
+        {"9000.0000S", "18000.0000W", ff::QuickPosition{-90, -180}},
+        {"2260.0000N", "11415.0000E", std::nullopt},
+        {"2230.0000N", "11460.0000E", std::nullopt},
+        {"9000.0001N", "11415.0000E", std::nullopt},
+        {"9824.1500S", "11345.0000W", std::nullopt},
+        {"2230.0000N", "18000.0001E", std::nullopt},
+        {"2230.0000N", "99900.0000E", std::nullopt},
     };
     for (const auto& c : cases) {
         const auto f =
