@@ -4,23 +4,22 @@
 #include "common/le.h"
 #include "format/find_units.h"
 #include "format/index_find.h"
+#include "format/quick_record_layout.h"
 #include "quick_record_decode.h"
 
 namespace fleet::format {
 namespace {
 
-constexpr size_t kUnitAt = 0;
-constexpr size_t kSpeedAt = 4;
-constexpr size_t kTemperatureAt = 6;
-constexpr size_t kGAt = 8;
-constexpr size_t kTyreCountAt = 12;
-constexpr size_t kTyresAt = 16;
-constexpr size_t kLatitudeAt = 84;
-constexpr size_t kLongitudeAt = 96;
-// The tyre entries end where the latitude text begins: a larger count would read the texts
-// and past the record.
-constexpr size_t kMostTyres = (kLatitudeAt - kTyresAt) / 2;
-constexpr int kHighestTyreTemperatureByte = 185;
+constexpr size_t kUnitAt = kQuickUnitAt;
+constexpr size_t kSpeedAt = kQuickSpeedAt;
+constexpr size_t kTemperatureAt = kQuickTemperatureAt;
+constexpr size_t kGAt = kQuickGsensorAt;
+constexpr size_t kTyreCountAt = kQuickTyreCountAt;
+constexpr size_t kTyresAt = kQuickTyresAt;
+constexpr size_t kLatitudeAt = kQuickLatitudeAt;
+constexpr size_t kLongitudeAt = kQuickLongitudeAt;
+constexpr size_t kMostTyres = kQuickMaxTyres;
+constexpr int kHighestTyreTemperatureByte = kQuickHighestTyreTemperatureByte;
 
 int8_t signed_byte(uint8_t b) {
     return static_cast<int8_t>(b);

@@ -10,23 +10,24 @@
 #include "dvrsim/tyre_model.h"
 #include "dvrsim/vehicle_model.h"
 #include "format/index_format.h"
+#include "format/quick_record_layout.h"
 
 namespace dvrsim {
 
-// Byte positions inside the 128-byte record.
-inline constexpr size_t kQuickUnitAt = 0;         // u32 time-unit number
-inline constexpr size_t kQuickSpeedAt = 4;        // u16 km/h, rounded
-inline constexpr size_t kQuickTemperatureAt = 6;  // u16, the signed 8-bit value in the low byte
-inline constexpr size_t kQuickGsensorAt = 8;      // 3 x s8, 127 = 2 g
-inline constexpr size_t kQuickTyreCountAt = 12;   // u8
-inline constexpr size_t kQuickTyresAt = 16;       // per tyre: psi, temperature + 40
-inline constexpr size_t kQuickLatitudeAt = 84;    // "DDMM.MMMMN", absent without a fix
-inline constexpr size_t kQuickLongitudeAt = 96;   // "DDDMM.MMMME"
-inline constexpr size_t kQuickLatitudeWidth = 10;
-inline constexpr size_t kQuickLongitudeWidth = 11;
+// The record's layout is the finder's (format/quick_record_layout.h).
+using fleet::format::kQuickGsensorAt;
+using fleet::format::kQuickLatitudeAt;
+using fleet::format::kQuickLatitudeWidth;
+using fleet::format::kQuickLongitudeAt;
+using fleet::format::kQuickLongitudeWidth;
+using fleet::format::kQuickMaxTyres;
+using fleet::format::kQuickSpeedAt;
+using fleet::format::kQuickTemperatureAt;
+using fleet::format::kQuickTyreCountAt;
+using fleet::format::kQuickTyresAt;
+using fleet::format::kQuickUnitAt;
 inline constexpr int kQuickTemperatureBias = 40;
-inline constexpr int kQuickHighestTemperature = 185;  // a byte above it: a sensor error
-inline constexpr size_t kQuickMaxTyres = (kQuickLatitudeAt - kQuickTyresAt) / 2;
+inline constexpr int kQuickHighestTemperature = fleet::format::kQuickHighestTyreTemperatureByte;
 
 // One tyre entry as stored.
 struct QuickTyreBytes {
