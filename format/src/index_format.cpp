@@ -53,10 +53,4 @@ bool read_quick_record(ByteSource& source, int64_t n, QuickRecord& out) {
     return source.read_at(n * static_cast<int64_t>(kQuickRecordSize), out.data(), out.size());
 }
 
-uint32_t units_between(uint32_t first, uint32_t last) {
-    if (first == 0 || last == 0 || first > kLastUnitNumber || last > kLastUnitNumber) return 0;
-    if (last >= first) return last - first + 1;
-    return kLastUnitNumber - first + 1 + last;
-}
-
 }  // namespace fleet::format

@@ -29,72 +29,111 @@ bool is_digit(uint8_t c) {
     return c >= '0' && c <= '9';
 }
 
-// The digits of text[from, to) as a number; false when one is not a digit.
-// Summed in a local: bytes may alias `out`, which would be stored at every digit.
-bool number_of(const uint8_t* text, size_t from, size_t to, int& out) {
-    int value = 0;
-    for (size_t i = from; i < to; ++i) {
-        if (!is_digit(text[i])) return false;
-        value = value * 10 + (text[i] - '0');
+// Eight ASCII digits, the first in the lowest byte, as a number; false when one is not a
+// digit. Done a word at a time: a search's first read parses two positions per record.
+bool eight_digits(uint64_t text, uint32_t& out) {
+    constexpr uint64_t kHighNibbles = 0xF0F0F0F0F0F0F0F0;
+    if (((text & kHighNibbles) | (((text + 0x0606060606060606) & kHighNibbles) >> 4)) !=
+        0x3333333333333333) {
+        return false;
     }
-    out = value;
+    uint64_t v = text - 0x3030303030303030;
+    v = v * 10 + (v >> 8);  // pairs of digits
+    constexpr uint64_t kPairs = 0x000000FF000000FF;
+    v = (((v & kPairs) * 0x000F424000000064) + (((v >> 16) & kPairs) * 0x0000271000000001)) >> 32;
+    out = static_cast<uint32_t>(v);
     return true;
 }
 
-// "DD" (or "DDD") "MM.MMMM" then the hemisphere letter, read as whole degrees and minutes in
-// ten-thousandths; false when the text is not a position.
-struct Angle {
-    int whole = 0;
-    int minutes = 0;
-    int ten_thousandths = 0;
-    bool negative = false;
-};
-
-// A place on the globe only: minutes of 60 and more, or degrees past `most`, are no position
-// (the dashboard's position reader refuses them as well).
-bool angle_of(const uint8_t* text, size_t degree_digits, char positive, char negative, int most,
-              Angle& out) {
-    const size_t point = degree_digits + 2, hemisphere = point + 5;
-    const char letter = static_cast<char>(text[hemisphere]);
-    out.negative = letter == negative;
-    const bool read = number_of(text, 0, degree_digits, out.whole) &&
-                      number_of(text, degree_digits, point, out.minutes) && text[point] == '.' &&
-                      number_of(text, point + 1, hemisphere, out.ten_thousandths) &&
-                      (letter == positive || letter == negative);
-    return read && out.minutes < 60 &&
-           (out.whole < most ||
-            (out.whole == most && out.minutes == 0 && out.ten_thousandths == 0));
-}
-
-double degrees_of(const Angle& a) {
-    const double degrees = a.whole + (a.minutes * 10000 + a.ten_thousandths) / 600000.0;
-    // 0 - x, not -x: nought degrees west shows as 0, not -0.
-    return a.negative ? 0.0 - degrees : degrees;
-}
-
-// Written in place: an optional position made aside and copied in costs a stalled load per
-// record.
-void decode_position(const QuickRecord& record, std::optional<QuickPosition>& out) {
-    Angle latitude, longitude;
-    if (!angle_of(record.data() + kLatitudeAt, 2, 'N', 'S', 90, latitude) ||
-        !angle_of(record.data() + kLongitudeAt, 3, 'E', 'W', 180, longitude)) {
-        out.reset();
-        return;
+// The text's two, or three, degree digits, two minute digits, a point and four more, read
+// as ten-thousandths of a minute.
+bool ten_thousandths_of_text(const uint8_t* text, size_t degree_digits, int32_t& out) {
+    const size_t rest = degree_digits - 2;  // digits before the last two degree digits
+    uint32_t hundreds = 0;
+    if (rest == 1) {
+        if (!is_digit(text[0])) return false;
+        hundreds = static_cast<uint32_t>(text[0] - '0');
     }
-    out = QuickPosition{degrees_of(latitude), degrees_of(longitude)};
+    const uint8_t* p = text + rest;
+    uint32_t digits = 0;  // DDMMmmmm
+    if (p[4] != '.' ||
+        !eight_digits(fleet::load_u32(p) | uint64_t{fleet::load_u32(p + 5)} << 32, digits)) {
+        return false;
+    }
+    const uint32_t degrees = hundreds * 100 + digits / 1000000, minutes = digits % 1000000;
+    if (minutes >= 600000) return false;
+    out = static_cast<int32_t>(degrees * 600000 + minutes);
+    return true;
+}
+
+// "DDMM.MMMM" (or "DDDMM.MMMM") then the hemisphere letter, in ten-thousandths of a minute,
+// negative for `negative`. A place on the globe only: minutes of 60 and more, or degrees past
+// `most`, are no position (the dashboard's position reader refuses them as well).
+bool angle_of(const uint8_t* text, size_t degree_digits, char positive, char negative, int most,
+              int32_t& out) {
+    const char letter = static_cast<char>(text[degree_digits + 7]);
+    if ((letter != positive && letter != negative) ||
+        !ten_thousandths_of_text(text, degree_digits, out) || out > most * 600000) {
+        return false;
+    }
+    if (letter == negative) out = -out;
+    return true;
 }
 
 }  // namespace
 
-void decode_quick_record_into(const QuickRecord& record, QuickFields& fields) {
+bool quick_position_of(const QuickRecord& record, int32_t& latitude, int32_t& longitude) {
+    return angle_of(record.data() + kLatitudeAt, 2, 'N', 'S', 90, latitude) &&
+           angle_of(record.data() + kLongitudeAt, 3, 'E', 'W', 180, longitude);
+}
+
+QuickEntry quick_entry_of(uint32_t record_number, const QuickRecord& record) {
+    QuickEntry e;
+    fill_quick_entry(record_number, record, e);
+    return e;
+}
+
+void fill_quick_entry(uint32_t record_number, const QuickRecord& record, QuickEntry& e) {
     const uint8_t* p = record.data();
+    e.record = record_number;
+    e.time_unit = fleet::load_u32(p + kUnitAt);
+    e.speed_kmh = fleet::load_u16(p + kSpeedAt);
+    e.temperature_c = signed_byte(p[kTemperatureAt]);
+    for (size_t axis = 0; axis < 3; ++axis) e.g[axis] = signed_byte(p[kGAt + axis]);
+    e.tyre_count = static_cast<uint8_t>(std::min<size_t>(p[kTyreCountAt], kMostTyres));
+    // Summed in locals without branches: a record may hold 34 tyres, and a million are read.
+    // A temperature is kept one above its byte, so 0 stands for no reading.
+    uint8_t least = 0xFF, most = 0, hottest_above = 0;
+    for (const uint8_t* tyre = p + kTyresAt; tyre < p + kTyresAt + 2 * e.tyre_count; tyre += 2) {
+        least = std::min(least, tyre[0]);
+        most = std::max(most, tyre[0]);
+        const uint8_t reading = tyre[1] <= kHighestTyreTemperatureByte ? tyre[1] + 1 : 0;
+        hottest_above = std::max(hottest_above, reading);
+    }
+    const uint8_t hottest =
+        hottest_above == 0 ? QuickEntry::kNoTyreTemperature : hottest_above - 1;
+    e.least_pressure = least;
+    e.most_pressure = most;
+    e.hottest_tyre = hottest;
+    int32_t latitude = 0, longitude = 0;
+    e.has_position = quick_position_of(record, latitude, longitude);
+    e.latitude = e.has_position ? latitude : 0;
+    e.longitude = e.has_position ? longitude : 0;
+}
+
+QuickFields decode_quick_record(const QuickRecord& record) {
+    const uint8_t* p = record.data();
+    QuickFields fields;
     fields.time_unit = fleet::load_u32(p + kUnitAt);
     fields.speed_kmh = fleet::load_u16(p + kSpeedAt);
     fields.temperature_c = signed_byte(p[kTemperatureAt]);
     for (size_t axis = 0; axis < 3; ++axis) fields.g[axis] = signed_byte(p[kGAt + axis]);
-    const size_t count = std::min<size_t>(p[kTyreCountAt], kMostTyres);
-    fields.tyres.assign_stored(p + kTyresAt, count);
-    decode_position(record, fields.position);
+    fields.tyres.assign_stored(p + kTyresAt, std::min<size_t>(p[kTyreCountAt], kMostTyres));
+    int32_t latitude = 0, longitude = 0;
+    if (quick_position_of(record, latitude, longitude)) {
+        fields.position = QuickPosition{degrees_of_angle(latitude), degrees_of_angle(longitude)};
+    }
+    return fields;
 }
 
 QuickTyre QuickTyres::operator[](size_t i) const {
@@ -126,12 +165,6 @@ void QuickTyres::assign_stored(const uint8_t* entries, size_t count) {
 // Equal as read: any two error bytes are the same "error".
 bool QuickTyres::operator==(const QuickTyres& other) const {
     return count_ == other.count_ && std::equal(begin(), end(), other.begin());
-}
-
-QuickFields decode_quick_record(const QuickRecord& record) {
-    QuickFields fields;
-    decode_quick_record_into(record, fields);
-    return fields;
 }
 
 }  // namespace fleet::format

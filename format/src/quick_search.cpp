@@ -30,14 +30,20 @@ double tyre_temperature_threshold(double value, const FindUnits& units) {
     return rounded(celsius + kTyreTemperatureBias);
 }
 
-template <typename Test>
-bool any_tyre(const QuickFields& fields, Test test) {
-    return std::any_of(fields.tyres.begin(), fields.tyres.end(), test);
+bool in_box(const std::array<double, 4>& box, const QuickEntry& entry) {
+    if (!entry.has_position) return false;
+    const double longitude = degrees_of_angle(entry.longitude);
+    const double latitude = degrees_of_angle(entry.latitude);
+    return box[0] <= longitude && longitude <= box[1] && box[2] <= latitude && latitude <= box[3];
 }
 
-bool in_box(const std::array<double, 4>& box, const std::optional<QuickPosition>& position) {
-    return position && box[0] <= position->longitude && position->longitude <= box[1] &&
-           box[2] <= position->latitude && position->latitude <= box[3];
+// Records from n on that one call may ask for: not past the ring's last unit.
+uint32_t records_up_to_ring_end(uint32_t n, uint32_t left) {
+    return std::min({left, kRecordsPerProgress, kLastUnitNumber - n + 1});
+}
+
+uint32_t advanced(uint32_t n, uint32_t by) {
+    return n + by > kLastUnitNumber ? n + by - kLastUnitNumber : n + by;
 }
 
 }  // namespace
@@ -72,31 +78,34 @@ std::optional<QuickFilter> make_quick_filter(const QuickQuery& query) {
     return filter;
 }
 
-bool quick_matches(const QuickFilter& filter, const QuickFields& fields) {
+bool quick_matches(const QuickFilter& filter, const QuickEntry& entry) {
     const double threshold = filter.thresholds[0];
     switch (filter.search) {
         case QuickSearch::SpeedOver:
-            return fields.speed_kmh > threshold;
+            return entry.speed_kmh > threshold;
         case QuickSearch::GOver:
-            return std::any_of(fields.g.begin(), fields.g.end(), [threshold](int g) {
+            return std::any_of(entry.g.begin(), entry.g.end(), [threshold](int g) {
                 return g_of_stored(g) > threshold || g_of_stored(g) < -threshold;
             });
         case QuickSearch::TemperatureOver:
-            return fields.temperature_c > threshold;
+            return entry.temperature_c > threshold;
         case QuickSearch::TyreTemperatureOver:
-            return any_tyre(fields, [threshold](const QuickTyre& t) {
-                return t.temperature_c && *t.temperature_c + kTyreTemperatureBias > threshold;
-            });
+            // Both sides in the stored scale, degrees + 40.
+            return entry.hottest_tyre != QuickEntry::kNoTyreTemperature &&
+                   entry.hottest_tyre > threshold;
         case QuickSearch::PressureOver:
-            return any_tyre(fields,
-                            [threshold](const QuickTyre& t) { return t.pressure_psi > threshold; });
+            return entry.tyre_count > 0 && entry.most_pressure > threshold;
         case QuickSearch::PressureUnder:
-            return any_tyre(fields,
-                            [threshold](const QuickTyre& t) { return t.pressure_psi < threshold; });
+            return entry.tyre_count > 0 && entry.least_pressure < threshold;
         case QuickSearch::PositionBox:
-            return in_box(filter.thresholds, fields.position);
+            return in_box(filter.thresholds, entry);
     }
     return false;
+}
+
+std::span<const QuickRecord> IndexReader::quick_units(uint32_t n, uint32_t count) {
+    if (count == 0 || !quick_unit(n, one_)) return {};
+    return {&one_, 1};
 }
 
 std::optional<std::vector<QuickEntry>> read_quick_entries(
@@ -109,24 +118,27 @@ std::optional<std::vector<QuickEntry>> read_quick_entries(
     const uint32_t total = units_between(first, last);
     std::vector<QuickEntry> entries;
     entries.reserve(std::min(total, units_between(time.first, time.last)));
-    uint32_t done = 0;
-    const bool walked = walk_ring(first, last, [&](uint32_t n) {
-        if (keep_going && ++done % kRecordsPerProgress == 0 &&
-            !keep_going(static_cast<double>(done) / total)) {
-            return false;
+    uint32_t n = first, done = 0, next_question = kRecordsPerProgress;
+    while (done < total) {
+        const std::span<const QuickRecord> records =
+            reader.quick_units(n, records_up_to_ring_end(n, total - done));
+        for (const QuickRecord& record : records) {
+            // Checked before decoding: records outside the range cost no more than their read.
+            const uint32_t unit = fleet::load_u32(record.data());
+            if (on_recorded_arc(time.first, time.last, unit)) {
+                const auto at = static_cast<uint32_t>(&record - records.data());
+                fill_quick_entry(advanced(n, at), record, entries.emplace_back());
+            }
         }
-        QuickRecord record;
-        if (!reader.quick_unit(n, record)) return true;
-        // Checked before decoding: records outside the range cost no more than their read.
-        const uint32_t unit = fleet::load_u32(record.data());
-        if (on_recorded_arc(time.first, time.last, unit)) {
-            QuickEntry& entry = entries.emplace_back();
-            entry.record = n;
-            decode_quick_record_into(record, entry.fields);
+        // A record that cannot be read is passed over.
+        const uint32_t step = std::max<uint32_t>(1, static_cast<uint32_t>(records.size()));
+        n = advanced(n, step);
+        done += step;
+        if (done >= next_question && done < total) {
+            next_question = done + kRecordsPerProgress;
+            if (keep_going && !keep_going(static_cast<double>(done) / total)) return std::nullopt;
         }
-        return true;
-    });
-    if (!walked) return std::nullopt;
+    }
     return entries;
 }
 
@@ -134,9 +146,27 @@ std::vector<const QuickEntry*> search_quick_entries(const std::vector<QuickEntry
                                                     const QuickFilter& filter) {
     std::vector<const QuickEntry*> rows;
     for (const QuickEntry& entry : entries) {
-        if (quick_matches(filter, entry.fields)) rows.push_back(&entry);
+        if (quick_matches(filter, entry)) rows.push_back(&entry);
     }
     return rows;
+}
+
+QuickFields quick_row_fields(IndexReader& reader, const QuickEntry& entry) {
+    QuickRecord record;
+    if (reader.quick_unit(entry.record, record) &&
+        fleet::load_u32(record.data()) == entry.time_unit) {
+        return decode_quick_record(record);
+    }
+    QuickFields fields;
+    fields.time_unit = entry.time_unit;
+    fields.speed_kmh = entry.speed_kmh;
+    fields.temperature_c = entry.temperature_c;
+    std::copy(entry.g.begin(), entry.g.end(), fields.g.begin());
+    if (entry.has_position) {
+        fields.position =
+            QuickPosition{degrees_of_angle(entry.latitude), degrees_of_angle(entry.longitude)};
+    }
+    return fields;
 }
 
 }  // namespace fleet::format

@@ -15,13 +15,23 @@ bool RingIndexReader::time_header(IndexHeader& out) {
     return true;
 }
 
-bool RingIndexReader::quick_unit(uint32_t n, QuickRecord& out) {
+bool RingIndexReader::ahead_holds(uint32_t n) {
     const bool alone = n >= alone_first_ && n - alone_first_ < alone_count_;
-    if (alone || n < ahead_first_ || n - ahead_first_ >= ahead_.size()) {
-        if (alone || !read_ahead(n)) return ring_.quick_unit(n, out);
-    }
+    if (alone) return false;
+    return (n >= ahead_first_ && n - ahead_first_ < ahead_.size()) || read_ahead(n);
+}
+
+bool RingIndexReader::quick_unit(uint32_t n, QuickRecord& out) {
+    if (!ahead_holds(n)) return ring_.quick_unit(n, out);
     out = ahead_[n - ahead_first_];
     return true;
+}
+
+std::span<const QuickRecord> RingIndexReader::quick_units(uint32_t n, uint32_t count) {
+    if (!ahead_holds(n)) return IndexReader::quick_units(n, count);
+    const size_t at = n - ahead_first_;
+    return std::span<const QuickRecord>(ahead_).subspan(
+        at, std::min<size_t>(count, ahead_.size() - at));
 }
 
 // The block stops at the ring's last unit: the record after it is unit 1, not the next one.

@@ -107,12 +107,12 @@ TEST_P(QuickSearches, MatchOnlyPastTheThreshold) {
     ASSERT_FALSE(c.matching.empty());
     ASSERT_FALSE(c.not_matching.empty());
     for (size_t i = 0; i < c.matching.size(); ++i) {
-        const auto fields = ff::decode_quick_record(c.matching[i].record());
-        EXPECT_TRUE(ff::quick_matches(*filter, fields)) << "matching record " << i;
+        const auto entry = ff::quick_entry_of(1, c.matching[i].record());
+        EXPECT_TRUE(ff::quick_matches(*filter, entry)) << "matching record " << i;
     }
     for (size_t i = 0; i < c.not_matching.size(); ++i) {
-        const auto fields = ff::decode_quick_record(c.not_matching[i].record());
-        EXPECT_FALSE(ff::quick_matches(*filter, fields)) << "record not matching " << i;
+        const auto entry = ff::quick_entry_of(1, c.not_matching[i].record());
+        EXPECT_FALSE(ff::quick_matches(*filter, entry)) << "record not matching " << i;
     }
 }
 
@@ -354,7 +354,7 @@ TEST_F(QuickEntries, OnlyThoseOfRecordedUnitsAlongTheRing) {
     const auto entries = ff::read_quick_entries(reader_);
     ASSERT_TRUE(entries);
     EXPECT_EQ(records(*entries), (std::vector<uint32_t>{kLast, 1, 2}));
-    EXPECT_EQ((*entries)[0].fields, ff::decode_quick_record(reader_.quick[kLast]));
+    EXPECT_EQ((*entries)[0], ff::quick_entry_of(kLast, reader_.quick[kLast]));
 
     // A record whose own number is another unit's goes by the unit it names.
     reader_.quick[kLast - 1] = QuickBytes().unit(2).record();
@@ -371,7 +371,31 @@ TEST_F(QuickEntries, SearchesReturnRowsInIndexOrder) {
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0], &(*entries)[1]);
     EXPECT_EQ(rows[1], &(*entries)[2]);
-    EXPECT_EQ(rows[1]->fields.speed_kmh, 40);
+    EXPECT_EQ(rows[1]->speed_kmh, 40);
+}
+
+// A row's texts need the tyres, which the entry only sums up: the record is read again, and
+// where it has gone or now names another unit the row keeps the entry's values.
+TEST_F(QuickEntries, ARowReadsItsWholeRecordAgain) {
+    reader_.quick[2] = QuickBytes()
+                           .unit(2)
+                           .speed(40)
+                           .tyres({{100, 100}, {90, 186}})
+                           .position("2230.1500S", "11345.0000W")
+                           .record();
+    const auto entries = ff::read_quick_entries(reader_);
+    ASSERT_TRUE(entries);
+    const ff::QuickEntry& last = entries->back();
+    ASSERT_EQ(last.record, 2u);
+    const ff::QuickFields whole = ff::decode_quick_record(reader_.quick[2]);
+    EXPECT_EQ(ff::quick_row_fields(reader_, last), whole);
+
+    ff::QuickFields without_tyres = whole;
+    without_tyres.tyres = {};
+    reader_.quick[2] = QuickBytes().unit(7).speed(99).record();
+    EXPECT_EQ(ff::quick_row_fields(reader_, last), without_tyres);
+    reader_.quick.erase(2);
+    EXPECT_EQ(ff::quick_row_fields(reader_, last), without_tyres);
 }
 
 TEST_F(QuickEntries, NothingWithoutTheHeadersAndNothingWhenStopped) {

@@ -76,7 +76,7 @@ Outcome list_events(RecordingIndexReader& reader, const std::string& name, bool 
 
 ordered_json quick_json(const ff::QuickEntry& entry, RecordingIndexReader& reader,
                         ff::FindUnits units) {
-    const ff::QuickFields& f = entry.fields;
+    const ff::QuickFields f = ff::quick_row_fields(reader, entry);
     ff::IndexUnit unit;
     ordered_json j{{"unit", f.time_unit},
                    {"record", entry.record},
@@ -111,7 +111,8 @@ Outcome search_quick(RecordingIndexReader& reader, const std::string& name,
             std::printf("%s\n", quick_json(*entry, reader, request.units).dump().c_str());
             continue;
         }
-        const auto t = ff::quick_row_texts(entry->fields, reader, request.units);
+        const auto t =
+            ff::quick_row_texts(ff::quick_row_fields(reader, *entry), reader, request.units);
         print_tabbed({t.begin(), t.end()});
     }
     return kExitDone;

@@ -147,7 +147,7 @@ class FindJob::Walk {
         if (!entries) return false;
         const auto found = ff::search_quick_entries(*entries, *filter);
         for (std::size_t i = 0; i < found.size(); ++i) {
-            if (!add(quick_row(found[i]->fields, reader))) return false;
+            if (!add(quick_row(ff::quick_row_fields(reader, *found[i]), reader))) return false;
             report(read_share + (1.0 - read_share) * share(i + 1, found.size()));
         }
         return true;

@@ -11,6 +11,7 @@
 #include <functional>
 #include <iterator>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,13 @@ class IndexReader {
     // The quick index header is a 128-byte record; its second and third u32 are first and last.
     virtual bool quick_header(QuickRecord& out) = 0;
     virtual bool quick_unit(uint32_t n, QuickRecord& out) = 0;
+    // Up to `count` records from n on (never past the ring's last unit), kept by the reader
+    // until its next call: a reader that reads ahead hands a whole block over without a copy
+    // apiece. Empty when record n cannot be read. One record at a time unless overridden.
+    virtual std::span<const QuickRecord> quick_units(uint32_t n, uint32_t count);
+
+  private:
+    QuickRecord one_{};
 };
 
 inline constexpr int kEventTypeShift = 20;
@@ -171,21 +179,42 @@ struct QuickFilter {
     std::array<double, 4> thresholds{};
 };
 std::optional<QuickFilter> make_quick_filter(const QuickQuery& query);
-bool quick_matches(const QuickFilter& filter, const QuickFields& fields);
+
+// A quick record as the searches test it, 28 bytes: a million of them read once stay small and
+// are searched again quickly. The tyres are summed up for the searches; a row's texts read the
+// whole record again (quick_row_fields).
+struct QuickEntry {
+    static constexpr uint8_t kNoTyreTemperature = 0xFF;
+
+    uint32_t record = 0;  // its number in the quick index
+    uint32_t time_unit = 0;
+    int32_t latitude = 0;   // ten-thousandths of a minute, negative south; see has_position
+    int32_t longitude = 0;  // the same, negative west
+    uint16_t speed_kmh = 0;
+    int8_t temperature_c = 0;
+    std::array<int8_t, 3> g{};
+    uint8_t tyre_count = 0;  // at most the record's room
+    uint8_t least_pressure = 0, most_pressure = 0;
+    uint8_t hottest_tyre = kNoTyreTemperature;  // stored temperature byte; none without a reading
+    bool has_position = false;
+    bool operator==(const QuickEntry&) const = default;
+};
+QuickEntry quick_entry_of(uint32_t record_number, const QuickRecord& record);
+bool quick_matches(const QuickFilter& filter, const QuickEntry& entry);
 
 // The quick records of a source, read once (the dialog searches them again and again): only
 // those whose time-unit number lies in the time index's recorded range, walked along the ring.
 // `keep_going` is asked every few thousand records with the share done (0..1); false stops.
-struct QuickEntry {
-    uint32_t record = 0;  // its number in the quick index
-    QuickFields fields;
-};
 std::optional<std::vector<QuickEntry>> read_quick_entries(
     IndexReader& reader, const std::function<bool(double done)>& keep_going = {});
 
 // A search over the entries read; rows in index order.
 std::vector<const QuickEntry*> search_quick_entries(const std::vector<QuickEntry>& entries,
                                                     const QuickFilter& filter);
+
+// A found row's whole record, read again; where it cannot be read or no longer names the
+// entry's unit (the medium changed under the finder), the entry's own values without tyres.
+QuickFields quick_row_fields(IndexReader& reader, const QuickEntry& entry);
 
 // The texts of a quick row: tindex, Time ("-" when the time unit cannot be read), speed, G,
 // temperature, longitude/latitude ("-" when invalid), wheel number, pressure/temperature (each

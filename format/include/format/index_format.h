@@ -49,6 +49,10 @@ inline uint32_t previous_unit_number(uint32_t n) {
     return n <= 1 ? kLastUnitNumber : n - 1;
 }
 // Units from first to last inclusive along the ring; 0 for numbers outside the ring.
-uint32_t units_between(uint32_t first, uint32_t last);
+inline uint32_t units_between(uint32_t first, uint32_t last) {
+    if (first == 0 || last == 0 || first > kLastUnitNumber || last > kLastUnitNumber) return 0;
+    if (last >= first) return last - first + 1;
+    return kLastUnitNumber - first + 1 + last;
+}
 
 }  // namespace fleet::format

@@ -21,9 +21,12 @@ class RingIndexReader final : public IndexReader {
     bool event_unit(uint32_t n, IndexUnit& out) override { return ring_.event_unit(n, out); }
     bool quick_header(QuickRecord& out) override { return ring_.quick_header(out); }
     bool quick_unit(uint32_t n, QuickRecord& out) override;
+    std::span<const QuickRecord> quick_units(uint32_t n, uint32_t count) override;
 
   private:
     bool read_ahead(uint32_t n);
+    // Whether record n is in the block read ahead, reading the block that starts at n if not.
+    bool ahead_holds(uint32_t n);
 
     RingRecording& ring_;
     std::vector<QuickRecord> ahead_;  // records ahead_first_, ahead_first_ + 1, ...
