@@ -1,5 +1,6 @@
 #include "audio_track.h"
 
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -23,6 +24,8 @@ bool send_packet(AVFormatContext& muxer, const AVStream& stream, AVRational from
 class PcmTrack : public AudioTrack {
   public:
     explicit PcmTrack(const PcmFormat& format) : format_(format) {}
+
+    bool open(const AVOutputFormat& /*container*/, std::string& /*error*/) override { return true; }
 
     bool add_stream(AVFormatContext& muxer, std::string& error) override {
         stream_ = avformat_new_stream(&muxer, nullptr);
@@ -80,11 +83,10 @@ class AacTrack : public AudioTrack {
   public:
     explicit AacTrack(const PcmFormat& format) : format_(format) {}
 
-    bool add_stream(AVFormatContext& muxer, std::string& error) override {
+    bool open(const AVOutputFormat& container, std::string& error) override {
         const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_AAC);
         encoder_.reset(codec ? avcodec_alloc_context3(codec) : nullptr);
-        stream_ = avformat_new_stream(&muxer, nullptr);
-        if (!encoder_ || stream_ == nullptr) {
+        if (!encoder_) {
             error = "audio: no AAC encoder";
             return false;
         }
@@ -93,14 +95,22 @@ class AacTrack : public AudioTrack {
         av_channel_layout_default(&encoder_->ch_layout, 1);
         encoder_->bit_rate = kAacBitRate;
         encoder_->time_base = AVRational{1, format_.rate};
-        if (muxer.oformat->flags & AVFMT_GLOBALHEADER) {
-            encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-        }
-        int status = avcodec_open2(encoder_.get(), codec, nullptr);
-        if (status >= 0)
-            status = avcodec_parameters_from_context(stream_->codecpar, encoder_.get());
+        if (container.flags & AVFMT_GLOBALHEADER) encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        const int status = avcodec_open2(encoder_.get(), codec, nullptr);
         if (status < 0) {
             error = "audio: AAC at " + std::to_string(format_.rate) + " Hz: " + av_text(status);
+            return false;
+        }
+        return true;
+    }
+
+    bool add_stream(AVFormatContext& muxer, std::string& error) override {
+        stream_ = avformat_new_stream(&muxer, nullptr);
+        const int status = stream_ == nullptr
+                               ? AVERROR(ENOMEM)
+                               : avcodec_parameters_from_context(stream_->codecpar, encoder_.get());
+        if (status < 0) {
+            error = "audio: " + av_text(status);
             return false;
         }
         stream_->time_base = encoder_->time_base;

@@ -18,6 +18,9 @@ namespace ombrel {
 class AudioTrack {
   public:
     virtual ~AudioTrack() = default;
+    // Sets up what the track needs before any GOP arrives (the encoder), so a format the
+    // track cannot write is refused while the export is still being prepared.
+    virtual bool open(const AVOutputFormat& container, std::string& error) = 0;
     // Adds the track's stream to the muxer, before its header is written.
     virtual bool add_stream(AVFormatContext& muxer, std::string& error) = 0;
     // Appends mono samples in the track's PcmFormat (whole samples).

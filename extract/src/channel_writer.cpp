@@ -51,6 +51,11 @@ bool ChannelWriter::open(std::string& error) {
     }
     audio_ = output_.container == Container::kMp4 ? make_aac_track(output_.sound)
                                                   : make_pcm_track(output_.sound);
+    if (!audio_->open(*muxer_->oformat, error)) {
+        error = output_.path + ": " + error;
+        discard();
+        return false;
+    }
     return true;
 }
 

@@ -75,6 +75,11 @@ const RefusedJob kRefused[] = {
      }},
     {"an asked channel without a path",
      [](ExtractJob& j, const std::string&) { j.channel_avi_path[2][0] = '\0'; }},
+    {"MP4 with sound its AAC track cannot carry (4000 Hz)",
+     [](ExtractJob& j, const std::string&) {
+         j.reserved1[0] = 1;
+         j.sample_rate = 4000;
+     }},
     {"12-bit sound", [](ExtractJob& j, const std::string&) { j.sample_bits = 12; }},
     {"no output asked for",
      [](ExtractJob& j, const std::string&) { j.channel_avi[0] = j.channel_avi[2] = 0; }},
