@@ -73,6 +73,9 @@ bool MosaicOutput::open_encoder(const MosaicVideoFormat& video) {
     encoder_->gop_size = video.frames_per_second;  // a key frame every second, for seeking
     encoder_->max_b_frames = 0;  // AVI keeps no presentation times to reorder frames by
     encoder_->thread_count = 0;
+    // libx264's statistics at the end of every export would only fill the host's log;
+    // warnings and errors still show.
+    encoder_->log_level_offset = AV_LOG_VERBOSE - AV_LOG_INFO;
     av_opt_set(encoder_->priv_data, "preset", kPreset, 0);
     av_opt_set(encoder_->priv_data, "crf", kConstantQuality, 0);
     int r = avcodec_open2(encoder_, codec, nullptr);
