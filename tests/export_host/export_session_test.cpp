@@ -81,31 +81,29 @@ TEST_F(ExportSessionTest, PreparationRefusesWhatCannotBeExported) {
     struct Case {
         int32_t opened_type;
         bool header_readable;
-        const char* refusal;  // null: prepared
+        std::optional<ExportRefusal> refusal;
     };
     const Case cases[] = {
-        {KIVRA_SOURCE_NONE, true, "Nothing is opened!"},
-        {KIVRA_SOURCE_REALTIME, true, "The source data type is not supported!"},
-        {KIVRA_SOURCE_REMOTE, true, "The source data type is not supported!"},
-        {KIVRA_SOURCE_FILE, false, "Can't get time index date!"},
-        {KIVRA_SOURCE_FILE, true, nullptr},
-        {KIVRA_SOURCE_DISK, true, nullptr},
-        {KIVRA_SOURCE_CARD, true, nullptr},
+        {KIVRA_SOURCE_NONE, true, ExportRefusal::NothingOpened},
+        {KIVRA_SOURCE_REALTIME, true, ExportRefusal::SourceNotSupported},
+        {KIVRA_SOURCE_REMOTE, true, ExportRefusal::SourceNotSupported},
+        {KIVRA_SOURCE_FILE, false, ExportRefusal::NoTimeIndex},
+        {KIVRA_SOURCE_FILE, true, std::nullopt},
+        {KIVRA_SOURCE_DISK, true, std::nullopt},
+        {KIVRA_SOURCE_CARD, true, std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.opened_type);
         fake_engine().opened_type = c.opened_type;
         fake_engine().header_readable = c.header_readable;
-        const auto prepared = session_->prepare();
-        if (c.refusal == nullptr) {
-            ASSERT_TRUE(prepared.ok());
-            EXPECT_EQ(prepared->first, 1u);
-            EXPECT_EQ(prepared->last, 10u);
-        } else {
-            ASSERT_FALSE(prepared.ok());
-            EXPECT_EQ(prepared.error().message, c.refusal);
+        IndexRange range;
+        EXPECT_EQ(session_->prepare(range), c.refusal);
+        if (!c.refusal) {
+            EXPECT_EQ(range.first, 1u);
+            EXPECT_EQ(range.last, 10u);
         }
     }
+    EXPECT_STREQ(english_text(ExportRefusal::NothingOpened), "Nothing is opened!");
 }
 
 TEST(IndexRangeTest, StepsRunAlongTheRingPastItsLastUnit) {

@@ -83,15 +83,15 @@ ExportSession::ExportSession(EngineEntries engine, OmbrelEntries ombrel, ExportS
 
 ExportSession::~ExportSession() = default;
 
-fleet::Result<IndexRange> ExportSession::prepare() const {
+std::optional<ExportRefusal> ExportSession::prepare(IndexRange& range) const {
     const int32_t type = engine_.zTellOpenedType();
-    if (type < KIVRA_SOURCE_FILE) return fleet::fail(english_text(ExportRefusal::NothingOpened));
-    if (is_network(type) || type > KIVRA_SOURCE_REMOTE)
-        return fleet::fail(english_text(ExportRefusal::SourceNotSupported));
+    if (type < KIVRA_SOURCE_FILE) return ExportRefusal::NothingOpened;
+    if (is_network(type) || type > KIVRA_SOURCE_REMOTE) return ExportRefusal::SourceNotSupported;
     KivraIndexHeader header{};
-    if (engine_.zTellTimeInxHd(&header) == 0 || IndexRange{header.first, header.last}.units() == 0)
-        return fleet::fail(english_text(ExportRefusal::NoTimeIndex));
-    return IndexRange{header.first, header.last};
+    if (engine_.zTellTimeInxHd(&header) == 0) return ExportRefusal::NoTimeIndex;
+    range = IndexRange{header.first, header.last};
+    if (range.units() == 0) return ExportRefusal::NoTimeIndex;
+    return std::nullopt;
 }
 
 std::optional<ExportRefusal> ExportSession::start(const ExportRequest& request) {

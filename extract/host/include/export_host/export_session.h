@@ -113,9 +113,9 @@ class ExportSession {
     // The host stops a running export and waits for its end before destroying the session.
     ~ExportSession();
 
-    // What the dialog shows before an export: the open source's time-index range; refused for
-    // nothing opened, a network source or an unreadable time index.
-    fleet::Result<IndexRange> prepare() const;
+    // What the dialog shows before an export: the open source's time-index range into `range`;
+    // refused for nothing opened, a network source or an unreadable time index.
+    std::optional<ExportRefusal> prepare(IndexRange& range) const;
 
     // Checks the request in the dialog's order, makes the target directory and starts the
     // engine's extraction of the range. On success the export runs until sink.ended.
