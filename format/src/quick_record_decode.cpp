@@ -4,6 +4,7 @@
 #include "common/le.h"
 #include "format/find_units.h"
 #include "format/index_find.h"
+#include "format/position_text.h"
 #include "format/quick_record_layout.h"
 #include "quick_record_decode.h"
 
@@ -25,66 +26,11 @@ int8_t signed_byte(uint8_t b) {
     return static_cast<int8_t>(b);
 }
 
-bool is_digit(uint8_t c) {
-    return c >= '0' && c <= '9';
-}
-
-// Eight ASCII digits, the first in the lowest byte, as a number; false when one is not a
-// digit. Done a word at a time: a search's first read parses two positions per record.
-bool eight_digits(uint64_t text, uint32_t& out) {
-    constexpr uint64_t kHighNibbles = 0xF0F0F0F0F0F0F0F0;
-    if (((text & kHighNibbles) | (((text + 0x0606060606060606) & kHighNibbles) >> 4)) !=
-        0x3333333333333333) {
-        return false;
-    }
-    uint64_t v = text - 0x3030303030303030;
-    v = v * 10 + (v >> 8);  // pairs of digits
-    constexpr uint64_t kPairs = 0x000000FF000000FF;
-    v = (((v & kPairs) * 0x000F424000000064) + (((v >> 16) & kPairs) * 0x0000271000000001)) >> 32;
-    out = static_cast<uint32_t>(v);
-    return true;
-}
-
-// The text's two, or three, degree digits, two minute digits, a point and four more, read
-// as ten-thousandths of a minute.
-bool ten_thousandths_of_text(const uint8_t* text, size_t degree_digits, int32_t& out) {
-    const size_t rest = degree_digits - 2;  // digits before the last two degree digits
-    uint32_t hundreds = 0;
-    if (rest == 1) {
-        if (!is_digit(text[0])) return false;
-        hundreds = static_cast<uint32_t>(text[0] - '0');
-    }
-    const uint8_t* p = text + rest;
-    uint32_t digits = 0;  // DDMMmmmm
-    if (p[4] != '.' ||
-        !eight_digits(fleet::load_u32(p) | uint64_t{fleet::load_u32(p + 5)} << 32, digits)) {
-        return false;
-    }
-    const uint32_t degrees = hundreds * 100 + digits / 1000000, minutes = digits % 1000000;
-    if (minutes >= 600000) return false;
-    out = static_cast<int32_t>(degrees * 600000 + minutes);
-    return true;
-}
-
-// "DDMM.MMMM" (or "DDDMM.MMMM") then the hemisphere letter, in ten-thousandths of a minute,
-// negative for `negative`. A place on the globe only: minutes of 60 and more, or degrees past
-// `most`, are no position (the dashboard's position reader refuses them as well).
-bool angle_of(const uint8_t* text, size_t degree_digits, char positive, char negative, int most,
-              int32_t& out) {
-    const char letter = static_cast<char>(text[degree_digits + 7]);
-    if ((letter != positive && letter != negative) ||
-        !ten_thousandths_of_text(text, degree_digits, out) || out > most * 600000) {
-        return false;
-    }
-    if (letter == negative) out = -out;
-    return true;
-}
-
 }  // namespace
 
 bool quick_position_of(const QuickRecord& record, int32_t& latitude, int32_t& longitude) {
-    return angle_of(record.data() + kLatitudeAt, 2, 'N', 'S', 90, latitude) &&
-           angle_of(record.data() + kLongitudeAt, 3, 'E', 'W', 180, longitude);
+    return latitude_of_text(record.data() + kLatitudeAt, latitude) &&
+           longitude_of_text(record.data() + kLongitudeAt, longitude);
 }
 
 QuickEntry quick_entry_of(uint32_t record_number, const QuickRecord& record) {
@@ -110,8 +56,7 @@ void fill_quick_entry(uint32_t record_number, const QuickRecord& record, QuickEn
         const uint8_t reading = tyre[1] <= kHighestTyreTemperatureByte ? tyre[1] + 1 : 0;
         hottest_above = std::max(hottest_above, reading);
     }
-    const uint8_t hottest =
-        hottest_above == 0 ? QuickEntry::kNoTyreTemperature : hottest_above - 1;
+    const uint8_t hottest = hottest_above == 0 ? QuickEntry::kNoTyreTemperature : hottest_above - 1;
     e.least_pressure = least;
     e.most_pressure = most;
     e.hottest_tyre = hottest;

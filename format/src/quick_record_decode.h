@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "format/index_find.h"
+#include "format/position_text.h"
 
 namespace fleet::format {
 
@@ -16,10 +17,5 @@ bool quick_position_of(const QuickRecord& record, int32_t& latitude, int32_t& lo
 // aside and copied into a million-long vector stalls on each copy, its bytes just stored
 // one by one being loaded back whole.
 void fill_quick_entry(uint32_t record_number, const QuickRecord& record, QuickEntry& e);
-
-// One division, so the degrees are the nearest double to the stored angle.
-inline double degrees_of_angle(int32_t ten_thousandths_of_minute) {
-    return ten_thousandths_of_minute / 600000.0;
-}
 
 }  // namespace fleet::format

@@ -50,6 +50,15 @@ constexpr LanguageEntry kEntries[] = {
     {"IDC_TEXT_ETIME", "end time"},
     {"IDC_TARGET_DIR", "target directory"},
     {"IDC_TEXT_GOP", "gop file(fast)"},
+    {"IDC_CHECK_ALLCH", "all ch avi file"},
+    {"IDC_CHECK_CH1", "ch1 avi file"},
+    {"IDC_CHECK_CH2", "ch2 avi file"},
+    {"IDC_CHECK_CH3", "ch3 avi file"},
+    {"IDC_CHECK_CH4", "ch4 avi file"},
+    {"IDC_CHECK_CH5", "ch5 avi file"},
+    {"IDC_CHECK_CH6", "ch6 avi file"},
+    {"IDC_CHECK_CH7", "ch7 avi file"},
+    {"IDC_CHECK_CH8", "ch8 avi file"},
     {"IDC_BTN_START", "Start"},
     {"IDC_BUTTON_CLEAR", "Reset"},
     {"IDC_BTN_DOWNLOAD", "Download"},
@@ -296,13 +305,15 @@ constexpr LanguageEntry kEntries[] = {
     {"IDS_STRING445", "Pelisto login, refused, illegal user:"},
     {"IDS_STRING446", "Pelisto login, accepted, user:"},
     {"IDS_STRING447", "Pelisto logout, user:"},
+    {"IDS_STRING_EXTRACT_DIR_LONG", "The target directory is too long!"},
+    {"IDS_STRING_EXTRACT_RUNNING", "An extraction is running!"},
     {"IDS_STRING666", "Copyright (C) the VelmoraPlayer developers. All rights reserved."},
     // The one text no language file replaces, hence no key.
     {"", "Illegal user!"},
 };
 
 constexpr size_t kKeyedCount = std::size(kEntries) - 1;
-static_assert(std::size(kEntries) == 278);
+static_assert(std::size(kEntries) == 289);
 static_assert(kEntries[kKeyedCount].key.empty());
 
 constexpr std::string_view kLangDir = "config/lang/";

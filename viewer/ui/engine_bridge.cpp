@@ -2,12 +2,15 @@
 
 #include <QCoreApplication>
 #include <atomic>
+#include <mutex>
 
 namespace velmora {
 
 namespace {
 
 std::atomic<QObject*> g_receiver{nullptr};
+std::mutex g_extract_mutex;
+fleet::export_host::ExportSession* g_extract_session = nullptr;  // under g_extract_mutex
 
 void post(EngineEvent* event) {
     QObject* receiver = g_receiver.load();
@@ -41,7 +44,12 @@ void on_link(int32_t link, int32_t code, int32_t value, intptr_t) {
     post(new EngineEvent(EngineEvent::Kind::Link, link, code, value));
 }
 
-void on_extract(int32_t, int32_t, const void*, int32_t, const void*) {}
+void on_extract(int32_t kind, int32_t percent, const void* data, int32_t length,
+                const void* frame_set) {
+    std::lock_guard lock(g_extract_mutex);
+    if (g_extract_session != nullptr)
+        g_extract_session->on_extract(kind, percent, data, length, frame_set);
+}
 
 void on_error(int32_t error_code, int32_t system_error, int32_t checked_value) {
     post(new EngineEvent(EngineEvent::Kind::Error, error_code, system_error, checked_value));
@@ -55,6 +63,11 @@ EngineCallbacks engine_callbacks() {
 
 void set_engine_event_receiver(QObject* receiver) {
     g_receiver.store(receiver);
+}
+
+void set_extract_session(fleet::export_host::ExportSession* session) {
+    std::lock_guard lock(g_extract_mutex);
+    g_extract_session = session;
 }
 
 TelemetryFeed& telemetry_feed() {

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <cstdint>
 
+#include "export_host/export_session.h"
 #include "kivra/kivra.h"
 #include "model/engine_host.h"
 #include "model/telemetry_snapshot.h"
@@ -35,6 +36,10 @@ EngineCallbacks engine_callbacks();
 
 // Where the callbacks post to; null drops every report (before start-up, after shutdown).
 void set_engine_event_receiver(QObject* receiver);
+// Where the extraction callback forwards, on the engine's extraction thread (the session calls
+// the extraction library there, while the GOP it is given is valid); null drops the reports.
+// Setting waits for a report in progress, so a session unset here is no longer called.
+void set_extract_session(fleet::export_host::ExportSession* session);
 // The telemetry the frame callback copies for the dashboard.
 TelemetryFeed& telemetry_feed();
 

@@ -108,6 +108,7 @@ std::span<const Command> MainWindow::command_table() {
     static constexpr auto settings = [](W& w, const Command&) { w.show_settings(); };
     static constexpr auto about = [](W& w, const Command&) { w.show_about(); };
     static constexpr auto find_play = [](W& w, const Command&) { w.show_find_dialog(); };
+    static constexpr auto extract = [](W& w, const Command&) { w.show_extract_dialog(); };
     static constexpr auto splitter = [](W& w, const Command&) { w.toggle_panel(); };
     using P = PlayerSession;
 
@@ -223,7 +224,7 @@ std::span<const Command> MainWindow::command_table() {
         {.id = Id::Stop, .text_key = "IDS_STRING225", .button = control_bar(5, art::kStop),
          .handler = session_control<&P::stop>},
         {.id = Id::Extract, .text_key = "IDS_STRING226", .button = control_bar(6, art::kExtract),
-         .handler = not_available},
+         .handler = extract},
         {.id = Id::Capture, .text_key = "IDS_STRING227", .button = control_bar(7, art::kCapture),
          .handler = not_available},
         {.id = Id::Channels, .text_key = "IDS_STRING273", .button = control_bar(8, art::kChannels),

@@ -17,7 +17,8 @@ struct GpsPosition {
     std::string longitude_text;  // "%10f" cut to 10 characters
 };
 
-// Nothing for any other layout, a wrong hemisphere letter or minutes of 60 and more.
+// Nothing for any other layout, a wrong hemisphere letter, minutes of 60 and more, or degrees
+// past the poles or the date line (fleet::format::position_of_text).
 std::optional<GpsPosition> parse_position(const std::array<char, kPositionBytes>& position);
 
 }  // namespace velmora

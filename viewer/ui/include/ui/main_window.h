@@ -29,6 +29,7 @@ class CaptionBar;
 class CarInfoPanel;
 class DashboardPanel;
 class EngineHost;
+class ExtractDialog;
 class FindDialog;
 class LanguageTable;
 struct MainLayout;
@@ -177,6 +178,9 @@ class MainWindow : public QWidget, private SessionView {
     // The Find dialog (main_window_find.cpp)
     void show_find_dialog();
 
+    // The extract dialog (main_window_export.cpp)
+    void show_extract_dialog();
+
     // Telemetry on screen (main_window_telemetry.cpp)
     void build_telemetry();
     void run_telemetry_cycle();
@@ -213,7 +217,8 @@ class MainWindow : public QWidget, private SessionView {
     QTimer* telemetry_timer_ = nullptr;
     QTimer* step_timer_ = nullptr;
     std::unique_ptr<TelemetryCycle> telemetry_cycle_;
-    FindDialog* find_dialog_ = nullptr;  // made on first use
+    FindDialog* find_dialog_ = nullptr;        // made on first use
+    ExtractDialog* extract_dialog_ = nullptr;  // made on first use
 
     bool single_screen_ = true;
     bool panel_in_main_ = false;  // the panel starts inside the hidden map window

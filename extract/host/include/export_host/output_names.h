@@ -1,0 +1,56 @@
+// The names of an export's files: "<dir>/<id>_<stamp>" followed by each output's suffix, where
+// id is the recording's vehicle identifier made safe for a path and stamp the local time the
+// export began. Nothing is ever overwritten: when any file of that stem exists, "_1", "_2", ...
+// are tried in turn.
+#pragma once
+
+#include <array>
+#include <ctime>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/result.h"
+#include "export_host/export_request.h"
+
+namespace fleet::export_host {
+
+// The longest path the extraction library takes (its fields hold 260 bytes with the end).
+inline constexpr size_t kMaxPathBytes = 259;
+inline constexpr size_t kVehicleIdBytes = 16;
+inline constexpr const char* kUnknownVehicle = "unknow";
+
+// Up to 16 bytes of a frame set's identifier (its end where a zero comes first) with path
+// separators, control characters and leading dots replaced by '_'; "unknow" when empty. A
+// recorder's identifier is data: it must not climb out of the target directory or hide a file.
+std::string safe_vehicle_id(const char* vehicle_id);
+
+// Local time as "%d%02d%02d_%02d%02d_%02d" (year, month, day, hour, minute, second).
+std::string name_stamp(std::time_t when);
+
+// Every file of one export; empty strings for outputs not asked for.
+struct OutputPaths {
+    std::string stem;  // "<dir>/<id>_<stamp>" or with "_<n>"
+    std::array<std::string, kChannels> channel;
+    std::string all_channels;
+    std::string dvr, inx;
+    std::string telemetry_csv, gpx;
+
+    // Those asked for, channels first; the sidecars last.
+    std::vector<std::string> all() const;
+};
+
+using FileExists = std::function<bool(const std::string& path)>;
+
+// The paths of `request` under `stem_base` ("<dir>/<id>_<stamp>"): the first stem of
+// stem_base, stem_base_1, stem_base_2, ... none of whose files exists. Fails when a path would
+// be longer than kMaxPathBytes or no free stem is found within a bounded number of tries.
+fleet::Result<OutputPaths> choose_output_paths(const ExportRequest& request,
+                                               const std::string& stem_base,
+                                               const FileExists& exists);
+
+// "<dir>/<id>_<stamp>", with the directory's trailing separators dropped.
+std::string stem_base(const std::string& directory, const std::string& id,
+                      const std::string& stamp);
+
+}  // namespace fleet::export_host
