@@ -397,11 +397,24 @@ TEST_F(ExtractTest, ClosingTheSourceEndsARunningExtraction) {
     EXPECT_EQ(extract_log().reports().size(), at_close.size());
 }
 
-// A wrapped disk whose surviving units run 0xFFFFD, 0xFFFFE, 0xFFFFF, 1, 2, ...: a range from
-// 0xFFFFE to 3 crosses the last unit number.
-TEST_F(ExtractTest, WrappedDiskRangeAcrossTheLastUnitNumber) {
+struct WrappedMedium {
+    const char* kind;  // dvrsim's command and dvrtool's option
+    int32_t type;
+    bool physical_from_partition;  // a disk's unit offsets count from its data partition
+};
+
+void PrintTo(const WrappedMedium& m, std::ostream* os) {
+    *os << m.kind;
+}
+
+class ExtractWrapped : public ExtractTest, public testing::WithParamInterface<WrappedMedium> {};
+
+// A wrapped ring whose surviving units run 0xFFFFD, 0xFFFFE, 0xFFFFF, 1, 2, ...: a range from
+// 0xFFFFE to 3 crosses the last unit number (on the card also the seam between the laps).
+TEST_P(ExtractWrapped, RangeAcrossTheLastUnitNumber) {
+    const WrappedMedium& m = GetParam();
     const std::string image = dir_.file("wrapped.img");
-    auto made = fleet::test::run_process({DVRSIM_PATH, "disk", "--out", image, "--fps", "2",
+    auto made = fleet::test::run_process({DVRSIM_PATH, m.kind, "--out", image, "--fps", "2",
                                           "--ring-size", "1M", "--seconds", "70", "--first-unit",
                                           "1048570", "--unit-every", "7"});
     ASSERT_EQ(made.exit_code, 0) << made.err;
@@ -410,7 +423,7 @@ TEST_F(ExtractTest, WrappedDiskRangeAcrossTheLastUnitNumber) {
     ASSERT_EQ(truth["oldest_unit"].get<uint32_t>(), 0xFFFFDu) << "the image is not the case";
 
     const size_t mark = reports().disk_mark();
-    ASSERT_EQ(zOpen(KIVRA_SOURCE_DISK, image.c_str(), nullptr, 0, 0), 1);
+    ASSERT_EQ(zOpen(m.type, image.c_str(), nullptr, 0, 0), 1);
     ASSERT_TRUE(reports().wait_disk(mark, KIVRA_DISK_OPENED, kCommandLimit));
 
     const int64_t start = unit_of_open_source(0xFFFFE).offset;
@@ -422,18 +435,25 @@ TEST_F(ExtractTest, WrappedDiskRangeAcrossTheLastUnitNumber) {
 
     const auto reports = extract_log().reports();
     ASSERT_NO_FATAL_FAILURE(expect_order(reports));
-    const auto listed = listed_gops({"--disk", image}, start, end);
+    const auto listed = listed_gops({std::string("--") + m.kind, image}, start, end);
     EXPECT_EQ(listed.size(), 28u);  // four units of seven GOPs
     std::map<int64_t, int64_t> physical;
     for (const json& g : truth["gops"]) {
         physical[g["logical"].get<int64_t>()] = g["physical"].get<int64_t>();
     }
-    const int64_t data_offset = truth["data_offset"].get<int64_t>();
+    const int64_t base = m.physical_from_partition ? truth["data_offset"].get<int64_t>() : 0;
     expect_gops(reports, listed, [&](const ListedGop& g) {
-        return bytes_at(image, data_offset + physical.at(g.offset), g.stored);
+        return bytes_at(image, base + physical.at(g.offset), g.stored);
     });
     expect_index(reports, 0xFFFFE, 5, start);
 }
+
+INSTANTIATE_TEST_SUITE_P(Media, ExtractWrapped,
+                         testing::Values(WrappedMedium{"disk", KIVRA_SOURCE_DISK, true},
+                                         WrappedMedium{"card", KIVRA_SOURCE_CARD, false}),
+                         [](const testing::TestParamInfo<WrappedMedium>& medium) {
+                             return std::string(medium.param.kind);
+                         });
 
 }  // namespace
 }  // namespace engine_api
