@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine_host.h"
+#include "extract/source_copy.h"
 #include "format/gop_header.h"
 #include "format/index_format.h"
 #include "kivra/kivra.h"
@@ -270,6 +271,7 @@ TEST_F(ExtractTest, FilePairRangeDeliversItsGopsThenItsIndex) {
     expect_gops(reports, listed, [&](const ListedGop& g) { return pair_bytes(g); });
     expect_index(reports, 2, 3, start);
     EXPECT_TRUE(of_kind(reports, KIVRA_EXTRACT_READ_ERROR).empty());
+    EXPECT_EQ(zTellp(), 0) << "the extraction moved the playing source";
 }
 
 struct RefusedRange {
@@ -454,6 +456,37 @@ INSTANTIATE_TEST_SUITE_P(Media, ExtractWrapped,
                          [](const testing::TestParamInfo<WrappedMedium>& medium) {
                              return std::string(medium.param.kind);
                          });
+
+// The copy of a disk reuses the ring the open source found, so it must be of that very medium:
+// an image laid out otherwise is refused instead of being read with the wrong ring.
+TEST(ExtractSourceCopy, FollowsTheOpenRingOnlyOnTheSameMedium) {
+    TempDir dir;
+    auto make = [&](const std::string& name, const std::string& ring) {
+        const std::string image = dir.file(name);
+        auto made = fleet::test::run_process(
+            {DVRSIM_PATH, "disk", "--out", image, "--ring-size", ring, "--seconds", "20"});
+        EXPECT_EQ(made.exit_code, 0) << made.err;
+        return image;
+    };
+    const std::string image = make("a.img", "1M");
+    const std::string other = make("b.img", "2M");
+    auto found = fleet::format::find_medium_at(fleet::format::MediumKind::Disk, image);
+    ASSERT_EQ(found.verdict, fleet::format::MediumFound::Usable) << found.why;
+    kivra::RingSource open(KIVRA_ERROR_DISK_OFFSET);
+    ASSERT_TRUE(open.open(std::move(found.medium)));
+
+    auto copy = kivra::copier_of(open, fleet::format::MediumKind::Disk, image)();
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->length(), open.length());
+    EXPECT_EQ(copy->tell(), 0);
+    uint8_t mine[16], theirs[16];
+    ASSERT_TRUE(copy->time_index_header(mine) && open.time_index_header(theirs));
+    EXPECT_EQ(std::memcmp(mine, theirs, sizeof mine), 0);
+    EXPECT_EQ(copy->probe().channel_count, open.probe().channel_count);
+
+    EXPECT_EQ(kivra::copier_of(open, fleet::format::MediumKind::Disk, other)(), nullptr);
+    EXPECT_EQ(kivra::copier_of(open, fleet::format::MediumKind::Card, image)(), nullptr);
+}
 
 }  // namespace
 }  // namespace engine_api
