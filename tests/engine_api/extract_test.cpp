@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -336,6 +337,16 @@ TEST_F(ExtractTest, SecondStartIsRefusedWhileOneRunsAndTakenAfterItsEnd) {
     ASSERT_EQ(start_extract(start, end), 0);
     EXPECT_EQ(extract_log().wait_end(), std::optional<int32_t>(KIVRA_EXTRACT_FINISHED));
     EXPECT_EQ(of_kind(extract_log().reports(), KIVRA_EXTRACT_GOP).size(), 3u);
+}
+
+// The copy opens the pair by its paths again: with the stream file gone it cannot, while the
+// playing source keeps the file it opened.
+TEST_F(ExtractTest, CopyThatCannotBeOpenedEndsTheExtraction) {
+    ASSERT_NO_FATAL_FAILURE(open_pair());
+    ASSERT_EQ(std::remove(recording_.dvr.c_str()), 0);
+    ASSERT_EQ(start_extract(unit_of_open_source(1).offset, unit_of_open_source(2).offset), 0);
+    EXPECT_EQ(extract_log().wait_end(), std::optional<int32_t>(KIVRA_EXTRACT_CANNOT_OPEN));
+    EXPECT_EQ(extract_log().reports().size(), 1u);
 }
 
 TEST_F(ExtractTest, NothingOpenIsRefused) {
