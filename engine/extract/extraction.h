@@ -30,7 +30,6 @@ class Extraction {
     // Stops the extraction and waits for its thread. Called from the thread itself (a host
     // answering a report by closing or releasing), the thread is let go instead.
     void finish();
-    bool running() const { return running_; }
 
   private:
     void run(const SourceCopier& copier, const ExtractRange& range, const ExtractSink& sink);
