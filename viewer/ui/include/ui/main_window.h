@@ -4,12 +4,14 @@
 // command table.
 #pragma once
 
+#include <QPoint>
 #include <QStringList>
 #include <QWidget>
 #include <array>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -125,7 +127,7 @@ class MainWindow : public QWidget, private SessionView {
     void request_map_refresh(int reason) override;
     void run_later(int milliseconds, std::function<void()> action) override;
     void request_close_window() override;
-    void stop_screen_recording() override;
+    void show_recording_buttons(bool recording) override;
     void telemetry_gate(bool open) override;
     void telemetry_reset(bool full) override;
     void telemetry_step() override;
@@ -177,6 +179,15 @@ class MainWindow : public QWidget, private SessionView {
     // The Find dialog (main_window_find.cpp)
     void show_find_dialog();
 
+    // Snapshots, the picture pop-up and screen recording (main_window_capture.cpp)
+    std::string picture_dir() const;
+    void snapshot_video_area();
+    void snapshot_channel();
+    void snapshot_whole_screen();
+    void show_picture_menu(QPoint global);
+    void start_screen_recording();
+    void stop_screen_recording();
+
     // Telemetry on screen (main_window_telemetry.cpp)
     void build_telemetry();
     void run_telemetry_cycle();
@@ -223,7 +234,8 @@ class MainWindow : public QWidget, private SessionView {
     int g_range_ = 2;
     int speed_range_ = 150;
     int temperature_range_ = 50;
-    std::string map_plate_;  // the vehicle the map's track belongs to
+    std::optional<QPoint> picture_menu_point_;  // where the picture pop-up last opened
+    std::string map_plate_;                     // the vehicle the map's track belongs to
     uint64_t step_frames_ = 0;
     QStringList last_map_point_;  // plate, time, latitude, longitude
     int step_polls_ = 0;
