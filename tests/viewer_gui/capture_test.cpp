@@ -3,11 +3,13 @@
 // where the platform lets a program read it, and recordings that verify and play again.
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QMenu>
 #include <QTest>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 
 #include "qt_test_app.h"
@@ -48,6 +50,13 @@ double mean_difference(const QImage& a, const QImage& b) {
         }
     }
     return sum / (3.0 * x.width() * x.height());
+}
+
+// A copy of a picture the viewer wrote, beside the screenshots, for a person to look at.
+void keep_as_artifact(const std::string& path, const char* name) {
+    const QString copy = fleet_test::artifact_dir() + '/' + QLatin1String(name);
+    QFile::remove(copy);
+    EXPECT_TRUE(QFile::copy(QString::fromStdString(path), copy)) << path;
 }
 
 class CaptureTest : public ViewerTest {
@@ -124,22 +133,27 @@ TEST_F(CaptureTest, SnapshotsWithoutAVehicleIdAreNamedUnknowAndNeverOverwritten)
     play();
     pause();
 
-    const std::regex name(R"(unknow_\d{8}_\d{4}_\d{2}(_\d+)?\.jpg)");
-    std::string shared_second;
-    for (int pair = 0; pair < 5 && shared_second.empty(); ++pair) {
-        const std::string first = snapshot(CommandId::Capture);
-        const std::string second = snapshot(CommandId::Capture);
-        ASSERT_FALSE(first.empty()) << messages_.back().toStdString();
-        ASSERT_FALSE(second.empty()) << messages_.back().toStdString();
-        ASSERT_NE(first, second);
-        for (const std::string& path : {first, second}) {
-            EXPECT_EQ(fs::path(path).parent_path(), fs::path(picture_dir()));
-            EXPECT_TRUE(std::regex_match(fs::path(path).filename().string(), name)) << path;
-        }
-        if (fs::path(second).stem().string() == fs::path(first).stem().string() + "_1")
-            shared_second = first;
+    // Six pictures taken one after the other span less than five seconds, so at least two fall
+    // within one second.
+    const std::regex name(R"((unknow_\d{8}_\d{4}_\d{2})(_\d+)?\.jpg)");
+    std::map<std::string, std::vector<std::string>> by_second;
+    for (int i = 0; i < 6; ++i) {
+        const std::string path = snapshot(CommandId::Capture);
+        ASSERT_FALSE(path.empty()) << messages_.back().toStdString();
+        EXPECT_EQ(fs::path(path).parent_path(), fs::path(picture_dir()));
+        const std::string file = fs::path(path).filename().string();
+        std::smatch parts;
+        ASSERT_TRUE(std::regex_match(file, parts, name)) << file;
+        by_second[parts[1]].push_back(file);
     }
-    ASSERT_FALSE(shared_second.empty()) << "no two snapshots fell within one second";
+    ASSERT_LT(by_second.size(), 6u);
+    // Within a second the names go on "_1", "_2" ..., and none replaced another.
+    for (const auto& [second, files] : by_second) {
+        for (size_t k = 0; k < files.size(); ++k) {
+            EXPECT_EQ(files[k], second + (k == 0 ? "" : "_" + std::to_string(k)) + ".jpg");
+        }
+    }
+    EXPECT_EQ(files_in(picture_dir()).size(), 6u);
     // Every picture written is still there, whole: the paused canvas at its full size.
     const QSize canvas = window_->video()->canvas_size();
     for (const std::string& file : files_in(picture_dir())) {
@@ -168,7 +182,8 @@ TEST_F(CaptureTest, ChannelPictureIsTheCellUnderThePointer) {
     ASSERT_TRUE(wait_until([&] { return messages_.size() > before; }, kResultTimeoutMs));
     const QString saved = QString::fromStdString(texts_->text("IDS_STRING263")) + ' ';
     ASSERT_TRUE(messages_.back().startsWith(saved)) << messages_.back().toStdString();
-    const QImage cell(messages_.back().mid(saved.size()));
+    const QString cell_path = messages_.back().mid(saved.size());
+    const QImage cell(cell_path);
     const QImage area(QString::fromStdString(whole));
     ASSERT_FALSE(cell.isNull());
     ASSERT_FALSE(area.isNull());
@@ -183,6 +198,8 @@ TEST_F(CaptureTest, ChannelPictureIsTheCellUnderThePointer) {
     // Any other cell differs: the channels show different scenes.
     EXPECT_GT(mean_difference(cell.copy(lower), area.copy(lower.translated(0, half.height()))),
               8.0);
+    keep_as_artifact(whole, "viewer_snapshot_video_area.jpg");
+    keep_as_artifact(cell_path.toStdString(), "viewer_snapshot_channel_4.jpg");
 }
 
 // One channel chosen full-screen: "Save All Channel Picture" is greyed, the others are not.
@@ -250,6 +267,7 @@ TEST_F(CaptureTest, WholeScreenPictureWhereThePlatformAllows) {
               window_->screen()->geometry().size() * window_->screen()->devicePixelRatio());
     // The screen holds the window: its video area shows moving pictures, not one colour.
     EXPECT_GT(fleet_test::colour_count(picture), 8);
+    keep_as_artifact(path, "viewer_whole_screen.jpg");
 }
 
 TEST_F(CaptureTest, ScreenRecordDoesNothingBeforeAPlay) {
