@@ -317,6 +317,24 @@ TEST_F(CaptureTest, ScreenRecordingVerifiesAndReplays) {
     EXPECT_EQ(engine_.engine().zTellScreenNum(), 4);
 }
 
+// The end of the data finishes the recording: the buttons go back and the pair is whole.
+TEST_F(CaptureTest, EndOfDataFinishesTheRecording) {
+    open(make_recording(dir_, "route", 4, 5));
+    play();
+    click(kRecordButton);
+    ASSERT_TRUE(button_shown(kStopRecordButton));
+    ASSERT_TRUE(wait_until([&] { return button_shown(kRecordButton); }, 20000)) << joined_log();
+    EXPECT_FALSE(button_shown(kStopRecordButton));
+    EXPECT_FALSE(window_->session().screen_recording());
+    EXPECT_TRUE(in_order(log_lines(), {"open screen capture.", "close screen capture."}))
+        << joined_log();
+    const std::vector<std::string> files = files_in(capture_dir());
+    ASSERT_EQ(files.size(), 2u);
+    const auto verified =
+        fleet::test::run_process({DVRTOOL_PATH, "verify", capture_dir() + "/" + files[0]});
+    EXPECT_EQ(verified.exit_code, 0) << verified.out << verified.err;
+}
+
 // The engine cannot create the pair (the folder is a file): a message, and the buttons are
 // those of no recording, so the next press may try again.
 TEST_F(CaptureTest, RecordingFilesThatCannotBeCreatedResetTheButtons) {
