@@ -56,10 +56,9 @@ class SessionView {
     virtual void run_later(int milliseconds,
                            std::function<void()> action) = 0;  // never blocks the GUI
     virtual void request_close_window() = 0;                   // pending action 7
-    // The recording buttons: 10034 (stop) shown while recording, else 10020 (start).
-    virtual void show_recording_buttons(bool recording) = 0;
-    virtual void telemetry_gate(bool open) = 0;   // signal / reset the telemetry gate
-    virtual void telemetry_reset(bool full) = 0;  // full reset (stop) or seek reset
+    virtual void show_recording_buttons(bool recording) = 0;   // 10034 if recording, else 10020
+    virtual void telemetry_gate(bool open) = 0;                // signal / reset the telemetry gate
+    virtual void telemetry_reset(bool full) = 0;               // full reset (stop) or seek reset
     virtual void telemetry_step() = 0;  // paused: show the telemetry of the GOP a step presents
     virtual void clear_picture() = 0;   // nothing of the source shows
 };

@@ -234,12 +234,14 @@ class MainWindow : public QWidget, private SessionView {
     int g_range_ = 2;
     int speed_range_ = 150;
     int temperature_range_ = 50;
-    std::optional<QPoint> picture_menu_point_;  // where the picture pop-up last opened
-    std::string map_plate_;                     // the vehicle the map's track belongs to
+    std::string map_plate_;  // the vehicle the map's track belongs to
     uint64_t step_frames_ = 0;
     QStringList last_map_point_;  // plate, time, latitude, longitude
     int step_polls_ = 0;
     EventTypeNames event_type_names_{};
+
+    // Where the picture pop-up last opened: the channel its "current channel" item means.
+    std::optional<QPoint> picture_menu_point_;
 };
 
 }  // namespace velmora
