@@ -1,5 +1,6 @@
 #include "fake_engine.h"
 
+#include <algorithm>
 #include <cstring>
 #include <type_traits>
 
@@ -76,10 +77,28 @@ uint8_t zOpen(int32_t type, const char* dvr, const char* inx, int32_t, int32_t) 
 int32_t zTellOpenedType() {
     return g_engine.opened_type;
 }
-uint8_t zPlayMSG(int32_t command, intptr_t first, int32_t second, int32_t third, const char*) {
+uint8_t zPlayMSG(int32_t command, intptr_t first, int32_t second, int32_t third, const char* text) {
     note(__func__);
     g_engine.play_calls.push_back({command, first, second, third});
+    if (command == KIVRA_CMD_SNAPSHOT && first != 0) {
+        // Copied now, as the engine does: the caller's rectangle lives only during the call.
+        std::memcpy(g_engine.snapshot_rect.data(), reinterpret_cast<const void*>(first),
+                    sizeof g_engine.snapshot_rect);
+        g_engine.snapshot_path = text_or_null(text);
+    }
     return 1;
+}
+int32_t zTellCarId(char* out) {
+    if (g_engine.car_id_result == 0) {
+        std::memset(out, 0, 16);
+        std::memcpy(out, g_engine.car_id.data(), std::min<size_t>(g_engine.car_id.size(), 15));
+    }
+    return g_engine.car_id_result;
+}
+uint8_t zSetRecord(const char* base_path, int32_t on) {
+    note(__func__);
+    g_engine.record_calls.emplace_back(text_or_null(base_path), on);
+    return on == 0 || g_engine.record_result ? 1 : 0;
 }
 int32_t zTellScreenNum() {
     return g_engine.screen_count;
@@ -183,6 +202,8 @@ EngineApi make_fake_engine_api() {
     api.zOpen = zOpen;
     api.zTellOpenedType = zTellOpenedType;
     api.zPlayMSG = zPlayMSG;
+    api.zTellCarId = zTellCarId;
+    api.zSetRecord = zSetRecord;
     api.zTellScreenNum = zTellScreenNum;
     api.zTellFullScreenIdx = zTellFullScreenIdx;
     api.zSetFullScreen = zSetFullScreen;

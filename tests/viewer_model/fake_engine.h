@@ -3,6 +3,7 @@
 // tests script answer from the values below instead.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -54,6 +55,10 @@ struct FakeEngine {
     uint32_t quick_first = 1;
     uint32_t quick_last = 0;
     std::map<uint32_t, uint32_t> quick_records;
+    // zTellCarId: its result and the identifier it copies out when the result is 0.
+    int32_t car_id_result = 0;
+    std::string car_id = "BUS-0042";
+    bool record_result = true;  // zSetRecord with on != 0
 
     // Calls, in order; `calls` names every call but those of the scripted queries, so tests can
     // check sequences across kinds.
@@ -66,6 +71,11 @@ struct FakeEngine {
     std::vector<int32_t> full_screen_calls;
     std::vector<int32_t> division_calls;
     std::vector<int32_t> volume_calls;
+    // zSetRecord's base paths ("<null>" for null) and on flags.
+    std::vector<std::pair<std::string, int32_t>> record_calls;
+    // What the last snapshot command (9) asked for: its rectangle and path.
+    std::array<int32_t, 4> snapshot_rect{};
+    std::string snapshot_path;
     int open_voice_calls = 0;
     int close_voice_calls = 0;
 };

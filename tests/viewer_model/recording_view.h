@@ -31,9 +31,9 @@ class RecordingView : public SessionView {
         later.emplace_back(milliseconds, std::move(action));
     }
     void request_close_window() override { ++close_requests; }
-    void stop_screen_recording() override {
+    void show_recording_buttons(bool recording) override {
         // Ordered against the engine's calls, so tests can see what came first.
-        fake_engine().calls.emplace_back("stop_screen_recording");
+        fake_engine().calls.emplace_back(recording ? "buttons_recording" : "buttons_idle");
     }
     void telemetry_gate(bool open) override { gates.push_back(open); }
     void telemetry_reset(bool full) override { resets.push_back(full); }

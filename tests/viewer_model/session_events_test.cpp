@@ -192,9 +192,12 @@ TEST_F(SessionTest, FastResultsResetTheOtherDirection) {
 
 TEST_F(SessionTest, EndOfDataStopsARunningScreenRecordingThenReplaysAfterASecond) {
     bring_to(PlayerState::Playing);
-    session_.set_screen_recording(true);
+    session_.start_screen_recording(folder_.path().string(), std::tm{});
+    ASSERT_TRUE(session_.screen_recording());
+    forget();
     session_.on_play_event(KIVRA_EVENT_END_OF_DATA, 0);
-    EXPECT_THAT(engine().calls, ElementsAre("stop_screen_recording", "zPlayMSG"));
+    EXPECT_THAT(engine().calls, ElementsAre("zSetRecord", "buttons_idle", "zPlayMSG"));
+    EXPECT_FALSE(session_.screen_recording());
     EXPECT_THAT(commands(), ElementsAre(KIVRA_CMD_STOP));
 
     session_.on_play_event(KIVRA_RESULT_STOP_OK, 0);

@@ -234,6 +234,9 @@ constexpr LanguageEntry kEntries[] = {
     {"IDS_STRING419",
      "To read them, join the disk group (sudo usermod -aG disk $USER, then log in again) or add "
      "a udev rule that gives your user read access to them."},
+    {"IDS_STRING448",
+     "This desktop lets no program capture the whole screen (Wayland, or no display): save the "
+     "channel pictures instead."},
     {"IDS_STRING297", "Dvr ini file is not exist!"},
     {"IDS_STRING336", "Can't connect to server. WSockError:"},
     {"IDS_STRING337", "Send username & password fail. WSockError:"},
@@ -313,7 +316,7 @@ constexpr LanguageEntry kEntries[] = {
 };
 
 constexpr size_t kKeyedCount = std::size(kEntries) - 1;
-static_assert(std::size(kEntries) == 289);
+static_assert(std::size(kEntries) == 290);
 static_assert(kEntries[kKeyedCount].key.empty());
 
 constexpr std::string_view kLangDir = "config/lang/";

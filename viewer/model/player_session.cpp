@@ -66,9 +66,6 @@ void PlayerSession::set_single_screen(bool single_screen) {
 void PlayerSession::set_snapshot_path(const std::string& path) {
     snapshot_path_ = path;
 }
-void PlayerSession::set_screen_recording(bool running) {
-    screen_recording_ = running;
-}
 
 void PlayerSession::set_downloaded_pair(const std::string& dvr_path, const std::string& inx_path) {
     downloaded_dvr_ = dvr_path;

@@ -23,10 +23,7 @@ std::string with_number(const char* prefix, long long value, const char* suffix 
 void PlayerSession::on_play_event(int code, int value) {
     switch (code) {
         case KIVRA_EVENT_END_OF_DATA:
-            if (screen_recording_) {
-                view_.stop_screen_recording();
-                screen_recording_ = false;
-            }
+            stop_screen_recording();
             replay_after_stop_ = true;
             stop();
             return;
@@ -89,14 +86,10 @@ void PlayerSession::on_play_event(int code, int value) {
             on_stop_done();
             return;
         case KIVRA_RESULT_SNAPSHOT_FAILED:
-            log_text(kPicCaptureFail);
-            message_text(kCaptureFailMsg);
-            if (snapshot_finished) snapshot_finished();
+            on_snapshot_result(false);
             return;
         case KIVRA_RESULT_SNAPSHOT_OK:
-            log_text(kPicCaptureOk);
-            view_.show_message(texts_.text(kPictureSavedTo) + " " + snapshot_path_);
-            if (snapshot_finished) snapshot_finished();
+            on_snapshot_result(true);
             return;
         case KIVRA_EVENT_DRAW_FAILED:
             // No language text describes this; the log line is fixed English.
@@ -114,6 +107,7 @@ void PlayerSession::on_play_done() {
     fast_backward_level_ = 0;
     set_status_text("playing..");
     state_ = PlayerState::Playing;
+    played_since_stop_ = true;
     if (single_screen_) view_.request_map_refresh(kMapRefreshOnPlay);
     view_.telemetry_gate(true);
     log_text(kPlayOk);
@@ -148,6 +142,7 @@ void PlayerSession::on_stop_done() {
     view_.set_progress(0);
     set_status_text("opened..");
     state_ = PlayerState::Opened;
+    played_since_stop_ = false;
     log_text(kStopOk);
     if (close_after_stop_) {
         close_after_stop_ = false;
@@ -171,6 +166,7 @@ void PlayerSession::on_closed(int /*value*/) {
     close_after_stop_ = false;
     replay_after_stop_ = false;
     seek_after_play_ = false;  // an offset into the closed source means nothing to the next one
+    played_since_stop_ = false;
     view_.clear_picture();
     log_text(kCloseOk);
     set_status_text("ready..");
@@ -296,6 +292,8 @@ void PlayerSession::on_error(int error_code, int system_error, int checked_value
     view_.log("ErrorCode: " + std::to_string(error_code) +
               "; Windows ErrorCode: " + std::to_string(system_error) +
               "; CheckedValue: " + std::to_string(checked_value) + ".");
+    // The engine ended the recording itself (a full disk): the buttons must not claim one runs.
+    if (error_code == KIVRA_ERROR_RECORD_WRITE) stop_screen_recording();
     if (error_code == KIVRA_ERROR_OUTPUT_NO_DEVICE &&
         checked_value == KIVRA_CHECKED_NO_AUDIO_DEVICE)
         message_text(kPlugSpeaker);

@@ -77,4 +77,11 @@ inline constexpr const char* kDisksRefuseReading =
 inline constexpr const char* kDiskAccessHint =
     "IDS_STRING419";  // "To read them, join the disk group (sudo usermod -aG disk $USER) ..."
 
+// Screen recording: its log lines and its message.
+inline constexpr const char* kOpenScreenCapture = "IDS_STRING402";   // "open screen capture."
+inline constexpr const char* kCloseScreenCapture = "IDS_STRING403";  // "close screen capture."
+inline constexpr const char* kScreenCaptureFail = "IDS_STRING404";   // "start screen capture fail."
+inline constexpr const char* kRecordingFileFailed =
+    "IDS_STRING363";  // "Creating recording file failed!"
+
 }  // namespace velmora::session_text

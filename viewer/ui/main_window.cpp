@@ -131,8 +131,7 @@ void MainWindow::build_widgets() {
     connect(video_, &VideoView::double_clicked, this, [this](QPoint p) {
         session_->select_channel(video_->width(), video_->height(), p.x(), p.y());
     });
-    connect(video_, &VideoView::context_menu_requested, this,
-            [this](QPoint global) { menu(MenuId::Picture)->popup(global); });
+    connect(video_, &VideoView::context_menu_requested, this, &MainWindow::show_picture_menu);
 
     map_caption_ = new SkinStatic(10004, this);
     map_caption_->setObjectName(QStringLiteral("10004"));
@@ -251,6 +250,8 @@ void MainWindow::shutdown() {
     shut_down_ = true;
     telemetry_timer_->stop();
     step_timer_->stop();
+    // A recording left running would lack its closing index unit.
+    session_->stop_screen_recording();
     if (!engine_.stop()) message_sink(text("IDS_STRING253"));
     set_engine_event_receiver(nullptr);
     log(ctx_.texts->text("IDS_STRING370"));
@@ -378,9 +379,6 @@ void MainWindow::run_later(int milliseconds, std::function<void()> action) {
 void MainWindow::request_close_window() {
     QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
-
-// Screen recording is not built yet, so there is never one to stop.
-void MainWindow::stop_screen_recording() {}
 
 void MainWindow::clear_picture() {
     video_->clear();

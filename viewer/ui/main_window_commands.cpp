@@ -110,6 +110,11 @@ std::span<const Command> MainWindow::command_table() {
     static constexpr auto find_play = [](W& w, const Command&) { w.show_find_dialog(); };
     static constexpr auto extract = [](W& w, const Command&) { w.show_extract_dialog(); };
     static constexpr auto splitter = [](W& w, const Command&) { w.toggle_panel(); };
+    static constexpr auto record = [](W& w, const Command&) { w.start_screen_recording(); };
+    static constexpr auto stop_record = [](W& w, const Command&) { w.stop_screen_recording(); };
+    static constexpr auto snapshot_all = [](W& w, const Command&) { w.snapshot_video_area(); };
+    static constexpr auto snapshot_one = [](W& w, const Command&) { w.snapshot_channel(); };
+    static constexpr auto snapshot_screen = [](W& w, const Command&) { w.snapshot_whole_screen(); };
     using P = PlayerSession;
 
     // One row per command; kept one or two lines a row, as a table reads.
@@ -139,9 +144,9 @@ std::span<const Command> MainWindow::command_table() {
         {.id = Id::FindPlayButton, .text_key = "ID_MENU_FINDLOCATE",
          .button = toolbar(4, art::kFindPlay), .handler = find_play},
         {.id = Id::ScreenRecordButton, .text_key = "ID_MENU_SCREEN_RECORD",
-         .button = toolbar(5, art::kScreenRecord), .handler = not_available},
+         .button = toolbar(5, art::kScreenRecord), .handler = record},
         {.id = Id::StopScreenRecordButton, .text_key = "IDS_STRING216",
-         .button = toolbar(5, art::kStopScreenRecord), .handler = not_available},
+         .button = toolbar(5, art::kStopScreenRecord), .handler = stop_record},
         // The talkback buttons answer press and release, not clicks.
         {.id = Id::TalkOpenButton, .text_key = "IDS_STRING217",
          .button = toolbar(6, art::kTalkOpen)},
@@ -193,7 +198,7 @@ std::span<const Command> MainWindow::command_table() {
         {.id = Id::FindPlay, .text_key = "ID_MENU_FINDLOCATE", .menu = Menu::Control,
          .handler = find_play},
         {.id = Id::ScreenRecord, .text_key = "ID_MENU_SCREEN_RECORD", .menu = Menu::Control,
-         .handler = not_available},
+         .handler = record},
         {.id = Id::OperationLog, .text_key = "ID_MENU_LOG_MGR", .menu = Menu::Settings,
          .handler = log_manager},
         {.id = Id::OtherSettings, .text_key = "ID_MENU_OTHER", .menu = Menu::Settings,
@@ -201,11 +206,11 @@ std::span<const Command> MainWindow::command_table() {
         {.id = Id::About, .text_key = "ID_MENU_ABOUT", .menu = Menu::Help, .handler = about},
         // Picture pop-up
         {.id = Id::SaveChannelPicture, .text_key = "ID_PIC_SAVECURRENT", .menu = Menu::Picture,
-         .handler = not_available},
+         .handler = snapshot_one},
         {.id = Id::SaveAllChannelPictures, .text_key = "ID_PIC_SAVEALL", .menu = Menu::Picture,
-         .handler = not_available},
+         .handler = snapshot_all},
         {.id = Id::SaveFullScreenPicture, .text_key = "ID_PIC_SAVESCREEN", .menu = Menu::Picture,
-         .handler = not_available},
+         .handler = snapshot_screen},
         // Control bar
         {.id = Id::Play, .text_key = "IDS_STRING219", .button = control_bar(0, art::kPlay),
          .handler = session_control<&P::play>},
@@ -226,7 +231,7 @@ std::span<const Command> MainWindow::command_table() {
         {.id = Id::Extract, .text_key = "IDS_STRING226", .button = control_bar(6, art::kExtract),
          .handler = extract},
         {.id = Id::Capture, .text_key = "IDS_STRING227", .button = control_bar(7, art::kCapture),
-         .handler = not_available},
+         .handler = snapshot_all},
         {.id = Id::Channels, .text_key = "IDS_STRING273", .button = control_bar(8, art::kChannels),
          .handler = session_control<&P::next_division>},
         {.id = Id::TurnAudioOff, .text_key = "IDS_STRING228",
@@ -277,11 +282,12 @@ void MainWindow::build_buttons() {
         const CommandId id = command.id;
         connect(made, &QAbstractButton::clicked, this, [this, id] { run_command(id); });
     }
-    // Recording and talkback are not built yet; Pause and the audio-on button share their
-    // places with Play and the audio-off button, which show first.
+    // Talkback is not built yet; the stop-recording, Pause and audio-on buttons share their
+    // places with the record, Play and audio-off buttons, which show first.
     for (CommandId hidden : {CommandId::StopScreenRecordButton, CommandId::TalkOpenButton,
                              CommandId::TalkCloseButton, CommandId::Pause, CommandId::TurnAudioOn})
         button(hidden)->hide();
+    button(CommandId::StopScreenRecordButton)->setEnabled(false);
     button(CommandId::Pause)->setEnabled(false);
     button(CommandId::TurnAudioOn)->setEnabled(false);
 }

@@ -1,6 +1,5 @@
 #include "ui/video_view.h"
 
-#include <QContextMenuEvent>
 #include <QMetaObject>
 #include <QMouseEvent>
 #include <QPainter>
@@ -89,8 +88,11 @@ void VideoView::mouseDoubleClickEvent(QMouseEvent* event) {
     emit double_clicked(event->position().toPoint());
 }
 
-void VideoView::contextMenuEvent(QContextMenuEvent* event) {
-    emit context_menu_requested(event->globalPos());
+// The picture pop-up opens when the right button is released, on every platform (X11 sends its
+// context menu event on the press).
+void VideoView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::RightButton) return QWidget::mouseReleaseEvent(event);
+    emit context_menu_requested(event->globalPosition().toPoint());
 }
 
 }  // namespace velmora

@@ -4,11 +4,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <optional>
 #include <string>
 
 #include "lang/language_table.h"
+#include "model/capture_area.h"
 #include "model/device_access.h"
 #include "model/engine_api.h"
 
@@ -54,7 +56,7 @@ class SessionView {
     virtual void run_later(int milliseconds,
                            std::function<void()> action) = 0;  // never blocks the GUI
     virtual void request_close_window() = 0;                   // pending action 7
-    virtual void stop_screen_recording() = 0;                  // end of data while recording
+    virtual void show_recording_buttons(bool recording) = 0;   // 10034 if recording, else 10020
     virtual void telemetry_gate(bool open) = 0;                // signal / reset the telemetry gate
     virtual void telemetry_reset(bool full) = 0;               // full reset (stop) or seek reset
     virtual void telemetry_step() = 0;  // paused: show the telemetry of the GOP a step presents
@@ -114,7 +116,26 @@ class PlayerSession {
     void seek_to_time(uint32_t time);
     void play_quick_entry(uint32_t record);
     std::string slider_tooltip() const;  // from the last pointed position
-    void set_screen_recording(bool running);
+
+    // Snapshots and screen recording (player_session_capture.cpp). `now` is the local time
+    // the file names are made of.
+    // Asks the engine for a JPEG of `area` (canvas pixels) in `directory`, named after the
+    // vehicle and `now`, with `time_stamp` written on it (0: none). Nothing for an empty area
+    // or when no free name is left.
+    void take_snapshot(const CaptureArea& area, uint32_t time_stamp, const std::string& directory,
+                       const std::tm& now);
+    // A free path for a snapshot the window writes itself (the whole screen); empty when none
+    // is left. The path is the one the result message quotes.
+    std::string prepare_snapshot_path(const std::string& directory, const std::tm& now);
+    // The outcome of a snapshot the window wrote itself: the engine's result would say the same.
+    void snapshot_written(bool written);
+    // Starts recording what plays into a new file pair in `directory`: only when no recording
+    // runs and a play was reported since the last stop, or a realtime source is open. When the
+    // engine cannot create the files the buttons go back and a message says so.
+    void start_screen_recording(const std::string& directory, const std::tm& now);
+    // Finishes a running recording (the stop button, the end of the data).
+    void stop_screen_recording();
+    bool screen_recording() const;
 
     // Additions beyond the window's core contract.
     // Play start refreshes the main map only in single-screen layout (the default).
@@ -160,6 +181,9 @@ class PlayerSession {
     void on_remote_link_event(int code, int value);
     void on_realtime_link_event(int code, int value);
     void log_socket_error(int value);
+    void on_snapshot_result(bool saved);
+    bool may_start_screen_recording() const;
+    std::string vehicle_name() const;
 
     const EngineApi& engine_;
     SessionView& view_;
@@ -179,6 +203,7 @@ class PlayerSession {
     bool seek_after_play_ = false;
     int64_t seek_offset_ = 0;
     bool screen_recording_ = false;
+    bool played_since_stop_ = false;  // a play was reported after the last stop or open
     bool single_screen_ = true;
     int connect_mode_ = kConnectModeAtStart;
     bool realtime_stop_ = false;

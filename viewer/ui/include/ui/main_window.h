@@ -4,12 +4,14 @@
 // command table.
 #pragma once
 
+#include <QPoint>
 #include <QStringList>
 #include <QWidget>
 #include <array>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -126,7 +128,7 @@ class MainWindow : public QWidget, private SessionView {
     void request_map_refresh(int reason) override;
     void run_later(int milliseconds, std::function<void()> action) override;
     void request_close_window() override;
-    void stop_screen_recording() override;
+    void show_recording_buttons(bool recording) override;
     void telemetry_gate(bool open) override;
     void telemetry_reset(bool full) override;
     void telemetry_step() override;
@@ -180,6 +182,14 @@ class MainWindow : public QWidget, private SessionView {
 
     // The extract dialog (main_window_export.cpp)
     void show_extract_dialog();
+    // Snapshots, the picture pop-up and screen recording (main_window_capture.cpp)
+    std::string picture_dir() const;
+    void snapshot_video_area();
+    void snapshot_channel();
+    void snapshot_whole_screen();
+    void show_picture_menu(QPoint global);
+    void start_screen_recording();
+    void stop_screen_recording();
 
     // Telemetry on screen (main_window_telemetry.cpp)
     void build_telemetry();
@@ -233,6 +243,9 @@ class MainWindow : public QWidget, private SessionView {
     QStringList last_map_point_;  // plate, time, latitude, longitude
     int step_polls_ = 0;
     EventTypeNames event_type_names_{};
+
+    // Where the picture pop-up last opened: the channel its "current channel" item means.
+    std::optional<QPoint> picture_menu_point_;
 };
 
 }  // namespace velmora

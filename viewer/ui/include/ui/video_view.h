@@ -20,18 +20,21 @@ class VideoView : public QWidget {
     // Handed to zInit; valid as long as this widget lives (the engine is released first).
     const KivraVideoTarget* target() const { return &target_; }
     int frames_presented() const { return frames_.load(); }
+    // The size the engine draws at, in device pixels: the coordinates of snapshot areas.
+    QSize canvas_size() const { return {width_.load(), height_.load()}; }
     // Drops the picture: the area is black until the engine presents again. GUI thread.
     void clear();
 
   signals:
     void double_clicked(QPoint position);
+    // The right button was released over the area.
     void context_menu_requested(QPoint global_position);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
     static void engine_size(void* user, int32_t* width, int32_t* height);
