@@ -436,13 +436,5 @@ TEST_F(ViewerTest, AboutBoxAndLogManagerLookFinished) {
     });
 }
 
-TEST_F(ViewerTest, CommandsOfLaterFeaturesSayTheyAreNotAvailable) {
-    start_window();
-    for (CommandId id : {CommandId::Extract}) window_->run_command(id);
-    ASSERT_EQ(messages_.size(), 1u);
-    for (const QString& m : messages_)
-        EXPECT_TRUE(m.endsWith(QStringLiteral("not available in this version yet.")));
-}
-
 }  // namespace
 }  // namespace velmora::test

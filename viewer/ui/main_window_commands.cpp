@@ -72,7 +72,7 @@ std::span<const MenuPlan> MainWindow::menu_plan() {
 }
 
 // Menu items and buttons that do the same share a handler; a radio item's value is what it
-// stands for. Commands of later features say so when used.
+// stands for.
 std::span<const Command> MainWindow::command_table() {
     static constexpr auto open_file = [](W& w, const Command&) { w.choose_open_file(); };
     static constexpr auto search_hdd = [](W& w, const Command&) { w.session_->search_disk(false); };
@@ -80,7 +80,6 @@ std::span<const Command> MainWindow::command_table() {
     static constexpr auto close_source = [](W& w, const Command&) { w.session_->close_source(); };
     static constexpr auto disk_image = [](W& w, const Command& c) { w.choose_image(c, false); };
     static constexpr auto card_image = [](W& w, const Command& c) { w.choose_image(c, true); };
-    static constexpr auto not_available = [](W& w, const Command& c) { w.not_available(c); };
     static constexpr auto layout = [](W& w, const Command& c) { w.set_layout_mode(c.value == 1); };
     static constexpr auto g_range = [](W& w, const Command& c) {
         w.g_range_ = c.value;
@@ -404,11 +403,6 @@ void MainWindow::apply_language() {
 }
 
 // ---- handlers -----------------------------------------------------------------------------
-
-void MainWindow::not_available(const Command& command) {
-    const char* key = command.text_key != nullptr ? command.text_key : "";
-    message_sink(text(key) + QStringLiteral(": not available in this version yet."));
-}
 
 void MainWindow::choose_open_file() {
     const QString path = file_dialog();

@@ -151,7 +151,6 @@ class MainWindow : public QWidget, private SessionView {
     const Command* command_for_key(int key) const;
     void choose_open_file();
     void choose_image(const Command& command, bool sd_card);
-    void not_available(const Command& command);
     void set_unit(UnitKind kind, int value);
     void set_map_type(int map_type);
     void show_log_manager();
