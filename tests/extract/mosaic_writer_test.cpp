@@ -9,8 +9,8 @@
 #include <fstream>
 #include <memory>
 
-#include "process.h"
 #include "decoded_gops.h"
+#include "process.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
