@@ -217,6 +217,23 @@ TEST_P(ChannelExport, Mp4IsAStreamCopyWithItsIndexAhead) {
     EXPECT_LT(moov - boxes.begin(), mdat - boxes.begin());
 }
 
+// A GOP the engine could not read right after the first one leaves a gap, not a slower file.
+TEST_P(ChannelExport, AGopLeftOutAfterTheFirstKeepsTheFrameRate) {
+    const Recording& r = GetParam();
+    ExtractJob job = job_for(r, dir_.path());
+    const std::string avi = dir_.file("out_ch1.avi");
+    ask_channel(job, 1, avi);
+    ASSERT_EQ(zExtractPre(job), 1);
+    size_t n = 0;
+    gops_->for_each([&](const RecordedGop& gop, FrameSet& set) {
+        if (n++ != 1) zExtractWrite(OMBREL_WRITE_GOP, gop.data, gop.length, &set);
+    });
+    zExtractFin();
+    EXPECT_EQ(probe(avi, "v:0", "r_frame_rate"), std::to_string(kFramesPerSecond) + "/1");
+    EXPECT_EQ(probe(avi, "v:0", "nb_read_frames"),
+              std::to_string((kSeconds - 1) * kFramesPerSecond));
+}
+
 INSTANTIATE_TEST_SUITE_P(SampleFormats, ChannelExport,
                          ::testing::Values(Recording{16, 8000}, Recording{8, 11025}),
                          [](const ::testing::TestParamInfo<Recording>& p) {
