@@ -30,13 +30,22 @@ struct PcmFormat {
     uint8_t silence() const { return bits == 8 ? 0x80 : 0; }
 };
 
-// The GOP's audio chunks of frames [first, frames_per_channel) as the engine queues them, or
-// nothing when the GOP has no audio (the caller then writes silence_bytes of silence). A chunk
-// that would lie outside the audio buffer is skipped.
-void append_gop_audio(const FrameSet& set, int first, std::vector<uint8_t>& out);
+// The GOP's sound in `format`, which the outputs take as the engine plays it: false when the
+// GOP has none, no buffer, sound of another size or rate, or no whole sample in any chunk.
+bool has_usable_audio(const FrameSet& set, const PcmFormat& format);
 
-// Bytes of silence lasting frames [first, frames) of a GOP of `frames` frames that spans
-// `step_seconds`; the pieces of one GOP add up exactly to the GOP's duration.
-size_t silence_bytes(const PcmFormat& format, int first, int frames, int step_seconds);
+// The GOP's audio chunks of frames [first, frames_per_channel) as the engine queues them, each
+// cut to whole samples (an odd byte would shift every later 16-bit sample); nothing when the
+// GOP's sound is not usable (the caller then writes silence_bytes of silence). A chunk that
+// would lie outside the audio buffer is skipped. Returns the bytes appended.
+size_t append_gop_audio(const FrameSet& set, const PcmFormat& format, int first,
+                        std::vector<uint8_t>& out);
+
+// The whole samples of the GOP's usable sound; 0 when it has none.
+int64_t gop_sound_samples(const FrameSet& set, const PcmFormat& format);
+
+// Bytes of silence lasting frames [first, frames) of a GOP of `frames` frames that lasts
+// `gop_samples` samples; the pieces of one GOP add up exactly to the GOP's duration.
+size_t silence_bytes(const PcmFormat& format, int first, int frames, int64_t gop_samples);
 
 }  // namespace ombrel

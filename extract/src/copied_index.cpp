@@ -39,6 +39,13 @@ bool describes_copy(const DeliveredIndex& index, const std::vector<WrittenGop>& 
                        [&](const IndexUnit& unit) { return names_gop_start(unit, gops); });
 }
 
+std::vector<IndexUnit> kept_units(const DeliveredIndex& index,
+                                  const std::vector<WrittenGop>& gops) {
+    std::vector<IndexUnit> units = index.units;
+    if (!units.empty() && !gops.empty()) units.back().time = gops.back().time;
+    return units;
+}
+
 std::vector<IndexUnit> recorder_units(const std::vector<WrittenGop>& gops, int64_t stream_length) {
     std::vector<IndexUnit> units;
     for (size_t i = 0; i < gops.size(); i += fleet::format::kUnitEveryGops) {

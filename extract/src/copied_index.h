@@ -32,6 +32,11 @@ struct DeliveredIndex {
 bool describes_copy(const DeliveredIndex& index, const std::vector<WrittenGop>& gops,
                     int64_t stream_length);
 
+// The engine's units for a copy they describe, the closing one at the time of the last GOP
+// written: the engine's closing unit is that of the first GOP after the range.
+std::vector<fleet::format::IndexUnit> kept_units(const DeliveredIndex& index,
+                                                 const std::vector<WrittenGop>& gops);
+
 // The recorder's index of the copy: a unit for GOPs 0, 120, 240, ... with each GOP's time,
 // then the closing unit {last GOP time, 0, stream length}.
 std::vector<fleet::format::IndexUnit> recorder_units(const std::vector<WrittenGop>& gops,

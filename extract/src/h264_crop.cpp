@@ -8,6 +8,9 @@ namespace {
 // The recorder's rows, edited into the top cropping field; the other fields stay as recorded.
 const char* const kFilterChain = "h264_metadata=crop_top=8";
 
+constexpr uint8_t kNalTypeMask = 0x1F;
+constexpr uint8_t kSequenceParameterSetType = 7;
+
 Packet packet_of(const uint8_t* data, size_t length, bool key) {
     Packet packet(av_packet_alloc());
     if (!packet || av_new_packet(packet.get(), static_cast<int>(length)) < 0) return nullptr;
@@ -38,15 +41,46 @@ bool H264Crop::filter(const uint8_t* data, size_t length, bool key, std::vector<
         error = "out of memory";
         return false;
     }
+    const size_t before = out.size();
     int status = av_bsf_send_packet(filter_.get(), in.get());
     while (status >= 0) {
         Packet filtered(av_packet_alloc());
-        if (!filtered) break;
+        if (!filtered) {
+            error = "out of memory";
+            return false;
+        }
         status = av_bsf_receive_packet(filter_.get(), filtered.get());
         if (status >= 0) out.push_back(std::move(filtered));
     }
     if (status == AVERROR(EAGAIN)) return true;
-    error = "H.264 cropping filter: " + (status < 0 ? av_text(status) : "out of memory");
+    // A unit the filter cannot parse is damage in the recording, not a reason to lose the
+    // export: the filter starts afresh for the next unit.
+    out.resize(before);
+    av_bsf_flush(filter_.get());
+    return pass_unfiltered(data, length, key, out, error);
+}
+
+// Cropping only edits sequence parameter sets: a unit without one is already what the output
+// needs. One with a set the filter could not read is left out, a gap the player bridges.
+bool H264Crop::pass_unfiltered(const uint8_t* data, size_t length, bool key,
+                               std::vector<Packet>& out, std::string& error) {
+    if (has_sequence_parameter_set(data, length)) return true;
+    Packet copy = packet_of(data, length, key);
+    if (!copy) {
+        error = "out of memory";
+        return false;
+    }
+    out.push_back(std::move(copy));
+    return true;
+}
+
+bool has_sequence_parameter_set(const uint8_t* data, size_t length) {
+    for (size_t i = 0; i + 3 < length; ++i) {
+        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1 &&
+            (data[i + 3] & kNalTypeMask) == kSequenceParameterSetType) {
+            return true;
+        }
+    }
     return false;
 }
 

@@ -24,13 +24,21 @@ class H264Crop {
   public:
     // False with the reason when the filter cannot be set up.
     bool open(std::string& error);
-    // Passes one access unit through; its filtered packet(s) are appended to `out`.
+    // Passes one access unit through; its filtered packet(s) are appended to `out`. A unit
+    // the filter cannot parse goes unchanged when it has no sequence parameter set and is
+    // left out when it has one. False only when memory runs out.
     bool filter(const uint8_t* data, size_t length, bool key, std::vector<Packet>& out,
                 std::string& error);
 
   private:
+    bool pass_unfiltered(const uint8_t* data, size_t length, bool key, std::vector<Packet>& out,
+                         std::string& error);
+
     BitstreamFilter filter_;
 };
+
+// True when the Annex B access unit holds a sequence parameter set NAL unit.
+bool has_sequence_parameter_set(const uint8_t* data, size_t length);
 
 // The displayed size an access unit's sequence parameter set gives (after cropping); nothing
 // when the unit carries none.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "mosaic_layout.h"
 #include "writers.h"
 
 namespace ombrel {
@@ -63,6 +64,13 @@ std::string picture_problem(const ExtractJob& job) {
     if (job.picture_width < low || job.picture_width > kMaxPictureSide ||
         job.picture_height < low || job.picture_height > kMaxPictureSide) {
         return "picture size out of range";
+    }
+    if (!needed) return {};
+    // The encoder takes the whole grid as one picture.
+    const MosaicLayout mosaic =
+        mosaic_layout(job.screen_count, job.picture_width, job.picture_height);
+    if (mosaic.width() > kMaxPictureSide || mosaic.height() > kMaxPictureSide) {
+        return "the all-channel picture is too large";
     }
     return {};
 }

@@ -6,6 +6,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/opt.h>
+#include <libavutil/rational.h>
 }
 
 namespace ombrel {
@@ -44,16 +45,15 @@ bool MosaicOutput::fail(const std::string& what, int av_error) {
     return false;
 }
 
-bool MosaicOutput::open(const std::string& path, const MosaicVideoFormat& video,
+bool MosaicOutput::open(AVIOContext* file, const MosaicVideoFormat& video,
                         const MosaicAudioFormat& audio) {
-    int r = avformat_alloc_output_context2(&muxer_, nullptr, "avi", path.c_str());
+    int r = avformat_alloc_output_context2(&muxer_, nullptr, "avi", nullptr);
     if (r < 0) return fail("cannot prepare the AVI file", r);
     packet_ = av_packet_alloc();
-    if (packet_ == nullptr) return fail("out of memory", 0);
+    if (packet_ == nullptr || file == nullptr) return fail("out of memory", 0);
     if (!open_encoder(video)) return false;
     if (audio.usable() && !add_audio_stream(audio)) return false;
-    if ((r = avio_open(&muxer_->pb, path.c_str(), AVIO_FLAG_WRITE)) < 0)
-        return fail("cannot open " + path, r);
+    muxer_->pb = file;
     if ((r = avformat_write_header(muxer_, nullptr)) < 0)
         return fail("cannot write the AVI header", r);
     return true;
@@ -68,9 +68,9 @@ bool MosaicOutput::open_encoder(const MosaicVideoFormat& video) {
     encoder_->width = video.width;
     encoder_->height = video.height;
     encoder_->pix_fmt = AV_PIX_FMT_YUV420P;
-    encoder_->time_base = AVRational{1, video.frames_per_second};
-    encoder_->framerate = AVRational{video.frames_per_second, 1};
-    encoder_->gop_size = video.frames_per_second;  // a key frame every second, for seeking
+    encoder_->time_base = AVRational{video.picture_seconds_num, video.picture_seconds_den};
+    encoder_->framerate = av_inv_q(encoder_->time_base);
+    encoder_->gop_size = video.key_frame_every;  // a key frame every GOP, for seeking
     encoder_->max_b_frames = 0;  // AVI keeps no presentation times to reorder frames by
     encoder_->thread_count = 0;
     // libx264's statistics at the end of every export would only fill the host's log;
@@ -144,14 +144,12 @@ bool MosaicOutput::finish() {
     if (r < 0) return fail("cannot end the H.264 stream", r);
     if (!drain_encoder()) return false;
     if ((r = av_write_trailer(muxer_)) < 0) return fail("cannot write the AVI index", r);
-    r = avio_closep(&muxer_->pb);
-    if (r < 0) return fail("cannot close the AVI file", r);
     close();
     return true;
 }
 
 void MosaicOutput::close() {
-    if (muxer_ != nullptr && muxer_->pb != nullptr) avio_closep(&muxer_->pb);
+    if (muxer_ != nullptr) muxer_->pb = nullptr;  // the caller's
     avformat_free_context(muxer_);
     muxer_ = nullptr;
     video_ = audio_ = nullptr;

@@ -9,6 +9,7 @@
 #include <string>
 
 extern "C" {
+struct AVIOContext;
 struct AVCodecContext;
 struct AVFormatContext;
 struct AVFrame;
@@ -21,7 +22,9 @@ namespace ombrel {
 struct MosaicVideoFormat {
     int width = 0;  // even
     int height = 0;
-    int frames_per_second = 0;
+    int picture_seconds_num = 1;  // one picture lasts num / den seconds
+    int picture_seconds_den = 8;
+    int key_frame_every = 8;  // pictures
 };
 
 // No audio stream when the rate is not positive or the sample size is not 8, 16 or 32 bits.
@@ -41,18 +44,17 @@ class MosaicOutput {
     MosaicOutput(const MosaicOutput&) = delete;
     MosaicOutput& operator=(const MosaicOutput&) = delete;
 
-    // Opens the encoder and writes the file header into `path`, a file that already exists
-    // (made exclusively by the caller) and is overwritten from its start.
-    bool open(const std::string& path, const MosaicVideoFormat& video,
-              const MosaicAudioFormat& audio);
+    // Opens the encoder and writes the file header through `file`, the caller's context over
+    // the file it made (it stays the caller's).
+    bool open(AVIOContext* file, const MosaicVideoFormat& video, const MosaicAudioFormat& audio);
     bool has_audio() const { return audio_ != nullptr; }
     // One picture at the next frame time; the frame's data is only read.
     bool write_picture(AVFrame* picture);
     // Samples that follow the ones written before, in the audio format given to open().
     bool write_audio(const uint8_t* bytes, size_t length);
-    // Drains the encoder, writes the trailer and the index, closes the file.
+    // Drains the encoder, writes the trailer and the index; the caller closes the file.
     bool finish();
-    // Closes without completing the file.
+    // Frees the muxer and the encoder without completing the file.
     void close();
     const std::string& error() const { return error_; }
 

@@ -1,22 +1,27 @@
 #include "mosaic_writer.h"
 
-#include <unistd.h>
-
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <vector>
 
+#include "channel_frames.h"
 #include "exclusive_file.h"
 #include "format/gop_parser.h"
+#include "gop_clock.h"
 #include "mosaic_canvas.h"
 #include "mosaic_layout.h"
 #include "mosaic_output.h"
 #include "picture_geometry.h"
 
+extern "C" {
+#include <libavutil/rational.h>
+}
+
 namespace ombrel {
 namespace {
 
-// Video frames per channel in a GOP; a GOP stands for one second.
+// Video frames per channel in a GOP.
 int frames_of(const FrameSet& set) {
     if (set.frames_per_channel <= 0) return fleet::format::kFramesWhenNoneAnnounced;
     return std::min(set.frames_per_channel, KIVRA_MAX_FRAMES);
@@ -28,12 +33,13 @@ class MosaicWriter final : public OutputWriter {
         : path_(std::move(path)),
           layout_(mosaic_layout(job.screen_count, job.picture_width, job.picture_height)),
           audio_{job.sample_rate, job.sample_bits},
+          sound_format_{job.sample_bits, job.sample_rate},
+          clock_(audio_.usable() ? job.sample_rate : 0),
           canvas_(layout_) {}
     ~MosaicWriter() override { output_.close(); }
 
     bool create(std::string& error) {
-        if (!create_exclusively(path_, error)) return false;
-        created_ = true;
+        if (!file_.create(path_, error)) return false;
         if (!canvas_.init()) {
             error = "out of memory";
             discard();
@@ -48,9 +54,10 @@ class MosaicWriter final : public OutputWriter {
     std::string error() const override { return error_; }
 
   private:
-    bool start(int frames_per_second);
+    bool start(int frames, int64_t duration);
+    int64_t pictures_until(int64_t ticks) const;
     bool draw_channels(const GopInput& gop, int frame);
-    bool write_sound(const FrameSet& set);
+    bool write_sound(const FrameSet& set, int64_t duration);
     bool fail(const std::string& what) {
         error_ = what;
         return false;
@@ -60,41 +67,58 @@ class MosaicWriter final : public OutputWriter {
     std::string path_;
     MosaicLayout layout_;
     MosaicAudioFormat audio_;
+    PcmFormat sound_format_;
+    GopClock clock_;
     MosaicCanvas canvas_;
     PictureGeometry geometry_;
+    ExclusiveFile file_;
     MosaicOutput output_;
-    bool created_ = false;
     bool started_ = false;
     bool finished_ = false;
-    int frames_per_second_ = 0;
+    AVRational picture_time_{1, 1};  // seconds one picture lasts
+    int64_t elapsed_ = 0;            // ticks of the GOPs written
+    int64_t pictures_ = 0;           // written
     std::vector<uint8_t> sound_;
     std::string error_;
 };
 
-// The frame rate is the first GOP's frame count: the file has one constant rate, and a GOP
-// that has another count is stretched to it so the pictures keep time with the seconds.
-bool MosaicWriter::start(int frames_per_second) {
-    const MosaicVideoFormat video{layout_.width(), layout_.height(), frames_per_second};
-    if (!output_.open(path_, video, audio_)) {
+// The frame rate is the first GOP's frames over its duration: the file has one constant rate,
+// and each GOP gets the pictures its duration holds at that rate, its frames stretched or
+// squeezed to them, so the pictures keep time with the sound.
+bool MosaicWriter::start(int frames, int64_t duration) {
+    av_reduce(&picture_time_.num, &picture_time_.den, duration, int64_t{clock_.rate()} * frames,
+              INT_MAX);
+    const MosaicVideoFormat video{layout_.width(), layout_.height(), picture_time_.num,
+                                  picture_time_.den, frames};
+    if (!output_.open(file_.io(), video, audio_)) {
         output_failed();
         output_.close();
         return false;
     }
-    frames_per_second_ = frames_per_second;
     started_ = true;
     return true;
+}
+
+// Pictures from the start to `ticks`, rounded to the nearest.
+int64_t MosaicWriter::pictures_until(int64_t ticks) const {
+    const int64_t per_picture = int64_t{clock_.rate()} * picture_time_.num;
+    return (ticks * picture_time_.den * 2 + per_picture) / (2 * per_picture);
 }
 
 bool MosaicWriter::write_gop(const GopInput& gop) {
     if (finished_ || gop.frames == nullptr) return fail("no frame set came with a GOP");
     const FrameSet& set = *gop.frames;
     const int frames = frames_of(set);
-    if (!started_ && !start(frames)) return false;
-    for (int k = 0; k < frames_per_second_; ++k) {
-        if (!draw_channels(gop, k * frames / frames_per_second_)) return false;
+    const int64_t duration = clock_.next(set.gop_time, gop_sound_samples(set, sound_format_));
+    if (!started_ && !start(frames, duration)) return false;
+    elapsed_ += duration;
+    const int64_t count = pictures_until(elapsed_) - pictures_;
+    for (int64_t k = 0; k < count; ++k) {
+        if (!draw_channels(gop, static_cast<int>(k * frames / count))) return false;
         if (!output_.write_picture(canvas_.frame())) return output_failed();
     }
-    return write_sound(set);
+    pictures_ += count;
+    return write_sound(set, duration);
 }
 
 // A channel with no usable picture for the frame keeps its cell as it was.
@@ -113,44 +137,33 @@ bool MosaicWriter::draw_channels(const GopInput& gop, int frame) {
     return true;
 }
 
-// Each frame's sound chunk as the engine plays it, or silence of a frame's length where the
-// GOP has none (or sound of another format), so the sound keeps time with the pictures.
-bool MosaicWriter::write_sound(const FrameSet& set) {
+// The GOP's sound as the engine plays it, or exactly the GOP's duration of silence where it
+// has none (or sound of another format): the clock counts in samples when there is sound.
+bool MosaicWriter::write_sound(const FrameSet& set, int64_t duration) {
     if (!output_.has_audio()) return true;
-    const int frames = frames_of(set);
-    const size_t block = static_cast<size_t>(audio_.bytes_per_sample());
-    const bool usable = set.has_audio && set.audio_buffer != nullptr &&
-                        set.audio_sample_bits == audio_.sample_bits &&
-                        set.audio_sample_rate == audio_.sample_rate;
-    const uint8_t silence = audio_.sample_bits == 8 ? 0x80 : 0;
     sound_.clear();
-    for (int f = 0; f < frames; ++f) {
-        if (!usable) {
-            sound_.insert(sound_.end(), block * static_cast<size_t>(audio_.sample_rate / frames),
-                          silence);
-            continue;
-        }
-        const int32_t offset = std::max(set.audio_chunk_offset[f], 0);
-        const int32_t length = std::max(set.audio_chunk_length[f], 0);
-        if (int64_t{offset} + length > KIVRA_AUDIO_CAPACITY) continue;
-        const uint8_t* chunk = set.audio_buffer + offset;
-        sound_.insert(sound_.end(), chunk, chunk + static_cast<size_t>(length) / block * block);
+    if (append_gop_audio(set, sound_format_, 0, sound_) == 0) {
+        sound_.assign(
+            static_cast<size_t>(duration) * static_cast<size_t>(audio_.bytes_per_sample()),
+            sound_format_.silence());
     }
     return output_.write_audio(sound_.data(), sound_.size()) || output_failed();
 }
 
 bool MosaicWriter::finish() {
     if (finished_) return true;
-    if (!started_ && !start(fleet::format::kFramesWhenNoneAnnounced)) return false;
+    if (!started_ && !start(fleet::format::kFramesWhenNoneAnnounced, clock_.rate())) {
+        return false;
+    }
     if (!output_.finish()) return output_failed();
+    if (!file_.close(error_)) return false;
     finished_ = true;
     return true;
 }
 
 void MosaicWriter::discard() {
     output_.close();
-    if (created_) ::unlink(path_.c_str());
-    created_ = false;
+    file_.remove();
 }
 
 }  // namespace

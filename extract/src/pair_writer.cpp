@@ -99,6 +99,10 @@ bool PairWriter::write_gop(const GopInput& gop) {
         error_ = "a delivered GOP has no GOP header";
         return false;
     }
+    // A GOP shorter than its header says would make a reader of the copy run into the next
+    // one. It is left out, as the engine leaves out a GOP it cannot read: the back-links and
+    // the index are made to match the GOPs written, and the rest of the range is kept.
+    if (gop.length < header->total_length()) return true;
     // The bytes go as delivered, but the back-link must name the GOP written before this
     // one: after a GOP the engine could not read, the source's link names the lost one and
     // the copy would read as damaged.
@@ -138,7 +142,7 @@ bool PairWriter::write_index_record(const uint8_t* record, size_t length) {
 
 bool PairWriter::finish() {
     if (dvr_ < 0) return false;
-    const auto units = describes_copy(delivered_, gops_, length_) ? delivered_.units
+    const auto units = describes_copy(delivered_, gops_, length_) ? kept_units(delivered_, gops_)
                                                                   : recorder_units(gops_, length_);
     const std::vector<uint8_t> index = encode_index(units);
     if (!write_all(inx_, index.data(), index.size())) {

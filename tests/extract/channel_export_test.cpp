@@ -171,6 +171,13 @@ TEST_P(ChannelExport, AviHoldsTheChannelsFramesCroppedAndTheEnginesSound) {
         ASSERT_EQ(expected.size(), static_cast<size_t>(std::stoi(frames)));
         EXPECT_EQ(decoded_hashes(avi, ""), expected);
 
+        // OpenDML headers: the file may grow past the 1 GB of plain AVI (the muxer turns its
+        // reserved space into "indx" chunks only once it does).
+        const std::string bytes = fleet::test::read_file(avi);
+        for (const char* chunk : {"odml", "dmlh"}) {
+            EXPECT_NE(bytes.find(chunk), std::string::npos) << chunk;
+        }
+
         const std::string raw = r.sample_bits == 8 ? "u8" : "s16le";
         EXPECT_EQ(probe(avi, "a:0", "codec_name"), "pcm_" + raw);
         const std::string track = output_of(
@@ -210,12 +217,111 @@ TEST_P(ChannelExport, Mp4IsAStreamCopyWithItsIndexAhead) {
     EXPECT_LT(moov - boxes.begin(), mdat - boxes.begin());
 }
 
+// A GOP the engine could not read right after the first one leaves a gap, not a slower file.
+TEST_P(ChannelExport, AGopLeftOutAfterTheFirstKeepsTheFrameRate) {
+    const Recording& r = GetParam();
+    ExtractJob job = job_for(r, dir_.path());
+    const std::string avi = dir_.file("out_ch1.avi");
+    ask_channel(job, 1, avi);
+    ASSERT_EQ(zExtractPre(job), 1);
+    size_t n = 0;
+    gops_->for_each([&](const RecordedGop& gop, FrameSet& set) {
+        if (n++ != 1) zExtractWrite(OMBREL_WRITE_GOP, gop.data, gop.length, &set);
+    });
+    zExtractFin();
+    EXPECT_EQ(probe(avi, "v:0", "r_frame_rate"), std::to_string(kFramesPerSecond) + "/1");
+    EXPECT_EQ(probe(avi, "v:0", "nb_read_frames"),
+              std::to_string((kSeconds - 1) * kFramesPerSecond));
+}
+
 INSTANTIATE_TEST_SUITE_P(SampleFormats, ChannelExport,
                          ::testing::Values(Recording{16, 8000}, Recording{8, 11025}),
                          [](const ::testing::TestParamInfo<Recording>& p) {
                              return std::to_string(p.param.sample_bits) + "bit" +
                                     std::to_string(p.param.sample_rate);
                          });
+
+// Frames the FFmpeg decoder makes of a file's video, and what it complains about.
+struct Decoding {
+    int exit_code = -1;
+    size_t frames = 0;
+};
+
+Decoding decode(const std::string& path) {
+    const auto run = fleet::test::run_process(
+        {FFMPEG_PATH, "-v", "error", "-i", path, "-map", "0:v", "-f", "framemd5", "-"});
+    return {run.exit_code, frame_hashes(run.out).size()};
+}
+
+TEST(DamagedExport, AnUndecodableGopKeepsEveryOutput) {
+    TempDir dir;
+    std::string error;
+    ASSERT_TRUE(record(dir.file("rec"),
+                       {"--channels", "4", "--stream-version", "3", "--seconds", "6", "--seed", "3",
+                        "--damage", "undecodable"},
+                       error))
+        << error;
+    const RecordedGops gops(dir.file("rec.dvr"));
+    ExtractJob job = job_for(Recording{16, 8000}, dir.path());
+    const std::string avi = dir.file("out_ch1.avi");
+    ask_channel(job, 1, avi);
+    job.copy_file_pair = 1;
+    set_path(job.dvr_path, dir.file("out.dvr"));
+    set_path(job.inx_path, dir.file("out.inx"));
+
+    ASSERT_EQ(zExtractPre(job), 1);
+    gops.for_each([&](const RecordedGop& gop, FrameSet& set) {
+        zExtractWrite(OMBREL_WRITE_GOP, gop.data, gop.length, &set);
+    });
+    EXPECT_EQ(zIsExtractOpened(), 1);
+    zExtractFin();
+
+    ASSERT_TRUE(fs::exists(avi));
+    ASSERT_TRUE(fs::exists(job.dvr_path));
+    ASSERT_TRUE(fs::exists(job.inx_path));
+    const auto verify = fleet::test::run_process({DVRTOOL_PATH, "verify", job.dvr_path});
+    EXPECT_EQ(verify.exit_code, 0) << verify.out << verify.err;
+    // Every picture of the five sound GOPs decodes; the damaged one is carried as recorded.
+    const Decoding decoded = decode(avi);
+    EXPECT_EQ(decoded.exit_code, 0);
+    EXPECT_GE(decoded.frames, static_cast<size_t>(5 * kFramesPerSecond));
+}
+
+TEST(ChannelWithoutPictures, GetsAnEmptyVideoStreamOfTheJobsSizeAndTheRangesSound) {
+    TempDir dir;
+    std::string error;
+    ASSERT_TRUE(record(
+        dir.file("rec"),
+        {"--channels", "1", "--stream-version", "3", "--seconds", "4", "--seed", "7"}, error))
+        << error;
+    const RecordedGops gops(dir.file("rec.dvr"));
+    const Recording r{16, 8000};
+    ExtractJob job = job_for(r, dir.path());
+    job.picture_width = 352;
+    job.picture_height = 280;
+    const std::string seen = dir.file("out_ch1.avi"), unseen = dir.file("out_ch2.avi");
+    ask_channel(job, 1, seen);
+    ask_channel(job, 2, unseen);  // a camera the recording never had a picture of
+
+    ASSERT_EQ(zExtractPre(job), 1);
+    const std::string sound = feed(gops, r);
+    EXPECT_EQ(zIsExtractOpened(), 1);
+    zExtractFin();
+
+    ASSERT_TRUE(fs::exists(seen));
+    ASSERT_TRUE(fs::exists(unseen));
+    EXPECT_EQ(probe(unseen, "v:0", "width"), "352");
+    EXPECT_EQ(probe(unseen, "v:0", "height"), "280");
+    const auto packets =
+        fleet::test::run_process({FFPROBE_PATH, "-v", "error", "-select_streams", "v:0",
+                                  "-show_entries", "packet=pts", "-of", "csv=p=0", unseen});
+    EXPECT_EQ(packets.exit_code, 0);
+    EXPECT_EQ(packets.out, "") << "pictures in the file of a channel without any";
+    const std::string track = output_of({FFMPEG_PATH, "-v", "error", "-i", unseen, "-map", "0:a",
+                                         "-c:a", "copy", "-f", "s16le", "-"});
+    ASSERT_EQ(track.size(), sound.size());
+    EXPECT_TRUE(track == sound);
+}
 
 }  // namespace
 }  // namespace extract_test

@@ -83,6 +83,14 @@ const RefusedJob kRefused[] = {
     {"12-bit sound", [](ExtractJob& j, const std::string&) { j.sample_bits = 12; }},
     {"no output asked for",
      [](ExtractJob& j, const std::string&) { j.channel_avi[0] = j.channel_avi[2] = 0; }},
+    {"a mosaic larger than the encoder takes (eight cells of 4000 x 3000)",
+     [](ExtractJob& j, const std::string& d) {
+         j.screen_count = 8;
+         j.all_channels_avi = 1;
+         j.picture_width = 4000;
+         j.picture_height = 3000;
+         set_path(j.all_channels_avi_path, d + "/a_ch_all.avi");
+     }},
     {"a mosaic without a picture size",
      [](ExtractJob& j, const std::string& d) {
          j.all_channels_avi = 1;
@@ -112,10 +120,12 @@ TEST(ExportRefusal, ASecondPreparationWhileOpenIsRefused) {
     EXPECT_EQ(zExtractPre(other), 0);
     EXPECT_FALSE(fs::exists(dir.file("b_ch1.avi")));
     EXPECT_EQ(zIsExtractOpened(), 1);
-    // Finishing without a single key frame of the channels cannot give a playable file.
+    // Finished without a GOP, the channels' files are there, without pictures.
     zExtractFin();
     EXPECT_EQ(zIsExtractOpened(), 0);
-    EXPECT_TRUE(listing(dir.path()).empty());
+    EXPECT_TRUE(fs::exists(dir.file("a_ch1.avi")));
+    EXPECT_TRUE(fs::exists(dir.file("a_ch3.avi")));
+    EXPECT_EQ(listing(dir.path()).size(), 2u);
 }
 
 // A mounted tmpfs of a few kilobytes: writing past it fails as on a full disk.

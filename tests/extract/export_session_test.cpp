@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <vector>
 
 #include "channel_frames.h"
+#include "gop_clock.h"
 
 namespace ombrel {
 namespace {
@@ -134,22 +136,114 @@ TEST(ExportSession, NothingOpensWhenTheWritersCannotBeMade) {
 }
 
 struct SilenceCase {
-    int bits, rate, first, frames, step;
+    int bits, rate, first, frames;
+    int64_t gop_samples;
     size_t bytes;
 };
 
 // The pieces of one GOP add up to exactly its duration, whatever frame the export starts at.
 TEST(SilenceBytes, LastsTheExportedFramesOfTheGop) {
     const SilenceCase cases[] = {
-        {16, 8000, 0, 8, 1, 16000},  // a whole GOP: one second
-        {16, 8000, 3, 8, 1, 10000},  // 5 of 8 frames
-        {8, 11025, 1, 3, 1, 7350},   // 11025 - 3675
-        {8, 11025, 0, 3, 2, 22050},  // a GOP every two seconds
-        {16, 8000, 8, 8, 1, 0},      // nothing left of the GOP
+        {16, 8000, 0, 8, 8000, 16000},   // a whole GOP: one second
+        {16, 8000, 3, 8, 8000, 10000},   // 5 of 8 frames
+        {8, 11025, 1, 3, 11025, 7350},   // 11025 - 3675
+        {8, 11025, 0, 3, 22050, 22050},  // a GOP of two seconds
+        {16, 8000, 0, 8, 7999, 15998},   // a GOP a sample short of a second
+        {16, 8000, 8, 8, 8000, 0},       // nothing left of the GOP
     };
     for (const SilenceCase& c : cases) {
-        EXPECT_EQ(silence_bytes(PcmFormat{c.bits, c.rate}, c.first, c.frames, c.step), c.bytes)
+        EXPECT_EQ(silence_bytes(PcmFormat{c.bits, c.rate}, c.first, c.frames, c.gop_samples),
+                  c.bytes)
             << c.bits << " bits, " << c.rate << " Hz, from " << c.first << " of " << c.frames;
+    }
+}
+
+struct ClockStep {
+    uint32_t time;
+    int64_t sound;     // ticks of usable sound, 0 none
+    int64_t duration;  // expected
+};
+
+struct ClockCase {
+    const char* what;
+    int rate;
+    std::vector<ClockStep> gops;
+};
+
+TEST(GopClock, ASoundGivesTheDurationElseTheSmallestStepElseOneSecond) {
+    const ClockCase cases[] = {
+        {"sound lasts what it lasts", 8000, {{100, 8000, 8000}, {101, 7990, 7990}}},
+        {"no sound and no step yet: one second", 8000, {{100, 0, 8000}}},
+        {"a GOP left out makes one step longer, not the GOPs",
+         8000,
+         {{100, 0, 8000}, {102, 0, 16000}, {103, 0, 8000}, {105, 0, 8000}}},
+        {"two-second GOPs", 11025, {{100, 0, 11025}, {102, 0, 22050}, {104, 0, 22050}}},
+        {"a gap in the recording is no step", 8000, {{100, 0, 8000}, {160, 0, 8000}}},
+        {"a time that goes back is no step", 8000, {{100, 0, 8000}, {90, 0, 8000}}},
+        {"sound of a moment lasts a quarter second", 8000, {{100, 10, 2000}}},
+        {"sound past the longest GOP is cut", 8000, {{100, 80000, 32000}}},
+        {"without sound the clock counts milliseconds", 0, {{100, 0, 1000}, {102, 0, 2000}}},
+    };
+    for (const ClockCase& c : cases) {
+        GopClock clock(c.rate);
+        for (size_t i = 0; i < c.gops.size(); ++i) {
+            EXPECT_EQ(clock.next(c.gops[i].time, c.gops[i].sound), c.gops[i].duration)
+                << c.what << ", GOP " << i;
+        }
+    }
+}
+
+// A frame set of two frames with 16-bit sound at 8000 Hz in chunks of the given lengths.
+struct SoundSet {
+    std::vector<uint8_t> buffer = std::vector<uint8_t>(KIVRA_AUDIO_CAPACITY);
+    FrameSet set{};
+    SoundSet(int32_t first_chunk, int32_t second_chunk) {
+        for (size_t i = 0; i < buffer.size(); ++i) buffer[i] = static_cast<uint8_t>(i);
+        set.frames_per_channel = 2;
+        set.has_audio = 1;
+        set.audio_buffer = buffer.data();
+        set.audio_sample_bits = 16;
+        set.audio_sample_rate = 8000;
+        set.audio_chunk_offset[0] = 0;
+        set.audio_chunk_length[0] = first_chunk;
+        set.audio_chunk_offset[1] = 1000;
+        set.audio_chunk_length[1] = second_chunk;
+    }
+};
+
+struct SoundCase {
+    const char* what;
+    int32_t first_chunk, second_chunk;
+    void (*spoil)(FrameSet&);
+    int64_t samples;  // usable, 0: the GOP gets silence
+};
+
+TEST(GopAudio, WholeSamplesOfTheJobsFormatOrNone) {
+    const SoundCase cases[] = {
+        {"whole chunks", 400, 600, [](FrameSet&) {}, 500},
+        {"an odd chunk loses its half sample", 401, 600, [](FrameSet&) {}, 500},
+        {"chunks without a whole sample", 1, 1, [](FrameSet&) {}, 0},
+        {"no buffer", 400, 600, [](FrameSet& s) { s.audio_buffer = nullptr; }, 0},
+        {"8-bit sound in a 16-bit export", 400, 600, [](FrameSet& s) { s.audio_sample_bits = 8; },
+         0},
+        {"sound at another rate", 400, 600, [](FrameSet& s) { s.audio_sample_rate = 11025; }, 0},
+        {"no sound", 400, 600, [](FrameSet& s) { s.has_audio = 0; }, 0},
+    };
+    const PcmFormat job{16, 8000};
+    for (const SoundCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        SoundSet sound(c.first_chunk, c.second_chunk);
+        c.spoil(sound.set);
+        EXPECT_EQ(gop_sound_samples(sound.set, job), c.samples);
+        EXPECT_EQ(has_usable_audio(sound.set, job), c.samples > 0);
+        std::vector<uint8_t> out;
+        EXPECT_EQ(append_gop_audio(sound.set, job, 0, out), static_cast<size_t>(c.samples) * 2);
+        ASSERT_EQ(out.size(), static_cast<size_t>(c.samples) * 2);
+        if (c.samples == 0) continue;
+        // The second chunk starts right after the first one's whole samples.
+        const size_t second = static_cast<size_t>(c.first_chunk / 2 * 2);
+        EXPECT_EQ(out[second], sound.buffer[1000]);
+        EXPECT_EQ(out[second + 1], sound.buffer[1001]);
     }
 }
 

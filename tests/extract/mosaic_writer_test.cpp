@@ -9,8 +9,8 @@
 #include <fstream>
 #include <memory>
 
-#include "process.h"
 #include "decoded_gops.h"
+#include "process.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -146,6 +146,7 @@ struct MosaicCase {
     int channels;
     int columns;
     std::vector<std::string> options;  // for dvrsim record
+    int silent_gop = -1;               // delivered without its sound
 };
 
 void PrintTo(const MosaicCase& c, std::ostream* os) {
@@ -159,6 +160,11 @@ const MosaicCase kCases[] = {
      8,
      3,
      {"--seconds", "4", "--damage", "undecodable"}},
+    {"a_silent_gop_lasts_its_second_of_sound",  // 11025 Hz: no whole samples per frame
+     4,
+     2,
+     {"--seconds", "3", "--audio-rate", "11025"},
+     1},
 };
 
 ExtractJob mosaic_job(const std::string& path, int channels, const FrameSet& first) {
@@ -188,21 +194,32 @@ TEST_P(Mosaic, EveryCellShowsItsChannel) {
     ExtractJob job{};
     std::vector<uint8_t> sound;
     int frames = 0;
+    size_t frames_per_gop = 0;
     extract_test::DecodedGops gops(source);
-    while (gops.next()) {
-        const FrameSet& set = gops.frames();
+    auto silenced = std::make_unique<FrameSet>();
+    for (int n = 0; gops.next(); ++n) {
+        const FrameSet* delivered = &gops.frames();
+        if (n == c.silent_gop) {
+            *silenced = gops.frames();
+            silenced->has_audio = 0;
+            delivered = silenced.get();
+        }
+        const FrameSet& set = *delivered;
         if (!writer) {
             job = mosaic_job(dir.file("all.avi"), c.channels, set);
             std::string error;
             writer = ombrel::make_mosaic_writer(job, error);
             ASSERT_NE(writer, nullptr) << error;
         }
-        ASSERT_TRUE(writer->write_gop(gops.input(gops.stored_length()))) << writer->error();
+        ASSERT_TRUE(writer->write_gop({gops.data(), gops.stored_length(), &set}))
+            << writer->error();
+        if (!set.has_audio) sound.resize(sound.size() + 2 * static_cast<size_t>(job.sample_rate));
         for (int f = 0; f < set.frames_per_channel && set.has_audio; ++f) {
             const uint8_t* chunk = set.audio_buffer + set.audio_chunk_offset[f];
             sound.insert(sound.end(), chunk, chunk + set.audio_chunk_length[f]);
         }
         frames += set.frames_per_channel;
+        frames_per_gop = static_cast<size_t>(set.frames_per_channel);
     }
     ASSERT_NE(writer, nullptr);
     ASSERT_TRUE(writer->finish()) << writer->error();
@@ -216,6 +233,9 @@ TEST_P(Mosaic, EveryCellShowsItsChannel) {
     EXPECT_EQ(decoded.audio_codec, AV_CODEC_ID_PCM_S16LE);
     EXPECT_TRUE(decoded.sound == sound) << "the sound differs from what the engine plays";
     ASSERT_EQ(static_cast<int>(decoded.pictures.size()), frames);
+    // Sound and pictures last equally long: 16-bit samples against GOPs of one second.
+    EXPECT_EQ(decoded.sound.size() * frames_per_gop,
+              decoded.pictures.size() * 2 * static_cast<size_t>(job.sample_rate));
     const int cell_w = job.picture_width;
     const int cell_h = job.picture_height;
     ASSERT_EQ(decoded.pictures.front().width, c.columns * cell_w);
