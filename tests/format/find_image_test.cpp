@@ -52,6 +52,14 @@ const Image kImages[] = {
       "--start", std::to_string(kStartHour - 120)},
      false,
      true},
+    // Every quick record's count byte claims 200 tyres: 34 are read, those past the six stored
+    // as zero bytes.
+    {"card_tyre_count_over_room",
+     "card",
+     {"--ring-size", "1100K", "--seconds", "150", "--unit-every", "3", "--first-unit", "0xFFFD7",
+      "--start", std::to_string(kStartHour - 120), "--quick-tyre-count", "200"},
+     false,
+     true},
 };
 
 class FinderOnImage : public testing::TestWithParam<Image> {
@@ -220,6 +228,18 @@ TEST_P(FinderOnImage, QuickEntriesAreTheRecordedUnitsVehicle) {
             ff::QuickTyre tyre = expected.tyres[t];
             if (stored["tyres"][t]["error"].get<bool>()) tyre.temperature_c.reset();
             tyres.push_back(tyre);
+        }
+        // Entries a count byte claims beyond the vehicle's tyres are read as the record holds
+        // them, up to its room.
+        for (size_t t = expected.tyres.size(); t < stored["tyres"].size(); ++t) {
+            const json& entry = stored["tyres"][t];
+            tyres.push_back({entry["pressure"].get<int>(),
+                             entry["error"].get<bool>()
+                                 ? std::nullopt
+                                 : std::optional<int>(entry["temperature"].get<int>())});
+        }
+        if (stored.value("tyre_count", 0) > 34) {
+            EXPECT_EQ(tyres.size(), 34u) << "unit " << n;
         }
         expected.tyres = tyres;
         // Positions to the last bits of a double: the truth's decimal minutes may be divided

@@ -113,6 +113,7 @@ Rows unit_rows(const std::vector<Unit>& units, const EventTypeNames& names) {
 struct Image {
     std::string path;
     json truth;
+    std::string kind = "disk";
 
     std::vector<Unit> units(const char* list) const {
         std::vector<Unit> out;
@@ -158,9 +159,9 @@ class FindDialogTest : public ViewerTest {
         return base;
     }
 
-    Image make_image(const std::vector<std::string>& options) {
-        Image image{dir_.file("disk.img"), {}};
-        std::vector<std::string> command = {DVRSIM_PATH, "disk", "--out", image.path, "--fps", "2"};
+    Image make_image(const std::vector<std::string>& options, const std::string& kind = "disk") {
+        Image image{dir_.file(kind + ".img"), {}, kind};
+        std::vector<std::string> command = {DVRSIM_PATH, kind, "--out", image.path, "--fps", "2"};
         command.insert(command.end(), options.begin(), options.end());
         const auto made = fleet::test::run_process(command);
         EXPECT_EQ(made.exit_code, 0) << made.err;
@@ -175,7 +176,8 @@ class FindDialogTest : public ViewerTest {
 
     void open_image(const Image& image) {
         window_->image_dialog = [&](const QString&) { return QString::fromStdString(image.path); };
-        window_->action(CommandId::OpenDiskImage)->trigger();
+        window_->action(image.kind == "card" ? CommandId::OpenCardImage : CommandId::OpenDiskImage)
+            ->trigger();
         ASSERT_TRUE(wait_status(QStringLiteral("opened.."), kOpenTimeoutMs));
     }
 
@@ -241,6 +243,27 @@ class FindDialogTest : public ViewerTest {
         // A double click begins with a click; the view acts only on a row it saw pressed.
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, cell.center());
+    }
+
+    // What `dvrtool find` prints for the image, a row per line, cells split at tabs.
+    Rows dvrtool_rows(const Image& image, const std::vector<std::string>& options) {
+        std::vector<std::string> command = {DVRTOOL_PATH, "find", "--" + image.kind, image.path};
+        command.insert(command.end(), options.begin(), options.end());
+        const auto result = fleet::test::run_process(command);
+        EXPECT_EQ(result.exit_code, 0) << result.err;
+        Rows rows;
+        std::istringstream lines(result.out);
+        for (std::string line; std::getline(lines, line);) {
+            std::vector<std::string> row;  // an empty last cell (no event name) counts too
+            for (size_t from = 0;;) {
+                const size_t tab = line.find('\t', from);
+                row.push_back(line.substr(from, tab - from));
+                if (tab == std::string::npos) break;
+                from = tab + 1;
+            }
+            rows.push_back(row);
+        }
+        return rows;
     }
 
     std::vector<bool> boxes(FindDialog* find) {
@@ -515,43 +538,25 @@ TEST_F(FindDialogTest, TheSpeedSearchOfADiskMatchesTheTruthInBothUnits) {
 // view or search, in either unit system.
 TEST_F(FindDialogTest, DvrtoolFindGivesTheDialogsRows) {
     const Image image = make_image(kEventfulDisk);
-    const auto dvrtool_rows = [&](const std::vector<std::string>& options) {
-        std::vector<std::string> command = {DVRTOOL_PATH, "find", "--disk", image.path};
-        command.insert(command.end(), options.begin(), options.end());
-        const auto result = fleet::test::run_process(command);
-        EXPECT_EQ(result.exit_code, 0) << result.err;
-        Rows rows;
-        std::istringstream lines(result.out);
-        for (std::string line; std::getline(lines, line);) {
-            std::vector<std::string> row;  // an empty last cell (no event name) counts too
-            for (size_t from = 0;;) {
-                const size_t tab = line.find('\t', from);
-                row.push_back(line.substr(from, tab - from));
-                if (tab == std::string::npos) break;
-                from = tab + 1;
-            }
-            rows.push_back(row);
-        }
-        return rows;
-    };
     start_window();
     open_image(image);
     FindDialog* find = open_find();
     ASSERT_NE(find, nullptr);
     const Rows time_rows = shown(find);
     ASSERT_FALSE(time_rows.empty());
-    EXPECT_EQ(time_rows, dvrtool_rows({"--view", "time"}));
+    EXPECT_EQ(time_rows, dvrtool_rows(image, {"--view", "time"}));
 
     click_in(find, 11001);
     ASSERT_TRUE(wait_idle(find));
     ASSERT_FALSE(shown(find).empty());
-    EXPECT_EQ(shown(find), dvrtool_rows({"--view", "event"}));
+    EXPECT_EQ(shown(find), dvrtool_rows(image, {"--view", "event"}));
 
     click_in(find, 11002);
     ASSERT_TRUE(wait_idle(find));
     search(find, 11020, 11022, QStringLiteral("30"));
     ASSERT_FALSE(shown(find).empty());
-    EXPECT_EQ(shown(find), dvrtool_rows({"--view", "quick", "--tyre-temperature-over", "30"}));
+    EXPECT_EQ(shown(find),
+              dvrtool_rows(image, {"--view", "quick", "--tyre-temperature-over", "30"}));
 
     window_->run_command(CommandId::SpeedMile);
     window_->run_command(CommandId::Fahrenheit);
@@ -560,7 +565,8 @@ TEST_F(FindDialogTest, DvrtoolFindGivesTheDialogsRows) {
     ASSERT_TRUE(wait_idle(find));
     search(find, 11007, 11009, QStringLiteral("20"));
     ASSERT_FALSE(shown(find).empty());
-    EXPECT_EQ(shown(find), dvrtool_rows({"--view", "quick", "--speed-over", "20", "--imperial"}));
+    EXPECT_EQ(shown(find),
+              dvrtool_rows(image, {"--view", "quick", "--speed-over", "20", "--imperial"}));
 }
 
 // A double click on a quick row seeks to its time unit's offset, as the map's search link does.
@@ -698,6 +704,151 @@ TEST_F(FindDialogTest, AViewChangeWhileTheListLoadsIsRefused) {
     EXPECT_FALSE(find->busy());
     EXPECT_EQ(find->list()->model()->rowCount(), 0);
 }
+
+// ---- every quick search on a wrapped card, in both unit systems ---------------------------
+
+struct QuickSearchControls {
+    const char* option;  // dvrtool find's
+    std::vector<int> edits;
+    int button;
+};
+
+const QuickSearchControls kQuickSearches[] = {
+    {"--speed-over", {11007}, 11009},
+    {"--g-over", {11011}, 11013},
+    {"--temperature-over", {11015}, 11017},
+    {"--tyre-temperature-over", {11020}, 11022},
+    {"--pressure-over", {11024}, 11026},
+    {"--pressure-under", {11028}, 11030},
+    {"--position", {11033, 11035, 11037, 11039}, 11040},
+};
+
+double median_of(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// Values for each search that split the records, from all of them as dvrtool reads them
+// (already in the chosen unit system): the median of what the search looks at.
+std::map<std::string, std::vector<std::string>> splitting_values(const std::vector<json>& all) {
+    std::vector<double> speed, g, temperature, tyre, most, least, lon, lat;
+    for (const json& r : all) {
+        speed.push_back(r["speed"]);
+        double axis = 0;
+        for (double a : r["g"]) axis = std::max(axis, std::abs(a));
+        g.push_back(axis);
+        temperature.push_back(r["temperature"]);
+        double high = 0, low = 255;
+        for (const json& t : r["tyres"]) {
+            if (!t["temperature"].is_null()) tyre.push_back(t["temperature"]);
+            high = std::max<double>(high, t["pressure"]);
+            low = std::min<double>(low, t["pressure"]);
+        }
+        most.push_back(high);
+        least.push_back(low);
+        if (r["position"].is_object()) {
+            lon.push_back(r["position"]["longitude"]);
+            lat.push_back(r["position"]["latitude"]);
+        }
+    }
+    const auto text = [](double v) { return QString::number(v, 'f', 2).toStdString(); };
+    const auto whole = [](double v) { return std::to_string(std::lround(v)); };
+    // A box around the middle position, a quarter of the track's width either way.
+    const auto [lon_low, lon_high] = std::minmax_element(lon.begin(), lon.end());
+    const auto [lat_low, lat_high] = std::minmax_element(lat.begin(), lat.end());
+    return {
+        {"--speed-over", {whole(median_of(speed))}},
+        {"--g-over", {text(std::clamp(median_of(g), 0.1, 2.0))}},
+        {"--temperature-over", {whole(median_of(temperature) - 1)}},
+        {"--tyre-temperature-over", {whole(median_of(tyre))}},
+        {"--pressure-over", {whole(median_of(most))}},
+        {"--pressure-under", {whole(median_of(least))}},
+        {"--position",
+         {QString::number(median_of(lon), 'f', 6).toStdString(),
+          QString::number((*lon_high - *lon_low) / 4, 'f', 6).toStdString(),
+          QString::number(median_of(lat), 'f', 6).toStdString(),
+          QString::number(*lat_high - *lat_low, 'f', 6).toStdString()}},
+    };
+}
+
+struct CardCase {
+    const char* name;
+    std::vector<std::string> options;
+    bool every_search_splits;  // false: records claiming more tyres than they hold read zeros
+};
+
+void PrintTo(const CardCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class FindDialogCards : public FindDialogTest, public testing::WithParamInterface<CardCase> {};
+
+// The dialog's event rows and its rows for each search equal dvrtool find's, which its own
+// tests hold against the card's truth: over a ring that has wrapped across unit 0xFFFFF, with
+// tyre sensor errors, and with records whose tyre count claims more than the 34 they have
+// room for.
+TEST_P(FindDialogCards, EverySearchGivesDvrtoolsRowsInBothUnitSystems) {
+    const Image image = make_image(GetParam().options, "card");
+    start_window();
+    open_image(image);
+    FindDialog* find = open_find();
+    ASSERT_NE(find, nullptr);
+    // The events too: type 15 has no name and shows its number.
+    click_in(find, 11001);
+    ASSERT_TRUE(wait_idle(find));
+    const Rows events = shown(find);
+    EXPECT_EQ(events, dvrtool_rows(image, {"--view", "event"}));
+    if (GetParam().every_search_splits) {
+        EXPECT_TRUE(std::any_of(events.begin(), events.end(),
+                                [](const auto& row) { return row.back() == "15"; }));
+    }
+    for (const bool imperial : {false, true}) {
+        if (imperial) {
+            window_->run_command(CommandId::SpeedMile);
+            window_->run_command(CommandId::Fahrenheit);
+            find->hide();
+            click(static_cast<int>(CommandId::FindPlayButton));
+            ASSERT_TRUE(wait_idle(find));
+        }
+        std::vector<std::string> all_options = {"--view", "quick", "--speed-over", "-1", "--json"};
+        if (imperial) all_options.push_back("--imperial");
+        std::vector<json> all;
+        for (const auto& row : dvrtool_rows(image, all_options)) all.push_back(json::parse(row[0]));
+        ASSERT_GT(all.size(), 20u);
+        const auto values = splitting_values(all);
+        click_in(find, 11002);
+        for (const QuickSearchControls& s : kQuickSearches) {
+            const std::vector<std::string>& value = values.at(s.option);
+            SCOPED_TRACE(std::string(imperial ? "imperial " : "metric ") + s.option + " " +
+                         value[0]);
+            for (size_t i = 0; i < s.edits.size(); ++i)
+                control<QLineEdit>(find, s.edits[i])->setText(QString::fromStdString(value[i]));
+            click_in(find, s.button);
+            ASSERT_TRUE(wait_idle(find));
+            std::string joined = value[0];
+            for (size_t i = 1; i < value.size(); ++i) joined += "," + value[i];
+            std::vector<std::string> options = {"--view", "quick", s.option, joined};
+            if (imperial) options.push_back("--imperial");
+            EXPECT_EQ(shown(find), dvrtool_rows(image, options));
+            if (GetParam().every_search_splits) {
+                EXPECT_GT(shown(find).size(), 0u);
+                EXPECT_LT(shown(find).size(), all.size());
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cards, FindDialogCards,
+    testing::Values(CardCase{"wrapped",
+                             {"--ring-size", "1100K", "--seconds", "150", "--unit-every", "2",
+                              "--event-every", "3", "--first-unit", "0xFFFC3"},
+                             true},
+                    CardCase{"tyre_count_over_room",
+                             {"--ring-size", "1100K", "--seconds", "100", "--unit-every", "2",
+                              "--first-unit", "0xFFFD0", "--quick-tyre-count", "200"},
+                             false}),
+    [](const auto& card) { return std::string(card.param.name); });
 
 }  // namespace
 }  // namespace velmora::test

@@ -147,7 +147,7 @@ TEST_F(BindingTest, TheBuiltEngineBindsAndAnswers) {
     EXPECT_EQ(fs::current_path(), elsewhere_.path());
 }
 
-TEST_F(BindingTest, TheExtractionStubBindsAnswersHonestlyAndUnbinds) {
+TEST_F(BindingTest, TheExtractionLibraryBindsRefusesAJobWithoutChannelsAndUnbinds) {
     fs::create_directories(elsewhere_.path() / "program" / "utilities");
     fs::copy_file(kRealExtract, elsewhere_.path() / "program" / "utilities" / "libombrel.so");
     ExtractApi api;
@@ -159,11 +159,11 @@ TEST_F(BindingTest, TheExtractionStubBindsAnswersHonestlyAndUnbinds) {
     char time[32] = {};
     char date[32] = {};
     api.zExtractInfo(version, time, date);
-    EXPECT_STREQ(version, "0.1.0-stub");
+    EXPECT_STREQ(version, "1.0.0");
     EXPECT_EQ(std::strlen(time), 8u);   // hh:mm:ss
     EXPECT_EQ(std::strlen(date), 11u);  // Mmm dd yyyy
 
-    ExtractJob job{};
+    ExtractJob job{};  // no screen count: refused before any file is made
     job.copy_file_pair = 1;
     const fs::path target = elsewhere_.path() / "out.dvr";
     std::snprintf(job.dvr_path, sizeof job.dvr_path, "%s", target.c_str());

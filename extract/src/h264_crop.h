@@ -1,0 +1,39 @@
+// Removes the recorder's top rows from an H.264 stream without re-encoding: the filter edits
+// the cropping fields of every sequence parameter set, so any decoder shows the picture the
+// engine shows (it drops those rows after decoding).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "av_handles.h"
+
+namespace ombrel {
+
+inline constexpr int kRecorderTopRows = 8;
+
+struct PictureSize {
+    int width = 0;
+    int height = 0;
+};
+
+class H264Crop {
+  public:
+    // False with the reason when the filter cannot be set up.
+    bool open(std::string& error);
+    // Passes one access unit through; its filtered packet(s) are appended to `out`.
+    bool filter(const uint8_t* data, size_t length, bool key, std::vector<Packet>& out,
+                std::string& error);
+
+  private:
+    BitstreamFilter filter_;
+};
+
+// The displayed size an access unit's sequence parameter set gives (after cropping); nothing
+// when the unit carries none.
+std::optional<PictureSize> h264_picture_size(const AVPacket& access_unit);
+
+}  // namespace ombrel
