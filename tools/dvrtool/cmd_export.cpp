@@ -1,0 +1,390 @@
+// dvrtool export: writes a time range of a recording into files through the engine's
+// extraction and the extraction library, driven by the same export session as the viewer's
+// extract dialog, so what the tool writes is what an operator would get.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dvrtool/commands.h"
+#include "engine_open.h"
+#include "export_host/export_session.h"
+#include "export_range.h"
+#include "kivra/kivra.h"
+#include "messages.h"
+#include "ombrel/ombrel.h"
+#include "progress_bar.h"
+#include "time_text.h"
+
+namespace dvrtool {
+namespace {
+
+namespace eh = fleet::export_host;
+using namespace std::chrono_literals;
+
+// ---- what the command line asks for ---------------------------------------------------------
+
+enum class ExportKind { ChannelAvi, ChannelMp4, Mosaic, FilePair };
+
+struct KindFlag {
+    std::string_view flag;
+    ExportKind kind;
+};
+constexpr KindFlag kKindFlags[] = {{"--avi", ExportKind::ChannelAvi},
+                                   {"--mp4", ExportKind::ChannelMp4},
+                                   {"--mosaic", ExportKind::Mosaic},
+                                   {"--pair", ExportKind::FilePair}};
+
+bool per_channel(ExportKind kind) {
+    return kind == ExportKind::ChannelAvi || kind == ExportKind::ChannelMp4;
+}
+
+fleet::Result<ExportKind> parse_kind(const CommandLine& line) {
+    std::optional<ExportKind> kind;
+    for (const KindFlag& k : kKindFlags) {
+        if (!line.has(k.flag)) continue;
+        if (kind) return usage_error("give one of --avi, --mp4, --mosaic and --pair");
+        kind = k.kind;
+    }
+    if (!kind) return usage_error("missing the kind of export: --avi, --mp4, --mosaic or --pair");
+    return *kind;
+}
+
+// "1,3,4": channel numbers from 1 to the export's eight, each once.
+fleet::Result<std::vector<int>> parse_channels(std::string_view text) {
+    std::vector<int> channels;
+    for (size_t at = 0; at <= text.size();) {
+        const size_t comma = std::min(text.find(',', at), text.size());
+        auto channel = parse_channel_number(text.substr(at, comma - at));
+        if (!channel) return channel.error();
+        if (*channel > eh::kChannels) {
+            return usage_error("channels above " + std::to_string(eh::kChannels) +
+                               " cannot be exported");
+        }
+        if (std::find(channels.begin(), channels.end(), *channel) != channels.end()) {
+            return usage_error("channel " + std::to_string(*channel) + " is given twice");
+        }
+        channels.push_back(*channel);
+        at = comma + 1;
+    }
+    return channels;
+}
+
+fleet::Result<uint32_t> parse_time_option(const CommandLine& line, std::string_view name) {
+    const auto value = line.value(name);
+    if (!value) return usage_error("missing " + std::string(name) + " \"YYYY-MM-DD HH:MM:SS\"");
+    const auto seconds = parse_time_text(*value);
+    if (!seconds) {
+        return usage_error(std::string(name) +
+                           " takes a UTC time as \"YYYY-MM-DD HH:MM:SS\", not '" + *value + "'");
+    }
+    return *seconds;
+}
+
+struct ExportPlan {
+    ExportKind kind = ExportKind::ChannelAvi;
+    std::optional<std::vector<int>> channels;  // none given: every channel of the recording
+    uint32_t from = 0, to = 0;
+    std::string directory;
+};
+
+fleet::Result<ExportPlan> parse_plan(const CommandLine& line) {
+    ExportPlan plan;
+    auto kind = parse_kind(line);
+    if (!kind) return kind.error();
+    plan.kind = *kind;
+    if (auto text = line.value("--channels")) {
+        if (!per_channel(plan.kind)) return usage_error("--channels goes with --avi or --mp4");
+        auto channels = parse_channels(*text);
+        if (!channels) return channels.error();
+        plan.channels = std::move(*channels);
+    }
+    auto from = parse_time_option(line, "--from");
+    if (!from) return from.error();
+    auto to = parse_time_option(line, "--to");
+    if (!to) return to.error();
+    if (*from > *to) return usage_error("--from " + time_text(*from) + " is after --to");
+    plan.from = *from;
+    plan.to = *to;
+    auto directory = line.value("-o");
+    if (!directory || directory->empty()) return usage_error("missing -o DIR");
+    plan.directory = *directory;
+    return plan;
+}
+
+// ---- the engine's side ----------------------------------------------------------------------
+
+// What the engine's callbacks (plain C functions on engine threads) share with this thread.
+struct EngineReports {
+    std::mutex lock;
+    std::condition_variable changed;
+    int disk_event = -1;  // the first disk report
+    int results = 0;      // command results seen
+    int percent = -1;
+    std::optional<eh::ExportOutcome> outcome;
+    std::atomic<eh::ExportSession*> session{nullptr};
+};
+
+EngineReports* reports = nullptr;
+
+void on_size(void*, int32_t* width, int32_t* height) {
+    // Nothing is played: the smallest picture keeps the engine's presenting cheap.
+    *width = 16;
+    *height = 16;
+}
+
+void on_present(void*, const KivraCanvas*) {}
+
+void on_play(int32_t code, int32_t) {
+    std::lock_guard guard(reports->lock);
+    if (code >= KIVRA_RESULT_CLOSE_FAILED && code != KIVRA_EVENT_DRAW_FAILED) ++reports->results;
+    reports->changed.notify_all();
+}
+
+void on_disk(int32_t, const char*, int32_t event) {
+    std::lock_guard guard(reports->lock);
+    if (reports->disk_event < 0) reports->disk_event = event;
+    reports->changed.notify_all();
+}
+
+void on_extract(int32_t kind, int32_t percent, const void* data, int32_t length,
+                const void* frame_set) {
+    if (eh::ExportSession* session = reports->session.load())
+        session->on_extract(kind, percent, data, length, frame_set);
+}
+
+int wait_for_disk_report() {
+    std::unique_lock guard(reports->lock);
+    // Long: a real device may spin up first.
+    reports->changed.wait_for(guard, 60s, [] { return reports->disk_event >= 0; });
+    return reports->disk_event;
+}
+
+void close_source() {
+    if (zTellOpenedType() == KIVRA_SOURCE_NONE) return;
+    std::unique_lock guard(reports->lock);
+    const int before = reports->results;
+    guard.unlock();
+    zPlayMSG(KIVRA_CMD_CLOSE, 0, 0, 0, nullptr);
+    guard.lock();
+    reports->changed.wait_for(guard, 10s, [&] { return reports->results > before; });
+}
+
+// The engine started with this command's callbacks, closed and released at the end.
+class EngineRun {
+  public:
+    explicit EngineRun(EngineReports& state) { reports = &state; }
+    ~EngineRun() {
+        if (started_) {
+            close_source();
+            zRelease();  // also waits for an extraction still under way
+        }
+        reports = nullptr;
+    }
+    EngineRun(const EngineRun&) = delete;
+    EngineRun& operator=(const EngineRun&) = delete;
+
+    fleet::Status start() {
+        static const KivraVideoTarget target{nullptr, on_size, on_present};
+        if (!zInit(&target, on_play, nullptr, on_disk, nullptr, on_extract, nullptr)) {
+            return fleet::fail("the engine cannot start");
+        }
+        started_ = true;
+        return {};
+    }
+
+  private:
+    bool started_ = false;
+};
+
+eh::EngineEntries engine_entries() {
+    eh::EngineEntries e;
+    e.zTellOpenedType = zTellOpenedType;
+    e.zTellTimeInxHd = zTellTimeInxHd;
+    e.zTellTimeInxUnit = zTellTimeInxUnit;
+    e.zTellScreenNum = zTellScreenNum;
+    e.zTellSampleRate = zTellSampleRate;
+    e.zTellSampleBits = zTellSampleBits;
+    e.zStartExtract = zStartExtract;
+    e.zStopExtract = zStopExtract;
+    return e;
+}
+
+eh::OmbrelEntries ombrel_entries() {
+    eh::OmbrelEntries e;
+#define DVRTOOL_OMBREL_ENTRY(name) e.name = ::name;
+    OMBREL_FOR_EACH_EXPORT(DVRTOOL_OMBREL_ENTRY)
+#undef DVRTOOL_OMBREL_ENTRY
+    return e;
+}
+
+// ---- Ctrl-C ---------------------------------------------------------------------------------
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void on_interrupt(int) {
+    interrupted = 1;
+}
+
+// The first Ctrl-C asks the export to stop (its files stay complete); the handler then resets
+// itself, so a second Ctrl-C ends the program at once.
+class InterruptStops {
+  public:
+    InterruptStops() {
+        interrupted = 0;
+        struct sigaction action {};
+        action.sa_handler = on_interrupt;
+        action.sa_flags = SA_RESETHAND;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &previous_);
+    }
+    ~InterruptStops() { sigaction(SIGINT, &previous_, nullptr); }
+    InterruptStops(const InterruptStops&) = delete;
+    InterruptStops& operator=(const InterruptStops&) = delete;
+
+  private:
+    struct sigaction previous_ {};
+};
+
+// ---- the export -----------------------------------------------------------------------------
+
+fleet::Result<std::vector<int>> channels_to_export(const ExportPlan& plan) {
+    const int recorded = zTellScreenNum();
+    if (recorded <= 0) return fleet::fail("the engine does not tell the recording's channels");
+    const int exportable = std::min(recorded, eh::kChannels);
+    if (!plan.channels) {
+        std::vector<int> all;
+        for (int channel = 1; channel <= exportable; ++channel) all.push_back(channel);
+        return all;
+    }
+    for (int channel : *plan.channels) {
+        if (channel > recorded) {
+            return fleet::fail("channel " + std::to_string(channel) + ": the recording has " +
+                               std::to_string(recorded) + " channels");
+        }
+    }
+    return *plan.channels;
+}
+
+fleet::Result<eh::ExportRequest> request_for(const ExportPlan& plan,
+                                             const eh::ExportSession& session) {
+    eh::IndexRange range;
+    if (auto refused = session.prepare(range)) return fleet::fail(eh::english_text(*refused));
+    auto units = choose_export_units(range, plan.from, plan.to, [](uint32_t n) {
+        KivraIndexUnit unit{};
+        if (zTellTimeInxUnit(static_cast<int32_t>(n), &unit) == 0)
+            return std::optional<KivraIndexUnit>();
+        return std::optional<KivraIndexUnit>(unit);
+    });
+    if (!units) return units.error();
+    eh::ExportRequest request;
+    request.start_unit = units->start;
+    request.end_unit = units->end;
+    request.all_channels = plan.kind == ExportKind::Mosaic;
+    request.file_pair = plan.kind == ExportKind::FilePair;
+    request.mp4 = plan.kind == ExportKind::ChannelMp4;
+    request.telemetry_csv = true;
+    request.gpx_track = true;
+    request.target_directory = plan.directory;
+    if (per_channel(plan.kind)) {
+        auto channels = channels_to_export(plan);
+        if (!channels) return channels.error();
+        for (int channel : *channels) request.channels[static_cast<size_t>(channel - 1)] = true;
+    }
+    return request;
+}
+
+// Waits for the export's end, drawing its progress and passing a Ctrl-C on as a stop.
+eh::ExportOutcome wait_for_end(eh::ExportSession& session) {
+    ProgressBar bar;
+    bool stop_asked = false;
+    std::unique_lock guard(reports->lock);
+    while (!reports->outcome) {
+        // A signal handler cannot wake a condition variable: Ctrl-C is noticed within this.
+        reports->changed.wait_for(guard, 100ms);
+        const int percent = reports->percent;
+        guard.unlock();
+        if (interrupted && !stop_asked) {
+            session.stop();
+            stop_asked = true;
+        }
+        if (percent >= 0) bar.show(percent);
+        guard.lock();
+    }
+    if (reports->outcome->end == eh::ExportEnd::Completed) bar.show(100);
+    bar.finish();
+    return *reports->outcome;
+}
+
+eh::ExportSink sink_to_reports() {
+    eh::ExportSink sink;
+    sink.progress = [](int percent) {
+        std::lock_guard guard(reports->lock);
+        reports->percent = percent;
+        reports->changed.notify_all();
+    };
+    sink.ended = [](const eh::ExportOutcome& outcome) {
+        std::lock_guard guard(reports->lock);
+        reports->outcome = outcome;
+        reports->changed.notify_all();
+    };
+    return sink;
+}
+
+Outcome report(const eh::ExportOutcome& outcome) {
+    for (const std::string& file : outcome.files) std::printf("%s\n", file.c_str());
+    std::fflush(stdout);
+    switch (outcome.end) {
+        case eh::ExportEnd::Completed:
+            return kExitDone;
+        case eh::ExportEnd::Stopped:
+            say(std::string(eh::english_text(outcome.end)) +
+                (outcome.files.empty() ? " Nothing was written."
+                                       : " The files listed are complete."));
+            return kExitInterrupted;
+        case eh::ExportEnd::OpenFailed:
+        case eh::ExportEnd::Failed:
+            break;
+    }
+    std::string message = eh::english_text(outcome.end);
+    if (!outcome.detail.empty()) message += " (" + outcome.detail + ")";
+    return fleet::fail(message);
+}
+
+Outcome export_through_engine(const CommandLine& line, const ExportPlan& plan) {
+    EngineReports state;
+    // Made before the engine so that it outlives it: the engine is released, its extraction
+    // thread joined, before the session goes.
+    eh::ExportSession session(engine_entries(), ombrel_entries(), sink_to_reports());
+    EngineRun engine(state);
+    if (auto started = engine.start(); !started) return started.error();
+    if (auto opened = open_in_engine(line, wait_for_disk_report); !opened) return opened.error();
+
+    auto request = request_for(plan, session);
+    if (!request) return request.error();
+    state.session = &session;
+    InterruptStops interrupts;
+    if (auto refused = session.start(*request)) {
+        state.session = nullptr;
+        return fleet::fail(eh::english_text(*refused));
+    }
+    const eh::ExportOutcome outcome = wait_for_end(session);
+    return report(outcome);
+}
+
+}  // namespace
+
+Outcome run_export(const CommandLine& line) {
+    auto plan = parse_plan(line);
+    if (!plan) return plan.error();
+    return export_through_engine(line, *plan);
+}
+
+}  // namespace dvrtool
