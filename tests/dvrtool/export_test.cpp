@@ -1,12 +1,19 @@
 // dvrtool export end to end: dvrsim recordings exported through the engine, the export session
 // and the extraction library, the files checked with ffprobe, ffmpeg, xmllint and dvrtool.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -14,6 +21,8 @@
 #include "process.h"
 #include "run_dvrtool.h"
 #include "small_disk.h"
+
+extern char** environ;
 
 namespace dvrtool_test {
 namespace {
@@ -292,6 +301,70 @@ TEST_F(ExportOfPair, AFullDiskEndsWithAnErrorAndNoPartialFile) {
     EXPECT_TRUE(files_in(target).empty());
 }
 
+// ---- Ctrl-C -------------------------------------------------------------------------------
+
+// Runs argv with stdout and stderr into files; once `begun` holds, sends Ctrl-C (SIGINT).
+fleet::test::ProcessResult interrupt_once(const std::vector<std::string>& argv,
+                                          const std::string& capture,
+                                          const std::function<bool()>& begun) {
+    fleet::test::ProcessResult result;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, (capture + ".out").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, (capture + ".err").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return result;
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (begun()) {
+            kill(pid, SIGINT);
+            waitpid(pid, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
+    result.out = read_file(capture + ".out");
+    result.err = read_file(capture + ".err");
+    return result;
+}
+
+// A mosaic is re-encoded: two minutes of four camera channels take seconds to export, and
+// Ctrl-C comes as soon as the export's first file exists.
+TEST(ExportInterrupted, CtrlCStopsWithTheFilesWrittenSoFarCompleteAndListed) {
+    TempDir dir;
+    const std::string base = dir.file("long");
+    const int seconds = 120;
+    const auto made = run_process({DVRSIM_PATH, "record", "--out", base, "--channels", "4",
+                                   "--stream-version", "3", "--seconds", std::to_string(seconds),
+                                   "--scene", "camera", "--start", std::to_string(kStart)});
+    ASSERT_EQ(made.exit_code, 0) << made.err;
+    const std::string out = dir.file("out");
+    const auto stopped =
+        interrupt_once({DVRTOOL_PATH, "export", base + ".dvr", "--from", utc(kStart), "--to",
+                        utc(kStart + seconds), "--mosaic", "-o", out},
+                       dir.file("capture"), [&] { return !files_in(out).empty(); });
+    ASSERT_EQ(stopped.exit_code, 130) << stopped.err;
+    EXPECT_NE(stopped.err.find("Stop extracting by user!"), std::string::npos) << stopped.err;
+    const auto listed = split_lines(stopped.out);
+    EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()), files_in(out));
+    const std::string mosaic = file_ending(listed, "_ch_all.avi");
+    ASSERT_NE(mosaic, "");
+    EXPECT_EQ(decode_errors(mosaic), "");
+    const int frames = video_frames(mosaic);
+    EXPECT_GT(frames, 0);
+    EXPECT_LT(frames, seconds * kFps) << "stopped before the end";
+    EXPECT_EQ(csv_rows(file_ending(listed, "_telemetry.csv")), frames);
+    EXPECT_EQ(validate_gpx(file_ending(listed, ".gpx")).exit_code, 0);
+}
+
 // ---- a wrapped disk -------------------------------------------------------------------------
 
 // The ring holds about the last 50 of 150 seconds, unit numbers running over 0xFFFFF to 1.
@@ -305,7 +378,8 @@ TEST(ExportOfWrappedDisk, ARangeAcrossUnit0xFFFFFExports) {
     const auto index = dvrtool({"index", "--disk", image, "--json"});
     ASSERT_EQ(index.exit_code, 0) << index.err;
     std::optional<uint32_t> before_wrap, after_wrap;
-    for (const auto& unit : nlohmann::json::parse(index.out)["units"]) {
+    const nlohmann::json listing = nlohmann::json::parse(index.out);
+    for (const auto& unit : listing["units"]) {
         if (unit["offset"].get<int64_t>() < 0) continue;
         if (unit["number"] == 0xFFFFD) before_wrap = unit["time"].get<uint32_t>();
         if (unit["number"] == 3) after_wrap = unit["time"].get<uint32_t>();

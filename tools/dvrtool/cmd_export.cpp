@@ -13,6 +13,10 @@
 #include <string_view>
 #include <vector>
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 #include "dvrtool/commands.h"
 #include "engine_open.h"
 #include "export_host/export_session.h"
@@ -384,6 +388,9 @@ Outcome export_through_engine(const CommandLine& line, const ExportPlan& plan) {
 Outcome run_export(const CommandLine& line) {
     auto plan = parse_plan(line);
     if (!plan) return plan.error();
+    // stderr carries the tool's own messages; FFmpeg's notes while the library writes (the
+    // encoders' statistics, MP4's fast-start pass) are noise there. Its errors still show.
+    av_log_set_level(AV_LOG_ERROR);
     return export_through_engine(line, *plan);
 }
 
