@@ -365,17 +365,34 @@ TEST(ExportInterrupted, CtrlCStopsWithTheFilesWrittenSoFarCompleteAndListed) {
     EXPECT_EQ(validate_gpx(file_ending(listed, ".gpx")).exit_code, 0);
 }
 
-// ---- a wrapped disk -------------------------------------------------------------------------
+// ---- wrapped disks and cards ----------------------------------------------------------------
+
+struct WrappedMedium {
+    const char* kind;  // dvrsim's command and dvrtool's option without "--"
+    const char* unit_every;
+    const char* first_unit;
+};
+
+void PrintTo(const WrappedMedium& m, std::ostream* os) {
+    *os << m.kind;
+}
 
 // The ring holds about the last 50 of 150 seconds, unit numbers running over 0xFFFFF to 1.
-TEST(ExportOfWrappedDisk, ARangeAcrossUnit0xFFFFFExports) {
+const WrappedMedium kWrapped[] = {{"disk", "2", "0xFFFC3"}, {"card", "3", "0xFFFD7"}};
+
+class ExportOfWrappedMedium : public testing::TestWithParam<WrappedMedium> {};
+
+TEST_P(ExportOfWrappedMedium, ARangeAcrossUnit0xFFFFFExports) {
+    const WrappedMedium& m = GetParam();
     TempDir dir;
-    const std::string image = dir.file("disk.img");
-    const auto made = run_process({DVRSIM_PATH, "disk", "--out", image, "--ring-size", "1100K",
-                                   "--seconds", "150", "--unit-every", "2", "--first-unit",
-                                   "0xFFFC3", "--start", std::to_string(kStart), "--fps", "8"});
+    const std::string image = dir.file("medium.img");
+    const std::string option = std::string("--") + m.kind;
+    const auto made =
+        run_process({DVRSIM_PATH, m.kind, "--out", image, "--ring-size", "1100K", "--seconds",
+                     "150", "--unit-every", m.unit_every, "--first-unit", m.first_unit, "--start",
+                     std::to_string(kStart), "--fps", std::to_string(kFps)});
     ASSERT_EQ(made.exit_code, 0) << made.err;
-    const auto index = dvrtool({"index", "--disk", image, "--json"});
+    const auto index = dvrtool({"index", option, image, "--json"});
     ASSERT_EQ(index.exit_code, 0) << index.err;
     std::optional<uint32_t> before_wrap, after_wrap;
     const nlohmann::json listing = nlohmann::json::parse(index.out);
@@ -387,16 +404,19 @@ TEST(ExportOfWrappedDisk, ARangeAcrossUnit0xFFFFFExports) {
     ASSERT_TRUE(before_wrap && after_wrap) << index.out;
     ASSERT_LT(*before_wrap, *after_wrap);
 
-    const auto exported = dvrtool({"export", "--disk", image, "--from", utc(*before_wrap), "--to",
+    const auto exported = dvrtool({"export", option, image, "--from", utc(*before_wrap), "--to",
                                    utc(*after_wrap), "--avi", "-o", dir.file("out")});
     ASSERT_EQ(exported.exit_code, 0) << exported.err;
     const auto listed = split_lines(exported.out);
     const std::string avi = file_ending(listed, "_ch1.avi");
     ASSERT_NE(avi, "") << exported.out;
-    const int frames = static_cast<int>(*after_wrap - *before_wrap) * 8;
+    const int frames = static_cast<int>(*after_wrap - *before_wrap) * kFps;
     EXPECT_EQ(video_frames(avi), frames);
     EXPECT_EQ(csv_rows(file_ending(listed, "_telemetry.csv")), frames);
 }
+
+INSTANTIATE_TEST_SUITE_P(Media, ExportOfWrappedMedium, testing::ValuesIn(kWrapped),
+                         [](const auto& row) { return std::string(row.param.kind); });
 
 }  // namespace
 }  // namespace dvrtool_test
