@@ -72,6 +72,7 @@ void Engine::stop_device_threads() {
 }
 
 void Engine::release() {
+    extraction_.finish();
     stop_device_threads();
     stop_threads();
     player_.reset();  // stops reader, timers and output; the source stays open
@@ -96,6 +97,27 @@ bool Engine::open(int type, const char* dvr_path, const char* inx_path) {
     player_->set_status(KIVRA_STATUS_OPENED);
     opened_type_ = KIVRA_SOURCE_FILE;
     return true;
+}
+
+int Engine::start_extract(int64_t start, int64_t end) {
+    SourceCopier copier;
+    ExtractDataProc proc = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(engine_lock_);
+        StoredSource* open = stored_source();
+        if (open == &file_) {
+            copier = copier_of(file_);
+        } else if (open != nullptr) {
+            const MediumKind kind =
+                opened_type_ == KIVRA_SOURCE_DISK ? MediumKind::Disk : MediumKind::Card;
+            copier = copier_of(*ring_, kind, ring_device_);
+        }
+        proc = callbacks_.extract;
+    }
+    // Outside the engine lock: starting may wait for the previous extraction's last report,
+    // and a host may ask the engine about its source from there.
+    if (!copier) return -1;
+    return extraction_.start(std::move(copier), {start, end}, proc);
 }
 
 StoredSource* Engine::stored_source() {
@@ -130,6 +152,7 @@ void Engine::medium_found(int type, SearchOutcome outcome) {
     {
         std::lock_guard<std::mutex> guard(engine_lock_);
         ring_ = std::move(outcome.source);
+        ring_device_ = outcome.device_path;
         fd = ring_->device_fd();
         const ProbeResult& probe = ring_->probe();
         display_.screen_count = probe.channel_count;
@@ -244,12 +267,17 @@ int Engine::close_source() {
     }
     player_->halt();
     stop_device_threads();
+    // Waited for outside the engine lock, which a host's report may need; one started since
+    // is only told to stop: it reads a copy of its own and cannot outlive the engine.
+    extraction_.finish();
     std::vector<int> failures;
     {
         std::lock_guard<std::mutex> guard(engine_lock_);
+        extraction_.stop();
         player_->attach(nullptr);
         if (opened_type_ == KIVRA_SOURCE_FILE) failures = file_.close();
         ring_.reset();
+        ring_device_.clear();
         opened_type_ = KIVRA_SOURCE_NONE;
         display_.screen_count = -1;
     }

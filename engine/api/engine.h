@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "audio/audio_out.h"
+#include "extract/extraction.h"
 #include "kivra/kivra.h"
 #include "playback/player.h"
 #include "playback/sync.h"
@@ -54,6 +55,10 @@ class Engine final : public PlayerEvents {
     void release();
 
     bool open(int type, const char* dvr_path, const char* inx_path);
+    // An extraction of the open stored source's range [start, end) on a copy of that source:
+    // 0, or -1 when none is open or another extraction runs.
+    int start_extract(int64_t start, int64_t end);
+    void stop_extract() { extraction_.stop(); }
     void post(Command command);
     // The layout changed: the picture on screen is drawn again on an engine thread.
     void redraw() {
@@ -108,6 +113,8 @@ class Engine final : public PlayerEvents {
     std::mutex engine_lock_;
     FileSource file_;
     std::unique_ptr<RingSource> ring_;  // the open disk or card
+    std::string ring_device_;           // and the device or image it was found on
+    Extraction extraction_;
     DeviceSearch search_;
     RemovalMonitor monitor_;
     std::atomic<int> opened_type_{KIVRA_SOURCE_NONE};

@@ -192,11 +192,15 @@ int32_t zTellEndTime(void) {
                        [](kivra::StoredSource& s) { return static_cast<int32_t>(s.end_time()); });
 }
 
-int32_t zStartExtract(uint32_t, int32_t, uint32_t, int32_t) {
-    return -1;  // extraction is not supported yet
+int32_t zStartExtract(uint32_t start_low, int32_t start_high, uint32_t end_low, int32_t end_high) {
+    auto offset = [](uint32_t low, int32_t high) {
+        return static_cast<int64_t>(uint64_t{static_cast<uint32_t>(high)} << 32 | low);
+    };
+    return engine().start_extract(offset(start_low, start_high), offset(end_low, end_high));
 }
 
 int32_t zStopExtract(void) {
+    engine().stop_extract();
     return 0;
 }
 

@@ -26,6 +26,15 @@ fleet::Status RingSource::open(ff::RingMedium medium) {
     return {};
 }
 
+fleet::Status RingSource::open_known(ff::RingMedium medium, const RingFindings& known) {
+    if (auto opened = recording_.open_known(std::move(medium), known.bounds, known.scan); !opened) {
+        return opened;
+    }
+    cursor_ = recording_.cursor();
+    probe_ = known.probe;
+    return {};
+}
+
 void RingSource::close() {
     recording_.close();
     cursor_ = {};

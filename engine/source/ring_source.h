@@ -12,6 +12,14 @@
 
 namespace kivra {
 
+// What opening a disk or card found: enough for a second reader of the same device to start
+// without finding the ring again.
+struct RingFindings {
+    fleet::format::RingBounds bounds;
+    fleet::format::RingScan scan;
+    ProbeResult probe;
+};
+
 class RingSource final : public StoredSource {
   public:
     // seek_error: the engine error for an offset off the ring (disk or card).
@@ -19,6 +27,9 @@ class RingSource final : public StoredSource {
 
     // Takes the medium, finds the ring and probes it; the failure says why not.
     fleet::Status open(fleet::format::RingMedium medium);
+    // Takes the medium of a device opened before, with what that open found; no ring scan and
+    // no probe. Fails when the medium is not laid out as then.
+    fleet::Status open_known(fleet::format::RingMedium medium, const RingFindings& known);
     void close();
 
     bool is_open() const override { return recording_.is_open(); }
@@ -40,6 +51,8 @@ class RingSource final : public StoredSource {
     bool quick_index_unit(int64_t n, uint8_t* out128) override;
 
     const fleet::format::RingRecording& recording() const { return recording_; }
+    RingFindings findings() const { return {recording_.bounds(), recording_.scan(), probe_}; }
+    int seek_error() const { return seek_error_; }
     // The opened device or image, for the removal monitor; -1 when closed.
     int device_fd() const { return recording_.device_fd(); }
 

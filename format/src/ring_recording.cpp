@@ -13,6 +13,20 @@ fleet::Status RingRecording::open(RingMedium medium) {
     return {};
 }
 
+fleet::Status RingRecording::open_known(RingMedium medium, const RingBounds& bounds,
+                                        const RingScan& scan) {
+    if (is_open()) return fleet::fail("a disk or card is already open");
+    if (!medium.data || !medium.time_index) return fleet::fail("no data or time index");
+    if (medium.bounds.begin != bounds.begin || medium.bounds.end != bounds.end ||
+        medium.bounds.limit != bounds.limit) {
+        return fleet::fail("the medium is not the one whose ring was found");
+    }
+    medium_ = std::move(medium);
+    scan_ = scan;
+    walk_bytes_ = std::make_unique<RingByteSource>(*medium_.data, scan_.layout);
+    return {};
+}
+
 fleet::Status RingRecording::open(MediumKind kind, const std::string& path) {
     MediumFound found = find_medium_at(kind, path);
     if (found.verdict != MediumFound::Usable) {

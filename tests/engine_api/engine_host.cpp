@@ -1,5 +1,6 @@
 #include "engine_host.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -293,18 +294,30 @@ void disk_proc(int32_t type, const char* device, int32_t event) {
     reports().on_disk(type, device, event);
 }
 
+std::atomic<ExtractDataProc> g_extract_sink{nullptr};
+
+void extract_proc(int32_t kind, int32_t percent, const void* data, int32_t length,
+                  const void* frame_set) {
+    if (ExtractDataProc sink = g_extract_sink) sink(kind, percent, data, length, frame_set);
+}
+
 }  // namespace
 
 void start_engine() {
     if (g_started) return;
     KivraVideoTarget target = video().target();
-    ASSERT_EQ(zInit(&target, play_proc, frame_proc, disk_proc, nullptr, nullptr, error_proc), 1);
+    ASSERT_EQ(zInit(&target, play_proc, frame_proc, disk_proc, nullptr, extract_proc, error_proc),
+              1);
     g_started = true;
 }
 
 void release_engine() {
     EXPECT_EQ(zRelease(), 1);
     g_started = false;
+}
+
+void set_extract_sink(ExtractDataProc sink) {
+    g_extract_sink = sink;
 }
 
 bool engine_started() {

@@ -105,6 +105,8 @@ FakeTarget& video();
 
 // Starts the engine with the fake target and the reporting callbacks unless it runs.
 void start_engine();
+// Where the engine's ExtractDataProc reports go from now on; null drops them.
+void set_extract_sink(ExtractDataProc sink);
 void release_engine();
 bool engine_started();
 

@@ -15,9 +15,7 @@
  * call. Text going into the engine is UTF-8. Text results are copied into caller buffers.
  *
  * Not yet supported in this build (they exist and answer as for a source that cannot be
- * opened): network sources (zOpenEx, zOpenRx, zDownload, zStopDownload), disk and card
- * sources (zOpen types 1 and 2 search without ever finding one), and extraction
- * (zStartExtract answers -1).
+ * opened): network sources (zOpenEx, zOpenRx, zDownload, zStopDownload).
  */
 #ifndef KIVRA_KIVRA_H
 #define KIVRA_KIVRA_H
@@ -521,8 +519,22 @@ KIVRA_EXPORT int64_t zTellTotalLen(void);
 KIVRA_EXPORT int32_t zTellBegTime(void);
 KIVRA_EXPORT int32_t zTellEndTime(void);
 
+/* Extraction of [start, end) of the open file pair, disk or card (logical offsets, low | high
+ * << 32), both the offsets of time-index units, on an engine thread reading a copy of the
+ * source of its own (the same files, or the same device with the ring already found), beside
+ * playback. 0 when started; -1 when nothing stored is open or an extraction runs (one at a
+ * time). ExtractDataProc then receives, on that thread: each GOP of the range that parses
+ * (kind 1; percent by position, 0..100; the stored bytes; the decoded FrameSet), a read error
+ * as kind -2 (the extraction goes on past the damage), then the index of the copied range
+ * (kind 0, 16 bytes each: the header with first 1 and last = the unit count, then each unit
+ * with its offset made relative to start), then one ending: 2 finished, 3 stopped, -3 failed
+ * (start >= end, an offset that is no unit's, a read that cannot go on), -1 the copy cannot
+ * be opened. Closing the source or zRelease stops a running extraction and waits for it. */
 KIVRA_EXPORT int32_t zStartExtract(uint32_t start_low, int32_t start_high, uint32_t end_low,
                                    int32_t end_high);
+/* Asks the running extraction to stop after the GOP in progress: its index records and then
+ * kind 3 still come. Nothing happens when none runs. Always 0; may be called from the
+ * ExtractDataProc. */
 KIVRA_EXPORT int32_t zStopExtract(void);
 
 /* Index records of the open source: 16-byte headers and units, 128-byte quick records.

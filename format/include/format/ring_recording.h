@@ -22,11 +22,15 @@ class RingRecording {
     fleet::Status open(RingMedium medium);
     // Opens a device or image file of the kind; anything but a usable medium fails.
     fleet::Status open(MediumKind kind, const std::string& path);
+    // Takes the medium with the ring an earlier open of the same device found (its bounds and
+    // scan), without reading the ring again; fails when the medium's bounds are not those.
+    fleet::Status open_known(RingMedium medium, const RingBounds& bounds, const RingScan& scan);
     void close();
     bool is_open() const { return walk_bytes_ != nullptr; }
 
     const RingScan& scan() const { return scan_; }
     const RingLayout& layout() const { return scan_.layout; }
+    const RingBounds& bounds() const { return medium_.bounds; }
     // A cursor over the recorded GOPs in walk addressing, at their beginning.
     StreamCursor cursor() { return {walk_bytes_.get(), 0, scan_.layout.walk_length(), 0}; }
 
