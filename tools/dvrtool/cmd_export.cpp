@@ -5,7 +5,6 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <csignal>
 #include <cstdio>
 #include <mutex>
 #include <optional>
@@ -21,6 +20,7 @@ extern "C" {
 #include "engine_open.h"
 #include "export_host/export_session.h"
 #include "export_range.h"
+#include "interrupt_block.h"
 #include "kivra/kivra.h"
 #include "messages.h"
 #include "ombrel/ombrel.h"
@@ -164,10 +164,17 @@ void on_extract(int32_t kind, int32_t percent, const void* data, int32_t length,
         session->on_extract(kind, percent, data, length, frame_set);
 }
 
-int wait_for_disk_report() {
+// Ctrl-C is noticed within this: a blocked signal wakes no condition variable.
+constexpr auto kInterruptPoll = 50ms;
+
+// Negative when none came in time (long: a real device may spin up first) or on Ctrl-C.
+int wait_for_disk_report(InterruptBlock& interrupts) {
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
     std::unique_lock guard(reports->lock);
-    // Long: a real device may spin up first.
-    reports->changed.wait_for(guard, 60s, [] { return reports->disk_event >= 0; });
+    while (reports->disk_event < 0 && std::chrono::steady_clock::now() < deadline) {
+        reports->changed.wait_for(guard, kInterruptPoll);
+        if (interrupts.poll()) break;
+    }
     return reports->disk_event;
 }
 
@@ -229,34 +236,6 @@ eh::OmbrelEntries ombrel_entries() {
     return e;
 }
 
-// ---- Ctrl-C ---------------------------------------------------------------------------------
-
-volatile std::sig_atomic_t interrupted = 0;
-
-void on_interrupt(int) {
-    interrupted = 1;
-}
-
-// The first Ctrl-C asks the export to stop (its files stay complete); the handler then resets
-// itself, so a second Ctrl-C ends the program at once.
-class InterruptStops {
-  public:
-    InterruptStops() {
-        interrupted = 0;
-        struct sigaction action {};
-        action.sa_handler = on_interrupt;
-        action.sa_flags = SA_RESETHAND;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &previous_);
-    }
-    ~InterruptStops() { sigaction(SIGINT, &previous_, nullptr); }
-    InterruptStops(const InterruptStops&) = delete;
-    InterruptStops& operator=(const InterruptStops&) = delete;
-
-  private:
-    struct sigaction previous_ {};
-};
-
 // ---- the export -----------------------------------------------------------------------------
 
 fleet::Result<std::vector<int>> channels_to_export(const ExportPlan& plan) {
@@ -306,16 +285,15 @@ fleet::Result<eh::ExportRequest> request_for(const ExportPlan& plan,
 }
 
 // Waits for the export's end, drawing its progress and passing a Ctrl-C on as a stop.
-eh::ExportOutcome wait_for_end(eh::ExportSession& session) {
+eh::ExportOutcome wait_for_end(eh::ExportSession& session, InterruptBlock& interrupts) {
     ProgressBar bar;
     bool stop_asked = false;
     std::unique_lock guard(reports->lock);
     while (!reports->outcome) {
-        // A signal handler cannot wake a condition variable: Ctrl-C is noticed within this.
-        reports->changed.wait_for(guard, 100ms);
+        reports->changed.wait_for(guard, kInterruptPoll);
         const int percent = reports->percent;
         guard.unlock();
-        if (interrupted && !stop_asked) {
+        if (!stop_asked && interrupts.poll()) {
             session.stop();
             stop_asked = true;
         }
@@ -367,19 +345,25 @@ Outcome export_through_engine(const CommandLine& line, const ExportPlan& plan) {
     // Made before the engine so that it outlives it: the engine is released, its extraction
     // thread joined, before the session goes.
     eh::ExportSession session(engine_entries(), ombrel_entries(), sink_to_reports());
+    // Before the engine starts, so that its threads inherit the block.
+    InterruptBlock interrupts;
     EngineRun engine(state);
     if (auto started = engine.start(); !started) return started.error();
-    if (auto opened = open_in_engine(line, wait_for_disk_report); !opened) return opened.error();
+    auto opened = open_in_engine(line, [&] { return wait_for_disk_report(interrupts); });
+    if (interrupts.poll()) {
+        say("interrupted before the export began");
+        return kExitInterrupted;
+    }
+    if (!opened) return opened.error();
 
     auto request = request_for(plan, session);
     if (!request) return request.error();
     state.session = &session;
-    InterruptStops interrupts;
     if (auto refused = session.start(*request)) {
         state.session = nullptr;
         return fleet::fail(eh::english_text(*refused));
     }
-    const eh::ExportOutcome outcome = wait_for_end(session);
+    const eh::ExportOutcome outcome = wait_for_end(session, interrupts);
     return report(outcome);
 }
 
