@@ -16,9 +16,9 @@
 #include <nlohmann/json.hpp>
 
 #include "dvrtool/commands.h"
+#include "engine_open.h"
 #include "kivra/kivra.h"
 #include "messages.h"
-#include "recording.h"
 #include "report/json_text.h"
 #include "report/png_writer.h"
 #include "report/telemetry_json.h"
@@ -328,30 +328,6 @@ int wait_for_disk_report() {
     return session->disk_event;
 }
 
-fleet::Status open_medium(const CommandLine& line, int type, const std::string& path) {
-    if (!zOpen(type, path.c_str(), nullptr, 0, 0)) {
-        return fleet::fail("the engine cannot start reading " + path);
-    }
-    const int report = wait_for_disk_report();
-    if (report == KIVRA_DISK_OPENED) return {};
-    if (report < 0) return fleet::fail(path + ": the engine did not report on it in time");
-    // The engine only tells that it failed; opening the medium here tells why.
-    auto opened = open_recording(line);
-    if (!opened) return opened.error();
-    return fleet::fail(path + ": the engine cannot open it");
-}
-
-fleet::Status open_in_engine(const CommandLine& line) {
-    if (auto disk = line.value("--disk")) return open_medium(line, KIVRA_SOURCE_DISK, *disk);
-    if (auto card = line.value("--card")) return open_medium(line, KIVRA_SOURCE_CARD, *card);
-    const std::string& dvr = line.operands[0];
-    const std::string inx = index_path(line);
-    if (!zOpen(KIVRA_SOURCE_FILE, dvr.c_str(), inx.c_str(), 0, 0)) {
-        return fleet::fail("cannot open " + dvr + " with " + inx + " as a recording");
-    }
-    return {};
-}
-
 // Leaves the engine with nothing open and its threads stopped.
 void close_engine() {
     if (zTellOpenedType() != KIVRA_SOURCE_NONE) send_command(KIVRA_CMD_CLOSE);
@@ -386,7 +362,7 @@ Outcome run_play(const CommandLine& line) {
         session = nullptr;
         return fleet::fail("the engine cannot start");
     }
-    if (auto opened = open_in_engine(line); !opened) {
+    if (auto opened = open_in_engine(line, wait_for_disk_report); !opened) {
         close_engine();
         return opened.error();
     }

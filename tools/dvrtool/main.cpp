@@ -86,6 +86,30 @@ const std::vector<Command>& commands() {
          "Writes the raw H.264 of channel N (1-16) to OUT.h264.",
          {kIndex, kDisk, kCard, {"--channel", true}, {"-o", true}},
          run_extract_es},
+        {"export",
+         "FILE.dvr --from \"YYYY-MM-DD HH:MM:SS\" --to \"YYYY-MM-DD HH:MM:SS\"\n"
+         "       (--avi | --mp4 | --mosaic | --pair) [--channels N,N,...] -o DIR [--index PATH]",
+         "Exports the time range through the engine and the extraction library, as the\n"
+         "viewer's extract dialog does: --avi or --mp4 one file per channel (H.264 stream\n"
+         "copy; every channel unless --channels lists some), --mosaic one AVI of all channels,\n"
+         "--pair a .dvr/.inx copy. The range runs from the index unit at or before --from to\n"
+         "the one at or after --to, cut to the recording where it reaches past it. Beside the\n"
+         "video go the telemetry as CSV (one row per frame) and the positions as a GPX track.\n"
+         "Prints each file written; nothing is overwritten and a failed export leaves no\n"
+         "file. A progress bar shows on a terminal. Ctrl-C stops the export with the files\n"
+         "written so far complete (exit 130).",
+         {kIndex,
+          kDisk,
+          kCard,
+          {"--from", true},
+          {"--to", true},
+          {"--channels", true},
+          {"--avi"},
+          {"--mp4"},
+          {"--mosaic"},
+          {"--pair"},
+          {"-o", true}},
+         run_export},
         {"bench",
          "decode FILE.dvr [--index PATH]",
          "Times the engine's decoding of every GOP against FFmpeg's decoder alone.",

@@ -3,10 +3,16 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace dvrtool {
 
 std::string time_text(uint32_t seconds);  // "YYYY-MM-DD HH:MM:SS"
+
+// The seconds since 1970 of a UTC "YYYY-MM-DD HH:MM:SS", the form time_text writes; nothing
+// for any other text, a date that does not exist or a time a recording cannot hold.
+std::optional<uint32_t> parse_time_text(std::string_view text);
 
 }  // namespace dvrtool

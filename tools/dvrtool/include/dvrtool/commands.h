@@ -13,6 +13,7 @@ Outcome run_find(const CommandLine& line);
 Outcome run_telemetry(const CommandLine& line);
 Outcome run_verify(const CommandLine& line);
 Outcome run_extract_es(const CommandLine& line);
+Outcome run_export(const CommandLine& line);
 Outcome run_bench(const CommandLine& line);
 Outcome run_play(const CommandLine& line);
 

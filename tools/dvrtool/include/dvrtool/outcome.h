@@ -1,5 +1,6 @@
 // How a command ends, as the command line promises: exit 0 when done, 1 when the input is
-// missing, unreadable or damaged (or the work itself failed), 2 on bad usage.
+// missing, unreadable or damaged (or the work itself failed), 2 on bad usage, 130 (the shell's
+// number for Ctrl-C) when the user stopped the work part way.
 #pragma once
 
 #include <string>
@@ -9,7 +10,7 @@
 
 namespace dvrtool {
 
-enum ExitCode : int { kExitDone = 0, kExitFailed = 1, kExitBadUsage = 2 };
+enum ExitCode : int { kExitDone = 0, kExitFailed = 1, kExitBadUsage = 2, kExitInterrupted = 130 };
 
 // Bad usage is told apart by its code, which no system error number can be: it ends with
 // exit 2 and a pointer to --help. Every other Error (fleet::fail) ends with exit 1.
@@ -21,8 +22,8 @@ inline bool is_usage_error(const fleet::Error& error) {
     return error.code == kUsageErrorCode;
 }
 
-// The exit code of a command that ran: kExitDone, or kExitFailed from verify when it found
-// damage, which it has listed itself.
+// The exit code of a command that ran: kExitDone, kExitFailed from verify when it found
+// damage, which it has listed itself, or kExitInterrupted from an export stopped by Ctrl-C.
 using Outcome = fleet::Result<ExitCode>;
 
 }  // namespace dvrtool
