@@ -10,15 +10,11 @@
 #include <vector>
 
 #include "av_handles.h"
+#include "picture_size.h"
 
 namespace ombrel {
 
 inline constexpr int kRecorderTopRows = 8;
-
-struct PictureSize {
-    int width = 0;
-    int height = 0;
-};
 
 class H264Crop {
   public:

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "kivra/kivra.h"
+#include "picture_size.h"
 
 extern "C" {
 struct AVCodecContext;
@@ -18,11 +19,6 @@ struct AVCodecParserContext;
 }
 
 namespace ombrel {
-
-struct PictureSize {
-    int width = 0;
-    int height = 0;
-};
 
 class PictureGeometry {
   public:
