@@ -32,6 +32,11 @@ for search in BM_SpeedSearch BM_SpeedSearchAgain; do
   python3 "$root_dir/bench/ratio.py" "$out" "$search" BM_ReadQuickIndex
 done
 
+echo "== a channel's AVI export against a plain copy of the recording's bytes"
+out="$root_dir/build-bench/export_bench.json"
+"$root_dir/build-bench/bin/export_bench" --benchmark_out="$out" --benchmark_out_format=json
+python3 "$root_dir/bench/ratio.py" "$out" BM_ChannelAviExport BM_CopyRecording
+
 # Camera-like detail costs the decoder what footage does; flat test pictures decode so fast
 # that the engine's copy of every picture into its frame set weighs several times more.
 for scene in camera flat; do
