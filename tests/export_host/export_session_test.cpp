@@ -31,13 +31,16 @@ class ExportSessionTest : public ::testing::Test {
         reset_fakes();
         char pattern[] = "/tmp/export_session_XXXXXX";
         dir_ = mkdtemp(pattern);
+        session_ = make_session(system_seams().exists);
+    }
+
+    std::unique_ptr<ExportSession> make_session(FileExists exists) {
         ExportSink sink;
         sink.progress = [this](int percent) { progress_.push_back(percent); };
         sink.ended = [this](const ExportOutcome& outcome) { outcomes_.push_back(outcome); };
-        ExportSeams seams = system_seams();
-        seams.now = [] { return kNow; };
-        session_ = std::make_unique<ExportSession>(fake_engine().entries(), fake_ombrel().entries(),
-                                                   sink, seams);
+        ExportSeams seams{[] { return kNow; }, std::move(exists)};
+        return std::make_unique<ExportSession>(fake_engine().entries(), fake_ombrel().entries(),
+                                               sink, seams);
     }
     void TearDown() override { fs::remove_all(dir_); }
 
@@ -67,6 +70,12 @@ class ExportSessionTest : public ::testing::Test {
             names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
+    }
+
+    // A directory under dir_ into which the longest output path has `longest` bytes.
+    std::string directory_of_longest_path(size_t longest) const {
+        const size_t name = longest - longest_output_path(dir_ + "/") - 1;
+        return dir_ + "/" + std::string(name, 'd');
     }
 
     std::string dir_;
@@ -157,6 +166,10 @@ TEST_F(ExportSessionTest, StartRefusesInTheDialogsOrderAndStartsNothing) {
         {"directory too long",
          [](ExportRequest& r) { r.target_directory = "/tmp/" + std::string(300, 'd'); },
          ExportRefusal::DirectoryTooLong},
+        // Short enough for the library's fields, one byte too long for the longest name.
+        {"directory too long for the longest name",
+         [&](ExportRequest& r) { r.target_directory = directory_of_longest_path(260); },
+         ExportRefusal::DirectoryTooLong},
         {"no screen count", [](ExportRequest&) { fake_engine().screen_count = -1; },
          ExportRefusal::NoChannelCount},
         {"no sample rate", [](ExportRequest&) { fake_engine().sample_rate = -1; },
@@ -178,6 +191,13 @@ TEST_F(ExportSessionTest, StartRefusesInTheDialogsOrderAndStartsNothing) {
         EXPECT_FALSE(session_->running());
     }
     EXPECT_TRUE(outcomes_.empty());
+}
+
+TEST_F(ExportSessionTest, ADirectoryWhoseLongestNameFitsIsTaken) {
+    ExportRequest request = channel_request(1);
+    request.target_directory = directory_of_longest_path(kMaxPathBytes);
+    EXPECT_EQ(session_->start(request), std::nullopt);
+    EXPECT_TRUE(fs::is_directory(request.target_directory));
 }
 
 TEST_F(ExportSessionTest, AnEngineRefusalLeavesTheSessionReadyAgain) {
@@ -383,6 +403,65 @@ TEST_F(ExportSessionTest, EveryEndIsReportedOnceAndFailuresLeaveNothing) {
             EXPECT_TRUE(outcomes_[0].files.empty());
         }
     }
+}
+
+// Another program takes a sidecar's name between the check and the creation: the export
+// fails to open and removes its own files, never the other program's.
+TEST_F(ExportSessionTest, ASidecarNameTakenMeanwhileIsLeftToItsOwner) {
+    session_ = make_session([](const std::string&) { return false; });
+    const std::string theirs = dir_ + "/BUS-12_20231114_2213_20_telemetry.csv";
+    std::ofstream(theirs) << "their file\n";
+
+    ExportRequest request = channel_request(3);
+    request.file_pair = true;
+    request.telemetry_csv = true;
+    ASSERT_EQ(session_->start(request), std::nullopt);
+    gop();
+    engine_end(KIVRA_EXTRACT_STOPPED);
+
+    ASSERT_EQ(outcomes_.size(), 1u);
+    EXPECT_EQ(outcomes_[0].end, ExportEnd::OpenFailed);
+    EXPECT_EQ(fake_ombrel().fins, 1);
+    EXPECT_EQ(files_in_dir(), std::vector<std::string>{"BUS-12_20231114_2213_20_telemetry.csv"});
+    std::ifstream kept(theirs);
+    std::string line;
+    std::getline(kept, line);
+    EXPECT_EQ(line, "their file");
+}
+
+// The host destroys the session while its export runs (the window closes): the engine is asked
+// to stop, the library's outputs are closed and nothing of the export is left.
+TEST_F(ExportSessionTest, DestroyedWhileRunningItStopsAndLeavesNothing) {
+    struct Case {
+        const char* what;
+        int gops;  // reported before the session goes
+        int stops;
+        int fins;
+    };
+    const Case cases[] = {
+        {"before the first GOP", 0, 1, 0},
+        {"while writing", 2, 1, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        reset_fakes();
+        session_ = make_session(system_seams().exists);
+        ExportRequest request = channel_request(3);
+        request.file_pair = true;
+        request.telemetry_csv = request.gpx_track = true;
+        ASSERT_EQ(session_->start(request), std::nullopt);
+        for (int i = 0; i < c.gops; ++i) gop();
+        session_.reset();
+        EXPECT_EQ(fake_engine().stops, c.stops);
+        EXPECT_EQ(fake_ombrel().fins, c.fins);
+        EXPECT_TRUE(files_in_dir().empty()) << files_in_dir().front();
+        EXPECT_TRUE(outcomes_.empty());
+    }
+}
+
+TEST_F(ExportSessionTest, AnIdleSessionIsDestroyedWithoutStoppingAnything) {
+    session_.reset();
+    EXPECT_EQ(fake_engine().stops, 0);
 }
 
 TEST_F(ExportSessionTest, StopAsksTheEngineOnlyWhileRunning) {

@@ -81,7 +81,17 @@ ExportSession::ExportSession(EngineEntries engine, OmbrelEntries ombrel, ExportS
                              ExportSeams seams)
     : engine_(engine), ombrel_(ombrel), sink_(std::move(sink)), seams_(std::move(seams)) {}
 
-ExportSession::~ExportSession() = default;
+ExportSession::~ExportSession() {
+    stop();
+    std::lock_guard lock(mutex_);
+    // No report comes any more: the outputs cannot be completed, so none is left half written.
+    if (phase_ == Phase::Writing) {
+        ombrel_.zExtractFin();
+        discard_outputs();
+    }
+    phase_ = Phase::Idle;
+    running_ = false;
+}
 
 std::optional<ExportRefusal> ExportSession::prepare(IndexRange& range) const {
     const int32_t type = engine_.zTellOpenedType();
@@ -105,7 +115,9 @@ std::optional<ExportRefusal> ExportSession::start(const ExportRequest& request) 
     const uint32_t end_step = range.step_of(request.end_unit);
     if (start_step >= end_step || end_step >= range.units()) return ExportRefusal::IllegalTime;
     if (!request.any_output()) return ExportRefusal::NothingSelected;
-    if (request.target_directory.size() >= OMBREL_PATH_SIZE) return ExportRefusal::DirectoryTooLong;
+    // Refused before anything is made: a name chosen at the first GOP must never fail to fit.
+    if (longest_output_path(request.target_directory) > kMaxPathBytes)
+        return ExportRefusal::DirectoryTooLong;
     if (!make_directory(request.target_directory)) return ExportRefusal::DirectoryNotCreated;
 
     job_ = ExtractJob{};
@@ -283,12 +295,14 @@ ExportOutcome ExportSession::fail_outcome() {
     return {ExportEnd::Failed, {}, "the engine's extraction failed"};
 }
 
+// A sidecar removes only a file it created: its name may have been taken meanwhile by another
+// program, whose file is not ours to remove.
 void ExportSession::discard_outputs() {
     if (sidecars_) {
         sidecars_->csv.discard();
         sidecars_->gpx.discard();
     }
-    for (const std::string& file : paths_.all()) remove_file(file);
+    for (const std::string& file : paths_.library_outputs()) remove_file(file);
 }
 
 void ExportSession::finish(ExportOutcome outcome) {

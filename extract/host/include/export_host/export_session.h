@@ -8,8 +8,8 @@
 // the engine's thread and must return quickly (post to the host's own thread).
 //
 // Every started export ends exactly once through sink.ended, whatever happens: a refused first
-// zExtractPre, a library output that fails, a failed engine, a stop. A failed export leaves no
-// file of its own behind.
+// zExtractPre, a library output that fails, a failed engine, a stop; only a session destroyed
+// while its export runs reports nothing. A failed export leaves no file of its own behind.
 #pragma once
 
 #include <atomic>
@@ -110,7 +110,9 @@ class ExportSession {
                   ExportSeams seams = system_seams());
     ExportSession(const ExportSession&) = delete;
     ExportSession& operator=(const ExportSession&) = delete;
-    // The host stops a running export and waits for its end before destroying the session.
+    // The host stops forwarding reports to on_extract first (none may run during or after
+    // this). A running export is then stopped without waiting for the engine: the library's
+    // outputs are closed and every file of the export removed, as it cannot be completed.
     ~ExportSession();
 
     // What the dialog shows before an export: the open source's time-index range into `range`;
