@@ -72,6 +72,13 @@ class ExportSessionTest : public ::testing::Test {
         return names;
     }
 
+    // As the dialog does: the index read before every show, then START.
+    std::optional<ExportRefusal> start(const ExportRequest& request) {
+        IndexRange range;
+        (void)session_->prepare(range);
+        return session_->start(request);
+    }
+
     // A directory under dir_ into which the longest output path has `longest` bytes.
     std::string directory_of_longest_path(size_t longest) const {
         const size_t name = longest - longest_output_path(dir_ + "/") - 1;
@@ -186,7 +193,7 @@ TEST_F(ExportSessionTest, StartRefusesInTheDialogsOrderAndStartsNothing) {
         reset_fakes();
         ExportRequest request = channel_request(3);
         c.change(request);
-        EXPECT_EQ(session_->start(request), c.refusal);
+        EXPECT_EQ(start(request), c.refusal);
         EXPECT_TRUE(fake_engine().starts.empty());
         EXPECT_FALSE(session_->running());
     }
@@ -196,38 +203,82 @@ TEST_F(ExportSessionTest, StartRefusesInTheDialogsOrderAndStartsNothing) {
 TEST_F(ExportSessionTest, ADirectoryWhoseLongestNameFitsIsTaken) {
     ExportRequest request = channel_request(1);
     request.target_directory = directory_of_longest_path(kMaxPathBytes);
-    EXPECT_EQ(session_->start(request), std::nullopt);
+    EXPECT_EQ(start(request), std::nullopt);
     EXPECT_TRUE(fs::is_directory(request.target_directory));
 }
 
 TEST_F(ExportSessionTest, AnEngineRefusalLeavesTheSessionReadyAgain) {
     fake_engine().start_answer = -1;
-    EXPECT_EQ(session_->start(channel_request(3)), ExportRefusal::EngineRefused);
+    EXPECT_EQ(start(channel_request(3)), ExportRefusal::EngineRefused);
     EXPECT_FALSE(session_->running());
     fake_engine().start_answer = 0;
-    EXPECT_EQ(session_->start(channel_request(3)), std::nullopt);
+    EXPECT_EQ(start(channel_request(3)), std::nullopt);
     EXPECT_TRUE(session_->running());
-    EXPECT_EQ(session_->start(channel_request(3)), ExportRefusal::AlreadyRunning);
+    EXPECT_EQ(start(channel_request(3)), ExportRefusal::AlreadyRunning);
     EXPECT_EQ(fake_engine().starts.size(), 2u);
+}
+
+// The sliders' unit numbers belong to the index read when the dialog was shown: a source
+// closed and another opened meanwhile must not be exported from with them.
+TEST_F(ExportSessionTest, StartExportsOnlyFromTheIndexPreparationRead) {
+    using Change = std::function<void()>;
+    struct Case {
+        const char* what;
+        Change change;  // between preparation and START
+        std::optional<ExportRefusal> refusal;
+    };
+    const Case cases[] = {
+        {"the same index", [] {}, std::nullopt},
+        {"another range", [] { fake_engine().header.last = 9; },
+         ExportRefusal::IndexUnitsUnreadable},
+        {"another first unit", [] { fake_engine().units[1].time += 1; },
+         ExportRefusal::IndexUnitsUnreadable},
+        {"another last unit", [] { fake_engine().units[10].offset += 16; },
+         ExportRefusal::IndexUnitsUnreadable},
+        {"nothing open now", [] { fake_engine().header_readable = false; },
+         ExportRefusal::IndexUnitsUnreadable},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        reset_fakes();
+        session_ = make_session(system_seams().exists);
+        IndexRange range;
+        ASSERT_EQ(session_->prepare(range), std::nullopt);
+        c.change();
+        EXPECT_EQ(session_->start(channel_request(3)), c.refusal);
+        EXPECT_EQ(fake_engine().starts.size(), c.refusal ? 0u : 1u);
+    }
+    // Never prepared, or the last preparation refused: nothing to export from.
+    reset_fakes();
+    session_ = make_session(system_seams().exists);
+    EXPECT_EQ(session_->start(channel_request(3)), ExportRefusal::IndexUnitsUnreadable);
+    fake_engine().opened_type = KIVRA_SOURCE_NONE;
+    IndexRange range;
+    EXPECT_EQ(session_->prepare(range), ExportRefusal::NothingOpened);
+    fake_engine().opened_type = KIVRA_SOURCE_FILE;
+    EXPECT_EQ(session_->start(channel_request(3)), ExportRefusal::IndexUnitsUnreadable);
+    EXPECT_TRUE(fake_engine().starts.empty());
 }
 
 TEST_F(ExportSessionTest, AMissingTargetDirectoryIsMade) {
     ExportRequest request = channel_request(1);
     request.target_directory = dir_ + "/made/here";
-    EXPECT_EQ(session_->start(request), std::nullopt);
+    EXPECT_EQ(start(request), std::nullopt);
     EXPECT_TRUE(fs::is_directory(request.target_directory));
 }
 
 TEST_F(ExportSessionTest, ARangeOverTheRingsEndStartsAtItsUnitsOffsets) {
     fake_engine().header = KivraIndexHeader{KIVRA_INDEX_MAGIC, 0xFFFF0, 0x20, 1};
+    fake_engine().units[0xFFFF0] = KivraIndexUnit{1, 0, 0x1'0000'0000};
+    fake_engine().units[0x20] = KivraIndexUnit{3, 0, 0x2'0000'1000};
     fake_engine().units[0xFFFFE] = KivraIndexUnit{1, 0, 0x1'2345'6000};
     fake_engine().units[0x10] = KivraIndexUnit{2, 0, 0x2'0000'0200};
     ExportRequest request = channel_request(2);
     request.start_unit = 0x10;
     request.end_unit = 0xFFFFE;  // before the start along the ring
-    EXPECT_EQ(session_->start(request), ExportRefusal::IllegalTime);
+    EXPECT_EQ(start(request), ExportRefusal::IllegalTime);
     std::swap(request.start_unit, request.end_unit);
-    ASSERT_EQ(session_->start(request), std::nullopt);
+    ASSERT_EQ(start(request), std::nullopt);
     ASSERT_EQ(fake_engine().starts.size(), 1u);
     const auto& call = fake_engine().starts[0];
     EXPECT_EQ(call.start_low, 0x2345'6000u);
@@ -244,7 +295,7 @@ TEST_F(ExportSessionTest, TheJobCarriesTheChoiceTheRecordingAndTheNames) {
     request.file_pair = true;
     request.all_channels = true;
     request.mp4 = true;
-    ASSERT_EQ(session_->start(request), std::nullopt);
+    ASSERT_EQ(start(request), std::nullopt);
     gop();
     ASSERT_EQ(fake_ombrel().pres.size(), 1u);
     const ExtractJob& job = fake_ombrel().pres[0];
@@ -273,7 +324,7 @@ TEST_F(ExportSessionTest, TheJobCarriesTheChoiceTheRecordingAndTheNames) {
 TEST_F(ExportSessionTest, ACompleteExportWritesEveryGopAndRecordAndNamesItsFiles) {
     ExportRequest request = channel_request(3);
     request.file_pair = true;
-    ASSERT_EQ(session_->start(request), std::nullopt);
+    ASSERT_EQ(start(request), std::nullopt);
     gop(1700000240, 30);
     gop(1700000241, 70);
     session_->on_extract(KIVRA_EXTRACT_READ_ERROR, 0, nullptr, 0, nullptr);  // goes on
@@ -382,7 +433,7 @@ TEST_F(ExportSessionTest, EveryEndIsReportedOnceAndFailuresLeaveNothing) {
         ExportRequest request = channel_request(3);
         request.file_pair = true;
         request.telemetry_csv = request.gpx_track = true;
-        ASSERT_EQ(session_->start(request), std::nullopt);
+        ASSERT_EQ(start(request), std::nullopt);
         c.run(*this);
         // Reports after the end belong to no export of ours.
         gop();
@@ -415,7 +466,7 @@ TEST_F(ExportSessionTest, ASidecarNameTakenMeanwhileIsLeftToItsOwner) {
     ExportRequest request = channel_request(3);
     request.file_pair = true;
     request.telemetry_csv = true;
-    ASSERT_EQ(session_->start(request), std::nullopt);
+    ASSERT_EQ(start(request), std::nullopt);
     gop();
     engine_end(KIVRA_EXTRACT_STOPPED);
 
@@ -449,7 +500,7 @@ TEST_F(ExportSessionTest, DestroyedWhileRunningItStopsAndLeavesNothing) {
         ExportRequest request = channel_request(3);
         request.file_pair = true;
         request.telemetry_csv = request.gpx_track = true;
-        ASSERT_EQ(session_->start(request), std::nullopt);
+        ASSERT_EQ(start(request), std::nullopt);
         for (int i = 0; i < c.gops; ++i) gop();
         session_.reset();
         EXPECT_EQ(fake_engine().stops, c.stops);
@@ -467,7 +518,7 @@ TEST_F(ExportSessionTest, AnIdleSessionIsDestroyedWithoutStoppingAnything) {
 TEST_F(ExportSessionTest, StopAsksTheEngineOnlyWhileRunning) {
     session_->stop();
     EXPECT_EQ(fake_engine().stops, 0);
-    ASSERT_EQ(session_->start(channel_request(1)), std::nullopt);
+    ASSERT_EQ(start(channel_request(1)), std::nullopt);
     session_->stop();
     EXPECT_EQ(fake_engine().stops, 1);
     engine_end(KIVRA_EXTRACT_STOPPED);
@@ -479,7 +530,7 @@ TEST_F(ExportSessionTest, TheSecondExportWithinASecondTakesTheNextStem) {
     for (int run = 0; run < 3; ++run) {
         ExportRequest request = channel_request(3);
         request.telemetry_csv = true;
-        ASSERT_EQ(session_->start(request), std::nullopt);
+        ASSERT_EQ(start(request), std::nullopt);
         gop();
         engine_end(KIVRA_EXTRACT_FINISHED);
     }
@@ -496,7 +547,7 @@ TEST_F(ExportSessionTest, TheSecondExportWithinASecondTakesTheNextStem) {
 TEST_F(ExportSessionTest, TheSidecarsHoldARowPerFrameExported) {
     ExportRequest request = channel_request(1);
     request.telemetry_csv = true;
-    ASSERT_EQ(session_->start(request), std::nullopt);
+    ASSERT_EQ(start(request), std::nullopt);
     for (int i = 0; i < 4; ++i) gop(1700000240 + static_cast<uint32_t>(i));
     engine_end(KIVRA_EXTRACT_FINISHED);
     ASSERT_EQ(outcomes_.size(), 1u);

@@ -93,24 +93,43 @@ ExportSession::~ExportSession() {
     running_ = false;
 }
 
-std::optional<ExportRefusal> ExportSession::prepare(IndexRange& range) const {
+bool ExportSession::IndexIdentity::operator==(const IndexIdentity& other) const {
+    const auto same = [](const auto& a, const auto& b) {
+        return std::memcmp(&a, &b, sizeof a) == 0;
+    };
+    return same(header, other.header) && same(first, other.first) && same(last, other.last);
+}
+
+std::optional<ExportSession::IndexIdentity> ExportSession::open_index() const {
+    IndexIdentity index;
+    if (engine_.zTellTimeInxHd(&index.header) == 0) return std::nullopt;
+    if (IndexRange{index.header.first, index.header.last}.units() == 0) return std::nullopt;
+    if (engine_.zTellTimeInxUnit(static_cast<int32_t>(index.header.first), &index.first) == 0 ||
+        engine_.zTellTimeInxUnit(static_cast<int32_t>(index.header.last), &index.last) == 0) {
+        return std::nullopt;
+    }
+    return index;
+}
+
+std::optional<ExportRefusal> ExportSession::prepare(IndexRange& range) {
+    std::lock_guard lock(mutex_);
+    prepared_.reset();
     const int32_t type = engine_.zTellOpenedType();
     if (type < KIVRA_SOURCE_FILE) return ExportRefusal::NothingOpened;
     if (is_network(type) || type > KIVRA_SOURCE_REMOTE) return ExportRefusal::SourceNotSupported;
-    KivraIndexHeader header{};
-    if (engine_.zTellTimeInxHd(&header) == 0) return ExportRefusal::NoTimeIndex;
-    range = IndexRange{header.first, header.last};
-    if (range.units() == 0) return ExportRefusal::NoTimeIndex;
+    prepared_ = open_index();
+    if (!prepared_) return ExportRefusal::NoTimeIndex;
+    range = IndexRange{prepared_->header.first, prepared_->header.last};
     return std::nullopt;
 }
 
 std::optional<ExportRefusal> ExportSession::start(const ExportRequest& request) {
     std::unique_lock lock(mutex_);
     if (phase_ != Phase::Idle) return ExportRefusal::AlreadyRunning;
-    KivraIndexHeader header{};
-    if (engine_.zTellTimeInxHd(&header) == 0) return ExportRefusal::IndexUnitsUnreadable;
+    const std::optional<IndexIdentity> index = open_index();
+    if (!index || !prepared_ || !(*index == *prepared_)) return ExportRefusal::IndexUnitsUnreadable;
     // Units compare by their place along the ring: a wrapped disk's range runs over 0xFFFFF.
-    const IndexRange range{header.first, header.last};
+    const IndexRange range{index->header.first, index->header.last};
     const uint32_t start_step = range.step_of(request.start_unit);
     const uint32_t end_step = range.step_of(request.end_unit);
     if (start_step >= end_step || end_step >= range.units()) return ExportRefusal::IllegalTime;
