@@ -29,9 +29,10 @@ constexpr uint32_t kStart = 1699999140;  // 2023-11-14 21:59:00 UTC
 
 class ExtractDialogTest : public ViewerTest {
   protected:
-    // Four channels, a time unit every two seconds: units 1..6 (the last closes the file).
-    Recording make_pair() {
-        const std::string base = dir_.file("pair");
+    // Four channels, a time unit every two seconds: units 1..6 for ten seconds (the last
+    // closes the file).
+    Recording make_pair(const std::string& name = "pair", int seconds = 10) {
+        const std::string base = dir_.file(name);
         const auto made = fleet::test::run_process({DVRSIM_PATH,
                                                     "record",
                                                     "--out",
@@ -41,7 +42,7 @@ class ExtractDialogTest : public ViewerTest {
                                                     "--stream-version",
                                                     "3",
                                                     "--seconds",
-                                                    "10",
+                                                    std::to_string(seconds),
                                                     "--fps",
                                                     "2",
                                                     "--unit-every",
@@ -398,7 +399,8 @@ TEST_F(ExtractDialogTest, CloseDuringAnExportStopsItLeavingCompleteFiles) {
 // of the closed index), and a START that still arrives exports nothing from the new index.
 TEST_F(ExtractDialogTest, ASourceReplacedUnderTheDialogIsNotExportedFrom) {
     const Recording first = make_pair();
-    const Recording second = make_recording(dir_, "second", 4, 20);
+    // Its index holds every unit number of the first's and more.
+    const Recording second = make_pair("second", 20);
     start_window();
     window_->open_path(QString::fromStdString(first.dvr));
     ExtractDialog* dialog = open_extract();
