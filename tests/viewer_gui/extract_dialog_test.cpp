@@ -75,6 +75,17 @@ class ExtractDialogTest : public ViewerTest {
         QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
     }
 
+    // Pair, all channels, channels 1 and 8 of a long recording: re-encoding the all-channel
+    // file takes far longer than the test waits, so the export is running on return.
+    void start_long_export(ExtractDialog* dialog, const std::string& target) {
+        choose(dialog, true, true, {1, 8}, target);
+        messages_.clear();
+        click_in(dialog, ExtractDialog::kStart);
+        auto* progress = control<QProgressBar>(dialog, ExtractDialog::kProgress);
+        ASSERT_TRUE(fleet_test::wait_until([&] { return progress->value() > 0; }, 60000));
+        ASSERT_TRUE(dialog->running()) << "the export ended before it could be stopped";
+    }
+
     // Ticks exactly these outputs over the whole range, into `directory`.
     void choose(ExtractDialog* dialog, bool file_pair, bool all_channels,
                 const std::set<int>& channels, const std::string& directory) {
@@ -142,6 +153,22 @@ std::string verified_pair(const std::string& dvr, const std::string& inx) {
     const auto run = fleet::test::run_process({DVRTOOL_PATH, "verify", dvr, "--index", inx});
     if (run.exit_code != 0) return "";
     return fleet::test::split_lines(run.out).front();
+}
+
+// What start_long_export leaves once stopped: every file readable to its end, the channel
+// files whole GOPs of 12 frames, the pair as many GOPs, and less than the whole recording.
+void expect_stopped_export_complete(const std::string& target, int recorded_frames) {
+    const std::vector<std::string> names = names_in(target);
+    ASSERT_EQ(names.size(), 5u);  // .dvr, .inx, ch1, ch8, all channels
+    const std::string stem = target + "/" + names[0].substr(0, names[0].size() - 4);
+    const int frames = probed_frames(stem + "_ch1.avi");
+    EXPECT_GT(frames, 0);
+    EXPECT_EQ(frames % 12, 0) << "whole GOPs of 12 frames";
+    EXPECT_EQ(probed_frames(stem + "_ch8.avi"), frames);
+    EXPECT_LT(frames, recorded_frames) << "stopped before the end";
+    EXPECT_GT(probed_frames(stem + "_ch_all.avi"), 0);
+    EXPECT_EQ(verified_pair(stem + ".dvr", stem + ".inx"),
+              std::to_string(frames / 12) + " GOPs, 0 damaged regions");
 }
 
 int truth_frames(const std::string& dvr) {
@@ -349,12 +376,8 @@ TEST_F(ExtractDialogTest, CloseDuringAnExportStopsItLeavingCompleteFiles) {
     auto* progress = control<QProgressBar>(dialog, ExtractDialog::kProgress);
     const QImage idle = dialog->grab().toImage();
     const std::string target = dir_.file("stopped");
-    choose(dialog, true, true, {1, 8}, target);
-    messages_.clear();
     ExportWatch watch(dialog, progress);
-    click_in(dialog, ExtractDialog::kStart);
-    ASSERT_TRUE(fleet_test::wait_until([&] { return progress->value() > 0; }, 60000));
-    ASSERT_TRUE(dialog->running()) << "the export ended before it could be stopped";
+    start_long_export(dialog, target);
 
     // The running dialog: its progress drawn, START greyed.
     const QImage shot = fleet_test::grab_screenshot(*dialog, QStringLiteral("extract_running"));
@@ -374,17 +397,7 @@ TEST_F(ExtractDialogTest, CloseDuringAnExportStopsItLeavingCompleteFiles) {
     EXPECT_TRUE(in_order(log_lines(), {"start extract ok.", "Stop extracting by user!"}))
         << joined_log();
 
-    const std::vector<std::string> names = names_in(target);
-    ASSERT_EQ(names.size(), 5u);  // .dvr, .inx, ch1, ch8, all channels
-    const std::string stem = target + "/" + names[0].substr(0, names[0].size() - 4);
-    const int frames = probed_frames(stem + "_ch1.avi");
-    EXPECT_GT(frames, 0);
-    EXPECT_EQ(frames % 12, 0) << "whole GOPs of 12 frames";
-    EXPECT_EQ(probed_frames(stem + "_ch8.avi"), frames);
-    EXPECT_LT(frames, truth_frames(pair.dvr)) << "stopped before the end";
-    EXPECT_GT(probed_frames(stem + "_ch_all.avi"), 0);
-    EXPECT_EQ(verified_pair(stem + ".dvr", stem + ".inx"),
-              std::to_string(frames / 12) + " GOPs, 0 damaged regions");
+    expect_stopped_export_complete(target, truth_frames(pair.dvr));
 
     // Shown again, the dialog is ready for the next export.
     messages_.clear();
@@ -393,6 +406,23 @@ TEST_F(ExtractDialogTest, CloseDuringAnExportStopsItLeavingCompleteFiles) {
     EXPECT_TRUE(messages_.empty());
     EXPECT_TRUE(control<QPushButton>(dialog, ExtractDialog::kStart)->isEnabled());
     EXPECT_EQ(progress->value(), 0);
+}
+
+// The main window closed during an export neither hangs nor leaves a partial file: closing
+// the source first stops the export, whose files are then complete.
+TEST_F(ExtractDialogTest, ClosingTheWindowDuringAnExportLeavesOnlyCompleteFiles) {
+    const Recording pair = make_recording(dir_, "long", 8, 120);
+    start_window();
+    window_->open_path(QString::fromStdString(pair.dvr));
+    ExtractDialog* dialog = open_extract();
+    ASSERT_NE(dialog, nullptr);
+    const std::string target = dir_.file("closed");
+    start_long_export(dialog, target);
+
+    window_->close();
+    ASSERT_TRUE(fleet_test::wait_until([&] { return !window_->isVisible(); }, 30000));
+    window_.reset();
+    expect_stopped_export_complete(target, truth_frames(pair.dvr));
 }
 
 // Another recording opened while the dialog is shown: the dialog goes (its sliders were units
