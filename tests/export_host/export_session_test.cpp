@@ -31,13 +31,16 @@ class ExportSessionTest : public ::testing::Test {
         reset_fakes();
         char pattern[] = "/tmp/export_session_XXXXXX";
         dir_ = mkdtemp(pattern);
+        session_ = make_session(system_seams().exists);
+    }
+
+    std::unique_ptr<ExportSession> make_session(FileExists exists) {
         ExportSink sink;
         sink.progress = [this](int percent) { progress_.push_back(percent); };
         sink.ended = [this](const ExportOutcome& outcome) { outcomes_.push_back(outcome); };
-        ExportSeams seams = system_seams();
-        seams.now = [] { return kNow; };
-        session_ = std::make_unique<ExportSession>(fake_engine().entries(), fake_ombrel().entries(),
-                                                   sink, seams);
+        ExportSeams seams{[] { return kNow; }, std::move(exists)};
+        return std::make_unique<ExportSession>(fake_engine().entries(), fake_ombrel().entries(),
+                                               sink, seams);
     }
     void TearDown() override { fs::remove_all(dir_); }
 
@@ -67,6 +70,19 @@ class ExportSessionTest : public ::testing::Test {
             names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
+    }
+
+    // As the dialog does: the index read before every show, then START.
+    std::optional<ExportRefusal> start(const ExportRequest& request) {
+        IndexRange range;
+        (void)session_->prepare(range);
+        return session_->start(request);
+    }
+
+    // A directory under dir_ into which the longest output path has `longest` bytes.
+    std::string directory_of_longest_path(size_t longest) const {
+        const size_t name = longest - longest_output_path(dir_ + "/") - 1;
+        return dir_ + "/" + std::string(name, 'd');
     }
 
     std::string dir_;
@@ -157,6 +173,10 @@ TEST_F(ExportSessionTest, StartRefusesInTheDialogsOrderAndStartsNothing) {
         {"directory too long",
          [](ExportRequest& r) { r.target_directory = "/tmp/" + std::string(300, 'd'); },
          ExportRefusal::DirectoryTooLong},
+        // Short enough for the library's fields, one byte too long for the longest name.
+        {"directory too long for the longest name",
+         [&](ExportRequest& r) { r.target_directory = directory_of_longest_path(260); },
+         ExportRefusal::DirectoryTooLong},
         {"no screen count", [](ExportRequest&) { fake_engine().screen_count = -1; },
          ExportRefusal::NoChannelCount},
         {"no sample rate", [](ExportRequest&) { fake_engine().sample_rate = -1; },
@@ -173,41 +193,92 @@ TEST_F(ExportSessionTest, StartRefusesInTheDialogsOrderAndStartsNothing) {
         reset_fakes();
         ExportRequest request = channel_request(3);
         c.change(request);
-        EXPECT_EQ(session_->start(request), c.refusal);
+        EXPECT_EQ(start(request), c.refusal);
         EXPECT_TRUE(fake_engine().starts.empty());
         EXPECT_FALSE(session_->running());
     }
     EXPECT_TRUE(outcomes_.empty());
 }
 
+TEST_F(ExportSessionTest, ADirectoryWhoseLongestNameFitsIsTaken) {
+    ExportRequest request = channel_request(1);
+    request.target_directory = directory_of_longest_path(kMaxPathBytes);
+    EXPECT_EQ(start(request), std::nullopt);
+    EXPECT_TRUE(fs::is_directory(request.target_directory));
+}
+
 TEST_F(ExportSessionTest, AnEngineRefusalLeavesTheSessionReadyAgain) {
     fake_engine().start_answer = -1;
-    EXPECT_EQ(session_->start(channel_request(3)), ExportRefusal::EngineRefused);
+    EXPECT_EQ(start(channel_request(3)), ExportRefusal::EngineRefused);
     EXPECT_FALSE(session_->running());
     fake_engine().start_answer = 0;
-    EXPECT_EQ(session_->start(channel_request(3)), std::nullopt);
+    EXPECT_EQ(start(channel_request(3)), std::nullopt);
     EXPECT_TRUE(session_->running());
-    EXPECT_EQ(session_->start(channel_request(3)), ExportRefusal::AlreadyRunning);
+    EXPECT_EQ(start(channel_request(3)), ExportRefusal::AlreadyRunning);
     EXPECT_EQ(fake_engine().starts.size(), 2u);
+}
+
+// The sliders' unit numbers belong to the index read when the dialog was shown: a source
+// closed and another opened meanwhile must not be exported from with them.
+TEST_F(ExportSessionTest, StartExportsOnlyFromTheIndexPreparationRead) {
+    using Change = std::function<void()>;
+    struct Case {
+        const char* what;
+        Change change;  // between preparation and START
+        std::optional<ExportRefusal> refusal;
+    };
+    const Case cases[] = {
+        {"the same index", [] {}, std::nullopt},
+        {"another range", [] { fake_engine().header.last = 9; },
+         ExportRefusal::IndexUnitsUnreadable},
+        {"another first unit", [] { fake_engine().units[1].time += 1; },
+         ExportRefusal::IndexUnitsUnreadable},
+        {"another last unit", [] { fake_engine().units[10].offset += 16; },
+         ExportRefusal::IndexUnitsUnreadable},
+        {"nothing open now", [] { fake_engine().header_readable = false; },
+         ExportRefusal::IndexUnitsUnreadable},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        reset_fakes();
+        session_ = make_session(system_seams().exists);
+        IndexRange range;
+        ASSERT_EQ(session_->prepare(range), std::nullopt);
+        c.change();
+        EXPECT_EQ(session_->start(channel_request(3)), c.refusal);
+        EXPECT_EQ(fake_engine().starts.size(), c.refusal ? 0u : 1u);
+    }
+    // Never prepared, or the last preparation refused: nothing to export from.
+    reset_fakes();
+    session_ = make_session(system_seams().exists);
+    EXPECT_EQ(session_->start(channel_request(3)), ExportRefusal::IndexUnitsUnreadable);
+    fake_engine().opened_type = KIVRA_SOURCE_NONE;
+    IndexRange range;
+    EXPECT_EQ(session_->prepare(range), ExportRefusal::NothingOpened);
+    fake_engine().opened_type = KIVRA_SOURCE_FILE;
+    EXPECT_EQ(session_->start(channel_request(3)), ExportRefusal::IndexUnitsUnreadable);
+    EXPECT_TRUE(fake_engine().starts.empty());
 }
 
 TEST_F(ExportSessionTest, AMissingTargetDirectoryIsMade) {
     ExportRequest request = channel_request(1);
     request.target_directory = dir_ + "/made/here";
-    EXPECT_EQ(session_->start(request), std::nullopt);
+    EXPECT_EQ(start(request), std::nullopt);
     EXPECT_TRUE(fs::is_directory(request.target_directory));
 }
 
 TEST_F(ExportSessionTest, ARangeOverTheRingsEndStartsAtItsUnitsOffsets) {
     fake_engine().header = KivraIndexHeader{KIVRA_INDEX_MAGIC, 0xFFFF0, 0x20, 1};
+    fake_engine().units[0xFFFF0] = KivraIndexUnit{1, 0, 0x1'0000'0000};
+    fake_engine().units[0x20] = KivraIndexUnit{3, 0, 0x2'0000'1000};
     fake_engine().units[0xFFFFE] = KivraIndexUnit{1, 0, 0x1'2345'6000};
     fake_engine().units[0x10] = KivraIndexUnit{2, 0, 0x2'0000'0200};
     ExportRequest request = channel_request(2);
     request.start_unit = 0x10;
     request.end_unit = 0xFFFFE;  // before the start along the ring
-    EXPECT_EQ(session_->start(request), ExportRefusal::IllegalTime);
+    EXPECT_EQ(start(request), ExportRefusal::IllegalTime);
     std::swap(request.start_unit, request.end_unit);
-    ASSERT_EQ(session_->start(request), std::nullopt);
+    ASSERT_EQ(start(request), std::nullopt);
     ASSERT_EQ(fake_engine().starts.size(), 1u);
     const auto& call = fake_engine().starts[0];
     EXPECT_EQ(call.start_low, 0x2345'6000u);
@@ -224,7 +295,7 @@ TEST_F(ExportSessionTest, TheJobCarriesTheChoiceTheRecordingAndTheNames) {
     request.file_pair = true;
     request.all_channels = true;
     request.mp4 = true;
-    ASSERT_EQ(session_->start(request), std::nullopt);
+    ASSERT_EQ(start(request), std::nullopt);
     gop();
     ASSERT_EQ(fake_ombrel().pres.size(), 1u);
     const ExtractJob& job = fake_ombrel().pres[0];
@@ -253,7 +324,7 @@ TEST_F(ExportSessionTest, TheJobCarriesTheChoiceTheRecordingAndTheNames) {
 TEST_F(ExportSessionTest, ACompleteExportWritesEveryGopAndRecordAndNamesItsFiles) {
     ExportRequest request = channel_request(3);
     request.file_pair = true;
-    ASSERT_EQ(session_->start(request), std::nullopt);
+    ASSERT_EQ(start(request), std::nullopt);
     gop(1700000240, 30);
     gop(1700000241, 70);
     session_->on_extract(KIVRA_EXTRACT_READ_ERROR, 0, nullptr, 0, nullptr);  // goes on
@@ -362,7 +433,7 @@ TEST_F(ExportSessionTest, EveryEndIsReportedOnceAndFailuresLeaveNothing) {
         ExportRequest request = channel_request(3);
         request.file_pair = true;
         request.telemetry_csv = request.gpx_track = true;
-        ASSERT_EQ(session_->start(request), std::nullopt);
+        ASSERT_EQ(start(request), std::nullopt);
         c.run(*this);
         // Reports after the end belong to no export of ours.
         gop();
@@ -385,10 +456,69 @@ TEST_F(ExportSessionTest, EveryEndIsReportedOnceAndFailuresLeaveNothing) {
     }
 }
 
+// Another program takes a sidecar's name between the check and the creation: the export
+// fails to open and removes its own files, never the other program's.
+TEST_F(ExportSessionTest, ASidecarNameTakenMeanwhileIsLeftToItsOwner) {
+    session_ = make_session([](const std::string&) { return false; });
+    const std::string theirs = dir_ + "/BUS-12_20231114_2213_20_telemetry.csv";
+    std::ofstream(theirs) << "their file\n";
+
+    ExportRequest request = channel_request(3);
+    request.file_pair = true;
+    request.telemetry_csv = true;
+    ASSERT_EQ(start(request), std::nullopt);
+    gop();
+    engine_end(KIVRA_EXTRACT_STOPPED);
+
+    ASSERT_EQ(outcomes_.size(), 1u);
+    EXPECT_EQ(outcomes_[0].end, ExportEnd::OpenFailed);
+    EXPECT_EQ(fake_ombrel().fins, 1);
+    EXPECT_EQ(files_in_dir(), std::vector<std::string>{"BUS-12_20231114_2213_20_telemetry.csv"});
+    std::ifstream kept(theirs);
+    std::string line;
+    std::getline(kept, line);
+    EXPECT_EQ(line, "their file");
+}
+
+// The host destroys the session while its export runs (the window closes): the engine is asked
+// to stop, the library's outputs are closed and nothing of the export is left.
+TEST_F(ExportSessionTest, DestroyedWhileRunningItStopsAndLeavesNothing) {
+    struct Case {
+        const char* what;
+        int gops;  // reported before the session goes
+        int stops;
+        int fins;
+    };
+    const Case cases[] = {
+        {"before the first GOP", 0, 1, 0},
+        {"while writing", 2, 1, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        reset_fakes();
+        session_ = make_session(system_seams().exists);
+        ExportRequest request = channel_request(3);
+        request.file_pair = true;
+        request.telemetry_csv = request.gpx_track = true;
+        ASSERT_EQ(start(request), std::nullopt);
+        for (int i = 0; i < c.gops; ++i) gop();
+        session_.reset();
+        EXPECT_EQ(fake_engine().stops, c.stops);
+        EXPECT_EQ(fake_ombrel().fins, c.fins);
+        EXPECT_TRUE(files_in_dir().empty()) << files_in_dir().front();
+        EXPECT_TRUE(outcomes_.empty());
+    }
+}
+
+TEST_F(ExportSessionTest, AnIdleSessionIsDestroyedWithoutStoppingAnything) {
+    session_.reset();
+    EXPECT_EQ(fake_engine().stops, 0);
+}
+
 TEST_F(ExportSessionTest, StopAsksTheEngineOnlyWhileRunning) {
     session_->stop();
     EXPECT_EQ(fake_engine().stops, 0);
-    ASSERT_EQ(session_->start(channel_request(1)), std::nullopt);
+    ASSERT_EQ(start(channel_request(1)), std::nullopt);
     session_->stop();
     EXPECT_EQ(fake_engine().stops, 1);
     engine_end(KIVRA_EXTRACT_STOPPED);
@@ -400,7 +530,7 @@ TEST_F(ExportSessionTest, TheSecondExportWithinASecondTakesTheNextStem) {
     for (int run = 0; run < 3; ++run) {
         ExportRequest request = channel_request(3);
         request.telemetry_csv = true;
-        ASSERT_EQ(session_->start(request), std::nullopt);
+        ASSERT_EQ(start(request), std::nullopt);
         gop();
         engine_end(KIVRA_EXTRACT_FINISHED);
     }
@@ -417,7 +547,7 @@ TEST_F(ExportSessionTest, TheSecondExportWithinASecondTakesTheNextStem) {
 TEST_F(ExportSessionTest, TheSidecarsHoldARowPerFrameExported) {
     ExportRequest request = channel_request(1);
     request.telemetry_csv = true;
-    ASSERT_EQ(session_->start(request), std::nullopt);
+    ASSERT_EQ(start(request), std::nullopt);
     for (int i = 0; i < 4; ++i) gop(1700000240 + static_cast<uint32_t>(i));
     engine_end(KIVRA_EXTRACT_FINISHED);
     ASSERT_EQ(outcomes_.size(), 1u);

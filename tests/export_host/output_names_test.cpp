@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <set>
@@ -27,6 +28,36 @@ TEST(OutputNamesTest, VehicleIdentifiersAreMadeSafe) {
         {"tab\there\x7f", "tab_here_"},
         {"line\nbreak", "line_break"},
         {"\xe4\xb8\xad\xe6\x96\x87", "\xe4\xb8\xad\xe6\x96\x87"},  // UTF-8 stays as it is
+        {"\xf0\x9f\x9a\x8c"
+         "42",
+         "\xf0\x9f\x9a\x8c"
+         "42"},  // four bytes too
+        // A recorder writing GBK: bytes that are no UTF-8, each one replaced.
+        {"\xd4\xc1"
+         "B12345",
+         "__B12345"},
+        {"\xbe\xa9"
+         "A-0042",
+         "__A-0042"},
+        // A character cut at the 16-byte field's end.
+        {"ABCDEFGHIJKLMN\xe4\xb8", "ABCDEFGHIJKLMN__"},
+        {"ABCDEFGHIJKLMNO\xf0", "ABCDEFGHIJKLMNO_"},
+        {"\xc0\xaf"
+         "x",
+         "__x"},  // an overlong '/'
+        {"\xed\xa0\x80"
+         "x",
+         "___x"},                      // a surrogate
+        {"\xf4\x90\x80\x80", "____"},  // past U+10FFFF
+        {"\x80"
+         "x\xe4\xb8"
+         "y",
+         "_x__y"},  // a lone continuation, a sequence broken off
+        // What FAT refuses in a name.
+        {"a:b*c?d\"e<f>g|h", "a_b_c_d_e_f_g_h"},
+        {"BUS. .", "BUS___"},  // trailing dots and spaces
+        {"a b.c", "a b.c"},    // inside they are harmless
+        {" ", "_"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.id);
@@ -89,7 +120,11 @@ TEST(OutputNamesTest, AnyTakenFileOfAStemMovesAllToTheNextStem) {
         {{}, "/o/S"},
         {{"/o/S.inx"}, "/o/S_1"},  // only the index of an earlier pair
         {{"/o/S_ch3.avi", "/o/S_1.dvr"}, "/o/S_2"},
-        {{"/o/S_ch4.avi", "/o/S_ch_all.avi"}, "/o/S"},  // files of outputs not asked for
+        // Files of outputs not asked for: two exports never share a stem.
+        {{"/o/S_ch4.avi", "/o/S_ch_all.avi"}, "/o/S_1"},
+        {{"/o/S.gpx", "/o/S_1_ch3.mp4"}, "/o/S_2"},
+        // Files no export writes.
+        {{"/o/S_ch9.avi", "/o/S.txt", "/o/S_ch3.mkv", "/o/S_2.dvr"}, "/o/S"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stem);
@@ -100,6 +135,47 @@ TEST(OutputNamesTest, AnyTakenFileOfAStemMovesAllToTheNextStem) {
         EXPECT_EQ(paths->channel[2], std::string(c.stem) + "_ch3.avi");
         EXPECT_EQ(paths->dvr, std::string(c.stem) + ".dvr");
     }
+}
+
+TEST(OutputNamesTest, EveryPossibleOutputTakesItsStemAlone) {
+    ExportRequest request;
+    request.channels[0] = true;
+    std::vector<std::string> suffixes = {"_ch_all.avi", ".dvr", ".inx", "_telemetry.csv", ".gpx"};
+    for (int channel = 1; channel <= 8; ++channel) {
+        for (const char* ext : {".avi", ".mp4"})
+            suffixes.push_back("_ch" + std::to_string(channel) + ext);
+    }
+    for (const std::string& suffix : suffixes) {
+        SCOPED_TRACE(suffix);
+        const auto paths = choose_output_paths(
+            request, "/o/S", [&](const std::string& path) { return path == "/o/S" + suffix; });
+        ASSERT_TRUE(paths.ok());
+        EXPECT_EQ(paths->stem, "/o/S_1");
+    }
+}
+
+// The worst case START checks is the name an export can really be given: the longest
+// identifier, the last stem tried, the longest suffix.
+TEST(OutputNamesTest, TheLongestOutputPathIsOneAnExportCanBeGiven) {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    ExportRequest request;
+    request.channels.fill(true);
+    request.all_channels = request.file_pair = request.telemetry_csv = request.gpx_track = true;
+    const std::string id(kVehicleIdBytes, 'I');
+    const std::string base = stem_base("/exports/d", id, name_stamp(1700000000));
+    const std::string last_stem = base + "_9999";
+    const auto paths = choose_output_paths(request, base, [&](const std::string& path) {
+        return path.compare(0, last_stem.size(), last_stem) != 0;
+    });
+    ASSERT_TRUE(paths.ok()) << paths.error().message;
+    ASSERT_EQ(paths->stem, last_stem);
+    size_t longest = 0;
+    for (const std::string& path : paths->all()) longest = std::max(longest, path.size());
+    EXPECT_EQ(longest, paths->telemetry_csv.size());
+    EXPECT_EQ(longest_output_path("/exports/d"), longest);
+    EXPECT_EQ(longest_output_path("/exports/d//"), longest);
+    EXPECT_EQ(longest_output_path("/exports/d"), std::string("/exports/d").size() + 53);
 }
 
 TEST(OutputNamesTest, PathsLongerThanTheLibraryTakesAreRefused) {

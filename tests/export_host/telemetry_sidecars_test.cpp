@@ -65,9 +65,13 @@ TEST_F(SidecarTest, CsvHasARowPerFrameWithWhatTheFrameCarries) {
     set_position(*first, 0, "2459.9952N", "12130.0000E");
     set_position(*first, 1, "          ", "           ");  // no fix
     auto second = make_frame_set(946684801, 3);
-    second->speed_count = 1;                         // frames 1 and 2 carry no speed
-    second->gsensor[0] = GSensorSample{255, 0, 64};  // 255: no reading on x
-    second->temperature[1] = 255;                    // no reading
+    second->speed_count = 1;  // frames 1 and 2 carry no speed
+    // G and temperature bytes arrive sign-extended: 0xFF is -1, and only 0x80 (-128) lies
+    // outside the readings.
+    second->gsensor[0] = GSensorSample{-128, 0, 64};  // no reading on x
+    second->gsensor[2] = GSensorSample{-1, -127, 1};
+    second->temperature[1] = -128;  // no reading
+    second->temperature[2] = -1;
     second->flag_count = 0;
     set_position(*second, 2, "1030.0000S", "10015.0000W");
 
@@ -87,7 +91,7 @@ TEST_F(SidecarTest, CsvHasARowPerFrameWithWhatTheFrameCarries) {
                   "2000-01-01T00:00:00.500Z,41.5,0.000,2.000,-2.000,21,,,001000000000",
                   "2000-01-01T00:00:01.000Z,40.5,,0.000,1.008,21,,,",
                   "2000-01-01T00:00:01.333Z,,0.000,2.000,-2.000,,,,",
-                  "2000-01-01T00:00:01.666Z,,0.000,2.000,-2.000,21,-10.500000,-100.250000,",
+                  "2000-01-01T00:00:01.666Z,,-0.016,-2.000,0.016,-1,-10.500000,-100.250000,",
               }));
 }
 

@@ -14,8 +14,6 @@
 #include <QSlider>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 #include "engine_bridge.h"
 #include "lang/language_table.h"
@@ -28,9 +26,6 @@ namespace {
 namespace eh = fleet::export_host;
 
 constexpr int kMargin = 12;
-// How long closing the window waits for a stopped export to end: the engine ends after the GOP
-// in progress and the range's index records.
-constexpr auto kEndWait = std::chrono::seconds(10);
 
 constexpr std::array<const char*, eh::kChannels> kChannelKeys = {
     "IDC_CHECK_CH1", "IDC_CHECK_CH2", "IDC_CHECK_CH3", "IDC_CHECK_CH4",
@@ -152,11 +147,9 @@ ExtractDialog::ExtractDialog(const EngineApi& engine, const ExtractApi& extract,
 }
 
 ExtractDialog::~ExtractDialog() {
-    session_->stop();
-    const auto deadline = std::chrono::steady_clock::now() + kEndWait;
-    while (session_->running() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // No report reaches the session from here on; it ends a running export itself.
     set_extract_session(nullptr);
+    session_.reset();
 }
 
 QString ExtractDialog::text(const char* key) const {
@@ -248,8 +241,8 @@ void ExtractDialog::retranslate() {
 
 bool ExtractDialog::prepare() {
     retranslate();
-    progress_->setValue(0);
     if (running_) return true;  // a running export is shown as it is
+    progress_->setValue(0);
     if (const auto refusal = session_->prepare(range_)) {
         refuse(*refusal);
         return false;
@@ -306,6 +299,12 @@ void ExtractDialog::start() {
     if (log_sink) log_sink(texts_.text("IDS_STRING398"));
     running_ = true;
     start_->setEnabled(false);
+}
+
+void ExtractDialog::source_closed() {
+    // A running export ends with the engine's report; an idle dialog's range is of an index
+    // no longer open.
+    if (!running_ && isVisible()) close();
 }
 
 void ExtractDialog::close_dialog() {

@@ -30,6 +30,8 @@
 #include "ui/car_info_panel.h"
 #include "ui/car_list_box.h"
 #include "ui/dashboard_panel.h"
+#include "ui/extract_dialog.h"
+#include "ui/find_dialog.h"
 #include "ui/map_view.h"
 #include "ui/video_view.h"
 
@@ -93,6 +95,7 @@ MainWindow::MainWindow(ViewerContext& context, EngineHost& engine, QWidget* pare
     };
     session_ = std::make_unique<PlayerSession>(engine_.engine(), static_cast<SessionView&>(*this),
                                                *ctx_.texts);
+    session_->source_closed = [this] { tell_dialogs_source_closed(); };
     event_type_names_ = velmora::event_type_names(*ctx_.texts);
     build_widgets();
     build_buttons();
@@ -107,6 +110,13 @@ MainWindow::MainWindow(ViewerContext& context, EngineHost& engine, QWidget* pare
 MainWindow::~MainWindow() {
     qApp->removeEventFilter(this);
     shutdown();
+}
+
+// What the dialogs read from a source means nothing for the next one: Find rows would seek
+// into it, the extract sliders name units of another index.
+void MainWindow::tell_dialogs_source_closed() {
+    if (find_dialog_ != nullptr) find_dialog_->source_closed();
+    if (extract_dialog_ != nullptr) extract_dialog_->source_closed();
 }
 
 QString MainWindow::text(const char* key) const {

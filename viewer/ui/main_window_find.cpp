@@ -1,5 +1,5 @@
 // The main window's side of the Find dialog: made on first use, refreshed with the dashboard's
-// units and the event names at every show, and told when the session's source closes.
+// units and the event names at every show.
 #include "model/engine_host.h"
 #include "ui/dashboard_panel.h"
 #include "ui/find_dialog.h"
@@ -11,8 +11,6 @@ void MainWindow::show_find_dialog() {
     if (find_dialog_ == nullptr) {
         find_dialog_ = new FindDialog(engine_.engine(), *session_, *ctx_.texts, this);
         find_dialog_->message_sink = message_sink;
-        // Rows of a closed source would seek into whatever opens next.
-        session_->source_closed = [this] { find_dialog_->source_closed(); };
     }
     find_dialog_->refresh({dashboard_->speed_unit(), dashboard_->temperature_unit()},
                           event_type_names_);

@@ -81,31 +81,62 @@ ExportSession::ExportSession(EngineEntries engine, OmbrelEntries ombrel, ExportS
                              ExportSeams seams)
     : engine_(engine), ombrel_(ombrel), sink_(std::move(sink)), seams_(std::move(seams)) {}
 
-ExportSession::~ExportSession() = default;
+ExportSession::~ExportSession() {
+    stop();
+    std::lock_guard lock(mutex_);
+    // No report comes any more: the outputs cannot be completed, so none is left half written.
+    if (phase_ == Phase::Writing) {
+        ombrel_.zExtractFin();
+        discard_outputs();
+    }
+    phase_ = Phase::Idle;
+    running_ = false;
+}
 
-std::optional<ExportRefusal> ExportSession::prepare(IndexRange& range) const {
+bool ExportSession::IndexIdentity::operator==(const IndexIdentity& other) const {
+    const auto same = [](const auto& a, const auto& b) {
+        return std::memcmp(&a, &b, sizeof a) == 0;
+    };
+    return same(header, other.header) && same(first, other.first) && same(last, other.last);
+}
+
+std::optional<ExportSession::IndexIdentity> ExportSession::open_index() const {
+    IndexIdentity index;
+    if (engine_.zTellTimeInxHd(&index.header) == 0) return std::nullopt;
+    if (IndexRange{index.header.first, index.header.last}.units() == 0) return std::nullopt;
+    if (engine_.zTellTimeInxUnit(static_cast<int32_t>(index.header.first), &index.first) == 0 ||
+        engine_.zTellTimeInxUnit(static_cast<int32_t>(index.header.last), &index.last) == 0) {
+        return std::nullopt;
+    }
+    return index;
+}
+
+std::optional<ExportRefusal> ExportSession::prepare(IndexRange& range) {
+    std::lock_guard lock(mutex_);
+    prepared_.reset();
     const int32_t type = engine_.zTellOpenedType();
     if (type < KIVRA_SOURCE_FILE) return ExportRefusal::NothingOpened;
     if (is_network(type) || type > KIVRA_SOURCE_REMOTE) return ExportRefusal::SourceNotSupported;
-    KivraIndexHeader header{};
-    if (engine_.zTellTimeInxHd(&header) == 0) return ExportRefusal::NoTimeIndex;
-    range = IndexRange{header.first, header.last};
-    if (range.units() == 0) return ExportRefusal::NoTimeIndex;
+    prepared_ = open_index();
+    if (!prepared_) return ExportRefusal::NoTimeIndex;
+    range = IndexRange{prepared_->header.first, prepared_->header.last};
     return std::nullopt;
 }
 
 std::optional<ExportRefusal> ExportSession::start(const ExportRequest& request) {
     std::unique_lock lock(mutex_);
     if (phase_ != Phase::Idle) return ExportRefusal::AlreadyRunning;
-    KivraIndexHeader header{};
-    if (engine_.zTellTimeInxHd(&header) == 0) return ExportRefusal::IndexUnitsUnreadable;
+    const std::optional<IndexIdentity> index = open_index();
+    if (!index || !prepared_ || !(*index == *prepared_)) return ExportRefusal::IndexUnitsUnreadable;
     // Units compare by their place along the ring: a wrapped disk's range runs over 0xFFFFF.
-    const IndexRange range{header.first, header.last};
+    const IndexRange range{index->header.first, index->header.last};
     const uint32_t start_step = range.step_of(request.start_unit);
     const uint32_t end_step = range.step_of(request.end_unit);
     if (start_step >= end_step || end_step >= range.units()) return ExportRefusal::IllegalTime;
     if (!request.any_output()) return ExportRefusal::NothingSelected;
-    if (request.target_directory.size() >= OMBREL_PATH_SIZE) return ExportRefusal::DirectoryTooLong;
+    // Refused before anything is made: a name chosen at the first GOP must never fail to fit.
+    if (longest_output_path(request.target_directory) > kMaxPathBytes)
+        return ExportRefusal::DirectoryTooLong;
     if (!make_directory(request.target_directory)) return ExportRefusal::DirectoryNotCreated;
 
     job_ = ExtractJob{};
@@ -283,12 +314,14 @@ ExportOutcome ExportSession::fail_outcome() {
     return {ExportEnd::Failed, {}, "the engine's extraction failed"};
 }
 
+// A sidecar removes only a file it created: its name may have been taken meanwhile by another
+// program, whose file is not ours to remove.
 void ExportSession::discard_outputs() {
     if (sidecars_) {
         sidecars_->csv.discard();
         sidecars_->gpx.discard();
     }
-    for (const std::string& file : paths_.all()) remove_file(file);
+    for (const std::string& file : paths_.library_outputs()) remove_file(file);
 }
 
 void ExportSession::finish(ExportOutcome outcome) {

@@ -1,6 +1,8 @@
 #include "export_host/output_names.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace fleet::export_host {
 
@@ -10,8 +12,44 @@ namespace {
 // that full is refused instead of searched without end.
 constexpr int kMostStemTries = 10000;
 
+// Separators, controls, and what FAT file systems refuse in a name (cards are FAT).
 bool unsafe_in_name(unsigned char c) {
-    return c == '/' || c == '\\' || c < 0x20 || c == 0x7F;
+    return c < 0x20 || c == 0x7F || std::strchr("/\\:*?\"<>|", c) != nullptr;
+}
+
+bool continuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
+
+// The length of the well-formed UTF-8 sequence at bytes[0] within `available` bytes, or 0: an
+// overlong form, a surrogate, a value past U+10FFFF or a sequence cut short is no character.
+size_t utf8_sequence(const unsigned char* bytes, size_t available) {
+    const unsigned char lead = bytes[0];
+    if (lead < 0x80) return 1;
+    size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the bounds of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (length > available || bytes[1] < low || bytes[1] > high) return 0;
+    for (size_t i = 2; i < length; ++i) {
+        if (!continuation(bytes[i])) return 0;
+    }
+    return length;
+}
+
+bool dot_or_space(char c) {
+    return c == '.' || c == ' ';
 }
 
 std::string ext_of_channel(bool mp4) {
@@ -37,16 +75,46 @@ OutputPaths paths_of(const ExportRequest& request, const std::string& stem) {
     return paths;
 }
 
+// Every output a stem can have, so that no export ever shares a stem with an earlier one.
+ExportRequest every_output() {
+    ExportRequest request;
+    request.channels.fill(true);
+    request.all_channels = request.file_pair = true;
+    request.telemetry_csv = request.gpx_track = true;
+    return request;
+}
+
+bool stem_taken(const std::string& stem, const FileExists& exists) {
+    ExportRequest request = every_output();
+    for (const bool mp4 : {false, true}) {
+        request.mp4 = mp4;
+        for (const std::string& file : paths_of(request, stem).all()) {
+            if (exists(file)) return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string safe_vehicle_id(const char* vehicle_id) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(vehicle_id);
+    size_t size = 0;
+    while (size < kVehicleIdBytes && bytes[size] != '\0') ++size;
     std::string id;
-    bool leading = true;  // only dots so far: a name starting with a dot is hidden
-    for (size_t i = 0; i < kVehicleIdBytes && vehicle_id[i] != '\0'; ++i) {
-        const auto c = static_cast<unsigned char>(vehicle_id[i]);
-        leading = leading && c == '.';
-        id += unsafe_in_name(c) || leading ? '_' : static_cast<char>(c);
+    for (size_t i = 0; i < size;) {
+        const size_t length = utf8_sequence(bytes + i, size - i);
+        if (length == 0 || (length == 1 && unsafe_in_name(bytes[i]))) {
+            id += '_';  // a recorder's own code page or a character cut at the field's end
+            ++i;
+            continue;
+        }
+        id.append(vehicle_id + i, length);
+        i += length;
     }
+    // A name starting with a dot is hidden; FAT drops trailing dots and spaces.
+    for (size_t i = 0; i < id.size() && id[i] == '.'; ++i) id[i] = '_';
+    for (size_t i = id.size(); i > 0 && dot_or_space(id[i - 1]); --i) id[i - 1] = '_';
     return id.empty() ? kUnknownVehicle : id;
 }
 
@@ -66,12 +134,20 @@ std::string stem_base(const std::string& directory, const std::string& id,
     return dir + "/" + id + "_" + stamp;
 }
 
-std::vector<std::string> OutputPaths::all() const {
+std::vector<std::string> OutputPaths::library_outputs() const {
     std::vector<std::string> out;
     for (const std::string& path : channel) {
         if (!path.empty()) out.push_back(path);
     }
-    for (const std::string* path : {&all_channels, &dvr, &inx, &telemetry_csv, &gpx}) {
+    for (const std::string* path : {&all_channels, &dvr, &inx}) {
+        if (!path->empty()) out.push_back(*path);
+    }
+    return out;
+}
+
+std::vector<std::string> OutputPaths::all() const {
+    std::vector<std::string> out = library_outputs();
+    for (const std::string* path : {&telemetry_csv, &gpx}) {
         if (!path->empty()) out.push_back(*path);
     }
     return out;
@@ -90,11 +166,19 @@ fleet::Result<OutputPaths> choose_output_paths(const ExportRequest& request,
                                    " bytes: " + file);
             }
         }
-        bool taken = false;
-        for (const std::string& file : files) taken = taken || exists(file);
-        if (!taken) return paths;
+        if (!stem_taken(stem, exists)) return paths;
     }
     return fleet::fail("no free output name for " + stem_base);
+}
+
+size_t longest_output_path(const std::string& directory) {
+    const std::string worst_stem =
+        stem_base(directory, std::string(kVehicleIdBytes, 'x'), name_stamp(0)) + "_" +
+        std::to_string(kMostStemTries - 1);
+    size_t longest = 0;
+    for (const std::string& path : paths_of(every_output(), worst_stem).all())
+        longest = std::max(longest, path.size());
+    return longest;
 }
 
 }  // namespace fleet::export_host

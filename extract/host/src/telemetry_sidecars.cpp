@@ -15,10 +15,11 @@ namespace {
 
 namespace ff = fleet::format;
 
-// Raw G values run -127..127 for -2 g..+2 g; anything else is no reading.
+// Raw G values run -127..127 for -2 g..+2 g; their signed bytes arrive sign-extended, so only
+// -128 lies outside: no reading.
 constexpr int kGFullScale = 127;
 constexpr double kGOfFullScale = 2.0;
-// The recorder's temperature byte, as the dashboard reads it: 255 is no reading.
+// The recorder's signed temperature byte, in the range the dashboard shows: -128 is no reading.
 constexpr int kLowestTemperature = -127;
 constexpr int kHighestTemperature = 128;
 constexpr int kAlarmFlags = 12;

@@ -8,8 +8,8 @@
 // the engine's thread and must return quickly (post to the host's own thread).
 //
 // Every started export ends exactly once through sink.ended, whatever happens: a refused first
-// zExtractPre, a library output that fails, a failed engine, a stop. A failed export leaves no
-// file of its own behind.
+// zExtractPre, a library output that fails, a failed engine, a stop; only a session destroyed
+// while its export runs reports nothing. A failed export leaves no file of its own behind.
 #pragma once
 
 #include <atomic>
@@ -62,7 +62,8 @@ enum class ExportRefusal {
     DirectoryNotCreated,   // the target directory cannot be made
     DirectoryTooLong,      // no output name would fit in the library's path fields
     NoChannelCount,        // screen count, sample rate or bits unknown
-    IndexUnitsUnreadable,  // the units of the range cannot be read
+    IndexUnitsUnreadable,  // the units of the range cannot be read, or the open index is not
+                           // the one prepare() read (the source changed meanwhile)
     EngineRefused,         // zStartExtract answered -1 ("start extract fail.")
     AlreadyRunning,        // one export at a time
 };
@@ -110,15 +111,20 @@ class ExportSession {
                   ExportSeams seams = system_seams());
     ExportSession(const ExportSession&) = delete;
     ExportSession& operator=(const ExportSession&) = delete;
-    // The host stops a running export and waits for its end before destroying the session.
+    // The host stops forwarding reports to on_extract first (none may run during or after
+    // this). A running export is then stopped without waiting for the engine: the library's
+    // outputs are closed and every file of the export removed, as it cannot be completed.
     ~ExportSession();
 
     // What the dialog shows before an export: the open source's time-index range into `range`;
-    // refused for nothing opened, a network source or an unreadable time index.
-    std::optional<ExportRefusal> prepare(IndexRange& range) const;
+    // refused for nothing opened, a network source or an unreadable time index. The index read
+    // here is the only one start() exports from.
+    std::optional<ExportRefusal> prepare(IndexRange& range);
 
     // Checks the request in the dialog's order, makes the target directory and starts the
-    // engine's extraction of the range. On success the export runs until sink.ended.
+    // engine's extraction of the range. A request's unit numbers mean something only in the
+    // index the last prepare() read: without one, or when the open index is another by now,
+    // the start is refused. On success the export runs until sink.ended.
     std::optional<ExportRefusal> start(const ExportRequest& request);
 
     // Asks the running export to stop (the engine then reports the stop); nothing otherwise.
@@ -139,6 +145,14 @@ class ExportSession {
         Draining,  // failed on our side: the engine was asked to stop, its end is awaited
     };
     struct Sidecars;
+    // What tells one time index from another: its header and its first and last units.
+    struct IndexIdentity {
+        KivraIndexHeader header{};
+        KivraIndexUnit first{}, last{};
+        bool operator==(const IndexIdentity& other) const;
+    };
+
+    std::optional<IndexIdentity> open_index() const;
 
     void take_gop(const void* data, int32_t length, const FrameSet& frames);
     bool open_outputs(const FrameSet& frames);
@@ -155,6 +169,7 @@ class ExportSession {
 
     std::mutex mutex_;  // the engine's reports against a start
     std::atomic<bool> running_{false};
+    std::optional<IndexIdentity> prepared_;  // under mutex_
     Phase phase_ = Phase::Idle;
     ExportRequest request_;
     ExtractJob job_{};

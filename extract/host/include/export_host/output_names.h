@@ -1,7 +1,7 @@
 // The names of an export's files: "<dir>/<id>_<stamp>" followed by each output's suffix, where
 // id is the recording's vehicle identifier made safe for a path and stamp the local time the
-// export began. Nothing is ever overwritten: when any file of that stem exists, "_1", "_2", ...
-// are tried in turn.
+// export began. Nothing is ever overwritten, and no two exports share a stem: when any file
+// that an export of that stem could write exists, "_1", "_2", ... are tried in turn.
 #pragma once
 
 #include <array>
@@ -20,9 +20,12 @@ inline constexpr size_t kMaxPathBytes = 259;
 inline constexpr size_t kVehicleIdBytes = 16;
 inline constexpr const char* kUnknownVehicle = "unknow";
 
-// Up to 16 bytes of a frame set's identifier (its end where a zero comes first) with path
-// separators, control characters and leading dots replaced by '_'; "unknow" when empty. A
-// recorder's identifier is data: it must not climb out of the target directory or hide a file.
+// Up to 16 bytes of a frame set's identifier (its end where a zero comes first), keeping
+// only whole well-formed UTF-8 characters: every other byte (a recorder's own code page, a
+// character cut at the field's end), path separators, control characters, the characters FAT
+// refuses (: * ? " < > |), leading dots and trailing dots or spaces become '_', byte for byte;
+// "unknow" when empty. A recorder's identifier is data: it must not climb out of the target
+// directory, hide a file or make a name a card cannot hold.
 std::string safe_vehicle_id(const char* vehicle_id);
 
 // Local time as "%d%02d%02d_%02d%02d_%02d" (year, month, day, hour, minute, second).
@@ -38,16 +41,25 @@ struct OutputPaths {
 
     // Those asked for, channels first; the sidecars last.
     std::vector<std::string> all() const;
+    // Those of the extraction library: all() without the sidecars.
+    std::vector<std::string> library_outputs() const;
 };
 
 using FileExists = std::function<bool(const std::string& path)>;
 
 // The paths of `request` under `stem_base` ("<dir>/<id>_<stamp>"): the first stem of
-// stem_base, stem_base_1, stem_base_2, ... none of whose files exists. Fails when a path would
-// be longer than kMaxPathBytes or no free stem is found within a bounded number of tries.
+// stem_base, stem_base_1, stem_base_2, ... of which no possible output exists (any channel as
+// AVI or MP4, the all-channel file, the pair, the sidecars), whatever this request asks for.
+// Fails when a path would be longer than kMaxPathBytes or no free stem is found within a
+// bounded number of tries.
 fleet::Result<OutputPaths> choose_output_paths(const ExportRequest& request,
                                                const std::string& stem_base,
                                                const FileExists& exists);
+
+// The longest path any export into `directory` can be given: the longest identifier, the
+// last stem tried and the longest suffix. A directory for which this exceeds kMaxPathBytes
+// is refused before an export starts.
+size_t longest_output_path(const std::string& directory);
 
 // "<dir>/<id>_<stamp>", with the directory's trailing separators dropped.
 std::string stem_base(const std::string& directory, const std::string& id,

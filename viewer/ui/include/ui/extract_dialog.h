@@ -47,7 +47,8 @@ class ExtractDialog : public SubDialog {
 
     ExtractDialog(const EngineApi& engine, const ExtractApi& extract, const LanguageTable& texts,
                   QWidget* parent = nullptr);
-    // Stops a running export and waits (a bounded time) for its end.
+    // A running export is stopped and its files removed at once (it cannot be completed
+    // without the engine's reports); nothing is waited for.
     ~ExtractDialog() override;
 
     // Before every show: texts, the sliders over the open recording's time index, the boxes.
@@ -58,6 +59,9 @@ class ExtractDialog : public SubDialog {
     // START and CLOSE, as their buttons.
     void start();
     void close_dialog();
+    // The source was closed (also before another opens): a shown, idle dialog hides, since its
+    // sliders are units of that source's index; the next show prepares again.
+    void source_closed();
 
     // Message boxes, the folder chooser ("..."), the operation log: replaceable by tests.
     std::function<void(const QString&)> message_sink;

@@ -174,6 +174,7 @@ class MainWindow : public QWidget, private SessionView {
     void handle_engine_event(QEvent* event);
     bool handle_key(int key);
     void shutdown();
+    void tell_dialogs_source_closed();
     QUrl map_page_url(const char* google_page, const char* yandex_page) const;
 
     // The Find dialog (main_window_find.cpp)
