@@ -168,7 +168,7 @@ fleet::Result<std::vector<int>> channels_to_export(const ExportPlan& plan) {
 }
 
 fleet::Result<eh::ExportRequest> request_for(const ExportPlan& plan,
-                                             const eh::ExportSession& session) {
+                                             eh::ExportSession& session) {
     eh::IndexRange range;
     if (auto refused = session.prepare(range)) return fleet::fail(eh::english_text(*refused));
     auto units = choose_export_units(range, plan.from, plan.to, [](uint32_t n) {
