@@ -92,7 +92,8 @@ TEST(CaptureNames, VehicleIdentifiersBecomeSafeFileNameParts) {
         {"../etc", "___etc"},
         {"..", "__"},
         {".hidden", "_hidden"},
-        {"a.b.", "a.b."},  // only leading dots hide or climb
+        {"a.b.", "a.b_"},  // FAT drops a trailing dot
+        {"A:B?", "A_B_"},  // FAT refuses these
         {"A/B\\C", "A_B_C"},
         {std::string_view("T\tX\n\x7f", 5), "T_X__"},
         {"\xE8\xBD\xA6 7", "\xE8\xBD\xA6 7"},  // UTF-8 letters stay

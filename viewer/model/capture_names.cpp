@@ -1,5 +1,7 @@
 #include "model/capture_names.h"
 
+#include "common/safe_name.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -11,10 +13,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kMaxSuffix = 9999;
-
-bool unsafe_byte(unsigned char c) {
-    return c < 0x20 || c == 0x7F || c == '/' || c == '\\';
-}
 
 // Any entry of that name counts, a dangling link included: creating the file would follow it.
 bool taken(const std::string& path) {
@@ -32,14 +30,7 @@ bool any_taken(const std::string& base, std::initializer_list<std::string_view> 
 }  // namespace
 
 std::string safe_name_part(std::string_view text) {
-    if (text.empty()) return kUnknownVehicle;
-    std::string safe(text);
-    bool leading = true;
-    for (char& c : safe) {
-        leading = leading && c == '.';
-        if (leading || unsafe_byte(static_cast<unsigned char>(c))) c = '_';
-    }
-    return safe;
+    return fleet::safe_name_part(text, kUnknownVehicle);
 }
 
 std::string snapshot_stem(std::string_view vehicle_id, const std::tm& local) {

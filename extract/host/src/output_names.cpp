@@ -1,5 +1,7 @@
 #include "export_host/output_names.h"
 
+#include "common/safe_name.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -11,46 +13,6 @@ namespace {
 // Enough for every export a person could start within one second and then some; a directory
 // that full is refused instead of searched without end.
 constexpr int kMostStemTries = 10000;
-
-// Separators, controls, and what FAT file systems refuse in a name (cards are FAT).
-bool unsafe_in_name(unsigned char c) {
-    return c < 0x20 || c == 0x7F || std::strchr("/\\:*?\"<>|", c) != nullptr;
-}
-
-bool continuation(unsigned char c) {
-    return (c & 0xC0) == 0x80;
-}
-
-// The length of the well-formed UTF-8 sequence at bytes[0] within `available` bytes, or 0: an
-// overlong form, a surrogate, a value past U+10FFFF or a sequence cut short is no character.
-size_t utf8_sequence(const unsigned char* bytes, size_t available) {
-    const unsigned char lead = bytes[0];
-    if (lead < 0x80) return 1;
-    size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // the bounds of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (length > available || bytes[1] < low || bytes[1] > high) return 0;
-    for (size_t i = 2; i < length; ++i) {
-        if (!continuation(bytes[i])) return 0;
-    }
-    return length;
-}
-
-bool dot_or_space(char c) {
-    return c == '.' || c == ' ';
-}
 
 std::string ext_of_channel(bool mp4) {
     return mp4 ? ".mp4" : ".avi";
@@ -98,24 +60,9 @@ bool stem_taken(const std::string& stem, const FileExists& exists) {
 }  // namespace
 
 std::string safe_vehicle_id(const char* vehicle_id) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(vehicle_id);
     size_t size = 0;
-    while (size < kVehicleIdBytes && bytes[size] != '\0') ++size;
-    std::string id;
-    for (size_t i = 0; i < size;) {
-        const size_t length = utf8_sequence(bytes + i, size - i);
-        if (length == 0 || (length == 1 && unsafe_in_name(bytes[i]))) {
-            id += '_';  // a recorder's own code page or a character cut at the field's end
-            ++i;
-            continue;
-        }
-        id.append(vehicle_id + i, length);
-        i += length;
-    }
-    // A name starting with a dot is hidden; FAT drops trailing dots and spaces.
-    for (size_t i = 0; i < id.size() && id[i] == '.'; ++i) id[i] = '_';
-    for (size_t i = id.size(); i > 0 && dot_or_space(id[i - 1]); --i) id[i - 1] = '_';
-    return id.empty() ? kUnknownVehicle : id;
+    while (size < kVehicleIdBytes && vehicle_id[size] != '\0') ++size;
+    return fleet::safe_name_part(std::string_view(vehicle_id, size), kUnknownVehicle);
 }
 
 std::string name_stamp(std::time_t when) {

@@ -12,9 +12,8 @@ namespace velmora {
 // The name snapshots use when the source tells no vehicle identifier.
 inline constexpr const char* kUnknownVehicle = "unknow";
 
-// A vehicle identifier from the recording made fit to be part of a file name: path separators,
-// control characters and leading dots become '_' (the identifier is the recorder's text, not
-// ours); an empty one becomes kUnknownVehicle.
+// A vehicle identifier from the recording made fit to be part of a file name by the one rule
+// exports use too (common/safe_name.h); an empty one becomes kUnknownVehicle.
 std::string safe_name_part(std::string_view text);
 
 // "<id>_YYYYMMDD_HHMM_SS" of the local time, the identifier made safe.
