@@ -18,6 +18,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev python3
   # FAT volumes made and checked by the system's own tools in the layout tests
   dosfstools mtools
+  # exported GPX tracks checked against their schema
+  libxml2-utils
 )
 
 if [ "$(id -u)" -ne 0 ]; then
