@@ -2,43 +2,14 @@
 
 #include <cstring>
 
+#include "common/utf8.h"
+
 namespace fleet {
 namespace {
 
 // Separators, controls, and what FAT file systems refuse in a name (cards are FAT).
 bool unsafe_in_name(unsigned char c) {
     return c < 0x20 || c == 0x7F || std::strchr("/\\:*?\"<>|", c) != nullptr;
-}
-
-bool continuation(unsigned char c) {
-    return (c & 0xC0) == 0x80;
-}
-
-// The length of the well-formed UTF-8 sequence at bytes[0] within `available` bytes, or 0: an
-// overlong form, a surrogate, a value past U+10FFFF or a sequence cut short is no character.
-size_t utf8_sequence(const unsigned char* bytes, size_t available) {
-    const unsigned char lead = bytes[0];
-    if (lead < 0x80) return 1;
-    size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // the bounds of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (length > available || bytes[1] < low || bytes[1] > high) return 0;
-    for (size_t i = 2; i < length; ++i) {
-        if (!continuation(bytes[i])) return 0;
-    }
-    return length;
 }
 
 bool dot_or_space(char c) {
@@ -48,11 +19,10 @@ bool dot_or_space(char c) {
 }  // namespace
 
 std::string safe_name_part(std::string_view text, std::string_view when_empty) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     std::string name;
     for (size_t i = 0; i < text.size();) {
-        const size_t length = utf8_sequence(bytes + i, text.size() - i);
-        if (length == 0 || (length == 1 && unsafe_in_name(bytes[i]))) {
+        const size_t length = utf8_sequence_length(text.substr(i));
+        if (length == 0 || (length == 1 && unsafe_in_name(static_cast<unsigned char>(text[i])))) {
             name += '_';
             ++i;
             continue;
