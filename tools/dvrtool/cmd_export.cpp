@@ -167,8 +167,7 @@ fleet::Result<std::vector<int>> channels_to_export(const ExportPlan& plan) {
     return *plan.channels;
 }
 
-fleet::Result<eh::ExportRequest> request_for(const ExportPlan& plan,
-                                             eh::ExportSession& session) {
+fleet::Result<eh::ExportRequest> request_for(const ExportPlan& plan, eh::ExportSession& session) {
     eh::IndexRange range;
     if (auto refused = session.prepare(range)) return fleet::fail(eh::english_text(*refused));
     auto units = choose_export_units(range, plan.from, plan.to, [](uint32_t n) {
