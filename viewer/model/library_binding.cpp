@@ -35,8 +35,11 @@ void unload_module(void* module) {
     FreeLibrary(static_cast<HMODULE>(module));
 }
 #else
+// Unloading gives the handle back but keeps the code mapped (RTLD_NODELETE): the extraction
+// library's codec libraries keep state from their first use that unmapping could neither run
+// down nor free.
 fleet::Result<void*> load_module(const std::string& path) {
-    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (module == nullptr) {
         const char* reason = dlerror();
         return fleet::fail("cannot load " + path + ": " +
