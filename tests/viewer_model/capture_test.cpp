@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "local_time.h"
 #include "model/capture_area.h"
 #include "model/capture_names.h"
 #include "session_fixture.h"
@@ -14,17 +15,6 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-
-std::tm local_time(int year, int month, int day, int hour, int minute, int second) {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    return t;
-}
 
 // ---- areas ------------------------------------------------------------------------------------
 

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "local_time.h"
 #include "process.h"
 
 namespace velmora {
@@ -16,17 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using fleet::test::TempDir;
-
-std::tm local_tm(int year, int month, int day, int hour, int minute, int second) {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    return t;
-}
 
 void write_text(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
@@ -52,18 +42,18 @@ bool is_valid_utf8(const std::string& text) {
 }
 
 TEST(OperationLogFormat, FileNameIsTheLocalDate) {
-    EXPECT_EQ(log_file_name(local_tm(2024, 3, 7, 10, 0, 0)), "2024-03-07.log");
-    EXPECT_EQ(log_file_name(local_tm(1999, 12, 31, 23, 59, 59)), "1999-12-31.log");
+    EXPECT_EQ(log_file_name(test::local_time(2024, 3, 7, 10, 0, 0)), "2024-03-07.log");
+    EXPECT_EQ(log_file_name(test::local_time(1999, 12, 31, 23, 59, 59)), "1999-12-31.log");
 }
 
 TEST(OperationLogFormat, LineIsTimeTagAndMessage) {
-    const std::tm t = local_tm(2024, 3, 7, 9, 5, 3);
+    const std::tm t = test::local_time(2024, 3, 7, 9, 5, 3);
     EXPECT_EQ(format_log_line(t, "play ok."), "09:05:03 [Viewer]: play ok.\n");
     EXPECT_EQ(format_log_line(t, ""), "09:05:03 [Viewer]: \n");
 }
 
 TEST(OperationLogFormat, LongLinesAreCutTo319BytesOnCharacterBoundaries) {
-    const std::tm t = local_tm(2024, 3, 7, 23, 0, 1);
+    const std::tm t = test::local_time(2024, 3, 7, 23, 0, 1);
     const std::string prefix = "23:00:01 [Viewer]: ";  // 19 bytes
     struct Case {
         const char* what;
@@ -103,8 +93,8 @@ TEST(OperationLogWrite, LineAfterMidnightGoesIntoTheNewDaysFile) {
     TempDir dir;
     OperationLog log;
     log.set_directory(dir.path());
-    ASSERT_TRUE(log.write_at("before midnight", local_tm(2023, 12, 31, 23, 59, 59)));
-    ASSERT_TRUE(log.write_at("after midnight", local_tm(2024, 1, 1, 0, 0, 0)));
+    ASSERT_TRUE(log.write_at("before midnight", test::local_time(2023, 12, 31, 23, 59, 59)));
+    ASSERT_TRUE(log.write_at("after midnight", test::local_time(2024, 1, 1, 0, 0, 0)));
     EXPECT_EQ(fleet::test::read_file(dir.file("2023-12-31.log")),
               "23:59:59 [Viewer]: before midnight\n");
     EXPECT_EQ(fleet::test::read_file(dir.file("2024-01-01.log")),
@@ -115,7 +105,7 @@ TEST(OperationLogWrite, AppendsToTheDaysFile) {
     TempDir dir;
     OperationLog log;
     log.set_directory(dir.path());
-    const std::tm t = local_tm(2024, 5, 1, 8, 0, 0);
+    const std::tm t = test::local_time(2024, 5, 1, 8, 0, 0);
     ASSERT_TRUE(log.write_at("open local file.", t));
     ASSERT_TRUE(log.write_at("open completed.", t));
     EXPECT_EQ(read_log_lines(dir.path(), "2024-05-01"),
@@ -130,7 +120,7 @@ TEST(OperationLogWrite, ChineseTextIsStoredAsUtf8AndReadBackUnchanged) {
     const std::string message =
         "\xE6\x89\x93\xE5\xBC\x80\xE6\x9C\xAC\xE5\x9C\xB0\xE6\x96\x87"
         "\xE4\xBB\xB6\xE3\x80\x82";  // "open local file." in Chinese
-    ASSERT_TRUE(log.write_at(message, local_tm(2024, 2, 29, 12, 30, 45)));
+    ASSERT_TRUE(log.write_at(message, test::local_time(2024, 2, 29, 12, 30, 45)));
     const std::string bytes = fleet::test::read_file(dir.file("2024-02-29.log"));
     EXPECT_EQ(bytes, "12:30:45 [Viewer]: " + message + "\n");
     const auto lines = read_log_lines(dir.path(), "2024-02-29");
@@ -144,7 +134,7 @@ TEST(OperationLogWrite, EmptyDirectoryUsesTheFallbackDirectory) {
     OperationLog log;
     log.set_fallback_directory(program_folder.path());
     EXPECT_EQ(log.directory(), program_folder.path());
-    const std::tm t = local_tm(2024, 6, 1, 1, 2, 3);
+    const std::tm t = test::local_time(2024, 6, 1, 1, 2, 3);
     ASSERT_TRUE(log.write_at("first", t));
     log.set_directory(configured.path());
     ASSERT_TRUE(log.write_at("second", t));
@@ -156,7 +146,7 @@ TEST(OperationLogWrite, UnwritableDirectoryLosesTheLineAndSaysSo) {
     TempDir dir;
     OperationLog log;
     log.set_directory(dir.file("missing/deeper"));
-    EXPECT_FALSE(log.write_at("lost", local_tm(2024, 6, 1, 1, 2, 3)));
+    EXPECT_FALSE(log.write_at("lost", test::local_time(2024, 6, 1, 1, 2, 3)));
 }
 
 TEST(OperationLogWrite, ConcurrentWritersProduceWholeLines) {
@@ -165,7 +155,7 @@ TEST(OperationLogWrite, ConcurrentWritersProduceWholeLines) {
     log.set_directory(dir.path());
     constexpr int kThreads = 8;
     constexpr int kLinesEach = 300;
-    const std::tm t = local_tm(2024, 7, 4, 16, 20, 0);
+    const std::tm t = test::local_time(2024, 7, 4, 16, 20, 0);
     {
         std::vector<std::jthread> writers;
         for (int w = 0; w < kThreads; ++w) {
@@ -203,7 +193,7 @@ TEST(LogDays, PruningThirtyThreeDaysKeepsTheNewestThirtyAndLeavesOtherFiles) {
     std::vector<std::string> days;
     for (int i = 0; i < 33; ++i) {
         // Across a month boundary, so name order must also be date order.
-        const std::tm t = local_tm(2024, 1 + (i / 31), 1 + (i % 31), 0, 0, 0);
+        const std::tm t = test::local_time(2024, 1 + (i / 31), 1 + (i % 31), 0, 0, 0);
         days.push_back(log_file_name(t).substr(0, 10));
     }
     // Created in shuffled order so directory order cannot give the right answer by luck.
