@@ -20,6 +20,8 @@ packages=(
   dosfstools mtools
   # exported GPX tracks checked against their schema
   libxml2-utils
+  # the transport (standalone Asio); network tests in private namespaces (ip, unshare)
+  libasio-dev iproute2 util-linux
 )
 
 if [ "$(id -u)" -ne 0 ]; then
