@@ -20,11 +20,11 @@ class LiveFeed {
     // Copies the oldest queued GOP into buffer (capacity bytes) and sets length; may ask the
     // recorder for more data as a side effect. Thread-safe against the link's receiving.
     virtual int take(uint8_t* buffer, size_t capacity, size_t& length) = 0;
-    // Asks the recorder to send again after a stop (play from stopped). False when the
-    // request cannot be sent.
+    // Play from stopped: links to the recorder again as the source was opened and asks it
+    // to send. False when that cannot be done.
     virtual bool restart_stream() = 0;
-    // Asks the recorder to stop sending, waits at most 3 s for its answer and empties the
-    // queue. The link itself stays open until the source closes.
+    // Asks the recorder to stop sending, waits at most 3 s for its answer, closes the link and
+    // empties the queue.
     virtual void stop_stream() = 0;
     // 4 or 8: the channel count asked for.
     virtual int channel_count() const = 0;
