@@ -5,6 +5,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
+#include <utility>
 
 #include "fennick/fennick.h"
 
@@ -23,6 +25,7 @@ struct Mailroom {
     std::condition_variable arrived;
     std::map<int32_t, Inbox> inboxes;
     std::deque<int32_t> accepted;
+    std::chrono::milliseconds stall{0};
 };
 
 Mailroom& mailroom() {
@@ -32,7 +35,13 @@ Mailroom& mailroom() {
 
 int32_t deliver(int32_t /*side*/, int32_t link, const void* data, int32_t length, int32_t event) {
     Mailroom& room = mailroom();
-    std::lock_guard lock(room.mutex);
+    std::unique_lock lock(room.mutex);
+    if (event == FENNICK_MESSAGE && room.stall.count() > 0) {
+        const auto stall = std::exchange(room.stall, std::chrono::milliseconds(0));
+        lock.unlock();
+        std::this_thread::sleep_for(stall);
+        lock.lock();
+    }
     if (event == FENNICK_MESSAGE) {
         const auto bytes =
             std::span(static_cast<const uint8_t*>(data), static_cast<size_t>(length));
@@ -94,6 +103,11 @@ bool EngineLink::closed_by_recorder(std::chrono::seconds limit) {
     Inbox& inbox = room.inboxes[link_];
     return room.arrived.wait_for(lock, limit,
                                  [&] { return inbox.messages.empty() && inbox.closed; });
+}
+
+void EngineLink::stall_next_delivery(std::chrono::milliseconds stall) {
+    std::lock_guard lock(mailroom().mutex);
+    mailroom().stall = stall;
 }
 
 EngineListener::EngineListener(int port) {

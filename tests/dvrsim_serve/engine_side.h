@@ -37,6 +37,9 @@ class EngineLink {
     std::optional<Received> next(std::chrono::seconds limit = kGuard);
     // Whether the recorder closed the link (after everything it sent before was taken).
     bool closed_by_recorder(std::chrono::seconds limit = kGuard);
+    // The next message that arrives on any link is held that long before it is taken: the
+    // transport then reads nothing, as with an engine that falls behind.
+    static void stall_next_delivery(std::chrono::milliseconds stall);
 
   private:
     friend class EngineListener;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "fennick/fennick.h"
 #include "serve_fixture.h"
 
 namespace {
@@ -109,6 +110,10 @@ struct RefusalCase {
     uint32_t status;
 };
 
+void PrintTo(const RefusalCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class LiveRefused : public testing::TestWithParam<RefusalCase> {};
 
 TEST_P(LiveRefused, AnswersTheRefusalAndSendsNothing) {
@@ -138,6 +143,10 @@ struct CutCase {
     const char* name;
     std::vector<uint8_t> request;
 };
+
+void PrintTo(const CutCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class CutAfter : public testing::TestWithParam<CutCase> {};
 
@@ -172,6 +181,34 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(CutCase{"live", live_start(rm::kCmdLive)},
                     CutCase{"download", rm::encode_data_request(rm::kCmdLive, 1, 4)}),
     [](const testing::TestParamInfo<CutCase>& param) { return std::string(param.param.name); });
+
+// An engine that stops reading for a while: the recorder's queue for the link fills and it
+// waits for room, dropping nothing; the picture goes on where it was.
+TEST(SlowEngine, NothingIsDroppedWhileTheLinkIsFull) {
+    TempDir dir;
+    const std::string base = record_pair(dir, "pair", kSeconds, 4);
+    const auto gops = pair_gops(base);
+    ServedRecorder recorder({"--pair", base, "--pace", "1000000"});  // as fast as it can
+    ASSERT_TRUE(recorder.ready()) << recorder.err();
+    EngineLink link;
+    ASSERT_TRUE(link.connected());
+    EngineLink::stall_next_delivery(std::chrono::seconds(2));
+    ASSERT_TRUE(link.send(live_start(rm::kCmdLive)));
+    const auto reply = next_reply(link);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->status, rm::kStatusAccepted);
+    // Far more than the transport queues for a link (16 MiB) and the sockets hold.
+    const size_t count = 3 * FENNICK_MAX_QUEUED / gops.front().bytes.size();
+    for (size_t taken = 0; taken < count;) {
+        const VideoRun run = read_live(link, 1000);
+        ASSERT_EQ(run.gops.size(), 1000u);
+        expect_recording_in_order(run, gops, taken);
+        taken += run.gops.size();
+    }
+    EXPECT_EQ(recorder.stop(SIGINT), 0);
+    EXPECT_NE(recorder.err().find("reads slower than sent; waiting"), std::string::npos)
+        << recorder.err();
+}
 
 // The engine listens; the recorder dials it, says hello before anything else, serves the link,
 // and ends by itself once the link is cut.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 
 #include "fennick/fennick.h"
 
@@ -236,6 +237,11 @@ bool LinkSession::send(const std::vector<uint8_t>& message) {
         }
         // The link's queue is full: the engine reads slower than this sends. Wait for it to
         // drain; a stop ends the wait.
+        if (!told_full_) {
+            told_full_ = true;
+            std::fprintf(stderr, "dvrsim: link %d reads slower than sent; waiting for it\n",
+                         static_cast<int>(link_));
+        }
         std::unique_lock lock(mutex_);
         if (wake_.wait_for(lock, wait, [this] { return stopping_; })) return false;
         wait = std::min(wait * 2, kLongestFullWait);

@@ -95,6 +95,7 @@ class LinkSession {
     std::optional<FedGop> live_next_;
     Clock::time_point live_due_;
     int64_t gops_sent_ = 0;
+    bool told_full_ = false;
 
     std::thread worker_;  // last: starts once everything above is ready
 };
