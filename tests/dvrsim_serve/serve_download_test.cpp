@@ -125,25 +125,21 @@ TEST(PairDownload, RefusesStretchesOutsideTheIndex) {
     EXPECT_EQ(recorder.stop(SIGINT), 0) << recorder.err();
 }
 
-// A wrapped disk: the GOPs between two units in play order, across the seam where the ring
-// starts over, each as the image holds it at its physical offset.
-TEST(DiskDownload, SendsTheGopsAcrossTheSeam) {
+// A wrapped disk or card: the GOPs between two units in play order, across the seam where the
+// ring starts over, each as the image holds it at its physical offset.
+class ImageDownload : public testing::TestWithParam<ImageCase> {};
+
+TEST_P(ImageDownload, SendsTheGopsAcrossTheSeam) {
     TempDir dir;
-    const std::string image = make_disk(
-        dir, "wrapped",
-        {"--seconds", "90", "--ring-size", "1M", "--unit-every", "4", "--first-unit", "0xFFFF0"});
+    const std::string image = make_wrapped_image(dir, GetParam().kind, GetParam().extra);
     const auto truth = read_truth(image);
     ASSERT_TRUE(truth["wrapped"].get<bool>());
-    const uint32_t oldest = truth["oldest_unit"].get<uint32_t>();
-    std::vector<nlohmann::json> units;  // listed, from the oldest
-    for (const auto& unit : truth["time_units"]) {
-        if (unit["n"].get<uint32_t>() == oldest || !units.empty()) units.push_back(unit);
-    }
+    const auto units = listed_units(truth);
     ASSERT_GE(units.size(), 8u);
     const int64_t seam_logical = truth["ring_end"].get<int64_t>() - truth["start"].get<int64_t>();
     ff::FileByteSource bytes;
     ASSERT_TRUE(bytes.open(image));
-    const int64_t origin = truth["data_offset"].get<int64_t>();
+    const int64_t origin = physical_origin(truth);
 
     ServedRecorder recorder({"--disk", image});
     ASSERT_TRUE(recorder.ready()) << recorder.err();
@@ -186,5 +182,10 @@ TEST(DiskDownload, SendsTheGopsAcrossTheSeam) {
     }
     EXPECT_EQ(recorder.stop(SIGINT), 0) << recorder.err();
 }
+
+INSTANTIATE_TEST_SUITE_P(Images, ImageDownload, testing::ValuesIn(kImageCases),
+                         [](const testing::TestParamInfo<ImageCase>& param) {
+                             return std::string(param.param.name);
+                         });
 
 }  // namespace

@@ -31,13 +31,38 @@ std::string record_pair(const TempDir& dir, const std::string& name, int seconds
     return base;
 }
 
-std::string make_disk(const TempDir& dir, const std::string& name,
-                      const std::vector<std::string>& args) {
-    const std::string image = dir.file(name + ".img");
-    std::vector<std::string> all{"disk", "--out", image};
-    all.insert(all.end(), args.begin(), args.end());
+std::string make_wrapped_image(const TempDir& dir, const std::string& kind,
+                               const std::vector<std::string>& extra) {
+    const std::string image = dir.file(kind + ".img");
+    std::vector<std::string> all{kind, "--out",        image,    "--seconds",
+                                 "90", "--ring-size",  "1M",     "--unit-every",
+                                 "4",  "--first-unit", "0xFFFF0"};
+    all.insert(all.end(), extra.begin(), extra.end());
     run_dvrsim(all);
     return image;
+}
+
+std::vector<nlohmann::json> listed_units(const nlohmann::json& truth) {
+    const auto oldest = truth["oldest_unit"].get<uint32_t>();
+    std::vector<nlohmann::json> units;
+    for (const auto& unit : truth["time_units"]) {
+        if (unit["n"].get<uint32_t>() == oldest || !units.empty()) units.push_back(unit);
+    }
+    return units;
+}
+
+int64_t physical_origin(const nlohmann::json& truth) {
+    return truth["kind"] == "disk" ? truth["data_offset"].get<int64_t>() : 0;
+}
+
+const ImageCase kImageCases[2] = {
+    {"disk", "disk", {}},
+    // The stored header still names units the ring has overwritten since.
+    {"card_with_stale_header", "card", {"--stale-header"}},
+};
+
+void PrintTo(const ImageCase& c, std::ostream* os) {
+    *os << c.name;
 }
 
 nlohmann::json read_truth(const std::string& image) {

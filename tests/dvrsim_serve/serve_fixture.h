@@ -18,10 +18,24 @@ namespace fleet::test {
 
 // A one-channel file pair of `seconds` one-second GOPs with a unit every `unit_every`; BASE.
 std::string record_pair(const TempDir& dir, const std::string& name, int seconds, int unit_every);
-// A disk image; IMG. Its truth is IMG.truth.json.
-std::string make_disk(const TempDir& dir, const std::string& name,
-                      const std::vector<std::string>& args);
+// A disk or card image (kind "disk" or "card") that has wrapped its ring and its unit numbers;
+// IMG. Its truth is IMG.truth.json.
+std::string make_wrapped_image(const TempDir& dir, const std::string& kind,
+                               const std::vector<std::string>& extra);
 nlohmann::json read_truth(const std::string& image);
+// The truth's time units from the oldest still recorded: the index a recorder lists.
+std::vector<nlohmann::json> listed_units(const nlohmann::json& truth);
+// Where physical offset 0 lies in the image: the data partition (disk) or the device start.
+int64_t physical_origin(const nlohmann::json& truth);
+
+// The images the tests serve, by name.
+struct ImageCase {
+    const char* name;
+    const char* kind;
+    std::vector<std::string> extra;
+};
+void PrintTo(const ImageCase& c, std::ostream* os);
+extern const ImageCase kImageCases[2];
 
 // `dvrsim serve ARGS...`, ready once it said so.
 class ServedRecorder {

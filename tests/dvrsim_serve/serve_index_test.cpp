@@ -110,13 +110,14 @@ INSTANTIATE_TEST_SUITE_P(Links, PairIndex, testing::ValuesIn(kIndexCases),
                              return std::string(param.param.name);
                          });
 
-// A disk that has wrapped its ring and its unit numbers: the index is listed from the oldest
-// unit still recorded, every record as the disk's time index stores it (physical offsets).
-TEST(DiskIndex, ListsTheTimeIndexFromTheOldestUnit) {
+// A disk or card that has wrapped its ring and its unit numbers: the index is listed from the
+// oldest unit still recorded, every record as the image's time index stores it (physical
+// offsets); overwritten units are not listed.
+class ImageIndex : public testing::TestWithParam<ImageCase> {};
+
+TEST_P(ImageIndex, ListsTheTimeIndexFromTheOldestUnit) {
     TempDir dir;
-    const std::string image = make_disk(
-        dir, "wrapped",
-        {"--seconds", "90", "--ring-size", "1M", "--unit-every", "4", "--first-unit", "0xFFFF0"});
+    const std::string image = make_wrapped_image(dir, GetParam().kind, GetParam().extra);
     const auto truth = read_truth(image);
     ASSERT_TRUE(truth["wrapped"].get<bool>());
     ServedRecorder recorder({"--disk", image});
@@ -127,18 +128,12 @@ TEST(DiskIndex, ListsTheTimeIndexFromTheOldestUnit) {
     const auto header = ask_header(link, rm::kCmdIndex);
     ASSERT_TRUE(header);
     const auto listed = ff::IndexHeader::decode(header->header.data());
-    const uint32_t oldest = truth["oldest_unit"].get<uint32_t>();
-    EXPECT_EQ(listed.first, oldest);
+    EXPECT_EQ(listed.first, truth["oldest_unit"].get<uint32_t>());
     EXPECT_EQ(listed.last, truth["header"]["last"].get<uint32_t>());
     EXPECT_NE(listed.wrapped, 0u);
     ASSERT_GT(listed.first, listed.last);  // the numbers have wrapped too
 
-    std::vector<nlohmann::json> expected;
-    bool from_oldest = false;
-    for (const auto& unit : truth["time_units"]) {
-        from_oldest |= unit["n"].get<uint32_t>() == oldest;
-        if (from_oldest) expected.push_back(unit);
-    }
+    const auto expected = listed_units(truth);
     const uint32_t count = ff::units_between(listed.first, listed.last);
     ASSERT_EQ(count, expected.size());
     const auto records = ask_units(link, rm::kCmdIndex, listed.first, count);
@@ -151,7 +146,20 @@ TEST(DiskIndex, ListsTheTimeIndexFromTheOldestUnit) {
         EXPECT_EQ(unit.tag, expected[i]["tag"].get<uint32_t>());
         EXPECT_EQ(unit.offset, expected[i]["physical"].get<int64_t>());
     }
+
+    const uint32_t stored_first = truth["header"]["first"].get<uint32_t>();
+    if (stored_first != listed.first) {
+        ASSERT_TRUE(link.send(rm::encode_index_unit_request(rm::kCmdIndex, stored_first, 1)));
+        const auto refused = next_reply(link);
+        ASSERT_TRUE(refused);
+        EXPECT_EQ(refused->status, rm::kStatusBusy);
+    }
     EXPECT_EQ(recorder.stop(SIGTERM), 0) << recorder.err();
 }
+
+INSTANTIATE_TEST_SUITE_P(Images, ImageIndex, testing::ValuesIn(kImageCases),
+                         [](const testing::TestParamInfo<ImageCase>& param) {
+                             return std::string(param.param.name);
+                         });
 
 }  // namespace

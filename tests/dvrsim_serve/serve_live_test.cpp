@@ -239,14 +239,17 @@ TEST(Dial, SaysHelloThenServesTheEnginesLink) {
     EXPECT_EQ(recorder.wait(), 0) << recorder.err();
 }
 
-// One link streams live picture while another asks for the index: each gets only its own.
+// One link streams live picture while another asks for the index: each gets only its own. The
+// recorder listens on a port of its choosing and says which.
 TEST(SeveralLinks, EachIsAnsweredOnItsOwn) {
     TempDir dir;
     const std::string base = record_pair(dir, "pair", kSeconds, 4);
     const auto gops = pair_gops(base);
-    ServedRecorder recorder({"--pair", base, "--pace", "50"});
+    ServedRecorder recorder({"--pair", base, "--pace", "50", "--listen", "0.0.0.0:0"});
     ASSERT_TRUE(recorder.ready()) << recorder.err();
-    EngineLink live, index;
+    const int port = std::stoi(recorder.ready_line().substr(std::string("serving on ").size()));
+    EXPECT_NE(port, 0);
+    EngineLink live(port), index(port);
     ASSERT_TRUE(live.connected());
     ASSERT_TRUE(index.connected());
     ASSERT_TRUE(live.send(live_start(rm::kCmdLive)));
