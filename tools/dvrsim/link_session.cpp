@@ -98,15 +98,22 @@ void LinkSession::close_link() {
 }
 
 void LinkSession::run() {
-    if (!greet_ || send(rm::encode_hello())) {
-        rm::Request request;
-        for (Next next; (next = wait_next(request)) != Next::Stop;) {
-            if (next == Next::Request)
+    bool serving = !greet_ || send(rm::encode_hello());
+    rm::Request request;
+    while (serving) {
+        switch (wait_next(request)) {
+            case Next::Stop:
+                serving = false;
+                break;
+            case Next::Request:
                 handle(request);
-            else if (download_)
-                step_download();
-            else
-                step_live();
+                break;
+            case Next::Stream:
+                if (download_)
+                    step_download();
+                else
+                    step_live();
+                break;
         }
     }
     ended_ = true;
