@@ -47,7 +47,7 @@ void Link::read_more() {
 
 void Link::on_read(const std::error_code& error, size_t count) {
     if (!open_) return;
-    if (error == asio::error::eof) return finish(FENNICK_CLOSED, 0);
+    if (error == asio::error::eof) return finish_orderly();
     if (error) return finish(FENNICK_CLOSED, error.value());
     reader_.commit(count);
     deliver_messages();
@@ -125,6 +125,19 @@ void Link::on_written(const std::error_code& error, size_t messages, size_t byte
         writing_ = more;
     }
     if (more) write_more();
+}
+
+// A reset from the peer reads as end of file when a send took its error first; that send's
+// completion is already queued, so it goes first and reports the error instead.
+void Link::finish_orderly() {
+    bool write_pending = false;
+    {
+        std::lock_guard lock(mutex_);
+        write_pending = writing_;
+    }
+    if (!write_pending) return finish(FENNICK_CLOSED, 0);
+    asio::post(socket_.get_executor(),
+               [self = shared_from_this()] { self->finish(FENNICK_CLOSED, 0); });
 }
 
 void Link::finish(FennickEvent event, int reason) {

@@ -45,6 +45,7 @@ class Link final : public Endpoint, public std::enable_shared_from_this<Link> {
     void report_refused(size_t length);
     // Ends the link for a reason of its own: the close callback, then the socket is closed.
     void finish(FennickEvent event, int reason);
+    void finish_orderly();
     void call(const void* data, size_t length, FennickEvent event);
 
     asio::ip::tcp::socket socket_;
