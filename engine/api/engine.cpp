@@ -99,6 +99,22 @@ bool Engine::open(int type, const char* dvr_path, const char* inx_path) {
     return true;
 }
 
+bool Engine::open_realtime(const LiveParams& params, int32_t connect_mode, int32_t fallback_to_nat,
+                           const void* address6, const void* recorder_name32,
+                           KivraConnector connector) {
+    std::lock_guard<std::mutex> guard(engine_lock_);
+    if (opened_type_ != KIVRA_SOURCE_NONE || !player_) return false;
+    if (!live_.open(params, connect_mode, fallback_to_nat, address6, recorder_name32, connector)) {
+        return false;
+    }
+    display_.screen_count = live_.channel_count();
+    display_.full_screen = 0;
+    display_.division = 0;
+    player_->set_status(KIVRA_STATUS_OPENED);
+    opened_type_ = KIVRA_SOURCE_REALTIME;
+    return true;
+}
+
 int Engine::start_extract(int64_t start, int64_t end) {
     SourceCopier copier;
     ExtractDataProc proc = nullptr;
@@ -265,6 +281,9 @@ int Engine::close_source() {
         error(KIVRA_ERROR_CLOSE_REFUSED, 0, 0);
         return KIVRA_RESULT_CLOSE_FAILED;
     }
+    if (opened_type_ == KIVRA_SOURCE_REALTIME) {
+        return close_network_source();
+    }
     player_->halt();
     stop_device_threads();
     // Waited for outside the engine lock, which a host's report may need; one started since
@@ -291,6 +310,20 @@ int Engine::close_source() {
     return KIVRA_RESULT_CLOSE_OK;
 }
 
+// Outside the engine lock: closing waits for the transport's callbacks, which report to the
+// host.
+int Engine::close_network_source() {
+    player_->halt();
+    live_.close();
+    {
+        std::lock_guard<std::mutex> guard(engine_lock_);
+        opened_type_ = KIVRA_SOURCE_NONE;
+        display_.screen_count = -1;
+    }
+    last_close_result_ = KIVRA_CLOSE_RESULT_REALTIME;
+    return KIVRA_RESULT_CLOSE_OK;
+}
+
 int Engine::snapshot(const Command& c) {
     if (opened_type_ == KIVRA_SOURCE_NONE) {
         error(KIVRA_ERROR_SNAPSHOT_NOTHING_OPEN, 0, 0);
@@ -314,6 +347,10 @@ int Engine::snapshot(const Command& c) {
 
 void Engine::play_event(int code, int value) {
     if (callbacks_.play != nullptr) callbacks_.play(code, value);
+}
+
+void Engine::link_event(int32_t link, int32_t code, int32_t value, intptr_t extra) {
+    if (callbacks_.link != nullptr) callbacks_.link(link, code, value, extra);
 }
 
 void Engine::error(int code, int system_error, int checked) {

@@ -55,12 +55,16 @@ uint8_t zOpen(int32_t type, const char* dvr_path, const char* inx_path, int32_t,
     return engine().open(type, dvr_path, inx_path) ? 1 : 0;
 }
 
-uint8_t zOpenEx(LiveParams, int32_t, int32_t, const void*, const void*, KivraConnector) {
-    return 0;  // network sources are not supported yet
+uint8_t zOpenEx(LiveParams params, int32_t connect_mode, int32_t fallback_to_nat,
+                const void* address6, const void* recorder_name32, KivraConnector connector) {
+    return engine().open_realtime(params, connect_mode, fallback_to_nat, address6, recorder_name32,
+                                  connector)
+               ? 1
+               : 0;
 }
 
 uint8_t zOpenRx(const void*, const void*, const char*, int32_t, int32_t, KivraConnector) {
-    return 0;  // network sources are not supported yet
+    return 0;  // network recorded video comes with the remote link
 }
 
 uint8_t zDownload(int32_t, int32_t, const char*, const char*) {
