@@ -115,6 +115,35 @@ bool Engine::open_realtime(const LiveParams& params, int32_t connect_mode, int32
     return true;
 }
 
+// A remote link already open is replaced: the link closes outside the engine lock, because a
+// host's report running on the transport's thread may be asking the engine something.
+bool Engine::open_remote(const void* address6, const void* recorder_name32,
+                         const char* recorder_address, int32_t use_connector, int32_t mode_byte,
+                         KivraConnector connector) {
+    {
+        std::lock_guard<std::mutex> guard(engine_lock_);
+        const int type = opened_type_;
+        if ((type != KIVRA_SOURCE_NONE && type != KIVRA_SOURCE_REMOTE) || !player_) return false;
+    }
+    if (!remote_.open(address6, recorder_name32, recorder_address, use_connector, mode_byte,
+                      connector)) {
+        return false;
+    }
+    std::lock_guard<std::mutex> guard(engine_lock_);
+    display_.screen_count = -1;
+    display_.full_screen = 0;
+    display_.division = 0;
+    player_->set_status(KIVRA_STATUS_OPENED);
+    opened_type_ = KIVRA_SOURCE_REMOTE;
+    return true;
+}
+
+bool Engine::download(int32_t first_row, int32_t last_row, const char* dvr_path,
+                      const char* inx_path) {
+    if (opened_type_ != KIVRA_SOURCE_REMOTE) return false;
+    return remote_.download(first_row, last_row, dvr_path, inx_path);
+}
+
 int Engine::start_extract(int64_t start, int64_t end) {
     SourceCopier copier;
     ExtractDataProc proc = nullptr;
@@ -281,7 +310,7 @@ int Engine::close_source() {
         error(KIVRA_ERROR_CLOSE_REFUSED, 0, 0);
         return KIVRA_RESULT_CLOSE_FAILED;
     }
-    if (opened_type_ == KIVRA_SOURCE_REALTIME) {
+    if (opened_type_ == KIVRA_SOURCE_REALTIME || opened_type_ == KIVRA_SOURCE_REMOTE) {
         return close_network_source();
     }
     player_->halt();
@@ -314,13 +343,18 @@ int Engine::close_source() {
 // host.
 int Engine::close_network_source() {
     player_->halt();
-    live_.close();
+    const bool realtime = opened_type_ == KIVRA_SOURCE_REALTIME;
+    if (realtime) {
+        live_.close();
+    } else {
+        remote_.close();
+    }
     {
         std::lock_guard<std::mutex> guard(engine_lock_);
         opened_type_ = KIVRA_SOURCE_NONE;
         display_.screen_count = -1;
     }
-    last_close_result_ = KIVRA_CLOSE_RESULT_REALTIME;
+    last_close_result_ = realtime ? KIVRA_CLOSE_RESULT_REALTIME : KIVRA_CLOSE_RESULT_REMOTE;
     return KIVRA_RESULT_CLOSE_OK;
 }
 

@@ -17,6 +17,7 @@
 #include "kivra/kivra.h"
 #include "net/link_reports.h"
 #include "net/live_link.h"
+#include "net/remote_link.h"
 #include "playback/player.h"
 #include "playback/sync.h"
 #include "present/presenter.h"
@@ -60,6 +61,11 @@ class Engine final : public PlayerEvents, private net::LinkReports {
     // The network sources: zOpenEx (opened type 3), zOpenRx (4), zDownload, zStopDownload.
     bool open_realtime(const LiveParams& params, int32_t connect_mode, int32_t fallback_to_nat,
                        const void* address6, const void* recorder_name32, KivraConnector connector);
+    bool open_remote(const void* address6, const void* recorder_name32,
+                     const char* recorder_address, int32_t use_connector, int32_t mode_byte,
+                     KivraConnector connector);
+    bool download(int32_t first_row, int32_t last_row, const char* dvr_path, const char* inx_path);
+    int32_t stop_download() { return remote_.stop_download(); }
     // The realtime link's GOPs for playback while opened type 3 is open; null otherwise.
     LiveFeed* live_feed() { return opened_type_ == KIVRA_SOURCE_REALTIME ? &live_ : nullptr; }
     // An extraction of the open stored source's range [start, end) on a copy of that source:
@@ -136,6 +142,7 @@ class Engine final : public PlayerEvents, private net::LinkReports {
     // Declared after the callbacks they report to, so they are destroyed (and their links
     // closed) first.
     net::LiveLink live_{*this};
+    net::RemoteLink remote_{*this};
     std::atomic<int> sample_rate_{22050};
     std::atomic<int> sample_bits_{16};
 

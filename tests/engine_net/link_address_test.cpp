@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "net/link_address.h"
+#include "net/remote_index.h"
 
 namespace engine_net {
 namespace {
@@ -32,6 +33,13 @@ TEST(LinkAddress, PortIsOptionalAndChecked) {
         EXPECT_EQ(address->host, c.host) << c.text;
         EXPECT_EQ(address->port, c.port) << c.text;
     }
+}
+
+TEST(RemoteIndexRing, RowsFollowTheRecordersRing) {
+    EXPECT_EQ(kivra::net::advance_unit(5, 0), 5u);
+    EXPECT_EQ(kivra::net::advance_unit(0xFFFFE, 1), 0xFFFFFu);
+    EXPECT_EQ(kivra::net::advance_unit(0xFFFFE, 2), 1u);
+    EXPECT_EQ(kivra::net::advance_unit(0xFFFFF, 0x10), 0x10u);
 }
 
 }  // namespace
