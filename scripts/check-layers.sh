@@ -31,7 +31,7 @@ allow_only() {
 
 allow_only common 'common/'
 allow_only format 'format/' 'common/' 'kivra/kivra\.h'
-allow_only link 'link/' 'common/'
+allow_only link 'link/' 'fennick/' 'common/'
 allow_only extract 'ombrel/' 'export_host/' 'format/' 'kivra/kivra\.h' 'common/'
 allow_only viewer/lang 'lang/'
 allow_only viewer/model 'model/' 'lang/' 'common/' 'format/' 'kivra/kivra\.h' 'ombrel/ombrel\.h' 'export_host/'
