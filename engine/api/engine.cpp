@@ -99,14 +99,19 @@ bool Engine::open(int type, const char* dvr_path, const char* inx_path) {
     return true;
 }
 
+// The link's earlier connect thread may still be reporting to the host, which may ask the
+// engine something under its lock: the link opens outside it.
 bool Engine::open_realtime(const LiveParams& params, int32_t connect_mode, int32_t fallback_to_nat,
                            const void* address6, const void* recorder_name32,
                            KivraConnector connector) {
-    std::lock_guard<std::mutex> guard(engine_lock_);
-    if (opened_type_ != KIVRA_SOURCE_NONE || !player_) return false;
+    {
+        std::lock_guard<std::mutex> guard(engine_lock_);
+        if (opened_type_ != KIVRA_SOURCE_NONE || !player_) return false;
+    }
     if (!live_.open(params, connect_mode, fallback_to_nat, address6, recorder_name32, connector)) {
         return false;
     }
+    std::lock_guard<std::mutex> guard(engine_lock_);
     display_.screen_count = live_.channel_count();
     display_.full_screen = 0;
     display_.division = 0;

@@ -34,7 +34,10 @@ bool LiveLink::open(const LiveParams& params, int32_t connect_mode, int32_t fall
                     const void* address6, const void* recorder_name32, KivraConnector connector) {
     const auto settings = read_live_params(params);
     if (!settings || busy_.exchange(true)) return false;
-    if (connect_thread_.joinable()) connect_thread_.join();  // finished: busy_ was clear
+    if (!join_connect_thread()) {
+        busy_ = false;
+        return false;
+    }
     close_link();
     uint64_t generation = 0;
     {
@@ -53,10 +56,7 @@ bool LiveLink::open(const LiveParams& params, int32_t connect_mode, int32_t fall
         channel_count_ = settings->channel_count;
     }
     try {
-        connect_thread_ = std::thread([this, generation] {
-            connect_now(generation);
-            busy_ = false;
-        });
+        connect_thread_ = std::thread([this, generation] { connect_now(generation); });
     } catch (const std::system_error&) {
         std::lock_guard<std::mutex> guard(lock_);
         settings_.reset();
@@ -95,9 +95,11 @@ bool LiveLink::restart_stream() {
         opened = settings_.has_value();
         generation = generation_;
     }
-    const bool linked = opened && connect_now(generation);
-    busy_ = false;
-    return linked;
+    if (!opened) {
+        busy_ = false;
+        return false;
+    }
+    return connect_now(generation);
 }
 
 void LiveLink::stop_stream() {
@@ -126,7 +128,18 @@ void LiveLink::stop_stream() {
     queue_.clear();
 }
 
+// The thread of an earlier open no longer waits for its connect, so this ends at once; a
+// host opening again from a report of that thread is refused, as a thread cannot wait for
+// itself.
+bool LiveLink::join_connect_thread() {
+    if (!connect_thread_.joinable()) return true;
+    if (connect_thread_.get_id() == std::this_thread::get_id()) return false;
+    connect_thread_.join();
+    return true;
+}
+
 // Connects as the source was opened and takes the link on; false when no link was made.
+// Clears the busy flag once the connect returned.
 bool LiveLink::connect_now(uint64_t generation) {
     ConnectPlan plan;
     int32_t mode = kModeDirect, fallback = kModeListen;
@@ -137,6 +150,7 @@ bool LiveLink::connect_now(uint64_t generation) {
         fallback = fallback_mode_;
     }
     const ConnectResult result = connect_with_fallback(plan, mode, fallback);
+    busy_ = false;  // what follows does not wait: a new open may replace this link now
     if (!result.ok()) {
         {
             std::lock_guard<std::mutex> guard(lock_);

@@ -55,6 +55,7 @@ class LiveLink final : public LiveFeed, private TransportSink {
         std::vector<int32_t> waiting;
     };
 
+    bool join_connect_thread();
     bool connect_now(uint64_t generation);
     bool adopt(uint64_t generation, const ConnectResult& result);
     void listen_expired(uint64_t generation);

@@ -43,7 +43,10 @@ bool RemoteLink::open(const void* address6, const void* recorder_name32,
     close_link();  // a second open replaces the first link
     files_.finish();
     if (busy_.exchange(true)) return false;
-    if (connect_thread_.joinable()) connect_thread_.join();
+    if (!join_connect_thread()) {
+        busy_ = false;
+        return false;
+    }
     uint64_t generation = 0;
     {
         std::lock_guard<std::mutex> guard(lock_);
@@ -62,14 +65,21 @@ bool RemoteLink::open(const void* address6, const void* recorder_name32,
         generation = ++generation_;
     }
     try {
-        connect_thread_ = std::thread([this, generation] {
-            connect_for_index(generation);
-            busy_ = false;
-        });
+        connect_thread_ = std::thread([this, generation] { connect_for_index(generation); });
     } catch (const std::system_error&) {
         busy_ = false;
         return false;
     }
+    return true;
+}
+
+// The thread of an earlier open no longer waits for its connect, so this ends at once; a
+// host asking again from a report of that thread is refused, as a thread cannot wait for
+// itself.
+bool RemoteLink::join_connect_thread() {
+    if (!connect_thread_.joinable()) return true;
+    if (connect_thread_.get_id() == std::this_thread::get_id()) return false;
+    connect_thread_.join();
     return true;
 }
 
@@ -84,6 +94,7 @@ void RemoteLink::connect_for_index(uint64_t generation) {
         fallback = fallback_mode_;
     }
     const ConnectResult result = connect_with_fallback(plan, mode, fallback);
+    busy_ = false;  // what follows does not wait: a new open may replace this link now
     if (result.ok()) {
         adopt(generation, result, Pending::Index);
         return;

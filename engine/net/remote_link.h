@@ -53,6 +53,7 @@ class RemoteLink final : private TransportSink {
         std::vector<int32_t> waiting;
     };
 
+    bool join_connect_thread();
     void connect_for_index(uint64_t generation);
     bool adopt(uint64_t generation, const ConnectResult& result, Pending pending);
     void listen_expired(uint64_t generation);

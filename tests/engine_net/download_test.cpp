@@ -43,13 +43,11 @@ class RemoteDownloadTest : public RemoteLinkTest {
             const auto remaining = static_cast<uint32_t>(100 - (i + 1) * 100 / total);
             ASSERT_TRUE(recorder_.send(link, rec::encode_video(2, remaining, test_gop(i))));
         }
-        ASSERT_TRUE(link_reports().wait(reports, [&](const LinkReport&) {
-            size_t seen = 0;
-            for (const LinkReport& r : link_reports().since(reports)) {
-                if (r.link == 1 && r.code == KIVRA_LINK_DOWNLOAD_PROGRESS) ++seen;
-            }
-            return seen >= static_cast<size_t>(count);
-        }));
+        const auto progress = [](const LinkReport& r) {
+            return r.link == 1 && r.code == KIVRA_LINK_DOWNLOAD_PROGRESS;
+        };
+        ASSERT_EQ(link_reports().wait_count(reports, progress, static_cast<size_t>(count)),
+                  static_cast<size_t>(count));
     }
 
     void end_download(int32_t link) {

@@ -47,6 +47,7 @@ TEST_F(RealtimeLinkTest, AFailedDirectLinkFallsBackToListening) {
     const auto start = recorder_.wait_request(0, Kind::LiveStart);
     ASSERT_TRUE(start);
     EXPECT_EQ(start->link, link);
+    ASSERT_TRUE(wait_link(reports, 0, KIVRA_LINK_CONNECTED, 0));
     EXPECT_EQ(link_codes_since(reports, 0),
               (std::vector<int32_t>{KIVRA_LINK_LISTENING, KIVRA_LINK_CONNECTED}));
 }

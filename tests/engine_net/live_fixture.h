@@ -95,15 +95,18 @@ class RealtimeLinkTest : public NetTest {
         return zOpenEx(make_params(spec), mode, fallback, kAddress6, kName32, connector) == 1;
     }
 
-    // Opens directly to the recorder on 2200 and waits for the start request; its link.
+    // Opens directly to the recorder on 2200 and waits for the start request and the end of
+    // the connect phase; its link.
     int32_t open_direct(const ParamsSpec& spec = {}) {
         EXPECT_TRUE(recorder_.listen());
         const size_t links = recorder_.links_made();
         const size_t messages = recorder_.received_count();
+        const size_t reports = link_reports().mark();
         EXPECT_TRUE(open(spec));
         const auto link = recorder_.wait_link(links);
         EXPECT_TRUE(link.has_value());
         EXPECT_TRUE(recorder_.wait_request(messages, Kind::LiveStart).has_value());
+        EXPECT_TRUE(wait_link(reports, 0, KIVRA_LINK_CONNECTED, 0).has_value());
         return link.value_or(-1);
     }
 

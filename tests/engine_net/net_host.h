@@ -73,6 +73,18 @@ class Log {
         });
         return found;
     }
+    // Waits until `count` reports at or after `from` match; how many did.
+    size_t wait_count(size_t from, const std::function<bool(const T&)>& match, size_t count,
+                      Millis limit = kWait) {
+        std::unique_lock<std::mutex> guard(lock_);
+        size_t seen = 0;
+        changed_.wait_for(guard, limit, [&] {
+            seen = 0;
+            for (size_t i = from; i < items_.size(); ++i) seen += match(items_[i]) ? 1 : 0;
+            return seen >= count;
+        });
+        return seen;
+    }
     std::vector<T> since(size_t from) {
         std::lock_guard<std::mutex> guard(lock_);
         if (from >= items_.size()) return {};

@@ -24,23 +24,30 @@ ScriptedRecorder::ScriptedRecorder() {
 }
 
 ScriptedRecorder::~ScriptedRecorder() {
-    std::vector<int32_t> accepted;
+    // Only links still open: a closed one's id may name an engine link by now.
+    std::vector<int32_t> open_accepted;
     std::set<int32_t> dialed;
     int32_t listener = -1;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        accepted = accepted_;
+        for (const auto& [link, opens] : opens_) {
+            if (closes_[link] < opens && dialed_.count(link) == 0) open_accepted.push_back(link);
+        }
         dialed = dialed_;
         listener = listener_;
         handler_ = nullptr;
     }
     if (listener >= 0) zUninitTcp_S(listener);
-    for (int32_t link : accepted) zUninitTcp_S(link);
+    for (int32_t link : open_accepted) zUninitTcp_S(link);
     for (int32_t link : dialed) zUninitTcp_C(link);
     g_recorder = nullptr;
 }
 
 bool ScriptedRecorder::listen(int32_t port) {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (listener_ >= 0) return true;
+    }
     const int32_t listener = zInitTcp_S(port, &recorder_proc);
     std::lock_guard<std::mutex> guard(lock_);
     listener_ = listener;
@@ -52,6 +59,7 @@ int32_t ScriptedRecorder::dial(int32_t port) {
     if (link >= 0) {
         std::lock_guard<std::mutex> guard(lock_);
         dialed_.insert(link);
+        ++opens_[link];
     }
     return link;
 }
@@ -73,7 +81,7 @@ void ScriptedRecorder::close(int32_t link) {
     {
         std::lock_guard<std::mutex> guard(lock_);
         dialed = dialed_.erase(link) != 0;
-        std::erase(accepted_, link);
+        ++closes_[link];
     }
     if (dialed) {
         zUninitTcp_C(link);
@@ -97,12 +105,17 @@ size_t ScriptedRecorder::links_made() {
 
 bool ScriptedRecorder::wait_closed(int32_t link, Millis limit) {
     std::unique_lock<std::mutex> guard(lock_);
-    return changed_.wait_for(guard, limit, [&] { return closed_.count(link) != 0; });
+    return changed_.wait_for(guard, limit, [&] { return closes_[link] >= opens_[link]; });
 }
 
 bool ScriptedRecorder::is_closed(int32_t link) {
     std::lock_guard<std::mutex> guard(lock_);
-    return closed_.count(link) != 0;
+    return closes_[link] >= opens_[link];
+}
+
+bool ScriptedRecorder::wait_closes(int32_t link, size_t count, Millis limit) {
+    std::unique_lock<std::mutex> guard(lock_);
+    return changed_.wait_for(guard, limit, [&] { return closes_[link] >= count; });
 }
 
 size_t ScriptedRecorder::received_count() {
@@ -159,8 +172,10 @@ void ScriptedRecorder::deliver(int32_t, int32_t link, const void* data, int32_t 
         std::lock_guard<std::mutex> guard(lock_);
         if (event == FENNICK_ACCEPTED) {
             accepted_.push_back(link);
+            ++opens_[link];
         } else if (event == FENNICK_CLOSED || event == FENNICK_DROPPED) {
-            closed_.insert(link);
+            ++closes_[link];
+            dialed_.erase(link);
         } else if (event == FENNICK_MESSAGE && data != nullptr && length >= 0) {
             const auto* bytes = static_cast<const uint8_t*>(data);
             received.link = link;

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -30,7 +31,7 @@ class ScriptedRecorder {
     ScriptedRecorder(const ScriptedRecorder&) = delete;
     ScriptedRecorder& operator=(const ScriptedRecorder&) = delete;
 
-    // Waits for the engine's links on `port`.
+    // Waits for the engine's links on `port` (once: later calls keep the first listener).
     bool listen(int32_t port = 2200);
     // Connects to the engine's listener; -1 when nobody listens.
     int32_t dial(int32_t port = 2201);
@@ -41,9 +42,12 @@ class ScriptedRecorder {
     // The next link the engine made to this recorder since `from` links were counted.
     std::optional<int32_t> wait_link(size_t from, Millis limit = kWait);
     size_t links_made();
-    // True once the engine closed `link` (or it went away).
+    // Descriptors are reused at once, so one id may name several links in turn: a link id
+    // counts as closed when every link that had it is closed.
     bool wait_closed(int32_t link, Millis limit = kWait);
     bool is_closed(int32_t link);
+    // Waits until `count` links with this id were closed.
+    bool wait_closes(int32_t link, size_t count, Millis limit = kWait);
 
     size_t received_count();
     // The first request of `kind` at or after message `from`.
@@ -65,7 +69,8 @@ class ScriptedRecorder {
     int32_t listener_ = -1;
     std::vector<int32_t> accepted_;
     std::set<int32_t> dialed_;
-    std::set<int32_t> closed_;
+    std::map<int32_t, size_t> opens_;
+    std::map<int32_t, size_t> closes_;
     std::vector<Received> received_;
     std::function<void(const Received&)> handler_;
 };
