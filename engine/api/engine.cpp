@@ -99,6 +99,56 @@ bool Engine::open(int type, const char* dvr_path, const char* inx_path) {
     return true;
 }
 
+// The link's earlier connect thread may still be reporting to the host, which may ask the
+// engine something under its lock: the link opens outside it.
+bool Engine::open_realtime(const LiveParams& params, int32_t connect_mode, int32_t fallback_to_nat,
+                           const void* address6, const void* recorder_name32,
+                           KivraConnector connector) {
+    {
+        std::lock_guard<std::mutex> guard(engine_lock_);
+        if (opened_type_ != KIVRA_SOURCE_NONE || !player_) return false;
+    }
+    if (!live_.open(params, connect_mode, fallback_to_nat, address6, recorder_name32, connector)) {
+        return false;
+    }
+    std::lock_guard<std::mutex> guard(engine_lock_);
+    display_.screen_count = live_.channel_count();
+    display_.full_screen = 0;
+    display_.division = 0;
+    player_->set_status(KIVRA_STATUS_OPENED);
+    opened_type_ = KIVRA_SOURCE_REALTIME;
+    return true;
+}
+
+// A remote link already open is replaced: the link closes outside the engine lock, because a
+// host's report running on the transport's thread may be asking the engine something.
+bool Engine::open_remote(const void* address6, const void* recorder_name32,
+                         const char* recorder_address, int32_t use_connector, int32_t mode_byte,
+                         KivraConnector connector) {
+    {
+        std::lock_guard<std::mutex> guard(engine_lock_);
+        const int type = opened_type_;
+        if ((type != KIVRA_SOURCE_NONE && type != KIVRA_SOURCE_REMOTE) || !player_) return false;
+    }
+    if (!remote_.open(address6, recorder_name32, recorder_address, use_connector, mode_byte,
+                      connector)) {
+        return false;
+    }
+    std::lock_guard<std::mutex> guard(engine_lock_);
+    display_.screen_count = -1;
+    display_.full_screen = 0;
+    display_.division = 0;
+    player_->set_status(KIVRA_STATUS_OPENED);
+    opened_type_ = KIVRA_SOURCE_REMOTE;
+    return true;
+}
+
+bool Engine::download(int32_t first_row, int32_t last_row, const char* dvr_path,
+                      const char* inx_path) {
+    if (opened_type_ != KIVRA_SOURCE_REMOTE) return false;
+    return remote_.download(first_row, last_row, dvr_path, inx_path);
+}
+
 int Engine::start_extract(int64_t start, int64_t end) {
     SourceCopier copier;
     ExtractDataProc proc = nullptr;
@@ -265,6 +315,9 @@ int Engine::close_source() {
         error(KIVRA_ERROR_CLOSE_REFUSED, 0, 0);
         return KIVRA_RESULT_CLOSE_FAILED;
     }
+    if (opened_type_ == KIVRA_SOURCE_REALTIME || opened_type_ == KIVRA_SOURCE_REMOTE) {
+        return close_network_source();
+    }
     player_->halt();
     stop_device_threads();
     // Waited for outside the engine lock, which a host's report may need; one started since
@@ -291,6 +344,25 @@ int Engine::close_source() {
     return KIVRA_RESULT_CLOSE_OK;
 }
 
+// Outside the engine lock: closing waits for the transport's callbacks, which report to the
+// host.
+int Engine::close_network_source() {
+    player_->halt();
+    const bool realtime = opened_type_ == KIVRA_SOURCE_REALTIME;
+    if (realtime) {
+        live_.close();
+    } else {
+        remote_.close();
+    }
+    {
+        std::lock_guard<std::mutex> guard(engine_lock_);
+        opened_type_ = KIVRA_SOURCE_NONE;
+        display_.screen_count = -1;
+    }
+    last_close_result_ = realtime ? KIVRA_CLOSE_RESULT_REALTIME : KIVRA_CLOSE_RESULT_REMOTE;
+    return KIVRA_RESULT_CLOSE_OK;
+}
+
 int Engine::snapshot(const Command& c) {
     if (opened_type_ == KIVRA_SOURCE_NONE) {
         error(KIVRA_ERROR_SNAPSHOT_NOTHING_OPEN, 0, 0);
@@ -314,6 +386,10 @@ int Engine::snapshot(const Command& c) {
 
 void Engine::play_event(int code, int value) {
     if (callbacks_.play != nullptr) callbacks_.play(code, value);
+}
+
+void Engine::link_event(int32_t link, int32_t code, int32_t value, intptr_t extra) {
+    if (callbacks_.link != nullptr) callbacks_.link(link, code, value, extra);
 }
 
 void Engine::error(int code, int system_error, int checked) {

@@ -15,6 +15,9 @@
 #include "audio/audio_out.h"
 #include "extract/extraction.h"
 #include "kivra/kivra.h"
+#include "net/link_reports.h"
+#include "net/live_link.h"
+#include "net/remote_link.h"
 #include "playback/player.h"
 #include "playback/sync.h"
 #include "present/presenter.h"
@@ -46,7 +49,7 @@ struct Command {
     std::optional<std::array<int32_t, 4>> rect;
 };
 
-class Engine final : public PlayerEvents {
+class Engine final : public PlayerEvents, private net::LinkReports {
   public:
     static Engine& instance();
     ~Engine() override;
@@ -55,6 +58,16 @@ class Engine final : public PlayerEvents {
     void release();
 
     bool open(int type, const char* dvr_path, const char* inx_path);
+    // The network sources: zOpenEx (opened type 3), zOpenRx (4), zDownload, zStopDownload.
+    bool open_realtime(const LiveParams& params, int32_t connect_mode, int32_t fallback_to_nat,
+                       const void* address6, const void* recorder_name32, KivraConnector connector);
+    bool open_remote(const void* address6, const void* recorder_name32,
+                     const char* recorder_address, int32_t use_connector, int32_t mode_byte,
+                     KivraConnector connector);
+    bool download(int32_t first_row, int32_t last_row, const char* dvr_path, const char* inx_path);
+    int32_t stop_download() { return remote_.stop_download(); }
+    // The realtime link's GOPs for playback while opened type 3 is open; null otherwise.
+    LiveFeed* live_feed() { return opened_type_ == KIVRA_SOURCE_REALTIME ? &live_ : nullptr; }
     // An extraction of the open stored source's range [start, end) on a copy of that source:
     // 0, or -1 when none is open or another extraction runs.
     int start_extract(int64_t start, int64_t end);
@@ -85,6 +98,12 @@ class Engine final : public PlayerEvents {
     void frame_info(const FrameSet& set, int frame) override;
     void end_of_data() override { end_event_.set(); }
 
+    // net::LinkReports: what the network links report, relayed to the host's callbacks.
+    void link_event(int32_t link, int32_t code, int32_t value, intptr_t extra) override;
+    void link_error(int32_t code, int32_t system_error, int32_t checked) override {
+        error(code, system_error, checked);
+    }
+
   private:
     Engine() = default;
 
@@ -93,6 +112,8 @@ class Engine final : public PlayerEvents {
     // The result to report; none for a command that answers nothing.
     std::optional<int> execute(const Command& command);
     int close_source();
+    // Closes the realtime or remote link of the open source; the close result.
+    int close_network_source();
     bool start_search(int type, const char* path);
     // The search found a medium of the kind `type`: it becomes the open source, or the host
     // hears why not.
@@ -118,6 +139,10 @@ class Engine final : public PlayerEvents {
     DeviceSearch search_;
     RemovalMonitor monitor_;
     std::atomic<int> opened_type_{KIVRA_SOURCE_NONE};
+    // Declared after the callbacks they report to, so they are destroyed (and their links
+    // closed) first.
+    net::LiveLink live_{*this};
+    net::RemoteLink remote_{*this};
     std::atomic<int> sample_rate_{22050};
     std::atomic<int> sample_bits_{16};
 

@@ -55,20 +55,28 @@ uint8_t zOpen(int32_t type, const char* dvr_path, const char* inx_path, int32_t,
     return engine().open(type, dvr_path, inx_path) ? 1 : 0;
 }
 
-uint8_t zOpenEx(LiveParams, int32_t, int32_t, const void*, const void*, KivraConnector) {
-    return 0;  // network sources are not supported yet
+uint8_t zOpenEx(LiveParams params, int32_t connect_mode, int32_t fallback_to_nat,
+                const void* address6, const void* recorder_name32, KivraConnector connector) {
+    return engine().open_realtime(params, connect_mode, fallback_to_nat, address6, recorder_name32,
+                                  connector)
+               ? 1
+               : 0;
 }
 
-uint8_t zOpenRx(const void*, const void*, const char*, int32_t, int32_t, KivraConnector) {
-    return 0;  // network sources are not supported yet
+uint8_t zOpenRx(const void* address6, const void* recorder_name32, const char* recorder_address,
+                int32_t use_connector, int32_t mode_byte, KivraConnector connector) {
+    return engine().open_remote(address6, recorder_name32, recorder_address, use_connector,
+                                mode_byte, connector)
+               ? 1
+               : 0;
 }
 
-uint8_t zDownload(int32_t, int32_t, const char*, const char*) {
-    return 0;
+uint8_t zDownload(int32_t first_row, int32_t last_row, const char* dvr_path, const char* inx_path) {
+    return engine().download(first_row, last_row, dvr_path, inx_path) ? 1 : 0;
 }
 
 int32_t zStopDownload(void) {
-    return 0;
+    return engine().stop_download();
 }
 
 int32_t zTellOpenedType(void) {

@@ -412,7 +412,7 @@ void expect_unstarted_answers(const fleet::test::TempDir& scratch, const Recordi
     EXPECT_EQ(
         zDownload(1, 2, scratch.file("download.dvr").c_str(), scratch.file("download.inx").c_str()),
         0);
-    EXPECT_EQ(zStopDownload(), 0);
+    EXPECT_EQ(zStopDownload(), -1);  // no download ran
 
     EXPECT_EQ(zTellOpenedType(), KIVRA_SOURCE_NONE);
     EXPECT_EQ(zTellStatusType(), KIVRA_STATUS_OPENED);

@@ -14,8 +14,9 @@
  * Ownership: pointers passed to a callback are owned by the engine and valid only during the
  * call. Text going into the engine is UTF-8. Text results are copied into caller buffers.
  *
- * Not yet supported in this build (they exist and answer as for a source that cannot be
- * opened): network sources (zOpenEx, zOpenRx, zDownload, zStopDownload).
+ * Network sources reach recorders through libfennick.so, which the engine looks for beside
+ * itself first. LinkEventProc is also called on the transport's thread: it must not wait for
+ * an engine command there.
  */
 #ifndef KIVRA_KIVRA_H
 #define KIVRA_KIVRA_H
@@ -261,7 +262,10 @@ typedef enum KivraExtractKind {
 
 /* Numbered errors of ErrorProc: X(name, code, English text). KivraErrorText gives the text.
  * Addition: 40058, a recording made while playing (zSetRecord) could not be written on and was
- * ended; its files hold every GOP up to the failed one. */
+ * ended; its files hold every GOP up to the failed one.
+ * Addition: 40059, a network link could not be made (a direct link, or listening for the
+ * recorder); system_error carries the transport's errno (ETIMEDOUT when the recorder did not
+ * connect in time). A connector's failures are reported with the connector's own code. */
 #define KIVRA_FOR_EACH_ERROR(X)                                                                  \
     X(READER_FROM_OPENED, 40000, "play: the reader thread cannot be created")                    \
     X(PLAY_AUDIO_FORMAT, 40001, "play: the audio format cannot be set")                          \
@@ -323,14 +327,15 @@ typedef enum KivraExtractKind {
     X(STOP_FAILED, 40055, "stop failed: not playing")                                            \
     X(SNAPSHOT_NOTHING_OPEN, 40056, "snapshot: nothing is open")                                 \
     X(SNAPSHOT_NO_SCREENS, 40057, "snapshot: the channel count is unknown")                      \
-    X(RECORD_WRITE, 40058, "recording: a write failed; the recording was ended")
+    X(RECORD_WRITE, 40058, "recording: a write failed; the recording was ended")                 \
+    X(LINK_CONNECT, 40059, "network: the recorder cannot be reached")
 
 typedef enum KivraError {
 #define KIVRA_ERROR_ENUMERATOR(name, code, text) KIVRA_ERROR_##name = code,
     KIVRA_FOR_EACH_ERROR(KIVRA_ERROR_ENUMERATOR)
 #undef KIVRA_ERROR_ENUMERATOR
         KIVRA_ERROR_FIRST = KIVRA_ERROR_READER_FROM_OPENED,
-    KIVRA_ERROR_LAST = KIVRA_ERROR_RECORD_WRITE
+    KIVRA_ERROR_LAST = KIVRA_ERROR_LINK_CONNECT
 } KivraError;
 
 /* checked_value of KIVRA_ERROR_OUTPUT_NO_DEVICE. */
@@ -429,7 +434,7 @@ typedef void (*ExtractDataProc)(int32_t kind, int32_t percent, const void* data,
  * error number where one applies (40058: the failed write's, e.g. ENOSPC for a full disk). */
 typedef void (*ErrorProc)(int32_t error_code, int32_t system_error, int32_t checked_value);
 
-/* ---- Network records (network sources are not yet supported) ------------------------------ */
+/* ---- Network records ------------------------------------------------------------------------ */
 
 typedef struct LiveParams {
     uint8_t bytes[56];
@@ -467,14 +472,23 @@ KIVRA_EXPORT uint8_t zRelease(void);
  * variable KIVRA_SCAN_DEVICES (colon-separated paths) replaces the list of disks searched. */
 KIVRA_EXPORT uint8_t zOpen(int32_t type, const char* dvr_path, const char* inx_path,
                            int32_t unused1, int32_t unused2);
+/* Realtime network play (opened type 3). LiveParams bytes 0-31 and zOpenRx's recorder_address
+ * name the recorder for a direct link as "HOST" or "HOST:PORT" (port 2200 when none is named).
+ * Listening for a recorder (connect mode 4) gives up after 60 s with LinkEventProc (link, 1,
+ * ETIMEDOUT, 0); the environment variable KIVRA_LISTEN_TIMEOUT_MS replaces the 60 s. */
 KIVRA_EXPORT uint8_t zOpenEx(LiveParams params, int32_t connect_mode, int32_t fallback_to_nat,
                              const void* address6, const void* recorder_name32,
                              KivraConnector connector);
 KIVRA_EXPORT uint8_t zOpenRx(const void* address6, const void* recorder_name32,
                              const char* recorder_address, int32_t use_connector, int32_t mode_byte,
                              KivraConnector connector);
+/* first_unit and last_unit are rows of the received index (1-based: row r is the r-th unit
+ * reported with LinkEventProc (1, 20)); the recorder is asked for its own units of those rows.
+ * Rows beyond those received are refused. */
 KIVRA_EXPORT uint8_t zDownload(int32_t first_unit, int32_t last_unit, const char* dvr_path,
                                const char* inx_path);
+/* Ends a running download and completes its file pair: 0, or -1 when no download ran (also
+ * when it had already ended). */
 KIVRA_EXPORT int32_t zStopDownload(void);
 
 /* -1 none, 0 file pair, 1 disk, 2 card, 3 realtime link, 4 remote link. */

@@ -1,0 +1,64 @@
+#include "net/download_files.h"
+
+#include <cerrno>
+#include <cstdio>
+
+#include "format/gop_header.h"
+
+namespace kivra::net {
+
+bool DownloadFiles::create(const std::string& dvr_path, const std::string& inx_path) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (writer_) return false;
+    auto writer = std::make_unique<fleet::format::FilePairWriter>();
+    if (!writer->create(dvr_path, inx_path)) {
+        const int saved = errno;
+        std::remove(dvr_path.c_str());  // "wb" may have made one of the two
+        errno = saved;
+        return false;
+    }
+    writer_ = std::move(writer);
+    dvr_path_ = dvr_path;
+    inx_path_ = inx_path;
+    return true;
+}
+
+DownloadFiles::Append DownloadFiles::append(std::span<const uint8_t> gop) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!writer_) return Append::NotOpen;
+    const auto header = fleet::format::read_gop_header(gop.data(), gop.size());
+    const uint32_t time = header ? header->time() : 0;
+    return writer_->append_gop(gop.data(), gop.size(), time) ? Append::Written
+                                                             : Append::WriteFailed;
+}
+
+bool DownloadFiles::finish() {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!writer_) return false;
+    // An empty download still names one unit, so the pair opens.
+    writer_->finish(true);
+    writer_.reset();
+    return true;
+}
+
+void DownloadFiles::discard() {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!writer_) return;
+    writer_->finish(true);
+    writer_.reset();
+    std::remove(dvr_path_.c_str());
+    std::remove(inx_path_.c_str());
+}
+
+bool DownloadFiles::is_open() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return writer_ != nullptr;
+}
+
+void DownloadFiles::clear_paths() {
+    std::lock_guard<std::mutex> guard(lock_);
+    dvr_path_.clear();
+    inx_path_.clear();
+}
+
+}  // namespace kivra::net
