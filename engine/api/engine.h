@@ -21,6 +21,7 @@
 #include "record/gop_recorder.h"
 #include "source/device_search.h"
 #include "source/file_source.h"
+#include "source/live_feed.h"
 #include "source/removal_monitor.h"
 #include "source/ring_source.h"
 
@@ -34,6 +35,12 @@ struct Callbacks {
     ExtractDataProc extract = nullptr;
     ErrorProc error = nullptr;
 };
+
+// The channel count a realtime feed asked for: 4 or 8, else unknown.
+inline int feed_channel_count(const LiveFeed& feed) {
+    const int n = feed.channel_count();
+    return n == 4 || n == 8 ? n : KIVRA_UNKNOWN;
+}
 
 struct Command {
     int cmd = 0;
@@ -55,6 +62,12 @@ class Engine final : public PlayerEvents {
     void release();
 
     bool open(int type, const char* dvr_path, const char* inx_path);
+    // A network link was opened: realtime (KIVRA_SOURCE_REALTIME) plays `feed`, which stays
+    // the caller's and must outlive the source's close; recorded video (KIVRA_SOURCE_REMOTE,
+    // feed null) has nothing to play, its recordings are downloaded and opened as file pairs.
+    // False when another source is open (a remote link may replace a remote one) or the
+    // arguments do not fit the type.
+    bool open_network(int type, LiveFeed* feed);
     // An extraction of the open stored source's range [start, end) on a copy of that source:
     // 0, or -1 when none is open or another extraction runs.
     int start_extract(int64_t start, int64_t end);
@@ -76,6 +89,8 @@ class Engine final : public PlayerEvents {
     std::mutex& engine_lock() { return engine_lock_; }
     // The open stored source, or null (callers hold the engine lock).
     StoredSource* stored_source();
+    // The realtime feed being played, or null (callers hold the engine lock).
+    LiveFeed* live_feed() { return opened_type_ == KIVRA_SOURCE_REALTIME ? live_feed_ : nullptr; }
     int sample_rate() const { return sample_rate_; }
     int sample_bits() const { return sample_bits_; }
 
@@ -92,6 +107,8 @@ class Engine final : public PlayerEvents {
     void end_notifier_loop();
     // The result to report; none for a command that answers nothing.
     std::optional<int> execute(const Command& command);
+    // Network sources only play and stop; the other playback commands are refused.
+    std::optional<int> refuse_for_network(const Command& command);
     int close_source();
     bool start_search(int type, const char* path);
     // The search found a medium of the kind `type`: it becomes the open source, or the host
@@ -114,6 +131,7 @@ class Engine final : public PlayerEvents {
     FileSource file_;
     std::unique_ptr<RingSource> ring_;  // the open disk or card
     std::string ring_device_;           // and the device or image it was found on
+    LiveFeed* live_feed_ = nullptr;     // the realtime link's, while it is open
     Extraction extraction_;
     DeviceSearch search_;
     RemovalMonitor monitor_;
