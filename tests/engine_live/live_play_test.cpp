@@ -9,6 +9,7 @@
 #include "engine_harness.h"
 #include "fake_feed.h"
 #include "format/stream_walker.h"
+#include "process.h"
 #include "recorded_stream.h"
 #include "recordings.h"
 
@@ -135,6 +136,29 @@ TEST_F(LivePlay, TheOutputFollowsTheSoundFormatWithoutLosingFrames) {
     ASSERT_TRUE(wait_for_frames(engine, first.truth.size() + second.truth.size()));
     expect_played_as_recorded(engine.frames(), {&first, &second}, area);
     EXPECT_EQ(engine.count_play(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_SOURCE), 0);
+}
+
+// Recording while a feed plays keeps every GOP the recorder sent, as it sent it: a feed of a
+// whole recording is recorded as that recording's stream, byte for byte.
+TEST_F(LivePlay, RecordingDuringPlayKeepsEveryGopAsSent) {
+    const std::string base = recording("--channels 4 --stream-version 3 --seconds 4 --fps 4");
+    const RecordedStream stream = recorded_stream(base, 8000, 16);
+    fleet::test::TempDir dir;
+    const std::string recorded = dir.file("recorded");
+    FakeFeed feed(4);
+    feed.push(stream.gops);
+    {
+        EngineHarness engine;
+        ASSERT_TRUE(open_feed(feed));
+        ASSERT_TRUE(zSetRecord(recorded.c_str(), 1));
+        ASSERT_EQ(engine.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
+        ASSERT_TRUE(wait_for_frames(engine, stream.truth.size()));
+        ASSERT_TRUE(zSetRecord(nullptr, 0));
+    }
+    EXPECT_TRUE(fleet::test::read_file(recorded + ".dvr") == fleet::test::read_file(base + ".dvr"));
+    fleet::test::ProcessResult verify =
+        fleet::test::run_process({DVRTOOL_PATH, "verify", recorded + ".dvr"});
+    EXPECT_EQ(verify.exit_code, 0) << verify.out << verify.err;
 }
 
 // A GOP too large for the reader's buffer is reported and play goes on with the next; a link
