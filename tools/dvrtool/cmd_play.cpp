@@ -92,42 +92,12 @@ void on_play(int32_t code, int32_t value) {
     session->changed.notify_all();
 }
 
-fleet::FrameTelemetry frame_telemetry(uint32_t time, const char* id, const void* position,
-                                      const int32_t* g, float speed, int32_t temperature,
-                                      const uint8_t* flags, int32_t tyres_per_group,
-                                      const void* tyres, const int32_t* summary) {
-    fleet::FrameTelemetry t;
-    t.time = time;
-    if (id != nullptr) t.car_id = std::string(id, strnlen(id, 16));
-    if (position != nullptr) {
-        t.position = std::string(static_cast<const char*>(position), KIVRA_POSITION_SIZE);
-    }
-    if (g != nullptr) t.gsensor = std::array<int, 3>{g[0], g[1], g[2]};
-    if (speed >= 0) t.speed = fleet::round_tenths(speed);
-    if (temperature != KIVRA_NO_TEMPERATURE) t.temperature = temperature;
-    if (flags != nullptr) {
-        std::array<int, 12> f{};
-        for (size_t i = 0; i < f.size(); ++i) f[i] = flags[i];
-        t.flags = f;
-    }
-    if (tyres_per_group >= 0 && tyres != nullptr) {
-        t.tyres_per_group = tyres_per_group;
-        const auto* records = static_cast<const TyreRecord*>(tyres);
-        for (int i = 0; i < tyres_per_group; ++i) {
-            const TyreRecord& r = records[i];
-            t.tyres.push_back({r.id, fleet::round_tenths(r.pressure), r.temperature, r.state});
-        }
-    }
-    for (size_t i = 0; i < 6; ++i) t.tyre_summary[i] = summary[i];
-    return t;
-}
-
 void on_frame(uint32_t time, const char* id, const void* position, const int32_t* g, float speed,
               int32_t temperature, const uint8_t* flags, int32_t tyres_per_group, const void* tyres,
               int32_t s1, int32_t s2, int32_t s3, int32_t s4, int32_t s5, int32_t s6) {
     const int32_t summary[6] = {s1, s2, s3, s4, s5, s6};
-    ordered_json fields = fleet::to_json(frame_telemetry(time, id, position, g, speed, temperature,
-                                                         flags, tyres_per_group, tyres, summary));
+    ordered_json fields = fleet::to_json(fleet::telemetry_of_frame_info(
+        time, id, position, g, speed, temperature, flags, tyres_per_group, tyres, summary));
     for (const char* key : {"gop", "frame", "channels"}) fields.erase(key);
     std::lock_guard<std::mutex> guard(session->lock);
     session->last_time = time;
