@@ -58,10 +58,11 @@ void KivraInfo(char* version, char* time, char* date) {
     std::strcpy(date, "Jan  1 2000");
 }
 uint8_t zInit(const KivraVideoTarget* target, PlayEventProc play, FrameInfoProc, DiskEventProc,
-              LinkEventProc, ExtractDataProc, ErrorProc error) {
+              LinkEventProc link, ExtractDataProc, ErrorProc error) {
     note(__func__);
     g_engine.init_target = target;
     g_engine.init_play = play;
+    g_engine.init_link = link;
     g_engine.init_error = error;
     return g_engine.init_result ? 1 : 0;
 }

@@ -94,6 +94,7 @@ struct FakeEngine {
     std::vector<std::string> calls;
     const KivraVideoTarget* init_target = nullptr;
     PlayEventProc init_play = nullptr;
+    LinkEventProc init_link = nullptr;
     ErrorProc init_error = nullptr;
     std::vector<PlayCall> play_calls;
     std::vector<OpenCall> open_calls;
