@@ -98,6 +98,14 @@ TEST(ManualRecorderConfig, KeptAcrossLoadsAndShrunkOnDelete) {
     EXPECT_NE(text.str().find("RunMode=0"), std::string::npos);  // other settings stay
 }
 
+TEST(ManualRecorderConfig, TheFirstSaveCreatesTheConfigurationFolder) {
+    TempFolder folder;
+    const std::string path = (folder.path() / "config" / "AppConfig.ini").string();
+    const std::vector<ManualRecorder> one = {{"A", {10, 0, 0, 1}, 2200, 8}};
+    ASSERT_TRUE(save_manual_recorders(path, one));
+    EXPECT_EQ(load_manual_recorders(path), one);
+}
+
 TEST(ManualRecorderConfig, DamagedEntriesAreSkipped) {
     TempFolder folder;
     const std::string path = (folder.path() / "AppConfig.ini").string();

@@ -2,8 +2,10 @@
 
 #include <charconv>
 #include <cstring>
+#include <filesystem>
 
 #include "common/le.h"
+#include "model/directories.h"
 #include "model/ini_file.h"
 #include "model/live_params_form.h"
 #include "model/utf16_text.h"
@@ -134,6 +136,9 @@ std::vector<ManualRecorder> load_manual_recorders(const std::string& config_path
 
 bool save_manual_recorders(const std::string& config_path,
                            const std::vector<ManualRecorder>& recorders) {
+    // The first recorder may be added before the viewer has written any configuration.
+    const std::string folder = std::filesystem::path(config_path).parent_path().string();
+    if (!folder.empty() && !ensure_directory(folder)) return false;
     IniFile ini(config_path);
     const int old_count = std::min(ini.get_int(kSection, kCountKey, 0), kMaxRecorders);
     const int count = static_cast<int>(recorders.size());

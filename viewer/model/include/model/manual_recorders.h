@@ -49,7 +49,8 @@ std::unique_ptr<VehicleRecord> vehicle_from_recorder(const ManualRecorder& recor
 // The recorder a record was made from, when it was one.
 bool vehicle_is_recorder(const VehicleRecord& record, const ManualRecorder& recorder);
 
-// Entries that do not read back as a recorder are skipped.
+// Entries that do not read back as a recorder are skipped. Saving creates the configuration's
+// folder when it is missing.
 std::vector<ManualRecorder> load_manual_recorders(const std::string& config_path);
 bool save_manual_recorders(const std::string& config_path,
                            const std::vector<ManualRecorder>& recorders);
