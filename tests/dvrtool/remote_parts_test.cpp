@@ -240,6 +240,8 @@ TEST(LinkReports, TroubleTexts) {
         {{0, KIVRA_LINK_CONNECT_FAILED, ECONNREFUSED},
          "link failed: cannot reach the recorder at r:2200 (Connection refused)"},
         {{1, KIVRA_LINK_CONNECT_FAILED, 0}, "link failed: cannot reach the recorder at r:2200"},
+        {{1, KIVRA_LINK_CONNECT_FAILED, ENOTSUP},
+         "link failed: cannot reach the recorder at r:2200"},
         {{0, KIVRA_LINK_CLOSED, ECONNRESET},
          "link broke: the link to the recorder at r:2200 was closed (Connection reset by peer)"},
         {{1, KIVRA_LINK_CLOSED, 0}, "link broke: the link to the recorder at r:2200 was closed"},

@@ -1,5 +1,6 @@
 #include "link_reports.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "kivra/kivra.h"
@@ -75,7 +76,11 @@ std::string link_trouble_text(const LinkTrouble& trouble, const std::string& rec
     const std::string at = " at " + recorder;
     switch (trouble.code) {
         case KIVRA_LINK_CONNECT_FAILED:
-            return "link failed: cannot reach the recorder" + at + reason(trouble.value);
+            // After a failed direct link the engine tries its fallback and reports that
+            // attempt's error; dvrtool gives it no connector, which it reports as ENOTSUP, a
+            // reason that says nothing about the recorder.
+            return "link failed: cannot reach the recorder" + at +
+                   (trouble.value == ENOTSUP ? "" : reason(trouble.value));
         case KIVRA_LINK_LISTENING:
             return "link failed: no recorder answered" + at;
         case KIVRA_LINK_CLOSED:
