@@ -3,6 +3,7 @@
 // again each time prebuffering is full anew; stop and close at the end.
 #include <array>
 #include <chrono>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <utility>
@@ -13,6 +14,7 @@
 #include "interrupt_block.h"
 #include "kivra/kivra.h"
 #include "live_params.h"
+#include "messages.h"
 #include "play_timeline.h"
 #include "remote_address.h"
 
@@ -90,6 +92,12 @@ class LivePlayer {
     bool failed_ = false;
 };
 
+std::string seconds_text(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", seconds);
+    return text;
+}
+
 // How the live play ended, read under the session's lock as the timeline ends.
 struct LiveEnd {
     std::optional<LinkTrouble> trouble;
@@ -101,8 +109,13 @@ Outcome report(const LivePlan& plan, const LiveEnd& end, const LivePlayer& playe
     const std::string recorder = plan.address.shown();
     if (end.trouble) return fleet::fail(link_trouble_text(*end.trouble, recorder));
     if (player.failed()) return fleet::fail("the engine cannot play the live video of " + recorder);
-    if (!player.playing() && !end.interrupted) {
-        return fleet::fail("no live video came from the recorder at " + recorder + " in time");
+    if (!player.playing()) {
+        if (end.interrupted) {
+            say("interrupted before the live video began");
+            return kExitInterrupted;
+        }
+        return fleet::fail("no live video came from the recorder at " + recorder + " within " +
+                           seconds_text(plan.run_for) + " s");
     }
     return state.screenshot_failed ? kExitFailed : kExitDone;
 }
