@@ -31,13 +31,13 @@ allow_only() {
 
 allow_only common 'common/'
 allow_only format 'format/' 'common/' 'kivra/kivra\.h'
-allow_only link 'link/' 'common/'
+allow_only link 'link/' 'fennick/' 'common/'
 allow_only extract 'ombrel/' 'export_host/' 'format/' 'kivra/kivra\.h' 'common/'
 allow_only viewer/lang 'lang/'
 allow_only viewer/model 'model/' 'lang/' 'common/' 'format/' 'kivra/kivra\.h' 'ombrel/ombrel\.h' 'export_host/'
 allow_only viewer/skin 'skin/'
 allow_only tools/report 'report/' 'common/' 'format/' 'kivra/kivra\.h'
-allow_only tools/dvrsim 'dvrsim/' 'report/' 'common/' 'format/' 'kivra/kivra\.h'
+allow_only tools/dvrsim 'dvrsim/' 'report/' 'common/' 'format/' 'kivra/kivra\.h' 'link/' 'fennick/fennick\.h'
 allow_only tools/dvrtool 'dvrtool/' 'report/' 'common/' 'format/' 'kivra/kivra\.h' 'decode/' 'ombrel/ombrel\.h' 'export_host/'
 
 # The widget-free model has no Qt at all.

@@ -28,6 +28,9 @@ const char* const kUsage =
     "                   [--quick-tyre-count N]\n"
     "                   [--decoy mark|base-unaligned|data-outside] [--progress]\n"
     "                   [recording options]\n"
+    "       dvrsim serve --pair BASE | --disk IMG [--listen [ADDR:]PORT | --dial HOST:PORT]\n"
+    "                    [--first-unit N] [--refuse busy|denied] [--cut-after N] [--pace F]\n"
+    "                    [--stats FILE]\n"
     "\n"
     "record writes BASE.dvr (GOP stream), BASE.inx (time index) and BASE.truth.jsonl (what\n"
     "each frame carries, in the schema of 'dvrtool telemetry --json'). One GOP per second\n"
@@ -86,7 +89,27 @@ const char* const kUsage =
     "                   for the first and last 100 units and the 100 around the seam. The\n"
     "                   truth says \"sparse\": true and lists no GOPs and no units; there is no\n"
     "                   --seconds (the recording is N times --unit-every seconds long)\n"
-    "  --progress       report progress and the laps made on standard error\n";
+    "  --progress       report progress and the laps made on standard error\n"
+    "\n"
+    "serve is a recorder on the network, as the viewer's engine meets it: it lists the time\n"
+    "index of a file pair (BASE.dvr, BASE.inx) or of a disk or card image (from its oldest unit,\n"
+    "offsets as the image stores them), sends the GOPs between two units for a download (with\n"
+    "the share still to come, then an empty GOP as the end) and plays the recording round and\n"
+    "round as live picture at the pace it was recorded. It prints \"serving on PORT\" (or\n"
+    "\"dialled HOST:PORT\") once ready, serves every link that comes until SIGINT or SIGTERM,\n"
+    "and answers each request on its own link.\n"
+    "  --listen         the port listened on, on every address (default 2200; 0: any free port)\n"
+    "  --dial           connect to an engine listening at HOST:PORT (its port is 2201), say\n"
+    "                   hello and serve that link; the program ends with the link\n"
+    "  --first-unit     number the listed units from N (1..0xFFFFF; after 0xFFFFF comes 1)\n"
+    "  --refuse         answer live starts busy (0x10000030) or denied (0x10000031)\n"
+    "  --cut-after      close a link once it has been sent N GOPs (live or download)\n"
+    "  --pace           play live picture F times faster than recorded\n"
+    "  --stats          write \"more N\", \"slower N\" and \"sent N\" lines (the engine's\n"
+    "                   flow-control requests and the GOPs sent, over all links) to FILE\n"
+    "                   whenever a link ends and at the end\n"
+    "  An index unit reply carries at most 262143 units (one message); units or data outside\n"
+    "  the index are refused with 0x10000030.\n";
 
 namespace {
 

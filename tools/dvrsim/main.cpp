@@ -12,6 +12,8 @@ extern "C" {
 #include "dvrsim/command_line.h"
 #include "dvrsim/recorder.h"
 #include "dvrsim/ring_image.h"
+#include "dvrsim/serve_options.h"
+#include "dvrsim/serve_run.h"
 
 namespace {
 
@@ -58,6 +60,12 @@ int run_image(dvrsim::ImageKind kind, const std::vector<std::string>& args) {
     return 0;
 }
 
+int run_serve(const std::vector<std::string>& args) {
+    auto parsed = dvrsim::parse_serve_args(args);
+    if (!parsed) return print_usage_error(parsed.error().message);
+    return dvrsim::run_serve(*parsed);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,7 +76,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     const std::string command = args[0];
-    if (command != "record" && command != "disk" && command != "card") {
+    if (command != "record" && command != "disk" && command != "card" && command != "serve") {
         return print_usage_error("unknown command " + command);
     }
     args.erase(args.begin());
@@ -80,6 +88,7 @@ int main(int argc, char** argv) {
     }
     av_log_set_level(AV_LOG_ERROR);  // the encoder's statistics are noise here
     if (command == "record") return run_record(args);
+    if (command == "serve") return run_serve(args);
     if (command == "disk") return run_image(dvrsim::ImageKind::Disk, args);
     return run_image(dvrsim::ImageKind::Card, args);
 }
