@@ -193,6 +193,38 @@ INSTANTIATE_TEST_SUITE_P(
                       InvalidSend{"PayloadOverTheLimit", message(49, FENNICK_MAX_PAYLOAD + 1)}),
     [](const auto& c) { return std::string(c.param.name); });
 
+// The callback runs on the library's own thread; a connect made there must not wait for it.
+TEST(FennickConnect, FromInsideACallback) {
+    log().reset();
+    RawListener far_end;
+    std::atomic<int32_t> made{-2};
+    log().set_hook([&](const Event& e) {
+        if (e.event == FENNICK_ACCEPTED && made == -2) {
+            made = zInitTcp_C("127.0.0.1", far_end.port, EventLog::proc, nullptr);
+        }
+    });
+    const int32_t listener = zInitTcp_S(0, EventLog::proc);
+    ASSERT_GE(listener, 0);
+    const int trigger = raw_connect(local_port(listener));
+    const int peer = far_end.accept_one();
+    ASSERT_GE(peer, 0);
+    // The store follows the connect the far end just accepted; the log has no event for it.
+    for (int i = 0; i < 20000 && made == -2; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_GE(made, 0);
+    const auto m = message(26, 0);
+    write_all(peer, m);
+    EXPECT_TRUE(log().wait_for_count(made, FENNICK_MESSAGE, 1));
+    EXPECT_EQ(send_c(made, m, nullptr), static_cast<int32_t>(m.size()));
+    EXPECT_EQ(read_bytes(peer, m.size()), m);
+    zUninitTcp_C(made);
+    zUninitTcp_S(listener);
+    log().reset();
+    close(trigger);
+    close(peer);
+}
+
 TEST(FennickSend, UnknownLinkIsRefused) {
     const auto m = message(48, 0);
     for (int32_t link : {-1, 0, 1, 100000}) {
