@@ -2,7 +2,8 @@
 // fuzz_telemetry_json; short streams and an index, each followed by a walk script, for
 // fuzz_walkers; small file pairs, clean and damaged, for fuzz_file_source and fuzz_dvrtool;
 // configuration files for fuzz_app_config; disks, volumes and card sectors for fuzz_mbr,
-// fuzz_fat and fuzz_card_sector.
+// fuzz_fat and fuzz_card_sector; received message streams cut into chunks for
+// fuzz_link_framing.
 //   make_fuzz_seeds DIR   (writes DIR/<target>/*)
 #include <algorithm>
 #include <array>
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <iterator>
 #include <optional>
 #include <string>
@@ -34,6 +36,8 @@
 #include "format/info_block_writer.h"
 #include "format/mbr.h"
 #include "kivra/kivra.h"
+#include "link/recorder_messages.h"
+#include "link_stream_input.h"
 #include "sparse_image.h"
 
 extern "C" {
@@ -582,6 +586,56 @@ Seeds card_seeds() {
 
 }  // namespace
 
+// Streams of every engine<->recorder message, whole and broken, each cut three ways.
+Seeds link_seeds() {
+    namespace rm = fleet::recorder;
+    auto join = [](std::initializer_list<Bytes> parts) {
+        Bytes all;
+        for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+        return all;
+    };
+    rm::LiveStart live;
+    live.channel_mask = 0xFF;
+    live.mode_bits = 0x45;
+    Bytes gop(600);
+    for (size_t i = 0; i < gop.size(); ++i) gop[i] = static_cast<uint8_t>(i);
+    std::array<uint8_t, 16> index_header{};
+    fleet::store_u32(index_header.data(), 0x1738BABE);
+    Bytes units(64, 0x11);
+    const Bytes requests = join(
+        {rm::encode_live_start(live, rm::kCmdLive), rm::encode_live_start(live, rm::kCmdHello),
+         rm::encode_live_control(rm::kSubStop, 1), rm::encode_live_control(rm::kSubMore, 2),
+         rm::encode_live_control(rm::kSubSlower, 1), rm::encode_index_header_request(rm::kCmdIndex),
+         rm::encode_index_unit_request(rm::kCmdHello, 5, 9),
+         rm::encode_data_request(rm::kCmdLive, 5, 13)});
+    const Bytes answers =
+        join({rm::encode_hello(), rm::encode_reply(rm::kSubStart, rm::kStatusAccepted),
+              rm::encode_video(2, 0, gop), rm::encode_video(0, 0, {}),
+              rm::encode_index_header_reply(true, index_header), rm::encode_index_units(units)});
+    Bytes overlong_gop = rm::encode_video(2, 30, gop);
+    fleet::store_u32(overlong_gop.data() + fleet::kLinkHeaderSize + 24, 601);
+    Bytes bad_magic = rm::encode_reply(1, 1);
+    bad_magic[0] ^= 0xFF;
+    Bytes oversize = rm::encode_hello();
+    fleet::store_u32(oversize.data() + 8, 0x00400001);
+
+    Seeds out;
+    const std::vector<std::pair<std::string, Bytes>> streams = {
+        {"requests", requests},
+        {"answers", answers},
+        {"overlong_gop", join({answers, overlong_gop})},
+        {"bad_magic", join({requests, bad_magic, answers})},
+        {"oversize", join({answers, oversize})}};
+    const std::vector<std::pair<std::string, Bytes>> cuts = {
+        {"bytes", {1}}, {"odd", {7, 200, 3}}, {"whole", {0}}};
+    for (const auto& [stream_name, stream] : streams) {
+        for (const auto& [cut_name, sizes] : cuts) {
+            out.emplace_back(stream_name + "_" + cut_name, link_fuzz::make_input(sizes, stream));
+        }
+    }
+    return out;
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: make_fuzz_seeds DIR\n");
@@ -605,7 +659,8 @@ int main(int argc, char** argv) {
           std::pair{"fuzz_telemetry_json", telemetry_seeds()},
           std::pair{"fuzz_file_source", *pairs}, std::pair{"fuzz_dvrtool", *pairs},
           std::pair{"fuzz_app_config", app_config_seeds()}, std::pair{"fuzz_fat", *volumes},
-          std::pair{"fuzz_mbr", *disks}, std::pair{"fuzz_card_sector", card_seeds()}}) {
+          std::pair{"fuzz_mbr", *disks}, std::pair{"fuzz_card_sector", card_seeds()},
+          std::pair{"fuzz_link_framing", link_seeds()}}) {
         fs::create_directories(root / target);
         for (const auto& [name, bytes] : seeds) ok = write(root / target / name, bytes) && ok;
     }

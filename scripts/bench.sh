@@ -37,6 +37,12 @@ out="$root_dir/build-bench/export_bench.json"
 "$root_dir/build-bench/bin/export_bench" --benchmark_out="$out" --benchmark_out_format=json
 python3 "$root_dir/bench/ratio.py" "$out" BM_ChannelAviExport BM_CopyRecording
 
+echo "== one Fennick link, 1 MiB messages, against a plain loopback socket with the same bytes"
+out="$root_dir/build-bench/link_bench.json"
+"$root_dir/build-bench/bin/link_bench" --benchmark_out="$out" --benchmark_out_format=json \
+  --benchmark_min_time=1
+python3 "$root_dir/bench/ratio.py" "$out" BM_FennickLink/real_time BM_LoopbackCopy/real_time
+
 # Camera-like detail costs the decoder what footage does; flat test pictures decode so fast
 # that the engine's copy of every picture into its frame set weighs several times more.
 for scene in camera flat; do

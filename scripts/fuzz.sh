@@ -11,7 +11,7 @@ seconds=${1:-60}
 shift || true
 all=(fuzz_gop_parser fuzz_walkers fuzz_ini fuzz_language_file fuzz_file_source fuzz_dvrtool
      fuzz_telemetry_json fuzz_app_config fuzz_mbr fuzz_fat fuzz_card_sector fuzz_quick_record
-     fuzz_map_link)
+     fuzz_map_link fuzz_link_framing)
 if [ $# -gt 0 ]; then targets=("$@"); else targets=("${all[@]}"); fi
 
 # Options beyond the defaults, per target.

@@ -25,3 +25,11 @@ echo "== sanitizer build (address, undefined)"
 build build-asan -DFLEET_SANITIZE=ON "${lean[@]}"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir "$root_dir/build-asan" --output-on-failure -j "$jobs"
+
+# The transport's threads under the thread sanitizer: only its own tests are built here.
+echo "== thread sanitizer build (the link tests only)"
+cmake -S "$root_dir" -B "$root_dir/build-tsan" -G Ninja -DFLEET_SANITIZE_THREAD=ON \
+  -DFLEET_VIEWER=OFF "${lean[@]}" >/dev/null
+ninja -C "$root_dir/build-tsan" -j "$jobs" link_tests
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  ctest --test-dir "$root_dir/build-tsan" -R '^link\.' --output-on-failure -j "$jobs"

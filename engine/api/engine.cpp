@@ -111,13 +111,9 @@ bool Engine::open_realtime(const LiveParams& params, int32_t connect_mode, int32
     if (!live_.open(params, connect_mode, fallback_to_nat, address6, recorder_name32, connector)) {
         return false;
     }
-    std::lock_guard<std::mutex> guard(engine_lock_);
-    display_.screen_count = live_.channel_count();
-    display_.full_screen = 0;
-    display_.division = 0;
-    player_->set_status(KIVRA_STATUS_OPENED);
-    opened_type_ = KIVRA_SOURCE_REALTIME;
-    return true;
+    if (open_network(KIVRA_SOURCE_REALTIME, &live_)) return true;
+    live_.close();  // another source opened meanwhile
+    return false;
 }
 
 // A remote link already open is replaced: the link closes outside the engine lock, because a
@@ -134,19 +130,38 @@ bool Engine::open_remote(const void* address6, const void* recorder_name32,
                       connector)) {
         return false;
     }
-    std::lock_guard<std::mutex> guard(engine_lock_);
-    display_.screen_count = -1;
-    display_.full_screen = 0;
-    display_.division = 0;
-    player_->set_status(KIVRA_STATUS_OPENED);
-    opened_type_ = KIVRA_SOURCE_REMOTE;
-    return true;
+    if (open_network(KIVRA_SOURCE_REMOTE, nullptr)) return true;
+    remote_.close();  // another source opened meanwhile
+    return false;
 }
 
 bool Engine::download(int32_t first_row, int32_t last_row, const char* dvr_path,
                       const char* inx_path) {
     if (opened_type_ != KIVRA_SOURCE_REMOTE) return false;
     return remote_.download(first_row, last_row, dvr_path, inx_path);
+}
+
+bool Engine::open_network(int type, LiveFeed* feed) {
+    std::lock_guard<std::mutex> guard(engine_lock_);
+    if (!player_) return false;
+    const bool realtime = type == KIVRA_SOURCE_REALTIME;
+    if (realtime && (feed == nullptr || opened_type_ != KIVRA_SOURCE_NONE)) return false;
+    if (!realtime && (type != KIVRA_SOURCE_REMOTE || feed != nullptr ||
+                      (opened_type_ != KIVRA_SOURCE_NONE && opened_type_ != KIVRA_SOURCE_REMOTE))) {
+        return false;
+    }
+    live_feed_ = feed;
+    display_.screen_count = realtime ? feed_channel_count(*feed) : KIVRA_UNKNOWN;
+    display_.full_screen = 0;
+    display_.division = 0;
+    if (realtime) {
+        player_->attach_live(feed);
+    } else {
+        player_->attach(nullptr);
+    }
+    player_->set_status(KIVRA_STATUS_OPENED);
+    opened_type_ = type;
+    return true;
 }
 
 int Engine::start_extract(int64_t start, int64_t end) {
@@ -268,7 +283,10 @@ std::optional<int> Engine::execute(const Command& c) {
     bool has_source = false;
     {
         std::lock_guard<std::mutex> guard(engine_lock_);
-        has_source = stored_source() != nullptr;
+        has_source = stored_source() != nullptr || live_feed() != nullptr;
+    }
+    if (opened_type_ == KIVRA_SOURCE_REALTIME || opened_type_ == KIVRA_SOURCE_REMOTE) {
+        if (std::optional<int> refused = refuse_for_network(c)) return refused;
     }
     switch (c.cmd) {
         case KIVRA_CMD_CLOSE:
@@ -302,10 +320,43 @@ std::optional<int> Engine::execute(const Command& c) {
             player_->set_jump(static_cast<int>(c.first));
             return KIVRA_RESULT_JUMP_OK;
         case KIVRA_CMD_POLL:
-            return std::nullopt;  // polls the realtime link, not supported yet
+            player_->poll();
+            return std::nullopt;
         default:
             return last_result_;
     }
+}
+
+std::optional<int> Engine::refuse_for_network(const Command& c) {
+    struct Refusal {
+        int cmd, error, result;
+    };
+    static constexpr Refusal kRefusals[] = {
+        {KIVRA_CMD_PAUSE, KIVRA_ERROR_PAUSE_NETWORK, KIVRA_RESULT_PAUSE_FAILED},
+        {KIVRA_CMD_STEP_FORWARD, KIVRA_ERROR_STEP_FORWARD_NETWORK,
+         KIVRA_RESULT_STEP_FORWARD_FAILED},
+        {KIVRA_CMD_STEP_BACKWARD, KIVRA_ERROR_STEP_BACKWARD_NETWORK,
+         KIVRA_RESULT_STEP_BACKWARD_FAILED},
+        {KIVRA_CMD_FAST_FORWARD, KIVRA_ERROR_FAST_FORWARD_NETWORK,
+         KIVRA_RESULT_FAST_FORWARD_FAILED},
+        {KIVRA_CMD_FAST_BACKWARD, KIVRA_ERROR_FAST_BACKWARD_NETWORK,
+         KIVRA_RESULT_FAST_BACKWARD_FAILED},
+        {KIVRA_CMD_SEEK, KIVRA_ERROR_SEEK_NETWORK, KIVRA_RESULT_SEEK_FAILED},
+    };
+    for (const Refusal& r : kRefusals) {
+        if (c.cmd != r.cmd) continue;
+        error(r.error, 0, 0);
+        return r.result;
+    }
+    if (opened_type_ != KIVRA_SOURCE_REMOTE) return std::nullopt;
+    // Recorded network video is downloaded and then played as a file pair: the remote source
+    // itself never plays, so there is nothing to stop either.
+    if (c.cmd == KIVRA_CMD_PLAY) return KIVRA_RESULT_PLAY_FAILED;
+    if (c.cmd == KIVRA_CMD_STOP) {
+        error(KIVRA_ERROR_STOP_FAILED, 0, 0);
+        return KIVRA_RESULT_STOP_FAILED;
+    }
+    return std::nullopt;
 }
 
 int Engine::close_source() {
@@ -324,6 +375,7 @@ int Engine::close_source() {
     // is only told to stop: it reads a copy of its own and cannot outlive the engine.
     extraction_.finish();
     std::vector<int> failures;
+    int closed = KIVRA_SOURCE_NONE;
     {
         std::lock_guard<std::mutex> guard(engine_lock_);
         extraction_.stop();
@@ -331,12 +383,16 @@ int Engine::close_source() {
         if (opened_type_ == KIVRA_SOURCE_FILE) failures = file_.close();
         ring_.reset();
         ring_device_.clear();
-        opened_type_ = KIVRA_SOURCE_NONE;
+        live_feed_ = nullptr;
+        closed = opened_type_.exchange(KIVRA_SOURCE_NONE);
         display_.screen_count = -1;
     }
     // Reported outside the engine lock: a host's ErrorProc may ask the engine about its state.
     for (int code : failures) error(code, 0, 0);
-    last_close_result_ = failures.empty() ? KIVRA_CLOSE_RESULT_LOCAL : KIVRA_CLOSE_RESULT_FAILED;
+    last_close_result_ = !failures.empty()                 ? KIVRA_CLOSE_RESULT_FAILED
+                         : closed == KIVRA_SOURCE_REALTIME ? KIVRA_CLOSE_RESULT_REALTIME
+                         : closed == KIVRA_SOURCE_REMOTE   ? KIVRA_CLOSE_RESULT_REMOTE
+                                                           : KIVRA_CLOSE_RESULT_LOCAL;
     if (!failures.empty()) {
         error(KIVRA_ERROR_CLOSE_FAILED, 0, 0);
         return KIVRA_RESULT_CLOSE_FAILED;
@@ -356,6 +412,8 @@ int Engine::close_network_source() {
     }
     {
         std::lock_guard<std::mutex> guard(engine_lock_);
+        player_->attach(nullptr);
+        live_feed_ = nullptr;
         opened_type_ = KIVRA_SOURCE_NONE;
         display_.screen_count = -1;
     }

@@ -24,6 +24,7 @@
 #include "record/gop_recorder.h"
 #include "source/device_search.h"
 #include "source/file_source.h"
+#include "source/live_feed.h"
 #include "source/removal_monitor.h"
 #include "source/ring_source.h"
 
@@ -37,6 +38,12 @@ struct Callbacks {
     ExtractDataProc extract = nullptr;
     ErrorProc error = nullptr;
 };
+
+// The channel count a realtime feed asked for: 4 or 8, else unknown.
+inline int feed_channel_count(const LiveFeed& feed) {
+    const int n = feed.channel_count();
+    return n == 4 || n == 8 ? n : KIVRA_UNKNOWN;
+}
 
 struct Command {
     int cmd = 0;
@@ -66,8 +73,12 @@ class Engine final : public PlayerEvents, private net::LinkReports {
                      KivraConnector connector);
     bool download(int32_t first_row, int32_t last_row, const char* dvr_path, const char* inx_path);
     int32_t stop_download() { return remote_.stop_download(); }
-    // The realtime link's GOPs for playback while opened type 3 is open; null otherwise.
-    LiveFeed* live_feed() { return opened_type_ == KIVRA_SOURCE_REALTIME ? &live_ : nullptr; }
+    // A network link was opened: realtime (KIVRA_SOURCE_REALTIME) plays `feed`, which stays
+    // the caller's and must outlive the source's close; recorded video (KIVRA_SOURCE_REMOTE,
+    // feed null) has nothing to play, its recordings are downloaded and opened as file pairs.
+    // False when another source is open (a remote link may replace a remote one) or the
+    // arguments do not fit the type.
+    bool open_network(int type, LiveFeed* feed);
     // An extraction of the open stored source's range [start, end) on a copy of that source:
     // 0, or -1 when none is open or another extraction runs.
     int start_extract(int64_t start, int64_t end);
@@ -89,6 +100,8 @@ class Engine final : public PlayerEvents, private net::LinkReports {
     std::mutex& engine_lock() { return engine_lock_; }
     // The open stored source, or null (callers hold the engine lock).
     StoredSource* stored_source();
+    // The realtime feed being played, or null (callers hold the engine lock).
+    LiveFeed* live_feed() { return opened_type_ == KIVRA_SOURCE_REALTIME ? live_feed_ : nullptr; }
     int sample_rate() const { return sample_rate_; }
     int sample_bits() const { return sample_bits_; }
 
@@ -111,6 +124,8 @@ class Engine final : public PlayerEvents, private net::LinkReports {
     void end_notifier_loop();
     // The result to report; none for a command that answers nothing.
     std::optional<int> execute(const Command& command);
+    // Network sources only play and stop; the other playback commands are refused.
+    std::optional<int> refuse_for_network(const Command& command);
     int close_source();
     // Closes the realtime or remote link of the open source; the close result.
     int close_network_source();
@@ -135,6 +150,7 @@ class Engine final : public PlayerEvents, private net::LinkReports {
     FileSource file_;
     std::unique_ptr<RingSource> ring_;  // the open disk or card
     std::string ring_device_;           // and the device or image it was found on
+    LiveFeed* live_feed_ = nullptr;     // the realtime link's, while it is open
     Extraction extraction_;
     DeviceSearch search_;
     RemovalMonitor monitor_;

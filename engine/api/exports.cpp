@@ -21,6 +21,12 @@ bool nothing_open() {
     return engine().opened_type() == KIVRA_SOURCE_NONE;
 }
 
+// A realtime or remote link: neither has a recording of its own to tell times of.
+bool network_open() {
+    const int type = engine().opened_type();
+    return type == KIVRA_SOURCE_REALTIME || type == KIVRA_SOURCE_REMOTE;
+}
+
 // Runs fn on the open stored source under the engine lock, or answers `otherwise`.
 template <typename T, typename Fn>
 T with_source(T otherwise, Fn fn) {
@@ -101,6 +107,12 @@ uint8_t zPlayMSG(int32_t cmd, intptr_t first, int32_t second, int32_t third, con
 
 int32_t zTellScreenNum(void) {
     if (nothing_open()) return KIVRA_UNKNOWN;
+    {
+        std::lock_guard<std::mutex> guard(engine().engine_lock());
+        if (const kivra::LiveFeed* feed = engine().live_feed()) {
+            return kivra::feed_channel_count(*feed);
+        }
+    }
     return with_source(KIVRA_UNKNOWN,
                        [](kivra::StoredSource& s) { return s.probe().channel_count; });
 }
@@ -189,13 +201,13 @@ int64_t zTellTotalLen(void) {
 }
 
 int32_t zTellBegTime(void) {
-    if (nothing_open()) return KIVRA_UNKNOWN;
+    if (nothing_open() || network_open()) return KIVRA_UNKNOWN;
     return with_source(0,
                        [](kivra::StoredSource& s) { return static_cast<int32_t>(s.begin_time()); });
 }
 
 int32_t zTellEndTime(void) {
-    if (nothing_open()) return KIVRA_UNKNOWN;
+    if (nothing_open() || network_open()) return KIVRA_UNKNOWN;
     return with_source(0,
                        [](kivra::StoredSource& s) { return static_cast<int32_t>(s.end_time()); });
 }

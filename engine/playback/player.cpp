@@ -21,14 +21,24 @@ Player::~Player() {
 
 void Player::attach(StoredSource* source) {
     source_ = source;
+    live_ = nullptr;
     recovery_.ended();
     recorder_.forget_source_position();
+}
+
+void Player::attach_live(LiveFeed* feed) {
+    attach(nullptr);
+    live_ = feed;
+    live_recovery_.ended();
+    live_offset_ = 0;
+    std::lock_guard<std::mutex> guard(poll_lock_);
+    poll_ = false;
 }
 
 void Player::halt() {
     pause_timer_.stop();
     fast_timer_.stop();
-    if (audio_.is_open()) audio_.stop();
+    close_output();
     end_reader();
     pair_.reset();
     status_ = KIVRA_STATUS_OPENED;
@@ -37,6 +47,11 @@ void Player::halt() {
 // ---- output -------------------------------------------------------------------------------
 
 bool Player::start_output() {
+    std::lock_guard<std::mutex> guard(output_lock_);
+    return start_output_locked();
+}
+
+bool Player::start_output_locked() {
     if (!pair_) pair_ = std::make_unique<FrameSetPair>();
     pair_->reset();
     end_seen_ = false;
@@ -47,13 +62,25 @@ bool Player::start_output() {
         events_.error(result, 0, checked);
         return false;
     }
+    output_on_ = true;
     return true;
+}
+
+void Player::close_output() {
+    std::lock_guard<std::mutex> guard(output_lock_);
+    close_output_locked();
+}
+
+// No completion runs once the audio output stopped, so nothing presents from the pair after.
+void Player::close_output_locked() {
+    output_on_ = false;
+    if (audio_.is_open()) audio_.stop();
 }
 
 // Stops the sound and the reader, then steps the source back over the GOPs decoded ahead, so
 // the next read starts at the oldest GOP not yet fully shown.
 void Player::stop_output() {
-    if (audio_.is_open()) audio_.stop();
+    close_output();
     reader_wake_.reset();
     std::lock_guard<std::mutex> idle(reader_busy_);
     if (!pair_ || source_ == nullptr) return;
@@ -80,6 +107,7 @@ bool Player::kill_timer(PeriodicTimer& timer, int error_code) {
 // ---- commands ------------------------------------------------------------------------------
 
 int Player::play() {
+    if (live_ != nullptr) return play_live();
     int from = status_;
     if (from == KIVRA_STATUS_PLAYING) {
         events_.error(KIVRA_ERROR_OUTPUT_ALREADY_RUNNING);
@@ -220,7 +248,7 @@ int Player::seek(int64_t offset) {
     }
     if (from == KIVRA_STATUS_PLAYING) {
         // Drop what was decoded ahead, so the picture follows the seek at once.
-        if (audio_.is_open()) audio_.stop();
+        close_output();
         reader_wake_.reset();
         std::lock_guard<std::mutex> idle(reader_busy_);
         if (position(offset) != 0) {
@@ -266,6 +294,7 @@ int Player::seek(int64_t offset) {
 }
 
 int Player::stop() {
+    if (live_ != nullptr) return stop_live();
     int from = status_;
     bool ok = true;
     if (from == KIVRA_STATUS_PLAYING) {

@@ -1,9 +1,11 @@
 // The playback state machine: executes the playback commands, keeps the frame pair filled
 // from a reader thread, and presents frames, clocked by the audio output in normal play and
-// by timers while paused, stepping or fast.
+// by timers while paused, stepping or fast. It plays a recording on storage or a realtime
+// feed from a recorder; a feed only plays and stops.
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -21,9 +23,12 @@
 #include "playback/sync.h"
 #include "present/presenter.h"
 #include "record/gop_recorder.h"
+#include "source/live_feed.h"
 #include "source/stored_source.h"
 
 namespace kivra {
+
+struct ReaderState;
 
 // What the player reports to the host.
 class PlayerEvents {
@@ -51,12 +56,15 @@ class Player {
     Player(const Player&) = delete;
     Player& operator=(const Player&) = delete;
 
-    // The source playback reads; null detaches it. Only while nothing plays.
+    // The source playback reads; null detaches it. Only while nothing plays. A feed and a
+    // stored source exclude each other: attaching one detaches the other.
     void attach(StoredSource* source);
+    void attach_live(LiveFeed* feed);
     int status() const { return status_.load(); }
     void set_status(int status) { status_.store(status); }
 
-    // Playback commands; each returns its result code and reports errors on the way.
+    // Playback commands; each returns its result code and reports errors on the way. With a
+    // feed attached, play and stop act on it; the other commands are for stored sources.
     int play();
     int pause();
     int step(bool forward);
@@ -64,6 +72,9 @@ class Player {
     int seek(int64_t offset);
     int stop();
     void set_jump(int selector) { jump_.store(selector); }
+    // The host lets the reader ask the feed again after it had nothing to give: the reader
+    // takes once more at once instead of waiting for the presenting side.
+    void poll();
     // Draws the paused picture again with the current layout at the next pause tick; other
     // modes draw new frames anyway.
     void request_redraw() { redraw_ = true; }
@@ -72,14 +83,28 @@ class Player {
     void halt();
 
   private:
-    // Output and reader.
+    // Output and reader. The output lock keeps the reader, which reopens the output when a
+    // feed's sound changes format, from opening it again after playback closed it.
     bool start_output();
+    bool start_output_locked();
+    void close_output();
+    void close_output_locked();
     void stop_output();
     bool ensure_reader();
     void end_reader();
     void reader_loop();
     int read_for_reader(fleet::format::WalkBuffer& buffer, bool& report, int64_t& gop_start);
     void record(const fleet::format::WalkBuffer& buffer, uint32_t time, int64_t gop_start);
+    std::chrono::milliseconds read_stored_round(ReaderState& r);
+
+    // Realtime feed.
+    int play_live();
+    int stop_live();
+    int take_live(fleet::format::WalkBuffer& buffer);
+    std::chrono::milliseconds read_live_round(ReaderState& r);
+    void hand_over_live(ReaderState& r);
+    bool sound_format_changes(const FrameSet& set) const;
+    std::chrono::milliseconds hand_over_held(ReaderState& r);
 
     // Presenting.
     bool on_audio_buffer(AudioBuffer& buffer);
@@ -101,6 +126,14 @@ class Player {
     GopRecorder& recorder_;
     StoredSource* source_ = nullptr;
     ReadRecovery recovery_;  // under the engine lock, with the source
+    std::atomic<LiveFeed*> live_{nullptr};
+    ReadRecovery live_recovery_;  // reader thread only
+    int64_t live_offset_ = 0;     // bytes taken from the feed: where recording stands
+    std::mutex poll_lock_;
+    bool poll_ = false;  // under poll_lock_
+
+    std::mutex output_lock_;
+    bool output_on_ = false;  // under output_lock_
 
     std::atomic<int> status_{KIVRA_STATUS_OPENED};
     std::unique_ptr<FrameSetPair> pair_;

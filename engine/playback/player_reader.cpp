@@ -8,6 +8,7 @@
 #include "format/gop_header.h"
 #include "kivra/kivra.h"
 #include "playback/player.h"
+#include "playback/reader_state.h"
 
 namespace kivra {
 
@@ -78,11 +79,7 @@ void Player::record(const fleet::format::WalkBuffer& buffer, uint32_t time, int6
 }
 
 void Player::reader_loop() {
-    std::vector<uint8_t> bytes(fleet::format::kWalkBufferSize);
-    fleet::format::WalkBuffer buffer{bytes.data(), bytes.size(), 0};
-    DecoderBank bank;
-    fleet::format::FrameSetStorage set;
-    ChannelSizes sizes;
+    ReaderState state;
     std::chrono::milliseconds backoff{0};
     for (;;) {
         if (!reader_wake_.wait() || !reader_run_) return;
@@ -94,35 +91,41 @@ void Player::reader_loop() {
         std::lock_guard<std::mutex> busy(reader_busy_);
         // The output may have stopped while this thread waited for the busy lock.
         if (!reader_run_ || !reader_wake_.is_set() || !pair_) continue;
-
-        bool report = false;
-        int64_t gop_start = 0;
-        int result = read_for_reader(buffer, report, gop_start);
-        if (report) events_.play_event(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_SOURCE);
-        if (result == fleet::format::kWalkRead) {
-            if (bank.parse(buffer.data, buffer.length, set.get(), &sizes) != 0) {
-                events_.play_event(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_PARSE);
-                continue;
-            }
-            if (!pair_->put(set.get(), sizes)) {
-                // No free slot after all: give the GOP back to the source for later.
-                std::lock_guard<std::mutex> guard(engine_lock_);
-                source_->previous(buffer);
-                reader_wake_.reset();
-                continue;
-            }
-            if (pair_->ready_count() == 2) reader_wake_.reset();
-            record(buffer, set->gop_time, gop_start);
-        } else if (result == fleet::format::kWalkEnd) {
-            pair_->mark(KIVRA_FRAMESET_END_OF_DATA);
-            reader_wake_.reset();
-        } else if (result == fleet::format::kWalkReadError) {
-            std::lock_guard<std::mutex> guard(engine_lock_);
-            backoff = recovery_.backoff();  // then on past the damaged block
-        } else {
-            reader_wake_.reset();
-        }
+        backoff = live_ != nullptr ? read_live_round(state) : read_stored_round(state);
     }
+}
+
+// One GOP from the stored source into the pair; returns how long to wait before the next read.
+std::chrono::milliseconds Player::read_stored_round(ReaderState& r) {
+    fleet::format::WalkBuffer& buffer = r.buffer;
+    bool report = false;
+    int64_t gop_start = 0;
+    int result = read_for_reader(buffer, report, gop_start);
+    if (report) events_.play_event(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_SOURCE);
+    if (result == fleet::format::kWalkRead) {
+        if (r.bank.parse(buffer.data, buffer.length, r.set.get(), &r.sizes) != 0) {
+            events_.play_event(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_PARSE);
+            return {};
+        }
+        if (!pair_->put(r.set.get(), r.sizes)) {
+            // No free slot after all: give the GOP back to the source for later.
+            std::lock_guard<std::mutex> guard(engine_lock_);
+            source_->previous(buffer);
+            reader_wake_.reset();
+            return {};
+        }
+        if (pair_->ready_count() == 2) reader_wake_.reset();
+        record(buffer, r.set->gop_time, gop_start);
+    } else if (result == fleet::format::kWalkEnd) {
+        pair_->mark(KIVRA_FRAMESET_END_OF_DATA);
+        reader_wake_.reset();
+    } else if (result == fleet::format::kWalkReadError) {
+        std::lock_guard<std::mutex> guard(engine_lock_);
+        return recovery_.backoff();  // then on past the damaged block
+    } else {
+        reader_wake_.reset();
+    }
+    return {};
 }
 
 }  // namespace kivra

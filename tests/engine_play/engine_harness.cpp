@@ -3,7 +3,9 @@
 #include <cstring>
 #include <thread>
 
+#include "api/engine.h"
 #include "report/png_writer.h"
+#include "report/telemetry_json.h"
 
 namespace fleet::test {
 namespace {
@@ -25,10 +27,16 @@ void present_cb(void*, const KivraCanvas* c) {
 void play_cb(int32_t code, int32_t value) {
     harness->on_play(code, value);
 }
-void frame_cb(uint32_t time, const char*, const void*, const int32_t*, float speed, int32_t,
-              const uint8_t*, int32_t, const void*, int32_t, int32_t, int32_t, int32_t, int32_t,
-              int32_t) {
-    harness->on_frame(time, speed);
+void frame_cb(uint32_t time, const char* id, const void* position, const int32_t* g, float speed,
+              int32_t temperature, const uint8_t* flags, int32_t tyres_per_group, const void* tyres,
+              int32_t s1, int32_t s2, int32_t s3, int32_t s4, int32_t s5, int32_t s6) {
+    const int32_t summary[6] = {s1, s2, s3, s4, s5, s6};
+    nlohmann::ordered_json telemetry = fleet::to_json(fleet::telemetry_of_frame_info(
+        time, id, position, g, speed, temperature, flags, tyres_per_group, tyres, summary));
+    for (const char* key : {"gop", "frame", "channels"}) telemetry.erase(key);
+    // Called on the output's completion thread, while the output plays in this format.
+    const kivra::AudioFormat output = kivra::Engine::instance().audio().format();
+    harness->on_frame({0, time, speed, std::move(telemetry), 0, output.rate, output.bits});
 }
 void error_cb(int32_t code, int32_t system_error, int32_t) {
     harness->on_error(code, system_error);
@@ -141,6 +149,13 @@ void EngineHarness::on_present(const KivraCanvas* c) {
                     c->pixels + static_cast<size_t>(y) * static_cast<size_t>(c->stride),
                     static_cast<size_t>(c->width) * 4);
     }
+    canvas_hash_ = canvas_hash(canvas_.data(), canvas_.size());
+    ++presents_;
+}
+
+size_t EngineHarness::presents() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return presents_;
 }
 
 void EngineHarness::on_play(int code, int value) {
@@ -150,10 +165,17 @@ void EngineHarness::on_play(int code, int value) {
     changed_.notify_all();
 }
 
-void EngineHarness::on_frame(uint32_t time, float speed) {
+void EngineHarness::on_frame(FrameEvent frame) {
     std::lock_guard<std::mutex> guard(lock_);
-    double at = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    frames_.push_back({at, time, speed});
+    frame.at = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    frame.canvas = canvas_hash_;
+    frames_.push_back(std::move(frame));
+}
+
+uint64_t canvas_hash(const uint8_t* data, size_t length) {
+    uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    for (size_t i = 0; i < length; ++i) hash = (hash ^ data[i]) * 1099511628211ull;
+    return hash;
 }
 
 void EngineHarness::on_error(int code, int system_error) {

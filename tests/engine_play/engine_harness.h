@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "kivra/kivra.h"
 
 namespace fleet::test {
@@ -24,7 +26,15 @@ struct FrameEvent {
     double at = 0;  // seconds since the harness started
     uint32_t time = 0;
     float speed = 0;
+    // Everything FrameInfoProc was given, in the schema of the recordings' truth (without
+    // gop, frame and channels).
+    nlohmann::ordered_json telemetry;
+    uint64_t canvas = 0;  // hash of the canvas presented last, the one showing this frame
+    int output_rate = 0, output_bits = 0;  // the audio output's format meanwhile
 };
+
+// A 64-bit hash of packed canvas rows: equal canvases, equal hashes.
+uint64_t canvas_hash(const uint8_t* data, size_t length);
 
 class EngineHarness {
   public:
@@ -50,11 +60,13 @@ class EngineHarness {
     bool save_canvas(const std::string& path);
     // The colour (B, G, R) at a canvas point.
     std::array<int, 3> pixel(int x, int y);
+    // Canvases handed over so far (repaints included).
+    size_t presents();
 
     // Callback entry points (the engine takes plain C functions).
     void on_present(const KivraCanvas* canvas);
     void on_play(int code, int value);
-    void on_frame(uint32_t time, float speed);
+    void on_frame(FrameEvent frame);
     void on_error(int code, int system_error);
 
     int width() const { return width_; }
@@ -67,6 +79,8 @@ class EngineHarness {
     int width_, height_;
     std::vector<uint8_t> canvas_;
     int canvas_width_ = 0, canvas_height_ = 0;
+    uint64_t canvas_hash_ = 0;
+    size_t presents_ = 0;
     std::vector<PlayEvent> play_;
     std::vector<FrameEvent> frames_;
     std::vector<int> errors_;

@@ -36,7 +36,7 @@ void EventLog::record(Event event) {
     std::function<void(const Event&)> hook;
     {
         std::lock_guard lock(mutex_);
-        events_.push_back(event);
+        if (event.event != 0 || keep_messages_) events_.push_back(event);
         hook = hook_;
     }
     changed_.notify_all();
@@ -47,6 +47,12 @@ void EventLog::reset() {
     std::lock_guard lock(mutex_);
     events_.clear();
     hook_ = nullptr;
+    keep_messages_ = true;
+}
+
+void EventLog::keep_messages(bool keep) {
+    std::lock_guard lock(mutex_);
+    keep_messages_ = keep;
 }
 
 void EventLog::set_hook(std::function<void(const Event&)> hook) {
@@ -83,12 +89,23 @@ size_t EventLog::count(int link, int event) const {
     return seen;
 }
 
+size_t EventLog::total(int event) const {
+    std::lock_guard lock(mutex_);
+    return count_of(events_, event);
+}
+
 int EventLog::accepted_link() const {
     std::lock_guard lock(mutex_);
     for (const auto& e : events_) {
         if (e.event == 2) return e.link;
     }
     return -1;
+}
+
+size_t count_of(const std::vector<Event>& events, int event) {
+    size_t seen = 0;
+    for (const auto& e : events) seen += e.event == event;
+    return seen;
 }
 
 std::vector<uint8_t> message(uint8_t command, size_t payload_size, uint8_t fill) {

@@ -28,15 +28,19 @@ class EventLog {
     static int32_t proc(int32_t side, int32_t link, const void* data, int32_t length,
                         int32_t event);
 
-    // Forgets the events and the hook.
+    // Forgets the events and the hook; messages are kept again.
     void reset();
+    // Whether message events are kept (the hook sees them either way).
+    void keep_messages(bool keep);
     // Runs inside every callback, after the event is recorded.
     void set_hook(std::function<void(const Event&)> hook);
-    // Waits (at most 20 s, so a broken library fails instead of hanging) until done holds.
+    // Waits (at most 20 s, so a broken library fails instead of hanging) until done holds;
+    // done runs under the log's lock, so it looks at the events it is given, not at the log.
     bool wait_until(const std::function<bool(const std::vector<Event>&)>& done);
     bool wait_for_count(int link, int event, size_t count);
     std::vector<Event> of(int link) const;
     size_t count(int link, int event) const;
+    size_t total(int event) const;
     // The link of the first event 2 (accepted), or -1.
     int accepted_link() const;
 
@@ -47,7 +51,10 @@ class EventLog {
     std::condition_variable changed_;
     std::vector<Event> events_;
     std::function<void(const Event&)> hook_;
+    bool keep_messages_ = true;
 };
+
+size_t count_of(const std::vector<Event>& events, int event);
 
 // A whole message: header with command and payload_size bytes of fill.
 std::vector<uint8_t> message(uint8_t command, size_t payload_size, uint8_t fill = 0x5A);

@@ -172,6 +172,16 @@ TEST_F(FennickReceive, SendingFromTheMessageCallbackEchoes) {
     EXPECT_EQ(read_bytes(peer_, run.size()), run);
 }
 
+TEST_F(FennickReceive, EitherFunctionPairServesAnAcceptedLink) {
+    const auto m = message(31, 4);
+    EXPECT_EQ(zSend_C(link_, m.data(), static_cast<int32_t>(m.size()), nullptr),
+              static_cast<int32_t>(m.size()));
+    EXPECT_EQ(read_bytes(peer_, m.size()), m);
+    zUninitTcp_C(link_);
+    EXPECT_TRUE(peer_closed(peer_));
+    EXPECT_EQ(log().count(link_, FENNICK_CLOSED), 0u);
+}
+
 TEST_F(FennickReceive, ClosingTheListenerKeepsItsAcceptedLinks) {
     zUninitTcp_S(listener_);
     listener_ = -1;

@@ -178,5 +178,23 @@ TEST(FrameReader, WriteAreaCoversTheRestOfAKnownMessage) {
     EXPECT_GE(reader.write_area().size(), m.size() - 12);
 }
 
+TEST(FrameReader, BigBufferIsKeptForABigStreamAndGivenBackAfterSmallOnes) {
+    FrameReader reader(1u << 20);
+    const auto big = message(49, 1u << 20);
+    for (int i = 0; i < 3; ++i) {
+        reader.feed(big);
+        ASSERT_EQ(reader.next().status, FrameReader::Status::kMessage);
+        reader.write_area();
+    }
+    EXPECT_GE(reader.capacity(), big.size());
+    const auto small = message(31, 4);
+    for (int i = 0; i <= FrameReader::kSmallReadsBeforeShrink; ++i) {
+        reader.feed(small);
+        ASSERT_EQ(reader.next().status, FrameReader::Status::kMessage);
+    }
+    reader.write_area();
+    EXPECT_LE(reader.capacity(), FrameReader::kReadChunk);
+}
+
 }  // namespace
 }  // namespace fleet::fennick

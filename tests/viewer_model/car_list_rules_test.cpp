@@ -100,6 +100,16 @@ TEST(CarListRules, EntryTextsFollowStateNatAndEvent) {
     }
 }
 
+// A recorder added by hand on another port shows where it is reached.
+TEST(VehicleLines, APortOtherThanTheDefaultIsShown) {
+    VehicleRecord r;
+    r.ipv4 = {10, 0, 0, 9};
+    r.port = 2300;
+    EXPECT_EQ(vehicle_lines(r).address, "10.0.0.9:2300");
+    r.capability = 0x01;
+    EXPECT_EQ(vehicle_lines(r).address, "10.0.0.9:2300(N)");
+}
+
 TEST(CarListRules, MenuItemsAreDisabledByStateLinksAndRunMode) {
     struct Case {
         int state;

@@ -58,10 +58,11 @@ void KivraInfo(char* version, char* time, char* date) {
     std::strcpy(date, "Jan  1 2000");
 }
 uint8_t zInit(const KivraVideoTarget* target, PlayEventProc play, FrameInfoProc, DiskEventProc,
-              LinkEventProc, ExtractDataProc, ErrorProc error) {
+              LinkEventProc link, ExtractDataProc, ErrorProc error) {
     note(__func__);
     g_engine.init_target = target;
     g_engine.init_play = play;
+    g_engine.init_link = link;
     g_engine.init_error = error;
     return g_engine.init_result ? 1 : 0;
 }
@@ -86,6 +87,41 @@ uint8_t zPlayMSG(int32_t command, intptr_t first, int32_t second, int32_t third,
                     sizeof g_engine.snapshot_rect);
         g_engine.snapshot_path = text_or_null(text);
     }
+    return 1;
+}
+std::array<uint8_t, 6> address_of(const void* address6) {
+    std::array<uint8_t, 6> address{};
+    std::memcpy(address.data(), address6, address.size());
+    return address;
+}
+std::string name_of(const void* name32) {
+    const auto* text = static_cast<const char*>(name32);
+    return std::string(text, strnlen(text, 32));
+}
+uint8_t zOpenEx(LiveParams params, int32_t connect_mode, int32_t fallback, const void* address6,
+                const void* name32, KivraConnector connector) {
+    note(__func__);
+    g_engine.open_ex_calls.push_back(
+        {params, connect_mode, fallback, address_of(address6), name_of(name32), connector});
+    return g_engine.open_ex_result ? 1 : 0;
+}
+uint8_t zOpenRx(const void* address6, const void* name32, const char* recorder_address,
+                int32_t use_connector, int32_t mode_byte, KivraConnector connector) {
+    note(__func__);
+    g_engine.open_rx_calls.push_back({address_of(address6), name_of(name32),
+                                      text_or_null(recorder_address), use_connector, mode_byte,
+                                      connector});
+    return g_engine.open_rx_result ? 1 : 0;
+}
+uint8_t zDownload(int32_t first_unit, int32_t last_unit, const char* dvr, const char* inx) {
+    note(__func__);
+    g_engine.download_calls.push_back(
+        {first_unit, last_unit, text_or_null(dvr), text_or_null(inx)});
+    return g_engine.download_result ? 1 : 0;
+}
+int32_t zStopDownload() {
+    note(__func__);
+    ++g_engine.stop_download_calls;
     return 1;
 }
 int32_t zTellCarId(char* out) {
@@ -202,6 +238,10 @@ EngineApi make_fake_engine_api() {
     api.zOpen = zOpen;
     api.zTellOpenedType = zTellOpenedType;
     api.zPlayMSG = zPlayMSG;
+    api.zOpenEx = zOpenEx;
+    api.zOpenRx = zOpenRx;
+    api.zDownload = zDownload;
+    api.zStopDownload = zStopDownload;
     api.zTellCarId = zTellCarId;
     api.zSetRecord = zSetRecord;
     api.zTellScreenNum = zTellScreenNum;

@@ -28,6 +28,32 @@ struct OpenCall {
     bool operator==(const OpenCall&) const = default;
 };
 
+struct OpenExCall {
+    LiveParams params;
+    int32_t connect_mode;
+    int32_t fallback_to_nat;
+    std::array<uint8_t, 6> address;
+    std::string name;  // up to the first zero of the 32-byte block
+    KivraConnector connector;
+};
+
+struct OpenRxCall {
+    std::array<uint8_t, 6> address;
+    std::string name;
+    std::string recorder_address;
+    int32_t use_connector;
+    int32_t mode_byte;
+    KivraConnector connector;
+};
+
+struct DownloadCall {
+    int32_t first_unit;
+    int32_t last_unit;
+    std::string dvr;
+    std::string inx;
+    bool operator==(const DownloadCall&) const = default;
+};
+
 struct FakeUnit {
     uint32_t time;
     int64_t offset;
@@ -59,12 +85,16 @@ struct FakeEngine {
     int32_t car_id_result = 0;
     std::string car_id = "BUS-0042";
     bool record_result = true;  // zSetRecord with on != 0
+    bool open_ex_result = true;
+    bool open_rx_result = true;
+    bool download_result = true;
 
     // Calls, in order; `calls` names every call but those of the scripted queries, so tests can
     // check sequences across kinds.
     std::vector<std::string> calls;
     const KivraVideoTarget* init_target = nullptr;
     PlayEventProc init_play = nullptr;
+    LinkEventProc init_link = nullptr;
     ErrorProc init_error = nullptr;
     std::vector<PlayCall> play_calls;
     std::vector<OpenCall> open_calls;
@@ -76,6 +106,10 @@ struct FakeEngine {
     // What the last snapshot command (9) asked for: its rectangle and path.
     std::array<int32_t, 4> snapshot_rect{};
     std::string snapshot_path;
+    std::vector<OpenExCall> open_ex_calls;
+    std::vector<OpenRxCall> open_rx_calls;
+    std::vector<DownloadCall> download_calls;
+    int stop_download_calls = 0;
     int open_voice_calls = 0;
     int close_voice_calls = 0;
 };

@@ -39,6 +39,9 @@ class RecordingView : public SessionView {
     void telemetry_reset(bool full) override { resets.push_back(full); }
     void telemetry_step() override { ++telemetry_steps; }
     void clear_picture() override { ++pictures_cleared; }
+    void mark_vehicle(const SelectedVehicle& vehicle, bool on, int connection_type) override {
+        vehicle_marks.push_back({vehicle, on, connection_type});
+    }
 
     // Runs the delayed actions as their timers would, oldest first.
     void run_delayed() {
@@ -66,6 +69,13 @@ class RecordingView : public SessionView {
     std::vector<bool> resets;
     int pictures_cleared = 0;
     int telemetry_steps = 0;
+    struct VehicleMark {
+        SelectedVehicle vehicle;
+        bool on;
+        int connection_type;
+        bool operator==(const VehicleMark&) const = default;
+    };
+    std::vector<VehicleMark> vehicle_marks;
 };
 
 }  // namespace velmora::test

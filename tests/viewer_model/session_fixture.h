@@ -62,6 +62,9 @@ class SessionTest : public ::testing::Test {
         engine().open_calls.clear();
         engine().full_screen_calls.clear();
         engine().division_calls.clear();
+        engine().open_ex_calls.clear();
+        engine().open_rx_calls.clear();
+        engine().download_calls.clear();
     }
 
     std::vector<int32_t> commands() const {

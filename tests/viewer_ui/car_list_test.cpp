@@ -241,9 +241,33 @@ TEST_F(ShownList, RightClickBelowTheLastVehicleSelectsItAndOpensItsMenu) {
     EXPECT_EQ(list_.selected_index(), 1);
 }
 
-TEST_F(ShownList, RightClickWithNoVehicleOpensNoMenu) {
-    EXPECT_FALSE(right_click(list_, QPoint(20, 20), no_choice));
+TEST_F(ShownList, RightClickWithNoVehicleOffersOnlyAddingARecorder) {
+    int requests = 0;
+    QObject::connect(&list_, &CarListBox::add_recorder_requested, [&] { ++requests; });
+    QStringList shown;
+    EXPECT_TRUE(right_click(list_, QPoint(20, 20), [&](QMenu& menu) {
+        for (const QAction* action : menu.actions()) shown << action->text();
+        menu.setActiveAction(menu.actions().at(0));
+        QTest::keyClick(&menu, Qt::Key_Return);
+    }));
+    EXPECT_EQ(shown, QStringList{"Add recorder..."});
+    EXPECT_EQ(requests, 1);
     EXPECT_EQ(list_.selected_index(), -1);
+}
+
+TEST_F(ShownList, AVehiclesMenuOffersAddingARecorderLast) {
+    list_.add(vehicle(u"ONE", kAddrA, 1));
+    int requests = 0;
+    QObject::connect(&list_, &CarListBox::add_recorder_requested, [&] { ++requests; });
+    std::vector<VehicleCommand> chosen;
+    QObject::connect(&list_, &CarListBox::command_chosen,
+                     [&](VehicleCommand command, VehicleRecord*) { chosen.push_back(command); });
+    EXPECT_TRUE(right_click(list_, QPoint(20, 20), [](QMenu& menu) {
+        menu.setActiveAction(menu.actions().back());
+        QTest::keyClick(&menu, Qt::Key_Return);
+    }));
+    EXPECT_EQ(requests, 1);
+    EXPECT_TRUE(chosen.empty());
 }
 
 TEST_F(ShownList, TheChosenMenuCommandIsReportedWithTheRecord) {
@@ -278,7 +302,7 @@ TEST(CarListBox, AnEmptyLanguageTextStaysEmptyInTheMenu) {
         for (const QAction* action : menu.actions()) shown.push_back(action->text().toStdString());
     }));
     EXPECT_EQ(shown, (std::vector<std::string>{"", "Net Recorded Play", "Uploaded File",
-                                               "Delete from List"}));
+                                               "Delete from List", "", "Add recorder..."}));
 }
 
 TEST(CarListBox, SelectionIndexFollowsInsertionsAbove) {

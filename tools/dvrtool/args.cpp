@@ -77,4 +77,24 @@ fleet::Result<int> parse_channel_number(std::string_view text) {
     return channel;
 }
 
+fleet::Result<std::vector<int>> parse_channel_list(std::string_view text, int highest,
+                                                   std::string_view above_highest) {
+    std::vector<int> channels;
+    for (size_t at = 0; at <= text.size();) {
+        const size_t comma = std::min(text.find(',', at), text.size());
+        auto channel = parse_channel_number(text.substr(at, comma - at));
+        if (!channel) return channel.error();
+        if (*channel > highest) {
+            return usage_error("channels above " + std::to_string(highest) + " " +
+                               std::string(above_highest));
+        }
+        if (std::find(channels.begin(), channels.end(), *channel) != channels.end()) {
+            return usage_error("channel " + std::to_string(*channel) + " is given twice");
+        }
+        channels.push_back(*channel);
+        at = comma + 1;
+    }
+    return channels;
+}
+
 }  // namespace dvrtool

@@ -11,19 +11,14 @@
 #include "dvrtool/commands.h"
 #include "format/byte_source.h"
 #include "format/index_format.h"
+#include "index_rows.h"
 #include "messages.h"
 #include "recording.h"
-#include "time_text.h"
 
 namespace dvrtool {
 namespace {
 
 namespace ff = fleet::format;
-
-struct NumberedUnit {
-    uint32_t number = 0;
-    ff::IndexUnit unit;
-};
 
 // An index as listed: its header, and on a ring the oldest unit the header's first is
 // replaced by (the stored one may name units written over since).
@@ -51,19 +46,11 @@ uint32_t read_units(const UnitReader& read, const ff::IndexHeader& header,
 
 void print_json(const IndexListing& listing) {
     const ff::IndexHeader& h = listing.header;
-    nlohmann::ordered_json list = nlohmann::ordered_json::array();
-    for (const auto& u : listing.units) {
-        list.push_back({{"number", u.number},
-                        {"time", u.unit.time},
-                        {"time_text", time_text(u.unit.time)},
-                        {"tag", u.unit.tag},
-                        {"offset", u.unit.offset}});
-    }
     nlohmann::ordered_json j{{"magic", h.magic}, {"first", listing.oldest.value_or(h.first)}};
     if (listing.oldest) j["stored_first"] = h.first;
     j["last"] = h.last;
     j["wrapped"] = h.wrapped;
-    j["units"] = list;
+    j["units"] = index_rows_json(listing.units);
     std::printf("%s\n", j.dump(2).c_str());
 }
 
@@ -76,11 +63,7 @@ void print_text(const IndexListing& listing) {
         std::printf("first    %u\n", h.first);
     }
     std::printf("last     %u\nwrapped  %u\n\n", h.last, h.wrapped);
-    std::printf("%7s  %-19s  %-10s  %s\n", "unit", "time", "tag", "offset");
-    for (const auto& u : listing.units) {
-        std::printf("%7u  %s  %s  %lld\n", u.number, time_text(u.unit.time).c_str(),
-                    hex32(u.unit.tag).c_str(), static_cast<long long>(u.unit.offset));
-    }
+    print_index_rows(listing.units, "unit");
 }
 
 // Prints what was read, then fails if a unit was missing: the listing up to it is still news.

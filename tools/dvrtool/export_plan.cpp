@@ -1,6 +1,5 @@
 #include "export_plan.h"
 
-#include <algorithm>
 #include <string_view>
 
 #include "export_host/export_request.h"
@@ -31,37 +30,6 @@ fleet::Result<ExportKind> parse_kind(const CommandLine& line) {
     return *kind;
 }
 
-// "1,3,4": channel numbers from 1 to the export's eight, each once.
-fleet::Result<std::vector<int>> parse_channels(std::string_view text) {
-    std::vector<int> channels;
-    for (size_t at = 0; at <= text.size();) {
-        const size_t comma = std::min(text.find(',', at), text.size());
-        auto channel = parse_channel_number(text.substr(at, comma - at));
-        if (!channel) return channel.error();
-        if (*channel > eh::kChannels) {
-            return usage_error("channels above " + std::to_string(eh::kChannels) +
-                               " cannot be exported");
-        }
-        if (std::find(channels.begin(), channels.end(), *channel) != channels.end()) {
-            return usage_error("channel " + std::to_string(*channel) + " is given twice");
-        }
-        channels.push_back(*channel);
-        at = comma + 1;
-    }
-    return channels;
-}
-
-fleet::Result<uint32_t> parse_time_option(const CommandLine& line, std::string_view name) {
-    const auto value = line.value(name);
-    if (!value) return usage_error("missing " + std::string(name) + " \"YYYY-MM-DD HH:MM:SS\"");
-    const auto seconds = parse_time_text(*value);
-    if (!seconds) {
-        return usage_error(std::string(name) +
-                           " takes a UTC time as \"YYYY-MM-DD HH:MM:SS\", not '" + *value + "'");
-    }
-    return *seconds;
-}
-
 }  // namespace
 
 bool per_channel(ExportKind kind) {
@@ -75,7 +43,7 @@ fleet::Result<ExportPlan> parse_plan(const CommandLine& line) {
     plan.kind = *kind;
     if (auto text = line.value("--channels")) {
         if (!per_channel(plan.kind)) return usage_error("--channels goes with --avi or --mp4");
-        auto channels = parse_channels(*text);
+        auto channels = parse_channel_list(*text, eh::kChannels, "cannot be exported");
         if (!channels) return channels.error();
         plan.channels = std::move(*channels);
     }

@@ -1,4 +1,5 @@
 // dvrtool: inspects `.dvr` + `.inx` recordings of the fleet's mobile video recorders.
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <exception>
@@ -18,6 +19,11 @@ constexpr Option kJson{"--json"};
 constexpr Option kIndex{"--index", true};
 constexpr Option kDisk{"--disk", true};
 constexpr Option kCard{"--card", true};
+constexpr Option kRemote{"--remote", true};
+
+Outcome run_index_anywhere(const CommandLine& line) {
+    return line.value("--remote") ? run_remote_index(line) : run_index(line);
+}
 
 struct Command {
     std::string_view name;
@@ -42,11 +48,14 @@ const std::vector<Command>& commands() {
          {kJson, kIndex, kDisk, kCard, {"--backward"}},
          run_gops},
         {"index",
-         "FILE.inx [--json] | (--disk IMG | --card IMG) [--event | --quick] [--json]",
+         "FILE.inx [--json] | (--disk IMG | --card IMG) [--event | --quick] [--json]\n"
+         "       | --remote HOST[:PORT] [--json]",
          "Lists the time index: its header and every unit from first to last. On a disk or\n"
-         "card, --event lists the event index and --quick the quick index instead.",
-         {kJson, kDisk, kCard, {"--event"}, {"--quick"}},
-         run_index},
+         "card, --event lists the event index and --quick the quick index instead. --remote\n"
+         "fetches a recorder's time index over the network through the engine and lists its\n"
+         "rows in the recorder's order, numbered from 1 (oldest first).",
+         {kJson, kDisk, kCard, kRemote, {"--event"}, {"--quick"}},
+         run_index_anywhere},
         {"find",
          "FILE.dvr --view time|event|quick [--speed-over X] [--g-over X]\n"
          "       [--temperature-over X] [--tyre-temperature-over X] [--pressure-over X]\n"
@@ -110,6 +119,18 @@ const std::vector<Command>& commands() {
           {"--pair"},
           {"-o", true}},
          run_export},
+        {"download",
+         "--remote HOST[:PORT] --from \"YYYY-MM-DD HH:MM:SS\" --to \"YYYY-MM-DD HH:MM:SS\"\n"
+         "       -o BASE",
+         "Downloads a span of a recorder's recording over the network through the engine into\n"
+         "BASE.dvr and BASE.inx, as the viewer does: the span runs from the first row of the\n"
+         "recorder's time index at or after --from to the last row at or before --to. Prints\n"
+         "the two files when done. Existing files are never overwritten; a download that fails\n"
+         "leaves no file. A progress bar shows on a terminal. Ctrl-C stops the download and\n"
+         "keeps a pair that opens with what came so far (exit 130).",
+         {kRemote, {"--from", true}, {"--to", true}, {"-o", true}},
+         run_download,
+         0},
         {"bench",
          "decode FILE.dvr [--index PATH]",
          "Times the engine's decoding of every GOP against FFmpeg's decoder alone.",
@@ -118,14 +139,23 @@ const std::vector<Command>& commands() {
          2},
         {"play",
          "FILE.dvr --headless [--for SECONDS] [--do T:COMMAND[:ARG]]... "
-         "[--screenshot T:PATH.png]... [--events] [--size WxH] [--index PATH]",
+         "[--screenshot T:PATH.png]... [--events] [--size WxH] [--index PATH]\n"
+         "       | --live HOST[:PORT] [--channels N,N,...] --headless [--for SECONDS]\n"
+         "         [--screenshot T:PATH.png]... [--events] [--size WxH]",
          "Plays through the engine without a window. COMMAND: pause play step stepback ff:N\n"
          "fb:N seek:OFFSET stop close full:N div:N voice:on|off volume:N snapshot:PATH.jpg.\n"
          "--events prints every callback as a JSON line; --for ends after SECONDS, else\n"
-         "the end of the data ends it. Offsets on a disk or card are logical.",
+         "the end of the data ends it. Offsets on a disk or card are logical.\n"
+         "--live plays a recorder's live video over the network: the channels listed (all of\n"
+         "four, or of eight when one above 4 is listed), at 30 frames/s, CIF, with sound; play\n"
+         "begins once the engine's prebuffering is full. Times count from the link's opening;\n"
+         "without --for, Ctrl-C ends it. A link that fails or breaks, or a refusal of the\n"
+         "recorder, ends it with exit 1.",
          {kIndex,
           kDisk,
           kCard,
+          {"--live", true},
+          {"--channels", true},
           {"--headless"},
           {"--events"},
           {"--for", true},
@@ -148,6 +178,8 @@ void print_usage() {
         "--disk IMG or --card IMG reads a recorder's hard disk or SD card (a device or an\n"
         "image of one) instead of FILE; offsets shown for them are logical, counted from the\n"
         "oldest recorded byte.\n"
+        "--remote HOST[:PORT] (index, download) and --live HOST[:PORT] (play) reach a\n"
+        "recorder over the network, directly, on port 2200 unless PORT is given.\n"
         "Channels are numbered from 1. Times are UTC.\n"
         "Run 'dvrtool COMMAND --help' for a command's options.\n");
 }
@@ -155,7 +187,9 @@ void print_usage() {
 void print_command_usage(const Command& c) {
     std::printf("usage: dvrtool %s %s\n%s\n", std::string(c.name).c_str(),
                 std::string(c.synopsis).c_str(), std::string(c.description).c_str());
-    if (c.name != "index") {
+    const bool reads_media = std::any_of(c.options.begin(), c.options.end(),
+                                         [](const Option& o) { return o.name == "--disk"; });
+    if (c.name != "index" && reads_media) {
         std::printf("--disk IMG or --card IMG reads a recorder's disk or card instead of FILE.\n");
     }
 }
@@ -182,10 +216,24 @@ fleet::Status check_medium_options(const CommandLine& line) {
     return {};
 }
 
+// A recorder on the network takes the place of the FILE operand and of a disk or card.
+Outcome run_networked(const Command& command, const CommandLine& line) {
+    if (names_medium(line) || line.value("--index")) {
+        return usage_error("a recorder on the network goes without --disk, --card or --index");
+    }
+    if (!line.operands.empty()) {
+        return usage_error("unexpected argument '" + line.operands[0] + "'");
+    }
+    return command.run(line);
+}
+
 Outcome run_parsed(const Command& command, const CommandLine& line) {
     if (line.help) {
         print_command_usage(command);
         return kExitDone;
+    }
+    if (command.operands == 0 || line.value("--remote") || line.value("--live")) {
+        return run_networked(command, line);
     }
     const bool medium = names_medium(line);
     if (auto checked = check_medium_options(line); !checked) return checked.error();

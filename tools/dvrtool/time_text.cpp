@@ -54,4 +54,15 @@ std::optional<uint32_t> parse_time_text(std::string_view text) {
     return static_cast<uint32_t>(seconds);
 }
 
+fleet::Result<uint32_t> parse_time_option(const CommandLine& line, std::string_view name) {
+    const auto value = line.value(name);
+    if (!value) return usage_error("missing " + std::string(name) + " \"YYYY-MM-DD HH:MM:SS\"");
+    const auto seconds = parse_time_text(*value);
+    if (!seconds) {
+        return usage_error(std::string(name) +
+                           " takes a UTC time as \"YYYY-MM-DD HH:MM:SS\", not '" + *value + "'");
+    }
+    return *seconds;
+}
+
 }  // namespace dvrtool

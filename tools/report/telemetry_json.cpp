@@ -75,4 +75,34 @@ FrameTelemetry telemetry_of_frame(const FrameSet& set, int64_t gop, int frame) {
     return t;
 }
 
+FrameTelemetry telemetry_of_frame_info(uint32_t time, const char* id, const void* position,
+                                       const int32_t* g, float speed, int32_t temperature,
+                                       const uint8_t* flags, int32_t tyres_per_group,
+                                       const void* tyres, const int32_t* summary) {
+    FrameTelemetry t;
+    t.time = time;
+    if (id != nullptr) t.car_id = std::string(id, strnlen(id, 16));
+    if (position != nullptr) {
+        t.position = std::string(static_cast<const char*>(position), KIVRA_POSITION_SIZE);
+    }
+    if (g != nullptr) t.gsensor = std::array<int, 3>{g[0], g[1], g[2]};
+    if (speed >= 0) t.speed = round_tenths(speed);
+    if (temperature != KIVRA_NO_TEMPERATURE) t.temperature = temperature;
+    if (flags != nullptr) {
+        std::array<int, 12> f{};
+        for (size_t i = 0; i < f.size(); ++i) f[i] = flags[i];
+        t.flags = f;
+    }
+    if (tyres_per_group >= 0 && tyres != nullptr) {
+        t.tyres_per_group = tyres_per_group;
+        const auto* records = static_cast<const TyreRecord*>(tyres);
+        for (int i = 0; i < tyres_per_group; ++i) {
+            const TyreRecord& r = records[i];
+            t.tyres.push_back({r.id, round_tenths(r.pressure), r.temperature, r.state});
+        }
+    }
+    for (size_t i = 0; i < 6; ++i) t.tyre_summary[i] = summary[i];
+    return t;
+}
+
 }  // namespace fleet

@@ -63,6 +63,25 @@ constexpr LanguageEntry kEntries[] = {
     {"IDC_BUTTON_CLEAR", "Reset"},
     {"IDC_BTN_DOWNLOAD", "Download"},
     {"IDC_BTN_LINK", "Link Again"},
+    {"IDC_NETPLAY_TITLE", "Network data parameters"},
+    {"IDC_NETPLAY_DVR", "Dvr ip:%s, channel num:%d"},
+    {"IDC_NETPLAY_CHANNEL", "ch%d:"},
+    {"IDC_NETPLAY_BUFFERING", "buffering on:"},
+    {"IDC_NETPLAY_LOG", "log:"},
+    {"IDC_NETPLAY_FLOWCTRL", "flowctrl on:"},
+    {"IDC_NETPLAY_NO_AUDIO", "no audio:"},
+    {"IDC_NETPLAY_AUDIO_DIV1", "audio div1:"},
+    {"IDC_NETPLAY_AUDIO_DIV2", "audio div2:"},
+    {"IDC_NETPLAY_AUDIO_DIV4", "audio div4:"},
+    {"IDC_NETPLAY_RESOLUTION", "Resolution:"},
+    {"IDC_NETPLAY_FRAMERATE", "Frame rate:"},
+    {"IDC_NETPLAY_NO_VIDEO", "No video"},
+    {"IDC_NETHIS_TITLE", "Recorded data"},
+    {"IDC_ADDREC_TITLE", "Add recorder"},
+    {"IDC_ADDREC_ADDRESS", "IP address"},
+    {"IDC_ADDREC_PORT", "Port"},
+    {"IDC_ADDREC_NAME", "Name"},
+    {"IDC_ADDREC_CHANNELS", "Channels"},
     {"IDC_BTN_UPLOAD", "Upload"},
     {"IDC_BTN_REFRESH", "Refresh"},
     {"IDC_STATIC_BINFILE", "Uploaded File"},
@@ -104,6 +123,7 @@ constexpr LanguageEntry kEntries[] = {
     {"ID_CARMENU_PLAY_RT", "Net Realtime Play"},
     {"ID_CARMENU_PLAY_HIS", "Net Recorded Play"},
     {"ID_CARMENU_DEL_CAR", "Delete from List"},
+    {"ID_CARMENU_ADD_RECORDER", "Add recorder..."},
     {"ID_PIC_SAVECURRENT", "Save Current Channel Picture"},
     {"ID_PIC_SAVEALL", "Save All Channel Picture"},
     {"ID_PIC_SAVESCREEN", "Save Full Screen Picture"},
@@ -310,13 +330,18 @@ constexpr LanguageEntry kEntries[] = {
     {"IDS_STRING447", "Pelisto logout, user:"},
     {"IDS_STRING_EXTRACT_DIR_LONG", "The target directory is too long!"},
     {"IDS_STRING_EXTRACT_RUNNING", "An extraction is running!"},
+    {"IDS_STRING_RECORDER_BAD_ADDRESS", "Please input the recorder's IPv4 address!"},
+    {"IDS_STRING_RECORDER_BAD_PORT", "The port must be a number from 1 to 65535!"},
+    {"IDS_STRING_RECORDER_NO_NAME", "Please input the recorder's name!"},
+    {"IDS_STRING_RECORDER_LONG_NAME", "The recorder's name is too long!"},
+    {"IDS_STRING_RECORDER_EXISTS", "This recorder is already in the list!"},
     {"IDS_STRING666", "Copyright (C) the VelmoraPlayer developers. All rights reserved."},
     // The one text no language file replaces, hence no key.
     {"", "Illegal user!"},
 };
 
 constexpr size_t kKeyedCount = std::size(kEntries) - 1;
-static_assert(std::size(kEntries) == 290);
+static_assert(std::size(kEntries) == 315);
 static_assert(kEntries[kKeyedCount].key.empty());
 
 constexpr std::string_view kLangDir = "config/lang/";

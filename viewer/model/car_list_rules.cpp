@@ -85,9 +85,11 @@ VehicleLines vehicle_lines(const VehicleRecord& record) {
     }
     char buffer[48];
     const auto& ip = record.ipv4;
-    std::snprintf(buffer, sizeof buffer, record.behind_nat() ? "%d.%d.%d.%d(N)" : "%d.%d.%d.%d",
-                  ip[0], ip[1], ip[2], ip[3]);
+    std::snprintf(buffer, sizeof buffer, "%d.%d.%d.%d", ip[0], ip[1], ip[2], ip[3]);
     lines.address = buffer;
+    // Recorders added by hand may listen on another port; the list shows where it is reached.
+    if (record.port != kDefaultRecorderPort) lines.address += ":" + std::to_string(record.port);
+    if (record.behind_nat()) lines.address += "(N)";
     if (record.state != vehicle_state::kOffline && record.last_event >= 0 &&
         record.last_event < static_cast<int>(kEventTags.size())) {
         std::snprintf(buffer, sizeof buffer, "(%d/%d)  ", record.open_links, kMaxOpenLinks);

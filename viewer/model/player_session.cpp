@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "model/connect_mode.h"
 #include "session_texts.h"
 
 namespace velmora {
@@ -25,7 +26,11 @@ bool file_exists(const std::string& path) {
 
 PlayerSession::PlayerSession(const EngineApi& engine, SessionView& view, const LanguageTable& texts,
                              const DeviceAccess& devices)
-    : engine_(engine), view_(view), texts_(texts), devices_(devices) {}
+    : engine_(engine),
+      view_(view),
+      texts_(texts),
+      devices_(devices),
+      connector_(&unbound_connector) {}
 
 PlayerState PlayerSession::state() const {
     return state_;
@@ -242,7 +247,10 @@ void PlayerSession::run_pending_action() {
             start_search(action == PendingAction::SearchCard);
             return;
         case PendingAction::StartRealtime:
-            // Realtime network play is not available in this build; nothing was prepared.
+            run_parked_realtime();
+            return;
+        case PendingAction::OpenRecordedData:
+            run_parked_recorded();
             return;
         case PendingAction::CloseWindow:
             view_.request_close_window();

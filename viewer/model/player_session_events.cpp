@@ -32,6 +32,7 @@ void PlayerSession::on_play_event(int code, int value) {
             return;
         case KIVRA_RESULT_PLAY_FAILED:
             log_text(kPlayFail);
+            mark_vehicle_after_play_ = false;
             return;
         case KIVRA_RESULT_PLAY_OK:
             on_play_done();
@@ -122,6 +123,7 @@ void PlayerSession::on_play_done() {
         seek_after_play_ = false;
         send_seek(seek_offset_);
     }
+    mark_played_vehicle();
 }
 
 void PlayerSession::on_fast_done(bool forward) {
@@ -157,9 +159,10 @@ void PlayerSession::on_stop_done() {
     }
 }
 
-void PlayerSession::on_closed(int /*value*/) {
-    // Closed network links (values 3 and 4) would also reset the vehicle list entry and the
-    // talkback button; neither exists in this build.
+// This build has no talkback component, so its button stays hidden and nothing stops it here.
+void PlayerSession::on_closed(int value) {
+    forget_network_vehicle(value);
+    mark_vehicle_after_play_ = false;
     connect_mode_ = kConnectModeAfterClose;
     realtime_stop_ = false;
     division_ = 0;
@@ -211,8 +214,8 @@ void PlayerSession::on_link_event(int link, int code, int value) {
         on_realtime_link_event(code, value);
 }
 
-// The recorded-data dialog that also receives these is not part of this build; only the
-// session's own share (log, close, pending open, messages) happens here.
+// The session's share of the recorded-data link's reports; the recorded-data dialog takes its
+// own (rows, status line, messages) from the window.
 void PlayerSession::on_remote_link_event(int code, int value) {
     switch (code) {
         case KIVRA_LINK_CONNECTED:
@@ -230,7 +233,11 @@ void PlayerSession::on_remote_link_event(int code, int value) {
             return;
         case KIVRA_LINK_DOWNLOAD_DONE:
             log_text(kDownloadCompleted);
-            close_source();
+            // The remote link is open without a state of its own: the session is idle then.
+            if (state_ == PlayerState::Idle)
+                play_msg(KIVRA_CMD_CLOSE);
+            else
+                close_source();
             pending_ = PendingAction::OpenDownload;
             return;
         case KIVRA_LINK_DOWNLOAD_REFUSED:

@@ -44,6 +44,10 @@ inline constexpr const char* kRecordedLinkOk = "IDS_STRING422";    // "recorded 
 inline constexpr const char* kRecordedLinkFail = "IDS_STRING423";  // "recorded net data link fail."
 inline constexpr const char* kDownloadStartFail =
     "IDS_STRING425";  // "start recorded net data download fail."
+inline constexpr const char* kRealtimeOpenFail =
+    "IDS_STRING411";  // "initialization of opening realtime net data fail."
+inline constexpr const char* kRealtimeOpenOk =
+    "IDS_STRING412";  // "initialization of opening realtime net data ok."
 inline constexpr const char* kDownloadCompleted =
     "IDS_STRING426";  // "recorded net data download completed."
 
@@ -69,6 +73,10 @@ inline constexpr const char* kCaptureFailMsg = "IDS_STRING262";  // "Capture pic
 inline constexpr const char* kPictureSavedTo = "IDS_STRING263";  // "Picture saved to"
 inline constexpr const char* kPlugSpeaker =
     "IDS_STRING296";  // "Please make sure speaker or headphone plugged!"
+inline constexpr const char* kRealtimeOpenFailMsg =
+    "IDS_STRING258";  // "realtime net data open fail!"
+inline constexpr const char* kMaxConnectionsMsg =
+    "IDS_STRING415";  // "Reach the maximum of connection!"
 inline constexpr const char* kDownloadFailMsg =
     "IDS_STRING317";  // "Download recorded data fail, unkown error!"
 inline constexpr const char* kSaveDownloaded = "IDS_STRING320";  // "Save downloaded files?"

@@ -1,5 +1,7 @@
 #include "model/utf16_text.h"
 
+#include "common/utf8.h"
+
 namespace velmora {
 
 namespace {
@@ -47,6 +49,31 @@ std::string utf8_from_utf16(std::u16string_view text) {
         } else {
             append_utf8(out, unit);
         }
+    }
+    return out;
+}
+
+std::u16string utf16_from_utf8(std::string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    while (!text.empty()) {
+        const std::size_t length = fleet::utf8_sequence_length(text);
+        if (length == 0) {
+            out.push_back(static_cast<char16_t>(kReplacement));
+            text.remove_prefix(1);
+            continue;
+        }
+        const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+        char32_t code = length == 1 ? byte(0) : byte(0) & (0xFF >> (length + 1));
+        for (std::size_t i = 1; i < length; ++i) code = (code << 6) | (byte(i) & 0x3F);
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(code));
+        }
+        text.remove_prefix(length);
     }
     return out;
 }

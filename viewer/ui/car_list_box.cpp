@@ -236,7 +236,8 @@ void CarListBox::contextMenuEvent(QContextMenuEvent* event) {
     if (row < 0) {
         setCurrentRow(-1);
         clearSelection();
-        return;  // no vehicle under the click: no menu
+        open_empty_menu(event->globalPos());  // no vehicle under the click: only adding one
+        return;
     }
     setCurrentRow(row);
     open_menu(row, event->globalPos());
@@ -268,10 +269,29 @@ void CarListBox::open_menu(int row, const QPoint& global_pos) {
         action->setEnabled(item.enabled);
         action->setData(static_cast<int>(item.command));
     }
+    menu.addSeparator();
+    const QAction* add = add_recorder_item(menu);
     const QAction* chosen = menu.exec(global_pos);
+    if (chosen != nullptr && chosen == add) {
+        emit add_recorder_requested();
+        return;
+    }
     // The record may have been removed while the menu was open; look it up again.
     if (chosen == nullptr || record_at(row) != record) return;
     emit command_chosen(static_cast<VehicleCommand>(chosen->data().toInt()), record);
+}
+
+void CarListBox::open_empty_menu(const QPoint& global_pos) {
+    QMenu menu(this);
+    const QAction* add = add_recorder_item(menu);
+    if (menu.exec(global_pos) == add) emit add_recorder_requested();
+}
+
+// Recorders are added by hand while no server fills the list.
+QAction* CarListBox::add_recorder_item(QMenu& menu) const {
+    QAction* add = menu.addAction(menu_text("ID_CARMENU_ADD_RECORDER", "Add recorder..."));
+    add->setObjectName(QStringLiteral("add_recorder"));
+    return add;
 }
 
 void CarListBox::repaint_row(int row) {

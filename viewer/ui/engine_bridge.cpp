@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <atomic>
+#include <cstring>
 #include <mutex>
 
 namespace velmora {
@@ -40,8 +41,12 @@ void on_disk(int32_t source_type, const char*, int32_t disk_event) {
     post(new EngineEvent(EngineEvent::Kind::Disk, source_type, disk_event, 0));
 }
 
-void on_link(int32_t link, int32_t code, int32_t value, intptr_t) {
-    post(new EngineEvent(EngineEvent::Kind::Link, link, code, value));
+// An index row's pointer is valid only during this call: its bytes travel in the event.
+void on_link(int32_t link, int32_t code, int32_t value, intptr_t extra) {
+    auto* event = new EngineEvent(EngineEvent::Kind::Link, link, code, value);
+    if (link != KIVRA_LINK_REALTIME && code == KIVRA_LINK_INDEX_UNIT && extra != 0)
+        std::memcpy(event->row.data(), reinterpret_cast<const void*>(extra), event->row.size());
+    post(event);
 }
 
 void on_extract(int32_t kind, int32_t percent, const void* data, int32_t length,

@@ -9,6 +9,7 @@
 #include "export_host/export_session.h"
 #include "kivra/kivra.h"
 #include "model/engine_host.h"
+#include "model/recorded_index_row.h"
 #include "model/telemetry_snapshot.h"
 
 namespace velmora {
@@ -29,6 +30,8 @@ class EngineEvent : public QEvent {
     int32_t a;  // play: code; disk: source type; link: link; error: code
     int32_t b;  // play: value; disk: event; link: code; error: system error
     int32_t c;  // link: value; error: checked value
+    // A remote link's index row (report 20), copied while the engine's pointer was valid.
+    IndexRowBytes row{};
 };
 
 // The callbacks to hand to zInit, in its argument order.

@@ -171,6 +171,7 @@ void MainWindow::build_widgets() {
     frame_->raise();
 
     build_telemetry();
+    connect_vehicle_list();
 }
 
 void MainWindow::build_control_bar() {
@@ -287,6 +288,7 @@ void MainWindow::handle_engine_event(QEvent* event) {
             session_->on_disk_event(e->a, e->b);
             break;
         case EngineEvent::Kind::Link:
+            if (e->a != KIVRA_LINK_REALTIME) forward_remote_link_event(*e);
             session_->on_link_event(e->a, e->b, e->c);
             break;
         case EngineEvent::Kind::Error:

@@ -107,6 +107,7 @@ std::span<const Command> MainWindow::command_table() {
     static constexpr auto settings = [](W& w, const Command&) { w.show_settings(); };
     static constexpr auto about = [](W& w, const Command&) { w.show_about(); };
     static constexpr auto find_play = [](W& w, const Command&) { w.show_find_dialog(); };
+    static constexpr auto add_recorder = [](W& w, const Command&) { w.add_recorder(); };
     static constexpr auto extract = [](W& w, const Command&) { w.show_extract_dialog(); };
     static constexpr auto splitter = [](W& w, const Command&) { w.toggle_panel(); };
     static constexpr auto record = [](W& w, const Command&) { w.start_screen_recording(); };
@@ -198,6 +199,8 @@ std::span<const Command> MainWindow::command_table() {
          .handler = find_play},
         {.id = Id::ScreenRecord, .text_key = "ID_MENU_SCREEN_RECORD", .menu = Menu::Control,
          .handler = record},
+        {.id = Id::AddRecorder, .text_key = "ID_CARMENU_ADD_RECORDER", .menu = Menu::Control,
+         .handler = add_recorder},
         {.id = Id::OperationLog, .text_key = "ID_MENU_LOG_MGR", .menu = Menu::Settings,
          .handler = log_manager},
         {.id = Id::OtherSettings, .text_key = "ID_MENU_OTHER", .menu = Menu::Settings,

@@ -32,10 +32,13 @@ size_t FrameReader::wanted_room() const {
 }
 
 // Moves what is held to the front, then grows the buffer when the room is still short. A
-// drained buffer much larger than a read chunk is given back, so an idle link holds little.
+// buffer much larger than a read chunk is given back once several reads in a row needed no
+// more than a chunk: a link that got one big message holds little afterwards, while a steady
+// stream of big messages keeps its buffer.
 void FrameReader::make_room(size_t room) {
     const size_t held = end_ - begin_;
-    if (held == 0 && capacity_ > 4 * kReadChunk && room <= kReadChunk) {
+    small_reads_ = room <= kReadChunk ? small_reads_ + 1 : 0;
+    if (held == 0 && capacity_ > 4 * kReadChunk && small_reads_ >= kSmallReadsBeforeShrink) {
         buffer_.reset();
         capacity_ = 0;
     }

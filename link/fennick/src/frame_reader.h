@@ -38,6 +38,7 @@ class FrameReader {
     size_t capacity() const { return capacity_; }
 
     static constexpr size_t kReadChunk = 64 * 1024;
+    static constexpr int kSmallReadsBeforeShrink = 8;
 
   private:
     bool header_refused() const;
@@ -51,6 +52,7 @@ class FrameReader {
     size_t begin_ = 0;  // first byte not yet handed out
     size_t end_ = 0;    // one past the last received byte
     int error_ = 0;
+    int small_reads_ = 0;  // write areas in a row that needed no more than a read chunk
 };
 
 }  // namespace fleet::fennick

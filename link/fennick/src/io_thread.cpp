@@ -6,10 +6,15 @@
 #include <future>
 #include <memory>
 
+#include <pthread.h>
+
 namespace fleet::fennick {
 
 IoThread::IoThread() : io_(1), work_(asio::make_work_guard(io_)) {
-    thread_ = std::thread([this] { io_.run(); });
+    thread_ = std::thread([this] {
+        pthread_setname_np(pthread_self(), "fennick-io");  // for debuggers and tests
+        io_.run();
+    });
 }
 
 IoThread::~IoThread() {

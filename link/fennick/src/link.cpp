@@ -14,6 +14,14 @@ namespace {
 
 // One gather write takes at most this many queued messages.
 constexpr size_t kMessagesPerWrite = 64;
+// Sent messages' buffers kept for reuse.
+constexpr size_t kSpareBuffers = 4;
+
+// Asio's own "transfer all" hands the socket at most 64 KiB per call, a trip through the
+// reactor each; this lets one call take whatever the socket buffer has room for.
+size_t whole_batch(const std::error_code& error, size_t) {
+    return error ? 0 : size_t{FENNICK_MAX_QUEUED};
+}
 
 int32_t clamp_length(size_t length) {
     return static_cast<int32_t>(std::min<size_t>(length, INT32_MAX));
@@ -47,7 +55,7 @@ void Link::read_more() {
 
 void Link::on_read(const std::error_code& error, size_t count) {
     if (!open_) return;
-    if (error == asio::error::eof) return finish(FENNICK_CLOSED, 0);
+    if (error == asio::error::eof) return finish_orderly();
     if (error) return finish(FENNICK_CLOSED, error.value());
     reader_.commit(count);
     deliver_messages();
@@ -79,13 +87,34 @@ int Link::send(std::span<const uint8_t> message) {
         });
         return ENOBUFS;
     }
-    queue_.emplace_back(message.begin(), message.end());
+    queue_.push_back(take_spare(message.size()));
+    queue_.back().assign(message.begin(), message.end());
     queued_bytes_ += message.size();
     if (!writing_) {
         writing_ = true;
         asio::post(socket_.get_executor(), [self = shared_from_this()] { self->write_more(); });
     }
     return 0;
+}
+
+// Buffers of sent messages are kept for the next sends, up to a few: large messages then
+// reuse memory that is already mapped instead of faulting in fresh pages every time.
+std::vector<uint8_t> Link::take_spare(size_t size) {
+    for (auto it = spare_.begin(); it != spare_.end(); ++it) {
+        if (it->capacity() >= size) {
+            auto buffer = std::move(*it);
+            spare_.erase(it);
+            return buffer;
+        }
+    }
+    return {};
+}
+
+void Link::keep_spare(std::vector<uint8_t> buffer) {
+    if (spare_.size() < kSpareBuffers && buffer.capacity() <= FENNICK_MAX_PAYLOAD + 12) {
+        buffer.clear();
+        spare_.push_back(std::move(buffer));
+    }
 }
 
 void Link::report_refused(size_t length) {
@@ -108,7 +137,7 @@ void Link::write_more() {
         }
     }
     asio::async_write(
-        socket_, buffers,
+        socket_, buffers, whole_batch,
         [self = shared_from_this(), messages = buffers.size(), bytes](
             const std::error_code& error, size_t) { self->on_written(error, messages, bytes); });
 }
@@ -119,12 +148,28 @@ void Link::on_written(const std::error_code& error, size_t messages, size_t byte
     bool more = false;
     {
         std::lock_guard lock(mutex_);
-        queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(messages));
+        for (size_t i = 0; i < messages; ++i) {
+            keep_spare(std::move(queue_.front()));
+            queue_.pop_front();
+        }
         queued_bytes_ -= bytes;
         more = !queue_.empty();
         writing_ = more;
     }
     if (more) write_more();
+}
+
+// A reset from the peer reads as end of file when a send took its error first; that send's
+// completion is already queued, so it goes first and reports the error instead.
+void Link::finish_orderly() {
+    bool write_pending = false;
+    {
+        std::lock_guard lock(mutex_);
+        write_pending = writing_;
+    }
+    if (!write_pending) return finish(FENNICK_CLOSED, 0);
+    asio::post(socket_.get_executor(),
+               [self = shared_from_this()] { self->finish(FENNICK_CLOSED, 0); });
 }
 
 void Link::finish(FennickEvent event, int reason) {
@@ -133,6 +178,7 @@ void Link::finish(FennickEvent event, int reason) {
         if (!open_) return;
         open_ = false;
         queue_.clear();
+        spare_.clear();
         queued_bytes_ = 0;
     }
     call(nullptr, static_cast<size_t>(reason), event);
@@ -147,6 +193,7 @@ void Link::close_now() {
         if (!open_) return;  // closed already, or its close callback is running
         open_ = false;
         queue_.clear();
+        spare_.clear();
         queued_bytes_ = 0;
     }
     table_.erase(id_, this);

@@ -43,8 +43,11 @@ class Link final : public Endpoint, public std::enable_shared_from_this<Link> {
     void write_more();
     void on_written(const std::error_code& error, size_t messages, size_t bytes);
     void report_refused(size_t length);
+    std::vector<uint8_t> take_spare(size_t size);
+    void keep_spare(std::vector<uint8_t> buffer);
     // Ends the link for a reason of its own: the close callback, then the socket is closed.
     void finish(FennickEvent event, int reason);
+    void finish_orderly();
     void call(const void* data, size_t length, FennickEvent event);
 
     asio::ip::tcp::socket socket_;
@@ -57,6 +60,7 @@ class Link final : public Endpoint, public std::enable_shared_from_this<Link> {
     std::mutex mutex_;  // guards what follows; open_ is also read without it on the io thread
     std::atomic<bool> open_{true};
     std::deque<std::vector<uint8_t>> queue_;
+    std::vector<std::vector<uint8_t>> spare_;
     size_t queued_bytes_ = 0;
     bool writing_ = false;
 };

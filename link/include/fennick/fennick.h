@@ -21,12 +21,13 @@ extern "C" {
 
 /* Callback events. */
 typedef enum FennickEvent {
-    FENNICK_MESSAGE = 0,  /* data: one whole message (header and payload), valid during the call;
-                             length: its size */
-    FENNICK_CLOSED = 1,   /* the far end closed or the connection failed; length: 0 for an
-                             orderly close by the peer, else the errno that ended it */
-    FENNICK_ACCEPTED = 2, /* side 0: a listener accepted link; length: the listener's port */
-    FENNICK_SEND_FULL = 3, /* a send was refused: the link's queue holds its bound (slow peer) */
+    FENNICK_MESSAGE = 0,   /* data: one whole message (header and payload), valid during the call;
+                              length: its size */
+    FENNICK_CLOSED = 1,    /* the far end closed or the connection failed; length: 0 for an
+                              orderly close by the peer, else the errno that ended it */
+    FENNICK_ACCEPTED = 2,  /* side 0: a listener accepted link; length: the listener's port */
+    FENNICK_SEND_FULL = 3, /* a send was refused: the link's queue holds its bound (slow peer);
+                              length: the size of the refused message */
     FENNICK_DROPPED = 4    /* the library closed the link over what it received or queued;
                               length: EBADMSG (wrong magic), EMSGSIZE (payload over the limit) */
 } FennickEvent;
@@ -52,8 +53,7 @@ typedef int32_t (*FennickProc)(int32_t side, int32_t link, const void* data, int
 
 /* Connects to host:port (IPv4 text or a name). Blocks until connected, refused or timed out.
  * The link id, or -1 with *error (if not null) set to the errno of the failure. */
-FENNICK_EXPORT int32_t zInitTcp_C(const char* host, int32_t port, FennickProc proc,
-                                  int32_t* error);
+FENNICK_EXPORT int32_t zInitTcp_C(const char* host, int32_t port, FennickProc proc, int32_t* error);
 /* Listens on every address at port (0: any free port; getsockname on the handle tells it).
  * Accepted links report to proc with side 0. The listener handle, or -1. */
 FENNICK_EXPORT int32_t zInitTcp_S(int32_t port, FennickProc proc);
@@ -63,7 +63,9 @@ FENNICK_EXPORT int32_t zInitTcp_S(int32_t port, FennickProc proc);
  * Never raises SIGPIPE. */
 FENNICK_EXPORT int32_t zSend_C(int32_t link, const void* bytes, int32_t length, int32_t* error);
 FENNICK_EXPORT int32_t zSend_S(int32_t link, const void* bytes, int32_t length, int32_t* error);
-/* Closes a client link; queued bytes are dropped. No close callback follows. */
+/* Closes a client link; queued bytes are dropped. No close callback follows. Unknown or
+ * already closed ids are ignored. (Both send and both close functions accept any id of this
+ * library; the pairs exist for the callers' bookkeeping.) */
 FENNICK_EXPORT void zUninitTcp_C(int32_t link);
 /* Closes a listener (its accepted links stay open) or one accepted link. */
 FENNICK_EXPORT void zUninitTcp_S(int32_t handle);

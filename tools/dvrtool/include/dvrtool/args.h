@@ -38,4 +38,9 @@ fleet::Result<CommandLine> parse_command_line(std::span<const std::string> args,
 // A user's 1-based channel number, 1..16; a usage error otherwise.
 fleet::Result<int> parse_channel_number(std::string_view text);
 
+// "1,3,4": channel numbers, each once, none above `highest`; a usage error otherwise, which
+// ends "channels above <highest> <above_highest>" for a number the caller cannot take.
+fleet::Result<std::vector<int>> parse_channel_list(std::string_view text, int highest,
+                                                   std::string_view above_highest);
+
 }  // namespace dvrtool

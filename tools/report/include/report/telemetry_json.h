@@ -43,6 +43,13 @@ nlohmann::ordered_json to_json(const FrameTelemetry& t);
 // is left empty: a FrameSet does not say which channels had a record for each frame.
 FrameTelemetry telemetry_of_frame(const FrameSet& set, int64_t gop, int frame);
 
+// What a host's FrameInfoProc was given for one frame (`summary`: its six last arguments), in
+// the same record; gop, frame and channels stay empty, the callback does not carry them.
+FrameTelemetry telemetry_of_frame_info(uint32_t time, const char* id, const void* position,
+                                       const int32_t* g, float speed, int32_t temperature,
+                                       const uint8_t* flags, int32_t tyres_per_group,
+                                       const void* tyres, const int32_t* summary);
+
 // Speeds and pressures are carried in tenths; rounding keeps the text exact.
 inline double round_tenths(double v) {
     return static_cast<double>(static_cast<int64_t>(v * 10.0 + (v < 0 ? -0.5 : 0.5))) / 10.0;

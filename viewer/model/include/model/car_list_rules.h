@@ -30,7 +30,7 @@ std::u16string vehicle_sort_key(const VehicleRecord& record);
 // The texts of one entry; empty where nothing is drawn.
 struct VehicleLines {
     std::string name;     // name, with "  <connection tag>" while connected; empty if not drawn
-    std::string address;  // "a.b.c.d", with "(N)" behind NAT
+    std::string address;  // "a.b.c.d", ":port" when not the default, "(N)" behind NAT
     std::string status;   // "(n/2)  <event tag>" for a vehicle that is not offline
 };
 VehicleLines vehicle_lines(const VehicleRecord& record);

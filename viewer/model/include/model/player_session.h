@@ -2,12 +2,14 @@
 // playback controls, without any widget: the window renders it through SessionView.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <ctime>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "lang/language_table.h"
 #include "model/capture_area.h"
@@ -28,7 +30,8 @@ enum class PendingAction {
     StartRealtime = 6,
     CloseWindow = 7,
     OpenDiskImage = 8,
-    OpenCardImage = 9
+    OpenCardImage = 9,
+    OpenRecordedData = 10  // connect the recorded-data dialog to its recorder
 };
 
 // Connect modes of a realtime source as zOpenEx takes them (kivra.h does not name them): 5
@@ -39,6 +42,27 @@ inline constexpr int kConnectModeAfterClose = 0;
 inline bool closes_on_link_failure(int connect_mode) {
     return connect_mode != 0 && connect_mode != 2;
 }
+
+// The recorder a network play runs for: its 6-byte address and its name as the engine takes
+// them (UTF-8, zero-filled, 32 bytes).
+struct SelectedVehicle {
+    std::array<uint8_t, 6> address{};
+    std::array<char, 32> name{};
+
+    SelectedVehicle() = default;
+    SelectedVehicle(const std::array<uint8_t, 6>& vehicle_address, std::string_view name_utf8);
+    std::string name_text() const;
+    bool operator==(const SelectedVehicle&) const = default;
+};
+
+// A realtime play the operator confirmed in the parameter dialog.
+struct RealtimeRequest {
+    LiveParams params{};
+    std::array<uint8_t, 6> address{};
+    std::string name;  // UTF-8
+    uint8_t capability = 0;
+    int open_links = 0;
+};
 
 // What the session needs from the window. All calls happen on the GUI thread.
 class SessionView {
@@ -61,6 +85,8 @@ class SessionView {
     virtual void telemetry_reset(bool full) = 0;               // full reset (stop) or seek reset
     virtual void telemetry_step() = 0;  // paused: show the telemetry of the GOP a step presents
     virtual void clear_picture() = 0;   // nothing of the source shows
+    // The vehicle list's mark: connected (with its connection tag) or not.
+    virtual void mark_vehicle(const SelectedVehicle& vehicle, bool on, int connection_type) = 0;
 };
 
 // Lives on the GUI thread; engine reports must be moved there before they reach it. Actions
@@ -154,6 +180,28 @@ class PlayerSession {
     // Whether a seek waits for the next "play ok", and its byte offset.
     std::optional<int64_t> pending_seek() const;
 
+    // Network play (player_session_network.cpp).
+    // The configuration's "RunMode": chooses connect modes and is the realtime fallback flag.
+    void set_run_mode(int run_mode);
+    // The connector handed to the engine for relayed links (unbound_connector until set).
+    void set_connector(KivraConnector connector);
+    // Before a realtime play's dialog: whatever is open is stopped and closed, and the
+    // vehicle list and the selected vehicle are reset as a closed realtime link would leave
+    // them, even when nothing was open.
+    void prepare_realtime_play();
+    // The parameters were confirmed: the connect mode is chosen and the source opened, or,
+    // while the old source is still closing, the play waits for its close.
+    void start_realtime_play(const RealtimeRequest& request);
+    // Runs `connect` (the recorded-data dialog's connect step) at once when nothing is open,
+    // else after the open source has closed.
+    void request_recorded_play(std::function<void()> connect);
+    void select_vehicle(const SelectedVehicle& vehicle);
+    void clear_selected_vehicle();
+    const SelectedVehicle& selected_vehicle() const { return selected_; }
+    // The parameters of the running (or last prepared) realtime play.
+    const LiveParams& live_params() const { return live_params_; }
+    bool marks_vehicle_after_play() const { return mark_vehicle_after_play_; }
+
   private:
     void set_status_text(const std::string& text);
     void log_text(const char* key);
@@ -179,6 +227,11 @@ class PlayerSession {
     void on_play_done();
     void on_fast_done(bool forward);
     void on_remote_link_event(int code, int value);
+    void open_realtime();
+    void forget_network_vehicle(int close_value);
+    void mark_played_vehicle();
+    void run_parked_realtime();
+    void run_parked_recorded();
     void on_realtime_link_event(int code, int value);
     void log_socket_error(int value);
     void on_snapshot_result(bool saved);
@@ -213,6 +266,15 @@ class PlayerSession {
     std::string snapshot_path_;
     std::string downloaded_dvr_;
     std::string downloaded_inx_;
+    // Network play
+    int run_mode_ = 0;
+    KivraConnector connector_;
+    SelectedVehicle selected_;
+    LiveParams live_params_{};
+    bool mark_vehicle_after_play_ = false;
+    RealtimeRequest parked_realtime_;
+    int parked_connect_mode_ = 0;
+    std::function<void()> parked_recorded_connect_;
 };
 
 }  // namespace velmora

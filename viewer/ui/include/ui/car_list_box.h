@@ -4,6 +4,9 @@
 #pragma once
 
 #include <QListWidget>
+
+class QAction;
+class QMenu;
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -63,6 +66,8 @@ class CarListBox : public QListWidget {
     void removed(const velmora::VehicleRecord& record);
     // A command of the vehicle menu was chosen for the record under the click.
     void command_chosen(velmora::VehicleCommand command, velmora::VehicleRecord* record);
+    // "Add recorder..." was chosen (the menu offers it on a vehicle and on empty space).
+    void add_recorder_requested();
 
   protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -72,6 +77,8 @@ class CarListBox : public QListWidget {
     void on_current_row_changed(int row);
     int row_for_click(const QPoint& pos) const;
     void open_menu(int row, const QPoint& global_pos);
+    void open_empty_menu(const QPoint& global_pos);
+    QAction* add_recorder_item(QMenu& menu) const;
     void repaint_row(int row);
     QString menu_text(const char* key, const char* english) const;
 

@@ -52,6 +52,7 @@ enum class CommandId : int {
     // Control, Settings and Help menus
     FindPlay = 32833,
     ScreenRecord = 32856,
+    AddRecorder = 32874,
     OperationLog = 32850,
     OtherSettings = 32843,
     About = 32858,

@@ -14,11 +14,15 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "model/app_config.h"
 #include "model/event_types.h"
+#include "model/manual_recorders.h"
 #include "model/player_session.h"
+#include "ui/car_list_box.h"
 #include "ui/command_table.h"
+#include "ui/realtime_params_dialog.h"
 
 class QAction;
 class QMenu;
@@ -31,8 +35,11 @@ class CaptionBar;
 class CarInfoPanel;
 class DashboardPanel;
 class EngineHost;
+class EngineEvent;
 class ExtractDialog;
 class FindDialog;
+class RecordedDataDialog;
+struct RecordedTarget;
 class LanguageTable;
 struct MainLayout;
 class MapView;
@@ -80,7 +87,18 @@ class MainWindow : public QWidget, private SessionView {
     // item's text; the chosen path, or empty when cancelled.
     std::function<QString(const QString& title)> image_dialog;
 
+    // The realtime parameter dialog: the confirmed parameters, or nothing when cancelled.
+    std::function<std::optional<LiveParams>(const RealtimeDialogInputs&)> realtime_dialog;
+    // The "Add recorder..." dialog: the recorder typed in, or nothing when cancelled.
+    std::function<std::optional<ManualRecorder>()> add_recorder_dialog;
+
     PlayerSession& session() { return *session_; }
+    // A command of the vehicle list's menu for a record of the list (null: none chosen).
+    void run_vehicle_command(VehicleCommand command, VehicleRecord* record);
+    // "Add recorder...": the recorder goes into the list and the configuration.
+    void add_recorder();
+    // Made on the first recorded play.
+    RecordedDataDialog* recorded_dialog() const { return recorded_dialog_; }
     VideoView* video() { return video_; }
     CarInfoPanel* info_panel() { return info_panel_; }
     QAction* action(CommandId id) const;
@@ -133,6 +151,7 @@ class MainWindow : public QWidget, private SessionView {
     void telemetry_reset(bool full) override;
     void telemetry_step() override;
     void clear_picture() override;
+    void mark_vehicle(const SelectedVehicle& vehicle, bool on, int connection_type) override;
 
     // Widgets (main_window.cpp)
     void build_widgets();
@@ -179,6 +198,15 @@ class MainWindow : public QWidget, private SessionView {
 
     // The Find dialog (main_window_find.cpp)
     void show_find_dialog();
+
+    // Network play and the recorders added by hand (main_window_network.cpp)
+    void connect_vehicle_list();
+    void load_manual_recorders();
+    void start_realtime_play(VehicleRecord* record);
+    void start_recorded_play(VehicleRecord* record);
+    void connect_recorded_dialog(const RecordedTarget& target, const SelectedVehicle& vehicle);
+    void delete_vehicle(VehicleRecord* record);
+    void forward_remote_link_event(const EngineEvent& event);
 
     // The extract dialog (main_window_export.cpp)
     void show_extract_dialog();
@@ -227,8 +255,10 @@ class MainWindow : public QWidget, private SessionView {
     QTimer* telemetry_timer_ = nullptr;
     QTimer* step_timer_ = nullptr;
     std::unique_ptr<TelemetryCycle> telemetry_cycle_;
-    FindDialog* find_dialog_ = nullptr;        // made on first use
-    ExtractDialog* extract_dialog_ = nullptr;  // made on first use
+    FindDialog* find_dialog_ = nullptr;              // made on first use
+    ExtractDialog* extract_dialog_ = nullptr;        // made on first use
+    RecordedDataDialog* recorded_dialog_ = nullptr;  // made on first use
+    std::vector<ManualRecorder> manual_recorders_;
 
     bool single_screen_ = true;
     bool panel_in_main_ = false;  // the panel starts inside the hidden map window

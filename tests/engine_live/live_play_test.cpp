@@ -1,0 +1,190 @@
+// Normal play of a realtime feed: what the host sees while the link prebuffers, then every
+// frame the recorder sent, with its pictures and telemetry; a feed whose sound changes format;
+// GOPs that cannot be taken.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "api/engine.h"
+#include "engine_harness.h"
+#include "fake_feed.h"
+#include "format/stream_walker.h"
+#include "process.h"
+#include "recorded_stream.h"
+#include "recordings.h"
+
+namespace live_test {
+namespace {
+
+using namespace std::chrono_literals;
+using fleet::test::EngineHarness;
+using fleet::test::FrameEvent;
+using fleet::test::recording;
+
+class LivePlay : public testing::Test {
+  protected:
+    static void SetUpTestSuite() { setenv("KIVRA_AUDIO", "clock", 1); }
+};
+
+// The video area in which every cell has the pictures' own size, so no pixel of them is lost
+// to scaling before the canvases are compared.
+struct Area {
+    int width, height;
+};
+Area area_for(int channels) {
+    const int columns = channels == 8 ? 3 : channels == 4 ? 2 : 1;
+    return {352 * columns, 288 * columns};
+}
+
+bool open_feed(FakeFeed& feed) {
+    return kivra::Engine::instance().open_network(KIVRA_SOURCE_REALTIME, &feed);
+}
+
+// Frames `first`.. of what the host was shown are the frames of `streams`, in order: the
+// telemetry each carries, the canvas FFmpeg's pictures make, and the sound format the output
+// played meanwhile.
+void expect_played_as_recorded(const std::vector<FrameEvent>& shown,
+                               const std::vector<const RecordedStream*>& streams, Area area) {
+    std::vector<Bytes> gops;
+    std::vector<const RecordedStream*> stream_of_frame;
+    std::vector<nlohmann::ordered_json> truth;
+    for (const RecordedStream* s : streams) {
+        gops.insert(gops.end(), s->gops.begin(), s->gops.end());
+        truth.insert(truth.end(), s->truth.begin(), s->truth.end());
+        stream_of_frame.insert(stream_of_frame.end(), s->truth.size(), s);
+    }
+    const int channels = streams.front()->channels;
+    const std::vector<uint64_t> canvases =
+        expected_canvases(gops, channels, area.width, area.height);
+    ASSERT_EQ(canvases.size(), truth.size());
+    ASSERT_EQ(shown.size(), truth.size());
+    for (size_t i = 0; i < truth.size(); ++i) {
+        SCOPED_TRACE("frame " + std::to_string(i));
+        ASSERT_EQ(truth[i]["channels"].size(), static_cast<size_t>(channels))
+            << "the recording is not the case: every frame must carry every channel";
+        EXPECT_EQ(shown[i].telemetry, reported_part(truth[i]));
+        EXPECT_EQ(shown[i].canvas, canvases[i]) << "the canvas is not FFmpeg's pictures";
+        EXPECT_EQ(shown[i].output_rate, stream_of_frame[i]->audio_rate);
+        EXPECT_EQ(shown[i].output_bits, stream_of_frame[i]->audio_bits);
+    }
+}
+
+bool wait_for_frames(EngineHarness& engine, size_t count) {
+    return engine.wait([&] { return engine.frames().size() >= count; }, 30s);
+}
+
+// While the link prebuffers, the presenting side keeps asking and nothing is shown; then every
+// frame is shown once, in order, as recorded.
+TEST_F(LivePlay, PrebufferingShowsNothingThenEveryFrameAsRecorded) {
+    struct Case {
+        const char* options;
+    };
+    for (const Case& c : {Case{"--channels 4 --stream-version 3 --seconds 4 --fps 4"},
+                          Case{"--channels 8 --stream-version 3 --seconds 3 --fps 3"}}) {
+        SCOPED_TRACE(c.options);
+        const RecordedStream stream = recorded_stream(recording(c.options), 8000, 16);
+        ASSERT_FALSE(stream.gops.empty());
+        FakeFeed feed(stream.channels);
+        feed.hold(true);
+        feed.push(stream.gops);
+        const Area area = area_for(stream.channels);
+        EngineHarness engine(area.width, area.height);
+        ASSERT_TRUE(open_feed(feed));
+        EXPECT_EQ(zTellOpenedType(), KIVRA_SOURCE_REALTIME);
+        EXPECT_EQ(zTellScreenNum(), stream.channels);
+
+        ASSERT_EQ(engine.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
+        EXPECT_EQ(zTellStatusType(), KIVRA_STATUS_PLAYING);
+        ASSERT_TRUE(feed.wait_until([](const FeedCounts& n) { return n.no_data >= 20; }, 10s))
+            << "the reader is not asked again while the link prebuffers";
+        EXPECT_EQ(feed.counts().taken, 0);
+        EXPECT_EQ(engine.frames().size(), 0u);
+        EXPECT_EQ(engine.presents(), 0u);
+
+        feed.hold(false);
+        ASSERT_TRUE(wait_for_frames(engine, stream.truth.size()));
+        // Once the feed ran dry the reader is asked again, and nothing more is shown.
+        const int dry = feed.counts().no_data;
+        ASSERT_TRUE(
+            feed.wait_until([&](const FeedCounts& n) { return n.no_data >= dry + 5; }, 10s));
+        expect_played_as_recorded(engine.frames(), {&stream}, area);
+        EXPECT_EQ(feed.counts().taken, static_cast<int>(stream.gops.size()));
+        EXPECT_EQ(engine.count_play(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_SOURCE), 0);
+        EXPECT_EQ(engine.count_play(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_PARSE), 0);
+        EXPECT_EQ(engine.count_play(KIVRA_EVENT_DRAW_FAILED, 0), 0);
+
+        ASSERT_EQ(engine.command(KIVRA_CMD_STOP), KIVRA_RESULT_STOP_OK);
+        EXPECT_EQ(feed.counts().stops, 1);
+    }
+}
+
+// The recorder's sound changes format mid-stream: the output follows it, and every frame of
+// the old format is still shown, at the old format's pace.
+TEST_F(LivePlay, TheOutputFollowsTheSoundFormatWithoutLosingFrames) {
+    const char* common = "--channels 4 --stream-version 3 --seconds 3 --fps 4";
+    const RecordedStream first =
+        recorded_stream(recording(std::string(common) + " --audio-rate 8000"), 8000, 16);
+    const RecordedStream second = recorded_stream(
+        recording(std::string(common) + " --audio-rate 16000 --audio-bits 8 --seed 7"), 16000, 8);
+    FakeFeed feed(4);
+    feed.push(first.gops);
+    feed.push(second.gops);
+    const Area area = area_for(4);
+    EngineHarness engine(area.width, area.height);
+    ASSERT_TRUE(open_feed(feed));
+    ASSERT_EQ(engine.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
+    ASSERT_TRUE(wait_for_frames(engine, first.truth.size() + second.truth.size()));
+    expect_played_as_recorded(engine.frames(), {&first, &second}, area);
+    EXPECT_EQ(engine.count_play(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_SOURCE), 0);
+}
+
+// Recording while a feed plays keeps every GOP the recorder sent, as it sent it: a feed of a
+// whole recording is recorded as that recording's stream, byte for byte.
+TEST_F(LivePlay, RecordingDuringPlayKeepsEveryGopAsSent) {
+    const std::string base = recording("--channels 4 --stream-version 3 --seconds 4 --fps 4");
+    const RecordedStream stream = recorded_stream(base, 8000, 16);
+    fleet::test::TempDir dir;
+    const std::string recorded = dir.file("recorded");
+    FakeFeed feed(4);
+    feed.push(stream.gops);
+    {
+        EngineHarness engine;
+        ASSERT_TRUE(open_feed(feed));
+        ASSERT_TRUE(zSetRecord(recorded.c_str(), 1));
+        ASSERT_EQ(engine.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
+        ASSERT_TRUE(wait_for_frames(engine, stream.truth.size()));
+        ASSERT_TRUE(zSetRecord(nullptr, 0));
+    }
+    EXPECT_TRUE(fleet::test::read_file(recorded + ".dvr") == fleet::test::read_file(base + ".dvr"));
+    fleet::test::ProcessResult verify =
+        fleet::test::run_process({DVRTOOL_PATH, "verify", recorded + ".dvr"});
+    EXPECT_EQ(verify.exit_code, 0) << verify.out << verify.err;
+}
+
+// A GOP too large for the reader's buffer is reported and play goes on with the next; a link
+// that closed is reported once however often the reader finds it closed.
+TEST_F(LivePlay, AFailedTakeIsReportedOnceAndPlayGoesOn) {
+    const RecordedStream stream =
+        recorded_stream(recording("--channels 4 --stream-version 3 --seconds 4 --fps 4"), 8000, 16);
+    ASSERT_GE(stream.gops.size(), 3u);
+    FakeFeed feed(4);
+    feed.push(stream.gops[0]);
+    feed.push(Bytes(fleet::format::kWalkBufferSize + 512, 0xAB));
+    feed.push(std::vector<Bytes>(stream.gops.begin() + 1, stream.gops.end()));
+    const Area area = area_for(4);
+    EngineHarness engine(area.width, area.height);
+    ASSERT_TRUE(open_feed(feed));
+    ASSERT_EQ(engine.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
+    ASSERT_TRUE(wait_for_frames(engine, stream.truth.size()));
+    expect_played_as_recorded(engine.frames(), {&stream}, area);
+    EXPECT_EQ(feed.counts().failed, 1);
+    EXPECT_EQ(engine.count_play(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_SOURCE), 1);
+
+    feed.close();
+    ASSERT_TRUE(feed.wait_until([](const FeedCounts& n) { return n.failed >= 8; }, 10s));
+    EXPECT_EQ(engine.count_play(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_SOURCE), 2);
+    EXPECT_EQ(zTellStatusType(), KIVRA_STATUS_PLAYING);
+}
+
+}  // namespace
+}  // namespace live_test
