@@ -32,13 +32,13 @@ DownloadFiles::Append DownloadFiles::append(std::span<const uint8_t> gop) {
                                                              : Append::WriteFailed;
 }
 
-bool DownloadFiles::finish() {
+DownloadFiles::Finish DownloadFiles::finish() {
     std::lock_guard<std::mutex> guard(lock_);
-    if (!writer_) return false;
+    if (!writer_) return Finish::NotOpen;
     // An empty download still names one unit, so the pair opens.
-    writer_->finish(true);
+    const bool written = writer_->finish(true);
     writer_.reset();
-    return true;
+    return written ? Finish::Completed : Finish::WriteFailed;
 }
 
 void DownloadFiles::discard() {

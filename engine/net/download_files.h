@@ -21,8 +21,9 @@ class DownloadFiles {
     enum class Append { Written, NotOpen, WriteFailed };
     // Appends one GOP (checked by the caller).
     Append append(std::span<const uint8_t> gop);
-    // Closes the pair complete. False when no download was open (already finished).
-    bool finish();
+    enum class Finish { Completed, WriteFailed, NotOpen };
+    // Closes the pair complete; NotOpen when it had been finished already.
+    Finish finish();
     // Closes the pair and removes both files: a download the recorder refused leaves nothing.
     void discard();
     bool is_open();

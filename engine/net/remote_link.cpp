@@ -151,7 +151,7 @@ int32_t RemoteLink::stop_download() {
         detached = detach_locked();
     }
     release(detached);
-    return files_.finish() ? 0 : -1;
+    return files_.finish() == DownloadFiles::Finish::NotOpen ? -1 : 0;
 }
 
 void RemoteLink::close() {

@@ -209,7 +209,11 @@ void RemoteLink::on_video(const rec::Message& message) {
     }
     if (video->gop.empty()) {  // the end of the transfer
         close_link();
-        if (files_.finish()) report(KIVRA_LINK_DOWNLOAD_DONE, 0);
+        const auto finished = files_.finish();
+        if (finished == DownloadFiles::Finish::Completed) report(KIVRA_LINK_DOWNLOAD_DONE, 0);
+        if (finished == DownloadFiles::Finish::WriteFailed) {
+            report(KIVRA_LINK_DOWNLOAD_REFUSED, 0);
+        }
         return;
     }
     if (!is_gop(video->gop)) {

@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "link/recorder_messages.h"
+
 namespace kivra::net {
 namespace {
 
@@ -22,7 +24,16 @@ FennickProc transport_proc(TransportSlot slot) {
     return slot == TransportSlot::Realtime ? &deliver<0> : &deliver<1>;
 }
 
+// Fennick makes its state on first use and destroys it at exit in the reverse order of
+// making: used once before a link object is complete, it outlives the engine's links, which
+// close theirs when they are destroyed. A send to no link is the use that changes nothing.
+void make_transport_outlive_links() {
+    const auto hello = fleet::recorder::encode_hello();
+    zSend_C(-1, hello.data(), static_cast<int32_t>(hello.size()), nullptr);
+}
+
 void bind_transport(TransportSlot slot, TransportSink* sink) {
+    if (sink != nullptr) make_transport_outlive_links();
     g_sinks[static_cast<int>(slot)].store(sink);
 }
 

@@ -19,7 +19,8 @@ class TransportSink {
 enum class TransportSlot { Realtime = 0, Remote = 1 };
 
 FennickProc transport_proc(TransportSlot slot);
-// Null unbinds; events for an unbound slot are dropped.
+// Null unbinds; events for an unbound slot are dropped. Binding makes sure the transport
+// outlives the sink, so the sink may still close its links when it is destroyed at exit.
 void bind_transport(TransportSlot slot, TransportSink* sink);
 
 }  // namespace kivra::net
