@@ -56,6 +56,8 @@ typedef int32_t (*FennickProc)(int32_t side, int32_t link, const void* data, int
 #endif
 
 /* Connects to host:port (IPv4 text or a name). Blocks until connected, refused or timed out.
+ * The timeout bounds the connect; looking a name up is the system resolver's and may take
+ * longer, so a callback (which holds up every link) should connect to dotted addresses only.
  * The link id, or -1 with *error (if not null) set to the errno of the failure. */
 FENNICK_EXPORT int32_t zInitTcp_C(const char* host, int32_t port, FennickProc proc, int32_t* error);
 /* Listens on every address at port (0: any free port; getsockname on the handle tells it).
