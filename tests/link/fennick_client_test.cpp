@@ -126,15 +126,6 @@ TEST_F(FennickClient, SendsAreRefusedOnceTheQueueHoldsItsBoundAndMemoryStaysBoun
     EXPECT_EQ(log().count(link_, FENNICK_CLOSED), 0u);
 }
 
-TEST_F(FennickClient, PeerThatClosesDoesNotRaiseSigpipe) {
-    std::signal(SIGPIPE, SIG_DFL);  // a SIGPIPE would end this test's process
-    reset_close(peer_);
-    peer_ = -1;
-    EXPECT_EQ(send_until_closed(link_, message(48, 4096)), EBADF);
-    ASSERT_TRUE(log().wait_for_count(link_, FENNICK_CLOSED, 1));
-    EXPECT_NE(log().of(link_).back().length, 0);  // an error ended it, not an orderly close
-}
-
 TEST_F(FennickClient, WriteAfterAnOrderlyPeerCloseDoesNotRaiseSigpipe) {
     std::signal(SIGPIPE, SIG_DFL);
     close(peer_);  // what the link sends after the close is answered with a reset

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <thread>
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -228,6 +229,19 @@ size_t open_descriptor_count() {
         ++count;
     }
     return count;
+}
+
+bool wait_for(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+bool wait_for_descriptor_count(size_t count) {
+    return wait_for([count] { return open_descriptor_count() == count; });
 }
 
 size_t resident_bytes() {

@@ -80,6 +80,11 @@ bool peer_closed(int fd);
 void reset_close(int fd);
 
 size_t open_descriptor_count();
+// Waits (at most 20 s) until the process holds count descriptors; the library closes a
+// socket on its own thread after the call that closed it returned.
+bool wait_for_descriptor_count(size_t count);
+// Waits (at most 20 s) until done holds, for what the log cannot tell (a hook's own result).
+bool wait_for(const std::function<bool()>& done);
 size_t resident_bytes();
 
 }  // namespace fennick_test

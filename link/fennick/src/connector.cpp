@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -44,16 +45,34 @@ int wait_connected(int fd, Clock::time_point deadline) {
     }
 }
 
-SocketResult connect_one(const addrinfo& address, Clock::time_point deadline) {
-    const int fd = ::socket(address.ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+SocketResult connect_one(const sockaddr* address, socklen_t size, Clock::time_point deadline) {
+    const int fd = ::socket(address->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) return failed(fd, errno);
-    if (::connect(fd, address.ai_addr, address.ai_addrlen) != 0) {
+    if (::connect(fd, address, size) != 0) {
         const int error = errno == EINPROGRESS ? wait_connected(fd, deadline) : errno;
         if (error != 0) return failed(fd, error);
     }
     const int on = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     return {fd, 0};
+}
+
+// A name is looked up with the system's resolver, which the deadline does not bound.
+SocketResult connect_by_name(const char* host, uint16_t port, Clock::time_point deadline) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host, std::to_string(port).c_str(), &hints, &found) != 0 || !found) {
+        return {-1, EHOSTUNREACH};
+    }
+    SocketResult result{-1, EHOSTUNREACH};
+    for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
+        result = connect_one(a->ai_addr, a->ai_addrlen, deadline);
+        if (result.fd >= 0 || result.error == ETIMEDOUT) break;
+    }
+    ::freeaddrinfo(found);
+    return result;
 }
 
 }  // namespace
@@ -71,20 +90,13 @@ int connect_timeout_ms() {
 
 SocketResult connect_tcp(const char* host, uint16_t port, int timeout_ms) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host, std::to_string(port).c_str(), &hints, &found) != 0 || !found) {
-        return {-1, EHOSTUNREACH};
+    sockaddr_in address{};
+    if (::inet_pton(AF_INET, host, &address.sin_addr) != 1) {
+        return connect_by_name(host, port, deadline);
     }
-    SocketResult result{-1, EHOSTUNREACH};
-    for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
-        result = connect_one(*a, deadline);
-        if (result.fd >= 0 || result.error == ETIMEDOUT) break;
-    }
-    ::freeaddrinfo(found);
-    return result;
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    return connect_one(reinterpret_cast<const sockaddr*>(&address), sizeof address, deadline);
 }
 
 SocketResult listen_tcp(uint16_t port, uint16_t* bound_port) {

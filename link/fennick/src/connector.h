@@ -17,7 +17,9 @@ struct SocketResult {
 int connect_timeout_ms();
 
 // A connected IPv4 TCP socket to host:port with TCP_NODELAY, or the failure: ETIMEDOUT once
-// timeout_ms have passed, EHOSTUNREACH when host resolves to no address.
+// timeout_ms have passed, EHOSTUNREACH when host resolves to no address. A dotted address is
+// used as it is; a name goes through the system's resolver first, which the timeout does not
+// bound.
 SocketResult connect_tcp(const char* host, uint16_t port, int timeout_ms);
 
 // A socket listening on 0.0.0.0:port with SO_REUSEADDR; *bound_port tells the port it got.

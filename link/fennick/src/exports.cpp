@@ -34,7 +34,9 @@ bool is_one_message(const void* bytes, int32_t length) {
 
 int32_t send_message(int32_t id, const void* bytes, int32_t length, int32_t* error_out) {
     if (!is_one_message(bytes, length)) return fail(error_out, EINVAL);
-    const auto link = runtime().table.find_link(id);
+    Runtime* state = runtime();
+    if (state == nullptr) return fail(error_out, EBADF);
+    const auto link = state->table.find_link(id);
     if (!link) return fail(error_out, EBADF);
     const int error = link->send({static_cast<const uint8_t*>(bytes), static_cast<size_t>(length)});
     return error == 0 ? length : fail(error_out, error);
@@ -43,43 +45,26 @@ int32_t send_message(int32_t id, const void* bytes, int32_t length, int32_t* err
 // The endpoint is looked up now, on the caller's thread: if its number is reused later, the
 // close still reaches the one the caller meant.
 void close_endpoint(int32_t id) {
-    if (id < 0) return;
-    auto& state = runtime();
-    if (auto endpoint = state.table.find(id)) {
-        state.io.run_and_wait([&endpoint] { endpoint->close_now(); });
-    }
+    Runtime* state = runtime();
+    if (id < 0 || state == nullptr) return;
+    if (auto endpoint = state->table.find(id)) endpoint->close(state->io.is_current());
 }
 
-int32_t start_link(int fd, FennickProc proc) {
-    auto& state = runtime();
-    bool started = false;
-    state.io.run_and_wait([&] {
-        asio::ip::tcp::socket socket(state.io.context());
-        std::error_code error;
-        socket.assign(asio::ip::tcp::v4(), fd, error);
-        if (error) return;
-        auto link = std::make_shared<Link>(std::move(socket), 1, proc, state.table);
-        state.table.insert(link);
-        link->start();
-        started = true;
-    });
-    return started ? fd : -1;
-}
-
-int32_t start_listener(int fd, uint16_t port, FennickProc proc) {
-    auto& state = runtime();
-    bool started = false;
-    state.io.run_and_wait([&] {
-        asio::ip::tcp::acceptor acceptor(state.io.context());
-        std::error_code error;
-        acceptor.assign(asio::ip::tcp::v4(), fd, error);
-        if (error) return;
-        auto listener = std::make_shared<Listener>(std::move(acceptor), port, proc, state.table);
-        state.table.insert(listener);
-        listener->start();
-        started = true;
-    });
-    return started ? fd : -1;
+// Opening never waits for the io thread: a host may hold a lock here that a callback of
+// another link waits for. The endpoint is made here and joins the table before the io thread
+// can report anything about it.
+template <typename Endpoint, typename Socket, typename... Args>
+std::shared_ptr<Endpoint> open_endpoint(Runtime& state, int fd, Args&&... args) {
+    Socket socket(state.io.context());
+    std::error_code error;
+    socket.assign(asio::ip::tcp::v4(), fd, error);
+    if (error) return nullptr;
+    auto endpoint =
+        std::make_shared<Endpoint>(std::move(socket), std::forward<Args>(args)..., state.table);
+    state.table.insert(endpoint);
+    state.io.ensure_running();
+    state.io.post([endpoint] { endpoint->start(); });
+    return endpoint;
 }
 
 bool valid_port(int32_t port, int32_t lowest) {
@@ -94,12 +79,18 @@ int32_t zInitTcp_C(const char* host, int32_t port, FennickProc proc, int32_t* er
     if (host == nullptr || proc == nullptr || !valid_port(port, 1)) return fail(error, EINVAL);
     const auto connected = connect_tcp(host, static_cast<uint16_t>(port), connect_timeout_ms());
     if (connected.fd < 0) return fail(error, connected.error);
-    const int32_t link = start_link(connected.fd, proc);
-    if (link < 0) {
+    Runtime* state = runtime();
+    // The descriptor stays open until the id is handed over here, even when the far end closed
+    // at once and the close callback has returned already: no other opener gets the number
+    // before this caller has it.
+    const auto link =
+        state ? open_endpoint<Link, asio::ip::tcp::socket>(*state, connected.fd, 1, proc) : nullptr;
+    if (!link) {
         ::close(connected.fd);
         return fail(error, ESHUTDOWN);
     }
-    return link;
+    link->hand_over();
+    return connected.fd;
 }
 
 int32_t zInitTcp_S(int32_t port, FennickProc proc) {
@@ -107,9 +98,15 @@ int32_t zInitTcp_S(int32_t port, FennickProc proc) {
     uint16_t bound = 0;
     const auto listening = listen_tcp(static_cast<uint16_t>(port), &bound);
     if (listening.fd < 0) return -1;
-    const int32_t handle = start_listener(listening.fd, bound, proc);
-    if (handle < 0) ::close(listening.fd);
-    return handle;
+    Runtime* state = runtime();
+    const auto listener =
+        state ? open_endpoint<Listener, asio::ip::tcp::acceptor>(*state, listening.fd, bound, proc)
+              : nullptr;
+    if (!listener) {
+        ::close(listening.fd);
+        return -1;
+    }
+    return listening.fd;
 }
 
 int32_t zSend_C(int32_t link, const void* bytes, int32_t length, int32_t* error) {

@@ -1,64 +1,57 @@
 #include "io_thread.h"
 
 #include <asio/post.hpp>
-#include <atomic>
 #include <chrono>
-#include <future>
-#include <memory>
 
 #include <pthread.h>
 
 namespace fleet::fennick {
+namespace {
 
-IoThread::IoThread() : io_(1), work_(asio::make_work_guard(io_)) {
-    thread_ = std::thread([this] {
-        pthread_setname_np(pthread_self(), "fennick-io");  // for debuggers and tests
-        io_.run();
-    });
-}
+// How long stopping waits for a callback that is still running.
+constexpr auto kStopPatience = std::chrono::seconds(5);
+
+}  // namespace
+
+IoThread::IoThread() : io_(1), work_(asio::make_work_guard(io_)) {}
 
 IoThread::~IoThread() {
     stop();
 }
 
-bool IoThread::run_and_wait(const std::function<void()>& work) {
-    if (is_current()) {
-        work();
-        return true;
-    }
-    if (io_.stopped()) return false;
-    // The handler owns what it uses: the caller may stop waiting before it runs.
-    struct Shared {
-        std::promise<void> done;
-        std::atomic<bool> started{false};
-    };
-    auto shared = std::make_shared<Shared>();
-    auto finished = shared->done.get_future();
-    asio::post(io_, [work, shared] {
-        shared->started = true;
-        work();
-        shared->done.set_value();
+void IoThread::ensure_running() {
+    std::lock_guard lock(mutex_);
+    if (running_ || finished_) return;
+    running_ = true;
+    thread_ = std::thread([this] {
+        io_.run();
+        {
+            std::lock_guard done(mutex_);
+            finished_ = true;
+        }
+        ended_.notify_all();
     });
-    // A stop before the posted work started drops it; waiting on would never end.
-    while (finished.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
-        if (io_.stopped() && !shared->started) return false;
-    }
-    return true;
+    id_ = thread_.get_id();
+    pthread_setname_np(thread_.native_handle(), "fennick-io");  // for debuggers and tests
 }
 
 void IoThread::post(std::function<void()> work) {
     asio::post(io_, std::move(work));
 }
 
-void IoThread::stop() {
+bool IoThread::stop() {
     work_.reset();
     io_.stop();
-    if (!thread_.joinable()) return;
-    if (is_current()) {
-        thread_.detach();
-    } else {
+    std::unique_lock lock(mutex_);
+    if (!thread_.joinable()) return true;
+    const bool ended =
+        !is_current() && ended_.wait_for(lock, kStopPatience, [this] { return finished_; });
+    if (ended) {
         thread_.join();
+    } else {
+        thread_.detach();
     }
+    return ended;
 }
 
 }  // namespace fleet::fennick

@@ -9,6 +9,11 @@
 #include <asio/post.hpp>
 #include <asio/write.hpp>
 
+// A peer that went away must end a send with EPIPE, not with SIGPIPE ending the host.
+#if !defined(ASIO_HAS_MSG_NOSIGNAL)
+#error "Asio sends without MSG_NOSIGNAL here: a closed peer would raise SIGPIPE in the host"
+#endif
+
 namespace fleet::fennick {
 namespace {
 
@@ -34,14 +39,33 @@ Link::Link(asio::ip::tcp::socket socket, int side, FennickProc proc, LinkTable& 
       id_(socket_.native_handle()),
       side_(side),
       proc_(proc),
-      table_(table) {}
+      table_(table),
+      held_by_caller_(side == 1) {}
 
 void Link::call(const void* data, size_t length, FennickEvent event) {
+    if (!gate_.enter()) return;
     proc_(side_, id_, data, clamp_length(length), event);
+    gate_.leave();
 }
 
 void Link::start() {
-    read_more();
+    if (gate_.is_open()) read_more();
+}
+
+void Link::announce_accepted(uint16_t port) {
+    call(nullptr, port, FENNICK_ACCEPTED);
+}
+
+void Link::hand_over() {
+    bool release_now = false;
+    {
+        std::lock_guard lock(mutex_);
+        held_by_caller_ = false;
+        release_now = release_waits_;
+    }
+    if (release_now) {
+        asio::post(socket_.get_executor(), [self = shared_from_this()] { self->release_socket(); });
+    }
 }
 
 void Link::read_more() {
@@ -54,7 +78,7 @@ void Link::read_more() {
 }
 
 void Link::on_read(const std::error_code& error, size_t count) {
-    if (!open_) return;
+    if (!gate_.is_open()) return;
     if (error == asio::error::eof) return finish_orderly();
     if (error) return finish(FENNICK_CLOSED, error.value());
     reader_.commit(count);
@@ -64,7 +88,7 @@ void Link::on_read(const std::error_code& error, size_t count) {
 // Every whole message received so far, each in its own callback; a callback may close the
 // link, after which nothing more is delivered.
 void Link::deliver_messages() {
-    while (open_) {
+    while (gate_.is_open()) {
         const auto next = reader_.next();
         switch (next.status) {
             case FrameReader::Status::kMessage:
@@ -80,8 +104,11 @@ void Link::deliver_messages() {
 
 int Link::send(std::span<const uint8_t> message) {
     std::lock_guard lock(mutex_);
-    if (!open_) return EBADF;
+    if (!gate_.is_open()) return EBADF;
     if (message.size() > FENNICK_MAX_QUEUED - queued_bytes_) {
+        // One report per full queue: a sender retrying in a loop must not flood the io thread.
+        if (refusal_reported_) return ENOBUFS;
+        refusal_reported_ = true;
         asio::post(socket_.get_executor(), [self = shared_from_this(), length = message.size()] {
             self->report_refused(length);
         });
@@ -118,7 +145,7 @@ void Link::keep_spare(std::vector<uint8_t> buffer) {
 }
 
 void Link::report_refused(size_t length) {
-    if (open_) call(nullptr, length, FENNICK_SEND_FULL);
+    call(nullptr, length, FENNICK_SEND_FULL);
 }
 
 // Sends the front of the queue. The queued vectors stay in place until their write completed:
@@ -128,7 +155,7 @@ void Link::write_more() {
     size_t bytes = 0;
     {
         std::lock_guard lock(mutex_);
-        if (!open_) return;
+        if (!gate_.is_open()) return;
         const size_t count = std::min(queue_.size(), kMessagesPerWrite);
         buffers.reserve(count);
         for (size_t i = 0; i < count; ++i) {
@@ -143,7 +170,7 @@ void Link::write_more() {
 }
 
 void Link::on_written(const std::error_code& error, size_t messages, size_t bytes) {
-    if (!open_) return;
+    if (!gate_.is_open()) return;
     if (error) return finish(FENNICK_CLOSED, error.value());
     bool more = false;
     {
@@ -155,6 +182,7 @@ void Link::on_written(const std::error_code& error, size_t messages, size_t byte
         queued_bytes_ -= bytes;
         more = !queue_.empty();
         writing_ = more;
+        if (!more) refusal_reported_ = false;
     }
     if (more) write_more();
 }
@@ -173,32 +201,37 @@ void Link::finish_orderly() {
 }
 
 void Link::finish(FennickEvent event, int reason) {
-    {
-        std::lock_guard lock(mutex_);
-        if (!open_) return;
-        open_ = false;
-        queue_.clear();
-        spare_.clear();
-        queued_bytes_ = 0;
-    }
-    call(nullptr, static_cast<size_t>(reason), event);
+    if (!gate_.enter_last()) return;
+    proc_(side_, id_, nullptr, static_cast<int32_t>(reason), event);
+    gate_.leave();
     table_.erase(id_, this);
-    std::error_code ignored;
-    socket_.close(ignored);
+    release_socket();
 }
 
-void Link::close_now() {
+// From the io thread (a callback closing its own link or another) the socket closes at once;
+// from another thread the io thread closes it, since only that thread touches the socket.
+void Link::close(bool on_io_thread) {
+    if (!gate_.close(!on_io_thread)) return;  // closed already; a close callback has returned
+    table_.erase(id_, this);
+    if (on_io_thread) return release_socket();
+    asio::post(socket_.get_executor(), [self = shared_from_this()] { self->release_socket(); });
+}
+
+// Closing the socket cancels a write in progress; only then may its queued buffers go.
+void Link::release_socket() {
     {
         std::lock_guard lock(mutex_);
-        if (!open_) return;  // closed already, or its close callback is running
-        open_ = false;
-        queue_.clear();
-        spare_.clear();
-        queued_bytes_ = 0;
+        if (held_by_caller_) {
+            release_waits_ = true;
+            return;
+        }
     }
-    table_.erase(id_, this);
     std::error_code ignored;
     socket_.close(ignored);
+    std::lock_guard lock(mutex_);
+    queue_.clear();
+    spare_.clear();
+    queued_bytes_ = 0;
 }
 
 }  // namespace fleet::fennick

@@ -1,10 +1,9 @@
 // One framed link over a connected socket: reads into a FrameReader and hands every whole
 // message to the host's procedure; queues whole messages for sending, up to a byte bound.
-// Reading, writing, closing and every callback happen on the io thread; send() may be called
-// from any thread.
+// Reading, writing, closing the socket and every callback happen on the io thread; send() and
+// close() may be called from any thread.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -16,6 +15,7 @@
 
 #include <asio/ip/tcp.hpp>
 
+#include "callback_gate.h"
 #include "fennick/fennick.h"
 #include "frame_reader.h"
 #include "link_table.h"
@@ -24,15 +24,22 @@ namespace fleet::fennick {
 
 class Link final : public Endpoint, public std::enable_shared_from_this<Link> {
   public:
+    // A client link (side 1) keeps its descriptor, even after it ended, until hand_over():
+    // the id has reached the one who opened it.
     Link(asio::ip::tcp::socket socket, int side, FennickProc proc, LinkTable& table);
 
     int id() const override { return id_; }
     Link* as_link() override { return this; }
-    void close_now() override;
-    bool is_open() const { return open_; }
+    void close(bool on_io_thread) override;
+    bool is_open() const { return gate_.is_open(); }
 
     // On the io thread, once the link is in the table.
     void start();
+    // On the io thread: event 2 for a link a listener accepted.
+    void announce_accepted(uint16_t port);
+    // Any thread, once: the opener has the id; a link that ended meanwhile lets its
+    // descriptor go now.
+    void hand_over();
     // Any thread: 0, EBADF (closed) or ENOBUFS (queue at its bound; event 3 follows).
     int send(std::span<const uint8_t> message);
 
@@ -49,6 +56,8 @@ class Link final : public Endpoint, public std::enable_shared_from_this<Link> {
     void finish(FennickEvent event, int reason);
     void finish_orderly();
     void call(const void* data, size_t length, FennickEvent event);
+    // On the io thread: closes the descriptor unless the opener still waits for the id.
+    void release_socket();
 
     asio::ip::tcp::socket socket_;
     const int id_;
@@ -56,13 +65,16 @@ class Link final : public Endpoint, public std::enable_shared_from_this<Link> {
     const FennickProc proc_;
     LinkTable& table_;
     FrameReader reader_{FENNICK_MAX_PAYLOAD};
+    CallbackGate gate_;
 
-    std::mutex mutex_;  // guards what follows; open_ is also read without it on the io thread
-    std::atomic<bool> open_{true};
+    std::mutex mutex_;  // guards what follows
     std::deque<std::vector<uint8_t>> queue_;
     std::vector<std::vector<uint8_t>> spare_;
     size_t queued_bytes_ = 0;
     bool writing_ = false;
+    bool refusal_reported_ = false;  // one event 3 until the queue drains
+    bool held_by_caller_;            // client links until hand_over()
+    bool release_waits_ = false;     // ended while held: hand_over() lets the descriptor go
 };
 
 }  // namespace fleet::fennick

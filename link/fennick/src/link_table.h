@@ -17,8 +17,9 @@ class Endpoint {
   public:
     virtual ~Endpoint() = default;
     virtual int id() const = 0;
-    // On the io thread: closes without a callback; no callback for it runs afterwards.
-    virtual void close_now() = 0;
+    // Closes without a callback; no callback for it runs once this returns. Any thread; the
+    // socket itself is closed on the io thread.
+    virtual void close(bool on_io_thread) = 0;
     virtual Link* as_link() { return nullptr; }
 };
 

@@ -2,7 +2,6 @@
 // the table, announced with event 2 and then read like any other link.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <system_error>
@@ -10,6 +9,7 @@
 #include <asio/ip/tcp.hpp>
 #include <asio/steady_timer.hpp>
 
+#include "callback_gate.h"
 #include "fennick/fennick.h"
 #include "link_table.h"
 
@@ -20,15 +20,18 @@ class Listener final : public Endpoint, public std::enable_shared_from_this<List
     Listener(asio::ip::tcp::acceptor acceptor, uint16_t port, FennickProc proc, LinkTable& table);
 
     int id() const override { return id_; }
-    void close_now() override;
+    void close(bool on_io_thread) override;
 
     // On the io thread, once the listener is in the table.
-    void start() { accept_next(); }
+    void start() {
+        if (gate_.is_open()) accept_next();
+    }
 
   private:
     void accept_next();
     void on_accepted(const std::error_code& error, asio::ip::tcp::socket socket);
     void retry_later();
+    void close_acceptor();
 
     asio::ip::tcp::acceptor acceptor_;
     asio::steady_timer retry_timer_;
@@ -36,7 +39,7 @@ class Listener final : public Endpoint, public std::enable_shared_from_this<List
     const uint16_t port_;
     const FennickProc proc_;
     LinkTable& table_;
-    bool open_ = true;  // io thread only
+    CallbackGate gate_;
 };
 
 }  // namespace fleet::fennick

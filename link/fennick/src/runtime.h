@@ -1,6 +1,7 @@
-// The library's state: the io thread and the table of links and listeners. Made on first use;
-// destroyed when the library is unloaded or the process ends, which closes every socket
-// without callbacks and joins the thread.
+// The library's state: the io thread and the table of links and listeners. One object at
+// namespace scope, made when the library is loaded, so it is destroyed after the statics of
+// every library and program that uses it (they are made later); its destructor closes every
+// socket without callbacks and ends the thread.
 #pragma once
 
 #include "io_thread.h"
@@ -19,6 +20,7 @@ class Runtime {
     LinkTable table;
 };
 
-Runtime& runtime();
+// Null once the state has been destroyed (a host's late static calling in at exit).
+Runtime* runtime();
 
 }  // namespace fleet::fennick

@@ -3,13 +3,17 @@
  * and is delivered whole, one callback per message.
  *
  * Threads: one library thread owns every socket and makes every callback. A callback may call
- * any of the six functions (send, close) without deadlock. After zUninitTcp_C/_S returns, no
- * callback for that link or listener runs any more; when it is called from another thread
- * while a callback for that link runs, it waits for the callback to return, so a caller must
- * not hold a lock there that its callback takes.
+ * any of the six functions (send, close) without deadlock. Opening (zInitTcp_C/_S) never waits
+ * for that thread. After zUninitTcp_C/_S returns, no callback for that link or listener runs
+ * any more; when it is called from another thread while a callback for that same link or
+ * listener runs, it waits for that callback to return (and for no other), so a caller must not
+ * hold a lock there that this link's callback takes.
  *
  * Link ids are the sockets' descriptors. A descriptor stays reserved until the close callback
- * (event 1 or 4) has returned, so a host can purge its tables before the number is reused. */
+ * (event 1 or 4) has returned and, for a client link, zInitTcp_C has returned its id, so a host
+ * can purge its tables before the number is reused. A link's first callback may run before
+ * zInitTcp_C returns; a host that holds its own lock across zInitTcp_C while it stores the id,
+ * and takes that lock in its callback, makes that callback wait until the id is stored. */
 #ifndef FENNICK_FENNICK_H
 #define FENNICK_FENNICK_H
 
@@ -52,6 +56,8 @@ typedef int32_t (*FennickProc)(int32_t side, int32_t link, const void* data, int
 #endif
 
 /* Connects to host:port (IPv4 text or a name). Blocks until connected, refused or timed out.
+ * The timeout bounds the connect; looking a name up is the system resolver's and may take
+ * longer, so a callback (which holds up every link) should connect to dotted addresses only.
  * The link id, or -1 with *error (if not null) set to the errno of the failure. */
 FENNICK_EXPORT int32_t zInitTcp_C(const char* host, int32_t port, FennickProc proc, int32_t* error);
 /* Listens on every address at port (0: any free port; getsockname on the handle tells it).
