@@ -375,7 +375,6 @@ int Engine::close_source() {
     // is only told to stop: it reads a copy of its own and cannot outlive the engine.
     extraction_.finish();
     std::vector<int> failures;
-    int closed = KIVRA_SOURCE_NONE;
     {
         std::lock_guard<std::mutex> guard(engine_lock_);
         extraction_.stop();
@@ -383,16 +382,12 @@ int Engine::close_source() {
         if (opened_type_ == KIVRA_SOURCE_FILE) failures = file_.close();
         ring_.reset();
         ring_device_.clear();
-        live_feed_ = nullptr;
-        closed = opened_type_.exchange(KIVRA_SOURCE_NONE);
+        opened_type_ = KIVRA_SOURCE_NONE;
         display_.screen_count = -1;
     }
     // Reported outside the engine lock: a host's ErrorProc may ask the engine about its state.
     for (int code : failures) error(code, 0, 0);
-    last_close_result_ = !failures.empty()                 ? KIVRA_CLOSE_RESULT_FAILED
-                         : closed == KIVRA_SOURCE_REALTIME ? KIVRA_CLOSE_RESULT_REALTIME
-                         : closed == KIVRA_SOURCE_REMOTE   ? KIVRA_CLOSE_RESULT_REMOTE
-                                                           : KIVRA_CLOSE_RESULT_LOCAL;
+    last_close_result_ = failures.empty() ? KIVRA_CLOSE_RESULT_LOCAL : KIVRA_CLOSE_RESULT_FAILED;
     if (!failures.empty()) {
         error(KIVRA_ERROR_CLOSE_FAILED, 0, 0);
         return KIVRA_RESULT_CLOSE_FAILED;

@@ -12,13 +12,13 @@
 #include "process.h"
 #include "recorded_stream.h"
 #include "recordings.h"
+#include "shown_frames.h"
 
 namespace live_test {
 namespace {
 
 using namespace std::chrono_literals;
 using fleet::test::EngineHarness;
-using fleet::test::FrameEvent;
 using fleet::test::recording;
 
 class LivePlay : public testing::Test {
@@ -26,47 +26,16 @@ class LivePlay : public testing::Test {
     static void SetUpTestSuite() { setenv("KIVRA_AUDIO", "clock", 1); }
 };
 
-// The video area in which every cell has the pictures' own size, so no pixel of them is lost
-// to scaling before the canvases are compared.
-struct Area {
-    int width, height;
-};
-Area area_for(int channels) {
-    const int columns = channels == 8 ? 3 : channels == 4 ? 2 : 1;
-    return {352 * columns, 288 * columns};
-}
-
 bool open_feed(FakeFeed& feed) {
     return kivra::Engine::instance().open_network(KIVRA_SOURCE_REALTIME, &feed);
 }
 
-// Frames `first`.. of what the host was shown are the frames of `streams`, in order: the
-// telemetry each carries, the canvas FFmpeg's pictures make, and the sound format the output
-// played meanwhile.
-void expect_played_as_recorded(const std::vector<FrameEvent>& shown,
-                               const std::vector<const RecordedStream*>& streams, Area area) {
-    std::vector<Bytes> gops;
-    std::vector<const RecordedStream*> stream_of_frame;
-    std::vector<nlohmann::ordered_json> truth;
-    for (const RecordedStream* s : streams) {
-        gops.insert(gops.end(), s->gops.begin(), s->gops.end());
-        truth.insert(truth.end(), s->truth.begin(), s->truth.end());
-        stream_of_frame.insert(stream_of_frame.end(), s->truth.size(), s);
-    }
-    const int channels = streams.front()->channels;
-    const std::vector<uint64_t> canvases =
-        expected_canvases(gops, channels, area.width, area.height);
-    ASSERT_EQ(canvases.size(), truth.size());
-    ASSERT_EQ(shown.size(), truth.size());
-    for (size_t i = 0; i < truth.size(); ++i) {
-        SCOPED_TRACE("frame " + std::to_string(i));
-        ASSERT_EQ(truth[i]["channels"].size(), static_cast<size_t>(channels))
-            << "the recording is not the case: every frame must carry every channel";
-        EXPECT_EQ(shown[i].telemetry, reported_part(truth[i]));
-        EXPECT_EQ(shown[i].canvas, canvases[i]) << "the canvas is not FFmpeg's pictures";
-        EXPECT_EQ(shown[i].output_rate, stream_of_frame[i]->audio_rate);
-        EXPECT_EQ(shown[i].output_bits, stream_of_frame[i]->audio_bits);
-    }
+// Every frame of `parts` was shown once, as recorded, and nothing else.
+void expect_shown_exactly(EngineHarness& engine, const std::vector<ShownPart>& parts, Area area) {
+    size_t frames = 0;
+    for (const ShownPart& part : parts) frames += part.stream->truth.size();
+    EXPECT_EQ(engine.frames().size(), frames);
+    expect_shown_as_recorded(engine.frames(), parts, area);
 }
 
 bool wait_for_frames(EngineHarness& engine, size_t count) {
@@ -107,7 +76,7 @@ TEST_F(LivePlay, PrebufferingShowsNothingThenEveryFrameAsRecorded) {
         const int dry = feed.counts().no_data;
         ASSERT_TRUE(
             feed.wait_until([&](const FeedCounts& n) { return n.no_data >= dry + 5; }, 10s));
-        expect_played_as_recorded(engine.frames(), {&stream}, area);
+        expect_shown_exactly(engine, {whole(stream)}, area);
         EXPECT_EQ(feed.counts().taken, static_cast<int>(stream.gops.size()));
         EXPECT_EQ(engine.count_play(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_SOURCE), 0);
         EXPECT_EQ(engine.count_play(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_PARSE), 0);
@@ -134,7 +103,7 @@ TEST_F(LivePlay, TheOutputFollowsTheSoundFormatWithoutLosingFrames) {
     ASSERT_TRUE(open_feed(feed));
     ASSERT_EQ(engine.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
     ASSERT_TRUE(wait_for_frames(engine, first.truth.size() + second.truth.size()));
-    expect_played_as_recorded(engine.frames(), {&first, &second}, area);
+    expect_shown_exactly(engine, {whole(first), whole(second)}, area);
     EXPECT_EQ(engine.count_play(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_SOURCE), 0);
 }
 
@@ -176,7 +145,7 @@ TEST_F(LivePlay, AFailedTakeIsReportedOnceAndPlayGoesOn) {
     ASSERT_TRUE(open_feed(feed));
     ASSERT_EQ(engine.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
     ASSERT_TRUE(wait_for_frames(engine, stream.truth.size()));
-    expect_played_as_recorded(engine.frames(), {&stream}, area);
+    expect_shown_exactly(engine, {whole(stream)}, area);
     EXPECT_EQ(feed.counts().failed, 1);
     EXPECT_EQ(engine.count_play(KIVRA_EVENT_READ_FAILED, KIVRA_READ_FAILED_SOURCE), 1);
 

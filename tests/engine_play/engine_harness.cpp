@@ -38,6 +38,9 @@ void frame_cb(uint32_t time, const char* id, const void* position, const int32_t
     const kivra::AudioFormat output = kivra::Engine::instance().audio().format();
     harness->on_frame({0, time, speed, std::move(telemetry), 0, output.rate, output.bits});
 }
+void link_cb(int32_t link, int32_t code, int32_t value, intptr_t) {
+    harness->on_link(link, code, value);
+}
 void error_cb(int32_t code, int32_t system_error, int32_t) {
     harness->on_error(code, system_error);
 }
@@ -47,7 +50,7 @@ void error_cb(int32_t code, int32_t system_error, int32_t) {
 EngineHarness::EngineHarness(int width, int height) : width_(width), height_(height) {
     harness = this;
     static KivraVideoTarget target{nullptr, size_cb, present_cb};
-    zInit(&target, play_cb, frame_cb, nullptr, nullptr, nullptr, error_cb);
+    zInit(&target, play_cb, frame_cb, nullptr, link_cb, nullptr, error_cb);
 }
 
 EngineHarness::~EngineHarness() {
@@ -103,6 +106,17 @@ std::vector<FrameEvent> EngineHarness::frames() {
     return frames_;
 }
 
+std::vector<LinkEvent> EngineHarness::link_events() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return links_;
+}
+
+void EngineHarness::on_link(int link, int code, int value) {
+    std::lock_guard<std::mutex> guard(lock_);
+    double at = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    links_.push_back({at, link, code, value});
+}
+
 int EngineHarness::count_play(int code, int value) {
     std::lock_guard<std::mutex> guard(lock_);
     int n = 0;
@@ -114,6 +128,7 @@ void EngineHarness::clear() {
     std::lock_guard<std::mutex> guard(lock_);
     play_.clear();
     frames_.clear();
+    links_.clear();
     errors_.clear();
     error_systems_.clear();
 }

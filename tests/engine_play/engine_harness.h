@@ -36,6 +36,13 @@ struct FrameEvent {
 // A 64-bit hash of packed canvas rows: equal canvases, equal hashes.
 uint64_t canvas_hash(const uint8_t* data, size_t length);
 
+struct LinkEvent {
+    double at = 0;  // seconds since the harness started
+    int link = 0;
+    int code = 0;
+    int value = 0;
+};
+
 class EngineHarness {
   public:
     EngineHarness(int width = 960, int height = 720);
@@ -52,6 +59,7 @@ class EngineHarness {
     bool wait(const std::function<bool()>& done, std::chrono::milliseconds timeout);
     std::vector<PlayEvent> play_events();
     std::vector<FrameEvent> frames();
+    std::vector<LinkEvent> link_events();
     int count_play(int code, int value);
     void clear();
 
@@ -68,6 +76,7 @@ class EngineHarness {
     void on_play(int code, int value);
     void on_frame(FrameEvent frame);
     void on_error(int code, int system_error);
+    void on_link(int link, int code, int value);
 
     int width() const { return width_; }
     int height() const { return height_; }
@@ -83,6 +92,7 @@ class EngineHarness {
     size_t presents_ = 0;
     std::vector<PlayEvent> play_;
     std::vector<FrameEvent> frames_;
+    std::vector<LinkEvent> links_;
     std::vector<int> errors_;
     std::vector<int> error_systems_;
     std::vector<int> last_errors_;
