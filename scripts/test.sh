@@ -16,20 +16,23 @@ configure_without_viewer
 # Line tables only: backtraces and sanitizer reports keep files and lines, and the builds
 # take two thirds of the time full debug information costs.
 lean=(-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG")
+# The sanitizer build at -O1 (what the sanitizers recommend): a fifth less compile time, and
+# reports keep every frame.
+asan_lean=(-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG")
 
 echo "== plain build"
 build build "${lean[@]}"
 ctest --test-dir "$root_dir/build" --output-on-failure -j "$jobs"
 
 echo "== sanitizer build (address, undefined)"
-build build-asan -DFLEET_SANITIZE=ON "${lean[@]}"
+build build-asan -DFLEET_SANITIZE=ON "${asan_lean[@]}"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir "$root_dir/build-asan" --output-on-failure -j "$jobs"
 
 # The transport's threads under the thread sanitizer: only its own tests are built here.
 echo "== thread sanitizer build (the link tests only)"
 cmake -S "$root_dir" -B "$root_dir/build-tsan" -G Ninja -DFLEET_SANITIZE_THREAD=ON \
-  -DFLEET_VIEWER=OFF "${lean[@]}" >/dev/null
+  -DFLEET_VIEWER=OFF "${asan_lean[@]}" >/dev/null
 ninja -C "$root_dir/build-tsan" -j "$jobs" link_tests
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir "$root_dir/build-tsan" -R '^link\.' --output-on-failure -j "$jobs"

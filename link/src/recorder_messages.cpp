@@ -27,7 +27,9 @@ std::vector<uint8_t> message(uint16_t sub, uint8_t command, size_t payload_size)
     return out;
 }
 
-uint8_t* payload_of(std::vector<uint8_t>& m) { return m.data() + kLinkHeaderSize; }
+uint8_t* payload_of(std::vector<uint8_t>& m) {
+    return m.data() + kLinkHeaderSize;
+}
 
 void mark_client(uint8_t* payload) {
     std::memcpy(payload, kClientMark, kClientMarkSize);
@@ -135,7 +137,9 @@ std::vector<uint8_t> encode_live_start(const LiveStart& start, uint8_t command) 
 }
 
 std::vector<uint8_t> encode_live_control(uint16_t sub, uint8_t mark) {
-    const uint8_t command = sub == kSubStop ? kCmdLiveStop : sub == kSubMore ? kCmdMore : kCmdSlower;
+    const uint8_t command = sub == kSubStop   ? kCmdLiveStop
+                            : sub == kSubMore ? kCmdMore
+                                              : kCmdSlower;
     auto m = message(sub, command, kLiveControlSize);
     payload_of(m)[30] = mark;
     return m;
@@ -161,8 +165,7 @@ std::vector<uint8_t> encode_index_unit_request(uint8_t command, uint32_t first_u
     return m;
 }
 
-std::vector<uint8_t> encode_data_request(uint8_t command, uint32_t first_unit,
-                                         uint32_t last_unit) {
+std::vector<uint8_t> encode_data_request(uint8_t command, uint32_t first_unit, uint32_t last_unit) {
     auto m = message(kSubData, command, kDataRequestSize);
     uint8_t* p = payload_of(m);
     mark_client(p);
@@ -178,7 +181,9 @@ std::optional<Request> parse_request(const Message& message) {
     return request;
 }
 
-std::vector<uint8_t> encode_hello() { return message(0, kCmdHello, 0); }
+std::vector<uint8_t> encode_hello() {
+    return message(0, kCmdHello, 0);
+}
 
 std::vector<uint8_t> encode_reply(uint16_t sub, uint32_t status) {
     auto m = message(sub, kCmdReply, 4);

@@ -17,7 +17,7 @@ namespace fleet::recorder {
 // Commands.
 inline constexpr uint8_t kCmdHello = 26;  // also every request on a mode-3 (relayed) link
 inline constexpr uint8_t kCmdReply = 31;
-inline constexpr uint8_t kCmdLive = 48;   // live start; also the data request
+inline constexpr uint8_t kCmdLive = 48;  // live start; also the data request
 inline constexpr uint8_t kCmdVideo = 49;
 inline constexpr uint8_t kCmdLiveStop = 50;
 inline constexpr uint8_t kCmdMore = 55;
@@ -69,16 +69,15 @@ std::vector<uint8_t> encode_index_header_request(uint8_t command);
 std::vector<uint8_t> encode_index_unit_request(uint8_t command, uint32_t first_unit,
                                                uint32_t unit_count);
 // command: kCmdLive, or kCmdHello on a mode-3 link; [52] carries last - first.
-std::vector<uint8_t> encode_data_request(uint8_t command, uint32_t first_unit,
-                                         uint32_t last_unit);
+std::vector<uint8_t> encode_data_request(uint8_t command, uint32_t first_unit, uint32_t last_unit);
 
 // What a recorder was asked, told apart by command, sub-code, payload length and the
 // "client" mark (a mode-3 link sends every request as command 26).
 struct Request {
     enum class Kind { LiveStart, LiveStop, More, Slower, IndexHeader, IndexUnits, Data };
     Kind kind = Kind::LiveStart;
-    uint16_t sub = 0;  // echoed in the reply
-    LiveStart live;    // LiveStart; mark also for stop, more, slower
+    uint16_t sub = 0;         // echoed in the reply
+    LiveStart live;           // LiveStart; mark also for stop, more, slower
     uint32_t first_unit = 0;  // IndexUnits, Data
     uint32_t unit_count = 0;  // IndexUnits
     uint32_t unit_span = 0;   // Data: last - first
