@@ -3,14 +3,18 @@
 // runs in its own network namespace, so the fixed ports are free.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "run_dvrtool.h"
@@ -378,6 +382,56 @@ INSTANTIATE_TEST_SUITE_P(
                 1,
                 "link broke: the link to the recorder at 127.0.0.1:2200 was closed"}),
     [](const testing::TestParamInfo<Refusal>& c) { return c.param.name; });
+
+// The pid of the running program whose command line holds `word` (the test's own output path).
+pid_t pid_of(const std::string& word) {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::string cmdline = read_file(entry.path() / "cmdline");
+        std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
+        if (cmdline.rfind(DVRTOOL_PATH, 0) == 0 && cmdline.find(word) != std::string::npos) {
+            return static_cast<pid_t>(std::stol(name));
+        }
+    }
+    return -1;
+}
+
+// Whether the process blocks SIGINT: dvrtool does so while it waits, to take Ctrl-C as a request.
+bool blocks_interrupts(pid_t pid) {
+    for (const auto& line : split_lines(read_file("/proc/" + std::to_string(pid) + "/status"))) {
+        if (line.rfind("SigBlk:", 0) == 0) {
+            return (std::stoull(line.substr(7), nullptr, 16) & (1ull << (SIGINT - 1))) != 0;
+        }
+    }
+    return false;
+}
+
+// Ctrl-C while the recorder keeps its index back (it is stopped) ends the download before it
+// began: exit 130, said on stderr, and no file.
+TEST(DownloadInterrupted, BeforeTheDownloadBeganLeavesNoFile) {
+    TempDir dir;
+    const std::string base = record_pair(dir, 12);
+    RunningProcess recorder({DVRSIM_PATH, "serve", "--pair", base});
+    ASSERT_FALSE(recorder.wait_for_line("serving on ").empty()) << recorder.err();
+    ASSERT_TRUE(recorder.signal(SIGSTOP));
+    const std::string out = dir.file("stopped_out");
+    RunningProcess download(
+        {DVRTOOL_PATH, "download", "--remote", kRecorder, "--from", kFrom, "--to", kTo, "-o", out});
+    pid_t pid = -1;
+    for (int tries = 0; tries < 3000 && (pid < 0 || !blocks_interrupts(pid)); ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        pid = pid_of(out);
+    }
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(blocks_interrupts(pid));
+    ASSERT_TRUE(download.signal(SIGINT));
+    EXPECT_EQ(download.wait(), 130) << download.err();
+    EXPECT_EQ(download.err(), "dvrtool: interrupted before the download began\n");
+    EXPECT_FALSE(exists(out + ".dvr"));
+    EXPECT_FALSE(exists(out + ".inx"));
+    recorder.signal(SIGCONT);
+}
 
 // An existing file is neither overwritten nor removed, and nothing is fetched for it.
 TEST(DownloadTarget, AnExistingFileIsKeptAsItWas) {
