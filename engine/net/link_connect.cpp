@@ -72,8 +72,10 @@ ConnectResult connect_once(const ConnectPlan& plan, int32_t mode) {
 }
 
 ConnectResult connect_with_fallback(const ConnectPlan& plan, int32_t mode, int32_t fallback_mode) {
-    ConnectResult result = connect_once(plan, mode);
-    if (result.ok() || mode != kModeDirect) return result;
+    ConnectResult direct = connect_once(plan, mode);
+    if (direct.ok() || mode != kModeDirect) return direct;
+    // Without a connector there is no second attempt: the host hears why the direct one failed.
+    if (fallback_mode != kModeListen && plan.connector == nullptr) return direct;
     return connect_once(plan, fallback_mode);
 }
 

@@ -24,6 +24,7 @@ LiveLink::LiveLink(LinkReports& reports) : reports_(reports) {
 }
 
 LiveLink::~LiveLink() {
+    reports_.close();
     close_link();
     timer_.stop();
     if (connect_thread_.joinable()) connect_thread_.join();
@@ -39,6 +40,7 @@ bool LiveLink::open(const LiveParams& params, int32_t connect_mode, int32_t fall
         return false;
     }
     close_link();
+    reports_.open();
     uint64_t generation = 0;
     {
         std::lock_guard<std::mutex> guard(lock_);
@@ -68,6 +70,7 @@ bool LiveLink::open(const LiveParams& params, int32_t connect_mode, int32_t fall
 }
 
 void LiveLink::close() {
+    reports_.close();
     stop_stream();
     {
         std::lock_guard<std::mutex> guard(lock_);

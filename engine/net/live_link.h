@@ -18,6 +18,7 @@
 
 #include "kivra/kivra.h"
 #include "link/recorder_messages.h"
+#include "net/gated_reports.h"
 #include "net/hello_gate.h"
 #include "net/link_connect.h"
 #include "net/link_reports.h"
@@ -75,7 +76,7 @@ class LiveLink final : public LiveFeed, private TransportSink {
     void send_control(uint16_t sub);
     void report(int32_t code, int32_t value);
 
-    LinkReports& reports_;
+    GatedReports reports_;
     std::mutex lock_;
     std::condition_variable stop_answered_;
     std::optional<LiveSettings> settings_;

@@ -28,6 +28,7 @@ RemoteLink::RemoteLink(LinkReports& reports) : reports_(reports) {
 }
 
 RemoteLink::~RemoteLink() {
+    reports_.close();
     close_link();
     files_.finish();
     timer_.stop();
@@ -47,6 +48,7 @@ bool RemoteLink::open(const void* address6, const void* recorder_name32,
         busy_ = false;
         return false;
     }
+    reports_.open();
     uint64_t generation = 0;
     {
         std::lock_guard<std::mutex> guard(lock_);
@@ -155,6 +157,7 @@ int32_t RemoteLink::stop_download() {
 }
 
 void RemoteLink::close() {
+    reports_.close();
     close_link();
     files_.finish();
     files_.clear_paths();

@@ -17,6 +17,7 @@
 #include "kivra/kivra.h"
 #include "link/recorder_messages.h"
 #include "net/download_files.h"
+#include "net/gated_reports.h"
 #include "net/hello_gate.h"
 #include "net/link_connect.h"
 #include "net/link_reports.h"
@@ -76,7 +77,7 @@ class RemoteLink final : private TransportSink {
     void on_video(const fleet::recorder::Message& message);
     void report(int32_t code, int32_t value, intptr_t extra = 0);
 
-    LinkReports& reports_;
+    GatedReports reports_;
     std::mutex lock_;
     ConnectPlan plan_;
     int32_t mode_ = kModeDirect;  // the mode the last link was made in

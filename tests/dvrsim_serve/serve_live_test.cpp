@@ -162,7 +162,7 @@ TEST_P(CutAfter, ClosesTheLinkAfterThatManyGops) {
         ASSERT_TRUE(link.connected());
         ASSERT_TRUE(link.send(GetParam().request));
         const auto reply = next_reply(link);
-        ASSERT_TRUE(reply);
+        ASSERT_TRUE(reply) << recorder.err();
         EXPECT_EQ(reply->status, rm::kStatusAccepted);
         const VideoRun run = read_live(link, 100);
         EXPECT_FALSE(run.ended);

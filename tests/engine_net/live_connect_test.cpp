@@ -121,6 +121,25 @@ TEST_F(RealtimeLinkTest, DirectFailureFallsBackToTheConnector) {
     EXPECT_EQ(g_call.mode, 3);
 }
 
+TEST_F(RealtimeLinkTest, WithoutAConnectorTheDirectFailureIsReported) {
+    const size_t reports = link_reports().mark();
+    ASSERT_TRUE(open({}, 0, 1));  // nobody listens on 2200, and no connector to fall back to
+    EXPECT_TRUE(wait_link(reports, 0, KIVRA_LINK_CONNECT_FAILED, ECONNREFUSED));
+}
+
+// The slow connector's failure, coming after the close, is not reported to a host that closed.
+TEST_F(RealtimeLinkTest, AConnectThatEndsAfterTheCloseReportsNothing) {
+    SlowConnector::hold();
+    ASSERT_TRUE(open({}, 5, 0, &SlowConnector::fail));
+    ASSERT_TRUE(close_source().has_value());
+    const size_t reports = link_reports().mark();
+    const size_t errors = error_reports().mark();
+    SlowConnector::release();
+    EXPECT_FALSE(wait_link(reports, 0, KIVRA_LINK_CONNECT_FAILED, std::nullopt, kQuiet));
+    EXPECT_FALSE(error_reports().wait(
+        errors, [](const ErrorReport&) { return true; }, kQuiet));
+}
+
 TEST_F(RealtimeLinkTest, ARelayedLinkSendsItsRequestsAsCommand26) {
     ASSERT_TRUE(recorder_.listen());
     ASSERT_TRUE(open({}, 3, 0, &relaying_connector));

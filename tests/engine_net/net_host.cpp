@@ -77,6 +77,34 @@ std::vector<int32_t> link_codes_since(size_t from, int32_t link) {
     return codes;
 }
 
+namespace {
+std::mutex g_slow_lock;
+std::condition_variable g_slow_released;
+bool g_slow_held = false;
+}  // namespace
+
+void SlowConnector::hold() {
+    std::lock_guard<std::mutex> guard(g_slow_lock);
+    g_slow_held = true;
+}
+
+void SlowConnector::release() {
+    {
+        std::lock_guard<std::mutex> guard(g_slow_lock);
+        g_slow_held = false;
+    }
+    g_slow_released.notify_all();
+}
+
+intptr_t SlowConnector::fail(const void*, const void*, int32_t, void*, int32_t*, int32_t* error,
+                             int32_t* error2, LiveParams) {
+    std::unique_lock<std::mutex> guard(g_slow_lock);
+    g_slow_released.wait_for(guard, kWait, [] { return !g_slow_held; });
+    *error = 1234;
+    *error2 = 5678;
+    return -1;
+}
+
 std::optional<int32_t> close_source() {
     const size_t mark = play_reports().mark();
     zPlayMSG(KIVRA_CMD_CLOSE, 0, 0, 0, nullptr);

@@ -108,6 +108,15 @@ std::optional<LinkReport> wait_link(size_t from, int32_t link, int32_t code,
 // The reports of `link` since `from`, codes only.
 std::vector<int32_t> link_codes_since(size_t from, int32_t link);
 
+// A host's connector that waits until released, then fails (error 1234, 5678): a connect
+// still under way when the host closes the source.
+struct SlowConnector {
+    static void hold();
+    static void release();
+    static intptr_t fail(const void* address6, const void* name32, int32_t purpose, void* callback,
+                         int32_t* mode, int32_t* error, int32_t* error2, LiveParams params);
+};
+
 // Closes whatever source is open (zPlayMSG 0) and returns the close result it reported.
 std::optional<int32_t> close_source();
 

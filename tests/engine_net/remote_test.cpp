@@ -115,6 +115,19 @@ TEST_F(RemoteLinkTest, ListeningAsksForTheIndexOnHello) {
     EXPECT_EQ(request->header.command, rec::kCmdIndex);
 }
 
+// The slow connector's failure, coming after the close, is not reported to a host that closed.
+TEST_F(RemoteLinkTest, AConnectThatEndsAfterTheCloseReportsNothing) {
+    SlowConnector::hold();
+    ASSERT_EQ(zOpenRx(nullptr, nullptr, "127.0.0.1", 1, 1, &SlowConnector::fail), 1);
+    ASSERT_TRUE(close_source().has_value());
+    const size_t reports = link_reports().mark();
+    const size_t errors = error_reports().mark();
+    SlowConnector::release();
+    EXPECT_FALSE(wait_link(reports, 1, KIVRA_LINK_CONNECT_FAILED, std::nullopt, kQuiet));
+    EXPECT_FALSE(error_reports().wait(
+        errors, [](const ErrorReport&) { return true; }, kQuiet));
+}
+
 TEST_F(RemoteLinkTest, ClosingTheSourceClosesTheLink) {
     const int32_t link = open_direct();
     EXPECT_EQ(close_source(), KIVRA_CLOSE_RESULT_REMOTE);

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -93,6 +94,39 @@ TEST_F(FennickClient, UninitClosesWithoutACallback) {
     int32_t error = 0;
     EXPECT_EQ(send_c(link_, message(48, 0), &error), -1);
     EXPECT_EQ(error, EBADF);
+}
+
+// A last message sent right before the close (a stop, a refusal) still arrives: far more than
+// the socket buffers hold is queued, then the link is closed at once.
+TEST_F(FennickClient, WhatWasQueuedBeforeTheCloseStillGoesOut) {
+    std::vector<uint8_t> sent;
+    for (int i = 0; i < 64; ++i) {
+        const auto m = message(50, 64 * 1024, static_cast<uint8_t>(i));
+        ASSERT_GT(send_c(link_, m, nullptr), 0);
+        sent.insert(sent.end(), m.begin(), m.end());
+    }
+    zUninitTcp_C(link_);
+    int32_t error = 0;
+    EXPECT_EQ(send_c(link_, message(48, 0), &error), -1);
+    EXPECT_EQ(error, EBADF);
+    EXPECT_EQ(read_bytes(peer_, sent.size()), sent);
+    EXPECT_TRUE(peer_closed(peer_));
+    EXPECT_TRUE(log().of(link_).empty());
+}
+
+// A peer that reads nothing cannot hold a closed link's descriptor: it goes after the limit.
+TEST_F(FennickClient, AClosedLinkGivesUpSendingToAPeerThatReadsNothing) {
+    const auto big = message(49, 1 << 20);
+    int32_t error = 0;
+    for (int i = 0; i < 100 && error == 0; ++i) send_c(link_, big, &error);
+    ASSERT_EQ(error, ENOBUFS);
+    zUninitTcp_C(link_);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_NE(fcntl(link_, F_GETFD), -1) << "released before the limit";
+    for (int i = 0; i < 100 && fcntl(link_, F_GETFD) != -1; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_EQ(fcntl(link_, F_GETFD), -1) << "still held 10 s after the close";
 }
 
 TEST_F(FennickClient, SendsAreRefusedOnceTheQueueHoldsItsBoundAndMemoryStaysBounded) {

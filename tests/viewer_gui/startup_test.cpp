@@ -22,6 +22,9 @@ struct ProgramFolder {
 
     ProgramFolder(const std::string& engine_library, const std::string& extract_library) {
         fs::create_directories(dir.file("utilities/dep"));
+        // The engine's own transport library always sits beside it.
+        fs::copy_file(std::string(VELMORA_PROGRAM_DIR) + "/utilities/libfennick.so",
+                      dir.file("utilities/libfennick.so"));
         program = dir.file("velmora-player");
         fs::copy_file(VELMORA_PLAYER_PATH, program);
         if (!engine_library.empty())

@@ -191,7 +191,6 @@ class FindJob::Walk {
     bool add(FoundRow row) {
         if (job_.cancelled()) return false;
         batch_.push_back(std::move(row));
-        ++rows_;
         if (batch_.size() >= job_.limits_.rows || Clock::now() - last_batch_ >= job_.limits_.wait)
             flush();
         return true;
@@ -204,6 +203,7 @@ class FindJob::Walk {
         out.swap(batch_);
         // Rows found after a cancel belong to a list nobody shows any more.
         if (job_.cancelled()) return;
+        rows_ += out.size();
         if (job_.sink_.rows) job_.sink_.rows(std::move(out));
     }
 

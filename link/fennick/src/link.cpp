@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <utility>
 
 #include <asio/buffer.hpp>
@@ -21,6 +22,9 @@ namespace {
 constexpr size_t kMessagesPerWrite = 64;
 // Sent messages' buffers kept for reuse.
 constexpr size_t kSpareBuffers = 4;
+// How long a closed link may go on sending what was queued: a peer that reads nothing must
+// not hold the descriptor for ever.
+constexpr auto kDrainLimit = std::chrono::seconds(5);
 
 // Asio's own "transfer all" hands the socket at most 64 KiB per call, a trip through the
 // reactor each; this lets one call take whatever the socket buffer has room for.
@@ -40,6 +44,7 @@ Link::Link(asio::ip::tcp::socket socket, int side, FennickProc proc, LinkTable& 
       side_(side),
       proc_(proc),
       table_(table),
+      drain_deadline_(socket_.get_executor()),
       held_by_caller_(side == 1) {}
 
 void Link::call(const void* data, size_t length, FennickEvent event) {
@@ -155,7 +160,7 @@ void Link::write_more() {
     size_t bytes = 0;
     {
         std::lock_guard lock(mutex_);
-        if (!gate_.is_open()) return;
+        if (released_) return;
         const size_t count = std::min(queue_.size(), kMessagesPerWrite);
         buffers.reserve(count);
         for (size_t i = 0; i < count; ++i) {
@@ -170,8 +175,12 @@ void Link::write_more() {
 }
 
 void Link::on_written(const std::error_code& error, size_t messages, size_t bytes) {
-    if (!gate_.is_open()) return;
-    if (error) return finish(FENNICK_CLOSED, error.value());
+    {
+        std::lock_guard lock(mutex_);
+        if (released_) return;
+    }
+    const bool open = gate_.is_open();
+    if (error) return open ? finish(FENNICK_CLOSED, error.value()) : release_socket();
     bool more = false;
     {
         std::lock_guard lock(mutex_);
@@ -184,7 +193,8 @@ void Link::on_written(const std::error_code& error, size_t messages, size_t byte
         writing_ = more;
         if (!more) refusal_reported_ = false;
     }
-    if (more) write_more();
+    if (more) return write_more();
+    if (!open) release_socket();  // closed while sending: all of it went out
 }
 
 // A reset from the peer reads as end of file when a send took its error first; that send's
@@ -213,8 +223,29 @@ void Link::finish(FennickEvent event, int reason) {
 void Link::close(bool on_io_thread) {
     if (!gate_.close(!on_io_thread)) return;  // closed already; a close callback has returned
     table_.erase(id_, this);
-    if (on_io_thread) return release_socket();
-    asio::post(socket_.get_executor(), [self = shared_from_this()] { self->release_socket(); });
+    if (on_io_thread) return drain_then_release();
+    asio::post(socket_.get_executor(), [self = shared_from_this()] { self->drain_then_release(); });
+}
+
+void Link::close_at_exit() {
+    if (!gate_.close(false)) return;
+    table_.erase(id_, this);
+    release_socket();
+}
+
+// A host that sends its last message and closes at once (a stop, a refusal) means the message
+// to arrive. The write in progress goes on; the queue running dry or the limit releases.
+void Link::drain_then_release() {
+    bool queued = false;
+    {
+        std::lock_guard lock(mutex_);
+        queued = writing_ && !released_;
+    }
+    if (!queued) return release_socket();
+    drain_deadline_.expires_after(kDrainLimit);
+    drain_deadline_.async_wait([self = shared_from_this()](const std::error_code& error) {
+        if (!error) self->release_socket();
+    });
 }
 
 // Closing the socket cancels a write in progress; only then may its queued buffers go.
@@ -227,8 +258,11 @@ void Link::release_socket() {
         }
     }
     std::error_code ignored;
+    drain_deadline_.cancel();
     socket_.close(ignored);
     std::lock_guard lock(mutex_);
+    released_ = true;
+    writing_ = false;
     queue_.clear();
     spare_.clear();
     queued_bytes_ = 0;

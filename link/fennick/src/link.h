@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <asio/ip/tcp.hpp>
+#include <asio/steady_timer.hpp>
 
 #include "callback_gate.h"
 #include "fennick/fennick.h"
@@ -30,7 +31,10 @@ class Link final : public Endpoint, public std::enable_shared_from_this<Link> {
 
     int id() const override { return id_; }
     Link* as_link() override { return this; }
+    // What was queued before the close still goes out, for up to kDrainLimit.
     void close(bool on_io_thread) override;
+    // The io thread has ended: nothing can go out any more.
+    void close_at_exit() override;
     bool is_open() const { return gate_.is_open(); }
 
     // On the io thread, once the link is in the table.
@@ -56,6 +60,8 @@ class Link final : public Endpoint, public std::enable_shared_from_this<Link> {
     void finish(FennickEvent event, int reason);
     void finish_orderly();
     void call(const void* data, size_t length, FennickEvent event);
+    // On the io thread, once closed: the descriptor goes when the queue has gone out.
+    void drain_then_release();
     // On the io thread: closes the descriptor unless the opener still waits for the id.
     void release_socket();
 
@@ -66,12 +72,14 @@ class Link final : public Endpoint, public std::enable_shared_from_this<Link> {
     LinkTable& table_;
     FrameReader reader_{FENNICK_MAX_PAYLOAD};
     CallbackGate gate_;
+    asio::steady_timer drain_deadline_;
 
     std::mutex mutex_;  // guards what follows
     std::deque<std::vector<uint8_t>> queue_;
     std::vector<std::vector<uint8_t>> spare_;
     size_t queued_bytes_ = 0;
     bool writing_ = false;
+    bool released_ = false;          // the socket is closed: nothing more is written
     bool refusal_reported_ = false;  // one event 3 until the queue drains
     bool held_by_caller_;            // client links until hand_over()
     bool release_waits_ = false;     // ended while held: hand_over() lets the descriptor go

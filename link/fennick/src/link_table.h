@@ -20,6 +20,8 @@ class Endpoint {
     // Closes without a callback; no callback for it runs once this returns. Any thread; the
     // socket itself is closed on the io thread.
     virtual void close(bool on_io_thread) = 0;
+    // On the way out, with the io thread ended.
+    virtual void close_at_exit() { close(true); }
     virtual Link* as_link() { return nullptr; }
 };
 

@@ -16,7 +16,7 @@ Runtime::~Runtime() {
     state_gone = true;
     const bool thread_ended = io.stop();
     for (const auto& endpoint : table.take_all()) {
-        if (thread_ended) endpoint->close(true);
+        if (thread_ended) endpoint->close_at_exit();
     }
 }
 

@@ -69,9 +69,9 @@ FENNICK_EXPORT int32_t zInitTcp_S(int32_t port, FennickProc proc);
  * Never raises SIGPIPE. */
 FENNICK_EXPORT int32_t zSend_C(int32_t link, const void* bytes, int32_t length, int32_t* error);
 FENNICK_EXPORT int32_t zSend_S(int32_t link, const void* bytes, int32_t length, int32_t* error);
-/* Closes a client link; queued bytes are dropped. No close callback follows. Unknown or
- * already closed ids are ignored. (Both send and both close functions accept any id of this
- * library; the pairs exist for the callers' bookkeeping.) */
+/* Closes a client link; what was queued still goes out, for up to 5 s. No close callback
+ * follows. Unknown or already closed ids are ignored. (Both send and both close functions
+ * accept any id of this library; the pairs exist for the callers' bookkeeping.) */
 FENNICK_EXPORT void zUninitTcp_C(int32_t link);
 /* Closes a listener (its accepted links stay open) or one accepted link. */
 FENNICK_EXPORT void zUninitTcp_S(int32_t handle);
