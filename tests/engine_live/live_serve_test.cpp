@@ -126,6 +126,96 @@ TEST_F(LiveServe, TheRecordersFramesPlayAsRecorded) {
     EXPECT_EQ(engine.count_play(KIVRA_RESULT_CLOSE_OK, KIVRA_CLOSE_RESULT_REALTIME), 1);
 }
 
+// `dvrsim serve --dial`: the recorder connects to the engine's listener and says hello.
+struct DialledPair {
+    explicit DialledPair(const std::string& base)
+        : process({DVRSIM_PATH, "serve", "--pair", base, "--dial", "127.0.0.1:2201"}),
+          dialled(!process.wait_for_line("dialled").empty()) {}
+    RunningProcess process;
+    bool dialled;
+};
+
+struct ListenCase {
+    const char* name;
+    int32_t connect_mode;
+};
+
+void PrintTo(const ListenCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LiveListen : public LiveServe, public testing::WithParamInterface<ListenCase> {};
+
+// Listening on 2201, asked for or after a direct link failed (nobody serves 2200): the
+// recorder that dials in takes the start request and its frames play as recorded.
+TEST_P(LiveListen, TheRecorderThatDialsInPlays) {
+    const std::string base = recording("--channels 4 --stream-version 3 --seconds 8 --fps 4");
+    const RecordedStream stream = recorded_stream(base, 8000, 16);
+    const Area area = area_for(4);
+    EngineHarness engine(area.width, area.height);
+
+    ASSERT_TRUE(
+        zOpenEx(live_params(4, false), GetParam().connect_mode, 0, kAddress6, kName32, nullptr));
+    ASSERT_TRUE(wait_link(engine, 0, KIVRA_LINK_LISTENING, 2201));
+    DialledPair recorder(base);
+    ASSERT_TRUE(recorder.dialled) << recorder.process.err();
+    ASSERT_TRUE(wait_link(engine, 0, KIVRA_LINK_START_ACCEPTED, 0));
+    EXPECT_EQ(engine.link_events().front().code, KIVRA_LINK_LISTENING);
+
+    ASSERT_EQ(engine.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
+    ASSERT_TRUE(wait_for_frames(engine, 3 * 4));
+    ASSERT_EQ(engine.command(KIVRA_CMD_STOP), KIVRA_RESULT_STOP_OK);
+    const ShownPart shown = gops_shown(engine.frames(), stream);
+    EXPECT_TRUE(from_the_start(shown));
+    expect_shown_as_recorded(engine.frames(), {shown}, area);
+    ASSERT_EQ(engine.command(KIVRA_CMD_CLOSE), KIVRA_RESULT_CLOSE_OK);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, LiveListen,
+                         testing::Values(ListenCase{"Listening", 4},
+                                         ListenCase{"FallbackFromDirect", 0}),
+                         [](const testing::TestParamInfo<ListenCase>& row) {
+                             return std::string(row.param.name);
+                         });
+
+struct RefusalCase {
+    const char* refuse;
+    int code;
+};
+
+void PrintTo(const RefusalCase& c, std::ostream* os) {
+    *os << c.refuse;
+}
+
+class LiveRefusal : public LiveServe, public testing::WithParamInterface<RefusalCase> {};
+
+// A busy or denying recorder answers the start request: the host hears which, and nothing
+// is shown.
+TEST_P(LiveRefusal, IsReportedAndNothingPlays) {
+    const std::string base = recording("--channels 4 --stream-version 3 --seconds 8 --fps 4");
+    ServedPair served(base, {"--refuse", GetParam().refuse});
+    ASSERT_TRUE(served.ready) << served.process.err();
+    const Area area = area_for(4);
+    EngineHarness engine(area.width, area.height);
+
+    ASSERT_TRUE(zOpenEx(live_params(4, false), 0, 0, kAddress6, kName32, nullptr));
+    ASSERT_TRUE(wait_link(engine, 0, GetParam().code));
+    ASSERT_EQ(engine.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
+    EXPECT_FALSE(engine.wait([&] { return !engine.frames().empty(); }, 1s));
+    for (const LinkEvent& e : engine.link_events()) {
+        EXPECT_NE(e.code, KIVRA_LINK_START_ACCEPTED);
+    }
+    ASSERT_EQ(engine.command(KIVRA_CMD_STOP), KIVRA_RESULT_STOP_OK);
+    ASSERT_EQ(engine.command(KIVRA_CMD_CLOSE), KIVRA_RESULT_CLOSE_OK);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, LiveRefusal,
+                         testing::Values(RefusalCase{"busy", KIVRA_LINK_START_REFUSED},
+                                         RefusalCase{"denied", KIVRA_LINK_START_DENIED}),
+                         [](const testing::TestParamInfo<RefusalCase>& row) {
+                             return std::string(row.param.refuse);
+                         });
+
 // With buffering on, nothing is shown until ten GOPs are queued; a recorder that sends faster
 // than the pictures are shown is asked to slow down, and the queue is trimmed of its oldest
 // GOPs: whole GOPs are left out, the ones shown are still shown as recorded.
