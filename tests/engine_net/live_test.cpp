@@ -211,6 +211,44 @@ TEST_F(RealtimeLinkTest, StopWaitsForTheAnswerAndPlayLinksAgain) {
     EXPECT_EQ(take_gop().code, kivra::LiveFeed::kNoData);  // prebuffering again
 }
 
+// A recorder that never answers the stop: the stream still ends, after the wait for the answer.
+TEST_F(RealtimeLinkTest, AStopNeverAnsweredStillEndsTheStream) {
+    const int32_t link = open_direct();
+    recorder_.on_message([](const Received&) {});
+    const size_t mark = link_reports().mark();
+    const size_t messages = recorder_.received_count();
+    feed().stop_stream();
+    EXPECT_TRUE(recorder_.wait_request(messages, Kind::LiveStop));
+    EXPECT_TRUE(recorder_.wait_closed(link));
+    EXPECT_EQ(take_gop().code, kivra::LiveFeed::kClosedOrTooLarge);
+    EXPECT_EQ(link_codes_since(mark, 0), std::vector<int32_t>{});
+}
+
+// Play again after a stop, in listen mode: the engine listens again and the recorder that says
+// hello on the new link gets the start request.
+TEST_F(RealtimeLinkTest, PlayAgainInListenModeListensAgain) {
+    const size_t reports = link_reports().mark();
+    ASSERT_TRUE(open({}, 4));
+    ASSERT_TRUE(wait_link(reports, 0, KIVRA_LINK_LISTENING, 2201));
+    const int32_t first = recorder_.dial();
+    ASSERT_GE(first, 0);
+    ASSERT_TRUE(recorder_.say_hello(first));
+    ASSERT_TRUE(recorder_.wait_request(0, Kind::LiveStart));
+    feed().stop_stream();
+    EXPECT_TRUE(recorder_.wait_closed(first));
+
+    const size_t again = link_reports().mark();
+    const size_t messages = recorder_.received_count();
+    ASSERT_TRUE(feed().restart_stream());
+    ASSERT_TRUE(wait_link(again, 0, KIVRA_LINK_LISTENING, 2201));
+    const int32_t second = recorder_.dial();
+    ASSERT_GE(second, 0);
+    ASSERT_TRUE(recorder_.say_hello(second));
+    const auto start = recorder_.wait_request(messages, Kind::LiveStart);
+    ASSERT_TRUE(start);
+    EXPECT_EQ(start->link, second);
+}
+
 TEST_F(RealtimeLinkTest, ClosingTheSourceStopsTheStream) {
     const int32_t link = open_direct();
     const size_t messages = recorder_.received_count();

@@ -1,5 +1,6 @@
 // The remote link (zOpenRx) fetching a recorder's time index: the requests, the units reported
 // one by one, wrapped rings, refusals, malformed answers and replacing the link.
+#include <cerrno>
 #include <cstring>
 
 #include "common/le.h"
@@ -113,6 +114,14 @@ TEST_F(RemoteLinkTest, ListeningAsksForTheIndexOnHello) {
     ASSERT_TRUE(request);
     EXPECT_EQ(request->link, link);
     EXPECT_EQ(request->header.command, rec::kCmdIndex);
+}
+
+TEST_F(RemoteLinkTest, ListeningGivesUpWhenNoRecorderConnects) {
+    setenv("KIVRA_LISTEN_TIMEOUT_MS", "200", 1);
+    const size_t reports = link_reports().mark();
+    ASSERT_EQ(zOpenRx(nullptr, nullptr, "127.0.0.1", 0, 1, nullptr), 1);  // mode 4
+    EXPECT_TRUE(wait_link(reports, 1, KIVRA_LINK_CONNECT_FAILED, ETIMEDOUT));
+    EXPECT_LT(recorder_.dial(), 0);  // the listener is gone
 }
 
 // The slow connector's failure, coming after the close, is not reported to a host that closed.
