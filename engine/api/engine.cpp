@@ -23,12 +23,18 @@ bool Engine::init(const KivraVideoTarget* target, const Callbacks& callbacks) {
     Callbacks stored = callbacks;
     stored.error = callbacks_.error;  // errors during init go to the previous procedure
     callbacks_ = stored;
+    link_proc_ = stored.link;
     display_.voice_on = true;
     player_ =
         std::make_unique<Player>(*this, presenter_, audio_, engine_lock_, display_, recorder_);
     {
         std::lock_guard<std::mutex> guard(engine_lock_);
-        player_->attach(stored_source());
+        // A realtime source stays open across a release, as a stored one does.
+        if (opened_type_ == KIVRA_SOURCE_REALTIME && live_feed_ != nullptr) {
+            player_->attach_live(live_feed_);
+        } else {
+            player_->attach(stored_source());
+        }
     }
     try {
         {
@@ -45,6 +51,7 @@ bool Engine::init(const KivraVideoTarget* target, const Callbacks& callbacks) {
         return false;
     }
     callbacks_.error = callbacks.error;
+    error_proc_ = callbacks.error;
     return true;
 }
 
@@ -442,11 +449,13 @@ void Engine::play_event(int code, int value) {
 }
 
 void Engine::link_event(int32_t link, int32_t code, int32_t value, intptr_t extra) {
-    if (callbacks_.link != nullptr) callbacks_.link(link, code, value, extra);
+    const LinkEventProc proc = link_proc_;
+    if (proc != nullptr) proc(link, code, value, extra);
 }
 
 void Engine::error(int code, int system_error, int checked) {
-    if (callbacks_.error != nullptr) callbacks_.error(code, system_error, checked);
+    const ErrorProc proc = error_proc_;
+    if (proc != nullptr) proc(code, system_error, checked);
 }
 
 void Engine::frame_info(const FrameSet& s, int k) {

@@ -140,6 +140,10 @@ class Engine final : public PlayerEvents, private net::LinkReports {
     void stop_threads();
 
     Callbacks callbacks_;
+    // The procedures the network links' own threads call: they keep running across a
+    // zRelease and zInit that replace them.
+    std::atomic<LinkEventProc> link_proc_{nullptr};
+    std::atomic<ErrorProc> error_proc_{nullptr};
     Presenter presenter_;
     AudioOut audio_;
     DisplaySettings display_;

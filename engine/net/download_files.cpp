@@ -2,18 +2,33 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "format/gop_header.h"
 
 namespace kivra::net {
+namespace {
+
+bool path_exists(const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+}
+
+}  // namespace
 
 bool DownloadFiles::create(const std::string& dvr_path, const std::string& inx_path) {
     std::lock_guard<std::mutex> guard(lock_);
     if (writer_) return false;
     auto writer = std::make_unique<fleet::format::FilePairWriter>();
+    const bool had_dvr = path_exists(dvr_path);
+    const bool had_inx = path_exists(inx_path);
     if (!writer->create(dvr_path, inx_path)) {
         const int saved = errno;
-        std::remove(dvr_path.c_str());  // "wb" may have made one of the two
+        writer.reset();
+        // Only what this attempt made goes: a file that was there before is the host's.
+        if (!had_dvr) std::remove(dvr_path.c_str());
+        if (!had_inx) std::remove(inx_path.c_str());
         errno = saved;
         return false;
     }

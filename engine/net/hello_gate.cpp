@@ -10,7 +10,7 @@ void HelloGate::reset() {
 }
 
 bool HelloGate::accepted(int32_t link) {
-    if (decided()) return false;
+    if (decided() || waiting_.size() >= kMostWaiting) return false;
     if (std::find(waiting_.begin(), waiting_.end(), link) == waiting_.end()) {
         waiting_.push_back(link);
     }

@@ -2,6 +2,7 @@
 // to say it becomes the link, and every other accepted link is closed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -9,8 +10,13 @@ namespace kivra::net {
 
 class HelloGate {
   public:
+    // Anyone on the network may connect while the engine listens: links that never say hello
+    // hold at most this many descriptors.
+    static constexpr size_t kMostWaiting = 16;
+
     void reset();
-    // A listener accepted `link`. False when a link was already chosen: close this one.
+    // A listener accepted `link`. False when a link was already chosen or too many wait:
+    // close this one.
     bool accepted(int32_t link);
     // `link` said hello. True when it becomes the link; `to_close` then receives the other
     // waiting links. False when another link was chosen before: close this one.

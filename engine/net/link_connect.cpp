@@ -1,7 +1,9 @@
 #include "net/link_connect.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "net/link_address.h"
 
@@ -24,15 +26,25 @@ ConnectResult connect_direct(const ConnectPlan& plan) {
     return result;
 }
 
+// The transport closes a listener on its own thread after the close call returned: listening
+// again at once (play after a stop, a host trying again) may find the port still taken for a
+// moment.
+constexpr int kListenAttempts = 50;
+constexpr auto kListenRetryPause = std::chrono::milliseconds(20);
+
 ConnectResult listen_for_recorder(const ConnectPlan& plan) {
     ConnectResult result;
     result.ends.mode = kModeListen;
-    errno = 0;
-    result.ends.listener = zInitTcp_S(kListenPort, plan.proc);
-    if (result.ends.listener < 0) {
+    for (int attempt = 0; attempt < kListenAttempts; ++attempt) {
+        errno = 0;
+        result.ends.listener = zInitTcp_S(kListenPort, plan.proc);
+        if (result.ends.listener >= 0) {
+            result.listening_here = true;
+            return result;
+        }
         result.error = errno != 0 ? errno : EADDRINUSE;
-    } else {
-        result.listening_here = true;
+        if (result.error != EADDRINUSE) break;
+        std::this_thread::sleep_for(kListenRetryPause);
     }
     return result;
 }

@@ -11,7 +11,7 @@ void ListenTimer::arm(std::chrono::milliseconds after, std::function<void()> act
         previous.swap(thread_);
     }
     changed_.notify_all();
-    if (previous.joinable()) previous.join();
+    join_or_keep(std::move(previous));
     {
         std::lock_guard<std::mutex> guard(lock_);
         if (++arms_ == 0) ++arms_;  // 0 means none armed
@@ -31,14 +31,37 @@ void ListenTimer::disarm() {
 }
 
 void ListenTimer::stop() {
-    std::thread running;
+    std::thread running, ending;
     {
         std::lock_guard<std::mutex> guard(lock_);
         armed_ = 0;
         running.swap(thread_);
+        ending.swap(ending_);
     }
     changed_.notify_all();
-    if (running.joinable()) running.join();
+    for (std::thread* thread : {&running, &ending}) {
+        if (!thread->joinable()) continue;
+        // Only a host stopping from inside the action gets here with its own thread.
+        if (thread->get_id() == std::this_thread::get_id()) {
+            thread->detach();
+        } else {
+            thread->join();
+        }
+    }
+}
+
+void ListenTimer::join_or_keep(std::thread thread) {
+    if (!thread.joinable()) return;
+    std::thread earlier;
+    if (thread.get_id() == std::this_thread::get_id()) {
+        std::lock_guard<std::mutex> guard(lock_);
+        earlier.swap(ending_);
+        ending_ = std::move(thread);
+    } else {
+        thread.join();
+    }
+    // An earlier kept thread has run its action to the end by now or is about to.
+    if (earlier.joinable()) earlier.join();
 }
 
 void ListenTimer::run(std::chrono::steady_clock::time_point deadline, std::function<void()> action,

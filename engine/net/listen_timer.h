@@ -18,7 +18,8 @@ class ListenTimer {
     ListenTimer(const ListenTimer&) = delete;
     ListenTimer& operator=(const ListenTimer&) = delete;
 
-    // Replaces a timer armed before. Not from the action itself.
+    // Replaces a timer armed before; also from the action itself (a host trying again from
+    // inside the report the action made).
     void arm(std::chrono::milliseconds after, std::function<void()> action);
     void disarm();
     // Disarms and waits for the timer's thread. Not from the action or the io thread.
@@ -27,12 +28,16 @@ class ListenTimer {
   private:
     void run(std::chrono::steady_clock::time_point deadline, std::function<void()> action,
              unsigned armed);
+    // Joins a timer thread that ended or is ending; one that is the caller is kept for the
+    // next arm or stop, as no thread can join itself.
+    void join_or_keep(std::thread thread);
 
     std::mutex lock_;
     std::condition_variable changed_;
     unsigned armed_ = 0;  // which arming is live; 0 none
     unsigned arms_ = 0;
     std::thread thread_;
+    std::thread ending_;  // a thread that armed again from its own action
 };
 
 }  // namespace kivra::net

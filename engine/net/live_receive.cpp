@@ -4,16 +4,12 @@
 #include "common/le.h"
 #include "format/gop_header.h"
 #include "net/live_link.h"
+#include "net/received_gop.h"
 
 namespace kivra::net {
 namespace {
 
 namespace rec = fleet::recorder;
-
-bool is_gop(std::span<const uint8_t> gop) {
-    return gop.size() >= fleet::format::kGopHeaderSize &&
-           fleet::load_u32(gop.data()) == fleet::format::kGopMagic;
-}
 
 }  // namespace
 
@@ -139,7 +135,7 @@ void LiveLink::on_reply(const rec::Reply& reply) {
 
 void LiveLink::on_video(const rec::Message& message) {
     const auto video = rec::parse_video(message);
-    if (!video || !is_gop(video->gop)) {
+    if (!video || !is_whole_gop(video->gop)) {
         report(KIVRA_LINK_MALFORMED, 0);
         return;
     }

@@ -41,13 +41,14 @@ bool RemoteLink::open(const void* address6, const void* recorder_name32,
                       KivraConnector connector) {
     const std::string address = text_of_field(recorder_address, kRecorderAddressSize);
     if (address.empty()) return false;
-    close_link();  // a second open replaces the first link
-    files_.finish();
+    // A refused open leaves the current link alone: nothing changes before these checks.
     if (busy_.exchange(true)) return false;
     if (!join_connect_thread()) {
         busy_ = false;
         return false;
     }
+    close_link();  // a second open replaces the first link
+    files_.finish();
     reports_.open();
     uint64_t generation = 0;
     {
@@ -131,12 +132,16 @@ bool RemoteLink::download(int32_t first_row, int32_t last_row, const char* dvr_p
         mode = mode_;
         generation = ++generation_;
     }
+    // The files first: a target that cannot be written costs the recorder no link.
+    if (!files_.create(dvr_path, inx_path)) {
+        busy_ = false;
+        return false;
+    }
     const ConnectResult result = connect_once(plan, mode);
     bool started = false;
     if (!result.ok()) {
+        files_.discard();
         report_connect_failure(reports_, KIVRA_LINK_REMOTE, result.error, result.error2);
-    } else if (!files_.create(dvr_path, inx_path)) {
-        close_ends(result.ends);
     } else {
         started = adopt(generation, result, Pending::Data);
         if (!started) files_.discard();

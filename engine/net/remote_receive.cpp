@@ -4,17 +4,13 @@
 
 #include "common/le.h"
 #include "format/gop_header.h"
+#include "net/received_gop.h"
 #include "net/remote_link.h"
 
 namespace kivra::net {
 namespace {
 
 namespace rec = fleet::recorder;
-
-bool is_gop(std::span<const uint8_t> gop) {
-    return gop.size() >= fleet::format::kGopHeaderSize &&
-           fleet::load_u32(gop.data()) == fleet::format::kGopMagic;
-}
 
 int32_t progress_of(uint32_t remaining_percent) {
     return static_cast<int32_t>(100 - std::min<uint32_t>(remaining_percent, 100));
@@ -216,7 +212,7 @@ void RemoteLink::on_video(const rec::Message& message) {
         }
         return;
     }
-    if (!is_gop(video->gop)) {
+    if (!is_whole_gop(video->gop)) {
         report(KIVRA_LINK_MALFORMED, 0);
         return;
     }

@@ -1,5 +1,7 @@
 // Downloads (zDownload) into a file pair: the data request, the GOPs stored padded with their
 // index, and the pair left behind by a finished, stopped, empty or refused download.
+#include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 
@@ -175,13 +177,32 @@ TEST_F(RemoteDownloadTest, MalformedVideoIsDroppedAndReported) {
                      static_cast<uint32_t>(long_claim.size()));
     std::vector<uint8_t> no_magic = test_gop(0);
     no_magic[1] ^= 0xFF;
-    for (const auto& message : {long_claim, rec::encode_video(2, 50, no_magic)}) {
+    std::vector<uint8_t> wrong_length = test_gop(0);  // claims a block more than arrived
+    fleet::store_u32(wrong_length.data() + 32, static_cast<uint32_t>(wrong_length.size() + 512));
+    for (const auto& message :
+         {long_claim, rec::encode_video(2, 50, no_magic), rec::encode_video(2, 50, wrong_length)}) {
         const size_t reports = link_reports().mark();
         ASSERT_TRUE(recorder_.send(request->link, message));
         EXPECT_TRUE(wait_link(reports, 1, KIVRA_LINK_MALFORMED, 0));
     }
     end_download(request->link);
     EXPECT_TRUE(read_bytes(dvr()).empty());
+}
+
+// A target that cannot be written is refused; what was there before stays (here a directory
+// where the .dvr should go), and nothing half made is left beside it.
+TEST_F(RemoteDownloadTest, AnUnwritableTargetLeavesWhatWasThere) {
+    open_with_index(1, 3);
+    std::filesystem::create_directory(dvr());
+    const size_t links = recorder_.links_made();
+    EXPECT_EQ(zDownload(1, 3, dvr().c_str(), inx().c_str()), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(dvr()));
+    EXPECT_FALSE(std::filesystem::exists(inx()));
+    std::filesystem::remove(dvr());
+    const std::string nowhere = dvr() + ".missing/net.inx";
+    EXPECT_EQ(zDownload(1, 3, dvr().c_str(), nowhere.c_str()), 0);
+    EXPECT_FALSE(std::filesystem::exists(dvr()));
+    EXPECT_FALSE(recorder_.wait_link(links, kQuiet));
 }
 
 TEST_F(RemoteDownloadTest, RowsOfAWrappedIndexAskForTheRecordersOwnUnits) {
@@ -247,6 +268,43 @@ TEST_F(RemoteDownloadTest, ListeningSendsTheDataRequestOnHello) {
     EXPECT_EQ(request->link, data_link);
     EXPECT_EQ(request->header.command, rec::kCmdLive);
     EXPECT_EQ(request->request->unit_span, 2u);
+}
+
+// A host that tries again from inside the report of a listen that gave up: the engine listens
+// again on the same port (the old listener has just closed) and gives up again.
+TEST_F(RemoteDownloadTest, ADownloadAskedAgainFromTheGiveUpReportListensAgain) {
+    const size_t reports = link_reports().mark();
+    ASSERT_EQ(zOpenRx(nullptr, nullptr, "127.0.0.1", 0, 1, nullptr), 1);  // mode 4
+    ASSERT_TRUE(wait_link(reports, 1, KIVRA_LINK_LISTENING));
+    const int32_t index_link = recorder_.dial();
+    ASSERT_TRUE(recorder_.say_hello(index_link));
+    ASSERT_TRUE(recorder_.wait_request(0, Kind::IndexHeader));
+    serve_index(index_link, 1, 3, index_units(3));
+    ASSERT_TRUE(recorder_.wait_closed(index_link));
+
+    setenv("KIVRA_LISTEN_TIMEOUT_MS", "200", 1);
+    static std::atomic<int> again{0};
+    set_link_hook([this](const LinkReport& r) {
+        if (r.link == 1 && r.code == KIVRA_LINK_CONNECT_FAILED && again++ == 0) {
+            zDownload(1, 3, dvr().c_str(), inx().c_str());
+        }
+    });
+    const size_t later = link_reports().mark();
+    ASSERT_EQ(zDownload(1, 3, dvr().c_str(), inx().c_str()), 1);
+    EXPECT_EQ(
+        link_reports().wait_count(
+            later,
+            [](const LinkReport& r) { return r.link == 1 && r.code == KIVRA_LINK_LISTENING; }, 2),
+        2u);
+    EXPECT_EQ(link_reports().wait_count(
+                  later,
+                  [](const LinkReport& r) {
+                      return r.link == 1 && r.code == KIVRA_LINK_CONNECT_FAILED &&
+                             r.value == ETIMEDOUT;
+                  },
+                  2),
+              2u);
+    set_link_hook({});
 }
 
 }  // namespace

@@ -166,6 +166,7 @@ TEST_F(RealtimeLinkTest, WithoutBufferingTheQueueIsStillBounded) {
     const size_t messages = recorder_.received_count();
     std::vector<uint8_t> huge = test_gop(0);
     huge.resize(kivra::net::kMaxLiveGop + 1, 0);
+    fleet::store_u32(huge.data() + 32, static_cast<uint32_t>(huge.size()));  // whole, too big
     ASSERT_TRUE(recorder_.send(link, rec::encode_video(2, 0, huge)));
     const int sent = static_cast<int>(kivra::net::kMaxQueuedGops) + 10;
     for (int i = 0; i < sent; ++i) send_gop(link, i);

@@ -13,12 +13,21 @@ void size_of_area(void*, int32_t* width, int32_t* height) {
 
 void present_canvas(void*, const KivraCanvas*) {}
 
+std::mutex g_hook_lock;
+std::function<void(const LinkReport&)> g_link_hook;
+
 void on_link(int32_t link, int32_t code, int32_t value, intptr_t extra) {
     LinkReport report{link, code, value, extra, {}};
     if (code == KIVRA_LINK_INDEX_UNIT && extra != 0) {
         std::memcpy(report.unit.data(), reinterpret_cast<const void*>(extra), 16);
     }
     link_reports().add(report);
+    std::function<void(const LinkReport&)> hook;
+    {
+        std::lock_guard<std::mutex> guard(g_hook_lock);
+        hook = g_link_hook;
+    }
+    if (hook) hook(report);
 }
 
 void on_error(int32_t code, int32_t system, int32_t checked) {
@@ -75,6 +84,11 @@ std::vector<int32_t> link_codes_since(size_t from, int32_t link) {
         if (r.link == link) codes.push_back(r.code);
     }
     return codes;
+}
+
+void set_link_hook(std::function<void(const LinkReport&)> hook) {
+    std::lock_guard<std::mutex> guard(g_hook_lock);
+    g_link_hook = std::move(hook);
 }
 
 namespace {

@@ -108,6 +108,10 @@ std::optional<LinkReport> wait_link(size_t from, int32_t link, int32_t code,
 // The reports of `link` since `from`, codes only.
 std::vector<int32_t> link_codes_since(size_t from, int32_t link);
 
+// Runs inside every link report, on the engine's thread that made it, after it was logged;
+// an empty hook removes it.
+void set_link_hook(std::function<void(const LinkReport&)> hook);
+
 // A host's connector that waits until released, then fails (error 1234, 5678): a connect
 // still under way when the host closes the source.
 struct SlowConnector {

@@ -1,6 +1,7 @@
 #include "scripted_recorder.h"
 
 #include <atomic>
+#include <thread>
 
 #include "fennick/fennick.h"
 
@@ -62,6 +63,17 @@ int32_t ScriptedRecorder::dial(int32_t port) {
         ++opens_[link];
     }
     return link;
+}
+
+bool ScriptedRecorder::wait_listener_gone(int32_t port, Millis limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        const int32_t link = dial(port);
+        if (link < 0) return true;
+        close(link);
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(Millis(20));
+    }
 }
 
 bool ScriptedRecorder::send(int32_t link, const std::vector<uint8_t>& message) {

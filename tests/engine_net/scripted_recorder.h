@@ -35,6 +35,9 @@ class ScriptedRecorder {
     bool listen(int32_t port = 2200);
     // Connects to the engine's listener; -1 when nobody listens.
     int32_t dial(int32_t port = 2201);
+    // Whether the engine's listener goes away (the transport closes it a moment after the
+    // engine let it go): dialling is refused within `limit`.
+    bool wait_listener_gone(int32_t port = 2201, Millis limit = kWait);
     bool send(int32_t link, const std::vector<uint8_t>& message);
     bool say_hello(int32_t link) { return send(link, fleet::recorder::encode_hello()); }
     void close(int32_t link);
