@@ -677,6 +677,9 @@ Seeds engine_receive_seeds() {
     unbuffered.step(ef::kHugeVideo | kLive, {1}).step(ef::kHugeVideo | kLive, {0});
     unbuffered.step(ef::kTake).step(ef::kClosed | kLive).step(ef::kTake);
 
+    ef::Script overflow(0);
+    for (uint8_t i = 0; i < 50; ++i) overflow.step(ef::kVideo | kLive, {2, i, 0});
+
     ef::Script download(0);
     listing(download, 1, 6, 0, 6);
     download.step(ef::kDownload, {0, 3}).step(ef::kReply | kRemote, {3, 0});
@@ -703,11 +706,10 @@ Seeds engine_receive_seeds() {
     broken.step(ef::kIndexUnits | kRemote, {1}).bytes(units(1));
     broken.step(ef::kDownload, {0, 1}).step(ef::kRawVideo | kRemote, {2, 0, 9, 9});
 
-    return {{"live_buffered", live.input()},
-            {"live_unbuffered_and_closed", unbuffered.input()},
-            {"downloads_end_stop_close_refuse", download.input()},
-            {"wrapped_ring", wrapped.input()},
-            {"broken_messages", broken.input()}};
+    return {
+        {"live_buffered", live.input()},     {"live_unbuffered_and_closed", unbuffered.input()},
+        {"live_overflow", overflow.input()}, {"downloads_end_stop_close_refuse", download.input()},
+        {"wrapped_ring", wrapped.input()},   {"broken_messages", broken.input()}};
 }
 
 int main(int argc, char** argv) {
