@@ -1,5 +1,6 @@
 // How fuzz_engine_receive reads its input, shared with the seed writer. Byte 0 holds the
-// settings (bit 0: the realtime link buffers). Then steps follow to the end, each an opcode
+// settings (bit 0: the realtime link buffers; bit 1: the engine listens and the recorder dials,
+// bit 2: twice, so two links wait for a hello). Then steps follow to the end, each an opcode
 // byte and its operands: the low nibble names the step, bit 4 sends a message step to the
 // realtime link only, bit 5 to the remote link only (neither or both: to both).
 #pragma once

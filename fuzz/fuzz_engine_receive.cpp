@@ -6,6 +6,7 @@
 // its cap nor one larger than the reader's buffer, nor one it was not sent, nor in another
 // order; every download leaves a file pair that opens, or nothing.
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -18,6 +19,10 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "common/le.h"
 #include "engine_receive_input.h"
@@ -55,20 +60,91 @@ const LoopbackPeer& peer() {
     return instance;
 }
 
-// The client links the connector made, by purpose: realtime, index, download.
-std::atomic<int32_t> g_made_links[3] = {-1, -1, -1};
+// A loopback port nobody holds now.
+int32_t free_port() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    const bool bound = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+                       ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0;
+    if (fd >= 0) ::close(fd);
+    return bound ? ntohs(address.sin_port) : -1;
+}
+
+// What the connector made for each purpose (realtime, index, download): a client link to the
+// peer, or in listening runs a listener the target dials, whose accepted links are noted on
+// their way to the engine.
+struct Made {
+    std::atomic<int32_t> link{-1};  // where the engine's messages arrive
+    std::atomic<bool> server{false};
+    std::atomic<bool> greeted{false};  // a hello was said on one of the accepted links
+    std::atomic<int32_t> port{-1};
+    std::atomic<FennickProc> engine{nullptr};
+    std::mutex lock;
+    std::vector<int32_t> accepted;
+};
+Made g_made[3];
+std::atomic<bool> g_listening{false};
+std::atomic<int> g_remote_purpose{KIVRA_LISTEN_INDEX};
+
+// The engine hears of the link first, so a hello the target says on it finds it waiting.
+template <int Purpose>
+int32_t note_accepted(int32_t side, int32_t link, const void* data, int32_t length, int32_t event) {
+    Made& made = g_made[Purpose];
+    const FennickProc engine = made.engine;
+    if (engine != nullptr) engine(side, link, data, length, event);
+    if (event == FENNICK_ACCEPTED) {
+        std::lock_guard<std::mutex> guard(made.lock);
+        made.accepted.push_back(link);
+    }
+    return 0;
+}
+
+constexpr FennickProc kNoteAccepted[3] = {&note_accepted<0>, &note_accepted<1>, &note_accepted<2>};
+
+int32_t listen_for_target(int32_t purpose) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const int32_t port = free_port();
+        const int32_t listener = port > 0 ? zInitTcp_S(port, kNoteAccepted[purpose]) : -1;
+        if (listener >= 0) {
+            g_made[purpose].port = port;
+            return listener;
+        }
+    }
+    return -1;
+}
 
 intptr_t connect_to_peer(const void*, const void*, int32_t purpose, void* transport_callback,
                          int32_t* mode, int32_t* error, int32_t*, LiveParams) {
+    if (purpose < 0 || purpose > 2) {
+        *error = EINVAL;
+        return -1;
+    }
+    Made& made = g_made[purpose];
+    made.engine = reinterpret_cast<FennickProc>(transport_callback);
+    made.link = -1;
+    {
+        std::lock_guard<std::mutex> guard(made.lock);
+        made.accepted.clear();
+    }
+    made.server = g_listening.load();
+    made.greeted = false;
+    if (made.server) {
+        *mode = kivra::net::kModeConnectorServer;  // the recorder connects to us
+        const int32_t listener = listen_for_target(purpose);
+        if (listener < 0) *error = EADDRINUSE;
+        return listener;
+    }
     *mode = kivra::net::kModeRelayed;  // a client link the host holds
     int32_t failure = 0;
-    const int32_t link = zInitTcp_C("127.0.0.1", peer().port(),
-                                    reinterpret_cast<FennickProc>(transport_callback), &failure);
+    const int32_t link = zInitTcp_C("127.0.0.1", peer().port(), made.engine, &failure);
     if (link < 0) {
         *error = failure;
         return -1;
     }
-    if (purpose >= 0 && purpose < 3) g_made_links[purpose] = link;
+    made.link = link;
     return link;
 }
 
@@ -185,21 +261,67 @@ struct Session {
     std::vector<Bytes> sent_live_gops;
     size_t next_expected = 0;  // GOPs come out in the order sent, some dropped
     std::vector<Download> downloads;
+    std::vector<int> dialled;  // the recorder's ends in listening runs
 };
 
+Made& live_made() {
+    return g_made[KIVRA_LISTEN_REALTIME];
+}
+Made& remote_made() {
+    return g_made[g_remote_purpose];
+}
 int32_t live_link() {
-    return g_made_links[KIVRA_LISTEN_REALTIME];
+    return live_made().link;
 }
-
 int32_t remote_link() {
-    const int32_t download = g_made_links[KIVRA_LISTEN_DOWNLOAD];
-    return download >= 0 ? download : g_made_links[KIVRA_LISTEN_INDEX].load();
+    return remote_made().link;
 }
 
-void deliver(int32_t link, kivra::net::TransportSlot slot, const Bytes& message,
+// As Fennick's io thread delivers: side 0 for a link a listener accepted.
+void deliver(const Made& made, int32_t link, kivra::net::TransportSlot slot, const Bytes& message,
              int32_t event = FENNICK_MESSAGE) {
     const auto proc = kivra::net::transport_proc(slot);
-    proc(1, link, message.data(), static_cast<int32_t>(message.size()), event);
+    proc(made.server ? 0 : 1, link, message.data(), static_cast<int32_t>(message.size()), event);
+}
+
+// In listening runs the recorder dials: `count` links, whose first is where messages go until
+// a hello step picks another.
+void dial(Session& s, Made& made, size_t count) {
+    if (!made.server) return;
+    for (size_t i = 0; i < count; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<uint16_t>(made.port.load()));
+        check(fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0,
+              "cannot dial the engine's listener");
+        s.dialled.push_back(fd);
+    }
+    const auto until = std::chrono::steady_clock::now() + kConnectLimit;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> guard(made.lock);
+            if (made.accepted.size() >= count) {
+                made.link = made.accepted.front();
+                return;
+            }
+        }
+        check(std::chrono::steady_clock::now() < until, "the engine's listener accepted nothing");
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+// A hello on one of the accepted links, chosen by the operand. The first hello wins: messages
+// go on the link that said it, and later hellos change nothing.
+void say_hello(Made& made, kivra::net::TransportSlot slot, uint8_t choice) {
+    int32_t link = made.link;
+    if (made.server) {
+        std::lock_guard<std::mutex> guard(made.lock);
+        if (!made.accepted.empty()) link = made.accepted[choice % made.accepted.size()];
+        if (!made.greeted.exchange(true)) made.link = link;
+    }
+    deliver(made, link, slot, rec::encode_hello());
 }
 
 void take_one(Session& s) {
@@ -249,8 +371,10 @@ void start_download(Session& s, Reader& in, const std::filesystem::path& dir) {
     const auto base = dir / ("download" + std::to_string(s.downloads.size()));
     const std::string dvr = base.string() + ".dvr", inx = base.string() + ".inx";
     const int progress_before = s.host.progress_reports();
+    g_remote_purpose = KIVRA_LISTEN_DOWNLOAD;
     if (s.remote.download(first, last, dvr.c_str(), inx.c_str())) {
         s.downloads.push_back({base, progress_before, false});
+        dial(s, remote_made(), 1);
     } else {
         check(!std::filesystem::exists(dvr) && !std::filesystem::exists(inx),
               "a refused download left files");
@@ -269,11 +393,11 @@ void send_message(Session& s, uint8_t opcode, const Bytes& message, bool foreign
                   const Bytes* live_gop) {
     if (to_live(opcode)) {
         if (live_gop != nullptr) s.sent_live_gops.push_back(*live_gop);
-        deliver(live_link(), kivra::net::TransportSlot::Realtime, message);
+        deliver(live_made(), live_link(), kivra::net::TransportSlot::Realtime, message);
     }
     if (to_remote(opcode)) {
         if (foreign && !s.downloads.empty()) s.downloads.back().foreign = true;
-        deliver(remote_link(), kivra::net::TransportSlot::Remote, message);
+        deliver(remote_made(), remote_link(), kivra::net::TransportSlot::Remote, message);
     }
 }
 
@@ -282,23 +406,25 @@ void send_video(Session& s, uint8_t opcode, const Bytes& gop, uint32_t remaining
     send_message(s, opcode, rec::encode_video(0, remaining, gop), foreign, &gop);
 }
 
+void transport_closed(Made& made, kivra::net::TransportSlot slot) {
+    const int32_t link = made.link.exchange(-1);
+    deliver(made, link, slot, {}, FENNICK_CLOSED);
+    if (made.server) {
+        zUninitTcp_S(link);
+    } else {
+        zUninitTcp_C(link);
+    }
+}
+
 void close_reported(Session& s, uint8_t opcode) {
     // The transport has ended the link: the engine must forget it without closing it, and
     // the real link behind it is released here.
     if (to_live(opcode) && live_link() >= 0) {
-        const int32_t link = live_link();
-        deliver(link, kivra::net::TransportSlot::Realtime, {}, FENNICK_CLOSED);
-        zUninitTcp_C(link);
-        g_made_links[KIVRA_LISTEN_REALTIME] = -1;
+        transport_closed(live_made(), kivra::net::TransportSlot::Realtime);
         s.live_closed = true;
     }
     if (to_remote(opcode) && remote_link() >= 0) {
-        const int32_t link = remote_link();
-        deliver(link, kivra::net::TransportSlot::Remote, {}, FENNICK_CLOSED);
-        zUninitTcp_C(link);
-        for (auto& made : g_made_links) {
-            if (made == link) made = -1;
-        }
+        transport_closed(remote_made(), kivra::net::TransportSlot::Remote);
     }
 }
 
@@ -308,9 +434,15 @@ void run_step(Session& s, Reader& in, const std::filesystem::path& dir) {
         case kRaw:
             send_message(s, opcode, raw_message(in), true, nullptr);
             break;
-        case kHello:
-            send_message(s, opcode, rec::encode_hello(), false, nullptr);
+        case kHello: {
+            const uint8_t choice = in.u8();
+            if (to_live(opcode))
+                say_hello(live_made(), kivra::net::TransportSlot::Realtime, choice);
+            if (to_remote(opcode)) {
+                say_hello(remote_made(), kivra::net::TransportSlot::Remote, choice);
+            }
             break;
+        }
         case kReply: {
             const uint16_t sub = in.u8() % 5;
             send_message(s, opcode, rec::encode_reply(sub, reply_status(in.u8())), false, nullptr);
@@ -366,8 +498,10 @@ void run_step(Session& s, Reader& in, const std::filesystem::path& dir) {
             break;
         case kStrayLink: {
             const Bytes message = raw_message(in);
-            deliver(live_link() + kStrayLinkOffset, kivra::net::TransportSlot::Realtime, message);
-            deliver(remote_link() + kStrayLinkOffset, kivra::net::TransportSlot::Remote, message);
+            deliver(live_made(), live_link() + kStrayLinkOffset,
+                    kivra::net::TransportSlot::Realtime, message);
+            deliver(remote_made(), remote_link() + kStrayLinkOffset,
+                    kivra::net::TransportSlot::Remote, message);
             break;
         }
         default:
@@ -382,7 +516,7 @@ void close_live(Session& s) {
     std::thread answer([&] {
         const Bytes stopped = rec::encode_reply(rec::kSubStop, rec::kStatusAccepted);
         while (!closed) {
-            deliver(live_link(), kivra::net::TransportSlot::Realtime, stopped);
+            deliver(live_made(), live_link(), kivra::net::TransportSlot::Realtime, stopped);
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     });
@@ -425,7 +559,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     Reader in({data, size});
     const uint8_t settings = in.u8();
-    for (auto& link : g_made_links) link = -1;
+    g_listening = (settings & 2) != 0;
+    g_remote_purpose = KIVRA_LISTEN_INDEX;
+    const size_t recorders = (settings & 4) != 0 ? 2 : 1;  // dialling the engine's listener
 
     auto session = std::make_unique<Session>();
     Session& s = *session;
@@ -433,9 +569,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(s.live.open(params, kivra::net::kModeRelayed, 0, nullptr, nullptr, &connect_to_peer),
           "realtime open refused");
     check(s.host.connected(KIVRA_LINK_REALTIME), "realtime link not made");
+    dial(s, live_made(), recorders);
     check(s.remote.open(nullptr, nullptr, "127.0.0.1", 1, 1, &connect_to_peer),
           "remote open refused");
     check(s.host.connected(KIVRA_LINK_REMOTE), "remote link not made");
+    dial(s, remote_made(), recorders);
 
     while (!in.done()) run_step(s, in, dir.path());
     drain_live(s);
@@ -454,6 +592,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::filesystem::remove(d.base.string() + ".dvr");
         std::filesystem::remove(d.base.string() + ".inx");
     }
+    for (int fd : s.dialled) ::close(fd);
     session.reset();
     return 0;
 }

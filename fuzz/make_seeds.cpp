@@ -696,20 +696,34 @@ Seeds engine_receive_seeds() {
     wrapped.step(ef::kDownload, {0, 4}).step(ef::kVideo | kRemote, {1, 0, 0});
     wrapped.step(ef::kVideoEnd | kRemote);
 
+    ef::Script listening(1 | 2 | 4);
+    listening.step(ef::kHello, {1}).step(ef::kHello, {0});
+    listening.step(ef::kReply | kLive, {1, 0});
+    for (uint8_t i = 0; i < 11; ++i) listening.step(ef::kVideo | kLive, {4, i, 0});
+    listening.step(ef::kTake).step(ef::kTake);
+    listing(listening, 1, 3, 0, 3);
+    listening.step(ef::kDownload, {0, 2}).step(ef::kHello | kRemote, {0});
+    listening.step(ef::kVideo | kRemote, {5, 1, 20}).step(ef::kVideoEnd | kRemote);
+
     ef::Script broken(1);
     const Bytes junk = {0x47, 0x3C, 0x10, 0x00, 0x31, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F};
     broken.step(ef::kRaw, {static_cast<uint8_t>(junk.size()), 0}).bytes(junk);
     broken.step(ef::kRawVideo, {8, 0, 1, 2, 3, 4, 5, 6, 7, 8});
     broken.step(ef::kStrayLink, {static_cast<uint8_t>(junk.size()), 0}).bytes(junk);
-    broken.step(ef::kHello).step(ef::kIndexHeader | kRemote, {0});
+    broken.step(ef::kHello, {0}).step(ef::kIndexHeader | kRemote, {0});
     listing(broken, 3, 2, 0, 2);
     broken.step(ef::kIndexUnits | kRemote, {1}).bytes(units(1));
     broken.step(ef::kDownload, {0, 1}).step(ef::kRawVideo | kRemote, {2, 0, 9, 9});
 
-    return {
-        {"live_buffered", live.input()},     {"live_unbuffered_and_closed", unbuffered.input()},
-        {"live_overflow", overflow.input()}, {"downloads_end_stop_close_refuse", download.input()},
-        {"wrapped_ring", wrapped.input()},   {"broken_messages", broken.input()}};
+    Seeds out;
+    out.emplace_back("live_buffered", live.input());
+    out.emplace_back("live_unbuffered_and_closed", unbuffered.input());
+    out.emplace_back("live_overflow", overflow.input());
+    out.emplace_back("downloads_end_stop_close_refuse", download.input());
+    out.emplace_back("wrapped_ring", wrapped.input());
+    out.emplace_back("listening_two_recorders", listening.input());
+    out.emplace_back("broken_messages", broken.input());
+    return out;
 }
 
 int main(int argc, char** argv) {
