@@ -1,7 +1,8 @@
 // Arbitrary message sequences (fuzz/engine_receive_input.h) received by the engine's realtime
 // and remote links. Both links are opened through a host connector that makes a real client
-// link to a loopback peer (fuzz/loopback_peer.h), so what the engine sends goes out; what it
-// receives is handed to the link's transport callback here, as Fennick's io thread hands it.
+// link to a loopback peer (fuzz/loopback_peer.h), or in listening runs a real listener that
+// one or two recorders dial, so what the engine sends goes out; what it receives is handed to
+// the link's transport callback here, as Fennick's io thread hands it.
 // Checked: the reports stay in their ranges, the realtime queue never gives out more GOPs than
 // its cap nor one larger than the reader's buffer, nor one it was not sent, nor in another
 // order; every download leaves a file pair that opens, or nothing.
@@ -324,6 +325,16 @@ void say_hello(Made& made, kivra::net::TransportSlot slot, uint8_t choice) {
     deliver(made, link, slot, rec::encode_hello());
 }
 
+// A taken GOP is the next sent one or a later one: the queue keeps the order and only drops.
+void expect_sent(Session& s, const Bytes& buffer, size_t length) {
+    check(length <= buffer.size(), "taken GOP beyond the buffer");
+    while (s.next_expected < s.sent_live_gops.size()) {
+        const Bytes& sent = s.sent_live_gops[s.next_expected++];
+        if (sent.size() == length && std::equal(sent.begin(), sent.end(), buffer.begin())) return;
+    }
+    check(false, "a GOP taken that was not sent, or out of order");
+}
+
 void take_one(Session& s) {
     static Bytes buffer(kivra::net::kMaxLiveGop);
     size_t length = 0;
@@ -333,35 +344,25 @@ void take_one(Session& s) {
           "take code");
     if (code == kivra::LiveFeed::kClosedOrTooLarge) {
         check(s.live_closed, "a GOP too large for the reader was queued, or the link closed");
-        return;
+    } else if (code == kivra::LiveFeed::kTaken) {
+        expect_sent(s, buffer, length);
     }
-    if (code != kivra::LiveFeed::kTaken) return;
-    check(length <= buffer.size(), "taken GOP beyond the buffer");
-    while (s.next_expected < s.sent_live_gops.size()) {
-        const Bytes& sent = s.sent_live_gops[s.next_expected++];
-        if (sent.size() == length && std::equal(sent.begin(), sent.end(), buffer.begin())) return;
-    }
-    check(false, "a GOP taken that was not sent, or out of order");
 }
 
-// Everything the queue holds comes out, and never more than its cap.
+// Everything the queue holds comes out, none too large for the reader, and never more than
+// its cap.
 void drain_live(Session& s) {
     if (s.live_closed) return;
     static Bytes buffer(kivra::net::kMaxLiveGop);
-    size_t taken = 0, length = 0;
-    for (;;) {
-        const size_t before = s.next_expected;
+    size_t length = 0;
+    for (size_t taken = 0;; ++taken) {
         const int code = s.live.take(buffer.data(), buffer.size(), length);
-        if (code != kivra::LiveFeed::kTaken) break;
-        check(length <= buffer.size(), "taken GOP beyond the buffer");
-        s.next_expected = before;
-        bool found = false;
-        while (!found && s.next_expected < s.sent_live_gops.size()) {
-            const Bytes& sent = s.sent_live_gops[s.next_expected++];
-            found = sent.size() == length && std::equal(sent.begin(), sent.end(), buffer.begin());
+        if (code != kivra::LiveFeed::kTaken) {
+            check(code == kivra::LiveFeed::kNoData, "a GOP too large for the reader was queued");
+            return;
         }
-        check(found, "a GOP taken that was not sent, or out of order");
-        check(++taken <= kivra::net::kMaxQueuedGops, "the realtime queue beyond its cap");
+        check(taken < kivra::net::kMaxQueuedGops, "the realtime queue beyond its cap");
+        expect_sent(s, buffer, length);
     }
 }
 

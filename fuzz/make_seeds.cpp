@@ -679,6 +679,7 @@ Seeds engine_receive_seeds() {
 
     ef::Script overflow(0);
     for (uint8_t i = 0; i < 50; ++i) overflow.step(ef::kVideo | kLive, {2, i, 0});
+    overflow.step(ef::kHugeVideo | kLive, {1}).step(ef::kHugeVideo | kLive, {0});
 
     ef::Script download(0);
     listing(download, 1, 6, 0, 6);
