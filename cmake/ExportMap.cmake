@@ -17,6 +17,11 @@ function(fleet_export_map target header macro)
   string(APPEND map "  local:\n    *;\n};\n")
   set(file ${CMAKE_CURRENT_BINARY_DIR}/${target}_exports.map)
   file(CONFIGURE OUTPUT ${file} CONTENT "${map}")
-  target_link_options(${target} PRIVATE -Wl,--version-script=${file} -Wl,--no-undefined)
+  target_link_options(${target} PRIVATE -Wl,--version-script=${file})
+  # Built by clang for fuzzing, a shared library takes the sanitizer and coverage runtimes from
+  # the executable that loads it, so those names stay undefined here.
+  if(NOT FLEET_FUZZ)
+    target_link_options(${target} PRIVATE -Wl,--no-undefined)
+  endif()
   set_target_properties(${target} PROPERTIES LINK_DEPENDS ${file})
 endfunction()

@@ -26,6 +26,7 @@
 
 #include "common/le.h"
 #include "dvrsim/h264_encoder.h"
+#include "engine_receive_input.h"
 #include "format/byte_source.h"
 #include "format/card_layout.h"
 #include "format/fat_writer.h"
@@ -636,6 +637,96 @@ Seeds link_seeds() {
     return out;
 }
 
+// Sequences the engine's links receive: a realtime stream, an index listing followed by
+// downloads that end, stop and break off, a wrapped ring, and broken messages.
+Seeds engine_receive_seeds() {
+    namespace ef = engine_fuzz;
+    constexpr uint8_t kLive = ef::kToLiveOnly, kRemote = ef::kToRemoteOnly;
+    auto header = [](uint32_t first, uint32_t last, uint32_t wrapped) {
+        fleet::format::IndexHeader h;
+        h.first = first;
+        h.last = last;
+        h.wrapped = wrapped;
+        return h.encode();
+    };
+    auto units = [](int count) {
+        Bytes all;
+        for (int i = 0; i < count; ++i) {
+            fleet::format::IndexUnit u;
+            u.time = 1773475200u + static_cast<uint32_t>(i) * 120;
+            u.tag = 0x00100000u * static_cast<uint32_t>(i % 3);
+            u.offset = int64_t{i} * 0x10000;
+            const auto bytes = u.encode();
+            all.insert(all.end(), bytes.begin(), bytes.end());
+        }
+        return all;
+    };
+    auto listing = [&](ef::Script& s, uint32_t first, uint32_t last, uint32_t wrapped, int n) {
+        s.step(ef::kIndexHeader | kRemote, {1}).bytes(header(first, last, wrapped));
+        s.step(ef::kIndexUnits | kRemote, {static_cast<uint8_t>(n)}).bytes(units(n));
+    };
+
+    ef::Script live(1);
+    live.step(ef::kReply | kLive, {1, 0});
+    for (uint8_t i = 0; i < 12; ++i) live.step(ef::kVideo | kLive, {uint8_t(3 + i), i, 0});
+    for (int i = 0; i < 4; ++i) live.step(ef::kTake);
+    live.step(ef::kReply | kLive, {2, 0}).step(ef::kReply | kLive, {1, 1});
+
+    ef::Script unbuffered(0);
+    for (uint8_t i = 0; i < 45; ++i) unbuffered.step(ef::kVideo | kLive, {1, i, 0});
+    unbuffered.step(ef::kHugeVideo | kLive, {1}).step(ef::kHugeVideo | kLive, {0});
+    unbuffered.step(ef::kTake).step(ef::kClosed | kLive).step(ef::kTake);
+
+    ef::Script overflow(0);
+    for (uint8_t i = 0; i < 50; ++i) overflow.step(ef::kVideo | kLive, {2, i, 0});
+    overflow.step(ef::kHugeVideo | kLive, {1}).step(ef::kHugeVideo | kLive, {0});
+
+    ef::Script download(0);
+    listing(download, 1, 6, 0, 6);
+    download.step(ef::kDownload, {0, 3}).step(ef::kReply | kRemote, {3, 0});
+    for (uint8_t i = 0; i < 4; ++i) download.step(ef::kVideo | kRemote, {uint8_t(20 * i), i, 50});
+    download.step(ef::kVideoEnd | kRemote);
+    download.step(ef::kDownload, {1, 2}).step(ef::kVideo | kRemote, {9, 9, 80});
+    download.step(ef::kStopDownload);
+    download.step(ef::kDownload, {2, 1}).step(ef::kVideo | kRemote, {9, 10, 90});
+    download.step(ef::kClosed | kRemote);
+    download.step(ef::kDownload, {0, 1}).step(ef::kReply | kRemote, {3, 1});
+
+    ef::Script wrapped(0);
+    listing(wrapped, 0xFFFFD, 2, 1, 5);
+    wrapped.step(ef::kDownload, {0, 4}).step(ef::kVideo | kRemote, {1, 0, 0});
+    wrapped.step(ef::kVideoEnd | kRemote);
+
+    ef::Script listening(1 | 2 | 4);
+    listening.step(ef::kHello, {1}).step(ef::kHello, {0});
+    listening.step(ef::kReply | kLive, {1, 0});
+    for (uint8_t i = 0; i < 11; ++i) listening.step(ef::kVideo | kLive, {4, i, 0});
+    listening.step(ef::kTake).step(ef::kTake);
+    listing(listening, 1, 3, 0, 3);
+    listening.step(ef::kDownload, {0, 2}).step(ef::kHello | kRemote, {0});
+    listening.step(ef::kVideo | kRemote, {5, 1, 20}).step(ef::kVideoEnd | kRemote);
+
+    ef::Script broken(1);
+    const Bytes junk = {0x47, 0x3C, 0x10, 0x00, 0x31, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F};
+    broken.step(ef::kRaw, {static_cast<uint8_t>(junk.size()), 0}).bytes(junk);
+    broken.step(ef::kRawVideo, {8, 0, 1, 2, 3, 4, 5, 6, 7, 8});
+    broken.step(ef::kStrayLink, {static_cast<uint8_t>(junk.size()), 0}).bytes(junk);
+    broken.step(ef::kHello, {0}).step(ef::kIndexHeader | kRemote, {0});
+    listing(broken, 3, 2, 0, 2);
+    broken.step(ef::kIndexUnits | kRemote, {1}).bytes(units(1));
+    broken.step(ef::kDownload, {0, 1}).step(ef::kRawVideo | kRemote, {2, 0, 9, 9});
+
+    Seeds out;
+    out.emplace_back("live_buffered", live.input());
+    out.emplace_back("live_unbuffered_and_closed", unbuffered.input());
+    out.emplace_back("live_overflow", overflow.input());
+    out.emplace_back("downloads_end_stop_close_refuse", download.input());
+    out.emplace_back("wrapped_ring", wrapped.input());
+    out.emplace_back("listening_two_recorders", listening.input());
+    out.emplace_back("broken_messages", broken.input());
+    return out;
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: make_fuzz_seeds DIR\n");
@@ -660,7 +751,8 @@ int main(int argc, char** argv) {
           std::pair{"fuzz_file_source", *pairs}, std::pair{"fuzz_dvrtool", *pairs},
           std::pair{"fuzz_app_config", app_config_seeds()}, std::pair{"fuzz_fat", *volumes},
           std::pair{"fuzz_mbr", *disks}, std::pair{"fuzz_card_sector", card_seeds()},
-          std::pair{"fuzz_link_framing", link_seeds()}}) {
+          std::pair{"fuzz_link_framing", link_seeds()},
+          std::pair{"fuzz_engine_receive", engine_receive_seeds()}}) {
         fs::create_directories(root / target);
         for (const auto& [name, bytes] : seeds) ok = write(root / target / name, bytes) && ok;
     }

@@ -43,6 +43,9 @@ out="$root_dir/build-bench/link_bench.json"
   --benchmark_min_time=1
 python3 "$root_dir/bench/ratio.py" "$out" BM_FennickLink/real_time BM_LoopbackCopy/real_time
 
+echo "== realtime network play: a GOP sent to its first picture, against the plain transfer"
+"$root_dir/build-bench/bin/link_latency_bench" 20
+
 # Camera-like detail costs the decoder what footage does; flat test pictures decode so fast
 # that the engine's copy of every picture into its frame set weighs several times more.
 for scene in camera flat; do
