@@ -23,6 +23,7 @@
 
 #include "qt_test_app.h"
 #include "running_process.h"
+#include "skin/skin_static.h"
 #include "ui/add_recorder_dialog.h"
 #include "ui/car_info_panel.h"
 #include "ui/realtime_params_dialog.h"
@@ -353,6 +354,11 @@ TEST_F(NetworkGuiTest, RecordedDataListsTheIndexDownloadsASpanAndPlaysTheDownloa
     const QImage shot = video_shot(QStringLiteral("viewer_network_download_played"));
     ASSERT_FALSE(shot.isNull());
     expect_four_channels(shot, video_area());
+    // What plays is the span: its clock stays within the chosen rows' times.
+    const std::string shown_time =
+        window_->findChild<SkinStatic*>(QStringLiteral("10024"))->text().toStdString();
+    EXPECT_GE(shown_time, units[1]["time_text"].get<std::string>());
+    EXPECT_LT(shown_time, units[5]["time_text"].get<std::string>());
     EXPECT_EQ(list().record_at(0)->state, vehicle_state::kOnline);
     EXPECT_EQ(shown_messages(), "Dowload time index data completed.\n");
 
