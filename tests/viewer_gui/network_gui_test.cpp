@@ -176,10 +176,15 @@ class NetworkGuiTest : public ViewerTest {
              "--unit-every",     "2",       "--event-every", "5",   "--start",    "1773475200",
              "--vehicle-id",     "BUS-0042"});
         ASSERT_EQ(made.exit_code, 0) << made.err;
-        recorder_ = std::make_unique<RunningProcess>(
-            std::vector<std::string>{DVRSIM_PATH, "serve", "--pair", base_});
-        ASSERT_EQ(recorder_->wait_for_line("serving on "), "serving on 2200") << recorder_->err();
         start_window();
+    }
+
+    // `dvrsim serve --pair` of the recording on the recorder's port, with `args` added.
+    void serve(const std::vector<std::string>& args = {}) {
+        std::vector<std::string> argv{DVRSIM_PATH, "serve", "--pair", base_};
+        argv.insert(argv.end(), args.begin(), args.end());
+        recorder_ = std::make_unique<RunningProcess>(argv);
+        ASSERT_EQ(recorder_->wait_for_line("serving on "), "serving on 2200") << recorder_->err();
     }
 
     CarListBox& list() { return *window_->info_panel()->list(); }
@@ -243,6 +248,7 @@ class NetworkGuiTest : public ViewerTest {
 };
 
 TEST_F(NetworkGuiTest, ARecorderAddedByHandPlaysLiveInItsFourCells) {
+    serve();
     add_recorder_by_hand();
     WhenShown params(modal_dialog<RealtimeParamsDialog>, [](QWidget& shown) {
         auto& dialog = static_cast<RealtimeParamsDialog&>(shown);
@@ -314,7 +320,20 @@ void expect_download_of_span(const std::string& base, const DownloadPaths& downl
     }
 }
 
-TEST_F(NetworkGuiTest, RecordedDataListsTheIndexDownloadsASpanAndPlaysTheDownload) {
+struct Served {
+    const char* name;
+    std::vector<std::string> serve;
+};
+
+void PrintTo(const Served& served, std::ostream* os) {
+    *os << served.name;
+}
+
+class RecordedData : public NetworkGuiTest, public testing::WithParamInterface<Served> {};
+
+// The rows come in ring order also where the recorder's unit numbers wrap (0xFFFFF, then 1).
+TEST_P(RecordedData, ListsTheIndexDownloadsASpanAndPlaysTheDownload) {
+    serve(GetParam().serve);
     add_recorder_by_hand();
     choose_in_list_menu(first_vehicle(), QStringLiteral("Net Recorded Play"));
     RecordedDataDialog* dialog = window_->recorded_dialog();
@@ -364,6 +383,11 @@ TEST_F(NetworkGuiTest, RecordedDataListsTheIndexDownloadsASpanAndPlaysTheDownloa
 
     expect_download_of_span(base_, download, units[1], units[5]);
 }
+
+INSTANTIATE_TEST_SUITE_P(Recorder, RecordedData,
+                         testing::Values(Served{"plain", {}}, Served{"wrapping_unit_numbers",
+                                                                     {"--first-unit", "0xFFFFE"}}),
+                         [](const testing::TestParamInfo<Served>& c) { return c.param.name; });
 
 }  // namespace
 }  // namespace velmora::test
