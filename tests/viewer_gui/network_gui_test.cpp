@@ -320,6 +320,53 @@ void expect_download_of_span(const std::string& base, const DownloadPaths& downl
     }
 }
 
+struct LiveEnd {
+    const char* name;
+    std::vector<std::string> serve;
+    const char* message;
+    bool pictures_first;  // the recorder sends live picture before the end
+};
+
+void PrintTo(const LiveEnd& end, std::ostream* os) {
+    *os << end.name;
+}
+
+class LiveEnds : public NetworkGuiTest, public testing::WithParamInterface<LiveEnd> {};
+
+// A recorder that refuses the live start (busy or denied) or cuts the link is reported once with
+// its own message, and no picture comes after it. A cut link is closed and the vehicle is no
+// longer marked connected; a refused start leaves the source open, as the play that follows the
+// open a second later finds it.
+TEST_P(LiveEnds, AreShownOnceAndNoPictureFollows) {
+    const LiveEnd& end = GetParam();
+    serve(end.serve);
+    add_recorder_by_hand();
+    WhenShown params(modal_dialog<RealtimeParamsDialog>, [](QWidget& shown) {
+        click_button(static_cast<RealtimeParamsDialog&>(shown).ok_button());
+    });
+    choose_in_list_menu(first_vehicle(), QStringLiteral("Net Realtime Play"), &params);
+    ASSERT_TRUE(wait_until([&] { return !messages_.empty(); }, 30000)) << joined_log();
+    const int frames = window_->video()->frames_presented();
+    EXPECT_EQ(frames > 0, end.pictures_first);
+    if (end.pictures_first) {
+        EXPECT_TRUE(
+            wait_until([&] { return window_->session().state() == PlayerState::Idle; }, 10000));
+        EXPECT_EQ(list().record_at(0)->state, vehicle_state::kOnline);
+    }
+    // Long enough for the delayed play and a second report, were there one.
+    process_events_for(2500);
+    EXPECT_EQ(shown_messages(), std::string(end.message) + "\n") << joined_log();
+    EXPECT_EQ(window_->video()->frames_presented(), frames);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Recorder, LiveEnds,
+    testing::Values(
+        LiveEnd{"busy", {"--refuse", "busy"}, "data request fail, play later!", false},
+        LiveEnd{"denied", {"--refuse", "denied"}, "data request is refused, play later!", false},
+        LiveEnd{"cut", {"--cut-after", "12"}, "Link break...", true}),
+    [](const testing::TestParamInfo<LiveEnd>& c) { return c.param.name; });
+
 struct Served {
     const char* name;
     std::vector<std::string> serve;
