@@ -2,9 +2,8 @@
 // process serving a four-channel recording on the recorder's port, reached through a recorder
 // added by hand in the vehicle list. Realtime play through the parameter dialog shows the
 // recorder's channels, and a refused start or a cut link is reported once; the recorded-data
-// dialog lists the pair's index, downloads a span that
-// holds exactly the pair's GOPs, and the download then plays. Each test runs in its own network
-// namespace, so the fixed port is free.
+// dialog lists the pair's index, downloads a span that holds exactly the pair's GOPs, and the
+// download then plays. Each test runs in its own network namespace, so the fixed port is free.
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
