@@ -15,6 +15,7 @@
 
 #include "fennick/fennick.h"
 #include "fennick_host.h"
+#include "running_process.h"
 
 namespace fennick_test {
 namespace {
@@ -112,6 +113,26 @@ TEST_F(FennickClient, WhatWasQueuedBeforeTheCloseStillGoesOut) {
     EXPECT_EQ(read_bytes(peer_, sent.size()), sent);
     EXPECT_TRUE(peer_closed(peer_));
     EXPECT_TRUE(log().of(link_).empty());
+}
+
+// A program that queues far more than the socket buffers hold, closes and exits at once: what
+// it queued still arrives whole before the end of the stream.
+TEST(FennickExit, WhatWasQueuedBeforeExitStillArrives) {
+    RawListener server;
+    constexpr int kCount = 64;
+    fleet::test::RunningProcess sender(
+        {SEND_THEN_EXIT_PATH, std::to_string(server.port), std::to_string(kCount)});
+    const int peer = server.accept_one();
+    ASSERT_GE(peer, 0);
+    std::vector<uint8_t> expected;
+    for (int i = 0; i < kCount; ++i) {
+        const auto m = message(50, 64 * 1024, static_cast<uint8_t>(i));
+        expected.insert(expected.end(), m.begin(), m.end());
+    }
+    EXPECT_TRUE(read_bytes(peer, expected.size()) == expected);
+    EXPECT_TRUE(peer_closed(peer));
+    EXPECT_EQ(sender.wait(), 0) << sender.err();
+    close(peer);
 }
 
 // A peer that reads nothing cannot hold a closed link's descriptor: it goes after the limit.

@@ -32,6 +32,8 @@ size_t whole_batch(const std::error_code& error, size_t) {
     return error ? 0 : size_t{FENNICK_MAX_QUEUED};
 }
 
+std::atomic<int> draining_links{0};
+
 int32_t clamp_length(size_t length) {
     return static_cast<int32_t>(std::min<size_t>(length, INT32_MAX));
 }
@@ -223,6 +225,14 @@ void Link::finish(FennickEvent event, int reason) {
 void Link::close(bool on_io_thread) {
     if (!gate_.close(!on_io_thread)) return;  // closed already; a close callback has returned
     table_.erase(id_, this);
+    {
+        // Counted before this returns: a program exiting right after waits for the drain.
+        std::lock_guard lock(mutex_);
+        if (writing_ && !released_) {
+            draining_ = true;
+            ++draining_links;
+        }
+    }
     if (on_io_thread) return drain_then_release();
     asio::post(socket_.get_executor(), [self = shared_from_this()] { self->drain_then_release(); });
 }
@@ -235,6 +245,10 @@ void Link::close_at_exit() {
 
 // A host that sends its last message and closes at once (a stop, a refusal) means the message
 // to arrive. The write in progress goes on; the queue running dry or the limit releases.
+int Link::draining() {
+    return draining_links.load();
+}
+
 void Link::drain_then_release() {
     bool queued = false;
     {
@@ -263,6 +277,7 @@ void Link::release_socket() {
     std::lock_guard lock(mutex_);
     released_ = true;
     writing_ = false;
+    if (std::exchange(draining_, false)) --draining_links;
     queue_.clear();
     spare_.clear();
     queued_bytes_ = 0;

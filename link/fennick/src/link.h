@@ -4,6 +4,7 @@
 // close() may be called from any thread.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -35,6 +36,8 @@ class Link final : public Endpoint, public std::enable_shared_from_this<Link> {
     void close(bool on_io_thread) override;
     // The io thread has ended: nothing can go out any more.
     void close_at_exit() override;
+    // Closed links still sending what was queued, in the whole process.
+    static int draining();
     bool is_open() const { return gate_.is_open(); }
 
     // On the io thread, once the link is in the table.
@@ -80,6 +83,7 @@ class Link final : public Endpoint, public std::enable_shared_from_this<Link> {
     size_t queued_bytes_ = 0;
     bool writing_ = false;
     bool released_ = false;          // the socket is closed: nothing more is written
+    bool draining_ = false;          // counted in draining()
     bool refusal_reported_ = false;  // one event 3 until the queue drains
     bool held_by_caller_;            // client links until hand_over()
     bool release_waits_ = false;     // ended while held: hand_over() lets the descriptor go

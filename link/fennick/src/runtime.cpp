@@ -1,7 +1,14 @@
 #include "runtime.h"
 
+#include <chrono>
+#include <thread>
+
+#include "link.h"
+
 namespace fleet::fennick {
 namespace {
+
+constexpr auto kExitDrainLimit = std::chrono::seconds(2);
 
 // Trivially destructible, so it still reads true while and after the state is destroyed.
 constinit bool state_gone = false;
@@ -10,9 +17,15 @@ Runtime state;
 
 }  // namespace
 
-// With the thread ended, nothing else touches the sockets: they are closed here. A thread
-// left behind by a callback that never returned keeps them.
+// Links closed just before (a program that sends its last words, closes and exits) still
+// send what was queued, for a short while; then, with the thread ended, nothing else touches
+// the sockets: they are closed here. A thread left behind by a callback that never returned
+// keeps them.
 Runtime::~Runtime() {
+    const auto give_up = std::chrono::steady_clock::now() + kExitDrainLimit;
+    while (Link::draining() > 0 && std::chrono::steady_clock::now() < give_up) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     state_gone = true;
     const bool thread_ended = io.stop();
     for (const auto& endpoint : table.take_all()) {
