@@ -64,11 +64,9 @@ class LiveLink final : public LiveFeed, private TransportSink {
     static void release(const Detached& detached);
     void close_link();
 
-    void on_transport(int32_t side, int32_t link, const uint8_t* data, int32_t length,
-                      int32_t event) override;
-    void on_accepted(int32_t link);
-    void on_closed(int32_t link, int32_t length);
-    void on_message(int32_t side, int32_t link, std::span<const uint8_t> bytes);
+    void on_accepted(int32_t link) override;
+    void on_closed(int32_t link, int32_t reason) override;
+    void on_message(int32_t side, int32_t link, std::span<const uint8_t> bytes) override;
     void on_hello(int32_t link);
     void on_reply(const fleet::recorder::Reply& reply);
     void on_video(const fleet::recorder::Message& message);

@@ -13,26 +13,6 @@ namespace rec = fleet::recorder;
 
 }  // namespace
 
-void LiveLink::on_transport(int32_t side, int32_t link, const uint8_t* data, int32_t length,
-                            int32_t event) {
-    switch (event) {
-        case FENNICK_MESSAGE:
-            if (data != nullptr && length >= 0) {
-                on_message(side, link, {data, static_cast<size_t>(length)});
-            }
-            break;
-        case FENNICK_ACCEPTED:
-            on_accepted(link);
-            break;
-        case FENNICK_CLOSED:
-        case FENNICK_DROPPED:
-            on_closed(link, length);
-            break;
-        default:
-            break;
-    }
-}
-
 void LiveLink::on_accepted(int32_t link) {
     bool keep = false;
     {
@@ -42,7 +22,7 @@ void LiveLink::on_accepted(int32_t link) {
     if (!keep) close_accepted(link);
 }
 
-void LiveLink::on_closed(int32_t link, int32_t length) {
+void LiveLink::on_closed(int32_t link, int32_t reason) {
     Detached detached;
     {
         std::lock_guard<std::mutex> guard(lock_);
@@ -56,7 +36,7 @@ void LiveLink::on_closed(int32_t link, int32_t length) {
     if (detached.ends.link == link) detached.ends.link = -1;
     if (detached.ends.listener == link) detached.ends.listener = -1;
     release(detached);
-    report(KIVRA_LINK_CLOSED, length);
+    report(KIVRA_LINK_CLOSED, reason);
 }
 
 void LiveLink::on_message(int32_t side, int32_t link, std::span<const uint8_t> bytes) {

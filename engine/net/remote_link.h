@@ -65,11 +65,9 @@ class RemoteLink final : private TransportSink {
     // A refused or failed request: the link and the download's files close.
     void fail_request(int32_t code, bool keep_files);
 
-    void on_transport(int32_t side, int32_t link, const uint8_t* data, int32_t length,
-                      int32_t event) override;
-    void on_accepted(int32_t link);
-    void on_closed(int32_t link);
-    void on_message(int32_t side, int32_t link, std::span<const uint8_t> bytes);
+    void on_accepted(int32_t link) override;
+    void on_closed(int32_t link, int32_t reason) override;
+    void on_message(int32_t side, int32_t link, std::span<const uint8_t> bytes) override;
     void on_hello(int32_t link);
     void on_reply(const fleet::recorder::Reply& reply);
     void on_index_header(const fleet::recorder::Message& message);

@@ -18,26 +18,6 @@ int32_t progress_of(uint32_t remaining_percent) {
 
 }  // namespace
 
-void RemoteLink::on_transport(int32_t side, int32_t link, const uint8_t* data, int32_t length,
-                              int32_t event) {
-    switch (event) {
-        case FENNICK_MESSAGE:
-            if (data != nullptr && length >= 0) {
-                on_message(side, link, {data, static_cast<size_t>(length)});
-            }
-            break;
-        case FENNICK_ACCEPTED:
-            on_accepted(link);
-            break;
-        case FENNICK_CLOSED:
-        case FENNICK_DROPPED:
-            on_closed(link);
-            break;
-        default:
-            break;
-    }
-}
-
 void RemoteLink::on_accepted(int32_t link) {
     bool keep = false;
     {
@@ -47,7 +27,7 @@ void RemoteLink::on_accepted(int32_t link) {
     if (!keep) close_accepted(link);
 }
 
-void RemoteLink::on_closed(int32_t link) {
+void RemoteLink::on_closed(int32_t link, int32_t /*reason*/) {
     Detached detached;
     {
         std::lock_guard<std::mutex> guard(lock_);

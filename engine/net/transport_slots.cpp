@@ -20,6 +20,26 @@ int32_t deliver(int32_t side, int32_t link, const void* data, int32_t length, in
 
 }  // namespace
 
+void TransportSink::on_transport(int32_t side, int32_t link, const uint8_t* data, int32_t length,
+                                 int32_t event) {
+    switch (event) {
+        case FENNICK_MESSAGE:
+            if (data != nullptr && length >= 0) {
+                on_message(side, link, {data, static_cast<size_t>(length)});
+            }
+            break;
+        case FENNICK_ACCEPTED:
+            on_accepted(link);
+            break;
+        case FENNICK_CLOSED:
+        case FENNICK_DROPPED:
+            on_closed(link, length);
+            break;
+        default:
+            break;
+    }
+}
+
 FennickProc transport_proc(TransportSlot slot) {
     return slot == TransportSlot::Realtime ? &deliver<0> : &deliver<1>;
 }

@@ -3,17 +3,26 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "fennick/fennick.h"
 
 namespace kivra::net {
 
+// What a link of the engine does with the transport's events, each on Fennick's io thread:
+// never block there.
 class TransportSink {
   public:
     virtual ~TransportSink() = default;
-    // On Fennick's io thread: never block here.
-    virtual void on_transport(int32_t side, int32_t link, const uint8_t* data, int32_t length,
-                              int32_t event) = 0;
+    void on_transport(int32_t side, int32_t link, const uint8_t* data, int32_t length,
+                      int32_t event);
+
+  private:
+    virtual void on_message(int32_t side, int32_t link, std::span<const uint8_t> bytes) = 0;
+    virtual void on_accepted(int32_t link) = 0;
+    // Closed by the far end or the network, or dropped by the transport; reason: 0 for an
+    // orderly close, else the errno.
+    virtual void on_closed(int32_t link, int32_t reason) = 0;
 };
 
 enum class TransportSlot { Realtime = 0, Remote = 1 };
