@@ -199,8 +199,10 @@ void ScriptedRecorder::deliver(int32_t, int32_t link, const void* data, int32_t 
             received_.push_back(received);
             handler = handler_;
         }
+        // Under the lock: a link's close callback may be the last thing before the recorder
+        // goes, and it no longer waits for this callback once the link is gone from dialed_.
+        changed_.notify_all();
     }
-    changed_.notify_all();
     if (handler && received.link >= 0) handler(received);
 }
 

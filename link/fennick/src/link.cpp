@@ -10,6 +10,8 @@
 #include <asio/post.hpp>
 #include <asio/write.hpp>
 
+#include "runtime.h"
+
 // A peer that went away must end a send with EPIPE, not with SIGPIPE ending the host.
 #if !defined(ASIO_HAS_MSG_NOSIGNAL)
 #error "Asio sends without MSG_NOSIGNAL here: a closed peer would raise SIGPIPE in the host"
@@ -51,7 +53,7 @@ Link::Link(asio::ip::tcp::socket socket, int side, FennickProc proc, LinkTable& 
 
 void Link::call(const void* data, size_t length, FennickEvent event) {
     if (!gate_.enter()) return;
-    proc_(side_, id_, data, clamp_length(length), event);
+    if (runtime() != nullptr) proc_(side_, id_, data, clamp_length(length), event);
     gate_.leave();
 }
 
@@ -214,7 +216,7 @@ void Link::finish_orderly() {
 
 void Link::finish(FennickEvent event, int reason) {
     if (!gate_.enter_last()) return;
-    proc_(side_, id_, nullptr, static_cast<int32_t>(reason), event);
+    if (runtime() != nullptr) proc_(side_, id_, nullptr, static_cast<int32_t>(reason), event);
     gate_.leave();
     table_.erase(id_, this);
     release_socket();
