@@ -64,6 +64,11 @@ int run_viewer(int argc, char** argv) {
     register_map_link_scheme();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // the browser needs it first
     QApplication app(argc, argv);
+    // Pool threads the raster engine started end before the application, on every way out,
+    // rather than during static destruction.
+    struct PoolDrain {
+        ~PoolDrain() { QThreadPool::globalInstance()->waitForDone(); }
+    } drain;
     app.setApplicationName(QStringLiteral("VelmoraPlayer"));
     const CommandLine line = parse_command_line(app.arguments());
     if (!line.ok) {
@@ -95,10 +100,7 @@ int run_viewer(int argc, char** argv) {
         window.open_path(line.file);
         if (line.play) window.session().play();
     }
-    const int code = app.exec();
-    // Pool threads the raster engine started end here rather than during static destruction.
-    QThreadPool::globalInstance()->waitForDone();
-    return code;
+    return app.exec();
 }
 
 }  // namespace velmora
