@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Set up, build and run every test suite (built with the address and undefined-behaviour
-# sanitizers), then the transport's suites under the thread sanitizer.
+# sanitizers), then the transport's and the engine links' suites under the thread sanitizer.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
@@ -37,10 +37,12 @@ build build-asan -DFLEET_SANITIZE=ON -DFLEET_BENCH=OFF "${asan_lean[@]}"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir "$root_dir/build-asan" --output-on-failure -j "$jobs" --repeat until-pass:2
 
-# The transport's threads under the thread sanitizer: only its own tests are built here.
-echo "== thread sanitizer build (the link tests only)"
+# The transport's and the engine links' threads under the thread sanitizer: only their own
+# suites are built here.
+echo "== thread sanitizer build (the link suites and the engine's network links)"
 cmake -S "$root_dir" -B "$root_dir/build-tsan" -G Ninja -DFLEET_SANITIZE_THREAD=ON \
-  -DFLEET_VIEWER=OFF "${asan_lean[@]}" >/dev/null
-ninja -C "$root_dir/build-tsan" -j "$jobs" link_tests
+  -DFLEET_VIEWER=OFF -DFLEET_BENCH=OFF "${asan_lean[@]}" >/dev/null
+ninja -C "$root_dir/build-tsan" -j "$jobs" link_tests engine_net_test
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-  ctest --test-dir "$root_dir/build-tsan" -R '^link\.' --output-on-failure -j "$jobs"
+  ctest --test-dir "$root_dir/build-tsan" --output-on-failure -j "$jobs" \
+  -R '^link\.|^(RealtimeLinkTest|RemoteLinkTest|RemoteDownloadTest)\.'
