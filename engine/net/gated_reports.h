@@ -51,12 +51,11 @@ class GatedReports final : public LinkReports {
         reporting_.push_back(std::this_thread::get_id());
         return true;
     }
+    // Wakes close() under the lock: once close() returns, the gate may be destroyed.
     void leave() {
-        {
-            std::lock_guard<std::mutex> guard(mutex_);
-            reporting_.erase(
-                std::find(reporting_.begin(), reporting_.end(), std::this_thread::get_id()));
-        }
+        std::lock_guard<std::mutex> guard(mutex_);
+        reporting_.erase(
+            std::find(reporting_.begin(), reporting_.end(), std::this_thread::get_id()));
         ended_.notify_all();
     }
 

@@ -39,8 +39,8 @@ void EventLog::record(Event event) {
         std::lock_guard lock(mutex_);
         if (event.event != 0 || keep_messages_) events_.push_back(event);
         hook = hook_;
+        changed_.notify_all();  // under the lock: a test may end, and the log go, once woken
     }
-    changed_.notify_all();
     if (hook) hook(event);
 }
 
