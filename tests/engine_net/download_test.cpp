@@ -246,14 +246,7 @@ TEST_F(RemoteDownloadTest, StopWithoutADownloadDoesNothing) {
 }
 
 TEST_F(RemoteDownloadTest, ListeningSendsTheDataRequestOnHello) {
-    const size_t reports = link_reports().mark();
-    ASSERT_EQ(zOpenRx(nullptr, nullptr, "127.0.0.1", 0, 1, nullptr), 1);  // mode 4
-    ASSERT_TRUE(wait_link(reports, 1, KIVRA_LINK_LISTENING));
-    const int32_t index_link = recorder_.dial();
-    ASSERT_TRUE(recorder_.say_hello(index_link));
-    ASSERT_TRUE(recorder_.wait_request(0, Kind::IndexHeader));
-    serve_index(index_link, 1, 3, index_units(3));
-    ASSERT_TRUE(recorder_.wait_closed(index_link));
+    open_listening_with_index(3);
 
     const size_t later = link_reports().mark();
     ASSERT_EQ(zDownload(1, 3, dvr().c_str(), inx().c_str()), 1);
@@ -273,14 +266,7 @@ TEST_F(RemoteDownloadTest, ListeningSendsTheDataRequestOnHello) {
 // A host that tries again from inside the report of a listen that gave up: the engine listens
 // again on the same port (the old listener has just closed) and gives up again.
 TEST_F(RemoteDownloadTest, ADownloadAskedAgainFromTheGiveUpReportListensAgain) {
-    const size_t reports = link_reports().mark();
-    ASSERT_EQ(zOpenRx(nullptr, nullptr, "127.0.0.1", 0, 1, nullptr), 1);  // mode 4
-    ASSERT_TRUE(wait_link(reports, 1, KIVRA_LINK_LISTENING));
-    const int32_t index_link = recorder_.dial();
-    ASSERT_TRUE(recorder_.say_hello(index_link));
-    ASSERT_TRUE(recorder_.wait_request(0, Kind::IndexHeader));
-    serve_index(index_link, 1, 3, index_units(3));
-    ASSERT_TRUE(recorder_.wait_closed(index_link));
+    open_listening_with_index(3);
 
     setenv("KIVRA_LISTEN_TIMEOUT_MS", "200", 1);
     static std::atomic<int> again{0};

@@ -59,6 +59,17 @@ void RemoteLinkTest::open_with_index(uint32_t first, int rows) {
     EXPECT_TRUE(recorder_.wait_closed(link));
 }
 
+void RemoteLinkTest::open_listening_with_index(int rows) {
+    const size_t reports = link_reports().mark();
+    ASSERT_EQ(zOpenRx(nullptr, nullptr, "127.0.0.1", 0, 1, nullptr), 1);
+    ASSERT_TRUE(wait_link(reports, 1, KIVRA_LINK_LISTENING));
+    const int32_t link = recorder_.dial();
+    ASSERT_TRUE(recorder_.say_hello(link));
+    ASSERT_TRUE(recorder_.wait_request(0, Kind::IndexHeader));
+    serve_index(link, 1, static_cast<uint32_t>(rows), index_units(rows));
+    ASSERT_TRUE(recorder_.wait_closed(link));
+}
+
 std::optional<Received> RemoteLinkTest::start_download(int32_t first_row, int32_t last_row) {
     const size_t links = recorder_.links_made();
     const size_t messages = recorder_.received_count();

@@ -30,6 +30,8 @@ class RemoteLinkTest : public NetTest {
                      const std::vector<uint8_t>& units);
     // Opens and serves an index of `rows` units numbered from `first`.
     void open_with_index(uint32_t first, int rows);
+    // The same with the engine listening (mode byte 1): the recorder dials in and says hello.
+    void open_listening_with_index(int rows);
     // zDownload of rows first..last; the link and the data request it made.
     std::optional<Received> start_download(int32_t first_row, int32_t last_row);
     // The rows reported since `from`, in order.
