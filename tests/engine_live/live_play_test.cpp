@@ -87,6 +87,24 @@ TEST_F(LivePlay, PrebufferingShowsNothingThenEveryFrameAsRecorded) {
     }
 }
 
+// A realtime source stays open across a zRelease and zInit, as a stored one does: play then
+// takes the feed's GOPs as before.
+TEST_F(LivePlay, ARealtimeSourceOpenAcrossARestartStillPlays) {
+    const RecordedStream stream =
+        recorded_stream(recording("--channels 4 --stream-version 3 --seconds 3 --fps 4"), 8000, 16);
+    FakeFeed feed(stream.channels);
+    feed.push(stream.gops);
+    const Area area = area_for(stream.channels);
+    EngineHarness engine(area.width, area.height);
+    ASSERT_TRUE(open_feed(feed));
+    engine.restart();
+    EXPECT_EQ(zTellOpenedType(), KIVRA_SOURCE_REALTIME);
+    ASSERT_EQ(engine.command(KIVRA_CMD_PLAY), KIVRA_RESULT_PLAY_OK);
+    ASSERT_TRUE(wait_for_frames(engine, stream.truth.size()));
+    expect_shown_exactly(engine, {whole(stream)}, area);
+    ASSERT_EQ(engine.command(KIVRA_CMD_STOP), KIVRA_RESULT_STOP_OK);
+}
+
 // The recorder's sound changes format mid-stream: the output follows it, and every frame of
 // the old format is still shown, at the old format's pace.
 TEST_F(LivePlay, TheOutputFollowsTheSoundFormatWithoutLosingFrames) {

@@ -45,12 +45,20 @@ void error_cb(int32_t code, int32_t system_error, int32_t) {
     harness->on_error(code, system_error);
 }
 
+void start_engine() {
+    static KivraVideoTarget target{nullptr, size_cb, present_cb};
+    zInit(&target, play_cb, frame_cb, nullptr, link_cb, nullptr, error_cb);
+}
 }  // namespace
 
 EngineHarness::EngineHarness(int width, int height) : width_(width), height_(height) {
     harness = this;
-    static KivraVideoTarget target{nullptr, size_cb, present_cb};
-    zInit(&target, play_cb, frame_cb, nullptr, link_cb, nullptr, error_cb);
+    start_engine();
+}
+
+void EngineHarness::restart() {
+    zRelease();
+    start_engine();
 }
 
 EngineHarness::~EngineHarness() {

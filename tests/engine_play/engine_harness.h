@@ -49,6 +49,8 @@ class EngineHarness {
     ~EngineHarness();
 
     bool open(const std::string& base);  // BASE.dvr + BASE.inx
+    // zRelease, then zInit again with the same target and callbacks; the source stays open.
+    void restart();
     // Sends a command and waits for its result code; -1 when none came within 10 s.
     int command(int cmd, intptr_t first = 0, int64_t offset = 0, const char* text = nullptr);
     // Errors reported by the last command().

@@ -245,12 +245,12 @@ void Link::close_at_exit() {
     release_socket();
 }
 
-// A host that sends its last message and closes at once (a stop, a refusal) means the message
-// to arrive. The write in progress goes on; the queue running dry or the limit releases.
 int Link::draining() {
     return draining_links.load();
 }
 
+// A host that sends its last message and closes at once (a stop, a refusal) means the message
+// to arrive. The write in progress goes on; the queue running dry or the limit releases.
 void Link::drain_then_release() {
     bool queued = false;
     {
